@@ -1,0 +1,93 @@
+#include "types/wildcard_expansion.h"
+
+#include <algorithm>
+#include <string>
+#include <system_error>
+
+namespace Tolm {
+
+bool matchWildcard(std::string_view name, std::string_view pattern)
+{
+    constexpr size_t none = std::string_view::npos;
+    size_t p = 0;
+    size_t n = 0;
+    size_t star = none;   // pattern position of the last "*" seen
+    size_t starName = 0;  // name position where that "*" started to match
+
+    while (n < name.size()) {
+        // A literal comparison comes first, so a "*" in the pattern meeting a
+        // "*" in the name is taken as an ordinary byte before it backtracks.
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p;
+            starName = n;
+            ++p;
+        } else if (star != none) {
+            // Let the last "*" swallow one more byte and retry from there.
+            ++starName;
+            n = starName;
+            p = star + 1;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool hasWildcard(std::string_view text)
+{
+    return text.find_first_of("*?") != std::string_view::npos;
+}
+
+namespace {
+
+// The names of the entries of `dir` that match `component`, in byte order.
+std::vector<std::string> matchingEntries(const std::filesystem::path& dir,
+                                         const std::string& component)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec) || ec)
+        return names;
+
+    std::filesystem::directory_iterator it(
+        dir, std::filesystem::directory_options::skip_permission_denied, ec);
+    const std::filesystem::directory_iterator end;
+    while (!ec && it != end) {
+        std::string name = it->path().filename().string();
+        if (matchWildcard(name, component))
+            names.push_back(std::move(name));
+        it.increment(ec);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> expandGlob(const std::filesystem::path& pattern)
+{
+    std::vector<std::filesystem::path> candidates{pattern.root_path()};
+
+    for (const auto& part : pattern.relative_path()) {
+        const std::string component = part.string();
+        if (!hasWildcard(component)) {
+            for (auto& candidate : candidates)
+                candidate /= part;
+            continue;
+        }
+        std::vector<std::filesystem::path> next;
+        for (const auto& candidate : candidates) {
+            for (const auto& name : matchingEntries(candidate, component))
+                next.push_back(candidate / name);
+        }
+        candidates = std::move(next);
+    }
+    return candidates;
+}
+
+}  // namespace Tolm
