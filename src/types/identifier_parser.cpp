@@ -1,0 +1,105 @@
+#include "types/identifier_parser.h"
+
+#include <memory>
+
+namespace {
+
+// Classic-locale classes; bytes of 128 and above are neither.
+bool isLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool startsName(char c)
+{
+    return isLetter(c) || c == '_';
+}
+
+bool continuesName(char c)
+{
+    return isLetter(c) || isDigit(c) || c == '_';
+}
+
+} // namespace
+
+namespace Msg = Tolm::IdentifierMessages;
+
+bool IdentifierParser::fail(const char* message)
+{
+    if (error) {
+        error->position = position;
+        error->message = message;
+    }
+    return false;
+}
+
+std::uint64_t IdentifierParser::readNumber()
+{
+    // Wraps modulo 2^64 on overflow, as unsigned arithmetic does.
+    std::uint64_t value = 0;
+    while (!atEnd() && isDigit(current())) {
+        value = value * 10 + static_cast<std::uint64_t>(current() - '0');
+        ++position;
+    }
+    return value;
+}
+
+bool IdentifierParser::parseSegments(Tolm::Identifier& out, char terminator)
+{
+    out.segments.clear();
+    Tolm::Identifier::Segment segment;
+    if (!parseSegment(segment)) return false;
+    out.segments.push_back(std::move(segment));
+    while (!atEnd()) {
+        if (current() != '.') return true;
+        ++position;
+        if (atEnd() || current() == terminator) return fail(Msg::ExpectedSegment);
+        Tolm::Identifier::Segment next;
+        if (!parseSegment(next)) return false;
+        out.segments.push_back(std::move(next));
+    }
+    return true;
+}
+
+bool IdentifierParser::parseSegment(Tolm::Identifier::Segment& segment)
+{
+    segment.indexes.clear();
+    if (atEnd()) return fail(Msg::EndInName);
+    if (!startsName(current())) return fail(Msg::InvalidStart);
+    const std::uint64_t nameStart = position;
+    ++position;
+    while (!atEnd() && continuesName(current())) ++position;
+    segment.name = std::string(text.substr(nameStart, position - nameStart));
+
+    while (!atEnd() && current() == '[') {
+        ++position;
+        if (atEnd()) return fail(Msg::EndInBrackets);
+        Tolm::IndexExpr index;
+        if (isDigit(current())) {
+            const auto first = static_cast<std::int64_t>(readNumber());
+            if (position + 1 < text.size() && text[position] == '.' && text[position + 1] == '.') {
+                position += 2;
+                if (atEnd() || !isDigit(current())) return fail(Msg::ExpectedNumber);
+                const auto last = static_cast<std::int64_t>(readNumber());
+                index = Tolm::IndexRange{first, last};
+            } else {
+                index = first;
+            }
+        } else if (startsName(current())) {
+            auto nested = std::make_shared<Tolm::Identifier>();
+            if (!parseSegments(*nested, ']')) return false;
+            index = std::move(nested);
+        } else {
+            return fail(Msg::InvalidIndex);
+        }
+        if (atEnd() || current() != ']') return fail(Msg::ExpectedBracket);
+        ++position;
+        segment.indexes.push_back(std::move(index));
+    }
+    return true;
+}
