@@ -1,0 +1,31 @@
+#include "types/tolm_path_string.h"
+
+#include <system_error>
+
+namespace Tolm {
+
+std::filesystem::path TolmPathString::fullPath() const
+{
+    return baseDirectory / text;
+}
+
+std::string TolmPathString::toLiteral() const
+{
+    return "P\"" + fullPath().native() + "\"";
+}
+
+bool TolmPathString::equals(const TolmValue& other) const
+{
+    const auto* otherPath = dynamic_cast<const TolmPathString*>(&other);
+    if (otherPath == nullptr) return TolmString::equals(other);
+    std::error_code error;
+    const bool same = std::filesystem::equivalent(fullPath(), otherPath->fullPath(), error);
+    return !error && same;
+}
+
+TolmValuePtr TolmPathString::create(std::string newText) const
+{
+    return std::make_shared<TolmPathString>(std::move(newText), baseDirectory);
+}
+
+}  // namespace Tolm
