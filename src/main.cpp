@@ -1,1 +1,56 @@
-int main() { return 0; }
+// Program entry: start-up registrations, the command line, the one mode the
+// options select, and the top-level failure handling that decides the exit
+// status.
+
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+
+#include "tolm_app.h"
+#include "types/tolm_exceptions.h"
+#include "util/log.h"
+
+namespace {
+
+// The process's terminate handler; also called directly for a thrown object
+// of unknown kind. It never returns.
+[[noreturn]] void terminateHandler() {
+    if (std::exception_ptr current = std::current_exception()) {
+        try {
+            std::rethrow_exception(current);
+        } catch (const std::exception& error) {
+            std::cerr << error.what() << std::endl;
+        } catch (...) {
+            Log::log(7, "Unknown exception!\n");
+            std::cout.flush();
+        }
+    }
+    std::abort();
+}
+
+// Runs before main: registers the tool types, so that every matcher factory
+// is in place before a tool definition asks for one.
+__attribute__((constructor)) void staticInitProgram() {
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // 1. The application object lives until main returns.
+    TolmApplication app;
+    // 2. Failures that escape everything end in the terminate handler.
+    std::set_terminate(terminateHandler);
+    // 3. From the command line on, every failure ends the run with status 1.
+    try {
+        app.ParseCommandLine(argc, argv);
+        // 4. The selected mode decides the remaining steps and the status.
+        return app.Run();
+    } catch (const Tolm::TolmException& error) {
+        Log::log(7, "Error: {}\n", error.message());
+    } catch (const std::exception& error) {
+        Log::log(7, "{}\n", error.what());
+    } catch (...) {
+        terminateHandler();
+    }
+    return 1;
+}
