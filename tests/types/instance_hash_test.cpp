@@ -1,0 +1,35 @@
+#include "types/instance_hash.h"
+
+#include <gtest/gtest.h>
+
+namespace Tolm {
+namespace {
+
+// Known 64-bit FNV-1a values, written as 16 lower-case hexadecimal digits.
+TEST(InstanceHashTest, KnownValues)
+{
+    EXPECT_EQ(fnv1aHash64Hex("a"), "af63dc4c8601ec8c");
+    EXPECT_EQ(fnv1aHash64Hex(""), "cbf29ce484222325");
+    EXPECT_EQ(fnv1aHash64Hex("foobar"), "85944171f73967e8");
+}
+
+// Bytes above 127 hash as unsigned bytes.
+TEST(InstanceHashTest, HighBytesAreUnsigned)
+{
+    // 0xcbf29ce484222325 ^ 0xff, times the prime, modulo 2^64.
+    const std::uint64_t expected = (0xcbf29ce484222325ULL ^ 0xffULL) * 0x100000001b3ULL;
+    EXPECT_EQ(fnv1aHash64(std::string(1, '\xff')), expected);
+}
+
+// Short hashes are padded with leading zeros to 16 digits.
+TEST(InstanceHashTest, AlwaysSixteenDigits)
+{
+    for (const char* text : {"a", "b", "ab", "x y z", "12345"}) {
+        const std::string hex = fnv1aHash64Hex(text);
+        EXPECT_EQ(hex.size(), 16u) << text;
+        EXPECT_EQ(hex.find_first_not_of("0123456789abcdef"), std::string::npos) << text;
+    }
+}
+
+}  // namespace
+}  // namespace Tolm
