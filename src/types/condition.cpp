@@ -1,0 +1,62 @@
+#include "types/condition.h"
+
+#include <fmt/format.h>
+
+#include "types/assignment.h"
+#include "types/tolm_exceptions.h"
+
+namespace Tolm {
+
+namespace {
+
+// A comparison cannot be asked of a variable without a value.
+const char* const NoValueToCompare = "Variable '{}' has no value to compare.";
+
+TolmValuePtr operandValue(const TolmValuePtr& operand)
+{
+    TolmValuePtr value = resolveValue(operand);
+    if (!value) {
+        std::string shown = operand ? operand->toString() : std::string("<none>");
+        throw TolmException(fmt::format(fmt::runtime(NoValueToCompare), shown));
+    }
+    return value;
+}
+
+bool exists(const TolmValuePtr& operand)
+{
+    auto* resolvable = dynamic_cast<Resolvable*>(operand.get());
+    if (!resolvable) return operand != nullptr;
+    try {
+        resolvable->resolve();
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<bool> Condition::holds() const
+{
+    switch (op) {
+    case OperatorType::Exists: return exists(left);
+    case OperatorType::Equal: return operandValue(left)->equals(*operandValue(right));
+    case OperatorType::NotEqual: return operandValue(left)->notEquals(*operandValue(right));
+    case OperatorType::Less: return operandValue(left)->lessThan(*operandValue(right));
+    case OperatorType::Greater: return operandValue(left)->greaterThan(*operandValue(right));
+    }
+    return std::nullopt;
+}
+
+Condition Condition::cloned() const
+{
+    return Condition{left ? left->clone() : nullptr, right ? right->clone() : nullptr, op};
+}
+
+void Condition::pointOperandsAt(Resolver* resolver) const
+{
+    if (auto* resolvable = dynamic_cast<Resolvable*>(left.get())) resolvable->setResolver(resolver);
+    if (auto* resolvable = dynamic_cast<Resolvable*>(right.get())) resolvable->setResolver(resolver);
+}
+
+}  // namespace Tolm

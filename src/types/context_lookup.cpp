@@ -1,0 +1,130 @@
+// Variable lookup: the one way a value reaches a variable.
+//
+// An identifier becomes a key chain (a text key per segment, one key per
+// index). A chain ending in a name designates an assignment entry, whose
+// resolved value is cached in it. A chain ending in an index selects a part
+// of the base variable's resolved value; nothing is cached then.
+
+#include <stdexcept>
+#include <string>
+#include <variant>
+
+#include "types/context.h"
+#include "types/resolution_cycle.h"
+#include "types/tolm_base_string.h"
+#include "types/tolm_context.h"
+#include "types/tolm_exceptions.h"
+#include "types/tolm_identifier.h"
+#include "types/tolm_int.h"
+
+namespace Tolm {
+
+namespace {
+
+// Messages of a failed lookup.
+const char* const NullKeyValue = "key value is null";
+const char* const UnsupportedKeyType = "Unsupported key type: ";
+const char* const MissingFirstName = "map::at";
+const char* const MustBeContext = "Identifier part must be context.";
+const char* const NoValueToFollow = "Variable '{}' has no value to select from.";
+constexpr const char* AssignmentKind = "Assignment";
+
+AccessKey keyFromValue(const TolmValuePtr& value)
+{
+    if (!value) throw std::invalid_argument(NullKeyValue);
+    if (auto* integer = dynamic_cast<const TolmInt*>(value.get())) return static_cast<std::int64_t>(integer->value);
+    if (dynamic_cast<const TolmIdentifier*>(value.get()) || dynamic_cast<const TolmBaseString*>(value.get()))
+        return value->toString();
+    throw std::runtime_error(UnsupportedKeyType + value->toLiteral());
+}
+
+// Text of the keys that led to a value, for the message of a missing one.
+std::string chainText(const KeyChain& chain, std::size_t count)
+{
+    std::string text;
+    for (std::size_t i = 0; i < count && i < chain.size(); ++i) {
+        if (i) text += ".";
+        text += accessKeyPathText(chain[i]);
+    }
+    return text;
+}
+
+// Follows keys [1, end) from a base value; a step without a value fails
+// instead of selecting from nothing.
+TolmValuePtr follow(TolmValuePtr value, const KeyChain& chain, std::size_t end)
+{
+    for (std::size_t i = 1; i < end; ++i) {
+        if (!value) throw TolmException(fmt::format(fmt::runtime(NoValueToFollow), chainText(chain, i)));
+        value = value->get(chain[i]);
+    }
+    return value;
+}
+
+Assignment& entryOf(Context::AssignmentMap& assignments, const std::string& name)
+{
+    auto entry = assignments.find(Util::CiString(name));
+    if (entry == assignments.end()) throw NotFoundException(AssignmentKind, name);
+    return entry->second;
+}
+
+}  // namespace
+
+KeyChain Context::keyChainOf(const Identifier& identifier)
+{
+    KeyChain chain;
+    for (const auto& segment : identifier.segments) {
+        chain.emplace_back(segment.name);
+        for (const auto& index : segment.indexes) {
+            switch (index.index()) {
+            case IntegerIndex: chain.emplace_back(std::get<IntegerIndex>(index)); break;
+            case RangeIndex: {
+                const IndexRange& range = std::get<RangeIndex>(index);
+                chain.emplace_back(KeyRange{range.first, range.last, 1});
+                break;
+            }
+            case NestedIndex: {
+                const auto& nested = std::get<NestedIndex>(index);
+                if (!nested) throw std::invalid_argument(NullKeyValue);
+                chain.push_back(keyFromValue(lookup(*nested)));
+                break;
+            }
+            }
+        }
+    }
+    return chain;
+}
+
+TolmValuePtr Context::lookup(const Identifier& identifier)
+{
+    KeyChain chain = keyChainOf(identifier);
+    if (chain.empty() || std::holds_alternative<std::string>(chain.back())) {
+        Assignment& entry = getAssignment(chain);
+        if (entry.resolving.active) throw ResolutionCycle(identifier.toString());
+        return entry.resolve();
+    }
+
+    // Ends in an index: select from the base variable's resolved value, so
+    // that a[0] of a = "${X}" indexes X's expansion, not the written text.
+    auto base = assignments.find(Util::CiString(std::get<std::string>(chain.front())));
+    if (base == assignments.end()) throw std::out_of_range(MissingFirstName);
+    if (base->second.resolving.active) throw ResolutionCycle(identifier.toString());
+    TolmValuePtr value = follow(base->second.resolve(), chain, chain.size());
+    return resolveValue(value);
+}
+
+Assignment& Context::getAssignment(const KeyChain& chain)
+{
+    if (chain.empty()) throw InternalError();
+    const std::string& name = std::get<std::string>(chain.back());
+    if (chain.size() == 1) return entryOf(assignments, name);
+
+    auto base = assignments.find(Util::CiString(std::get<std::string>(chain.front())));
+    if (base == assignments.end()) throw std::out_of_range(MissingFirstName);
+    TolmValuePtr reached = follow(base->second.value, chain, chain.size() - 1);
+    auto* nested = dynamic_cast<TolmContext*>(reached.get());
+    if (!nested) throw IdentifierError(chain, chain.size() - 1, MustBeContext);
+    if (!nested->context) throw InternalError();
+    return entryOf(nested->context->assignments, name);
+}
+
+}  // namespace Tolm
