@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "types/context.h"
 #include "types/qualified_target_name.h"
 #include "util/ci_string.h"
 
@@ -23,6 +24,13 @@ class ContextTemplate;
 }  // namespace Tolm
 
 class TolmRegistry;
+
+// The runtime context of one project of the build: the implicit variables
+// every target of that project starts from.
+struct ProjectRuntimeContext {
+    Tolm::ProjectPtr project;
+    Tolm::ContextPtr context;
+};
 
 // A tool definition on its way into the tool set: where it came from is kept
 // for the messages about overridden or unusable tools.
@@ -71,7 +79,15 @@ public:
     // Unit files already loaded, each with its unit name.
     std::map<std::filesystem::path, std::string> loadedUnitFiles;
     std::map<Util::CiString, std::shared_ptr<Tolm::Matcher>> tools;
+    // One entry per project of the build, keyed by its namespace.
+    std::map<Util::CiString, ProjectRuntimeContext> runtimeContexts;
     bool rootUnitsLoaded = false;
+    // Built-in variables such as os_family and project_root.
+    Tolm::Context builtinContext;
+    // Assignments given as positional words.
+    Tolm::Context commandLineContext;
+    // Context of a build without a project file.
+    Tolm::Context implicitContext;
     std::shared_ptr<Tolm::Profile> activeProfile;
     // Log threshold given by "-v"; the log's own threshold is kept equal.
     int verbosity = 5;
