@@ -1,0 +1,44 @@
+#include "parser/checked_parse.h"
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "parser/utf8_check.h"
+#include "types/tolm_exceptions.h"
+
+CheckedParse::CheckedParse(const std::string& text, const std::filesystem::path& source)
+    : input(text), lexer(&input), tokens(&lexer), parser(&tokens), listener(source)
+{
+    // Lexer errors fail the load just as parser errors do.
+    lexer.removeErrorListeners();
+    lexer.addErrorListener(&listener);
+    parser.removeErrorListeners();
+    parser.addErrorListener(&listener);
+}
+
+void CheckedParse::throwFirstError() const
+{
+    if (!listener.messages.empty()) throw std::runtime_error(listener.messages.front());
+}
+
+std::string readSourceFile(const std::filesystem::path& file, const char* kind)
+{
+    std::ifstream in(file, std::ios::in | std::ios::binary);
+    // A directory opens on Linux but cannot be read; treat it as no file.
+    std::error_code ignored;
+    if (!in || std::filesystem::is_directory(file, ignored)) {
+        throw Tolm::NotFoundException(kind, file.string());
+    }
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw Tolm::NotFoundException(kind, file.string());
+    Tolm::requireValidUtf8(text);
+    return text;
+}
+
+std::filesystem::path sourceBaseDirectory(const std::filesystem::path& file)
+{
+    std::filesystem::path directory = file.parent_path();
+    if (directory.empty()) directory = ".";
+    return std::filesystem::weakly_canonical(directory);
+}

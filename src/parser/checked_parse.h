@@ -1,0 +1,42 @@
+#pragma once
+
+// One parse of a whole project or registry file whose lexer and parser errors
+// are collected rather than printed: the loader parses from its start rule,
+// then `throwFirstError` reports the first error with file, line and column.
+// The members own everything the parse tree points into, so the tree lives
+// exactly as long as this object.
+
+#include <filesystem>
+#include <string>
+
+#include "antlr4-runtime.h"
+#include "parser/CommonLexer.h"
+#include "parser/TolmTopParser.h"
+#include "parser/throwing_error_listener.h"
+
+class CheckedParse {
+public:
+    // `text` is the file's content, `source` the path that error messages
+    // begin with.
+    CheckedParse(const std::string& text, const std::filesystem::path& source);
+    CheckedParse(const CheckedParse&) = delete;
+    CheckedParse& operator=(const CheckedParse&) = delete;
+
+    // Throws std::runtime_error with the first collected message, if any.
+    void throwFirstError() const;
+
+    antlr4::ANTLRInputStream input;
+    CommonLexer lexer;
+    antlr4::CommonTokenStream tokens;
+    TolmTopParser parser;
+    ThrowingErrorListener listener;
+};
+
+// The whole content of a file. Throws Tolm::NotFoundException with `kind` and
+// the path's text when the file cannot be read (missing, unreadable, or a
+// directory), and std::invalid_argument when it is not valid UTF-8.
+std::string readSourceFile(const std::filesystem::path& file, const char* kind);
+
+// The directory against which relative paths of `file` are taken: its parent
+// directory ("." for a bare file name), made absolute and normalised.
+std::filesystem::path sourceBaseDirectory(const std::filesystem::path& file);
