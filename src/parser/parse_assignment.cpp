@@ -1,0 +1,49 @@
+#include "parser/parse_assignment.h"
+
+#include <memory>
+#include <stdexcept>
+
+#include "parser/CommonLexer.h"
+#include "parser/TolmTopParser.h"
+#include "parser/tolm_error_counter.h"
+#include "parser/tolm_visitor.h"
+#include "parser/utf8_check.h"
+#include "parser/visit_result.h"
+#include "types/tolm_identifier.h"
+#include "types/value_factories.h"
+
+namespace {
+
+constexpr const char* kCounterName = "assignment";
+
+}  // namespace
+
+Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::path& basePath) {
+    Tolm::requireValidUtf8(text);
+    antlr4::ANTLRInputStream input(text.data(), text.size());
+    CommonLexer lexer(&input);
+    antlr4::CommonTokenStream tokens(&lexer);
+    TolmTopParser parser(&tokens);
+
+    TolmErrorCounter parserErrors(kCounterName, true);
+    parser.removeErrorListeners();
+    parser.addErrorListener(&parserErrors);
+    // The lexer keeps its console listener, but a character that forms no
+    // token must still fail: skipping it would change the value
+    // (`CFLAGS = -O2` would read as 2).
+    TolmErrorCounter lexerErrors(kCounterName, true);
+    lexer.addErrorListener(&lexerErrors);
+
+    auto* tree = parser.assignment();
+    // The rule stops after one assignment; anything after it is an error too,
+    // not silently dropped.
+    const bool trailingText = tokens.LA(1) != antlr4::Token::EOF;
+    if (parser.getNumberOfSyntaxErrors() != 0 || parserErrors.count > 0 || lexerErrors.count > 0 || trailingText)
+        throw std::runtime_error(kAssignmentSyntaxError);
+
+    TolmVisitorImpl visitor(basePath, TolmVisitorImpl::UnitFileMode, kCounterName);
+    auto assignment = takeResult<Tolm::Assignment>(visitor.visitAssignment(tree));
+    if (assignment.value && std::dynamic_pointer_cast<Tolm::TolmIdentifier>(assignment.value))
+        assignment.replaceValue(Tolm::makeStringValue(assignment.value->toString()));
+    return assignment;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+// Parses one statement of the language, such as a command-line word
+// `CFLAGS += "-g"` or an assignment line of the build cache, into an
+// assignment. A bare word on the right-hand side becomes text, not a
+// reference to another variable.
+
+#include <filesystem>
+#include <string_view>
+
+#include "types/assignment.h"
+
+// The failure text for any syntax error, lexer errors and trailing text included.
+inline constexpr const char* kAssignmentSyntaxError = "Parsing assignment failed due to syntax errors.";
+
+// Throws std::runtime_error with kAssignmentSyntaxError when `text` is not
+// exactly one assignment, std::invalid_argument when it is not valid UTF-8,
+// and passes on the visitor's failures ("!" modifier, numbers out of range,
+// pattern indexes). Path literals are based at `basePath`.
+Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::path& basePath);

@@ -1,0 +1,72 @@
+// TolmApplication::LoadUnitFile: reads one unit file into a unit that nobody
+// else holds yet. Naming, merging and registering units is the caller's job.
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "parser/CommonLexer.h"
+#include "parser/TolmTopParser.h"
+#include "parser/tolm_error_counter.h"
+#include "parser/tolm_visitor.h"
+#include "parser/utf8_check.h"
+#include "parser/visit_result.h"
+#include "tolm_app.h"
+#include "types/tolm_exceptions.h"
+#include "types/unit.h"
+#include "util/log.h"
+
+namespace {
+
+namespace Messages {
+constexpr const char* NotFound = "File not found at ";
+constexpr const char* CannotOpen = "Unable to open file!";
+constexpr const char* SyntaxErrors = " Parsing failed due to syntax errors.";
+constexpr const char* NoUnit = "Unable to parse unit file.";
+}  // namespace Messages
+
+// The whole file, or nothing when it cannot be read (a directory included).
+bool readWholeFile(const std::filesystem::path& file, const std::filesystem::file_status& status, std::string& text) {
+    if (std::filesystem::is_directory(status)) return false;
+    std::ifstream in(file);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+}  // namespace
+
+std::shared_ptr<Tolm::Unit> TolmApplication::LoadUnitFile(const std::filesystem::path& unitFile) {
+    const std::filesystem::path file = unitFile.has_root_directory() ? unitFile : projectRoot / unitFile;
+    const auto status = std::filesystem::status(file);
+    if (!std::filesystem::exists(status)) throw Tolm::TolmException(Messages::NotFound + file.string());
+
+    std::string text;
+    const bool readable = readWholeFile(file, status, text);
+    Log::log(1, "Parsing {}\n", file.string());
+    if (!readable) throw Tolm::TolmException(Messages::CannotOpen);
+    Tolm::requireValidUtf8(text);
+
+    antlr4::ANTLRInputStream input(text);
+    CommonLexer lexer(&input);
+    antlr4::CommonTokenStream tokens(&lexer);
+    TolmTopParser parser(&tokens);
+    // The console listeners stay and print every error; lexer errors are also
+    // counted, since a skipped character could silently change a value.
+    TolmErrorCounter lexerErrors("unit", true);
+    lexer.addErrorListener(&lexerErrors);
+
+    auto* tree = parser.unitFile();
+    if (parser.getNumberOfSyntaxErrors() != 0 || lexerErrors.count > 0)
+        throw Tolm::TolmException(file.string() + Messages::SyntaxErrors);
+    if (tree == nullptr || tree->tolmUnit() == nullptr) throw Tolm::TolmException(Messages::NoUnit);
+
+    std::filesystem::path base = file.parent_path();
+    if (base.empty()) base = ".";
+    TolmVisitorImpl visitor(std::filesystem::weakly_canonical(base), TolmVisitorImpl::UnitFileMode, file);
+    std::shared_ptr<Tolm::Unit> unit(takeResult<Tolm::Unit*>(visitor.visitTolmUnit(tree->tolmUnit())));
+
+    Log::log(3, "Parsed unit '{}' at '{}'\n", unit->name, file.string());
+    return unit;
+}
