@@ -4,17 +4,19 @@
 
 #include <stdexcept>
 
+#include "value_test_helpers.h"
+
 namespace Tolm {
 namespace {
 
+std::string parts(const QualifiedTargetName& n)
+{
+    return n.ns + "|" + n.unit + "|" + n.target;
+}
+
 std::string strictFailure(const std::string& text)
 {
-    try {
-        parseDependencyString(text);
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "no failure";
+    return TestHelpers::failureMessage<std::runtime_error>([&] { parseDependencyString(text); });
 }
 
 // The canonical text always writes both separators.
@@ -28,34 +30,11 @@ TEST(QualifiedTargetNameTest, CanonicalText)
 // The lenient reading splits at the first "::" and the first "/" and accepts empty parts.
 TEST(QualifiedTargetNameTest, LenientReading)
 {
-    auto n = QualifiedTargetName::fromString("a::b::c");
-    EXPECT_EQ(n.ns, "");
-    EXPECT_EQ(n.unit, "a");
-    EXPECT_EQ(n.target, "b::c");
-
-    n = QualifiedTargetName::fromString("x/y/z::t");
-    EXPECT_EQ(n.ns, "x");
-    EXPECT_EQ(n.unit, "y/z");
-    EXPECT_EQ(n.target, "t");
-
-    n = QualifiedTargetName::fromString("::app");
-    EXPECT_EQ(n.unit, "");
-    EXPECT_EQ(n.target, "app");
-
-    n = QualifiedTargetName::fromString("plain/name");
-    EXPECT_EQ(n.ns, "");
-    EXPECT_EQ(n.unit, "");
-    EXPECT_EQ(n.target, "plain/name");
-}
-
-// The canonical text reads back to the same name.
-TEST(QualifiedTargetNameTest, RoundTrip)
-{
-    QualifiedTargetName name{"ext", "lib", "app"};
-    auto back = QualifiedTargetName::fromString(name.toString());
-    EXPECT_EQ(back.ns, "ext");
-    EXPECT_EQ(back.unit, "lib");
-    EXPECT_EQ(back.target, "app");
+    EXPECT_EQ(parts(QualifiedTargetName::fromString("a::b::c")), "|a|b::c");
+    EXPECT_EQ(parts(QualifiedTargetName::fromString("x/y/z::t")), "x|y/z|t");
+    EXPECT_EQ(parts(QualifiedTargetName::fromString("::app")), "||app");
+    EXPECT_EQ(parts(QualifiedTargetName::fromString("plain/name")), "||plain/name");
+    EXPECT_EQ(parts(QualifiedTargetName::fromString("ext/lib::app")), "ext|lib|app");
 }
 
 // The strict reading rejects empty parts with its three exact messages.
@@ -71,19 +50,9 @@ TEST(QualifiedTargetNameTest, StrictReadingFailures)
 // The strict reading accepts a bare target and full names.
 TEST(QualifiedTargetNameTest, StrictReadingSuccess)
 {
-    auto n = parseDependencyString("app");
-    EXPECT_EQ(n.ns, "");
-    EXPECT_EQ(n.unit, "");
-    EXPECT_EQ(n.target, "app");
-
-    n = parseDependencyString("ext/lib::app");
-    EXPECT_EQ(n.ns, "ext");
-    EXPECT_EQ(n.unit, "lib");
-    EXPECT_EQ(n.target, "app");
-
-    n = parseDependencyString("lib::app");
-    EXPECT_EQ(n.ns, "");
-    EXPECT_EQ(n.unit, "lib");
+    EXPECT_EQ(parts(parseDependencyString("app")), "||app");
+    EXPECT_EQ(parts(parseDependencyString("lib::app")), "|lib|app");
+    EXPECT_EQ(parts(parseDependencyString("ext/lib::app")), "ext|lib|app");
 }
 
 }  // namespace
