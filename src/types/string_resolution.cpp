@@ -1,19 +1,66 @@
-// Resolution of text values. Text expansion and wildcard expansion arrive
-// separately; until then a string resolves to an unchanged copy of itself.
+// Resolution of text values: expansion of their variable references and, for
+// paths, of their wildcards against the file system.
 
+#include <filesystem>
+#include <vector>
+
+#include "types/text_expansion.h"
+#include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
 #include "types/tolm_string.h"
+#include "types/wildcard_expansion.h"
 
 namespace Tolm {
 
+namespace {
+
+// The texts a path's expansion produced: each item of a list, else the one.
+std::vector<std::string> expansionTexts(const TolmValue& expansion)
+{
+    std::vector<std::string> texts;
+    if (const auto* list = dynamic_cast<const TolmList*>(&expansion)) {
+        for (const auto& item : list->items())
+            texts.push_back(item->toString());
+    } else {
+        texts.push_back(expansion.toString());
+    }
+    return texts;
+}
+
+}  // namespace
+
 TolmValuePtr TolmString::resolve()
 {
-    return create(text);
+    ExpansionGuard guard;
+    TolmValuePtr result = resolveStringValue(*this, text, guard, 1);
+    // Stored only after success, so a failed expansion leaves the text alone.
+    text = result->toString();
+    return result;
 }
 
 TolmValuePtr TolmPathString::resolve()
 {
-    return create(text);
+    const TolmValuePtr expansion = TolmString::resolve();
+
+    std::vector<std::filesystem::path> paths;
+    for (const auto& candidate : expansionTexts(*expansion)) {
+        std::filesystem::path path(candidate);
+        if (!path.has_root_directory()) path = baseDirectory / path;
+        auto matches = expandGlob(path);
+        // An unmatched pattern stays as written, so the build names it.
+        if (matches.empty()) matches.push_back(path);
+        paths.insert(paths.end(), matches.begin(), matches.end());
+    }
+
+    if (paths.size() == 1) {
+        text = paths.front().native();
+        return std::make_shared<TolmPathString>(text, std::filesystem::path());
+    }
+    // Several paths, or none when a cross expansion had no elements.
+    auto list = std::make_shared<TolmList>();
+    for (const auto& path : paths)
+        list->push(std::make_shared<TolmPathString>(path.native(), std::filesystem::path()));
+    return list;
 }
 
 }  // namespace Tolm

@@ -1,0 +1,130 @@
+// Cross expansion: the second stage of text expansion (resolveStringValue).
+
+#include <optional>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "types/text_expansion.h"
+#include "types/tolm_exceptions.h"
+#include "types/tolm_list.h"
+
+namespace Tolm {
+
+namespace {
+
+// Where a #{...} reference sits: the "#" and its closing "}".
+struct CrossReference {
+    std::size_t start;
+    std::size_t close;
+};
+
+// The first #{...}, its end found by counting "#{" against "}" so that the
+// braces of inner references stay inside it.
+std::optional<CrossReference> findCrossReference(const std::string& text)
+{
+    const std::size_t start = text.find("#{");
+    if (start == std::string::npos) return std::nullopt;
+    std::size_t depth = 0;
+    std::size_t i = start;
+    while (i < text.size()) {
+        if (text.compare(i, 2, "#{") == 0) {
+            ++depth;
+            i += 2;
+            continue;
+        }
+        if (text[i] == '}' && --depth == 0) return CrossReference{start, i};
+        ++i;
+    }
+    return std::nullopt;
+}
+
+// Replaces the back references equal to `backReference` that come at or
+// after `from` by `element`. Back references of other levels stay for a
+// deeper level.
+void replaceBackReferences(std::string& item, std::size_t from, const std::string& backReference,
+                           const std::string& element)
+{
+    std::size_t position = from;
+    while (position < item.size()) {
+        const std::size_t hash = item.find('#', position);
+        if (hash == std::string::npos) return;
+        const std::uint64_t length = scanHashNumber(item, hash);
+        if (length == 0) {
+            position = hash + 1;
+        } else if (item.compare(hash, length, backReference) == 0 && length == backReference.size()) {
+            item.replace(hash, length, element);
+            position = hash + element.size();
+        } else {
+            position = hash + length;
+        }
+    }
+}
+
+// One text per element of the value, the reference replaced by the element.
+std::vector<std::string> crossItems(const std::string& text, const CrossReference& reference,
+                                    const TolmValue& value, std::uint64_t level)
+{
+    std::vector<std::string> items;
+    const std::string backReference = "#" + std::to_string(level);
+    auto it = value.begin();
+    const auto end = value.end();
+    // A value without iterators (an unresolved identifier) has no elements.
+    if (!it || !end) return items;
+    for (; !it->equals(*end); it->advance()) {
+        const std::string element = it->current()->toString();
+        std::string item = text;
+        item.replace(reference.start, reference.close - reference.start + 1, element);
+        replaceBackReferences(item, reference.start + element.size(), backReference, element);
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+// A "#" and digits that no cross expansion replaced is an error: left alone
+// it would end up in a command line.
+void rejectUnresolvedBackReferences(const std::string& text)
+{
+    for (std::size_t hash = text.find('#'); hash != std::string::npos; hash = text.find('#', hash + 1)) {
+        const std::uint64_t length = scanHashNumber(text, hash);
+        if (length != 0)
+            throw TolmException(fmt::format(fmt::runtime(TextExpansionMessages::UnresolvedBackReference),
+                                            text.substr(hash, length)));
+    }
+}
+
+}  // namespace
+
+TolmValuePtr resolveStringValue(const TolmString& owner, const std::string& text,
+                                ExpansionGuard& guard, std::uint64_t level)
+{
+    const std::string expanded = expandVariables(owner, text, guard);
+
+    const auto reference = findCrossReference(expanded);
+    if (!reference) {
+        rejectUnresolvedBackReferences(expanded);
+        return std::make_shared<TolmString>(expanded);
+    }
+
+    const std::string name = expanded.substr(reference->start + 2, reference->close - reference->start - 2);
+    const Identifier identifier = parseReference(name);
+    const TolmValuePtr value = lookupReference(owner, identifier, name);
+    if (!value)
+        throw TolmException(fmt::format(fmt::runtime(TextExpansionMessages::CrossWithoutValue), name));
+
+    // A value without elements gives no texts at all: the reference stands
+    // for each element, so there is nothing to produce.
+    auto result = std::make_shared<TolmList>();
+    for (const auto& item : crossItems(expanded, *reference, *value, level)) {
+        const TolmValuePtr deeper = resolveStringValue(owner, item, guard, level + 1);
+        if (const auto* list = dynamic_cast<const TolmList*>(deeper.get())) {
+            for (const auto& element : list->items())
+                result->push(element);
+        } else {
+            result->push(deeper);
+        }
+    }
+    return result;
+}
+
+}  // namespace Tolm

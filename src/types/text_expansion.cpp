@@ -1,0 +1,90 @@
+#include "types/text_expansion.h"
+
+#include <cctype>
+
+#include <fmt/format.h>
+
+#include "types/resolution_cycle.h"
+#include "types/tolm_exceptions.h"
+#include "util/log.h"
+
+namespace Tolm {
+
+namespace {
+
+// Expands one variable's text under the guard. A name met again while its
+// own expansion runs would recurse forever, so it fails instead.
+std::string expandReferencedText(const TolmString& owner, const std::string& name,
+                                 const TolmValue& value, ExpansionGuard& guard)
+{
+    const Util::CiString key(name);
+    if (guard.contains(key)) throw ResolutionCycle(name);
+    guard.insert(key);
+    std::string expanded = expandVariables(owner, value.toString(), guard);
+    guard.erase(key);
+    return expanded;
+}
+
+}  // namespace
+
+Identifier parseReference(const std::string& name)
+{
+    Identifier identifier;
+    ParseError error;
+    if (!Identifier::parse(name, identifier, error))
+        throw TolmException(fmt::format(fmt::runtime(TextExpansionMessages::InvalidReference), name,
+                                        error.message, error.position));
+    return identifier;
+}
+
+TolmValuePtr lookupReference(const TolmString& owner, const Identifier& identifier,
+                             const std::string& name)
+{
+    if (!owner.resolver)
+        throw TolmException(fmt::format(fmt::runtime(TextExpansionMessages::NoResolver), name));
+    return owner.resolver->lookup(identifier);
+}
+
+std::string expandVariables(const TolmString& owner, const std::string& text, ExpansionGuard& guard)
+{
+    std::string result = text;
+    for (;;) {
+        // Always from the start: a "$" just before a replaced reference and a
+        // "{" at the start of its replacement form a new reference.
+        const std::size_t start = result.find("${");
+        if (start == std::string::npos) return result;
+
+        const std::size_t close = result.find('}', start + 2);
+        if (close == std::string::npos) throw TolmException(TextExpansionMessages::MissingBrace);
+        if (result.find("${", start + 2) < close)
+            throw TolmException(TextExpansionMessages::NestedReference);
+
+        const std::string name = result.substr(start + 2, close - start - 2);
+        const Identifier identifier = parseReference(name);
+
+        TolmValuePtr value;
+        try {
+            value = lookupReference(owner, identifier, name);
+        } catch (const ResolutionCycle&) {
+            // A self-reference must reach the caller, not become empty text.
+            throw;
+        } catch (...) {
+            Log::log(Log::Warning, fmt::runtime(TextExpansionMessages::MissingVariable), name);
+        }
+
+        const std::string replacement =
+            value ? expandReferencedText(owner, name, *value, guard) : std::string();
+        result.replace(start, close - start + 1, replacement);
+    }
+}
+
+std::uint64_t scanHashNumber(std::string_view text, std::size_t position)
+{
+    if (position + 1 >= text.size() || text[position] != '#') return 0;
+    std::size_t end = position + 1;
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
+        ++end;
+    return end - position - 1 == 0 ? 0 : end - position;
+}
+
+}  // namespace Tolm
