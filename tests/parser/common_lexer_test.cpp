@@ -92,6 +92,17 @@ TEST(CommonLexer, UnmatchedCharacters) {
     EXPECT_EQ(odd.errors[0], "in(1,2): token recognition error at: '$'");
 }
 
+// Unterminated literals fall back to shorter tokens; a lone quote swallows the rest.
+TEST(CommonLexer, UnterminatedLiterals) {
+    EXPECT_EQ(lex("/* open").tokens, (Tokens{"SLASH:/", "IDENTIFIER:open"}));
+    Lexed raw = lex("R\"(abc");
+    EXPECT_EQ(raw.tokens, (Tokens{"IDENTIFIER:R"}));
+    EXPECT_EQ(raw.errors.size(), 1u);
+    Lexed quote = lex("x = \"abc\ny");
+    EXPECT_EQ(quote.tokens, (Tokens{"IDENTIFIER:x", "EQUALS:="}));
+    EXPECT_EQ(quote.errors.size(), 1u);
+}
+
 // Operators are matched longest first.
 TEST(CommonLexer, Operators) {
     EXPECT_EQ(lex("= != += ?= => +> < > ! ^ @").tokens,

@@ -80,6 +80,21 @@ TEST_F(UnitFileLoader, AbsolutePathAndEmptyFile) {
     EXPECT_EQ(unit->mainTarget, "");
 }
 
+// A bare file name with an empty project root is read from, and anchored at, the current directory.
+TEST_F(UnitFileLoader, BareNameWithEmptyRoot) {
+    write("tolm.txt", "a: { SRC = P\"(main.c)\" }\n");
+    const fs::path previous = fs::current_path();
+    fs::current_path(root);
+    app.projectRoot.clear();
+    std::shared_ptr<Tolm::Unit> unit;
+    EXPECT_NO_THROW(unit = app.LoadUnitFile("tolm.txt"));
+    fs::current_path(previous);
+    ASSERT_TRUE(unit);
+    auto source = std::dynamic_pointer_cast<Tolm::TolmPathString>(unit->targets.at("a").assignments.at(0).value);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->baseDirectory, fs::weakly_canonical(root));
+}
+
 // Missing files and directories fail with their messages; only a found file is logged.
 TEST_F(UnitFileLoader, MissingFileAndDirectory) {
     Log::verbosity = 1;
