@@ -136,6 +136,26 @@ TEST_F(ContextLookupTest, CycleThroughOthers)
     EXPECT_THROW(c.resolveVariables(), std::out_of_range);
 }
 
+// Texts that refer to themselves fail the same way, directly or through an enclosing text.
+TEST_F(ContextLookupTest, TextCycles)
+{
+    c.addAssignment(set("A", str("${A}")), 0);
+    c.addAssignment(set("X", str("pre ${b}")), 0);
+    c.addAssignment(set("B", str("${x}")), 0);
+    c.addAssignment(set("OUTER", str("<${A}>")), 0);
+    EXPECT_EQ(failure<std::out_of_range>("A"), "A");
+    EXPECT_EQ(failure<std::out_of_range>("X"), "x");
+    EXPECT_EQ(failure<std::out_of_range>("OUTER"), "A");
+    EXPECT_EQ(c.assignments.at("A").value->toString(), "${A}");
+}
+
+// An indexed reference to a variable being resolved is a cycle too.
+TEST_F(ContextLookupTest, IndexedSelfReference)
+{
+    c.addAssignment(set("A", str("${A[0]}")), 0);
+    EXPECT_EQ(failure<std::out_of_range>("A"), "A[0]");
+}
+
 // The key chain holds a text key per segment and one key per index, ranges with step 1.
 TEST_F(ContextLookupTest, KeyChainOfIdentifier)
 {
