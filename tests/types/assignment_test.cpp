@@ -148,15 +148,5 @@ TEST(AssignmentTest, CopyStartsUnmarked)
     EXPECT_THROW(a.resolve(), ResolutionCycle);
 }
 
-// makeAssignment builds exactly the record's four fields.
-TEST(AssignmentTest, MakeFromRecord)
-{
-    Assignment a = makeAssignment({"OUT", nullptr, Type::SetIfEmpty, Assignment::OutputModifier});
-    EXPECT_EQ(a.name, "OUT");
-    EXPECT_EQ(a.type, Type::SetIfEmpty);
-    EXPECT_EQ(a.modifier, Assignment::OutputModifier);
-    EXPECT_FALSE(a.resolved);
-}
-
 }  // namespace
 }  // namespace Tolm

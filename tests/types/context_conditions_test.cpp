@@ -106,21 +106,6 @@ TEST(ContextConditionsTest, NestedBlocksRunBeforeLaterSiblings)
     EXPECT_EQ(c.conditions[1].first.right->toString(), "never");
 }
 
-// The four comparisons call the value operations on the resolved left operand.
-TEST(ContextConditionsTest, ComparisonOperators)
-{
-    Context c({set("S", str("abc"))},
-              {whenEqual("S", "ABC", block({set("EQ", str("1"))})),
-               whenEqual("S", "abc", block({set("NE", str("1"))}), Op::NotEqual),
-               whenEqual("S", "abcd", block({set("LT", str("1"))}), Op::Less),
-               whenEqual("S", "ab", block({set("GT", str("1"))}), Op::Greater)});
-    c.evaluateConditions();
-    EXPECT_EQ(c.assignments.count("EQ"), 1u);
-    EXPECT_EQ(c.assignments.count("NE"), 0u);
-    EXPECT_EQ(c.assignments.count("LT"), 1u);
-    EXPECT_EQ(c.assignments.count("GT"), 1u);
-}
-
 // An operator number outside 1 to 5 is an internal error.
 TEST(ContextConditionsTest, UnknownOperator)
 {

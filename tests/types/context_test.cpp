@@ -35,26 +35,6 @@ TEST(ContextTest, AppendJoinsAndKeepsFirstType)
     EXPECT_EQ(x.type, Type::Set);
 }
 
-// A bare declaration of an existing variable leaves it without a value.
-TEST(ContextTest, DeclarationClearsExisting)
-{
-    Context c;
-    c.addAssignment(set("X", str("a")), 0);
-    c.addAssignment(Assignment("X", nullptr, Type::Declare, 0), 0);
-    EXPECT_EQ(c.assignments.at("X").value, nullptr);
-}
-
-// Mode 1 lets the incoming modifier win; mode 0 keeps the entry's.
-TEST(ContextTest, ModeDecidesModifier)
-{
-    Context c;
-    c.addAssignment(set("X", str("a"), Assignment::OutputModifier), 0);
-    c.addAssignment(set("X", str("b"), Assignment::RequiredModifier), 0);
-    EXPECT_EQ(c.assignments.at("X").modifier, Assignment::OutputModifier);
-    c.addAssignment(set("X", str("c"), Assignment::RequiredModifier), 1);
-    EXPECT_EQ(c.assignments.at("X").modifier, Assignment::RequiredModifier);
-}
-
 // A value put into a context is its own: appending there does not change the supplier's value.
 TEST(ContextTest, ContextsDoNotShareValues)
 {
@@ -108,15 +88,6 @@ TEST(ContextTest, MergeVariablesGathersLists)
     EXPECT_EQ(listTexts(a.value), (std::vector<std::string>{"t", "1", "2"}));
     EXPECT_EQ(a.type, Type::Set);
     EXPECT_EQ(a.modifier, Assignment::OutputModifier);
-}
-
-// A variable declared without a value becomes a list of just the gathered values; nulls add nothing.
-TEST(ContextTest, MergeVariablesOverEmptyEntry)
-{
-    Context c;
-    c.addAssignment(Assignment("A", nullptr, Type::Declare, 0), 0);
-    c.mergeVariables({set("A", nullptr), set("A", str("x"))});
-    EXPECT_EQ(listTexts(c.assignments.at("A").value), (std::vector<std::string>{"x"}));
 }
 
 // An appended list value contributes its items, and the list is not shared with the caller.

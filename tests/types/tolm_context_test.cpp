@@ -73,17 +73,6 @@ TEST(TolmContextTest, EqualityAndClone)
     EXPECT_THROW(value->equals(*str("A")), BadConversion);
 }
 
-// Ordering compares the number of assignments, whatever the names.
-TEST(TolmContextTest, OrderingBySize)
-{
-    auto three = contextOf({set("a", nullptr), set("b", nullptr), set("c", nullptr)});
-    auto two = contextOf({set("x", nullptr), set("y", nullptr)});
-    EXPECT_TRUE(three->greaterThan(*two));
-    EXPECT_TRUE(two->lessThan(*three));
-    EXPECT_FALSE(two->greaterThan(*three));
-    EXPECT_THROW(two->lessThan(*makeIntValue(1)), BadConversion);
-}
-
 // get by a text key gives the stored value; a missing name is a Variable not found.
 TEST(TolmContextTest, GetByName)
 {

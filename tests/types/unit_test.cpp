@@ -4,7 +4,6 @@
 
 #include <stdexcept>
 
-#include "types/project.h"
 
 namespace Tolm {
 namespace {
@@ -32,15 +31,6 @@ TEST(UnitTest, AddTargetRefusesDuplicates)
     EXPECT_EQ(unit.targets.size(), 2u);
     EXPECT_EQ(unit.mainTarget, "app");
     EXPECT_EQ(unit.targets.at("LIB").name.target, "lib");
-}
-
-// Profiles of a project are found ignoring case.
-TEST(UnitTest, ProjectProfilesIgnoreCase)
-{
-    Project project("/p/.tolm_project.txt", "p");
-    project.profiles.emplace("Release", Profile{"Release", nullptr});
-    EXPECT_EQ(project.profiles.count("release"), 1u);
-    EXPECT_EQ(project.name, "p");
 }
 
 }  // namespace
