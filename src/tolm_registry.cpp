@@ -5,6 +5,8 @@
 #include <string>
 #include <system_error>
 
+#include <unistd.h>
+
 #include "parser/registry_writer.h"
 #include "types/project.h"
 #include "types/tolm_exceptions.h"
@@ -17,8 +19,9 @@ namespace {
 // its old content. Throws std::runtime_error with the registry's texts.
 void replaceFileContent(const std::filesystem::path& target, const std::string& text)
 {
+    // The process id keeps two runs saving at once from sharing one file.
     std::filesystem::path temporary = target;
-    temporary += ".tmp";
+    temporary += ".tmp." + std::to_string(::getpid());
 
     std::ofstream out(temporary, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!out) throw std::runtime_error(RegistryMessages::kOpenForWriting + target.string());

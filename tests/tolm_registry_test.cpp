@@ -52,6 +52,10 @@ TEST_F(TolmRegistrySave, EmptyRegistryWritesEmptyFile)
     scratch.write(".tolm_registry.txt", "projects {\n  old \"/x\"\n}\n");
     registry.save();
     EXPECT_EQ(readFile(registry.path), "");
+    // Nothing but the file itself is left in the directory.
+    auto entries = std::distance(std::filesystem::directory_iterator(scratch.path()),
+                                 std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1);
 }
 
 // Projects only: one line per project in case-insensitive name order, each
@@ -144,7 +148,9 @@ TEST_F(TolmRegistrySave, FailedReplaceKeepsOldFile)
         EXPECT_EQ(std::string(e.what()), "Unable to write registry file: " + registry.path.string());
     }
     EXPECT_TRUE(std::filesystem::is_directory(registry.path / "inside"));
-    EXPECT_FALSE(std::filesystem::exists(scratch.path() / ".tolm_registry.txt.tmp"));
+    auto entries = std::distance(std::filesystem::directory_iterator(scratch.path()),
+                                 std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1);
 }
 
 // Registering keeps one entry per name ignoring case: the same path changes

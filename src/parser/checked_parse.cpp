@@ -32,7 +32,8 @@ std::string readSourceFile(const std::filesystem::path& file, const char* kind)
     }
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) throw Tolm::NotFoundException(kind, file.string());
-    Tolm::requireValidUtf8(text);
+    // The runtime's own complaint would not say which file is broken.
+    if (!Tolm::isValidUtf8(text)) throw std::runtime_error(file.string() + ": " + Tolm::kIllegalUtf8Message);
     return text;
 }
 

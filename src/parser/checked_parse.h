@@ -34,7 +34,8 @@ public:
 
 // The whole content of a file. Throws Tolm::NotFoundException with `kind` and
 // the path's text when the file cannot be read (missing, unreadable, or a
-// directory), and std::invalid_argument when it is not valid UTF-8.
+// directory), and std::runtime_error naming the file when it is not valid
+// UTF-8.
 std::string readSourceFile(const std::filesystem::path& file, const char* kind);
 
 // The directory against which relative paths of `file` are taken: its parent

@@ -168,6 +168,9 @@ TEST(LoadProjectFile, FailureLeavesRecordUnchanged)
     EXPECT_NE(error.find(project.projectFile.string() + "(3,"), std::string::npos) << error;
     EXPECT_NE(error.find("'FLAGS'"), std::string::npos) << error;
 
+    scratch.write("p.txt", "name caf\xe9\n");
+    EXPECT_EQ(errorOf(project), project.projectFile.string() + ": UTF-8 string contains an illegal byte sequence");
+
     std::filesystem::remove(project.projectFile);
     EXPECT_EQ(errorOf(project), "Project file '" + project.projectFile.string() + "' not found.");
     std::filesystem::create_directory(project.projectFile);
