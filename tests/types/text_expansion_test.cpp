@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "types/context.h"
 #include "types/expansion_test_support.h"
 
 using ExpansionTest::MapResolver;
@@ -150,4 +151,84 @@ TEST(ScanHashNumberTest, CountsHashAndDigits)
     EXPECT_EQ(Tolm::scanHashNumber("a#", 1), 0u);
     EXPECT_EQ(Tolm::scanHashNumber("#1", 1), 0u);
     EXPECT_EQ(Tolm::scanHashNumber("#1", 5), 0u);
+}
+
+namespace {
+
+// Expansion as contexts drive it: every lookup resolves (and caches) the
+// variable it reaches.
+class TextExpansionContextTest : public ::testing::Test {
+protected:
+    void set(const std::string& name, const std::string& text)
+    {
+        context->addAssignment(Tolm::Assignment(name, Tolm::makeStringValue(text),
+                                                Tolm::Assignment::AssignType::Set, 0),
+                               0);
+    }
+    Tolm::TolmValuePtr lookup(const std::string& name)
+    {
+        Tolm::Identifier identifier;
+        Tolm::ParseError error;
+        EXPECT_TRUE(Tolm::Identifier::parse(name, identifier, error));
+        return context->lookup(identifier);
+    }
+    std::string cycleName(const std::string& name)
+    {
+        try {
+            lookup(name);
+        } catch (const std::out_of_range& cycle) {
+            return cycle.what();
+        }
+        ADD_FAILURE() << "no std::out_of_range for " << name;
+        return {};
+    }
+
+    std::shared_ptr<Tolm::Context> context = std::make_shared<Tolm::Context>();
+};
+
+}  // namespace
+
+// Nested references resolve through the context and the result is stored.
+TEST_F(TextExpansionContextTest, NestedReferencesThroughContext)
+{
+    set("A", "${B}/bin");
+    set("B", "${c}/usr");
+    set("C", "/opt");
+    EXPECT_EQ(lookup("a")->toString(), "/opt/usr/bin");
+    set("C", "/changed");
+    EXPECT_EQ(lookup("A")->toString(), "/opt/usr/bin");
+}
+
+// A self-reference through a context fails with the name where the cycle
+// closes, directly or through an enclosing text, and never overflows.
+TEST_F(TextExpansionContextTest, SelfReferenceThroughContext)
+{
+    set("A", "${A}");
+    EXPECT_EQ(cycleName("A"), "A");
+    set("X", "pre ${A} post");
+    EXPECT_EQ(cycleName("X"), "A");
+}
+
+// A cycle through two variables names the reference written in the inner one.
+TEST_F(TextExpansionContextTest, TwoVariableCycleThroughContext)
+{
+    set("A", "${b}");
+    set("B", "${a}");
+    EXPECT_EQ(cycleName("A"), "a");
+    EXPECT_THROW(context->resolveVariables(), std::out_of_range);
+    // Nothing was stored: both still hold their written texts.
+    EXPECT_EQ(context->assignments.at(Util::CiString("A")).value->toString(), "${b}");
+    EXPECT_FALSE(context->assignments.at(Util::CiString("B")).resolved);
+}
+
+// A cross expansion through a context crosses a list variable.
+TEST_F(TextExpansionContextTest, CrossExpansionThroughContext)
+{
+    context->addAssignment(Tolm::Assignment("S", Tolm::makeListValue({Tolm::makeStringValue("a"),
+                                                                      Tolm::makeStringValue("${T}")}),
+                                            Tolm::Assignment::AssignType::Set, 0),
+                           0);
+    set("T", "t");
+    set("OBJ", "#{S}.o");
+    EXPECT_EQ(ExpansionTest::textsOf(lookup("OBJ")), (std::vector<std::string>{"a.o", "t.o"}));
 }
