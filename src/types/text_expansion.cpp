@@ -12,17 +12,31 @@ namespace Tolm {
 
 namespace {
 
+// Marks a reference as in progress for the lifetime of its expansion.
+class InProgress {
+public:
+    InProgress(ExpansionGuard& guard, Util::CiString key) : guard_(guard), key_(std::move(key))
+    {
+        guard_.insert(key_);
+    }
+    ~InProgress() { guard_.erase(key_); }
+    InProgress(const InProgress&) = delete;
+    InProgress& operator=(const InProgress&) = delete;
+
+private:
+    ExpansionGuard& guard_;
+    Util::CiString key_;
+};
+
 // Expands one variable's text under the guard. A name met again while its
 // own expansion runs would recurse forever, so it fails instead.
 std::string expandReferencedText(const TolmString& owner, const std::string& name,
                                  const TolmValue& value, ExpansionGuard& guard)
 {
-    const Util::CiString key(name);
+    Util::CiString key(name);
     if (guard.contains(key)) throw ResolutionCycle(name);
-    guard.insert(key);
-    std::string expanded = expandVariables(owner, value.toString(), guard);
-    guard.erase(key);
-    return expanded;
+    const InProgress mark(guard, std::move(key));
+    return expandVariables(owner, value.toString(), guard);
 }
 
 }  // namespace
