@@ -5,9 +5,11 @@
 
 #include <fmt/format.h>
 
+#include "types/resolution_cycle.h"
 #include "types/text_expansion.h"
 #include "types/tolm_exceptions.h"
 #include "types/tolm_list.h"
+#include "types/value_iteration.h"
 
 namespace Tolm {
 
@@ -67,8 +69,8 @@ std::vector<std::string> crossItems(const std::string& text, const CrossReferenc
 {
     std::vector<std::string> items;
     const std::string backReference = "#" + std::to_string(level);
-    auto it = value.begin();
-    const auto end = value.end();
+    auto it = valueBegin(value);
+    const auto end = valueEnd(value);
     // A value without iterators (an unresolved identifier) has no elements.
     if (!it || !end) return items;
     for (; !it->equals(*end); it->advance()) {
@@ -107,6 +109,9 @@ TolmValuePtr resolveStringValue(const TolmString& owner, const std::string& text
     }
 
     const std::string name = expanded.substr(reference->start + 2, reference->close - reference->start - 2);
+    // Only elements that bring the reference back (a raw text "#{S}" inside
+    // S) get this deep; they would recurse until the stack runs out.
+    if (level > MaxCrossLevel) throw ResolutionCycle(name);
     const Identifier identifier = parseReference(name);
     const TolmValuePtr value = lookupReference(owner, identifier, name);
     if (!value)

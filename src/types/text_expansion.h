@@ -46,6 +46,11 @@ inline constexpr const char* CrossWithoutValue = "Variable '{}' has no value to 
 inline constexpr const char* NoResolver = "Variable '{}' cannot be looked up: the text belongs to no context.";
 }  // namespace TextExpansionMessages
 
+// Each level of cross expansion handles one #{...}, so a written text needs
+// as many levels as it holds references. Deeper than this, element texts
+// keep bringing a reference back: that is a cycle, reported as ResolutionCycle.
+inline constexpr std::uint64_t MaxCrossLevel = 256;
+
 // The text with every ${...} reference replaced. Throws TolmException for a
 // malformed reference, and ResolutionCycle (a std::out_of_range carrying the
 // name as written) for a reference to a variable whose expansion is in
@@ -54,7 +59,8 @@ inline constexpr const char* NoResolver = "Variable '{}' cannot be looked up: th
 std::string expandVariables(const TolmString& owner, const std::string& text, ExpansionGuard& guard);
 
 // Both stages: a new TolmString, or a new flat TolmList of TolmString values
-// when a cross expansion took place. `level` is 1 at the top.
+// when a cross expansion took place; crossing a value without elements gives
+// an empty list. `level` is 1 at the top.
 TolmValuePtr resolveStringValue(const TolmString& owner, const std::string& text,
                                 ExpansionGuard& guard, std::uint64_t level);
 

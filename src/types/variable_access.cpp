@@ -2,6 +2,7 @@
 
 #include "types/tolm_exceptions.h"
 #include "types/tolm_list.h"
+#include "types/value_iteration.h"
 
 namespace Tolm {
 
@@ -98,8 +99,8 @@ std::string getVariableStrings(const VariableMap& variables, const std::string& 
     const TolmValuePtr value = valueOrNull(variables, name);
     if (!value) return {};
     std::string pieces;
-    auto it = value->begin();
-    const auto end = value->end();
+    auto it = valueBegin(value);
+    const auto end = valueEnd(value);
     // A value without iterators (an unresolved identifier) has no elements.
     if (!it || !end) return pieces;
     for (; !it->equals(*end); it->advance()) {

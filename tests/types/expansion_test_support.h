@@ -1,99 +1,84 @@
 #pragma once
-// Shared pieces of the text-expansion tests: a resolver over a plain name
-// table, builders of text values and a capture of the log.
+// Shared pieces of the expansion tests: a resolver over a name table, results
+// and failures written as short texts, and a scratch directory.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
-#include <memory>
-#include <string>
-#include <vector>
+#include <stdexcept>
 
 #include "types/tolm_exceptions.h"
 #include "types/tolm_list.h"
 #include "types/tolm_string.h"
 #include "types/value_factories.h"
 #include "util/ci_string.h"
-#include "util/log.h"
 
 namespace ExpansionTest {
 
-// Looks names up in a table and hands the stored values back unresolved, so
-// the expansion's own guard is what stops a self-reference.
-class MapResolver : public Tolm::Resolver {
-public:
+// Hands stored values back unresolved, so the expansion's own guard is what
+// stops a self-reference.
+struct MapResolver : Tolm::Resolver {
     Tolm::TolmValuePtr lookup(const Tolm::Identifier& identifier) override
     {
         const auto found = values.find(Util::CiString(identifier.toString()));
         if (found == values.end()) throw Tolm::NotFoundException("Assignment", identifier.toString());
         return found->second;
     }
-
-    void set(const std::string& name, Tolm::TolmValuePtr value) { values[Util::CiString(name)] = std::move(value); }
-    void setText(const std::string& name, const std::string& text) { set(name, Tolm::makeStringValue(text)); }
+    void setText(const std::string& name, const std::string& text) { values[name] = Tolm::makeStringValue(text); }
     void setList(const std::string& name, const std::vector<std::string>& items)
     {
-        std::vector<Tolm::TolmValuePtr> values;
+        values[name] = Tolm::makeListValue({});
         for (const auto& item : items)
-            values.push_back(Tolm::makeStringValue(item));
-        set(name, Tolm::makeListValue(std::move(values)));
+            values[name]->append(*Tolm::makeStringValue(item));
     }
-
     std::map<Util::CiString, Tolm::TolmValuePtr> values;
 };
 
-// The texts of a result: each item of a list, else the one text.
-inline std::vector<std::string> textsOf(const Tolm::TolmValuePtr& value)
+// A result as the tests write it: a text as is, a list as "[a|b]".
+inline std::string shown(const Tolm::TolmValuePtr& value)
 {
-    std::vector<std::string> texts;
-    if (const auto* list = dynamic_cast<const Tolm::TolmList*>(value.get())) {
-        for (const auto& item : list->items())
-            texts.push_back(item->toString());
-    } else {
-        texts.push_back(value->toString());
-    }
-    return texts;
+    const auto* list = dynamic_cast<const Tolm::TolmList*>(value.get());
+    if (!list) return value->toString();
+    std::string text;
+    for (const auto& item : list->items())
+        text += "|" + item->toString();
+    return "[" + (text.empty() ? text : text.substr(1)) + "]";
 }
 
-// The message of the TolmException that `action` throws; fails the test
-// when it throws none.
+// What `action` gives, or "!" and a TolmException's message, or "!cycle: "
+// and the name a std::out_of_range carries.
 template <typename Action>
-std::string tolmFailure(Action&& action)
+std::string outcome(Action&& action)
 {
     try {
-        action();
+        return action();
     } catch (const Tolm::TolmException& failure) {
-        return failure.message();
+        return "!" + failure.message();
+    } catch (const std::out_of_range& cycle) {
+        return std::string("!cycle: ") + cycle.what();
     }
-    ADD_FAILURE() << "no TolmException thrown";
-    return {};
 }
 
-// Collects what the log prints at the default threshold, uncoloured.
-class LogCapture {
-public:
-    LogCapture() : savedVerbosity_(Log::verbosity), savedCheck_(Log::terminalCheck)
+// A fresh directory named after the running test, removed when it ends.
+struct ScratchDir {
+    ScratchDir()
     {
-        Log::verbosity = 5;
-        Log::terminalCheck = [] { return false; };
-        testing::internal::CaptureStdout();
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        root = std::filesystem::temp_directory_path() /
+               ("tolm_" + std::to_string(::getpid()) + "_" + test->test_suite_name() + "_" + test->name());
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root);
     }
-    ~LogCapture()
+    ~ScratchDir() { std::filesystem::remove_all(root); }
+    void touch(const std::filesystem::path& relative) const
     {
-        if (!taken_) testing::internal::GetCapturedStdout();
-        Log::verbosity = savedVerbosity_;
-        Log::terminalCheck = savedCheck_;
+        std::filesystem::create_directories((root / relative).parent_path());
+        std::ofstream(root / relative) << "x";
     }
-    std::string take()
-    {
-        taken_ = true;
-        return testing::internal::GetCapturedStdout();
-    }
-
-private:
-    int savedVerbosity_;
-    Log::TerminalCheck savedCheck_;
-    bool taken_ = false;
+    std::filesystem::path root;
 };
 
 }  // namespace ExpansionTest

@@ -2,233 +2,79 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
+#include "support/log_capture.h"
 #include "types/context.h"
 #include "types/expansion_test_support.h"
 
-using ExpansionTest::MapResolver;
-using ExpansionTest::tolmFailure;
+using ExpansionTest::outcome;
 
-namespace {
-
-class TextExpansionTest : public ::testing::Test {
-protected:
-    std::string expand(const std::string& text)
-    {
+// Variable expansion: nested references resolve fully and ignoring case; a
+// missing variable becomes empty with one warning; malformed references and
+// self-references fail with their exact messages, never recursing for ever.
+TEST(TextExpansionTest, ExpandsOrFails)
+{
+    ExpansionTest::MapResolver variables;
+    for (const auto& [name, text] : std::map<std::string, std::string>{
+             {"A", "${B}"}, {"B", "x"}, {"R", "${B}-${B}"}, {"X", "{Y}"}, {"Y", "z"}, {"Self", "${Self}"},
+             {"P", "${q}"}, {"Q", "${p}"}, {"C1", "${C2}"}, {"C2", "${C3}"}, {"C3", "${C1}"}})
+        variables.setText(name, text);
+    variables.values["Declared"] = nullptr;
+    Tolm::TolmString owner("");
+    owner.setResolver(&variables);
+    const std::pair<std::string, std::string> cases[] = {
+        {"no references here", "no references here"},
+        {"${A}", "x"},
+        {"[${a}][${b}]", "[x][x]"},
+        {"${R}${R}", "x-xx-x"},  // a name is released when its expansion ends
+        {"$${X}", "z"},          // a "$" joins a replacement starting with "{"
+        {"<${declared}|${missing}>", "<|>"},
+        {"${a", "!missing '}'"},
+        {"x}${a", "!missing '}'"},
+        {"${a} ${b", "!missing '}'"},
+        {"${a${b}}", "!nested ${} is not allowed"},
+        {"${1abc}", "!Invalid variable reference '1abc': Invalid identifier start at position 0"},
+        {"${}", "!Invalid variable reference '': Empty identifier at position 0"},
+        {"${Self}", "!cycle: Self"},
+        {"${P}", "!cycle: p"},  // the name as written where the cycle closes
+        {"x ${C1} y", "!cycle: C1"},
+    };
+    TestSupport::LogCapture log(5);
+    for (const auto& [text, expected] : cases) {
         Tolm::ExpansionGuard guard;
-        return Tolm::expandVariables(owner(), text, guard);
+        EXPECT_EQ(outcome([&] { return Tolm::expandVariables(owner, text, guard); }), expected) << text;
     }
-    Tolm::TolmString& owner()
-    {
-        if (!owner_) {
-            owner_ = std::make_shared<Tolm::TolmString>("");
-            owner_->setResolver(&variables);
-        }
-        return *owner_;
-    }
-    // The message of the std::out_of_range the expansion throws.
-    std::string cycleName(const std::string& text)
-    {
-        try {
-            expand(text);
-        } catch (const std::out_of_range& cycle) {
-            return cycle.what();
-        }
-        ADD_FAILURE() << "no std::out_of_range for " << text;
-        return {};
-    }
-
-    MapResolver variables;
-
-private:
-    std::shared_ptr<Tolm::TolmString> owner_;
-};
-
-}  // namespace
-
-// References resolve through other variables' texts, names ignoring case.
-TEST_F(TextExpansionTest, NestedReferencesExpandFully)
-{
-    variables.setText("A", "${B}");
-    variables.setText("B", "x");
-    EXPECT_EQ(expand("${A}"), "x");
-    EXPECT_EQ(expand("[${a}][${b}]"), "[x][x]");
-    EXPECT_EQ(expand("no references here"), "no references here");
+    EXPECT_EQ(log.text(), "Variable 'missing' does not exist.\n");
 }
 
-// A used name is released again, so one variable may appear many times.
-TEST_F(TextExpansionTest, RepeatedUseIsNoCycle)
+// Through a context, whose lookups resolve what they reach, a self-reference
+// passes the context's cycle failure on instead of becoming empty text.
+TEST(TextExpansionTest, SelfReferenceThroughContext)
 {
-    variables.setText("A", "${B}-${B}");
-    variables.setText("B", "y");
-    EXPECT_EQ(expand("${A}${A}"), "y-yy-y");
-}
-
-// A "$" before a reference joins a replacement that starts with "{".
-TEST_F(TextExpansionTest, DollarBeforeReplacementFormsNewReference)
-{
-    variables.setText("X", "{Y}");
-    variables.setText("Y", "z");
-    EXPECT_EQ(expand("$${X}"), "z");
-}
-
-// A missing variable becomes empty text with one warning; a variable that
-// holds no value becomes empty text silently.
-TEST_F(TextExpansionTest, MissingVariableWarnsAndExpandsEmpty)
-{
-    variables.set("Declared", nullptr);
-    ExpansionTest::LogCapture log;
-    EXPECT_EQ(expand("<${missing}|${declared}>"), "<|>");
-    EXPECT_EQ(log.take(), "Variable 'missing' does not exist.\n");
-}
-
-// Malformed references fail with their exact messages.
-TEST_F(TextExpansionTest, MalformedReferencesFail)
-{
-    variables.setText("a", "1");
-    variables.setText("b", "2");
-    EXPECT_EQ(tolmFailure([&] { expand("${a"); }), "missing '}'");
-    EXPECT_EQ(tolmFailure([&] { expand("x}${a"); }), "missing '}'");
-    EXPECT_EQ(tolmFailure([&] { expand("${a${b}}"); }), "nested ${} is not allowed");
-    // A fault in a later reference is found even after earlier ones worked.
-    EXPECT_EQ(tolmFailure([&] { expand("${a} ${b"); }), "missing '}'");
-}
-
-// A text that is no identifier becomes the program's own failure, carrying
-// the parser's message and position.
-TEST_F(TextExpansionTest, InvalidIdentifierIsTolmFailure)
-{
-    EXPECT_EQ(tolmFailure([&] { expand("${1abc}"); }),
-              "Invalid variable reference '1abc': Invalid identifier start at position 0");
-    EXPECT_EQ(tolmFailure([&] { expand("${}"); }),
-              "Invalid variable reference '': Empty identifier at position 0");
-    EXPECT_EQ(tolmFailure([&] { expand("${a.}"); }),
-              "Invalid variable reference 'a.': Expected identifier segment after '.' at position 2");
-}
-
-// A variable reaching itself fails with the name as written where the
-// cycle closes, instead of recursing without end.
-TEST_F(TextExpansionTest, SelfReferenceIsDetected)
-{
-    variables.setText("A", "${A}");
-    EXPECT_EQ(cycleName("${A}"), "A");
-
-    variables.setText("A", "${b}");
-    variables.setText("B", "${a}");
-    EXPECT_EQ(cycleName("${A}"), "a");
-    EXPECT_EQ(cycleName("x ${B} y"), "b");
-}
-
-// A cycle is no missing variable: it is not turned into empty text.
-TEST_F(TextExpansionTest, CycleIsNotSwallowedAsMissing)
-{
-    variables.setText("A", "${B}");
-    variables.setText("B", "${C}");
-    variables.setText("C", "${A}");
-    ExpansionTest::LogCapture log;
-    EXPECT_EQ(cycleName("${A}"), "A");
-    EXPECT_EQ(log.take(), "");
-}
-
-// A text with a reference but no context to ask fails instead of crashing.
-TEST(TextExpansionNoResolverTest, ReferenceWithoutResolverFails)
-{
-    Tolm::TolmString lonely("");
-    Tolm::ExpansionGuard guard;
-    EXPECT_EQ(Tolm::expandVariables(lonely, "plain", guard), "plain");
-    Tolm::ExpansionGuard guard2;
-    EXPECT_EQ(tolmFailure([&] { Tolm::resolveStringValue(lonely, "#{L}", guard2, 1); }),
-              "Variable 'L' cannot be looked up: the text belongs to no context.");
-}
-
-// Only a "#" followed by a digit starts a back reference.
-TEST(ScanHashNumberTest, CountsHashAndDigits)
-{
-    EXPECT_EQ(Tolm::scanHashNumber("#12x", 0), 3u);
-    EXPECT_EQ(Tolm::scanHashNumber("a#1", 1), 2u);
-    EXPECT_EQ(Tolm::scanHashNumber("#x", 0), 0u);
-    EXPECT_EQ(Tolm::scanHashNumber("a#", 1), 0u);
-    EXPECT_EQ(Tolm::scanHashNumber("#1", 1), 0u);
-    EXPECT_EQ(Tolm::scanHashNumber("#1", 5), 0u);
-}
-
-namespace {
-
-// Expansion as contexts drive it: every lookup resolves (and caches) the
-// variable it reaches.
-class TextExpansionContextTest : public ::testing::Test {
-protected:
-    void set(const std::string& name, const std::string& text)
-    {
-        context->addAssignment(Tolm::Assignment(name, Tolm::makeStringValue(text),
-                                                Tolm::Assignment::AssignType::Set, 0),
-                               0);
-    }
-    Tolm::TolmValuePtr lookup(const std::string& name)
-    {
+    const auto context = std::make_shared<Tolm::Context>();
+    for (const auto& [name, text] : {std::pair{"A", "${A}"}, {"X", "pre ${A} post"}, {"P", "${q}"}, {"Q", "${p}"}})
+        context->addAssignment(
+            Tolm::Assignment(name, Tolm::makeStringValue(text), Tolm::Assignment::AssignType::Set, 0), 0);
+    const auto lookup = [&](const char* name) {
         Tolm::Identifier identifier;
         Tolm::ParseError error;
         EXPECT_TRUE(Tolm::Identifier::parse(name, identifier, error));
-        return context->lookup(identifier);
-    }
-    std::string cycleName(const std::string& name)
-    {
-        try {
-            lookup(name);
-        } catch (const std::out_of_range& cycle) {
-            return cycle.what();
-        }
-        ADD_FAILURE() << "no std::out_of_range for " << name;
-        return {};
-    }
-
-    std::shared_ptr<Tolm::Context> context = std::make_shared<Tolm::Context>();
-};
-
-}  // namespace
-
-// Nested references resolve through the context and the result is stored.
-TEST_F(TextExpansionContextTest, NestedReferencesThroughContext)
-{
-    set("A", "${B}/bin");
-    set("B", "${c}/usr");
-    set("C", "/opt");
-    EXPECT_EQ(lookup("a")->toString(), "/opt/usr/bin");
-    set("C", "/changed");
-    EXPECT_EQ(lookup("A")->toString(), "/opt/usr/bin");
+        return outcome([&] { return context->lookup(identifier)->toString(); });
+    };
+    EXPECT_EQ(lookup("A"), "!cycle: A");
+    EXPECT_EQ(lookup("X"), "!cycle: A");
+    EXPECT_EQ(lookup("P"), "!cycle: p");
+    EXPECT_EQ(context->assignments.at(Util::CiString("P")).value->toString(), "${q}");
 }
 
-// A self-reference through a context fails with the name where the cycle
-// closes, directly or through an enclosing text, and never overflows.
-TEST_F(TextExpansionContextTest, SelfReferenceThroughContext)
+// A text that belongs to no context treats a reference as a failed lookup
+// instead of dereferencing a missing resolver.
+TEST(TextExpansionTest, ReferenceWithoutResolver)
 {
-    set("A", "${A}");
-    EXPECT_EQ(cycleName("A"), "A");
-    set("X", "pre ${A} post");
-    EXPECT_EQ(cycleName("X"), "A");
-}
-
-// A cycle through two variables names the reference written in the inner one.
-TEST_F(TextExpansionContextTest, TwoVariableCycleThroughContext)
-{
-    set("A", "${b}");
-    set("B", "${a}");
-    EXPECT_EQ(cycleName("A"), "a");
-    EXPECT_THROW(context->resolveVariables(), std::out_of_range);
-    // Nothing was stored: both still hold their written texts.
-    EXPECT_EQ(context->assignments.at(Util::CiString("A")).value->toString(), "${b}");
-    EXPECT_FALSE(context->assignments.at(Util::CiString("B")).resolved);
-}
-
-// A cross expansion through a context crosses a list variable.
-TEST_F(TextExpansionContextTest, CrossExpansionThroughContext)
-{
-    context->addAssignment(Tolm::Assignment("S", Tolm::makeListValue({Tolm::makeStringValue("a"),
-                                                                      Tolm::makeStringValue("${T}")}),
-                                            Tolm::Assignment::AssignType::Set, 0),
-                           0);
-    set("T", "t");
-    set("OBJ", "#{S}.o");
-    EXPECT_EQ(ExpansionTest::textsOf(lookup("OBJ")), (std::vector<std::string>{"a.o", "t.o"}));
+    Tolm::TolmString lonely("");
+    Tolm::ExpansionGuard guard;
+    TestSupport::LogCapture log(5);
+    EXPECT_EQ(Tolm::expandVariables(lonely, "a${x}b", guard), "ab");
+    EXPECT_EQ(log.text(), "Variable 'x' does not exist.\n");
+    EXPECT_EQ(outcome([&] { return ExpansionTest::shown(Tolm::resolveStringValue(lonely, "#{L}", guard, 1)); }),
+              "!Variable 'L' cannot be looked up: the text belongs to no context.");
 }

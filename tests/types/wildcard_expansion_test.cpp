@@ -2,129 +2,58 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <string>
-#include <unistd.h>
+#include "types/expansion_test_support.h"
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// A fresh directory tree under the system's temporary directory, removed
-// again when the test ends.
-class WildcardExpansionTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root = fs::temp_directory_path() /
-               ("tolm_glob_" + std::to_string(::getpid()) + "_" + info->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
-    }
-    void TearDown() override { fs::remove_all(root); }
-
-    void touch(const fs::path& relative)
-    {
-        fs::create_directories((root / relative).parent_path());
-        std::ofstream(root / relative) << "x";
-    }
-
-    fs::path root;
-};
-
-}  // namespace
-
-// "?" takes exactly one byte, "*" any run, and letter case matters.
+// "?" takes one byte, "*" any run (backtracking after a false start), and
+// letter case matters.
 TEST(WildcardMatchTest, SingleComponentRules)
 {
-    EXPECT_FALSE(Tolm::matchWildcard("a.c", "*.C"));
-    EXPECT_TRUE(Tolm::matchWildcard("a.c", "?.c"));
-    EXPECT_FALSE(Tolm::matchWildcard("ab.c", "?.c"));
-    EXPECT_TRUE(Tolm::matchWildcard("aXbYc", "a*b*c"));
-    EXPECT_TRUE(Tolm::matchWildcard("abc", "a*b*c"));
-    EXPECT_FALSE(Tolm::matchWildcard("abcd", "a*b*c"));
-    EXPECT_TRUE(Tolm::matchWildcard("", "*"));
-    EXPECT_TRUE(Tolm::matchWildcard("", "**"));
-    EXPECT_FALSE(Tolm::matchWildcard("", "?"));
-    EXPECT_TRUE(Tolm::matchWildcard(".hidden", "*"));
+    const struct {
+        const char* name;
+        const char* pattern;
+        bool matches;
+    } cases[] = {
+        {"a.c", "*.C", false}, {"a.c", "?.c", true},    {"ab.c", "?.c", false},  {"aXbYc", "a*b*c", true},
+        {"abc", "a*b*c", true}, {"abcd", "a*b*c", false}, {"", "**", true},        {"", "?", false},
+        {".hidden", "*", true}, {"a.b.c.o", "*.o", true}, {"aab", "*ab", true},    {"x*y", "*y", true},
+        {"abab", "*ba", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Tolm::matchWildcard(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
 }
 
-// Backtracking lets a "*" take more bytes after a false start.
-TEST(WildcardMatchTest, StarBacktracks)
+// Each wildcard component matches the entries of every directory reached so
+// far, in byte order per directory; plain components join without a look at
+// the disk; "." and ".." never appear and "**" does not descend.
+TEST(WildcardExpansionTest, ExpandsAgainstTree)
 {
-    EXPECT_TRUE(Tolm::matchWildcard("a.b.c.o", "*.o"));
-    EXPECT_TRUE(Tolm::matchWildcard("aab", "*ab"));
-    EXPECT_TRUE(Tolm::matchWildcard("x*y", "*y"));
-    EXPECT_FALSE(Tolm::matchWildcard("abab", "*ba"));
-}
-
-// Matches within one directory come sorted by name, without the other files.
-TEST_F(WildcardExpansionTest, MatchesAreSortedPerDirectory)
-{
-    touch("src/c.c");
-    touch("src/a.c");
-    touch("src/b.c");
-    touch("src/c.h");
-    const auto found = Tolm::expandGlob(root / "src/*.c");
-    const std::vector<fs::path> expected{root / "src/a.c", root / "src/b.c", root / "src/c.c"};
-    EXPECT_EQ(found, expected);
-}
-
-// A wildcard in a middle component takes every entry, files included, and the
-// following plain component is joined without looking at the disk.
-TEST_F(WildcardExpansionTest, MiddleWildcardJoinsRestBlindly)
-{
-    touch("b/keep");
-    touch("a/keep");
-    touch("file");
-    const auto found = Tolm::expandGlob(root / "*" / "obj");
-    const std::vector<fs::path> expected{root / "a/obj", root / "b/obj", root / "file/obj"};
-    EXPECT_EQ(found, expected);
-}
-
-// "**" stays within one directory level.
-TEST_F(WildcardExpansionTest, DoubleStarDoesNotDescend)
-{
-    touch("top.c");
-    touch("sub/deep.c");
-    const auto found = Tolm::expandGlob(root / "**.c");
-    EXPECT_EQ(found, std::vector<fs::path>{root / "top.c"});
-}
-
-// Dot files match "*", but "." and ".." never show up.
-TEST_F(WildcardExpansionTest, DotEntriesNeverListed)
-{
-    touch(".hidden");
-    const auto found = Tolm::expandGlob(root / "*");
-    EXPECT_EQ(found, std::vector<fs::path>{root / ".hidden"});
-    EXPECT_EQ(Tolm::expandGlob(root / ".*"), std::vector<fs::path>{root / ".hidden"});
-}
-
-// Nothing under a missing directory, and a rootless wildcard starts nowhere.
-TEST_F(WildcardExpansionTest, MissingDirectoriesGiveNothing)
-{
-    EXPECT_TRUE(Tolm::expandGlob(root / "missing/*.c").empty());
-    touch("plainfile");
-    EXPECT_TRUE(Tolm::expandGlob(root / "plainfile/*").empty());
+    const ExpansionTest::ScratchDir scratch;
+    for (const char* file : {"src/c.c", "src/a.c", "src/b.c", "src/c.h", "m2/z.c", "m1/y.c", "m1/x.c",
+                             "m1/x.h", ".hidden", "sub/deep.c", "top.c", "file"})
+        scratch.touch(file);
+    const struct {
+        const char* pattern;
+        std::vector<const char*> expected;
+    } cases[] = {
+        {"src/*.c", {"src/a.c", "src/b.c", "src/c.c"}},
+        {"*/obj", {".hidden/obj", "file/obj", "m1/obj", "m2/obj", "src/obj", "sub/obj", "top.c/obj"}},
+        {"**.c", {"top.c"}},
+        {".*", {".hidden"}},
+        {"m?/*.c", {"m1/x.c", "m1/y.c", "m2/z.c"}},
+        {"missing/*.c", {}},
+        {"file/*", {}},
+        {"nope/x.c", {"nope/x.c"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<fs::path> expected;
+        for (const char* path : c.expected)
+            expected.push_back(scratch.root / path);
+        EXPECT_EQ(Tolm::expandGlob(scratch.root / c.pattern), expected) << c.pattern;
+    }
+    // Without a root a wildcard starts from the empty path, which is no
+    // directory; a plain relative path comes back as it is.
     EXPECT_TRUE(Tolm::expandGlob("*.c").empty());
-}
-
-// A pattern without wildcards comes back as is, existing or not.
-TEST_F(WildcardExpansionTest, PlainPathReturnedUnchecked)
-{
-    EXPECT_EQ(Tolm::expandGlob(root / "nope/x.c"), std::vector<fs::path>{root / "nope/x.c"});
     EXPECT_EQ(Tolm::expandGlob("rel/x.c"), std::vector<fs::path>{"rel/x.c"});
-}
-
-// Several wildcard components combine, each directory's matches in order.
-TEST_F(WildcardExpansionTest, NestedWildcards)
-{
-    touch("m2/z.c");
-    touch("m1/y.c");
-    touch("m1/x.c");
-    touch("m1/x.h");
-    const auto found = Tolm::expandGlob(root / "m?/*.c");
-    const std::vector<fs::path> expected{root / "m1/x.c", root / "m1/y.c", root / "m2/z.c"};
-    EXPECT_EQ(found, expected);
 }
