@@ -16,20 +16,22 @@ namespace {
 
 // Writes `text` to a temporary file beside `target`, then renames it over
 // `target`. On any failure the temporary file is removed and `target` keeps
-// its old content. Throws std::runtime_error with the registry's texts.
-void replaceFileContent(const std::filesystem::path& target, const std::string& text)
+// its old content. Throws std::runtime_error with the registry's texts,
+// naming `shown`.
+void replaceFileContent(const std::filesystem::path& target, const std::string& text,
+                        const std::filesystem::path& shown)
 {
     // The process id keeps two runs saving at once from sharing one file.
     std::filesystem::path temporary = target;
     temporary += ".tmp." + std::to_string(::getpid());
 
     std::ofstream out(temporary, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out) throw std::runtime_error(RegistryMessages::kOpenForWriting + target.string());
+    if (!out) throw std::runtime_error(RegistryMessages::kOpenForWriting + shown.string());
 
     auto fail = [&]() {
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        throw std::runtime_error(RegistryMessages::kWriteFailed + target.string());
+        throw std::runtime_error(RegistryMessages::kWriteFailed + shown.string());
     };
 
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -50,7 +52,15 @@ void replaceFileContent(const std::filesystem::path& target, const std::string& 
 
 void TolmRegistry::save() const
 {
-    replaceFileContent(path, registryFileText(*this));
+    // A registry kept elsewhere and linked into the configuration directory
+    // stays linked: the rename replaces the file the link points to.
+    std::filesystem::path target = path;
+    std::error_code error;
+    if (std::filesystem::is_symlink(path, error)) {
+        std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+        if (!error) target = resolved;
+    }
+    replaceFileContent(target, registryFileText(*this), path);
     Log::log(LogLevel::Info, fmt::runtime(RegistryMessages::kUpdated), path.string());
 }
 

@@ -3,140 +3,148 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 
 #include "scenario/scratch_dir.h"
-#include "types/context_template.h"
+#include "types/context_test_support.h"
 #include "types/project.h"
-#include "types/value_factories.h"
+#include "types/tolm_exceptions.h"
 #include "util/log.h"
 
 namespace {
 
-using Tolm::Assignment;
+using namespace Tolm::TestSupport;
 
-// Keeps the registry's log lines out of the test output.
-struct QuietLog {
-    QuietLog() { Log::verbosity = 8; }
-    ~QuietLog() { Log::verbosity = saved; }
-    int saved = Log::verbosity;
+// Captures what the log prints, plain, at threshold 5, while it lives.
+class LogText {
+public:
+    LogText()
+    {
+        Log::verbosity = 5;
+        Log::terminalCheck = [] { return false; };
+        testing::internal::CaptureStdout();
+    }
+    ~LogText()
+    {
+        if (!taken_) text();
+        Log::verbosity = verbosity_;
+        Log::terminalCheck = check_;
+    }
+    std::string text()
+    {
+        taken_ = true;
+        std::cout.flush();
+        return testing::internal::GetCapturedStdout();
+    }
+
+private:
+    int verbosity_ = Log::verbosity;
+    Log::TerminalCheck check_ = Log::terminalCheck;
+    bool taken_ = false;
 };
 
-class TolmRegistrySave : public ::testing::Test {
-protected:
-    void SetUp() override { registry.path = scratch.path() / ".tolm_registry.txt"; }
-
-    std::string saved()
-    {
+std::string saveError(const TolmRegistry& registry)
+{
+    try {
         registry.save();
-        std::ifstream in(registry.path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+    } catch (const std::runtime_error& e) {
+        return e.what();
     }
+    return "no error";
+}
 
-    std::string saveError()
-    {
-        try {
-            registry.save();
-        } catch (const std::runtime_error& e) {
-            return e.what();
-        }
-        return "no error";
+std::string contentOf(const std::filesystem::path& file)
+{
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+std::size_t entriesIn(const std::filesystem::path& directory)
+{
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory), {}));
+}
+
+// The file's exact bytes: sections only when they have entries, names in
+// case-insensitive order as stored, an empty line between the sections, an
+// empty tool as its two lines; entries the reader would refuse are left out
+// with a warning.
+TEST(TolmRegistrySave, ByteLayout)
+{
+    auto gcc = std::make_shared<Tolm::ContextTemplate>(
+        std::vector{set("toolchain_type", str("gnu-gcc")), append("CC", Tolm::makeIntValue(12))});
+    const std::string gccLines = "  gcc-12 {\n    toolchain_type = \"gnu-gcc\"\n    CC += 12\n  }\n";
+    auto quoted = std::make_shared<Tolm::ContextTemplate>(std::vector{set("QUOTE", str("a\"b"))});
+    const std::vector<std::tuple<TolmRegistry, std::string, std::string>> cases = {
+        {{"", {}, {}}, "", ""},
+        {{"", {{"lib", "/src/lib/p.txt"}, {"App", "/src/App/p.txt"}}, {}},
+         "projects {\n  App \"/src/App/p.txt\"\n  lib \"/src/lib/p.txt\"\n}\n", ""},
+        {{"", {{"app", "/src/app/p.txt"}}, {{"gcc-12", gcc}, {"empty", nullptr}}},
+         "projects {\n  app \"/src/app/p.txt\"\n}\n\ntools {\n  empty {\n  }\n" + gccLines + "}\n", ""},
+        {{"", {}, {{"gcc-12", gcc}}}, "tools {\n" + gccLines + "}\n", ""},
+        {{"", {{"tools", "/a/p.txt"}, {"quoted", "/a\"b/p.txt"}}, {{"has space", nullptr}, {"", nullptr}}}, "",
+         "project 'quoted' left out: its path '/a\"b/p.txt' holds a double quote"},
+        {{"", {}, {{"t", quoted}}}, "tools {\n  t {\n  }\n}\n", "variable 'QUOTE' of tool 't' left out"},
+    };
+    for (auto [registry, expected, warning] : cases) {
+        ScratchDir scratch;
+        registry.path = scratch.write(".tolm_registry.txt", "projects {\n  old \"/x\"\n}\n");
+        LogText log;
+        registry.save();
+        EXPECT_EQ(contentOf(registry.path), expected);
+        EXPECT_EQ(entriesIn(scratch.path()), 1u) << "temporary file left behind";
+        const std::string printed = log.text();
+        EXPECT_NE(printed.find(warning), std::string::npos) << printed;
+        EXPECT_NE(printed.find("Updated file '" + registry.path.string() + "'.\n"), std::string::npos) << printed;
     }
+}
 
-    QuietLog quiet;
+// A failed save names the registry file, keeps the old file and leaves no
+// temporary file behind.
+TEST(TolmRegistrySave, FailureKeepsOldFile)
+{
+    LogText quiet;
     ScratchDir scratch;
-    TolmRegistry registry;
-};
-
-// An empty registry is an empty file, and nothing else is left beside it.
-TEST_F(TolmRegistrySave, EmptyRegistryWritesEmptyFile)
-{
-    scratch.write(".tolm_registry.txt", "projects {\n  old \"/x\"\n}\n");
-    EXPECT_EQ(saved(), "");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path()), {}), 1);
+    TolmRegistry unopenable{scratch.write("plain", "x") / ".tolm_registry.txt", {}, {}};
+    EXPECT_EQ(saveError(unopenable), "Unable to open registry file for writing: " + unopenable.path.string());
+    // A directory where the file should be cannot be replaced.
+    TolmRegistry blocked{scratch.path() / ".tolm_registry.txt", {{"app", "/src/app/p.txt"}}, {}};
+    std::filesystem::create_directories(blocked.path / "inside");
+    EXPECT_EQ(saveError(blocked), "Unable to write registry file: " + blocked.path.string());
+    EXPECT_TRUE(std::filesystem::is_directory(blocked.path / "inside"));
+    EXPECT_EQ(entriesIn(scratch.path()), 2u);
 }
 
-// Projects only: case-insensitive name order, names as stored, no tools part.
-TEST_F(TolmRegistrySave, ProjectsOnlyLayout)
+// A registry file linked from elsewhere stays a link; its target is rewritten.
+TEST(TolmRegistrySave, LinkedFileStaysLinked)
 {
-    registry.projects.emplace("lib", "/src/lib/.tolm_project.txt");
-    registry.projects.emplace("App", "/src/app/.tolm_project.txt");
-    EXPECT_EQ(saved(), "projects {\n"
-                       "  App \"/src/app/.tolm_project.txt\"\n"
-                       "  lib \"/src/lib/.tolm_project.txt\"\n"
-                       "}\n");
+    ScratchDir scratch;
+    auto real = scratch.write("dotfiles/registry.txt", "");
+    TolmRegistry registry{scratch.path() / ".tolm_registry.txt", {{"app", "/a/p.txt"}}, {}};
+    std::filesystem::create_symlink(real, registry.path);
+    LogText quiet;
+    registry.save();
+    EXPECT_TRUE(std::filesystem::is_symlink(registry.path));
+    EXPECT_EQ(contentOf(real), "projects {\n  app \"/a/p.txt\"\n}\n");
 }
 
-// An empty line separates the sections; a tool without a block gets only
-// its opening and closing lines.
-TEST_F(TolmRegistrySave, ProjectsAndToolsLayout)
-{
-    registry.projects.emplace("app", "/src/app/.tolm_project.txt");
-    registry.tools.emplace("gcc-12", std::make_shared<Tolm::ContextTemplate>(std::vector<Assignment>{
-        Assignment("toolchain_type", Tolm::makeStringValue("gnu-gcc"), Assignment::AssignType::Set, 0),
-        Assignment("CC", Tolm::makeIntValue(12), Assignment::AssignType::Append, 0)}));
-    registry.tools.emplace("empty", nullptr);
-    EXPECT_EQ(saved(), "projects {\n"
-                       "  app \"/src/app/.tolm_project.txt\"\n"
-                       "}\n"
-                       "\n"
-                       "tools {\n"
-                       "  empty {\n"
-                       "  }\n"
-                       "  gcc-12 {\n"
-                       "    toolchain_type = \"gnu-gcc\"\n"
-                       "    CC += 12\n"
-                       "  }\n"
-                       "}\n");
-    registry.projects.clear();
-    EXPECT_EQ(saved().rfind("tools {\n  empty {\n", 0), 0u);
-}
-
-// Names the reader would refuse, and paths holding a quote, are left out.
-TEST_F(TolmRegistrySave, UnwritableNamesAreLeftOut)
-{
-    registry.projects.emplace("tools", "/a/.tolm_project.txt");
-    registry.projects.emplace("quoted", "/a\"b/.tolm_project.txt");
-    registry.tools.emplace("has space", nullptr);
-    registry.tools.emplace("", nullptr);
-    EXPECT_EQ(saved(), "");
-}
-
-// A file that cannot be created fails before anything is written.
-TEST_F(TolmRegistrySave, OpenFailureThrows)
-{
-    scratch.write("plain", "x");
-    registry.path = scratch.path() / "plain" / ".tolm_registry.txt";
-    EXPECT_EQ(saveError(), "Unable to open registry file for writing: " + registry.path.string());
-}
-
-// When the file cannot be replaced the old one stays and no temporary file
-// is left behind.
-TEST_F(TolmRegistrySave, FailedReplaceKeepsOldFile)
-{
-    std::filesystem::create_directories(registry.path / "inside");
-    registry.projects.emplace("app", "/src/app/.tolm_project.txt");
-    EXPECT_EQ(saveError(), "Unable to write registry file: " + registry.path.string());
-    EXPECT_TRUE(std::filesystem::is_directory(registry.path / "inside"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path()), {}), 1);
-}
-
-// One entry per name ignoring case: the same path changes nothing, another
-// path replaces the stored one under the first spelling.
+// One entry per name ignoring case: the same path changes nothing and says
+// so, another path replaces the stored one under the first spelling.
 TEST(TolmRegistryAddProject, OneEntryPerName)
 {
-    QuietLog quiet;
     TolmRegistry registry;
     auto project = std::make_shared<Tolm::Project>("/a/.tolm_project.txt", "Demo");
     registry.addProject(project);
+    LogText log;
     registry.addProject(project);
+    EXPECT_EQ(log.text(), "Project already registered");
     registry.addProject(std::make_shared<Tolm::Project>("/b/.tolm_project.txt", "DEMO"));
     ASSERT_EQ(registry.projects.size(), 1u);
     EXPECT_EQ(registry.projects.begin()->first.str(), "Demo");
     EXPECT_EQ(registry.projects.begin()->second, "/b/.tolm_project.txt");
+    EXPECT_THROW(registry.addProject(nullptr), Tolm::InternalError);
 }
 
 }  // namespace
