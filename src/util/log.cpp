@@ -87,12 +87,6 @@ void vprintColoured(std::uint32_t colour, fmt::string_view format, fmt::format_a
     writeLocked(colour, text);
 }
 
-void printColouredText(std::uint32_t colour, std::string_view text)
-{
-    OutputLockGuard guard;
-    writeLocked(colour, text);
-}
-
 IndentGuard::IndentGuard(std::string newIndent)
 {
     OutputLockGuard guard;

@@ -83,9 +83,6 @@ std::string applyIndent(std::string_view text);
 // outputLock. Format errors propagate (fmt::format_error) with the lock freed.
 void vprintColoured(std::uint32_t colour, fmt::string_view format, fmt::format_args args);
 
-// Writes already formatted text the same way.
-void printColouredText(std::uint32_t colour, std::string_view text);
-
 template <typename... Args>
 void printColoured(std::uint32_t colour, fmt::format_string<Args...> format, Args&&... args)
 {

@@ -8,6 +8,8 @@
 
 namespace {
 
+using Words = std::vector<std::string>;
+
 const std::string kUsage =
     "tolm [options] target? [assignment]*\n"
     "Options: \n"
@@ -23,86 +25,57 @@ const std::string kUsage =
     "  --version\n"
     "  --create-project     initialise project file\n";
 
-// Each test runs in an empty project directory with an empty home directory.
+// Each test runs in an empty directory with an empty home directory.
 class CommandLineScenario : public ::testing::Test {
 protected:
-    RunResult tolm(const std::vector<std::string>& words) {
-        return runTolm(words, work_.path(), home_.path());
-    }
+    RunResult tolm(const Words& words) { return runTolm(words, work_.path(), home_.path()); }
 
     ScratchDir work_;
     ScratchDir home_;
 };
 
-// --version prints the version alone and reads nothing: no registry, no project.
-TEST_F(CommandLineScenario, VersionPrintsVersionOnly) {
-    for (const std::vector<std::string>& words :
-         {std::vector<std::string>{"--version"}, {"--VERSION", "--create-project"}, {"-version", "-r"}}) {
-        RunResult run = tolm(words);
-        EXPECT_EQ(run.exitCode, 0) << words[0];
-        EXPECT_EQ(run.out, "3.12.0.0\n");
-        EXPECT_EQ(run.err, "");
+// Whole runs: exact output, exit status and nothing on standard error.
+TEST_F(CommandLineScenario, OutputAndStatus) {
+    const struct {
+        Words words;
+        std::string out;
+        int exitCode;
+    } cases[] = {
+        // --version acts before everything else; -h acts while parsing, so it wins over it.
+        {{"--version"}, "3.12.0.0\n", 0},
+        {{"--VERSION", "--create-project"}, "3.12.0.0\n", 0},
+        {{"-version", "-r"}, "3.12.0.0\n", 0},
+        {{"-h"}, kUsage, 0},
+        {{"--version", "-h"}, kUsage, 0},
+        {{"-h", "--bogus", "-l"}, kUsage, 0},
+        {{"-v", "6", "-h"}, "", 0},
+        // A mode that cannot run yet fails by name; the first mode in run order is the one reported.
+        {{"--create-project", "--find-compilers"}, "Error: --create-project is not available yet.\n", 1},
+        {{"-r", "--find-compilers"}, "Error: --find-compilers is not available yet.\n", 1},
+        {{"-u", "-l", "app"}, "Error: -l is not available yet.\n", 1},
+        // Option errors end the run through the top-level handling.
+        {{"-l"}, "Option '-l' requires a unit.\n", 1},
+        {{"-l", "-u"}, "Option '-l' requires a unit.\n", 1},
+        {{"-o"}, "unknown switch\n", 1},
+        {{"app", "-f"}, "unknown switch\n", 1},
+        // An empty unit word would silently turn the list request into a build.
+        {{"--list-targets", ""}, "Option '-l' requires a unit.\n", 1},
+        {{"-j", "2147483648"}, "Number '2147483648' of option '-j' is out of range.\n", 1},
+        {{"-v", "99999999999"}, "Number '99999999999' of option '-v' is out of range.\n", 1},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = tolm(c.words);
+        EXPECT_EQ(run.out, c.out) << c.words[0];
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.words[0];
+        EXPECT_EQ(run.err, "") << c.words[0];
     }
+    // A build without any unit file must never look like a success.
+    const RunResult build = tolm({"app"});
+    EXPECT_EQ(build.exitCode, 1);
+    EXPECT_EQ(build.out.rfind("Error: ", 0), 0u) << build.out;
+    // Nothing above touched the registry or the project directory.
     EXPECT_TRUE(home_.isEmpty());
     EXPECT_TRUE(work_.isEmpty());
 }
 
-// -h prints the usage text and exits 0 before later words are looked at,
-// even a --version given first or a word that would be an error.
-TEST_F(CommandLineScenario, HelpPrintsUsageAndStops) {
-    for (const std::vector<std::string>& words :
-         {std::vector<std::string>{"-h"}, {"--HELP"}, {"--version", "-h"}, {"-h", "--bogus", "-l"}}) {
-        RunResult run = tolm(words);
-        EXPECT_EQ(run.exitCode, 0) << words[0];
-        EXPECT_EQ(run.out, kUsage);
-        EXPECT_EQ(run.err, "");
-    }
-}
-
-// The usage text is normal output, so a threshold above 5 hides it.
-TEST_F(CommandLineScenario, HelpIsSilentAtHighVerbosity) {
-    RunResult run = tolm({"-v", "6", "-h"});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, "");
-}
-
-// Missing option arguments end the run with the option's message and status 1.
-TEST_F(CommandLineScenario, MissingOptionArgumentsFail) {
-    struct Case {
-        std::vector<std::string> words;
-        std::string out;
-    };
-    const Case cases[] = {
-        {{"-l"}, "Option '-l' requires a unit.\n"},
-        {{"-l", "-u"}, "Option '-l' requires a unit.\n"},
-        {{"-o"}, "unknown switch\n"},
-        {{"app", "-f"}, "unknown switch\n"},
-    };
-    for (const Case& c : cases) {
-        RunResult run = tolm(c.words);
-        EXPECT_EQ(run.exitCode, 1) << c.words[0];
-        EXPECT_EQ(run.out, c.out);
-    }
-}
-
-// A number too large for -v or -j is an error, not a silently wrapped value.
-TEST_F(CommandLineScenario, OversizedNumberFails) {
-    for (const char* option : {"-v", "-j"}) {
-        RunResult run = tolm({option, "99999999999"});
-        EXPECT_EQ(run.exitCode, 1) << option;
-        EXPECT_NE(run.out.find("99999999999"), std::string::npos) << run.out;
-    }
-}
-
-// A build in a directory without any unit file cannot succeed: it must end
-// with an error on the console and a failure status, never a silent success.
-TEST_F(CommandLineScenario, BuildWithoutUnitFileFails) {
-    for (const std::vector<std::string>& words : {std::vector<std::string>{}, {"app"}}) {
-        RunResult run = tolm(words);
-        EXPECT_EQ(run.exitCode, 1);
-        EXPECT_EQ(run.signal, 0);
-        EXPECT_NE(run.out, "");
-    }
-}
-
-}  // namespace
+} // namespace

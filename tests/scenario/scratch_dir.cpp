@@ -8,8 +8,7 @@
 
 ScratchDir::ScratchDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tolm-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("Cannot create a scratch directory from " + pattern);
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("Cannot create " + pattern);
     path_ = pattern;
 }
 
@@ -20,15 +19,9 @@ ScratchDir::~ScratchDir() {
 
 std::filesystem::path ScratchDir::write(const std::filesystem::path& relative,
                                         const std::string& content) const {
-    std::filesystem::path file = path_ / relative;
+    const std::filesystem::path file = path_ / relative;
     std::filesystem::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary);
-    out << content;
-    if (!out.flush())
-        throw std::runtime_error("Cannot write " + file.string());
+    if (!(out << content).flush()) throw std::runtime_error("Cannot write " + file.string());
     return file;
-}
-
-bool ScratchDir::isEmpty() const {
-    return std::filesystem::is_empty(path_);
 }

@@ -15,14 +15,9 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-
-    // Writes `content` to a file below the directory, creating parent
-    // directories; returns the file's full path.
-    std::filesystem::path write(const std::filesystem::path& relative,
-                                const std::string& content) const;
-
-    // True when the directory holds no entry at all.
-    bool isEmpty() const;
+    // Writes a file below the directory, creating parents; returns its full path.
+    std::filesystem::path write(const std::filesystem::path& relative, const std::string& content) const;
+    bool isEmpty() const { return std::filesystem::is_empty(path_); }
 
 private:
     std::filesystem::path path_;
