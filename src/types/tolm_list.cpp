@@ -57,8 +57,10 @@ bool TolmList::Iterator::equals(const ITolmValueIterator& other) const
 {
     const auto* otherList = dynamic_cast<const Iterator*>(&other);
     if (otherList == nullptr) throw InternalError();
-    // shared_ptr equality compares the pointers, so this asks for the same items.
-    return position == otherList->position && *items == *otherList->items;
+    // Positions first, and the same vector needs no item-by-item walk; this
+    // keeps a loop linear. shared_ptr equality compares the pointers.
+    if (position != otherList->position) return false;
+    return items == otherList->items || *items == *otherList->items;
 }
 
 TolmValuePtr TolmList::clone() const

@@ -4,55 +4,39 @@
 
 #include <stdexcept>
 
-#include "value_test_helpers.h"
-
 namespace Tolm {
 namespace {
 
-std::string parts(const QualifiedTargetName& n)
-{
-    return n.ns + "|" + n.unit + "|" + n.target;
-}
+std::string parts(const QualifiedTargetName& n) { return n.ns + "|" + n.unit + "|" + n.target; }
 
-std::string strictFailure(const std::string& text)
-{
-    return TestHelpers::failureMessage<std::runtime_error>([&] { parseDependencyString(text); });
-}
-
-// The canonical text always writes both separators.
-TEST(QualifiedTargetNameTest, CanonicalText)
+// The canonical text writes both separators; the lenient reading splits at the first "::" and "/".
+TEST(QualifiedTargetNameTest, CanonicalTextAndLenientReading)
 {
     EXPECT_EQ((QualifiedTargetName{"ext", "lib", "app"}.toString()), "ext/lib::app");
     EXPECT_EQ((QualifiedTargetName{"", "lib", "app"}.toString()), "/lib::app");
     EXPECT_EQ((QualifiedTargetName{"", "", "app"}.toString()), "/::app");
+    const std::pair<const char*, const char*> cases[] = {{"a::b::c", "|a|b::c"}, {"x/y/z::t", "x|y/z|t"},
+        {"::app", "||app"}, {"plain/name", "||plain/name"}, {"ext/lib::app", "ext|lib|app"}, {"", "||"}};
+    for (const auto& [text, expected] : cases) EXPECT_EQ(parts(QualifiedTargetName::fromString(text)), expected);
 }
 
-// The lenient reading splits at the first "::" and the first "/" and accepts empty parts.
-TEST(QualifiedTargetNameTest, LenientReading)
+// The strict reading accepts a bare target and full names, and rejects empty parts exactly.
+TEST(QualifiedTargetNameTest, StrictReading)
 {
-    EXPECT_EQ(parts(QualifiedTargetName::fromString("a::b::c")), "|a|b::c");
-    EXPECT_EQ(parts(QualifiedTargetName::fromString("x/y/z::t")), "x|y/z|t");
-    EXPECT_EQ(parts(QualifiedTargetName::fromString("::app")), "||app");
-    EXPECT_EQ(parts(QualifiedTargetName::fromString("plain/name")), "||plain/name");
-    EXPECT_EQ(parts(QualifiedTargetName::fromString("ext/lib::app")), "ext|lib|app");
-}
-
-// The strict reading rejects empty parts with its three exact messages.
-TEST(QualifiedTargetNameTest, StrictReadingFailures)
-{
-    EXPECT_EQ(strictFailure(""), "Dependency string is empty");
-    EXPECT_EQ(strictFailure("lib::"), "Dependency string has empty prefix or target: lib::");
-    EXPECT_EQ(strictFailure("::app"), "Dependency string has empty prefix or target: ::app");
-    EXPECT_EQ(strictFailure("/lib::app"), "Dependency string has empty ns or unit: /lib::app");
-    EXPECT_EQ(strictFailure("ext/::app"), "Dependency string has empty ns or unit: ext/::app");
-}
-
-// The strict reading accepts a bare target and full names.
-TEST(QualifiedTargetNameTest, StrictReadingSuccess)
-{
-    EXPECT_EQ(parts(parseDependencyString("app")), "||app");
-    EXPECT_EQ(parts(parseDependencyString("lib::app")), "|lib|app");
-    EXPECT_EQ(parts(parseDependencyString("ext/lib::app")), "ext|lib|app");
+    auto strict = [](const char* text) {
+        try {
+            return parts(parseDependencyString(text));
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what());
+        }
+    };
+    const std::pair<const char*, const char*> cases[] = {{"app", "||app"}, {"lib::app", "|lib|app"},
+        {"ext/lib::app", "ext|lib|app"}, {"", "Dependency string is empty"},
+        {"lib::", "Dependency string has empty prefix or target: lib::"},
+        {"::app", "Dependency string has empty prefix or target: ::app"},
+        {"/lib::app", "Dependency string has empty ns or unit: /lib::app"},
+        {"ext/::app", "Dependency string has empty ns or unit: ext/::app"}};
+    for (const auto& [text, expected] : cases) EXPECT_EQ(strict(text), expected);
 }
 
 }  // namespace

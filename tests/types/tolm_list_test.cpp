@@ -2,180 +2,103 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <string>
-
 #include "types/tolm_exceptions.h"
-#include "types/tolm_identifier.h"
 #include "types/tolm_string.h"
-#include "types/value_factories.h"
 #include "value_test_helpers.h"
 
 namespace Tolm {
 namespace {
+using namespace TestHelpers;
 
-using TestHelpers::failureMessage;
-using TestHelpers::parsedIdentifier;
-
-std::shared_ptr<TolmList> listOf(std::vector<TolmValuePtr> items)
-{
-    return std::make_shared<TolmList>(std::move(items));
-}
-
-TolmValuePtr identifierValue(const std::string& text)
-{
-    return std::make_shared<TolmIdentifier>(parsedIdentifier(text));
-}
-
-// Answers lookups from a fixed table of names.
-struct TableResolver : Resolver {
-    std::map<std::string, TolmValuePtr> table;
-    TolmValuePtr lookup(const Identifier& identifier) override
-    {
-        auto it = table.find(identifier.toString());
-        return it == table.end() ? nullptr : it->second;
-    }
-};
-
-// Plain text joins items with one space; the literal spaces and comma-separates item literals.
+// Plain text joins items with one space; the literal brackets each item's own literal form.
 TEST(TolmListTest, TextAndLiteralForms)
 {
-    auto ab = listOf({makeStringValue("a"), makeStringValue("b")});
+    auto ab = listOf({text("a"), text("b")});
     EXPECT_EQ(ab->toString(), "a b");
     EXPECT_EQ(ab->toLiteral(), "[ \"a\", \"b\" ]");
-    EXPECT_EQ(listOf({makeStringValue("a")})->toLiteral(), "[ \"a\" ]");
+    EXPECT_EQ(listOf({text("a")})->toLiteral(), "[ \"a\" ]");
     EXPECT_EQ(listOf({})->toLiteral(), "[]");
-    EXPECT_EQ(listOf({})->toString(), "");
-    auto mixed = listOf({makeIntValue(-12), makePathStringValue("/b", std::string("p")),
-                         identifierValue("v[1]"), listOf({makeRawStringValue("r")})});
-    EXPECT_EQ(mixed->toLiteral(), "[ -12, P\"/b/p\", v[1], [ \"r\" ] ]");
+    auto mixed = listOf({text("q\"t"), num(-12), makePathStringValue("/b", std::string("p")),
+                         ident("v[1]"), listOf({raw("r")})});
+    EXPECT_EQ(mixed->toLiteral(), "[ \"q\"t\", -12, P\"/b/p\", v[1], [ \"r\" ] ]");
 }
 
-// get answers only in-range integer keys, with the shared item itself.
+// get answers an in-range integer key with the shared item; every other key fails exactly.
 TEST(TolmListTest, GetWithKeys)
 {
-    auto b = makeStringValue("b");
-    auto ab = listOf({makeStringValue("a"), b});
-    EXPECT_EQ(ab->get(AccessKey(std::int64_t{1})), b);
-    EXPECT_EQ(failureMessage<IndexException>([&] { ab->get(AccessKey(std::int64_t{2})); }),
-              "Variable [ \"a\", \"b\" ] cannot be indexed with [2]");
-    EXPECT_EQ(failureMessage<IndexException>([&] { ab->get(AccessKey(KeyRange{0, 1, 1})); }),
-              "Variable [ \"a\", \"b\" ] cannot be indexed with [0:1:1]");
-    EXPECT_THROW(ab->get(AccessKey(std::int64_t{-1})), IndexException);
-    EXPECT_THROW(ab->get(AccessKey(std::string("x"))), IndexException);
+    auto ab = listOf({text("a"), text("b")});
+    EXPECT_EQ(ab->get(at(1)), ab->items()[1]);
+    const std::pair<AccessKey, std::string> failures[] = {
+        {at(2), "[2]"}, {at(-1), "[-1]"}, {KeyRange{0, 1, 1}, "[0:1:1]"}, {"x", "x"}, {KeyPattern{"p"}, "/p/"}};
+    for (const auto& [key, keyText] : failures)
+        EXPECT_EQ(failureMessage<IndexException>([&] { ab->get(key); }),
+                  "Variable [ \"a\", \"b\" ] cannot be indexed with " + keyText);
 }
 
-// Appending a list shares its items, flattening one level; anything else is added as a copy.
-TEST(TolmListTest, AppendSharesListsClonesOthers)
+// append/add share a list operand's items and clone any other operand; add and clone leave this list alone.
+TEST(TolmListTest, SharingAndCloning)
 {
-    auto x = makeStringValue("x");
-    auto inner = listOf({makeStringValue("i")});
-    auto list = listOf({makeStringValue("a")});
+    auto x = text("x"), z = text("z");
+    auto inner = listOf({text("i")});
+    auto list = listOf({text("a")});
+    auto sum = list->add(*listOf({x}));
+    EXPECT_EQ(list->size(), 1u);
+    EXPECT_EQ(sum->get(at(0)), list->items()[0]);
+    EXPECT_EQ(sum->get(at(1)), x);
     list->append(*listOf({x, inner}));
-    ASSERT_EQ(list->size(), 3u);
+    list->append(*z);
     EXPECT_EQ(list->items()[1], x);
     EXPECT_EQ(list->items()[2], inner);
-
-    auto z = makeStringValue("z");
-    list->append(*z);
-    ASSERT_EQ(list->size(), 4u);
     EXPECT_NE(list->items()[3], z);
-    EXPECT_EQ(list->items()[3]->toString(), "z");
-}
-
-// A list appended to itself doubles once instead of reading items that move under it.
-TEST(TolmListTest, AppendToItself)
-{
-    auto list = listOf({makeStringValue("a"), makeStringValue("b")});
-    list->append(*list);
-    EXPECT_EQ(list->toString(), "a b a b");
-}
-
-// add leaves the list unchanged and shares its items with the result; clone copies them.
-TEST(TolmListTest, AddSharesCloneCopies)
-{
-    auto a = makeStringValue("a");
-    auto list = listOf({a});
-    auto sum = list->add(*makeStringValue("z"));
-    EXPECT_EQ(list->size(), 1u);
-    EXPECT_EQ(sum->toString(), "a z");
-    EXPECT_EQ(sum->get(AccessKey(std::int64_t{0})), a);
-
-    auto copy = list->clone();
-    copy->get(AccessKey(std::int64_t{0}))->append(*makeStringValue("b"));
-    EXPECT_EQ(a->toString(), "a");
+    list->clone()->get(at(1))->append(*z);
+    EXPECT_EQ(x->toString(), "x");
+    list->append(*list);  // doubles once instead of reading items that move under it
+    EXPECT_EQ(list->toString(), "a x i z a x i z");
 }
 
 // A list never takes an empty item, by any way in.
 TEST(TolmListTest, RejectsEmptyItems)
 {
-    EXPECT_THROW(TolmList({makeStringValue("a"), nullptr}), TolmException);
+    EXPECT_THROW(TolmList({text("a"), nullptr}), TolmException);
     EXPECT_THROW(makeListValue({nullptr}), TolmException);
     TolmList list;
     EXPECT_THROW(list.push(nullptr), TolmException);
     EXPECT_EQ(list.size(), 0u);
 }
 
-// Lists are equal item by item; empty lists are equal and no list equals a string.
-TEST(TolmListTest, Equality)
+// Lists compare item by item, a proper prefix first; ordering against a non-list fails naming the operand first.
+TEST(TolmListTest, Comparisons)
 {
-    EXPECT_TRUE(listOf({makeStringValue("a")})->equals(*listOf({makeStringValue("A")})));
-    EXPECT_FALSE(listOf({makeStringValue("a")})->equals(*listOf({makeStringValue("a"), makeStringValue("b")})));
-    EXPECT_TRUE(listOf({})->equals(*listOf({})));
-    EXPECT_TRUE(listOf({makeStringValue("a")})->notEquals(*makeStringValue("a")));
-}
-
-// Lists order lexicographically; a proper prefix is less; non-lists are refused.
-TEST(TolmListTest, Ordering)
-{
-    auto one = listOf({makeIntValue(1)});
-    auto oneTwo = listOf({makeIntValue(1), makeIntValue(2)});
-    auto two = listOf({makeIntValue(2)});
-    EXPECT_TRUE(one->lessThan(*oneTwo));
-    EXPECT_TRUE(oneTwo->lessThan(*two));
-    EXPECT_TRUE(two->greaterThan(*oneTwo));
-    EXPECT_FALSE(listOf({})->lessThan(*listOf({})));
-    EXPECT_FALSE(listOf({})->greaterThan(*listOf({})));
-    EXPECT_EQ(failureMessage<BadConversion>([&] { one->lessThan(*makeStringValue("s")); }),
+    auto one = listOf({num(1)}), two = listOf({num(2)}), oneTwo = listOf({num(1), num(2)}), empty = listOf({});
+    EXPECT_TRUE(listOf({text("a")})->equals(*listOf({text("A")})));
+    EXPECT_FALSE(one->equals(*oneTwo));
+    EXPECT_TRUE(empty->equals(*listOf({})));
+    EXPECT_TRUE(listOf({text("a")})->notEquals(*text("a")));
+    EXPECT_TRUE(one->lessThan(*oneTwo) && oneTwo->lessThan(*two) && two->greaterThan(*oneTwo));
+    EXPECT_FALSE(empty->lessThan(*listOf({})) || empty->greaterThan(*listOf({})));
+    EXPECT_EQ(failureMessage<BadConversion>([&] { one->lessThan(*text("s")); }),
               "Cannot convert TolmString \"s\" to TolmList");
+    EXPECT_EQ(failureMessage<BadConversion>([&] { one->greaterThan(*num(3)); }),
+              "Cannot convert TolmInt 3 to TolmList");
 }
 
-// Iteration visits the shared items in order; foreign iterators cannot be compared.
-TEST(TolmListTest, Iteration)
-{
-    auto a = makeStringValue("a");
-    auto list = listOf({a});
-    auto it = list->begin();
-    EXPECT_EQ(it->current(), a);
-    it->advance();
-    EXPECT_TRUE(it->equals(*list->end()));
-    EXPECT_THROW(it->equals(*makeIntValue(1)->begin()), InternalError);
-}
-
-// Resolving splices nested lists and what identifiers name into one flat new list.
+// Resolving gives one flat new list; an item that resolves to no value is reported, not stored.
 TEST(TolmListTest, ResolveFlattens)
 {
-    TableResolver resolver;
-    resolver.table["L"] = listOf({makeStringValue("l1"), makeStringValue("l2")});
+    struct : Resolver {
+        TolmValuePtr named = listOf({text("l1"), text("l2")});
+        TolmValuePtr lookup(const Identifier& id) override { return id.toString() == "L" ? named : nullptr; }
+    } resolver;
     auto nested = std::make_shared<TolmString>("n1");
-    auto list = listOf({makeStringValue("s"), listOf({nested, makeStringValue("n2")}), identifierValue("L")});
+    auto list = listOf({text("s"), listOf({nested, text("n2")}), ident("L")});
     list->setResolver(&resolver);
-    EXPECT_EQ(nested->resolver, &resolver);  // handed down into nested lists
-
-    auto resolved = list->resolve();
-    EXPECT_EQ(resolved->toString(), "s n1 n2 l1 l2");
-    EXPECT_EQ(dynamic_cast<TolmList&>(*resolved).size(), 5u);
+    EXPECT_EQ(nested->resolver, &resolver);
+    EXPECT_EQ(elementTexts(list->resolve()), (std::vector<std::string>{"s", "n1", "n2", "l1", "l2"}));
     EXPECT_EQ(list->size(), 3u);
-}
-
-// An item that resolves to no value is reported rather than stored as an empty item.
-TEST(TolmListTest, ResolveToNothingFails)
-{
-    TableResolver resolver;
-    auto list = listOf({identifierValue("missing")});
-    list->setResolver(&resolver);
-    EXPECT_EQ(failureMessage<TolmException>([&] { list->resolve(); }),
-              "List item missing resolved to no value.");
+    EXPECT_THROW(list->begin()->equals(*num(1)->begin()), InternalError);
+    auto missing = listOf({ident("missing")});
+    missing->setResolver(&resolver);
+    EXPECT_EQ(failureMessage<TolmException>([&] { missing->resolve(); }), "List item missing resolved to no value.");
 }
 
 }  // namespace

@@ -6,46 +6,35 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "types/value_factories.h"
+#include "value_test_helpers.h"
 
 namespace Tolm {
 namespace {
+using namespace TestHelpers;
 
-// A path literal carries the directory it was read against, unless its text is absolute.
-TEST(TolmPathStringTest, LiteralJoinsBaseDirectory)
+// The literal joins the base directory unless the text is absolute; values made from a path keep the directory.
+TEST(TolmPathStringTest, BaseDirectory)
 {
     EXPECT_EQ(TolmPathString("src/a.c", "/p/q").toLiteral(), "P\"/p/q/src/a.c\"");
     EXPECT_EQ(TolmPathString("/abs/x", "/p/q").toLiteral(), "P\"/abs/x\"");
     EXPECT_EQ(TolmPathString("src/a.c", "").toLiteral(), "P\"src/a.c\"");
-    // toString stays the bare text.
-    EXPECT_EQ(TolmPathString("src/a.c", "/p/q").toString(), "src/a.c");
+    auto path = makePathStringValue("/p", std::string("a.c b.c"));
+    EXPECT_EQ(path->toString(), "a.c b.c");
+    EXPECT_EQ(path->typeName(), "TolmString");
+    for (const auto& value : {path->add(*text("x")), path->begin()->current(), path->get(at(0)), path->clone()})
+        EXPECT_EQ(dynamic_cast<TolmPathString&>(*value).baseDirectory, "/p");
 }
 
-// Paths are equal when they name the same existing file, whatever their texts.
-TEST(TolmPathStringTest, EqualityAsksTheFileSystem)
+// Paths are equal only when both name one existing file; against a plain string they compare by unquoted text.
+TEST(TolmPathStringTest, Equality)
 {
     const auto dir = std::filesystem::temp_directory_path() / ("tolm_path_eq_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir / "src");
     std::ofstream(dir / "src" / "a.c") << "int x;\n";
-
-    TolmPathString relative("src/a.c", dir);
-    TolmPathString absolute((dir / "src" / "a.c").native(), "");
-    EXPECT_TRUE(relative.equals(absolute));
-    EXPECT_FALSE(relative.notEquals(absolute));
-
-    TolmPathString missing("nothing.c", dir);
-    TolmPathString sameMissing("nothing.c", dir);
-    EXPECT_FALSE(missing.equals(sameMissing));
-
+    EXPECT_TRUE(TolmPathString("src/a.c", dir).equals(TolmPathString((dir / "src/a.c").native(), "")));
+    EXPECT_FALSE(TolmPathString("nothing.c", dir).equals(TolmPathString("nothing.c", dir)));
+    EXPECT_TRUE(TolmPathString("\"Src\"", dir).equals(*text("src")));
     std::filesystem::remove_all(dir);
-}
-
-// Against a non-path string, a path compares by text like any string.
-TEST(TolmPathStringTest, EqualityWithPlainString)
-{
-    TolmPathString path("\"Src\"", "/nowhere");
-    EXPECT_TRUE(path.equals(*makeStringValue("src")));
-    EXPECT_EQ(path.typeName(), "TolmString");
 }
 
 }  // namespace
