@@ -21,6 +21,27 @@ TolmValuePtr ownCopy(const TolmValuePtr& value)
     return value ? value->clone() : nullptr;
 }
 
+}  // namespace
+
+// Clones each distinct value object once, so that entries sharing one value
+// (an identifier resolved to the very value of the variable it names) still
+// share it after a copy or a merge of the whole context.
+class Context::CloneMemo {
+public:
+    TolmValuePtr operator()(const TolmValuePtr& value)
+    {
+        if (!value) return nullptr;
+        auto [entry, fresh] = clones_.try_emplace(value.get());
+        if (fresh) entry->second = value->clone();
+        return entry->second;
+    }
+
+private:
+    std::map<const TolmValue*, TolmValuePtr> clones_;
+};
+
+namespace {
+
 void pointAt(const TolmValuePtr& value, Resolver* resolver)
 {
     if (auto* resolvable = dynamic_cast<Resolvable*>(value.get())) resolvable->setResolver(resolver);
@@ -31,9 +52,10 @@ void pointAt(const TolmValuePtr& value, Resolver* resolver)
 Context::Context(const Context& other)
     : Resolver(), std::enable_shared_from_this<Context>()
 {
+    CloneMemo cloneOnce;
     for (const auto& [key, entry] : other.assignments) {
         Assignment copy = entry;
-        copy.value = ownCopy(entry.value);
+        copy.value = cloneOnce(entry.value);
         pointAt(copy.value, this);
         assignments.emplace(key, std::move(copy));
     }
@@ -56,8 +78,14 @@ void Context::appendCondition(const ConditionalBlock& block)
 
 void Context::addAssignment(const Assignment& incoming, std::uint32_t mode)
 {
+    CloneMemo cloneOnce;
+    addClonedAssignment(incoming, mode, cloneOnce);
+}
+
+void Context::addClonedAssignment(const Assignment& incoming, std::uint32_t mode, CloneMemo& cloneOnce)
+{
     Assignment own = incoming;
-    own.value = ownCopy(incoming.value);
+    own.value = cloneOnce(incoming.value);
     addOwnedAssignment(std::move(own), mode);
 }
 
@@ -75,7 +103,8 @@ void Context::addOwnedAssignment(Assignment incoming, std::uint32_t mode)
 
 void Context::addAssignments(const Context& other)
 {
-    for (const auto& [key, entry] : other.assignments) addAssignment(entry, 0);
+    CloneMemo cloneOnce;
+    for (const auto& [key, entry] : other.assignments) addClonedAssignment(entry, 0, cloneOnce);
 }
 
 void Context::addConditions(const Context& other)
@@ -119,12 +148,13 @@ std::vector<Assignment> Context::addImplicitContext(const Context& source, Assig
                                                     bool withConditions, std::uint32_t mode)
 {
     std::vector<Assignment> refused;
+    CloneMemo cloneOnce;
     for (const auto& [key, entry] : source.assignments) {
         Assignment toAdd = entry;
         if (static_cast<std::uint32_t>(type) != 0)
             toAdd = Assignment(entry.name, entry.value, type, entry.modifier);
         try {
-            addAssignment(toAdd, mode);
+            addClonedAssignment(toAdd, mode, cloneOnce);
         } catch (const BadOperation& failure) {
             Log::log(2, fmt::runtime(ImplicitContextFailure), failure.message());
             refused.push_back(std::move(toAdd));

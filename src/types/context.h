@@ -11,7 +11,8 @@
 // the receiving context, so a value never resolves through a context that
 // no longer exists, and an in-place append never reaches into the context
 // the value came from. Within one context a resolved identifier may share
-// the value object of the variable it names.
+// the value object of the variable it names; a copy or a merge of a whole
+// context clones such a shared value once and so keeps it shared.
 
 #include <cstdint>
 #include <map>
@@ -79,6 +80,9 @@ public:
     KeyChain keyChainOf(const Identifier& identifier);
 
 private:
+    class CloneMemo;
+    // addAssignment with the clones of one copy or merge shared through cloneOnce.
+    void addClonedAssignment(const Assignment& incoming, std::uint32_t mode, CloneMemo& cloneOnce);
     // addAssignment for an assignment whose value is already this context's
     // own (freshly cloned), so it is not cloned again.
     void addOwnedAssignment(Assignment incoming, std::uint32_t mode);

@@ -18,9 +18,24 @@ TargetContext::TargetContext(const QualifiedTargetName& targetName, const std::v
     std::size_t count = std::min(parameterNames.size(), parameterValues.size());
     for (std::size_t i = 0; i < count; ++i) {
         const TolmValuePtr& value = parameterValues[i];
-        if (i > 0) instanceText += InstanceSeparator;
-        if (value) instanceText += value->toString();
+        std::string text = value ? value->toString() : std::string();
+        if (count == 1) {
+            instanceText = std::move(text);
+        } else {
+            if (i > 0) instanceText.append(std::begin(InstanceSeparator), std::end(InstanceSeparator));
+            appendEscaped(instanceText, text);
+        }
         addAssignment(Assignment(parameterNames[i], value, Assignment::AssignType::Set, 0), 0);
+    }
+}
+
+void TargetContext::appendEscaped(std::string& joined, const std::string& text)
+{
+    for (char c : text) {
+        if (c == '\0')
+            joined.append(std::begin(EscapedNul), std::end(EscapedNul));
+        else
+            joined += c;
     }
 }
 
