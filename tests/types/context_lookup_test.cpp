@@ -5,173 +5,82 @@
 #include <stdexcept>
 
 #include "context_test_support.h"
-#include "types/context_template.h"
-#include "types/resolution_cycle.h"
-#include "types/tolm_context.h"
 #include "types/tolm_exceptions.h"
-#include "types/tolm_list.h"
 
 namespace Tolm {
 namespace {
 
 using namespace TestSupport;
 
-TolmValuePtr contextValue(std::vector<Assignment> assignments)
-{
-    return std::make_shared<TolmContext>(ContextTemplate(std::move(assignments)).createContext());
-}
-
-class ContextLookupTest : public testing::Test {
-protected:
+struct ContextLookupTest : testing::Test {
     Context c;
-
     TolmValuePtr look(const std::string& text) { return c.lookup(parsedIdentifier(text)); }
-
     template <typename Failure>
-    std::string failure(const std::string& text)
-    {
-        try {
-            look(text);
-        } catch (const Failure& raised) {
-            if constexpr (std::is_base_of_v<std::exception, Failure>)
-                return raised.what();
-            else
-                return raised.message();
-        }
-        ADD_FAILURE() << "no failure for " << text;
-        return {};
-    }
+    std::string failure(const std::string& text) { return failureText<Failure>([&] { look(text); }); }
 };
 
-// A single undefined name fails with the Assignment not-found text.
-TEST_F(ContextLookupTest, UndefinedName)
+// Names, dotted names and indexes: a.b stores the resolved value in the nested entry; an index selects from
+// the base's resolved value and stores nothing; index identifiers give an integer or a text key.
+TEST_F(ContextLookupTest, Reaches)
 {
-    EXPECT_EQ(failure<NotFoundException>("X"), "Assignment 'X' not found.");
-}
-
-// a.b reaches into a context value and stores the resolved value in the nested entry.
-TEST_F(ContextLookupTest, DottedNameReachesNestedContext)
-{
-    c.addAssignment(set("Y", str("why")), 0);
-    c.addAssignment(set("a", contextValue({set("b", ref("Y"))})), 0);
+    for (const Assignment& a : {set("Y", str("why")), set("a", contextValue({set("b", ref("Y"))})),
+                                set("s", str("xyz")), set("L", makeListValue({str("p"), str("q")})),
+                                set("viaRef", ref("L")), set("i", makeIntValue(1)), set("name", str("k")),
+                                set("ctx", contextValue({set("k", str("kv"))}))})
+        c.addAssignment(a, 0);
     EXPECT_EQ(look("A.B")->toString(), "why");
-    auto* nested = dynamic_cast<TolmContext*>(c.assignments.at("a").value.get());
-    ASSERT_NE(nested, nullptr);
-    EXPECT_TRUE(nested->context->assignments.at("b").resolved);
-}
-
-// The failures along a dotted name, each with its exact text.
-TEST_F(ContextLookupTest, DottedNameFailures)
-{
-    c.addAssignment(set("t", str("text")), 0);
-    c.addAssignment(set("a", contextValue({set("b", str("1"))})), 0);
-    EXPECT_EQ(failure<IdentifierError>("t.x"), "Identifier part must be context. t. <<");
-    EXPECT_EQ(failure<NotFoundException>("a.missing"), "Assignment 'missing' not found.");
-    EXPECT_EQ(failure<std::out_of_range>("nothing.b"), "map::at");
-    EXPECT_EQ(failure<IdentifierError>("a.b.c"), "Identifier part must be context. a.b. <<");
-}
-
-// a[0] of a three-letter text gives its first letter and stores nothing; undefined a fails.
-TEST_F(ContextLookupTest, IndexedText)
-{
-    c.addAssignment(set("a", str("xyz")), 0);
-    EXPECT_EQ(look("a[0]")->toString(), "x");
-    EXPECT_EQ(c.assignments.at("a").value->toString(), "xyz");
-    EXPECT_EQ(failure<std::out_of_range>("b[0]"), "map::at");
-}
-
-// An indexed lookup selects from the base variable's resolved value, not its written form.
-TEST_F(ContextLookupTest, IndexResolvesBaseFirst)
-{
-    c.addAssignment(set("L", makeListValue({str("first"), str("second")})), 0);
-    c.addAssignment(set("a", ref("L")), 0);
-    EXPECT_EQ(look("a[1]")->toString(), "second");
-}
-
-// Index identifiers are looked up: an integer or text value keys, a list or nothing fails.
-TEST_F(ContextLookupTest, NestedIndexKeys)
-{
-    c.addAssignment(set("L", makeListValue({str("p"), str("q")})), 0);
-    c.addAssignment(set("i", makeIntValue(1)), 0);
-    c.addAssignment(set("name", str("k")), 0);
-    c.addAssignment(set("ctx", contextValue({set("k", str("kv"))})), 0);
-    c.addAssignment(Assignment("none", nullptr, Type::Declare, 0), 0);
-    EXPECT_EQ(look("L[i]")->toString(), "q");
+    EXPECT_TRUE(dynamic_cast<TolmContext&>(*c.assignments.at("a").value).context->assignments.at("b").resolved);
+    EXPECT_EQ(look("s[0]")->toString() + look("viaRef[1]")->toString() + look("L[i]")->toString(), "xqq");
     EXPECT_EQ(look("ctx[name]")->toString(), "kv");
+    EXPECT_EQ(textOf(c, "s"), "xyz");
+}
+
+// Each way a name fails to resolve, with its exact text.
+TEST_F(ContextLookupTest, Failures)
+{
+    for (const Assignment& a : {set("t", str("text")), set("a", contextValue({set("b", str("1"))})), declare("none"),
+                                set("L", makeListValue({str("p"), str("q")}))})
+        c.addAssignment(a, 0);
+    EXPECT_EQ(failure<NotFoundException>("X"), "Assignment 'X' not found.");
+    EXPECT_EQ(failure<NotFoundException>("a.missing"), "Assignment 'missing' not found.");
+    EXPECT_EQ(failure<IdentifierError>("t.x"), "Identifier part must be context. t. <<");
+    EXPECT_EQ(failure<IdentifierError>("a.b.c"), "Identifier part must be context. a.b. <<");
+    EXPECT_EQ(failure<std::out_of_range>("nothing.b"), "map::at");
+    EXPECT_EQ(failure<std::out_of_range>("nothing[0]"), "map::at");
+    EXPECT_EQ(failure<TolmException>("none[0]"), "Variable 'none' has no value to select from.");
     EXPECT_EQ(failure<std::runtime_error>("L[L]"), "Unsupported key type: [ \"p\", \"q\" ]");
     EXPECT_EQ(failure<std::invalid_argument>("L[none]"), "key value is null");
+    EXPECT_THROW(c.lookup(Identifier()), InternalError);
 }
 
-// Selecting from a variable without a value fails instead of dereferencing nothing.
-TEST_F(ContextLookupTest, IndexIntoNothingFails)
-{
-    c.addAssignment(Assignment("none", nullptr, Type::Declare, 0), 0);
-    EXPECT_THROW(look("none[0]"), TolmException);
-}
-
-// Once X naming Y is looked up both share one value; an append to X is seen through Y.
-TEST_F(ContextLookupTest, IdentifierSharesTargetValue)
+// Once X naming Y is looked up both share one value: an append to X is seen through Y; a text already
+// expanded keeps its text when Y changes later.
+TEST_F(ContextLookupTest, ResolvedValuesAreKept)
 {
     c.addAssignment(set("Y", makeListValue({str("a")})), 0);
     c.addAssignment(set("X", ref("Y")), 0);
+    c.addAssignment(set("T", str("<${Y}>")), 0);
+    EXPECT_EQ(look("T")->toString(), "<a>");
     look("X");
     c.addAssignment(append("X", str("b")), 0);
-    EXPECT_EQ(look("Y")->toString(), "a b");
+    EXPECT_EQ(look("Y")->toString() + look("T")->toString(), "a b<a>");
 }
 
-// A variable naming itself fails with std::out_of_range and the name as written, not a stack overflow.
+// A variable that refers to itself, directly, through others or through an enclosing text, fails with
+// std::out_of_range naming the reference where the cycle closes, again on a second try.
 TEST_F(ContextLookupTest, SelfReferenceIsCycle)
 {
-    c.addAssignment(set("A", ref("A")), 0);
-    EXPECT_EQ(failure<std::out_of_range>("A"), "A");
-    EXPECT_FALSE(c.assignments.at("A").resolving.active);
-}
-
-// A cycle through another variable names the reference where it closes.
-TEST_F(ContextLookupTest, CycleThroughOthers)
-{
-    c.addAssignment(set("A", ref("b")), 0);
-    c.addAssignment(set("B", ref("a")), 0);
-    EXPECT_EQ(failure<ResolutionCycle>("A"), "a");
+    for (const Assignment& a : {set("A", ref("A")), set("P", ref("q")), set("Q", ref("p")), set("S", str("${S}")),
+                                set("X", str("pre ${b}")), set("B", str("${x}")), set("OUTER", str("<${S}>")),
+                                set("I", str("${I[0]}"))})
+        c.addAssignment(a, 0);
+    for (auto [name, closing] :
+         {std::pair{"A", "A"}, {"P", "p"}, {"S", "S"}, {"X", "x"}, {"OUTER", "S"}, {"I", "I[0]"}}) {
+        EXPECT_EQ(failure<std::out_of_range>(name), closing) << name;
+        EXPECT_EQ(failure<std::out_of_range>(name), closing) << name << " again";
+    }
+    EXPECT_EQ(textOf(c, "S"), "${S}");
     EXPECT_THROW(c.resolveVariables(), std::out_of_range);
-}
-
-// Texts that refer to themselves fail the same way, directly or through an enclosing text.
-TEST_F(ContextLookupTest, TextCycles)
-{
-    c.addAssignment(set("A", str("${A}")), 0);
-    c.addAssignment(set("X", str("pre ${b}")), 0);
-    c.addAssignment(set("B", str("${x}")), 0);
-    c.addAssignment(set("OUTER", str("<${A}>")), 0);
-    EXPECT_EQ(failure<std::out_of_range>("A"), "A");
-    EXPECT_EQ(failure<std::out_of_range>("X"), "x");
-    EXPECT_EQ(failure<std::out_of_range>("OUTER"), "A");
-    EXPECT_EQ(c.assignments.at("A").value->toString(), "${A}");
-}
-
-// An indexed reference to a variable being resolved is a cycle too.
-TEST_F(ContextLookupTest, IndexedSelfReference)
-{
-    c.addAssignment(set("A", str("${A[0]}")), 0);
-    EXPECT_EQ(failure<std::out_of_range>("A"), "A[0]");
-}
-
-// The key chain holds a text key per segment and one key per index, ranges with step 1.
-TEST_F(ContextLookupTest, KeyChainOfIdentifier)
-{
-    KeyChain chain = c.keyChainOf(parsedIdentifier("a.b[3][1..4]"));
-    ASSERT_EQ(chain.size(), 4u);
-    EXPECT_EQ(std::get<std::string>(chain[0]), "a");
-    EXPECT_EQ(std::get<std::string>(chain[1]), "b");
-    EXPECT_EQ(std::get<std::int64_t>(chain[2]), 3);
-    EXPECT_EQ(std::get<KeyRange>(chain[3]), (KeyRange{1, 4, 1}));
-}
-
-// An empty chain is an internal error, not a read of a missing last key.
-TEST_F(ContextLookupTest, EmptyChain)
-{
-    EXPECT_THROW(c.getAssignment({}), InternalError);
-    EXPECT_THROW(c.lookup(Identifier()), InternalError);
 }
 
 }  // namespace

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "context_test_support.h"
-#include "types/instance_hash.h"
 #include "types/target.h"
-#include "types/tolm_context.h"
 
 namespace Tolm {
 namespace {
@@ -21,92 +19,56 @@ Target libTarget(std::vector<std::string> parameters, std::vector<Assignment> bl
     return t;
 }
 
-// Parameters become variables and their single value's text is the instance text.
-TEST(TargetContextTest, ParametersBecomeVariables)
+// Parameters become variables up to the shorter list, replacing a block's += value while the entry keeps
+// type Append; the instance text, hash and name follow from the values.
+TEST(TargetContextTest, Parameters)
 {
-    TargetContext t(libTarget({"a", "b"}), {str("x"), str("yz")});
-    EXPECT_EQ(t.assignments.at("a").value->toString(), "x");
-    EXPECT_EQ(t.assignments.at("B").value->toString(), "yz");
-    EXPECT_EQ(t.instanceText.size(), 4u);
-}
-
-// A single parameter's instance text is its value's text; name and hash follow from it.
-TEST(TargetContextTest, InstanceNameAndHash)
-{
-    TargetContext plain(libTarget({}), {});
-    EXPECT_EQ(plain.instanceText, "");
-    EXPECT_EQ(plain.instanceHash(), "");
-    EXPECT_EQ(plain.instanceName(), "lib::app");
-
-    TargetContext one(libTarget({"p"}), {str("a")});
+    TargetContext plain(libTarget({"a"}), {});
+    EXPECT_EQ(plain.instanceHash() + plain.instanceName(), "lib::app");
+    TargetContext one(libTarget({"p"}), {str("a"), str("ignored")});
     EXPECT_EQ(one.instanceText, "a");
-    EXPECT_EQ(one.instanceHash(), "af63dc4c8601ec8c");
     EXPECT_EQ(one.instanceName(), "lib::app@af63dc4c8601ec8c");
-
+    TargetContext three(libTarget({"a", "FLAGS", "c"}, {append("flags", str("-O2"))}), {str("x"), str("-g")});
+    EXPECT_EQ(textOf(three, "A") + textOf(three, "flags"), "x-g");
+    EXPECT_EQ(three.assignments.at("FLAGS").type, Type::Append);
+    EXPECT_EQ(three.assignments.count("c"), 0u);
     Target external = libTarget({});
     external.name.ns = "ext";
     EXPECT_EQ(TargetContext(external, {}).instanceName(), "ext/lib::app");
 }
 
-// ("ab","c") and ("a","bc") are different instances with different names.
+// Values that concatenate alike stay different instances, also when a text holds the separator's bytes.
 TEST(TargetContextTest, InstanceTextKeepsValuesApart)
 {
-    TargetContext first(libTarget({"a", "b"}), {str("ab"), str("c")});
-    TargetContext second(libTarget({"a", "b"}), {str("a"), str("bc")});
-    EXPECT_NE(first.instanceText, second.instanceText);
-    EXPECT_NE(first.instanceName(), second.instanceName());
-}
-
-// Extra names or extra values beyond the shorter list are ignored.
-TEST(TargetContextTest, ShorterListWins)
-{
-    TargetContext t(libTarget({"a", "b", "c"}), {str("1"), str("2")});
-    EXPECT_EQ(t.assignments.count("c"), 0u);
-    EXPECT_EQ(t.assignments.size(), 2u);
-    TargetContext u(libTarget({"a"}), {str("1"), str("2")});
-    EXPECT_EQ(u.instanceText, "1");
-}
-
-// A parameter replaces the block's += value while the entry keeps type Append.
-TEST(TargetContextTest, ParameterOverridesBlockValue)
-{
-    TargetContext t(libTarget({"FLAGS"}, {append("FLAGS", str("-O2"))}), {str("-g")});
-    EXPECT_EQ(t.assignments.at("FLAGS").value->toString(), "-g");
-    EXPECT_EQ(t.assignments.at("FLAGS").type, Type::Append);
+    std::string pair("\0\1", 2);
+    using Texts = std::vector<std::string>;
+    for (const Texts& p : {Texts{"ab", "c", "a", "bc"}, Texts{"x" + pair + "y", "", "x", "y" + pair}}) {
+        TargetContext first(libTarget({"a", "b"}), {str(p[0]), str(p[1])});
+        TargetContext second(libTarget({"a", "b"}), {str(p[2]), str(p[3])});
+        EXPECT_NE(first.instanceName(), second.instanceName()) << p[0] << "|" << p[1];
+    }
 }
 
 // Two instances of one target share no values, not even nested contexts, and leave the template alone.
 TEST(TargetContextTest, InstancesAreIsolated)
 {
-    auto nested = std::make_shared<TolmContext>(std::make_shared<Context>());
-    nested->context->addAssignment(set("inner", makeListValue({str("i")})), 0);
+    auto nested = contextValue({set("inner", makeListValue({str("i")}))});
     Target target = libTarget({}, {set("L", makeListValue({str("a")})), set("N", nested)});
-    TargetContext first(target, {});
-    TargetContext second(target, {});
-
+    TargetContext first(target, {}), second(target, {});
     first.addAssignment(append("L", str("b")), 0);
-    first.lookup(parsedIdentifier("L"));
-    auto* firstNested = dynamic_cast<TolmContext*>(first.assignments.at("N").value.get());
-    firstNested->context->addAssignment(append("inner", str("j")), 0);
-
-    EXPECT_EQ(second.assignments.at("L").value->toString(), "a");
-    auto* secondNested = dynamic_cast<TolmContext*>(second.assignments.at("N").value.get());
-    EXPECT_EQ(secondNested->context->assignments.at("inner").value->toString(), "i");
-    EXPECT_EQ(nested->context->assignments.at("inner").value->toString(), "i");
-    EXPECT_EQ(target.assignments[0].value->toString(), "a");
+    first.addAssignment(append("N", contextValue({append("inner", str("j"))})), 0);
+    EXPECT_EQ(textOf(first, "L") + "|" + first.lookup(parsedIdentifier("N.inner"))->toString(), "a b|i j");
+    EXPECT_EQ(textOf(second, "L") + "|" + second.lookup(parsedIdentifier("N.inner"))->toString(), "a|i");
+    EXPECT_EQ(textOf(*nested->context, "inner") + "|" + target.assignments[0].value->toString(), "i|a");
 }
 
-// A context copied for a build job can be given the target's name and instance text.
+// A context copied for a build job takes the target's name, and later its instance text.
 TEST(TargetContextTest, CopiedContextTakesInstance)
 {
-    Context job;
-    job.addAssignment(set("X", str("1")), 0);
-    TargetContext t(job, QualifiedTargetName{"", "lib", "app"});
+    TargetContext t(Context({set("X", str("1"))}, {}), QualifiedTargetName{"", "lib", "app"});
     EXPECT_EQ(t.instanceName(), "lib::app");
-    EXPECT_TRUE(t.dependencies.empty());
     t.setInstance(QualifiedTargetName{"ns", "lib", "app"}, "a");
-    EXPECT_EQ(t.instanceName(), "ns/lib::app@" + fnv1aHash64Hex("a"));
-    EXPECT_EQ(t.assignments.at("X").value->toString(), "1");
+    EXPECT_EQ(t.instanceName() + textOf(t, "X"), "ns/lib::app@af63dc4c8601ec8c1");
 }
 
 }  // namespace
