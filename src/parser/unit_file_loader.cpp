@@ -4,10 +4,12 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "parser/CommonLexer.h"
 #include "parser/TolmTopParser.h"
+#include "parser/checked_parse.h"
 #include "parser/tolm_error_counter.h"
 #include "parser/tolm_visitor.h"
 #include "parser/utf8_check.h"
@@ -46,7 +48,8 @@ std::shared_ptr<Tolm::Unit> TolmApplication::LoadUnitFile(const std::filesystem:
     const bool readable = readWholeFile(file, status, text);
     Log::log(1, "Parsing {}\n", file.string());
     if (!readable) throw Tolm::TolmException(Messages::CannotOpen);
-    Tolm::requireValidUtf8(text);
+    // Named like the project and registry loaders do, so the user knows which file is broken.
+    if (!Tolm::isValidUtf8(text)) throw std::runtime_error(file.string() + ": " + Tolm::kIllegalUtf8Message);
 
     antlr4::ANTLRInputStream input(text);
     CommonLexer lexer(&input);
@@ -62,9 +65,7 @@ std::shared_ptr<Tolm::Unit> TolmApplication::LoadUnitFile(const std::filesystem:
         throw Tolm::TolmException(file.string() + Messages::SyntaxErrors);
     if (tree == nullptr || tree->tolmUnit() == nullptr) throw Tolm::TolmException(Messages::NoUnit);
 
-    std::filesystem::path base = file.parent_path();
-    if (base.empty()) base = ".";
-    TolmVisitorImpl visitor(std::filesystem::weakly_canonical(base), TolmVisitorImpl::UnitFileMode, file);
+    TolmVisitorImpl visitor(sourceBaseDirectory(file), TolmVisitorImpl::UnitFileMode, file);
     std::shared_ptr<Tolm::Unit> unit(takeResult<Tolm::Unit*>(visitor.visitTolmUnit(tree->tolmUnit())));
 
     Log::log(3, "Parsed unit '{}' at '{}'\n", unit->name, file.string());

@@ -2,98 +2,60 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "types/tolm_exceptions.h"
-#include "types/tolm_identifier.h"
-#include "types/tolm_int.h"
-#include "types/tolm_path_string.h"
-#include "types/tolm_string.h"
+#include "parser/visit_helpers.h"
 
 namespace {
 
+using ParserTest::kindOf;
 using Type = Tolm::Assignment::AssignType;
 
-Tolm::Assignment parse(const std::string& word) { return parseAssignment(word, "."); }
-
-// The syntax-error text of a word that must be refused.
-std::string refusal(const std::string& word) {
-    try {
-        parse(word);
-    } catch (const std::runtime_error& e) {
-        return e.what();
+// Good words give their operator, modifier and value; bare words on the right become text.
+TEST(ParseAssignment, GoodWords) {
+    const std::vector<std::tuple<const char*, Type, std::uint32_t, const char*, const char*>> cases = {
+        {"DEBUG", Type::Declare, 0, "null", ""},
+        {"MODE=release", Type::Set, 0, "string", "release"},
+        {"X = a.b[2]", Type::Set, 0, "string", "a.b[2]"},
+        {R"(CFLAGS += "-O2 -g")", Type::Append, 0, "string", "-O2 -g"},
+        {"N ?= 7", Type::SetIfEmpty, 0, "int", "7"},
+        {"^X = [1, \"b\"]", Type::Set, 1, "list", "1 b"},
+        {R"--(SRC = P"(src/*.c)")--", Type::Set, 0, "path", "src/*.c"},
+    };
+    for (const auto& [word, type, modifier, kind, shown] : cases) {
+        auto assignment = parseAssignment(word, ".");
+        EXPECT_EQ(assignment.type, type) << word;
+        EXPECT_EQ(assignment.modifier, modifier) << word;
+        EXPECT_EQ(kindOf(assignment.value), kind) << word;
+        EXPECT_EQ(assignment.value ? assignment.value->toString() : "", shown) << word;
     }
-    return "accepted";
-}
-
-// A bare word on the right becomes text, also when dotted or indexed.
-TEST(ParseAssignment, BareWordsBecomeText) {
-    auto plain = parse("MODE=release");
-    ASSERT_TRUE(std::dynamic_pointer_cast<Tolm::TolmString>(plain.value));
-    EXPECT_FALSE(std::dynamic_pointer_cast<Tolm::TolmIdentifier>(plain.value));
-    EXPECT_EQ(plain.value->toString(), "release");
-    EXPECT_EQ(parse("X = a.b[2]").value->toString(), "a.b[2]");
-}
-
-// Every literal kind keeps its own value type.
-TEST(ParseAssignment, LiteralKinds) {
-    EXPECT_EQ(std::dynamic_pointer_cast<Tolm::TolmString>(parse(R"(CFLAGS = "-O2 -g")").value)->text, "-O2 -g");
-    EXPECT_EQ(std::dynamic_pointer_cast<Tolm::TolmInt>(parse("N = 7").value)->value, 7);
-    auto path = std::dynamic_pointer_cast<Tolm::TolmPathString>(parse(R"--(SRC = P"(src/*.c)")--").value);
-    ASSERT_TRUE(path);
+    auto path = std::dynamic_pointer_cast<Tolm::TolmPathString>(parseAssignment(R"--(S = P"(a)")--", ".").value);
     EXPECT_EQ(path->baseDirectory, ".");
-    EXPECT_EQ(path->text, "src/*.c");
-}
-
-// Operators, modifiers and declarations.
-TEST(ParseAssignment, OperatorsAndModifiers) {
-    auto declared = parse("DEBUG");
-    EXPECT_EQ(declared.type, Type::Declare);
-    EXPECT_FALSE(declared.value);
-    EXPECT_EQ(parse("X += 1").type, Type::Append);
-    EXPECT_EQ(parse("X ?= 1").type, Type::SetIfEmpty);
-    EXPECT_EQ(parse("^X = 1").modifier, 1u);
-    EXPECT_EQ(refusal("!X = 1"), "'!' assignment modifier is not allowed in this context.");
-    EXPECT_THROW(parse("X = 99999999999"), std::out_of_range);
-}
-
-// Malformed words fail with one syntax-error message.
-TEST(ParseAssignment, SyntaxErrors) {
-    const std::string message = "Parsing assignment failed due to syntax errors.";
-    EXPECT_EQ(refusal(""), message);
-    EXPECT_EQ(refusal("= 1"), message);
-    EXPECT_EQ(refusal("X = [1,]"), message);
-}
-
-// Text after the first assignment is refused rather than dropped.
-TEST(ParseAssignment, TrailingTextFails) {
-    const std::string message = "Parsing assignment failed due to syntax errors.";
-    EXPECT_EQ(refusal("x = 1 y = 2"), message);
-    EXPECT_EQ(refusal("a.b = 1"), message);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(refusal(R"(X = "a"b")"), message);
-    testing::internal::GetCapturedStderr();
-}
-
-// A character that forms no token fails instead of silently changing the value.
-TEST(ParseAssignment, LexerErrorsFail) {
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(refusal("CFLAGS = -O2"), "Parsing assignment failed due to syntax errors.");
-    EXPECT_EQ(refusal("X = 1 $"), "Parsing assignment failed due to syntax errors.");
-    testing::internal::GetCapturedStderr();
-}
-
-// Only the given length is read, and malformed UTF-8 is refused up front.
-TEST(ParseAssignment, InputBoundsAndEncoding) {
+    // Only the given length is read.
     const std::string buffer = "N = 12345";
-    EXPECT_EQ(std::dynamic_pointer_cast<Tolm::TolmInt>(parseAssignment({buffer.data(), 6}, ".").value)->value, 12);
-    try {
-        parse("X = \"\xC3\x28\"");
-        FAIL() << "accepted";
-    } catch (const std::invalid_argument& e) {
-        EXPECT_STREQ(e.what(), "UTF-8 string contains an illegal byte sequence");
-    }
+    EXPECT_EQ(parseAssignment({buffer.data(), 6}, ".").value->toString(), "12");
+}
+
+// Bad words fail as a whole; lexer errors, trailing text and malformed UTF-8 are not skipped.
+TEST(ParseAssignment, BadWords) {
+    const std::string syntax = "Parsing assignment failed due to syntax errors.";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", syntax}, {"= 1", syntax}, {"X = [1,]", syntax}, {"x = 1 y = 2", syntax}, {"a.b = 1", syntax},
+        {R"(X = "a"b")", syntax}, {"CFLAGS = -O2", syntax}, {"X = 1 $", syntax},
+        {"!X = 1", "'!' assignment modifier is not allowed in this context."},
+        {"X = 99999999999", "stoi"},
+        {"X = \"\xC3\x28\"", "UTF-8 string contains an illegal byte sequence"},
+    };
+    testing::internal::CaptureStderr();
+    for (const auto& [word, message] : cases)
+        EXPECT_EQ(ParserTest::failureOf([&word = word] { parseAssignment(word, "."); }), message) << word;
+    testing::internal::GetCapturedStderr();
+    // Stray, truncated, overlong, surrogate and out-of-range sequences are all malformed.
+    for (const char* bad : {"\x80", "\xC3", "\xE2\x82", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"})
+        EXPECT_THROW(parseAssignment(std::string("X = \"") + bad + "\"", "."), std::invalid_argument) << bad;
+    const std::string wide = "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80";
+    EXPECT_EQ(parseAssignment("X = \"" + wide + "\"", ".").value->toString(), wide);
 }
 
 }  // namespace
