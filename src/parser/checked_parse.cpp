@@ -8,7 +8,7 @@
 #include "types/tolm_exceptions.h"
 
 CheckedParse::CheckedParse(const std::string& text, const std::filesystem::path& source)
-    : input(text), lexer(&input), tokens(&lexer), parser(&tokens), listener(source)
+    : ParsePipeline(text), listener(source)
 {
     // Lexer errors fail the load just as parser errors do.
     lexer.removeErrorListeners();

@@ -3,18 +3,14 @@
 // One parse of a whole project or registry file whose lexer and parser errors
 // are collected rather than printed: the loader parses from its start rule,
 // then `throwFirstError` reports the first error with file, line and column.
-// The members own everything the parse tree points into, so the tree lives
-// exactly as long as this object.
 
 #include <filesystem>
 #include <string>
 
-#include "antlr4-runtime.h"
-#include "parser/CommonLexer.h"
-#include "parser/TolmTopParser.h"
+#include "parser/parse_pipeline.h"
 #include "parser/throwing_error_listener.h"
 
-class CheckedParse {
+class CheckedParse : public ParsePipeline {
 public:
     // `text` is the file's content, `source` the path that error messages
     // begin with.
@@ -25,10 +21,6 @@ public:
     // Throws std::runtime_error with the first collected message, if any.
     void throwFirstError() const;
 
-    antlr4::ANTLRInputStream input;
-    CommonLexer lexer;
-    antlr4::CommonTokenStream tokens;
-    TolmTopParser parser;
     ThrowingErrorListener listener;
 };
 

@@ -3,8 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "parser/CommonLexer.h"
-#include "parser/TolmTopParser.h"
+#include "parser/parse_pipeline.h"
 #include "parser/tolm_error_counter.h"
 #include "parser/tolm_visitor.h"
 #include "parser/utf8_check.h"
@@ -20,25 +19,22 @@ constexpr const char* kCounterName = "assignment";
 
 Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::path& basePath) {
     Tolm::requireValidUtf8(text);
-    antlr4::ANTLRInputStream input(text.data(), text.size());
-    CommonLexer lexer(&input);
-    antlr4::CommonTokenStream tokens(&lexer);
-    TolmTopParser parser(&tokens);
+    ParsePipeline parse(text);
 
     TolmErrorCounter parserErrors(kCounterName, true);
-    parser.removeErrorListeners();
-    parser.addErrorListener(&parserErrors);
+    parse.parser.removeErrorListeners();
+    parse.parser.addErrorListener(&parserErrors);
     // The lexer keeps its console listener, but a character that forms no
     // token must still fail: skipping it would change the value
     // (`CFLAGS = -O2` would read as 2).
     TolmErrorCounter lexerErrors(kCounterName, true);
-    lexer.addErrorListener(&lexerErrors);
+    parse.lexer.addErrorListener(&lexerErrors);
 
-    auto* tree = parser.assignment();
+    auto* tree = parse.parser.assignment();
     // The rule stops after one assignment; anything after it is an error too,
     // not silently dropped.
-    const bool trailingText = tokens.LA(1) != antlr4::Token::EOF;
-    if (parser.getNumberOfSyntaxErrors() != 0 || parserErrors.count > 0 || lexerErrors.count > 0 || trailingText)
+    const bool trailingText = parse.tokens.LA(1) != antlr4::Token::EOF;
+    if (parse.parser.getNumberOfSyntaxErrors() != 0 || parserErrors.count > 0 || lexerErrors.count > 0 || trailingText)
         throw std::runtime_error(kAssignmentSyntaxError);
 
     TolmVisitorImpl visitor(basePath, TolmVisitorImpl::UnitFileMode, kCounterName);

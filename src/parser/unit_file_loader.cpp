@@ -7,9 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "parser/CommonLexer.h"
-#include "parser/TolmTopParser.h"
 #include "parser/checked_parse.h"
+#include "parser/parse_pipeline.h"
 #include "parser/tolm_error_counter.h"
 #include "parser/tolm_visitor.h"
 #include "parser/utf8_check.h"
@@ -51,17 +50,14 @@ std::shared_ptr<Tolm::Unit> TolmApplication::LoadUnitFile(const std::filesystem:
     // Named like the project and registry loaders do, so the user knows which file is broken.
     if (!Tolm::isValidUtf8(text)) throw std::runtime_error(file.string() + ": " + Tolm::kIllegalUtf8Message);
 
-    antlr4::ANTLRInputStream input(text);
-    CommonLexer lexer(&input);
-    antlr4::CommonTokenStream tokens(&lexer);
-    TolmTopParser parser(&tokens);
+    ParsePipeline parse(text);
     // The console listeners stay and print every error; lexer errors are also
     // counted, since a skipped character could silently change a value.
     TolmErrorCounter lexerErrors("unit", true);
-    lexer.addErrorListener(&lexerErrors);
+    parse.lexer.addErrorListener(&lexerErrors);
 
-    auto* tree = parser.unitFile();
-    if (parser.getNumberOfSyntaxErrors() != 0 || lexerErrors.count > 0)
+    auto* tree = parse.parser.unitFile();
+    if (parse.parser.getNumberOfSyntaxErrors() != 0 || lexerErrors.count > 0)
         throw Tolm::TolmException(file.string() + Messages::SyntaxErrors);
     if (tree == nullptr || tree->tolmUnit() == nullptr) throw Tolm::TolmException(Messages::NoUnit);
 
