@@ -1,16 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
 #include "parser/visit_helpers.h"
+#include "scenario/scratch_dir.h"
 #include "tolm_app.h"
 #include "types/target_context.h"
 #include "types/value_factories.h"
 #include "types/variable_access.h"
-#include "util/log.h"
 
 namespace fs = std::filesystem;
 
@@ -18,26 +16,15 @@ namespace {
 
 class UnitFileLoader : public testing::Test {
 protected:
-    void SetUp() override {
-        root = fs::temp_directory_path() / ("tolm-unit-loader-" + std::to_string(std::random_device()()));
-        fs::create_directories(root);
-        app.projectRoot = root;
-    }
-    void TearDown() override { fs::remove_all(root); }
-
-    void write(const fs::path& relative, const std::string& text) {
-        fs::create_directories((root / relative).parent_path());
-        std::ofstream(root / relative) << text;
-    }
+    UnitFileLoader() { app.projectRoot = root; }
+    void write(const fs::path& relative, const std::string& text) { scratch.write(relative, text); }
 
     // Loads `file` with the most detailed log into `log`; the failure text goes to `failure`.
     std::shared_ptr<Tolm::Unit> load(const fs::path& file, std::string* failure = nullptr) {
         std::shared_ptr<Tolm::Unit> unit;
-        Log::verbosity = 1;
-        testing::internal::CaptureStdout();
+        TestSupport::LogCapture capture(1);
         const std::string text = ParserTest::failureOf([&] { unit = app.LoadUnitFile(file); });
-        log = testing::internal::GetCapturedStdout();
-        Log::verbosity = 5;
+        log = capture.text();
         if (failure != nullptr) *failure = text;
         EXPECT_EQ(bool(unit), failure == nullptr) << text;
         return unit;
@@ -54,7 +41,8 @@ protected:
         return std::dynamic_pointer_cast<Tolm::TolmPathString>(value)->baseDirectory;
     }
 
-    fs::path root;
+    ScratchDir scratch;
+    const fs::path root = scratch.path();
     TolmApplication app;
     std::string log;
 };

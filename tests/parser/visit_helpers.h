@@ -14,6 +14,7 @@
 #include "parser/throwing_error_listener.h"
 #include "parser/tolm_visitor.h"
 #include "parser/visit_result.h"
+#include "support/test_support.h"
 #include "types/tolm_context.h"
 #include "types/tolm_exceptions.h"
 #include "types/tolm_identifier.h"
@@ -73,17 +74,6 @@ inline std::string kindOf(const Tolm::TolmValuePtr& value) {
     return value->typeName() == "TolmString" ? "string" : value->typeName();
 }
 
-// The text of whatever `action` throws, or "no exception".
-template <class Action>
-std::string failureOf(Action action) {
-    try {
-        action();
-    } catch (const Tolm::TolmException& e) {
-        return e.message();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "no exception";
-}
+using TestSupport::failureOf;
 
 }  // namespace ParserTest

@@ -2,13 +2,82 @@
 
 #include <gtest/gtest.h>
 
-#include "context_test_support.h"
+#include <stdexcept>
+
+#include "support/test_support.h"
 #include "types/target_context.h"
 
 namespace Tolm {
 namespace {
 
 using namespace TestSupport;
+using Op = Condition::OperatorType;
+
+// Each operator merges by its rule, only mode 1 takes the incoming modifier (SetIfEmpty on a value changes
+// neither), the entry keeps its name and type, and resolved is cleared.
+TEST(AssignmentTest, MergeRules)
+{
+    struct Case {
+        const char *existing, *incoming;  // nullptr: no value
+        Type type;
+        std::uint32_t mode;
+        const char* value;
+        std::uint32_t modifier;
+    } cases[] = {
+        {"old", "new", Type::Set, 0, "new", 1},        {"old", nullptr, Type::Set, 1, "<none>", 2},
+        {"old", "new", Type::Append, 0, "old new", 1}, {nullptr, "new", Type::Append, 0, "new", 1},
+        {"old", nullptr, Type::Append, 1, "old", 2},   {"old", "new", Type::SetIfEmpty, 1, "old", 1},
+        {nullptr, "new", Type::SetIfEmpty, 1, "new", 2}, {"old", "new", Type::Declare, 0, "<none>", 1}};
+    for (const Case& c : cases) {
+        Assignment entry("X", c.existing ? str(c.existing) : nullptr, Type::Set, 1);
+        entry.resolved = true;
+        entry.mergeFrom(Assignment("x", c.incoming ? str(c.incoming) : nullptr, c.type, 2), c.mode);
+        SCOPED_TRACE(entry.toString());
+        EXPECT_EQ(entry.value ? entry.value->toString() : "<none>", c.value);
+        EXPECT_EQ(entry.modifier, c.modifier);
+        EXPECT_EQ(entry.name, "X");
+        EXPECT_EQ(entry.type, Type::Set);
+        EXPECT_FALSE(entry.resolved);
+    }
+}
+
+// Append onto an entry without a value takes a clone, so later appends there cannot reach the supplier.
+TEST(AssignmentTest, AppendOntoNothingTakesClone)
+{
+    Assignment entry("X", nullptr, Type::Set, 0);
+    TolmValuePtr supplied = makeListValue({str("a")});
+    entry.mergeFrom(append("X", supplied), 0);
+    entry.mergeFrom(append("X", str("b")), 0);
+    EXPECT_EQ(entry.value->toString() + "|" + supplied->toString(), "a b|a");
+}
+
+// An unknown operator or a refused append fails and leaves value, resolved and modifier as they were.
+TEST(AssignmentTest, RefusedMergeLeavesEntry)
+{
+    Assignment entry("X", str("old"), Type::Set, 1);
+    entry.resolved = true;
+    EXPECT_EQ(failureOf<AssignmentException>([&] { entry.mergeFrom(Assignment("X", str("b"), Type(7), 2), 1); }),
+              "Attempted to modify assignment: X = \"old\" with X\"b\"");
+    entry.value = ref("Y");
+    EXPECT_THROW(entry.mergeFrom(append("X", str("b")), 1), BadOperation);
+    EXPECT_TRUE(entry.resolved);
+    EXPECT_EQ(entry.modifier, 1u);
+}
+
+// Equality ignores name case, type and modifier; resolution is cached until replaceValue starts over.
+TEST(AssignmentTest, EqualityAndResolution)
+{
+    EXPECT_TRUE(set("abc", nullptr) == Assignment("ABC", nullptr, Type::Declare, 2));
+    EXPECT_TRUE(set("x", str("Foo")) == append("X", str("foo")));
+    EXPECT_FALSE(set("x", str("a")) == set("x", nullptr));
+    EXPECT_FALSE(set("ab", nullptr) == set("abc", nullptr));
+    Assignment a("X", str("text"), Type::Set, 0);
+    TolmValuePtr first = a.resolve();
+    EXPECT_EQ(a.resolve(), first);
+    EXPECT_EQ(a.replaceValue(str("other")), first);
+    EXPECT_FALSE(a.resolved);
+    EXPECT_EQ(a.resolve()->toString(), "other");
+}
 
 // The dump: braces, each entry in source form in case-insensitive name order (operators with their blanks,
 // a bare declaration as the name alone, no modifier), an empty line; nothing below the threshold; a target
@@ -90,6 +159,152 @@ TEST(ContextTest, ImplicitContext)
     EXPECT_EQ(textOf(destination, "B") + std::to_string(int(destination.assignments.at("B").type)), "y2");
     EXPECT_EQ(textOf(destination, "C") + std::to_string(destination.assignments.at("C").modifier), "c d2");
     EXPECT_EQ(destination.conditions.size(), 1u);
+}
+
+std::shared_ptr<ContextTemplate> block(std::vector<Assignment> assignments, std::vector<ConditionalBlock> nested = {})
+{
+    return std::make_shared<ContextTemplate>(std::move(assignments), std::move(nested));
+}
+ConditionalBlock when(const std::string& name, std::shared_ptr<ContextTemplate> b)
+{
+    return {{ref(name), nullptr, Op::Exists}, b};
+}
+ConditionalBlock whenIs(const std::string& name, const std::string& text, std::shared_ptr<ContextTemplate> b)
+{
+    return {{ref(name), str(text), Op::Equal}, b};
+}
+
+// An Exists block on an undefined variable stays; once the variable is declared a later pass applies it.
+TEST(ContextConditionsTest, ExistsWaitsForVariable)
+{
+    Context c({}, {when("A", block({set("B", str("b"))}))});
+    c.evaluateConditions();
+    EXPECT_EQ(c.conditions.size() + c.assignments.size(), 1u);
+    c.addAssignment(declare("A"), 0);
+    c.evaluateConditions();
+    EXPECT_TRUE(c.conditions.empty());
+    EXPECT_EQ(textOf(c, "B"), "b");
+}
+
+// The comparison operators compare the resolved left value with the right one; undefined fails with the
+// Assignment not-found text, no value fails naming the variable, an unknown operator is internal; blocks
+// applied before a failure stay applied.
+TEST(ContextConditionsTest, Comparisons)
+{
+    for (auto [op, holds] : {std::pair{Op::Equal, 0u}, {Op::NotEqual, 1u}, {Op::Less, 1u}, {Op::Greater, 0u}}) {
+        Context c({set("N", makeIntValue(2)), set("R", ref("N"))},
+                  {{Condition{ref("R"), makeIntValue(3), op}, block({set("HIT", str("1"))})}});
+        c.evaluateConditions();
+        EXPECT_EQ(c.assignments.count("HIT"), holds) << int(op);
+    }
+    Context undefined({set("A", str("a"))}, {when("A", block({set("DONE", str("1"))})), whenIs("M", "x", block({}))});
+    EXPECT_EQ(failureOf<NotFoundException>([&] { undefined.evaluateConditions(); }), "Assignment 'M' not found.");
+    EXPECT_EQ(textOf(undefined, "DONE"), "1");
+    Context empty({declare("A")}, {whenIs("A", "x", block({}))});
+    EXPECT_EQ(failureOf<TolmException>([&] { empty.evaluateConditions(); }), "Variable 'A' has no value to compare.");
+    Context odd({set("A", str("a"))}, {{Condition{ref("A"), str("a"), Op(9)}, block({})}});
+    EXPECT_THROW(odd.evaluateConditions(), InternalError);
+}
+
+// A condition that did not hold is not retried in the same pass, even when a later block makes it hold.
+TEST(ContextConditionsTest, EarlierConditionWaitsForNextPass)
+{
+    Context c({set("MODE", str("debug"))},
+              {when("LATE", block({set("SEEN", str("yes"))})),
+               whenIs("MODE", "DEBUG", block({set("LATE", str("1"))}))});
+    c.evaluateConditions();
+    EXPECT_EQ(c.assignments.count("SEEN"), 0u);
+    EXPECT_EQ(textOf(c, "LATE"), "1");
+    c.evaluateConditions();
+    EXPECT_EQ(textOf(c, "SEEN"), "yes");
+    EXPECT_TRUE(c.conditions.empty());
+}
+
+// A holding block is replaced in place by its nested blocks, evaluated right after it and before its later
+// siblings; the conditions that did not hold stay in order.
+TEST(ContextConditionsTest, NestedBlocksRunBeforeLaterSiblings)
+{
+    auto outer = block({append("ORDER", str("outer")), set("FLAG", str("on"))},
+                       {whenIs("FLAG", "on", block({append("ORDER", str("inner"))})),
+                        whenIs("FLAG", "off", block({}))});
+    Context c({set("ORDER", str("start"))}, {whenIs("ORDER", "start", outer),
+                                            when("FLAG", block({append("ORDER", str("sibling"))})),
+                                            whenIs("ORDER", "never", block({}))});
+    c.evaluateConditions();
+    EXPECT_EQ(textOf(c, "ORDER"), "start outer inner sibling");
+    ASSERT_EQ(c.conditions.size(), 2u);
+    EXPECT_EQ(c.conditions[0].first.right->toString() + c.conditions[1].first.right->toString(), "offnever");
+}
+
+struct ContextLookupTest : testing::Test {
+    Context c;
+    TolmValuePtr look(const std::string& text) { return c.lookup(parsedIdentifier(text)); }
+    template <typename Failure>
+    std::string failure(const std::string& text) { return failureOf<Failure>([&] { look(text); }); }
+};
+
+// Names, dotted names and indexes: a.b stores the resolved value in the nested entry; an index selects from
+// the base's resolved value and stores nothing; index identifiers give an integer or a text key.
+TEST_F(ContextLookupTest, Reaches)
+{
+    for (const Assignment& a : {set("Y", str("why")), set("a", contextValue({set("b", ref("Y"))})),
+                                set("s", str("xyz")), set("L", makeListValue({str("p"), str("q")})),
+                                set("viaRef", ref("L")), set("i", makeIntValue(1)), set("name", str("k")),
+                                set("ctx", contextValue({set("k", str("kv"))}))})
+        c.addAssignment(a, 0);
+    EXPECT_EQ(look("A.B")->toString(), "why");
+    EXPECT_TRUE(dynamic_cast<TolmContext&>(*c.assignments.at("a").value).context->assignments.at("b").resolved);
+    EXPECT_EQ(look("s[0]")->toString() + look("viaRef[1]")->toString() + look("L[i]")->toString(), "xqq");
+    EXPECT_EQ(look("ctx[name]")->toString(), "kv");
+    EXPECT_EQ(textOf(c, "s"), "xyz");
+}
+
+// Each way a name fails to resolve, with its exact text.
+TEST_F(ContextLookupTest, Failures)
+{
+    for (const Assignment& a : {set("t", str("text")), set("a", contextValue({set("b", str("1"))})), declare("none"),
+                                set("L", makeListValue({str("p"), str("q")}))})
+        c.addAssignment(a, 0);
+    EXPECT_EQ(failure<NotFoundException>("X"), "Assignment 'X' not found.");
+    EXPECT_EQ(failure<NotFoundException>("a.missing"), "Assignment 'missing' not found.");
+    EXPECT_EQ(failure<IdentifierError>("t.x"), "Identifier part must be context. t. <<");
+    EXPECT_EQ(failure<IdentifierError>("a.b.c"), "Identifier part must be context. a.b. <<");
+    EXPECT_EQ(failure<std::out_of_range>("nothing.b"), "map::at");
+    EXPECT_EQ(failure<std::out_of_range>("nothing[0]"), "map::at");
+    EXPECT_EQ(failure<TolmException>("none[0]"), "Variable 'none' has no value to select from.");
+    EXPECT_EQ(failure<std::runtime_error>("L[L]"), "Unsupported key type: [ \"p\", \"q\" ]");
+    EXPECT_EQ(failure<std::invalid_argument>("L[none]"), "key value is null");
+    EXPECT_THROW(c.lookup(Identifier()), InternalError);
+}
+
+// Once X naming Y is looked up both share one value: an append to X is seen through Y; a text already
+// expanded keeps its text when Y changes later.
+TEST_F(ContextLookupTest, ResolvedValuesAreKept)
+{
+    c.addAssignment(set("Y", makeListValue({str("a")})), 0);
+    c.addAssignment(set("X", ref("Y")), 0);
+    c.addAssignment(set("T", str("<${Y}>")), 0);
+    EXPECT_EQ(look("T")->toString(), "<a>");
+    look("X");
+    c.addAssignment(append("X", str("b")), 0);
+    EXPECT_EQ(look("Y")->toString() + look("T")->toString(), "a b<a>");
+}
+
+// A variable that refers to itself, directly, through others or through an enclosing text, fails with
+// std::out_of_range naming the reference where the cycle closes, again on a second try.
+TEST_F(ContextLookupTest, SelfReferenceIsCycle)
+{
+    for (const Assignment& a : {set("A", ref("A")), set("P", ref("q")), set("Q", ref("p")), set("S", str("${S}")),
+                                set("X", str("pre ${b}")), set("B", str("${x}")), set("OUTER", str("<${S}>")),
+                                set("I", str("${I[0]}"))})
+        c.addAssignment(a, 0);
+    for (auto [name, closing] :
+         {std::pair{"A", "A"}, {"P", "p"}, {"S", "S"}, {"X", "x"}, {"OUTER", "S"}, {"I", "I[0]"}}) {
+        EXPECT_EQ(failure<std::out_of_range>(name), closing) << name;
+        EXPECT_EQ(failure<std::out_of_range>(name), closing) << name << " again";
+    }
+    EXPECT_EQ(textOf(c, "S"), "${S}");
+    EXPECT_THROW(c.resolveVariables(), std::out_of_range);
 }
 
 }  // namespace

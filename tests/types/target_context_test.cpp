@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "context_test_support.h"
+#include "support/test_support.h"
+#include "types/instance_hash.h"
 #include "types/target.h"
 
 namespace Tolm {
@@ -60,6 +61,15 @@ TEST(TargetContextTest, InstancesAreIsolated)
     EXPECT_EQ(textOf(first, "L") + "|" + first.lookup(parsedIdentifier("N.inner"))->toString(), "a b|i j");
     EXPECT_EQ(textOf(second, "L") + "|" + second.lookup(parsedIdentifier("N.inner"))->toString(), "a|i");
     EXPECT_EQ(textOf(*nested->context, "inner") + "|" + target.assignments[0].value->toString(), "i|a");
+}
+
+// Known 64-bit FNV-1a values, as 16 lower-case hexadecimal digits; high bytes count unsigned.
+TEST(InstanceHashTest, KnownValues)
+{
+    EXPECT_EQ(fnv1aHash64Hex("a"), "af63dc4c8601ec8c");
+    EXPECT_EQ(fnv1aHash64Hex(""), "cbf29ce484222325");
+    EXPECT_EQ(fnv1aHash64Hex("foobar"), "85944171f73967e8");
+    EXPECT_EQ(fnv1aHash64(std::string(1, '\xff')), (0xcbf29ce484222325ULL ^ 0xffULL) * 0x100000001b3ULL);
 }
 
 // A context copied for a build job takes the target's name, and later its instance text.

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "parser/visit_helpers.h"
@@ -11,6 +12,7 @@ namespace {
 using ParserTest::assignmentIn;
 using ParserTest::failureOf;
 using ParserTest::kindOf;
+using ParserTest::unitOf;
 using Op = Tolm::Condition::OperatorType;
 
 // Every literal kind, in each mode where it differs, becomes the documented
@@ -84,6 +86,46 @@ TEST(TolmVisitorValues, BlockValueOutsideUnitFilesFails) {
     EXPECT_EQ(failureOf([] { assignmentIn("opts = [1, {}]", 2); }), "test.txt(1,11)" + message + "'opts'");
     ParserTest::Parsed p("{ if mode = {} { } }", 1);
     EXPECT_EQ(failureOf([&] { p.visitor.visitContext(p.parser.context()); }), "test.txt(1,12)" + message + "'mode'");
+}
+
+// Targets whose names differ only in letter case clash, naming the first.
+TEST(TolmVisitorUnit, DuplicateTargets) {
+    EXPECT_EQ(failureOf([] { unitOf("App: {}\napp: {}"); }), "Key already exists: App");
+}
+
+// Dependency forms: qualified names, modifier, alias kinds, parameters and the "." marker.
+TEST(TolmVisitorUnit, Dependencies) {
+    auto unit = unitOf("t: app lib::app ext/lib::app +dep => out other +> merged @gen.list(., a, b.c) @m(x) {}");
+    const auto& deps = unit->targets.at("t").dependencies;
+    ASSERT_EQ(deps.size(), 7u);
+    const char* names[] = {"/::app", "/lib::app", "ext/lib::app", "/::dep", "/::other"};
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(std::get<Tolm::QualifiedTargetName>(deps[i].target).toString(), names[i]);
+    const std::tuple<int, int, const char*> aliases[] = {{0, 0, ""}, {1, 1, "out"}, {0, 2, "merged"}};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(deps[i + 2].modifier, std::get<0>(aliases[i])) << i;
+        EXPECT_EQ(deps[i + 2].aliasKind, std::get<1>(aliases[i])) << i;
+        EXPECT_EQ(deps[i + 2].alias, std::get<2>(aliases[i])) << i;
+    }
+    const auto& macro = std::get<Tolm::DynamicTarget>(deps[5].target);
+    EXPECT_EQ(macro.identifier.toString(), "gen.list");
+    EXPECT_TRUE(macro.sourceParameter);
+    ASSERT_EQ(deps[5].parameters.size(), 2u);
+    EXPECT_EQ(deps[5].parameters[1].toString(), "b.c");
+    EXPECT_FALSE(std::get<Tolm::DynamicTarget>(deps[6].target).sourceParameter);
+    EXPECT_EQ(failureOf([] { unitOf("t: @m(x, .) {}"); }),
+              "The source parameter marker '.' must be the first dependency parameter.");
+    EXPECT_EQ(failureOf([] { unitOf("t: dep(.) {}"); }),
+              "The source parameter marker '.' can only be used with a dynamic dependency.");
+}
+
+// The '!' flag is back to its earlier value after a tool block, also after
+// one whose visit failed.
+TEST(TolmVisitorProject, ToolBlockRestoresMustFlag)
+{
+    ParserTest::Parsed parsed("tools { t { !A = 1 } u { !B = { } } }", TolmVisitorImpl::ProjectFileMode);
+    auto* tree = parsed.parser.projFile();
+    EXPECT_ANY_THROW(parsed.visitor.visitTolmProject(tree->tolmProject()));
+    EXPECT_FALSE(parsed.visitor.allowMustModifier);
 }
 
 }  // namespace

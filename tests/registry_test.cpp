@@ -1,40 +1,113 @@
-#include "parser/registry_file.h"
+#include "tolm_registry.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <typeinfo>
 
+#include "parser/registry_file.h"
 #include "scenario/scratch_dir.h"
-#include "tolm_registry.h"
-#include "types/context_test_support.h"
-#include "types/tolm_context.h"
-#include "types/tolm_exceptions.h"
-#include "util/log.h"
+#include "support/test_support.h"
+#include "types/project.h"
 
 namespace {
 
 using namespace Tolm;
-using namespace Tolm::TestSupport;
+using namespace TestSupport;
 using Op = Condition::OperatorType;
 
-// Keeps warnings and "Updated file" lines out of the test output.
-struct QuietLog {
-    QuietLog() { Log::verbosity = 8; }
-    ~QuietLog() { Log::verbosity = saved; }
-    int saved = Log::verbosity;
-};
-
-std::string errorOf(const std::filesystem::path& file)
+std::string contentOf(const std::filesystem::path& file)
 {
-    try {
-        parseRegistryFile(file);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (const TolmException& e) {
-        return e.message();
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+std::size_t entriesIn(const std::filesystem::path& directory)
+{
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory), {}));
+}
+
+// The file's exact bytes: sections only when they have entries, names in
+// case-insensitive order as stored, an empty line between the sections, an
+// empty tool as its two lines; entries the reader would refuse are left out
+// with a warning.
+TEST(TolmRegistrySave, ByteLayout)
+{
+    auto gcc = std::make_shared<Tolm::ContextTemplate>(
+        std::vector{set("toolchain_type", str("gnu-gcc")), append("CC", Tolm::makeIntValue(12))});
+    const std::string gccLines = "  gcc-12 {\n    toolchain_type = \"gnu-gcc\"\n    CC += 12\n  }\n";
+    auto quoted = std::make_shared<Tolm::ContextTemplate>(std::vector{set("QUOTE", str("a\"b"))});
+    const std::vector<std::tuple<TolmRegistry, std::string, std::string>> cases = {
+        {{"", {}, {}}, "", ""},
+        {{"", {{"lib", "/src/lib/p.txt"}, {"App", "/src/App/p.txt"}}, {}},
+         "projects {\n  App \"/src/App/p.txt\"\n  lib \"/src/lib/p.txt\"\n}\n", ""},
+        {{"", {{"app", "/src/app/p.txt"}}, {{"gcc-12", gcc}, {"empty", nullptr}}},
+         "projects {\n  app \"/src/app/p.txt\"\n}\n\ntools {\n  empty {\n  }\n" + gccLines + "}\n", ""},
+        {{"", {}, {{"gcc-12", gcc}}}, "tools {\n" + gccLines + "}\n", ""},
+        {{"", {{"tools", "/a/p.txt"}, {"quoted", "/a\"b/p.txt"}}, {{"has space", nullptr}, {"", nullptr}}}, "",
+         "project 'quoted' left out: its path '/a\"b/p.txt' holds a double quote"},
+        {{"", {}, {{"t", quoted}}}, "tools {\n  t {\n  }\n}\n", "variable 'QUOTE' of tool 't' left out"},
+    };
+    for (auto [registry, expected, warning] : cases) {
+        ScratchDir scratch;
+        registry.path = scratch.write(".tolm_registry.txt", "projects {\n  old \"/x\"\n}\n");
+        LogCapture log(5);
+        registry.save();
+        EXPECT_EQ(contentOf(registry.path), expected);
+        EXPECT_EQ(entriesIn(scratch.path()), 1u) << "temporary file left behind";
+        const std::string printed = log.text();
+        EXPECT_NE(printed.find(warning), std::string::npos) << printed;
+        EXPECT_NE(printed.find("Updated file '" + registry.path.string() + "'.\n"), std::string::npos) << printed;
     }
-    return "no error";
+}
+
+// A failed save names the registry file, keeps the old file and leaves no
+// temporary file behind.
+TEST(TolmRegistrySave, FailureKeepsOldFile)
+{
+    LogCapture quiet(5);
+    ScratchDir scratch;
+    TolmRegistry unopenable{scratch.write("plain", "x") / ".tolm_registry.txt", {}, {}};
+    EXPECT_EQ(failureOf<std::runtime_error>([&] { unopenable.save(); }), "Unable to open registry file for writing: " + unopenable.path.string());
+    // A directory where the file should be cannot be replaced.
+    TolmRegistry blocked{scratch.path() / ".tolm_registry.txt", {{"app", "/src/app/p.txt"}}, {}};
+    std::filesystem::create_directories(blocked.path / "inside");
+    EXPECT_EQ(failureOf<std::runtime_error>([&] { blocked.save(); }), "Unable to write registry file: " + blocked.path.string());
+    EXPECT_TRUE(std::filesystem::is_directory(blocked.path / "inside"));
+    EXPECT_EQ(entriesIn(scratch.path()), 2u);
+}
+
+// A registry file linked from elsewhere stays a link; its target is rewritten.
+TEST(TolmRegistrySave, LinkedFileStaysLinked)
+{
+    ScratchDir scratch;
+    auto real = scratch.write("dotfiles/registry.txt", "");
+    TolmRegistry registry{scratch.path() / ".tolm_registry.txt", {{"app", "/a/p.txt"}}, {}};
+    std::filesystem::create_symlink(real, registry.path);
+    LogCapture quiet(5);
+    registry.save();
+    EXPECT_TRUE(std::filesystem::is_symlink(registry.path));
+    EXPECT_EQ(contentOf(real), "projects {\n  app \"/a/p.txt\"\n}\n");
+}
+
+// One entry per name ignoring case: the same path changes nothing and says
+// so, another path replaces the stored one under the first spelling.
+TEST(TolmRegistryAddProject, OneEntryPerName)
+{
+    TolmRegistry registry;
+    auto project = std::make_shared<Tolm::Project>("/a/.tolm_project.txt", "Demo");
+    registry.addProject(project);
+    LogCapture log(5);
+    registry.addProject(project);
+    EXPECT_EQ(log.text(), "Project already registered");
+    registry.addProject(std::make_shared<Tolm::Project>("/b/.tolm_project.txt", "DEMO"));
+    ASSERT_EQ(registry.projects.size(), 1u);
+    EXPECT_EQ(registry.projects.begin()->first.str(), "Demo");
+    EXPECT_EQ(registry.projects.begin()->second, "/b/.tolm_project.txt");
+    EXPECT_THROW(registry.addProject(nullptr), Tolm::InternalError);
 }
 
 // Malformed files fail with the first message, which starts with the path and
@@ -54,11 +127,11 @@ TEST(ParseRegistryFile, Failures)
     };
     for (const auto& [content, prefix] : cases) {
         scratch.write("r.txt", content);
-        EXPECT_EQ(errorOf(file).rfind(prefix, 0), 0u) << errorOf(file);
+        EXPECT_EQ(failureOf([&] { parseRegistryFile(file); }).rfind(prefix, 0), 0u) << failureOf([&] { parseRegistryFile(file); });
     }
-    EXPECT_EQ(errorOf(scratch.write("empty.txt", "// nothing yet\n")), "no error");
+    EXPECT_EQ(failureOf([&] { parseRegistryFile(scratch.write("empty.txt", "// nothing yet\n")); }), "no failure");
     for (const auto& missing : {scratch.path() / "none", scratch.path()}) {
-        EXPECT_EQ(errorOf(missing), "Registry file '" + missing.string() + "' not found.");
+        EXPECT_EQ(failureOf([&] { parseRegistryFile(missing); }), "Registry file '" + missing.string() + "' not found.");
     }
 }
 
@@ -124,7 +197,7 @@ TEST(RegistryRoundTrip, EveryValueKind)
         set("KEPT", makeIntValue(7)),
     });
     registry.tools = {{"gcc", gcc}, {"bare", nullptr}, {"lossy", lossy}};
-    QuietLog quiet;
+    LogCapture quiet(8);
     registry.save();
 
     TolmRegData data = parseRegistryFile(registry.path);

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "parser/tolm_error_counter.h"
+#include "parser/visit_helpers.h"
+
+namespace {
+
+using ParserTest::Parsed;
+using Tokens = std::vector<std::string>;
+
+struct LexCase {
+    const char* text;
+    Tokens tokens;  // "NAME:text" per token, end of file left out
+    size_t errors;  // token recognition errors
+};
+
+// Each input lexes to exactly its documented tokens and error count; '?=' is displayed escaped.
+TEST(CommonLexer, TokenTable) {
+    const std::vector<LexCase> cases = {
+        {"unit if import units profiles projects tools name",
+         {"UNIT_STR:unit", "IF_STR:if", "IMPORT_STR:import", "UNITS_STR:units", "PROFILES_STR:profiles",
+          "PROJECTS_STR:projects", "TOOLS_STR:tools", "NAME_STR:name"}, 0},
+        {"units2 name_x if-then Unit a-b-c a-1",
+         {"IDENTIFIER:units2", "IDENTIFIER:name_x", "IDENTIFIER:if-then", "IDENTIFIER:Unit", "IDENTIFIER:a-b-c",
+          "IDENTIFIER:a-1"}, 0},
+        {"-12 1-2 +3", {"NUMBER:-12", "NUMBER:1", "NUMBER:-2", "PLUS:+", "NUMBER:3"}, 0},
+        {"x=-1", {"IDENTIFIER:x", "EQUALS:=", "NUMBER:-1"}, 0}, {"- 1", {"NUMBER:1"}, 1}, {"-O2", {"NUMBER:2"}, 1},
+        {"a::b a:b :::", {"IDENTIFIER:a", "DCOLON:::", "IDENTIFIER:b", "IDENTIFIER:a", "COLON::", "IDENTIFIER:b",
+                          "DCOLON:::", "COLON::"}, 0},
+        {"= != += ?= => +> < > ! ^ @ ? x",
+         {"EQUALS:=", "NEQUALS:!=", "APPEND:+=", "ASSIGNEMPTY:?=", "ALIAS:=>", "MERGE_ALIAS:+>", "LESSER:<",
+          "GREATER:>", "MUST:!", "UP:^", "AT:@", "IDENTIFIER:x"}, 1},
+        {"\"a\n// b /* c\" \"\"", {"STRING:\"a\n// b /* c\"", "STRING:\"\""}, 0},
+        {"x // \"no string\n/* \" */ y", {"IDENTIFIER:x", "IDENTIFIER:y"}, 0},
+        {R"--(R"(a)b)" R"()")--", {R"--(RAW_STRING:R"(a)b)")--", R"--(RAW_STRING:R"()")--"}, 0},
+        {R"--(R"(x")" P"(src/*.c)")--", {R"--(RAW_STRING:R"(x")")--", R"--(PATH_STRING:P"(src/*.c)")--"}, 0},
+        // Content ending in ')' swallows the closing pair and finds none later.
+        {R"--(R"(f(x))")--", {"IDENTIFIER:R", R"--(STRING:"(f(x))")--"}, 0},
+        {R"(R"abc")", {"IDENTIFIER:R", R"(STRING:"abc")"}, 0},
+        {"/* a /* b */ c */", {"IDENTIFIER:c", "SLASH:/"}, 1},
+        {"  \t\r\n// only a comment\n/* and\n this */", {}, 0},
+        {"a\fb\vc", {"IDENTIFIER:a", "IDENTIFIER:b", "IDENTIFIER:c"}, 2},
+        {"/* open", {"SLASH:/", "IDENTIFIER:open"}, 1}, {"R\"(abc", {"IDENTIFIER:R"}, 1},
+        {"x = \"abc\ny", {"IDENTIFIER:x", "EQUALS:="}, 1},
+    };
+    for (const auto& c : cases) {
+        Parsed p(c.text);
+        Tokens tokens;
+        for (auto t = p.lexer.nextToken(); t->getType() != antlr4::Token::EOF; t = p.lexer.nextToken())
+            tokens.push_back(std::string(p.lexer.getVocabulary().getSymbolicName(t->getType())) + ":" + t->getText());
+        EXPECT_EQ(tokens, c.tokens) << c.text;
+        EXPECT_EQ(p.errors.messages.size(), c.errors) << c.text;
+    }
+    // Error messages show '?=' by its escaped display name.
+    Parsed p("");
+    EXPECT_EQ(p.parser.getVocabulary().getDisplayName(TolmTopParser::ASSIGNEMPTY), R"('\u003F=')");
+}
+
+enum class Rule { Unit, Project, Registry, Assignment };
+
+bool parsesCleanly(Rule rule, const std::string& text) {
+    Parsed p(text);
+    switch (rule) {
+        case Rule::Unit: p.parser.unitFile(); break;
+        case Rule::Project: p.parser.projFile(); break;
+        case Rule::Registry: p.parser.registryFile(); break;
+        case Rule::Assignment: p.parser.assignment(); break;
+    }
+    return p.errors.messages.empty();
+}
+
+// Each start rule accepts and rejects exactly the documented inputs.
+TEST(TolmTopParser, AcceptRejectTable) {
+    using enum Rule;
+    const std::vector<std::tuple<Rule, const char*, bool>> cases = {
+        {Unit, "", true}, {Project, "  \n", true}, {Registry, "// nothing\n/* at all */", true},
+        {Project, R"(name demo
+import { "../lib" lib (release); base; dbg: other(debug); }
+tools { gcc { toolchain_path = "/usr/bin" } }
+units { core { "a/tolm.txt" "b/tolm.txt" } }
+profiles { release { OPT = "-O2" } })", true},
+        {Project, "units { } tools { }", false}, {Project, "import { } import { }", false},
+        {Project, R"(units { core { "a/tolm.txt", "b/tolm.txt" } })", false},
+        {Registry, R"(projects { demo "/home/u/demo" } tools { gcc { !cc = "gcc" } })", true},
+        {Registry, "tools { } projects { }", false}, {Registry, "projects { demo }", false},
+        {Assignment, "a", true}, {Assignment, "^a", true}, {Assignment, "!a", true}, {Assignment, "a ?= 1", true},
+        {Assignment, "x = 1 y = 2", true},  // the rule itself stops after one assignment
+        {Assignment, "", false}, {Assignment, "= 1", false}, {Assignment, "name = 1", false},
+        {Unit, R"--(t: { x = [] y = [[1], {a = 1}] z = ["a", R"(b)", P"(c)", d.e[0], -4] })--", true},
+        {Unit, "t: { x = [1, 2,] }", false}, {Unit, "t: { x = [,] }", false},
+        {Unit, R"--(t: { x = a[1:-1] y = a[-2] z = a[R"(ab.*)"] w = a[y.z][0] })--", true},
+        {Unit, "t: { x = a[a:b] }", false},
+        {Unit, R"(t: { if DEBUG { X = 1 } if os != "linux" { } if a.b = {} { } })", true},
+        {Unit, "t: { if { X = 1 } }", false}, {Unit, "t: { if a >= 1 { } }", false},
+        {Unit, "unit core\napp: {}\nlib(a, b): app {}", true},
+        {Unit, "app() : {}", false}, {Unit, "app:", false}, {Unit, "unit: {}", false},
+        {Unit, "t: ns/lib::app lib::app app @list.item {}", true},
+        {Unit, "t: +dep => out @m(.) +> out2 d(x, y.z) {}", true},
+        {Unit, "t: ns/app {}", false}, {Unit, "t: lib:: {}", false}, {Unit, "t: dep() {}", false},
+        {Unit, "t: dep => name {}", false}, {Unit, "a: {} trailing", false},
+    };
+    for (const auto& [rule, text, valid] : cases) EXPECT_EQ(parsesCleanly(rule, text), valid) << text;
+}
+
+// Messages carry path, one-based line, zero-based column, the quoted token
+// for parser errors only, and the runtime's text; every error is kept in order.
+TEST(ThrowingErrorListener, MessageFormat) {
+    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
+        {"name demo\nunits {\n  core { \"a\" } }\n  }", {"test.txt(4,2): '}' extraneous input '}' expecting <EOF>"}},
+        {"name demo\n  $", {"test.txt(2,2): token recognition error at: '$'"}},
+        {"units {", {"test.txt(1,7): '<EOF>' mismatched input '<EOF>' expecting {'}', IDENTIFIER}"}},
+        {"profiles { p { a 1 } }", {"test.txt(1,17): '1' extraneous input '1' expecting {LINE_COMMENT, "
+                                    "BLOCK_COMMENT, '}', '^', '!', 'if', IDENTIFIER}"}},
+        {"$ name demo %",
+         {"test.txt(1,0): token recognition error at: '$'", "test.txt(1,12): token recognition error at: '%'"}},
+    };
+    for (const auto& [text, messages] : cases) {
+        Parsed p(text);
+        p.parser.projFile();
+        EXPECT_EQ(p.errors.messages, messages) << text;
+    }
+}
+
+// A silenced counter only counts; an unsilenced one also prints one named line per error.
+TEST(TolmErrorCounter, CountsAndPrints) {
+    for (bool silenced : {true, false}) {
+        Parsed p("= 1");
+        TolmErrorCounter counter("cli", silenced);
+        p.parser.removeErrorListeners();
+        p.parser.addErrorListener(&counter);
+        testing::internal::CaptureStderr();
+        p.parser.assignment();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  silenced ? "" : "cli: line 1:0 mismatched input '=' expecting {'^', '!', IDENTIFIER}\n");
+        EXPECT_EQ(counter.count, 1);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+
+#include "scenario/scratch_dir.h"
+#include "support/test_support.h"
+#include "types/text_expansion.h"
+#include "types/tolm_path_string.h"
+#include "types/tolm_raw_string.h"
+#include "types/tolm_string.h"
+#include "types/value_iteration.h"
+#include "types/wildcard_expansion.h"
+
+namespace Tolm {
+namespace {
+
+using namespace TestSupport;
+namespace fs = std::filesystem;
+
+// Hands stored values back unresolved, so the expansion's own guard is what
+// stops a self-reference.
+struct MapResolver : Resolver {
+    TolmValuePtr lookup(const Identifier& identifier) override
+    {
+        const auto found = values.find(Util::CiString(identifier.toString()));
+        if (found == values.end()) throw NotFoundException("Assignment", identifier.toString());
+        return found->second;
+    }
+    void setText(const std::string& name, const std::string& text) { values[name] = str(text); }
+    void setList(const std::string& name, const std::vector<std::string>& items)
+    {
+        values[name] = makeListValue({});
+        for (const auto& item : items) values[name]->append(*str(item));
+    }
+    std::map<Util::CiString, TolmValuePtr> values;
+};
+
+// A result as the tests write it: a text as is, a list as "[a|b]".
+std::string shown(const TolmValuePtr& value)
+{
+    const auto* list = dynamic_cast<const TolmList*>(value.get());
+    if (!list) return value->toString();
+    std::string text;
+    for (const auto& item : list->items()) text += "|" + item->toString();
+    return "[" + (text.empty() ? text : text.substr(1)) + "]";
+}
+
+// What `action` gives, or "!" and a TolmException's message, or "!cycle: "
+// and the name a std::out_of_range carries.
+template <typename Action>
+std::string outcome(Action&& action)
+{
+    try {
+        return action();
+    } catch (const TolmException& failure) {
+        return "!" + failure.message();
+    } catch (const std::out_of_range& cycle) {
+        return std::string("!cycle: ") + cycle.what();
+    }
+}
+
+// Variable expansion: nested references resolve fully and ignoring case; a
+// missing variable becomes empty with one warning; malformed references and
+// self-references fail with their exact messages, never recursing for ever.
+TEST(TextExpansionTest, ExpandsOrFails)
+{
+    MapResolver variables;
+    for (const auto& [name, text] : std::map<std::string, std::string>{
+             {"A", "${B}"}, {"B", "x"}, {"R", "${B}-${B}"}, {"X", "{Y}"}, {"Y", "z"}, {"Self", "${Self}"},
+             {"P", "${q}"}, {"Q", "${p}"}, {"C1", "${C2}"}, {"C2", "${C3}"}, {"C3", "${C1}"}})
+        variables.setText(name, text);
+    variables.values["Declared"] = nullptr;
+    TolmString owner("");
+    owner.setResolver(&variables);
+    const std::pair<std::string, std::string> cases[] = {
+        {"no references here", "no references here"},
+        {"${A}", "x"},
+        {"[${a}][${b}]", "[x][x]"},
+        {"${R}${R}", "x-xx-x"},  // a name is released when its expansion ends
+        {"$${X}", "z"},          // a "$" joins a replacement starting with "{"
+        {"<${declared}|${missing}>", "<|>"},
+        {"${a", "!missing '}'"},
+        {"x}${a", "!missing '}'"},
+        {"${a} ${b", "!missing '}'"},
+        {"${a${b}}", "!nested ${} is not allowed"},
+        {"${1abc}", "!Invalid variable reference '1abc': Invalid identifier start at position 0"},
+        {"${}", "!Invalid variable reference '': Empty identifier at position 0"},
+        {"${Self}", "!cycle: Self"},
+        {"${P}", "!cycle: p"},  // the name as written where the cycle closes
+        {"x ${C1} y", "!cycle: C1"},
+    };
+    LogCapture log(5);
+    for (const auto& [text, expected] : cases) {
+        ExpansionGuard guard;
+        EXPECT_EQ(outcome([&] { return expandVariables(owner, text, guard); }), expected) << text;
+    }
+    EXPECT_EQ(log.text(), "Variable 'missing' does not exist.\n");
+}
+
+// A text that belongs to no context treats a reference as a failed lookup
+// instead of dereferencing a missing resolver.
+TEST(TextExpansionTest, ReferenceWithoutResolver)
+{
+    TolmString lonely("");
+    ExpansionGuard guard;
+    LogCapture log(5);
+    EXPECT_EQ(expandVariables(lonely, "a${x}b", guard), "ab");
+    EXPECT_EQ(log.text(), "Variable 'x' does not exist.\n");
+    EXPECT_EQ(outcome([&] { return shown(resolveStringValue(lonely, "#{L}", guard, 1)); }),
+              "!Variable 'L' cannot be looked up: the text belongs to no context.");
+}
+
+// Cross expansion: one text per element in the value's order, back references
+// repeat the element of their own level, combinations vary the first slowest,
+// crossing nothing gives no texts; unresolved back references, failed
+// lookups, values without one and element cycles fail.
+TEST(CrossExpansionTest, ExpandsOrFails)
+{
+    MapResolver variables;
+    variables.setList("L", {"a", "b", "c"});
+    variables.setList("S", {"a", "b"});
+    variables.setList("A", {"1", "2"});
+    variables.setList("B", {"x", "y"});
+    variables.setList("T", {"x"});
+    variables.setList("E", {});
+    variables.setList("R", {"${X}", "plain"});
+    variables.setText("X", "from-x");
+    variables.setText("W", "p q");
+    variables.setText("Blank", "   ");
+    variables.setText("WHICH", "S");
+    variables.values["N"] = nullptr;
+    // A raw text is not expanded on its own, so it can bring its reference back.
+    variables.values["C"] = makeListValue({std::make_shared<TolmRawString>("#{C}")});
+    TolmString owner("");
+    owner.setResolver(&variables);
+    const std::pair<std::string, std::string> cases[] = {
+        {"cc -c main.c", "cc -c main.c"},
+        {"#{L", "#{L"},
+        {"pre #{L} post", "[pre a post|pre b post|pre c post]"},
+        {"#{A}-#{B}", "[1-x|1-y|2-x|2-y]"},
+        {"#{S}-#{S}", "[a-a|a-b|b-a|b-b]"},
+        {"cc #{S}.c -o #1.o", "[cc a.c -o a.o|cc b.c -o b.o]"},
+        {"#{S}/#{T} #2#1 #1", "[a/x xa a|b/x xb b]"},
+        {"#{W}", "[p|q]"},
+        {"a}b #{S}", "[a}b a|a}b b]"},
+        {"# #{S}", "[# a|# b]"},
+        {"-I#{R}", "[-Ifrom-x|-Iplain]"},  // elements are expanded again
+        {"#{${WHICH}}.o", "[a.o|b.o]"},
+        {"cc #{E}.c", "[]"},
+        {"#{Blank}", "[]"},
+        {"#{A} #{E}", "[]"},
+        {"#{S} #12", "!unresolved cross expansion reference '#12'"},
+        {"#1 #{S}", "!unresolved cross expansion reference '#1'"},
+        {"issue #7", "!unresolved cross expansion reference '#7'"},
+        {"#{Missing}", "!Assignment 'Missing' not found."},
+        {"#{9x}", "!Invalid variable reference '9x': Invalid identifier start at position 0"},
+        {"x #{N}", "!Variable 'N' has no value to cross expand."},
+        {"#{C}", "!cycle: C"},
+    };
+    for (const auto& [text, expected] : cases) {
+        ExpansionGuard guard;
+        EXPECT_EQ(outcome([&] {
+                      return shown(resolveStringValue(owner, text, guard, 1));
+                  }),
+                  expected)
+            << text;
+    }
+}
+
+// Resolving keeps the joined result as the value's own text and hands back
+// new values without a resolver; a failure leaves the text as it was.
+TEST(StringResolutionTest, StoresTextOnlyOnSuccess)
+{
+    MapResolver variables;
+    variables.setList("S", {"a", "b"});
+    TolmString value("x#{S}");
+    value.setResolver(&variables);
+    const auto result = value.resolve();
+    EXPECT_EQ(shown(result), "[xa|xb]");
+    EXPECT_EQ(value.text, "xa xb");
+    EXPECT_EQ(dynamic_cast<const TolmString&>(*valueBegin(result)->current()).resolver, nullptr);
+    value.text = "${open";
+    EXPECT_THROW(value.resolve(), TolmException);
+    EXPECT_EQ(value.text, "${open");
+}
+
+// Path values expand variables, join each text to the base unless absolute
+// and glob it: several paths make a list of full paths without a base, an
+// unmatched pattern stays as the joined pattern, a cross over nothing gives
+// no paths.
+TEST(StringResolutionTest, PathsExpandAgainstFileSystem)
+{
+    const ScratchDir scratch;
+    for (const char* name : {"src/b.c", "src/a.c", "src/c.h"})
+        scratch.write(name, "x");
+    MapResolver variables;
+    variables.setText("DIR", "src");
+    variables.setList("EXT", {"h", "c"});
+    variables.setList("NONE", {});
+    const std::string src = (scratch.path() / "src/").native();
+    const std::tuple<std::string, std::filesystem::path, std::string> cases[] = {
+        {"src/*.c", scratch.path(), "[" + src + "a.c|" + src + "b.c]"},
+        {"${DIR}/*.#{EXT}", scratch.path(), "[" + src + "c.h|" + src + "a.c|" + src + "b.c]"},
+        {src + "a.?", "/elsewhere", src + "a.c"},
+        {"src/*.cpp", scratch.path(), src + "*.cpp"},
+        {"src/#{NONE}.c", scratch.path(), "[]"},
+    };
+    for (const auto& [text, base, expected] : cases) {
+        TolmPathString value(text, base);
+        value.setResolver(&variables);
+        const auto result = value.resolve();
+        EXPECT_EQ(shown(result), expected) << text;
+        const auto* list = dynamic_cast<const TolmList*>(result.get());
+        for (const auto& path : list ? list->items() : std::vector{result})
+            EXPECT_TRUE(dynamic_cast<const TolmPathString&>(*path).baseDirectory.empty()) << text;
+        if (expected.front() != '[') {
+            EXPECT_EQ(value.text, expected) << text;
+        }
+        EXPECT_EQ(value.baseDirectory, base);
+    }
+}
+
+// "?" takes one byte, "*" any run (backtracking after a false start), and
+// letter case matters.
+TEST(WildcardMatchTest, SingleComponentRules)
+{
+    const struct {
+        const char* name;
+        const char* pattern;
+        bool matches;
+    } cases[] = {
+        {"a.c", "*.C", false}, {"a.c", "?.c", true},    {"ab.c", "?.c", false},  {"aXbYc", "a*b*c", true},
+        {"abc", "a*b*c", true}, {"abcd", "a*b*c", false}, {"", "**", true},        {"", "?", false},
+        {".hidden", "*", true}, {"a.b.c.o", "*.o", true}, {"aab", "*ab", true},    {"x*y", "*y", true},
+        {"abab", "*ba", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(matchWildcard(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
+}
+
+// Each wildcard component matches the entries of every directory reached so
+// far, in byte order per directory; plain components join without a look at
+// the disk; "." and ".." never appear and "**" does not descend.
+TEST(WildcardExpansionTest, ExpandsAgainstTree)
+{
+    const ScratchDir scratch;
+    for (const char* file : {"src/c.c", "src/a.c", "src/b.c", "src/c.h", "m2/z.c", "m1/y.c", "m1/x.c",
+                             "m1/x.h", ".hidden", "sub/deep.c", "top.c", "file"})
+        scratch.write(file, "x");
+    const struct {
+        const char* pattern;
+        std::vector<const char*> expected;
+    } cases[] = {
+        {"src/*.c", {"src/a.c", "src/b.c", "src/c.c"}},
+        {"*/obj", {".hidden/obj", "file/obj", "m1/obj", "m2/obj", "src/obj", "sub/obj", "top.c/obj"}},
+        {"**.c", {"top.c"}},
+        {".*", {".hidden"}},
+        {"m?/*.c", {"m1/x.c", "m1/y.c", "m2/z.c"}},
+        {"missing/*.c", {}},
+        {"file/*", {}},
+        {"nope/x.c", {"nope/x.c"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<fs::path> expected;
+        for (const char* path : c.expected)
+            expected.push_back(scratch.path() / path);
+        EXPECT_EQ(expandGlob(scratch.path() / c.pattern), expected) << c.pattern;
+    }
+    // Without a root a wildcard starts from the empty path, which is no
+    // directory; a plain relative path comes back as it is.
+    EXPECT_TRUE(expandGlob("*.c").empty());
+    EXPECT_EQ(expandGlob("rel/x.c"), std::vector<fs::path>{"rel/x.c"});
+}
+
+}  // namespace
+}  // namespace Tolm
