@@ -36,10 +36,10 @@ std::size_t entriesIn(const std::filesystem::path& directory)
 // with a warning.
 TEST(TolmRegistrySave, ByteLayout)
 {
-    auto gcc = std::make_shared<Tolm::ContextTemplate>(
-        std::vector{set("toolchain_type", str("gnu-gcc")), append("CC", Tolm::makeIntValue(12))});
+    auto gcc = std::make_shared<ContextTemplate>(
+        std::vector{set("toolchain_type", str("gnu-gcc")), append("CC", makeIntValue(12))});
     const std::string gccLines = "  gcc-12 {\n    toolchain_type = \"gnu-gcc\"\n    CC += 12\n  }\n";
-    auto quoted = std::make_shared<Tolm::ContextTemplate>(std::vector{set("QUOTE", str("a\"b"))});
+    auto quoted = std::make_shared<ContextTemplate>(std::vector{set("QUOTE", str("a\"b"))});
     const std::vector<std::tuple<TolmRegistry, std::string, std::string>> cases = {
         {{"", {}, {}}, "", ""},
         {{"", {{"lib", "/src/lib/p.txt"}, {"App", "/src/App/p.txt"}}, {}},
@@ -71,11 +71,13 @@ TEST(TolmRegistrySave, FailureKeepsOldFile)
     LogCapture quiet(5);
     ScratchDir scratch;
     TolmRegistry unopenable{scratch.write("plain", "x") / ".tolm_registry.txt", {}, {}};
-    EXPECT_EQ(failureOf<std::runtime_error>([&] { unopenable.save(); }), "Unable to open registry file for writing: " + unopenable.path.string());
+    EXPECT_EQ(failureOf<std::runtime_error>([&] { unopenable.save(); }),
+              "Unable to open registry file for writing: " + unopenable.path.string());
     // A directory where the file should be cannot be replaced.
     TolmRegistry blocked{scratch.path() / ".tolm_registry.txt", {{"app", "/src/app/p.txt"}}, {}};
     std::filesystem::create_directories(blocked.path / "inside");
-    EXPECT_EQ(failureOf<std::runtime_error>([&] { blocked.save(); }), "Unable to write registry file: " + blocked.path.string());
+    EXPECT_EQ(failureOf<std::runtime_error>([&] { blocked.save(); }),
+              "Unable to write registry file: " + blocked.path.string());
     EXPECT_TRUE(std::filesystem::is_directory(blocked.path / "inside"));
     EXPECT_EQ(entriesIn(scratch.path()), 2u);
 }
@@ -98,16 +100,16 @@ TEST(TolmRegistrySave, LinkedFileStaysLinked)
 TEST(TolmRegistryAddProject, OneEntryPerName)
 {
     TolmRegistry registry;
-    auto project = std::make_shared<Tolm::Project>("/a/.tolm_project.txt", "Demo");
+    auto project = std::make_shared<Project>("/a/.tolm_project.txt", "Demo");
     registry.addProject(project);
     LogCapture log(5);
     registry.addProject(project);
     EXPECT_EQ(log.text(), "Project already registered");
-    registry.addProject(std::make_shared<Tolm::Project>("/b/.tolm_project.txt", "DEMO"));
+    registry.addProject(std::make_shared<Project>("/b/.tolm_project.txt", "DEMO"));
     ASSERT_EQ(registry.projects.size(), 1u);
     EXPECT_EQ(registry.projects.begin()->first.str(), "Demo");
     EXPECT_EQ(registry.projects.begin()->second, "/b/.tolm_project.txt");
-    EXPECT_THROW(registry.addProject(nullptr), Tolm::InternalError);
+    EXPECT_THROW(registry.addProject(nullptr), InternalError);
 }
 
 // Malformed files fail with the first message, which starts with the path and
@@ -127,12 +129,13 @@ TEST(ParseRegistryFile, Failures)
     };
     for (const auto& [content, prefix] : cases) {
         scratch.write("r.txt", content);
-        EXPECT_EQ(failureOf([&] { parseRegistryFile(file); }).rfind(prefix, 0), 0u) << failureOf([&] { parseRegistryFile(file); });
+        const std::string error = failureOf([&] { parseRegistryFile(file); });
+        EXPECT_EQ(error.rfind(prefix, 0), 0u) << error;
     }
     EXPECT_EQ(failureOf([&] { parseRegistryFile(scratch.write("empty.txt", "// nothing yet\n")); }), "no failure");
-    for (const auto& missing : {scratch.path() / "none", scratch.path()}) {
-        EXPECT_EQ(failureOf([&] { parseRegistryFile(missing); }), "Registry file '" + missing.string() + "' not found.");
-    }
+    for (const auto& missing : {scratch.path() / "none", scratch.path()})
+        EXPECT_EQ(failureOf([&] { parseRegistryFile(missing); }), "Registry file '" + missing.string() + "' not found.")
+            << missing;
 }
 
 std::string literalOf(const TolmValuePtr& value)
@@ -178,7 +181,7 @@ TEST(RegistryRoundTrip, EveryValueKind)
             set("PATTERN", makeRawStringValue("a)b \"q\" a))")),
             set("toolchain_path", makePathStringValue("/usr", "bin")),
             set("version", makeIntValue(-12)),
-            Assignment("LIST", makeListValue({str("a"), makeIntValue(3), makePathStringValue("/p", "q")}), Type::Append, 0),
+            append("LIST", makeListValue({str("a"), num(3), makePathStringValue("/p", "q")})),
             set("EMPTY", makeListValue({})),
             set("REF", ref("other.item[2][1..3][idx]")),
             Assignment("C_FILES", nullptr, Type::Declare, Assignment::RequiredModifier),

@@ -3,8 +3,6 @@
 // Runs the lexer, parser and visitor on inline text the way the loaders do,
 // with every lexer and parser error collected instead of printed.
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -15,11 +13,7 @@
 #include "parser/tolm_visitor.h"
 #include "parser/visit_result.h"
 #include "support/test_support.h"
-#include "types/tolm_context.h"
-#include "types/tolm_exceptions.h"
-#include "types/tolm_identifier.h"
 #include "types/tolm_int.h"
-#include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
 #include "types/tolm_raw_string.h"
 #include "types/unit.h"

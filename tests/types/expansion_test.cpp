@@ -74,15 +74,11 @@ TEST(TextExpansionTest, ExpandsOrFails)
     TolmString owner("");
     owner.setResolver(&variables);
     const std::pair<std::string, std::string> cases[] = {
-        {"no references here", "no references here"},
-        {"${A}", "x"},
-        {"[${a}][${b}]", "[x][x]"},
+        {"no references here", "no references here"}, {"${A}", "x"}, {"[${a}][${b}]", "[x][x]"},
         {"${R}${R}", "x-xx-x"},  // a name is released when its expansion ends
         {"$${X}", "z"},          // a "$" joins a replacement starting with "{"
         {"<${declared}|${missing}>", "<|>"},
-        {"${a", "!missing '}'"},
-        {"x}${a", "!missing '}'"},
-        {"${a} ${b", "!missing '}'"},
+        {"${a", "!missing '}'"}, {"x}${a", "!missing '}'"}, {"${a} ${b", "!missing '}'"},
         {"${a${b}}", "!nested ${} is not allowed"},
         {"${1abc}", "!Invalid variable reference '1abc': Invalid identifier start at position 0"},
         {"${}", "!Invalid variable reference '': Empty identifier at position 0"},
@@ -118,38 +114,28 @@ TEST(TextExpansionTest, ReferenceWithoutResolver)
 TEST(CrossExpansionTest, ExpandsOrFails)
 {
     MapResolver variables;
-    variables.setList("L", {"a", "b", "c"});
-    variables.setList("S", {"a", "b"});
-    variables.setList("A", {"1", "2"});
-    variables.setList("B", {"x", "y"});
-    variables.setList("T", {"x"});
-    variables.setList("E", {});
-    variables.setList("R", {"${X}", "plain"});
-    variables.setText("X", "from-x");
-    variables.setText("W", "p q");
-    variables.setText("Blank", "   ");
-    variables.setText("WHICH", "S");
+    for (const auto& [name, items] : std::map<std::string, std::vector<std::string>>{
+             {"L", {"a", "b", "c"}}, {"S", {"a", "b"}}, {"A", {"1", "2"}}, {"B", {"x", "y"}}, {"T", {"x"}},
+             {"E", {}}, {"R", {"${X}", "plain"}}})
+        variables.setList(name, items);
+    for (const auto& [name, text] : {std::pair{"X", "from-x"}, {"W", "p q"}, {"Blank", "   "}, {"WHICH", "S"}})
+        variables.setText(name, text);
     variables.values["N"] = nullptr;
     // A raw text is not expanded on its own, so it can bring its reference back.
     variables.values["C"] = makeListValue({std::make_shared<TolmRawString>("#{C}")});
     TolmString owner("");
     owner.setResolver(&variables);
     const std::pair<std::string, std::string> cases[] = {
-        {"cc -c main.c", "cc -c main.c"},
-        {"#{L", "#{L"},
+        {"cc -c main.c", "cc -c main.c"}, {"#{L", "#{L"},
         {"pre #{L} post", "[pre a post|pre b post|pre c post]"},
         {"#{A}-#{B}", "[1-x|1-y|2-x|2-y]"},
         {"#{S}-#{S}", "[a-a|a-b|b-a|b-b]"},
         {"cc #{S}.c -o #1.o", "[cc a.c -o a.o|cc b.c -o b.o]"},
         {"#{S}/#{T} #2#1 #1", "[a/x xa a|b/x xb b]"},
-        {"#{W}", "[p|q]"},
-        {"a}b #{S}", "[a}b a|a}b b]"},
-        {"# #{S}", "[# a|# b]"},
+        {"#{W}", "[p|q]"}, {"a}b #{S}", "[a}b a|a}b b]"}, {"# #{S}", "[# a|# b]"},
         {"-I#{R}", "[-Ifrom-x|-Iplain]"},  // elements are expanded again
         {"#{${WHICH}}.o", "[a.o|b.o]"},
-        {"cc #{E}.c", "[]"},
-        {"#{Blank}", "[]"},
-        {"#{A} #{E}", "[]"},
+        {"cc #{E}.c", "[]"}, {"#{Blank}", "[]"}, {"#{A} #{E}", "[]"},
         {"#{S} #12", "!unresolved cross expansion reference '#12'"},
         {"#1 #{S}", "!unresolved cross expansion reference '#1'"},
         {"issue #7", "!unresolved cross expansion reference '#7'"},
@@ -160,11 +146,7 @@ TEST(CrossExpansionTest, ExpandsOrFails)
     };
     for (const auto& [text, expected] : cases) {
         ExpansionGuard guard;
-        EXPECT_EQ(outcome([&] {
-                      return shown(resolveStringValue(owner, text, guard, 1));
-                  }),
-                  expected)
-            << text;
+        EXPECT_EQ(outcome([&] { return shown(resolveStringValue(owner, text, guard, 1)); }), expected) << text;
     }
 }
 
@@ -192,8 +174,7 @@ TEST(StringResolutionTest, StoresTextOnlyOnSuccess)
 TEST(StringResolutionTest, PathsExpandAgainstFileSystem)
 {
     const ScratchDir scratch;
-    for (const char* name : {"src/b.c", "src/a.c", "src/c.h"})
-        scratch.write(name, "x");
+    for (const char* name : {"src/b.c", "src/a.c", "src/c.h"}) scratch.write(name, "x");
     MapResolver variables;
     variables.setText("DIR", "src");
     variables.setList("EXT", {"h", "c"});
@@ -214,9 +195,7 @@ TEST(StringResolutionTest, PathsExpandAgainstFileSystem)
         const auto* list = dynamic_cast<const TolmList*>(result.get());
         for (const auto& path : list ? list->items() : std::vector{result})
             EXPECT_TRUE(dynamic_cast<const TolmPathString&>(*path).baseDirectory.empty()) << text;
-        if (expected.front() != '[') {
-            EXPECT_EQ(value.text, expected) << text;
-        }
+        if (expected.front() != '[') { EXPECT_EQ(value.text, expected) << text; }
         EXPECT_EQ(value.baseDirectory, base);
     }
 }

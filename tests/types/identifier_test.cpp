@@ -1,21 +1,19 @@
 #include "types/identifier.h"
 #include "types/identifier_parser.h"
+#include "types/qualified_target_name.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
-using Tolm::Identifier;
-using Tolm::IndexRange;
-using Tolm::ParseError;
+#include "support/test_support.h"
 
-static Identifier parsed(const std::string& text) {
-    Identifier id;
-    ParseError error;
-    EXPECT_TRUE(Identifier::parse(text, id, error)) << text << ": " << error.message;
-    return id;
-}
+namespace Tolm {
+namespace {
+
+const auto parsed = TestSupport::parsedIdentifier;
 
 // Dotted names give one segment each, and each index kind lands in written order.
 TEST(Identifier, SegmentsAndIndexKinds) {
@@ -23,9 +21,9 @@ TEST(Identifier, SegmentsAndIndexKinds) {
     const Identifier x = parsed("x[3][2..5][y.z]");
     const auto& indexes = x.segments[0].indexes;
     ASSERT_EQ(indexes.size(), 3u);
-    EXPECT_EQ(std::get<Tolm::IntegerIndex>(indexes[0]), 3);
-    EXPECT_EQ(std::get<Tolm::RangeIndex>(indexes[1]), (IndexRange{2, 5}));
-    EXPECT_EQ(std::get<Tolm::NestedIndex>(indexes[2])->toString(), "y.z");
+    EXPECT_EQ(std::get<IntegerIndex>(indexes[0]), 3);
+    EXPECT_EQ(std::get<RangeIndex>(indexes[1]), (IndexRange{2, 5}));
+    EXPECT_EQ(std::get<NestedIndex>(indexes[2])->toString(), "y.z");
 }
 
 // Each failure records its exact message at its exact position.
@@ -84,3 +82,38 @@ TEST(Identifier, TextFormRoundTrips) {
     EXPECT_FALSE(parsed("x[a.b]") == parsed("x[a.c]"));
     EXPECT_FALSE(parsed("x[1]") == parsed("x[1..1]"));
 }
+
+std::string parts(const QualifiedTargetName& n) { return n.ns + "|" + n.unit + "|" + n.target; }
+
+// The canonical text writes both separators; the lenient reading splits at the first "::" and "/".
+TEST(QualifiedTargetNameTest, CanonicalTextAndLenientReading)
+{
+    EXPECT_EQ((QualifiedTargetName{"ext", "lib", "app"}.toString()), "ext/lib::app");
+    EXPECT_EQ((QualifiedTargetName{"", "lib", "app"}.toString()), "/lib::app");
+    EXPECT_EQ((QualifiedTargetName{"", "", "app"}.toString()), "/::app");
+    const std::pair<const char*, const char*> cases[] = {{"a::b::c", "|a|b::c"}, {"x/y/z::t", "x|y/z|t"},
+        {"::app", "||app"}, {"plain/name", "||plain/name"}, {"ext/lib::app", "ext|lib|app"}, {"", "||"}};
+    for (const auto& [text, expected] : cases) EXPECT_EQ(parts(QualifiedTargetName::fromString(text)), expected);
+}
+
+// The strict reading accepts a bare target and full names, and rejects empty parts exactly.
+TEST(QualifiedTargetNameTest, StrictReading)
+{
+    auto strict = [](const char* text) {
+        try {
+            return parts(parseDependencyString(text));
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what());
+        }
+    };
+    const std::pair<const char*, const char*> cases[] = {{"app", "||app"}, {"lib::app", "|lib|app"},
+        {"ext/lib::app", "ext|lib|app"}, {"", "Dependency string is empty"},
+        {"lib::", "Dependency string has empty prefix or target: lib::"},
+        {"::app", "Dependency string has empty prefix or target: ::app"},
+        {"/lib::app", "Dependency string has empty ns or unit: /lib::app"},
+        {"ext/::app", "Dependency string has empty ns or unit: ext/::app"}};
+    for (const auto& [text, expected] : cases) EXPECT_EQ(strict(text), expected);
+}
+
+}  // namespace
+}  // namespace Tolm

@@ -83,26 +83,20 @@ TEST(TolmBaseStringTest, WordIteration)
     EXPECT_THROW(TolmString("a b").begin(), std::bad_weak_ptr);
 }
 
-// Sums wrap as two's complement on add and append; add leaves the value alone.
-TEST(TolmIntTest, SumsWrapAround)
+// Sums wrap as two's complement on add and append; add leaves the value alone. Non-integer operands fail
+// naming the integer, then the operand's type; no key indexes it; it iterates as nothing.
+TEST(TolmIntTest, SumsAndRefusals)
 {
-    TolmInt big(INT32_MAX), low(INT32_MIN);
+    TolmInt big(INT32_MAX), low(INT32_MIN), five(5);
     EXPECT_EQ(big.add(TolmInt(1))->toString(), "-2147483648");
     EXPECT_EQ(big.value, INT32_MAX);
     low.append(TolmInt(-1));
     EXPECT_EQ(low.value, INT32_MAX);
-}
-
-// Non-integer operands fail naming the integer, then the operand's type; no key indexes it; it iterates as nothing.
-TEST(TolmIntTest, RefusesOtherOperandsKeysAndIteration)
-{
-    TolmInt five(5);
     auto s = str("5");
     const std::function<void()> operations[] = {[&] { five.add(*s); }, [&] { five.append(*s); },
         [&] { five.equals(*s); }, [&] { five.notEquals(*s); }, [&] { five.greaterThan(*s); },
         [&] { five.lessThan(*s); }};
-    for (const auto& op : operations)
-        EXPECT_EQ(failureOf<BadConversion>(op), "Cannot convert TolmInt 5 to TolmString");
+    for (const auto& op : operations) EXPECT_EQ(failureOf<BadConversion>(op), "Cannot convert TolmInt 5 to TolmString");
     EXPECT_EQ(five.value, 5);
     EXPECT_EQ(failureOf<IndexException>([&] { five.get(at(0)); }), "Variable 5 cannot be indexed with [0]");
     EXPECT_TRUE(elementTexts(num(7)).empty());
@@ -118,11 +112,9 @@ TEST(TolmIdentifierTest, UnresolvedUsesFail)
     EXPECT_EQ(failureOf<BadOperation>([&] { v->append(*s); }),
               "v is not resolved yet and '\"s\"' cannot be appended to it.");
     EXPECT_EQ(failureOf<IndexException>([&] { v->get(at(0)); }), "Variable v cannot be indexed with [0]");
-    EXPECT_THROW(v->begin(), BadOperation);
-    EXPECT_THROW(v->end(), BadOperation);
-    EXPECT_THROW(v->equals(*s), BadOperation);
-    EXPECT_THROW(v->notEquals(*s), BadOperation);
-    EXPECT_THROW(v->resolve(), BadOperation);
+    const std::function<void()> uses[] = {[&] { v->begin(); }, [&] { v->end(); }, [&] { v->equals(*s); },
+                                          [&] { v->notEquals(*s); }, [&] { v->resolve(); }};
+    for (const auto& use : uses) EXPECT_THROW(use(), BadOperation);
     EXPECT_FALSE(v->greaterThan(*s) || v->lessThan(*s));
 }
 
@@ -290,7 +282,8 @@ TEST(PathCollectionTest, CollectsPathValuesInOrder)
     collectPathsFromValue(value, out);
     collectPathsFromValue(nullptr, out);
     collectPathsFromValue(makePathStringValue("/base", "x.o"), out);
-    EXPECT_EQ(out, (std::vector<std::filesystem::path>{"/already/there", "/p/src/a.c", "/abs/b.c", "rel/c.c", "/base/x.o"}));
+    EXPECT_EQ(out, (std::vector<std::filesystem::path>{"/already/there", "/p/src/a.c", "/abs/b.c", "rel/c.c",
+                                                       "/base/x.o"}));
 }
 
 }  // namespace

@@ -2,18 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "types/tolm_exceptions.h"
-#include "types/value_factories.h"
+#include "support/test_support.h"
 
-using Tolm::Assignment;
-using Tolm::TolmValuePtr;
-
-namespace {
-
-TolmValuePtr text(const char* value) { return Tolm::makeStringValue(value); }
-TolmValuePtr list(std::vector<TolmValuePtr> items) { return Tolm::makeListValue(std::move(items)); }
-
-}  // namespace
+using namespace TestSupport;
 
 // The exact command-line pieces: each non-empty piece opens with a space,
 // quotes are added only where missing; getVariableString keeps a text whole
@@ -28,19 +19,19 @@ TEST(VariableAccessTest, CommandLinePieces)
         std::string whole;  // getVariableString
         std::string split;  // getVariableStrings
     } cases[] = {
-        {list({text("a.c"), text("b.c")}), "", true, R"( "a.c" "b.c")", R"( "a.c" "b.c")"},
-        {text("FOO BAR=1"), "-D", false, " -DFOO BAR=1", " -DFOO -DBAR=1"},
-        {list({text(""), text("\"done\""), text("\"open"), text("close\""), text("x")}), "-T", true,
+        {listOf({str("a.c"), str("b.c")}), "", true, R"( "a.c" "b.c")", R"( "a.c" "b.c")"},
+        {str("FOO BAR=1"), "-D", false, " -DFOO BAR=1", " -DFOO -DBAR=1"},
+        {listOf({str(""), str("\"done\""), str("\"open"), str("close\""), str("x")}), "-T", true,
          R"( -T"done" -T"open" -T"close" -T"x")", R"( -T"done" -T"open" -T"close" -T"x")"},
-        {text(""), "-D", true, "", ""},
-        {list({text("a"), list({text("b"), list({text("c"), text("d")})})}), "", true, R"( "a" "b" "c" "d")",
+        {str(""), "-D", true, "", ""},
+        {listOf({str("a"), listOf({str("b"), listOf({str("c"), str("d")})})}), "", true, R"( "a" "b" "c" "d")",
          R"( "a" "b" "c d")"},
-        {Tolm::makeIntValue(2), "-O", false, " -O2", ""},  // an integer has no elements
-        {list({text("-O2 -g")}), "", true, R"( "-O2 -g")", R"( "-O2 -g")"},
+        {num(2), "-O", false, " -O2", ""},  // an integer has no elements
+        {listOf({str("-O2 -g")}), "", true, R"( "-O2 -g")", R"( "-O2 -g")"},
     };
     for (const auto& c : cases) {
         Tolm::Context context;
-        context.addAssignment(Assignment("FLAGS", c.value, Assignment::AssignType::Set, 0), 0);
+        context.addAssignment(set("FLAGS", c.value), 0);
         EXPECT_EQ(Tolm::getVariableString(context, "flags", c.prefix, c.quote), c.whole) << c.value->toString();
         EXPECT_EQ(Tolm::getVariableStrings(context.assignments, "Flags", c.prefix, c.quote), c.split)
             << c.value->toString();
@@ -52,22 +43,17 @@ TEST(VariableAccessTest, CommandLinePieces)
 TEST(VariableAccessTest, AbsentAndValuelessVariables)
 {
     Tolm::Context context;
-    context.addAssignment(Assignment("DECLARED", nullptr, Assignment::AssignType::Set, Assignment::RequiredModifier),
-                          1);
+    context.addAssignment(set("DECLARED", nullptr, Tolm::Assignment::RequiredModifier), 1);
     const auto& variables = context.assignments;
     EXPECT_EQ(Tolm::variableTextOr(variables, "OUTPUT_NAME", "app"), "app");
     EXPECT_EQ(Tolm::variableTextOr(context, "declared", "app"), "app");
     EXPECT_EQ(Tolm::lookupVariableText(variables, "nothing"), "");
     EXPECT_EQ(Tolm::getVariableString(variables, "DECLARED", "", true), "");
     EXPECT_EQ(Tolm::getVariableStrings(variables, "nothing", "", true), "");
-    EXPECT_EQ(Tolm::variableModifier(context, "declared"), Assignment::RequiredModifier);
+    EXPECT_EQ(Tolm::variableModifier(context, "declared"), Tolm::Assignment::RequiredModifier);
     EXPECT_EQ(Tolm::variableModifier(variables, "nothing"), 0u);
     EXPECT_TRUE(Tolm::hasVariable(variables, "Declared"));
     EXPECT_EQ(Tolm::getVariable(context, "declared"), nullptr);
-    try {
-        Tolm::getVariable(variables, "OUTPUT_NAME");
-        ADD_FAILURE() << "no failure for an absent variable";
-    } catch (const Tolm::NotFoundException& failure) {
-        EXPECT_EQ(failure.message(), "Variable 'OUTPUT_NAME' not found.");
-    }
+    EXPECT_EQ(failureOf<Tolm::NotFoundException>([&] { Tolm::getVariable(variables, "OUTPUT_NAME"); }),
+              "Variable 'OUTPUT_NAME' not found.");
 }

@@ -70,5 +70,4 @@ TEST(CiString, FindCases) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(Util::ciFind(c.text, c.needle, c.start), c.found) << c.text << " / " << c.needle;
-    EXPECT_EQ(Util::npos, static_cast<std::size_t>(-1));
 }
