@@ -40,6 +40,8 @@ TEST(TolmRegistrySave, ByteLayout)
         std::vector{set("toolchain_type", str("gnu-gcc")), append("CC", makeIntValue(12))});
     const std::string gccLines = "  gcc-12 {\n    toolchain_type = \"gnu-gcc\"\n    CC += 12\n  }\n";
     auto quoted = std::make_shared<ContextTemplate>(std::vector{set("QUOTE", str("a\"b"))});
+    auto latin = std::make_shared<ContextTemplate>(std::vector{set("A", str("caf\xE9")), set("B", raw("\xFF"))});
+    auto here = std::make_shared<ContextTemplate>(std::vector{set("P", makePathStringValue(".", "bin"))});
     const std::vector<std::tuple<TolmRegistry, std::string, std::string>> cases = {
         {{"", {}, {}}, "", ""},
         {{"", {{"lib", "/src/lib/p.txt"}, {"App", "/src/App/p.txt"}}, {}},
@@ -50,6 +52,12 @@ TEST(TolmRegistrySave, ByteLayout)
         {{"", {{"tools", "/a/p.txt"}, {"quoted", "/a\"b/p.txt"}}, {{"has space", nullptr}, {"", nullptr}}}, "",
          "project 'quoted' left out: its path '/a\"b/p.txt' holds a double quote"},
         {{"", {}, {{"t", quoted}}}, "tools {\n  t {\n  }\n}\n", "variable 'QUOTE' of tool 't' left out"},
+        // Bytes that are not UTF-8 would make the whole file unreadable.
+        {{"", {{"latin", "/caf\xE9/p.txt"}}, {{"t", latin}}}, "tools {\n  t {\n  }\n}\n",
+         "project 'latin' left out: its path is not valid UTF-8"},
+        // A path based at the current directory is written absolute, not relative to the registry.
+        {{"", {}, {{"t", here}}}, "tools {\n  t {\n    P = P\"(" + std::filesystem::current_path().string() + "/./bin)\"\n  }\n}\n",
+         ""},
     };
     for (auto [registry, expected, warning] : cases) {
         ScratchDir scratch;

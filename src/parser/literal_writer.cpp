@@ -1,8 +1,11 @@
 #include "parser/literal_writer.h"
 
 #include <array>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
+#include "parser/utf8_check.h"
 #include "types/assignment.h"
 #include "types/tolm_base_string.h"
 #include "types/tolm_identifier.h"
@@ -32,14 +35,15 @@ bool isIdentifierPart(char c)
 
 std::optional<std::string> quoted(const std::string& text)
 {
-    // A STRING token has no escapes, so a double quote cannot be carried.
-    if (text.find('"') != std::string::npos) return std::nullopt;
+    // A STRING token has no escapes, so a double quote cannot be carried;
+    // bytes that are not UTF-8 would make the reader refuse the whole file.
+    if (text.find('"') != std::string::npos || !isValidUtf8(text)) return std::nullopt;
     return '"' + text + '"';
 }
 
 std::optional<std::string> raw(char marker, const std::string& content)
 {
-    if (!fitsRawString(content)) return std::nullopt;
+    if (!fitsRawString(content) || !isValidUtf8(content)) return std::nullopt;
     return std::string(1, marker) + "\"(" + content + ")\"";
 }
 
@@ -134,8 +138,13 @@ std::optional<std::string> writableLiteral(const TolmValue& value)
     // Most derived classes first: a path is a string, a string a base string.
     if (const auto* path = dynamic_cast<const TolmPathString*>(&value)) {
         // The reader gives the path the registry's own directory, so write it
-        // already joined with the directory it was read against.
-        return raw('P', path->fullPath().native());
+        // already joined with the directory it was read against, and made
+        // absolute so that a base relative to the current directory keeps
+        // its meaning.
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::absolute(path->fullPath(), error);
+        if (error) return std::nullopt;
+        return raw('P', full.native());
     }
     if (const auto* text = dynamic_cast<const TolmString*>(&value)) return quoted(text->text);
     if (const auto* text = dynamic_cast<const TolmBaseString*>(&value)) {

@@ -33,7 +33,7 @@ std::optional<std::string> writableIdentifier(const Identifier& identifier);
 
 // A literal that the registry reader turns back into an equal value of the
 // same kind. Texts without double quotes, raw texts as R"(...)", paths as
-// P"(...)" carrying their base directory, integers, identifiers and flat
+// absolute P"(...)" (all of them well-formed UTF-8), integers, identifiers and flat
 // lists of these. Nested lists and context values have no such form.
 std::optional<std::string> writableLiteral(const TolmValue& value);
 

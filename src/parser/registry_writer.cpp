@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "parser/literal_writer.h"
+#include "parser/utf8_check.h"
 #include "types/assignment.h"
 #include "types/condition.h"
 #include "types/context_template.h"
@@ -80,6 +81,12 @@ std::string projectsSection(const TolmRegistry& registry)
         if (text.find('"') != std::string::npos) {
             Log::log(LogLevel::Warning, fmt::runtime(RegistryWriterMessages::kProjectPathSkipped), name.str(),
                      text);
+            continue;
+        }
+        // The reader refuses a file that is not UTF-8 as a whole, which
+        // would lose every other entry too.
+        if (!Tolm::isValidUtf8(text)) {
+            Log::log(LogLevel::Warning, fmt::runtime(RegistryWriterMessages::kProjectPathNotUtf8), name.str());
             continue;
         }
         lines += "  " + name.str() + " \"" + text + "\"\n";

@@ -23,6 +23,8 @@ inline constexpr const char* kProjectNameSkipped =
     "Registry: project '{}' left out: its name is not an identifier.\n";
 inline constexpr const char* kProjectPathSkipped =
     "Registry: project '{}' left out: its path '{}' holds a double quote.\n";
+inline constexpr const char* kProjectPathNotUtf8 =
+    "Registry: project '{}' left out: its path is not valid UTF-8.\n";
 inline constexpr const char* kToolNameSkipped =
     "Registry: tool '{}' left out: its name is not an identifier.\n";
 inline constexpr const char* kVariableSkipped =
