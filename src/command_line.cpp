@@ -84,7 +84,9 @@ bool takeOptionalNumber(WordCursor& words, std::string_view option, int& number)
 }
 
 std::string takeRequiredFileWord(WordCursor& words) {
-    if (!words.hasNext())
+    // An empty word names no file either: -f would fail on it with the file
+    // system's own complaint, and -o would silently write nothing.
+    if (!words.hasNext() || words.peek().empty())
         throw std::runtime_error(kMissingFileWord);
     return words.take();
 }

@@ -122,6 +122,8 @@ TEST_F(CommandLineScenario, OutputAndStatus) {
         {{"-l", "-u"}, "Option '-l' requires a unit.\n", 1},
         {{"-o"}, "unknown switch\n", 1},
         {{"app", "-f"}, "unknown switch\n", 1},
+        {{"-f", ""}, "unknown switch\n", 1},
+        {{"--out", "", "app"}, "unknown switch\n", 1},
         // An empty unit word would silently turn the list request into a build.
         {{"--list-targets", ""}, "Option '-l' requires a unit.\n", 1},
         {{"-j", "2147483648"}, "Number '2147483648' of option '-j' is out of range.\n", 1},
