@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "types/assignment.h"
+#include "types/tolm_context.h"
 #include "types/tolm_exceptions.h"
 
 namespace Tolm {
@@ -12,9 +13,23 @@ namespace {
 // A comparison cannot be asked of a variable without a value.
 const char* const NoValueToCompare = "Variable '{}' has no value to compare.";
 
+// Resolves a copy, so the operand stays as written: resolving a text stores
+// its expansion in the text, and a condition that did not hold must see the
+// variables as they are on a later pass, not as they were on this one. A
+// context value is compared by identity, so it is resolved itself.
+TolmValuePtr resolvedOperand(const TolmValuePtr& operand)
+{
+    auto* written = dynamic_cast<Resolvable*>(operand.get());
+    if (!written || dynamic_cast<TolmContext*>(operand.get())) return resolveValue(operand);
+    TolmValuePtr copy = operand->clone();
+    auto* resolvable = dynamic_cast<Resolvable*>(copy.get());
+    resolvable->setResolver(written->resolver);
+    return resolvable->resolve();
+}
+
 TolmValuePtr operandValue(const TolmValuePtr& operand)
 {
-    TolmValuePtr value = resolveValue(operand);
+    TolmValuePtr value = resolvedOperand(operand);
     if (!value) {
         std::string shown = operand ? operand->toString() : std::string("<none>");
         throw TolmException(fmt::format(fmt::runtime(NoValueToCompare), shown));
@@ -24,10 +39,9 @@ TolmValuePtr operandValue(const TolmValuePtr& operand)
 
 bool exists(const TolmValuePtr& operand)
 {
-    auto* resolvable = dynamic_cast<Resolvable*>(operand.get());
-    if (!resolvable) return operand != nullptr;
+    if (!dynamic_cast<Resolvable*>(operand.get())) return operand != nullptr;
     try {
-        resolvable->resolve();
+        resolvedOperand(operand);
     } catch (...) {
         return false;
     }

@@ -120,7 +120,15 @@ Assignment& Context::getAssignment(const KeyChain& chain)
 
     auto base = assignments.find(Util::CiString(std::get<std::string>(chain.front())));
     if (base == assignments.end()) throw std::out_of_range(MissingFirstName);
-    TolmValuePtr reached = follow(base->second.value, chain, chain.size() - 1);
+    // A base that names another variable reaches its context only once
+    // resolved; resolve it here, or whether a.b works would depend on
+    // whether something happened to resolve a first.
+    TolmValuePtr start = base->second.value;
+    if (dynamic_cast<TolmIdentifier*>(start.get())) {
+        if (base->second.resolving.active) throw ResolutionCycle(std::get<std::string>(chain.front()));
+        start = base->second.resolve();
+    }
+    TolmValuePtr reached = follow(start, chain, chain.size() - 1);
     auto* nested = dynamic_cast<TolmContext*>(reached.get());
     if (!nested) throw IdentifierError(chain, chain.size() - 1, MustBeContext);
     if (!nested->context) throw InternalError();

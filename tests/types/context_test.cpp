@@ -167,7 +167,7 @@ ConditionalBlock whenIs(const std::string& name, const std::string& text, std::s
     return {{ref(name), str(text), Op::Equal}, b};
 }
 
-// An Exists block on an undefined variable stays; once the variable is declared a later pass applies it.
+// A block whose condition does not hold stays; once the variable is there a later pass applies it.
 TEST(ContextConditionsTest, ExistsWaitsForVariable)
 {
     Context c({}, {when("A", block({set("B", str("b"))}))});
@@ -177,6 +177,13 @@ TEST(ContextConditionsTest, ExistsWaitsForVariable)
     c.evaluateConditions();
     EXPECT_TRUE(c.conditions.empty());
     EXPECT_EQ(textOf(c, "B"), "b");
+    // A compared text is expanded afresh on each pass, not kept as its first expansion.
+    Context later({set("A", str("x"))}, {whenIs("A", "${B}", block({set("HIT", str("1"))}))});
+    LogCapture capture(7);
+    later.evaluateConditions();
+    later.addAssignment(set("B", str("x")), 0);
+    later.evaluateConditions();
+    EXPECT_EQ(later.assignments.count("HIT"), 1u);
 }
 
 // The comparison operators compare the resolved left value with the right one; undefined fails with the
@@ -236,15 +243,17 @@ struct ContextLookupTest : testing::Test {
     std::string failure(const std::string& text) { return failureOf<Failure>([&] { look(text); }); }
 };
 
-// Names, dotted names and indexes: a.b stores the resolved value in the nested entry; an index selects from
-// the base's resolved value and stores nothing; index identifiers give an integer or a text key.
+// Names, dotted names and indexes: a.b stores the resolved value in the nested entry, also through a base
+// naming a context value that nothing resolved yet; an index selects from the base's resolved value and
+// stores nothing; index identifiers give an integer or a text key.
 TEST_F(ContextLookupTest, Reaches)
 {
     for (const Assignment& a : {set("Y", str("why")), set("a", contextValue({set("b", ref("Y"))})),
                                 set("s", str("xyz")), set("L", makeListValue({str("p"), str("q")})),
                                 set("viaRef", ref("L")), set("i", makeIntValue(1)), set("name", str("k")),
-                                set("ctx", contextValue({set("k", str("kv"))}))})
+                                set("ctx", contextValue({set("k", str("kv"))})), set("alias", ref("ctx"))})
         c.addAssignment(a, 0);
+    EXPECT_EQ(look("alias.k")->toString(), "kv");
     EXPECT_EQ(look("A.B")->toString(), "why");
     EXPECT_TRUE(dynamic_cast<TolmContext&>(*c.assignments.at("a").value).context->assignments.at("b").resolved);
     EXPECT_EQ(look("s[0]")->toString() + look("viaRef[1]")->toString() + look("L[i]")->toString(), "xqq");
