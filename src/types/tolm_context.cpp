@@ -83,6 +83,14 @@ TolmValuePtr TolmContext::add(const TolmValue& operand) const
 void TolmContext::append(const TolmValue& operand)
 {
     if (!context) context = std::make_shared<Context>();
+    if (auto* other = dynamic_cast<const TolmContext*>(&operand); other && other->context) {
+        // Merge into a copy first: a merge that fails part way (say, += of a
+        // text onto an integer) must not leave this shared context half
+        // changed. Whether an entry merges depends only on the value types,
+        // so the copy fails exactly when the real merge would.
+        Context trial(*context);
+        trial.addAssignments(*other->context);
+    }
     combineInto(*context, *this, operand);
 }
 

@@ -218,7 +218,7 @@ TEST(TolmContextTest, NamesInOrder)
 }
 
 // Appending or adding a text declares it in the shared context, clearing an old value; adding a context
-// leaves this one unchanged; raw texts and integers are refused.
+// leaves this one unchanged; raw texts and integers are refused, and a failed merge changes nothing.
 TEST(TolmContextTest, Combining)
 {
     auto value = contextValue({set("A", str("1")), set("X", str("old"))});
@@ -228,6 +228,8 @@ TEST(TolmContextTest, Combining)
     EXPECT_EQ(value->context->assignments.at("Y").type, Type::Declare);
     EXPECT_EQ(value->add(*contextValue({set("B", str("2"))}))->toString() + "|" + value->toString(), "A B X Y|A X Y");
     EXPECT_THROW(value->append(*makeRawStringValue("R")), BadConversion);
+    EXPECT_THROW(value->append(*contextValue({set("0", str("new")), append("A", ref("v"))})), BadConversion);
+    EXPECT_EQ(value->toString(), "A X Y");  // a failed merge adds nothing, not even the names before the failure
     EXPECT_THROW(value->add(*makeIntValue(1)), BadConversion);
 }
 
