@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "app/build_cache.h"
 #include "types/tolm_exceptions.h"
 #include "util/log.h"
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/unit_registry.h"
 #include "types/context.h"
 #include "types/qualified_target_name.h"
 #include "util/ci_string.h"
@@ -20,10 +21,16 @@ using ProjectPtr = std::shared_ptr<Project>;
 struct Unit;
 struct Profile;
 class Matcher;
+class Builder;
+struct MatchResult;
 class ContextTemplate;
+class TargetContext;
 }  // namespace Tolm
 
 class TolmRegistry;
+struct BuildCache;
+struct CacheClaim;
+struct VisitChain;
 
 // The runtime context of one project of the build: the implicit variables
 // every target of that project starts from.
@@ -58,10 +65,59 @@ public:
     // Loads one unit file; a relative path is taken below `projectRoot`.
     std::shared_ptr<Tolm::Unit> LoadUnitFile(const std::filesystem::path& unitFile);
 
+    // --- Project discovery and loading --------------------------------------
+    // Sets projectRoot and, when a project file is found, projectFile.
+    void FindProjectFile(const std::filesystem::path& rootOverride);
+    // The name of the project's first unit entry; "" without units.
+    static std::string FirstUnitName(const Tolm::ProjectPtr& project);
+    void LoadProjectUnits(const Tolm::ProjectPtr& project);
+    void LoadProjectTreeUnits(const Tolm::ProjectPtr& project);
+    // The units of the whole run, and the default main target.
+    void LoadUnits();
+    // Chooses the active profile from the positional words.
+    void SetProfile();
+    // Builds the project's imported projects, recursively.
+    void ResolveProjectImports(const Tolm::ProjectPtr& project);
+
+    // --- User registry ------------------------------------------------------
+    // Creates and fills `registry`; never fails (problems are logged).
+    void LoadRegistry();
+    // The "-r" action.
+    void RegisterProject();
+
+    // --- Implicit variables, tools, command-line words, project creation ----
+    void CreateImplicitContext();
+    void CreateStaticTools();
+    void AddTool(const ToolDeclaration& declaration);
+    void AddProjectTools(const Tolm::ProjectPtr& project);
+    void ApplyCommandLineArguments();
+    // "--create-project": an empty name is taken from the current directory.
+    void CreateProjectFile(std::string& projectName);
+
+    // --- The build -----------------------------------------------------------
+    // Runtime contexts, the walk of the main target and the "-o" file.
+    void StartBuild();
+    void CreateProjectRuntimeContexts();
+    Tolm::ContextPtr CreateImplicitContextForProject(const Tolm::ProjectPtr& project);
+    // Visits one target instance and returns its output context.
+    Tolm::Context BuildTarget(Tolm::QualifiedTargetName name, const std::vector<Tolm::TolmValuePtr>& parameters,
+                              VisitChain& chain);
+    // The best possible tool for the target; null when none is possible.
+    Tolm::Matcher* SelectTool(const Tolm::TargetContext& target);
+    void PrintToolSelection(const Tolm::Matcher& matcher, const Tolm::Builder& builder,
+                            const Tolm::MatchResult& result) const;
+    // Checks the target's recipes against its cache record.
+    CacheClaim ClaimCachedBuild(Tolm::Builder& builder, const Tolm::TargetContext& target);
+    // Runs the jobs' commands on worker threads and merges their outputs.
+    void runBuildJobs(Tolm::Builder& builder, const std::vector<std::shared_ptr<Tolm::Context>>& jobContexts,
+                      const Util::CiString& name, Tolm::Context& output);
+
     // Project root directory; holds the cache file. Must stay the first member.
     std::filesystem::path projectRoot;
     // The project file that was found; empty means no project.
     std::filesystem::path projectFile;
+    // The loaded units, with the defaults that complete a target reference.
+    Tolm::UnitRegistry unitRegistry;
     // The target to build; set by unit loading and the positional words.
     Tolm::QualifiedTargetName mainTarget;
     // Number given to the next unit that has no name.
@@ -88,6 +144,8 @@ public:
     Tolm::Context commandLineContext;
     // Context of a build without a project file.
     Tolm::Context implicitContext;
+    // Made only on the build path.
+    std::unique_ptr<BuildCache> buildCache;
     std::shared_ptr<Tolm::Profile> activeProfile;
     // Log threshold given by "-v"; the log's own threshold is kept equal.
     int verbosity = 5;

@@ -1,0 +1,119 @@
+#pragma once
+// The build cache in memory.
+//
+// One record per target instance, keyed by the instance name (namespace,
+// unit, target and instance hash), holds the recipes its Builder made and the
+// context assignments its jobs received. A later visit of the same instance
+// compares its new recipes with the record and builds only what is out of
+// date. The file ".tolm_cache" carries the records from run to run
+// (cache_file.h).
+//
+// Locking: the cache's mutex guards `records` and `nextClaimToken`; each
+// record's mutex guards its fields. Nobody holds both, except the cache file
+// writer, which takes the cache's first. A record changes only through the
+// holder of its claim token; tokens start at 1 after every load and are never 0.
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "tools/builder.h"
+#include "types/assignment.h"
+#include "types/context.h"
+#include "util/ci_string.h"
+
+namespace Tolm {
+class TargetContext;
+}
+
+// The key of a recipe: 64-bit FNV-1a over each input's name followed by its
+// value's text, with no separators; intermediates and outputs take no part.
+std::uint64_t hashCacheInputs(const std::vector<Tolm::CachedInput>& inputs);
+
+// Recipes keyed by the hash of their inputs, kept in the order they were
+// added, so outputs and the cache file follow the recipes' own order and an
+// unchanged build writes the same bytes.
+class RecipeMap {
+public:
+    using Entry = std::pair<std::uint64_t, Tolm::CachedRecipe>;
+
+    // Adds the recipe under `key`; a key already present keeps the earlier
+    // recipe and the new one is dropped (returns false).
+    bool insert(std::uint64_t key, Tolm::CachedRecipe recipe);
+    const Tolm::CachedRecipe* find(std::uint64_t key) const;
+    Tolm::CachedRecipe* find(std::uint64_t key);
+
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    auto begin() { return entries_.begin(); }
+    auto end() { return entries_.end(); }
+    auto begin() const { return entries_.begin(); }
+    auto end() const { return entries_.end(); }
+
+private:
+    std::vector<Entry> entries_;
+    std::unordered_map<std::uint64_t, std::size_t> index_;
+};
+
+namespace Tolm {
+
+struct RuntimeRecord {
+    // Record states.
+    static constexpr std::uint32_t Free = 0;
+    static constexpr std::uint32_t Claimed = 1;
+
+    RecipeMap recipes;
+    std::vector<Assignment> context;
+    // False for a record read from the cache file, true once created or
+    // replaced in this run.
+    bool verified = false;
+    std::uint32_t state = Free;
+    // The token of the current claim; 0 when free.
+    std::uint64_t claimToken = 0;
+    std::condition_variable released;
+    std::mutex mutex;
+};
+
+}  // namespace Tolm
+
+using RuntimeRecordMap =
+    std::unordered_map<Util::CiString, std::shared_ptr<Tolm::RuntimeRecord>, Util::CiHasher, Util::CiEqualTo>;
+
+struct BuildCache {
+    explicit BuildCache(std::filesystem::path file) : cacheFile(std::move(file)) {}
+
+    std::filesystem::path cacheFile;
+    std::mutex mutex;
+    RuntimeRecordMap records;
+    std::uint64_t nextClaimToken = 1;
+};
+
+// The outcome of checking a target against the cache.
+struct CacheClaim {
+    // Non-zero only when this visit claimed the record and must store it.
+    std::uint64_t claimToken = 0;
+    // Every recipe of the target, with the reuse flags the check set.
+    RecipeMap recipes;
+    std::vector<Tolm::Assignment> context;
+    // The jobs to run; empty for a hit.
+    std::vector<std::shared_ptr<Tolm::Context>> jobContexts;
+};
+
+// Workers for `recipes` recipes: 1 when any of the three is at most 1, else
+// the smallest of jobs, limit and recipes / 2, at least 1.
+std::uint64_t computeWorkerCount(std::uint64_t jobs, std::uint64_t limit, std::uint64_t recipes);
+
+// Cuts the recipes into min(workers, n) contiguous slices and gives each a
+// job context under the target's name holding its recipes' inputs (the
+// intermediate of a reused input instead) and the set's context, merged into
+// list variables.
+std::vector<std::shared_ptr<Tolm::Context>> groupIntoWorkerContexts(const Tolm::TargetContext& target,
+                                                                    const std::vector<Tolm::CachedRecipe*>& recipes,
+                                                                    const std::vector<Tolm::Assignment>& context,
+                                                                    std::uint64_t workers);

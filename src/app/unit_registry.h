@@ -1,0 +1,37 @@
+#pragma once
+// Every unit loaded in a run, under its project namespace and unit name, and
+// the resolution of target references against them. A reference that leaves
+// out the namespace or the unit gets the defaults: the root project's name
+// and its first unit (or the unit of the default unit file).
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "types/qualified_target_name.h"
+#include "types/target.h"
+#include "types/unit.h"
+#include "util/ci_string.h"
+
+namespace Tolm {
+
+class UnitRegistry {
+public:
+    // Stores the unit under [ns][unit], replacing an earlier entry.
+    void add(const std::string& ns, const std::string& unitName, std::shared_ptr<Unit> unit);
+
+    // Writes the defaults back into empty arguments. Throws NotFoundException
+    // "Namespace" or "Unit" (namespace + "/" + unit).
+    std::shared_ptr<Unit> getUnit(std::string& ns, std::string& unitName) const;
+    // Completes the name in place. Throws NotFoundException "Namespace",
+    // "Unit" or "Target" ([ns + "/"] + unit + "::" + target).
+    const Target& getTarget(QualifiedTargetName& name) const;
+    // Whether the text, read leniently as a target name, resolves.
+    bool hasTarget(const std::string& text) const;
+
+    std::map<Util::CiString, std::map<Util::CiString, std::shared_ptr<Unit>>> units;
+    std::string defaultUnit;
+    std::string defaultNamespace;
+};
+
+}  // namespace Tolm
