@@ -20,9 +20,10 @@ bool startsName(char c)
     return isLetter(c) || c == '_';
 }
 
+// As the lexer's names: a hyphen may follow the first character (my-var).
 bool continuesName(char c)
 {
-    return isLetter(c) || isDigit(c) || c == '_';
+    return isLetter(c) || isDigit(c) || c == '_' || c == '-';
 }
 
 } // namespace
@@ -77,6 +78,8 @@ bool IdentifierParser::parseSegment(Tolm::Identifier::Segment& segment)
     segment.name = std::string(text.substr(nameStart, position - nameStart));
 
     while (!atEnd() && current() == '[') {
+        // Each level recurses; refuse before the stack runs out.
+        if (++depth > Tolm::MaxNestingDepth) return fail(Msg::NestingTooDeep);
         ++position;
         if (atEnd()) return fail(Msg::EndInBrackets);
         Tolm::IndexExpr index;
@@ -99,6 +102,7 @@ bool IdentifierParser::parseSegment(Tolm::Identifier::Segment& segment)
         }
         if (atEnd() || current() != ']') return fail(Msg::ExpectedBracket);
         ++position;
+        --depth;
         segment.indexes.push_back(std::move(index));
     }
     return true;

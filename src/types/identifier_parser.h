@@ -33,4 +33,6 @@ private:
     bool atEnd() const { return position >= text.size(); }
     char current() const { return text[position]; }
     std::uint64_t readNumber();
+
+    std::size_t depth = 0;  // "[" open around the current position
 };
