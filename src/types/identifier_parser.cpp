@@ -50,6 +50,21 @@ std::uint64_t IdentifierParser::readNumber()
     return value;
 }
 
+bool IdentifierParser::atNumber() const
+{
+    if (atEnd()) return false;
+    if (isDigit(current())) return true;
+    return current() == '-' && position + 1 < text.size() && isDigit(text[position + 1]);
+}
+
+std::int64_t IdentifierParser::readSignedNumber()
+{
+    const bool negative = current() == '-';
+    if (negative) ++position;
+    const std::uint64_t magnitude = readNumber();
+    return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
+}
+
 bool IdentifierParser::parseSegments(Tolm::Identifier& out, char terminator)
 {
     out.segments.clear();
@@ -83,12 +98,12 @@ bool IdentifierParser::parseSegment(Tolm::Identifier::Segment& segment)
         ++position;
         if (atEnd()) return fail(Msg::EndInBrackets);
         Tolm::IndexExpr index;
-        if (isDigit(current())) {
-            const auto first = static_cast<std::int64_t>(readNumber());
+        if (atNumber()) {
+            const auto first = readSignedNumber();
             if (position + 1 < text.size() && text[position] == '.' && text[position + 1] == '.') {
                 position += 2;
-                if (atEnd() || !isDigit(current())) return fail(Msg::ExpectedNumber);
-                const auto last = static_cast<std::int64_t>(readNumber());
+                if (!atNumber()) return fail(Msg::ExpectedNumber);
+                const auto last = readSignedNumber();
                 index = Tolm::IndexRange{first, last};
             } else {
                 index = first;

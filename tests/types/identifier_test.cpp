@@ -38,7 +38,9 @@ TEST(Identifier, FailurePositionsAndMessages) {
         {"a.", 2, "Expected identifier segment after '.'"},
         {"a[b.]", 4, "Expected identifier segment after '.'"},
         {"a[", 2, "Unexpected end inside '[]'"},
-        {"a[-1]", 2, "Invalid index expression inside '[]'"},
+        {"a[-x]", 2, "Invalid index expression inside '[]'"},
+        {"a[-]", 2, "Invalid index expression inside '[]'"},
+        {"a[1..-]", 5, "Expected number"},
         {"a[ 1]", 2, "Invalid index expression inside '[]'"},
         {"a[1", 3, "Expected ']'"},            {"a[b", 3, "Expected ']'"},
         {"a[1.5]", 3, "Expected ']'"},         {"a[1..]", 5, "Expected number"},
@@ -125,6 +127,11 @@ TEST(Identifier, TextFormRoundTrips) {
     EXPECT_EQ(parsed("a[007]").toString(), "a[7]");
     EXPECT_EQ(parsed("a[18446744073709551617]").toString(), "a[1]"); // 2^64 + 1
     EXPECT_EQ(parsed("a[9223372036854775808]").toString(), "a[-9223372036854775808]");
+    // Printed negative indexes, as the language writes them or as large numbers wrap, read back.
+    for (const std::string text : {"a[-1]", "a[-9223372036854775808]", "a[-2..-1][0..-1]"})
+        EXPECT_EQ(parsed(text).toString(), text);
+    EXPECT_EQ(parsed("a[18446744073709551615]"), parsed("a[-1]"));
+    EXPECT_EQ(parsed("a[-18446744073709551615]"), parsed("a[1]"));
     EXPECT_FALSE(parsed("x[a.b]") == parsed("x[a.c]"));
     EXPECT_FALSE(parsed("x[1]") == parsed("x[1..1]"));
 }
