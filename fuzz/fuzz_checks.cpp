@@ -66,6 +66,13 @@ const WorkDirectory& work() {
     return directory;
 }
 
+// Standard failures that only a fault of the program can raise.
+bool isFault(const std::exception& error) {
+    return dynamic_cast<const std::bad_any_cast*>(&error) || dynamic_cast<const std::bad_variant_access*>(&error) ||
+           dynamic_cast<const std::bad_weak_ptr*>(&error) || dynamic_cast<const std::bad_cast*>(&error) ||
+           dynamic_cast<const std::bad_alloc*>(&error) || dynamic_cast<const std::length_error*>(&error);
+}
+
 // Runs `step`; a failure the user would be shown is fine, a failure only a
 // fault can cause becomes a Finding.
 void expectOrdinary(const std::function<void()>& step) {
@@ -77,19 +84,8 @@ void expectOrdinary(const std::function<void()>& step) {
         throw Finding("internal error: " + error.message());
     } catch (const Tolm::TolmException&) {
     } catch (const Tolm::ParseError&) {
-    } catch (const std::bad_any_cast& error) {
-        throw Finding(std::string("bad any cast: ") + error.what());
-    } catch (const std::bad_variant_access& error) {
-        throw Finding(std::string("bad variant access: ") + error.what());
-    } catch (const std::bad_weak_ptr& error) {
-        throw Finding(std::string("bad weak pointer: ") + error.what());
-    } catch (const std::bad_cast& error) {
-        throw Finding(std::string("bad cast: ") + error.what());
-    } catch (const std::bad_alloc& error) {
-        throw Finding(std::string("out of memory: ") + error.what());
-    } catch (const std::length_error& error) {
-        throw Finding(std::string("length error: ") + error.what());
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        if (isFault(error)) throw Finding(std::string(typeid(error).name()) + ": " + error.what());
     } catch (...) {
         throw Finding("an exception of unknown type");
     }

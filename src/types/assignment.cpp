@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "types/expansion_budget.h"
+#include "types/expansion_limits.h"
 #include "types/resolution_cycle.h"
 #include "types/tolm_exceptions.h"
 #include "util/ci_string.h"
@@ -67,6 +67,7 @@ TolmValuePtr Assignment::resolve()
     TolmValuePtr result;
     {
         MarkGuard guard(resolving);
+        const ResolutionDepth depth(name);
         const ExpansionBudget budget(name);
         result = resolveValue(value);
     }

@@ -5,7 +5,7 @@
 
 #include <fmt/format.h>
 
-#include "types/expansion_budget.h"
+#include "types/expansion_limits.h"
 #include "types/resolution_cycle.h"
 #include "types/text_expansion.h"
 #include "types/tolm_exceptions.h"

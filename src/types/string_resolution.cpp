@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "types/expansion_budget.h"
+#include "types/expansion_limits.h"
 #include "types/text_expansion.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"

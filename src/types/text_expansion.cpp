@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-#include "types/expansion_budget.h"
+#include "types/expansion_limits.h"
 #include "types/resolution_cycle.h"
 #include "types/tolm_exceptions.h"
 #include "util/log.h"
@@ -87,7 +87,7 @@ std::string expandVariables(const TolmString& owner, const std::string& text, Ex
         } catch (const ResolutionCycle&) {
             // A self-reference must reach the caller, not become empty text.
             throw;
-        } catch (const ExpansionTooLarge&) {
+        } catch (const ExpansionLimit&) {
             throw;
         } catch (...) {
             Log::log(Log::Warning, fmt::runtime(TextExpansionMessages::MissingVariable), name);

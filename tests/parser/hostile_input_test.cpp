@@ -2,6 +2,7 @@
 // exhaust the stack, numbers out of range, and references with trailing
 // characters. Each must fail with a clear message, or give the right value.
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -109,6 +110,38 @@ TEST_F(HostileUnitFile, ReferencesReadWhole) {
     TestSupport::LogCapture log(5);
     EXPECT_EQ(valueOf("X"), "= <>");
     EXPECT_EQ(log.text(), "Variable 'my-var' does not exist.\n");
+}
+
+// Thirty lines that each double a text stop with the first variable past 64 MiB, also when only a
+// condition asks whether it exists: a value too large is not taken for a missing one.
+TEST_F(HostileUnitFile, DoublingStopsAtTheBound) {
+    std::string text = "t: {\n  A1 = \"xxxxxxxxxxxxxxxxxxxx\"\n";
+    for (int i = 2; i <= 30; ++i) text += fmt::format("  A{} = \"${{A{}}}${{A{}}}\"\n", i, i - 1, i - 1);
+    ASSERT_EQ(loadFailure(text + "}\n"), "no failure");
+    EXPECT_EQ(valueOf("A30"), "Expansion of variable 'A23' produces more than 64 MiB of text.");
+    ASSERT_EQ(loadFailure(text + "  if A24 { Y = 1 }\n}\n"), "no failure");
+    EXPECT_EQ(valueOf("Y"), "Expansion of variable 'A23' produces more than 64 MiB of text.");
+}
+
+// A chain of variables each naming the next resolves up to 200 deep, by text or by reference;
+// one more stops with the variable reached at the limit instead of exhausting the stack.
+TEST_F(HostileUnitFile, ReferenceChainLimit) {
+    auto chain = [](int length, const char* link) {
+        std::string text = "t: {\n";
+        for (int i = 1; i < length; ++i) text += fmt::format(fmt::runtime(link), i, i + 1);
+        return text + fmt::format("  A{} = 0\n  L = [0]\n}}\n", length);
+    };
+    const std::pair<const char*, std::string> links[] = {
+        {"  A{} = \"<${{A{}}}>\"\n", "= " + std::string(199, '<') + "0" + std::string(199, '>')},
+        {"  A{} = A{}\n", "= 0"},
+        {"  A{} = L[A{}]\n", "= 0"},
+    };
+    for (const auto& [link, value] : links) {
+        ASSERT_EQ(loadFailure(chain(200, link)), "no failure");
+        EXPECT_EQ(valueOf("A1"), value) << link;
+        ASSERT_EQ(loadFailure(chain(201, link)), "no failure");
+        EXPECT_EQ(valueOf("A1"), "Variable 'A201' is reached through more than 200 nested references.") << link;
+    }
 }
 
 // Numbers out of range keep their standard failure type, now naming the number as written and

@@ -1,15 +1,19 @@
 #pragma once
-// A bound on what one value's expansion may produce.
+// Bounds on what resolving one variable may cost.
 //
 // Each #{...} multiplies the texts of a value and each "${A}${A}" doubles
-// its length, so a few lines could ask for gigabytes. One budget covers the
-// resolution of one variable's value (all its texts, list items included);
-// a variable looked up along the way is resolved under a budget of its own.
-// Passing either bound stops the expansion with ExpansionTooLarge. Real
-// projects stay far below both, and below them nothing changes.
+// its length, so a few lines could ask for gigabytes; and each variable that
+// refers to the next one adds a level of recursion, so a long chain of
+// references could exhaust the stack. Real projects stay far below every
+// bound, and below them nothing changes; past one, resolution stops with
+// ExpansionLimit naming the variable.
 //
-// The active budget is kept per thread, since expansion reaches other
-// variables through their contexts, which know nothing of the caller.
+// An ExpansionBudget covers the resolution of one variable's value (all its
+// texts, list items included); a variable looked up along the way is
+// resolved under a budget of its own. A ResolutionDepth marks one variable
+// whose resolution is in progress. Both are kept per thread, since
+// expansion reaches other variables through their contexts, which know
+// nothing of the caller.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +25,7 @@ namespace Tolm {
 
 inline constexpr std::uint64_t MaxExpansionTexts = 1'000'000;
 inline constexpr std::uint64_t MaxExpansionBytes = std::uint64_t(64) << 20;
+inline constexpr std::size_t MaxResolutionDepth = 200;
 
 namespace ExpansionMessages {
 // With the variable's name and the bound that was passed.
@@ -29,13 +34,15 @@ inline constexpr const char* TooLarge = "Expansion of variable '{}' produces mor
 inline constexpr const char* TooLargeText = "Expansion of a text produces more than {}.";
 inline constexpr const char* TextsBound = "1000000 texts";
 inline constexpr const char* BytesBound = "64 MiB of text";
+// With the variable reached at the limit.
+inline constexpr const char* TooDeep = "Variable '{}' is reached through more than 200 nested references.";
 }  // namespace ExpansionMessages
 
 // Passes through the handlers that turn a failed lookup into empty text or
 // "does not exist": it must reach the user.
-class ExpansionTooLarge : public TolmException {
+class ExpansionLimit : public TolmException {
 public:
-    ExpansionTooLarge(std::string variable, const char* bound);
+    explicit ExpansionLimit(std::string message) : TolmException(std::move(message)) {}
 };
 
 class ExpansionBudget {
@@ -57,10 +64,22 @@ public:
     static void checkGrowing(std::uint64_t texts, std::uint64_t bytes);
 
 private:
+    [[noreturn]] void exceeded(const char* bound) const;
+
     std::string variable_;
     std::uint64_t texts_ = 0;
     std::uint64_t bytes_ = 0;
     ExpansionBudget* previous_;
+};
+
+class ResolutionDepth {
+public:
+    // Enters the resolution of `variable`; throws ExpansionLimit when that
+    // would nest more than MaxResolutionDepth resolutions.
+    explicit ResolutionDepth(const std::string& variable);
+    ~ResolutionDepth();
+    ResolutionDepth(const ResolutionDepth&) = delete;
+    ResolutionDepth& operator=(const ResolutionDepth&) = delete;
 };
 
 }  // namespace Tolm
