@@ -92,7 +92,6 @@ TEST(CBuilderTest, OutputDirectory)
         tool.setOutputDirectory(*target(row.variables, row.name, row.instance));
         EXPECT_EQ(tool.storedOutputDirectory().string(), row.expected) << row.expected;
         EXPECT_EQ(tool.storedTargetName(), "main");
-        EXPECT_EQ(tool.outputDirectoryOf(*target(row.variables, row.name, row.instance)).string(), row.expected);
     }
     StubTool tool;
     EXPECT_EQ(failureOf([&] { tool.setOutputDirectory(*target({set("PROFILE", str("debug"))})); }),
@@ -201,12 +200,8 @@ TEST(CBuilderTest, ObjectPaths)
     tool.appendObjectValues(vars.assignments, "ASM_FILES", "/o", appended);
     EXPECT_EQ(texts(appended), (std::vector<std::string>{"first", "/o/a.o", "/o/b.o"}));
     EXPECT_EQ(flattenValue(nullptr).size(), 0u);
-}
 
-// One recipe per source file, each producing its object as an output variable.
-TEST(CBuilderTest, CollectObjects)
-{
-    StubTool tool;
+    // Compiling one recipe per source file, each producing its object as an output variable.
     auto t = target({set("C_FILES", listOf({str("a.c"), listOf({str("lib/b.c")})}), Assignment::RequiredModifier),
                      set("CPP_FILES", str("c.cpp")), declare("S_FILES")});
     std::vector<CachedRecipe> recipes;
@@ -287,26 +282,6 @@ TEST(CBuilderTest, SourcesSharingAnObjectFile)
               "Sources 'a/util.c' and 'b/util.cpp' would both be compiled to '/o/util.o'; rename one of them.");
     CBuilder::deriveVariable(t->assignments, "A", inputs, DerivedVariable{"OTHER", objects.transform});
     EXPECT_EQ(inputs.size(), 2u);
-}
-
-// Output variable pairs: a path in the directory and the file name, as recipe outputs or as plain variables.
-TEST(CBuilderTest, OutputVariablePairs)
-{
-    std::vector<Assignment> outputs;
-    CBuilder::addOutputAssignments(outputs, "LIB", "LIB_NAME", "/o/d", "sub/libx.a");
-    ASSERT_EQ(outputs.size(), 2u);
-    const auto* pathValue = dynamic_cast<TolmPathString*>(outputs[0].value.get());
-    ASSERT_TRUE(pathValue);
-    EXPECT_EQ(pathValue->text + " in " + pathValue->baseDirectory.string(), "sub/libx.a in /o/d");
-    EXPECT_EQ(pathValue->fullPath().string(), "/o/d/sub/libx.a");
-    EXPECT_EQ(outputs[1].toString(), "LIB_NAME = \"libx.a\"");
-    EXPECT_EQ(outputs[0].modifier + outputs[1].modifier, 2u);
-
-    Context context;
-    CBuilder::addOutputVariables(context, "lib", "lib_name", "/o/d", "libx.a");
-    EXPECT_EQ(textOf(context, "LIB_NAME"), "libx.a");
-    EXPECT_EQ(dynamic_cast<TolmPathString*>(context.assignments.at("lib").value.get())->fullPath(), "/o/d/libx.a");
-    EXPECT_EQ(context.assignments.at("lib").modifier, 0u);
 }
 
 }  // namespace
