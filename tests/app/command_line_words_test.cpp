@@ -10,17 +10,6 @@
 
 namespace {
 
-std::shared_ptr<Tolm::Unit> unitWith(const std::string& name, const std::vector<std::string>& targets) {
-    auto unit = std::make_shared<Tolm::Unit>();
-    unit->name = name;
-    for (const std::string& target : targets) {
-        Tolm::Target made;
-        made.name = {"", name, target};
-        unit->addTarget(std::move(made));
-    }
-    return unit;
-}
-
 // An application as unit loading leaves it for project "demo" (units app
 // and core, the import "lib"), with profiles "debug", "Fast" and "release";
 // "release" is a target too.
@@ -29,9 +18,9 @@ std::unique_ptr<TolmApplication> loadedDemo(std::vector<std::string> words, bool
     app->arguments = std::move(words);
     auto& registry = app->unitRegistry;
     const std::string ns = withProject ? "demo" : "";
-    registry.add(ns, "app", unitWith("app", {"build", "release"}));
-    registry.add(ns, "core", unitWith("core", {"lib"}));
-    registry.add("lib", "util", unitWith("util", {"strings"}));
+    registry.add(ns, "app", TestSupport::unitWith("app", {"build", "release"}));
+    registry.add(ns, "core", TestSupport::unitWith("core", {"lib"}));
+    registry.add("lib", "util", TestSupport::unitWith("util", {"strings"}));
     registry.defaultNamespace = ns;
     registry.defaultUnit = "app";
     app->mainTarget = {ns, "app", "build"};

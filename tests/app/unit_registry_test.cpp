@@ -13,24 +13,13 @@ namespace {
 using Tolm::QualifiedTargetName;
 using Tolm::UnitRegistry;
 
-std::shared_ptr<Tolm::Unit> unitWith(const std::string& name, const std::vector<std::string>& targets) {
-    auto unit = std::make_shared<Tolm::Unit>();
-    unit->name = name;
-    for (const std::string& target : targets) {
-        Tolm::Target made;
-        made.name = {"", name, target};
-        unit->addTarget(std::move(made));
-    }
-    return unit;
-}
-
 // The registry of a project "demo" (units app and core, app the default)
 // that imports "other" (unit ui).
 UnitRegistry demoRegistry() {
     UnitRegistry registry;
-    registry.add("demo", "app", unitWith("app", {"build", "Test"}));
-    registry.add("demo", "core", unitWith("core", {"lib"}));
-    registry.add("other", "ui", unitWith("ui", {"widget"}));
+    registry.add("demo", "app", TestSupport::unitWith("app", {"build", "Test"}));
+    registry.add("demo", "core", TestSupport::unitWith("core", {"lib"}));
+    registry.add("other", "ui", TestSupport::unitWith("ui", {"widget"}));
     registry.defaultNamespace = "demo";
     registry.defaultUnit = "app";
     return registry;
@@ -77,7 +66,7 @@ TEST(UnitRegistry, UnitsAndDefaults) {
     ns.clear();
     unit.clear();
     EXPECT_EQ(TestSupport::failureOf([&] { registry.getUnit(ns, unit); }), "Namespace '' not found.");
-    registry.add("", "1", unitWith("first", {"a"}));
+    registry.add("", "1", TestSupport::unitWith("first", {"a"}));
     ns.clear();
     unit.clear();
     EXPECT_EQ(registry.getUnit(ns, unit)->name, "first");
@@ -85,7 +74,7 @@ TEST(UnitRegistry, UnitsAndDefaults) {
     ns.clear();
     EXPECT_EQ(TestSupport::failureOf([&] { registry.getUnit(ns, noUnit); }), "Unit '2' not found.");
 
-    registry.add("DEMO", "APP", unitWith("replaced", {}));
+    registry.add("DEMO", "APP", TestSupport::unitWith("replaced", {}));
     ns = "demo";
     unit = "app";
     EXPECT_EQ(registry.getUnit(ns, unit)->name, "replaced");
