@@ -1,6 +1,6 @@
 #include "tools/probe.h"
 
-#include <climits>
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <regex>

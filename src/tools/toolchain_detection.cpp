@@ -7,7 +7,6 @@
 #include "tools/probe.h"
 #include "types/context_template.h"
 #include "types/value_factories.h"
-#include "types/variable_access.h"
 #include "util/log.h"
 
 namespace fs = std::filesystem;

@@ -1,5 +1,6 @@
 #include "tools/gnu/gnu_finder.h"
 
+#include <algorithm>
 #include <regex>
 #include <set>
 #include <sstream>

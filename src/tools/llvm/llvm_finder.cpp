@@ -1,5 +1,6 @@
 #include "tools/llvm/llvm_finder.h"
 
+#include <algorithm>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -138,6 +139,18 @@ fs::path findTool(const fs::path& directory, const std::string& name, const std:
     for (const fs::path& candidate : {directory / (name + suffix), directory / (name + suffix + ".exe")})
         if (isRegularFileQuietly(candidate) || isSymlinkQuietly(candidate)) return candidate;
     return {};
+}
+
+std::optional<LLVMToolchainInfo> chooseNewest(const std::vector<LLVMToolchainInfo>& found)
+{
+    const LLVMToolchainInfo* kept = nullptr;
+    for (const LLVMToolchainInfo& candidate : found) {
+        const bool better = kept == nullptr || compareVersionsNumeric(candidate.version, kept->version) > 0 ||
+                            (!splitVersionNumeric(kept->version) && splitVersionNumeric(candidate.version));
+        if (better) kept = &candidate;
+    }
+    if (kept == nullptr) return std::nullopt;
+    return *kept;
 }
 
 }  // namespace LLVMFinder

@@ -72,6 +72,11 @@ std::vector<LLVMToolchainInfo> searchRoot(const LLVMWants& wants, const std::fil
 std::filesystem::path findTool(const std::filesystem::path& directory, const std::string& name,
                                const std::string& suffix);
 
+// The toolchain a definition gets from the search's results: the highest
+// version, the first found among equals; a version that cannot be compared
+// loses to every one that can. Nothing for an empty list.
+std::optional<LLVMToolchainInfo> chooseNewest(const std::vector<LLVMToolchainInfo>& found);
+
 }  // namespace LLVMFinder
 
 TargetTriple parseTargetTriple(const std::string& text);

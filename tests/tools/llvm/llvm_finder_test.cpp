@@ -113,6 +113,32 @@ TEST(NumericVersion, ComparesLeadingNumbers)
         EXPECT_EQ(versionAtLeast(m.version, m.minimum), m.satisfied) << m.version << " >= " << m.minimum;
 }
 
+// The newest toolchain wins, the first among equals; one whose version cannot
+// be compared wins only against others like it.
+TEST(NumericVersion, ChoosesTheNewestToolchain)
+{
+    const auto choose = [](const std::vector<const char*>& versions) -> std::string {
+        std::vector<LLVMToolchainInfo> found;
+        for (std::size_t i = 0; i < versions.size(); ++i) {
+            found.emplace_back();
+            found.back().version = versions[i];
+            found.back().clang = "clang" + std::to_string(i);
+        }
+        const std::optional<LLVMToolchainInfo> chosen = LLVMFinder::chooseNewest(found);
+        return chosen ? chosen->clang.string() : "none";
+    };
+    const std::pair<std::vector<const char*>, const char*> cases[] = {
+        {{}, "none"},
+        {{"17.0.6", "18.1.3"}, "clang1"},
+        {{"18.1.3", "17.0.6"}, "clang0"},
+        {{"17.0.6", "17.0.6git", "17"}, "clang0"},
+        {{"99999999999.1", "16"}, "clang1"},
+        {{"16", "99999999999.1"}, "clang0"},
+        {{"99999999999.1", "99999999999.2"}, "clang0"},
+    };
+    for (const auto& [versions, chosen] : cases) EXPECT_EQ(choose(versions), chosen);
+}
+
 TEST(LLVMWants, ReadsAndChecksTheDefinition)
 {
     const LLVMWants none = LLVMWants::fromVariables({});
