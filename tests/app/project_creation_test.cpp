@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -24,34 +23,6 @@ TEST(ProjectIdentifier, MakesNamesReadable) {
         {"units", "units_"},       {"name", "name_"},        {"", "project"},
     };
     for (const auto& c : cases) EXPECT_EQ(projectIdentifier(c.directory), c.name) << c.directory;
-}
-
-// Unit files are found at any depth and under any letter case of
-// "tolm.txt"; one whose first line declares no unit is left out; two files
-// of one unit form one entry.
-TEST(DiscoverUnitFiles, ListsUnitsOfATree) {
-    ScratchDir scratch;
-    const fs::path previous = fs::current_path();
-    fs::current_path(scratch.path());
-    scratch.write("tolm.txt", "unit app  // the program\nmain: { }\n");
-    scratch.write("lib/TOLM.TXT", "unit core\n");
-    scratch.write("lib/deep/er/tolm.txt", "unit\tcore\n");
-    scratch.write("gen/tolm.txt", "unit\n");
-    scratch.write("docs/tolm.txt", "// unit docs\n");
-    scratch.write("notes/readme.txt", "unit notes\n");
-    Tolm::ProjectTree tree;
-    discoverUnitFiles(tree, scratch.path(), tree.root);
-    const std::string text = projectFileText("demo", tree);
-    fs::current_path(previous);
-
-    ASSERT_EQ(tree.units.count("core"), 1u);
-    std::vector<fs::path> core = tree.units.at("core");
-    std::sort(core.begin(), core.end());
-    EXPECT_EQ(core, (std::vector<fs::path>{"lib/TOLM.TXT", "lib/deep/er/tolm.txt"}));
-    EXPECT_EQ(tree.units.at("").size(), 2u);
-    EXPECT_EQ(text.rfind("name demo\nunits\n{\napp\n{\n  \"tolm.txt\"\n}\ncore\n{\n", 0), 0u) << text;
-    EXPECT_EQ(text.find("gen"), std::string::npos) << text;
-    EXPECT_EQ(text.substr(text.size() - 4), "}\n}\n");
 }
 
 // A link back up the tree is scanned once, not until paths grow too long;

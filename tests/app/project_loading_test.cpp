@@ -102,18 +102,6 @@ TEST_F(ProjectLoading, DiamondIsLoadedOnce) {
     EXPECT_TRUE(app->unitRegistry.hasTarget("other/baseu::t"));
 }
 
-// A project that imports itself, directly or through others, is named with
-// the whole cycle instead of recursing without end.
-TEST_F(ProjectLoading, ImportCyclesFail) {
-    project("self", "self", "\"./.tolm_project.txt\" again;\n");
-    EXPECT_EQ(load("self"), "Import cycle: 'self' (" + file("self") + ") -> 'self' (" + file("self") + ")");
-
-    project("a", "a", "\"../b/.tolm_project.txt\";\n");
-    project("b", "b", "\"../c/.tolm_project.txt\";\n");
-    project("c", "c", "\"../b/.tolm_project.txt\";\n");
-    EXPECT_EQ(load("a"), "Import cycle: 'b' (" + file("b") + ") -> 'c' (" + file("c") + ") -> 'b' (" + file("b") + ")");
-}
-
 // Profiles decide which imports apply and which profile an imported project
 // selects; one shared project cannot select two.
 TEST_F(ProjectLoading, ImportProfiles) {

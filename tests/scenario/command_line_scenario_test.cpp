@@ -3,14 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "scenario/run_tolm.h"
-#include "scenario/scratch_dir.h"
+#include "scenario/tolm_scenario.h"
 
 namespace {
 
 using Scenario::RunResult;
-using Scenario::runTolm;
-using Words = std::vector<std::string>;
 
 const std::string kUsage =
     "tolm [options] target? [assignment]*\n"
@@ -28,13 +25,7 @@ const std::string kUsage =
     "  --create-project     initialise project file\n";
 
 // Each test runs in an empty directory with an empty home directory.
-class CommandLineScenario : public ::testing::Test {
-protected:
-    RunResult tolm(const Words& words) { return runTolm(words, work_.path(), home_.path()); }
-
-    ScratchDir work_;
-    ScratchDir home_;
-};
+class CommandLineScenario : public TolmScenario {};
 
 // Whole runs: exact output, exit status and nothing on standard error.
 TEST_F(CommandLineScenario, OutputAndStatus) {
@@ -78,10 +69,10 @@ TEST_F(CommandLineScenario, OutputAndStatus) {
 // without a unit file, and not with one, once the words are applied.
 TEST_F(CommandLineScenario, BuildFailsLoudly) {
     const RunResult missing = tolm({"app"});
-    EXPECT_EQ(missing.out, "Error: File not found at " + (work_.path() / "tolm.txt").string() + "\n");
+    EXPECT_EQ(missing.out, "Error: File not found at " + at("tolm.txt") + "\n");
     EXPECT_EQ(missing.exitCode, 1);
 
-    work_.write("tolm.txt", "unit app\napp: { }\n");
+    write("tolm.txt", "unit app\napp: { }\n");
     const RunResult build = tolm({"app", "X=1"});
     EXPECT_EQ(build.out, "Error: Building is not available yet.\n");
     EXPECT_EQ(build.exitCode, 1);

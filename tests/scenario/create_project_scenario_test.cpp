@@ -12,14 +12,16 @@ using Scenario::RunResult;
 
 class CreateProjectScenario : public TolmScenario {};
 
-// The file lists every named unit with its files relative to the current
+// The file lists every unit a "tolm.txt" (any letter case, any depth)
+// declares on its first line, with its files relative to the current
 // directory, and the next run loads it: the units, and a unit merged from
 // two files.
 TEST_F(CreateProjectScenario, WrittenFileReadsBack) {
     write("my app/tolm.txt", "unit app\nmain: { }\n");
     write("my app/src/lib/Tolm.txt", "unit lib\nlib: { }\n");
     write("my app/src/lib/extra/tolm.txt", "unit lib\nextra: { }\n");
-    write("my app/tools/tolm.txt", "// no unit here\nt: { }\n");
+    write("my app/tools/tolm.txt", "// unit tools\nt: { }\n");
+    write("my app/gen/tolm.txt", "unit\ng: { }\n");
     write("my app/docs/notes.txt", "unit notes\n");
 
     const RunResult create = tolm({"--create-project"}, "my app");
@@ -30,6 +32,7 @@ TEST_F(CreateProjectScenario, WrittenFileReadsBack) {
     EXPECT_NE(text.find("  \"src/lib/Tolm.txt\"\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  \"src/lib/extra/tolm.txt\"\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("tools"), std::string::npos) << text;
+    EXPECT_EQ(text.find("gen"), std::string::npos) << text;
 
     EXPECT_EQ(tolm({"-u"}, "my app").out, "app\nlib\n");
     EXPECT_EQ(tolm({"-l", "lib"}, "my app/src").out, "extra\nlib\n");

@@ -135,7 +135,8 @@ TEST_F(ProjectScenario, ImportsByPathAndByName) {
 }
 
 // A project reached through two imports is read and set up once; a
-// project importing itself through another fails with the cycle named.
+// project importing itself, directly or through others, fails with the
+// cycle named.
 TEST_F(ProjectScenario, DiamondAndCycle) {
     auto project = [&](const std::string& name, const std::string& imports) {
         write(name + "/.tolm_project.txt", "name " + name + "\nimport {\n" + imports + "}\ntools { t { } }\nunits { " +
@@ -161,6 +162,9 @@ TEST_F(ProjectScenario, DiamondAndCycle) {
     EXPECT_EQ(cycle.out, "Error: Import cycle: " + link("top") + " -> " + link("left") + " -> " + link("base") +
                              " -> " + link("top") + "\n");
     EXPECT_EQ(cycle.exitCode, 1);
+
+    project("self", "\"./.tolm_project.txt\" again;\n");
+    EXPECT_EQ(tolm({"-u"}, "self").out, "Error: Import cycle: " + link("self") + " -> " + link("self") + "\n");
 }
 
 }  // namespace
