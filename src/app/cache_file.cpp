@@ -183,7 +183,7 @@ void installRecords(BuildCache& cache, RuntimeRecordMap records)
 // What the save writes of one record, copied under its lock.
 struct RecordCopy {
     std::string key;
-    RecipeMap recipes;
+    std::vector<Tolm::CachedRecipe> recipes;  // in the record's order
     std::vector<Tolm::Assignment> context;
 };
 
@@ -197,7 +197,9 @@ std::vector<RecordCopy> snapshotRecords(BuildCache& cache)
         copies.reserve(cache.records.size());
         for (const auto& [key, record] : cache.records) {
             std::lock_guard recordLock(record->mutex);
-            copies.push_back({key.str(), record->recipes, record->context});
+            RecordCopy& copy = copies.emplace_back(RecordCopy{key.str(), {}, record->context});
+            copy.recipes.reserve(record->recipes.size());
+            for (const auto& entry : record->recipes) copy.recipes.push_back(entry.second);
         }
     }
     std::sort(copies.begin(), copies.end(),
@@ -210,7 +212,7 @@ bool renderRecord(const RecordCopy& record, std::ostringstream& out)
 {
     writeCacheString(out, record.key);
     writeCacheCount(out, record.recipes.size());
-    for (const auto& [recipeKey, recipe] : record.recipes) {
+    for (const Tolm::CachedRecipe& recipe : record.recipes) {
         writeCacheCount(out, recipe.inputs.size());
         for (const Tolm::CachedInput& entry : recipe.inputs) {
             if (!writeCacheAssignment(out, entry.input)) return false;
@@ -242,7 +244,9 @@ std::string renderCacheFile(const std::vector<RecordCopy>& records)
     std::ostringstream head;
     head << HeaderV5 << '\n';
     writeCacheCount(head, written);
-    return std::move(head).str() + body;
+    std::string content = std::move(head).str();
+    content += body;
+    return content;
 }
 
 // Renames the temporary file over the cache file; a failed first attempt
@@ -271,20 +275,26 @@ std::filesystem::path cacheTempFile(const std::filesystem::path& cacheFile)
 
 void loadBuildCache(BuildCache& cache)
 {
-    RuntimeRecordMap records;
-    auto bytes = readWholeFile(cache.cacheFile);
     // A file that cannot be opened is no warning: there is none before the
     // first build.
-    if (bytes) {
-        if (auto failure = parseCacheFile(*bytes, records)) {
-            const std::string fileName = cache.cacheFile.string();
-            if (failure->header)
-                Log::log(LogLevel::Warning, fmt::runtime(failure->message), fileName, *failure->header);
-            else
-                Log::log(LogLevel::Warning, fmt::runtime(failure->message), fileName);
-            // Nothing read before the damage is kept.
-            records.clear();
-        }
+    if (auto bytes = readWholeFile(cache.cacheFile)) {
+        loadBuildCacheBytes(cache, *bytes);
+    } else {
+        installRecords(cache, {});
+    }
+}
+
+void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes)
+{
+    RuntimeRecordMap records;
+    if (auto failure = parseCacheFile(bytes, records)) {
+        const std::string fileName = cache.cacheFile.string();
+        if (failure->header)
+            Log::log(LogLevel::Warning, fmt::runtime(failure->message), fileName, *failure->header);
+        else
+            Log::log(LogLevel::Warning, fmt::runtime(failure->message), fileName);
+        // Nothing read before the damage is kept.
+        records.clear();
     }
     installRecords(cache, std::move(records));
 }

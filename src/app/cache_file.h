@@ -33,6 +33,7 @@
 // rather than the whole file being refused.
 
 #include <filesystem>
+#include <string_view>
 
 #include "app/build_cache.h"
 
@@ -42,6 +43,8 @@ std::filesystem::path cacheTempFile(const std::filesystem::path& cacheFile);
 // Replaces the cache's records with those of its file and sets the next
 // claim token to 1. Logs a level-6 warning for a damaged file.
 void loadBuildCache(BuildCache& cache);
+// The same on the file's bytes, already read.
+void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes);
 
 // Writes every record of the cache to its file. Failures are logged at
 // level 7 and change nothing else; the old file stays in place.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cache_describe.h"
+#include "app/cache_test_support.h"
 #include "app/cached_assignment_parse.h"
 #include "app/cached_assignment_text.h"
 #include "parser/parse_assignment.h"
@@ -19,16 +19,8 @@ namespace {
 
 using namespace TestSupport;
 using CacheTest::describe;
-
-Tolm::TolmValuePtr path(const std::string& base, std::string text)
-{
-    return Tolm::makePathStringValue(base, std::move(text));
-}
-
-Tolm::Assignment make(const std::string& name, TolmValuePtr value, std::uint32_t type)
-{
-    return Tolm::Assignment(name, std::move(value), static_cast<Type>(type), 0);
-}
+using CacheTest::make;
+using CacheTest::path;
 
 std::string textOrNone(const std::optional<std::string>& text)
 {
