@@ -49,7 +49,7 @@ std::vector<TolmValuePtr> sampleValues()
 {
     return {
         str("-O2 -g"), str(""), str("two\nlines"), str("-DVERSION=\"1.2\""), str("\"quoted\""), str("ZIP"),
-        str("caf\xC3\xA9"), str("a // not a comment /* either */"), raw("raw text"), raw("P"),
+        str("caf\xC3\xA9"), str("a // not a comment /* either */"), str(std::string("nul\0byte", 8)), raw("raw text"), raw("P"),
         raw("with \"quotes\""), num(0), num(-7), num(2147483647), num(-2147483647 - 1), path("/proj", "src/a.c"),
         path(".", "src/a.c"), path("", "/abs/b.c"), path("", "rel/c.c"), path("/p", "a b/(x).c"), path("/p", ""),
         listOf({}), listOf({str("a"), num(1), path("/p", "o.o")}), listOf({str("ZIP"), str("b"), path("", "/x")}),
