@@ -132,11 +132,15 @@ private:
 
     Tolm::TolmValuePtr list()
     {
+        // The writer nests nothing; deep nesting is left to the parser
+        // rather than to this recursion.
+        if (++depth_ > MaxListDepth) return nullptr;
         ++pos_;
         auto list = std::make_shared<Tolm::TolmList>();
         skipBlanks();
         if (pos_ < text_.size() && text_[pos_] == ']') {
             ++pos_;
+            --depth_;
             return list;
         }
         while (true) {
@@ -147,19 +151,44 @@ private:
             skipBlanks();
             if (atEnd()) return nullptr;
             const char next = text_[pos_++];
-            if (next == ']') return list;
+            if (next == ']') {
+                --depth_;
+                return list;
+            }
             if (next != ',') return nullptr;
             skipBlanks();
         }
     }
 
+    static constexpr int MaxListDepth = 16;
+
     std::string_view text_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
 };
 
 bool isBlankText(std::string_view text)
 {
     return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// The parser descends once per "[" or "{" and runs out of stack somewhere
+// past ten thousand levels. No file tolm writes comes near the limit, so a
+// text beyond it is taken as one that does not parse. Brackets inside texts
+// count too, which only errs on the side of refusing.
+constexpr int MaxParseNesting = 2000;
+
+bool nestsTooDeep(std::string_view text)
+{
+    int depth = 0;
+    for (char c : text) {
+        if (c == '[' || c == '{') {
+            if (++depth > MaxParseNesting) return true;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return false;
 }
 
 const char* operatorOfType(std::uint32_t type)
@@ -257,7 +286,7 @@ std::optional<Tolm::Assignment> assignmentFromCacheText(std::string_view text, s
     QuickParse quick = quickParseAssignment(parsed);
     if (quick.verdict == QuickParse::Parsed)
         return Tolm::Assignment(std::move(quick.name), std::move(quick.value), assignType, modifier);
-    if (quick.verdict == QuickParse::Unknown) {
+    if (quick.verdict == QuickParse::Unknown && !nestsTooDeep(parsed)) {
         try {
             Tolm::Assignment full = parseAssignment(parsed, readerBase(), true);
             return Tolm::Assignment(std::move(full.name), std::move(full.value), assignType, modifier);

@@ -46,6 +46,7 @@ std::optional<Tolm::Assignment> assignmentWithoutValue(std::string_view text, st
                                                        std::uint32_t modifier);
 
 // The whole rule. Nullopt when the text is no assignment; never throws
-// anything but std::bad_alloc.
+// anything but std::bad_alloc. A text nested deeper than the parser's stack
+// allows counts as one that does not parse.
 std::optional<Tolm::Assignment> assignmentFromCacheText(std::string_view text, std::uint32_t type,
                                                         std::uint32_t modifier);
