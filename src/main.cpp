@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "tolm_app.h"
+#include "tools/matcher.h"
 #include "types/tolm_exceptions.h"
 #include "util/log.h"
 
@@ -32,6 +33,7 @@ namespace {
 // Runs before main: registers the tool types, so that every matcher factory
 // is in place before a tool definition asks for one.
 __attribute__((constructor)) void staticInitProgram() {
+    Tolm::registerToolTypes();
 }
 
 // Output that never reached standard output (a full disk, say) is

@@ -17,5 +17,8 @@ inline constexpr const char* kAssignmentSyntaxError = "Parsing assignment failed
 // exactly one assignment, with "assignment(line,column): nesting deeper than
 // 200 levels" when it nests too deep to parse, std::invalid_argument when it is not valid UTF-8,
 // and passes on the visitor's failures ("!" modifier, numbers out of range,
-// pattern indexes). Path literals are based at `basePath`.
-Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::path& basePath);
+// pattern indexes). Path literals are based at `basePath`. Lexer errors go to
+// standard error unless `quiet`: a user wants to see what was wrong with a
+// word they typed, but a text read back from a file tolm wrote itself has its
+// own warning.
+Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::path& basePath, bool quiet = false);
