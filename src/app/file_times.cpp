@@ -1,0 +1,24 @@
+#include "app/file_times.h"
+
+#include <system_error>
+
+namespace {
+
+class SystemFileTimes : public FileTimes {
+public:
+    std::optional<std::filesystem::file_time_type> lastWriteTime(const std::filesystem::path& path) const override {
+        std::error_code error;
+        const std::filesystem::file_status status = std::filesystem::status(path, error);
+        if (error || !std::filesystem::exists(status)) return std::nullopt;
+        const std::filesystem::file_time_type time = std::filesystem::last_write_time(path, error);
+        if (error) return std::nullopt;
+        return time;
+    }
+};
+
+}  // namespace
+
+const FileTimes& systemFileTimes() {
+    static const SystemFileTimes instance;
+    return instance;
+}
