@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "tolm_app.h"
+#include "tools/matcher.h"
 #include "types/tolm_exceptions.h"
 #include "util/log.h"
 
@@ -31,6 +32,7 @@ namespace {
 // Runs before main: registers the tool types, so that every matcher factory
 // is in place before a tool definition asks for one.
 __attribute__((constructor)) void staticInitProgram() {
+    Tolm::registerToolTypes();
 }
 
 }  // namespace

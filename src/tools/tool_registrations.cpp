@@ -1,0 +1,26 @@
+// Every tool type of the program, registered once in a fixed order. It lives
+// in the library, so that the program and the test binary fill the same
+// registry the same way.
+//
+// This runs before main, possibly before the library's own static objects are
+// built: a registration may use only function-local statics.
+
+#include "tools/command_tool.h"
+#include "tools/matcher.h"
+#include "tools/no_tool.h"
+
+namespace Tolm {
+
+void registerToolTypes()
+{
+    static const bool registered = [] {
+        registerCommandTool();  // "command"
+        registerNoTool();       // "no_tool"
+        // The toolchain families follow here, in this order: "gnu-gcc",
+        // "llvm-clang", then "c3c".
+        return true;
+    }();
+    (void)registered;
+}
+
+}  // namespace Tolm
