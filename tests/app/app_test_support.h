@@ -1,6 +1,6 @@
 #pragma once
-// A Builder whose recipes, commands and outputs a test chooses, and which
-// records every call the driver makes, in order.
+// Helpers of the build driver's tests: a Builder whose recipes, commands and
+// outputs a test chooses, and a log kept quiet without capturing it.
 
 #include <functional>
 #include <string>
@@ -14,6 +14,20 @@
 
 namespace AppTest {
 
+// Hides the log below level 8 while it lives, leaving standard output alone
+// so that test failures still show.
+class QuietLog {
+public:
+    QuietLog() { Log::verbosity = 8; }
+    ~QuietLog() { Log::verbosity = saved_; }
+    QuietLog(const QuietLog&) = delete;
+    QuietLog& operator=(const QuietLog&) = delete;
+
+private:
+    int saved_ = Log::verbosity;
+};
+
+// Records every call the driver makes, in order.
 class FakeBuilder : public Tolm::Builder {
 public:
     FakeBuilder() : Tolm::Builder({}, {}) {}
