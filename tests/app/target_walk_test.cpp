@@ -1,0 +1,163 @@
+// The walk inside one process, with units, projects and tools set up by hand:
+// what the build driver builds from the files is given here directly.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/build_cache.h"
+#include "app/visit_chain.h"
+#include "parser/visit_helpers.h"
+#include "scenario/scratch_dir.h"
+#include "support/test_support.h"
+#include "tolm_app.h"
+#include "tools/matcher.h"
+#include "tools/tool_test_support.h"
+#include "types/project.h"
+#include "types/value_factories.h"
+
+namespace {
+
+using namespace TestSupport;
+
+class TargetWalkTest : public ::testing::Test {
+protected:
+    TargetWalkTest() {
+        Tolm::registerToolTypes();
+        addTool("default_basic", "command", "cmdline");
+        addTool("default_no_tool", "no_tool", "NO_TOOL");
+        app.project = projectNamed("proj");
+        app.unitRegistry.defaultNamespace = "proj";
+        app.unitRegistry.defaultUnit = "main";
+        app.buildCache = std::make_unique<BuildCache>(dir.path() / ".tolm_cache");
+    }
+
+    void addTool(const std::string& name, const char* type, const char* required) {
+        app.tools[name] = std::shared_ptr<Tolm::Matcher>(
+            Tolm::Matcher::create(type, name, {}, ToolTestSupport::mapOf({Tolm::Assignment(required, nullptr, Type::Set, 0)})));
+    }
+    Tolm::ProjectPtr projectNamed(const std::string& name) {
+        return std::make_shared<Tolm::Project>(dir.path() / name / ".tolm_project.txt", name);
+    }
+    // Adds a unit file's units to the namespace; "${dir}" stands for the scratch directory.
+    void unit(const std::string& ns, std::string text) {
+        for (std::size_t at; (at = text.find("${dir}")) != std::string::npos;) text.replace(at, 6, dir.path().string());
+        std::shared_ptr<Tolm::Unit> parsed = ParserTest::unitOf(text);
+        app.unitRegistry.add(ns, parsed->name, parsed);
+    }
+    // Builds the main target; "" or the failure, and what the log shows at that verbosity.
+    std::string build(const std::string& target, int verbosity, std::string* log = nullptr) {
+        app.mainTarget = {"", "main", target};
+        LogCapture capture(verbosity);
+        const std::string failure = failureOf([&] { app.StartBuild(); });
+        const std::string text = capture.text();
+        if (log) *log = text;
+        return failure == "no failure" ? "" : failure;
+    }
+
+    ScratchDir dir;
+    TolmApplication app;
+};
+
+// A target that reaches itself fails at its first repetition, also through the main target.
+TEST_F(TargetWalkTest, FindsLoops) {
+    unit("proj", "unit main\napp: lib {cmdline = \"true\"}\nlib: main::app {cmdline = \"true\"}\n"
+                 "self: self {cmdline = \"true\"}\n");
+    EXPECT_EQ(build("app", 5),
+              "Loop detected! Causing term: 'proj/main::app'\n  loop goes as follows: proj/main::lib <- proj/main::app <- ");
+    EXPECT_EQ(build("self", 5), "Loop detected! Causing term: 'proj/main::self'\n  loop goes as follows: proj/main::self <- ");
+    EXPECT_EQ(build("missing", 5), "Target 'proj/main::missing' not found.");
+}
+
+// Every line of a visit names the target, nested visits their own; a target no tool can build fails.
+TEST_F(TargetWalkTest, PrefixesLinesAndNeedsATool) {
+    unit("proj", "unit main\napp: lib {cmdline = \"echo app\"}\nlib: {cmdline = \"echo lib\"}\nbare: {X = \"1\"}\n");
+    std::string log;
+    EXPECT_EQ(build("app", 5, &log), "");
+    EXPECT_EQ(log,
+              "Starting build\n[main::app] Visiting target\n[main::lib] Visiting target\n[main::lib] Starting build job\n"
+              "[main::lib] echo lib\nlib\n[main::lib] Build done\n[main::app] Starting build job\n[main::app] echo app\n"
+              "app\n[main::app] Build done\n");
+    EXPECT_EQ(build("bare", 5), "No tool to build main::bare.");
+}
+
+// Two projects' targets of the same unit and name are two targets with two cache records.
+TEST_F(TargetWalkTest, NamespacesKeepTargetsApart) {
+    Tolm::ProjectPtr other = projectNamed("other");
+    app.project->importedProjects.push_back(other);
+    unit("proj", "unit main\napp: u::lib other/u::lib {cmdline = \"true\"}\n");
+    unit("proj", "unit u\nlib: {cmdline = \"echo mine > ${dir}/mine\" ^out = P\"(${dir}/mine)\"}\n");
+    unit("other", "unit u\nlib: {cmdline = \"echo theirs > ${dir}/theirs\" ^out = P\"(${dir}/theirs)\"}\n");
+    std::string log;
+    EXPECT_EQ(build("app", 5, &log), "") << log;
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "mine"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "theirs"));
+    EXPECT_EQ(app.buildCache->records.count("proj/u::lib"), 1u);
+    EXPECT_EQ(app.buildCache->records.count("other/u::lib"), 1u);
+}
+
+// A project imported twice is one project with one runtime context; two projects with one
+// name are an error before anything is built.
+TEST_F(TargetWalkTest, RuntimeContextsPerProject) {
+    unit("proj", "unit main\napp: {cmdline = \"true\"}\n");
+    Tolm::ProjectPtr shared = projectNamed("shared");
+    Tolm::ProjectPtr left = projectNamed("left"), right = projectNamed("right");
+    left->importedProjects.push_back(shared);
+    right->importedProjects.push_back(shared);
+    app.project->importedProjects = {left, right};
+    EXPECT_EQ(build("app", 5), "");
+    EXPECT_EQ(app.runtimeContexts.size(), 4u);
+
+    right->importedProjects.push_back(projectNamed("SHARED"));
+    std::string log;
+    EXPECT_EQ(build("app", 5, &log), "Project namespace 'SHARED' is used more than once.");
+    EXPECT_EQ(log, "Starting build\n");
+}
+
+// The runtime context: built-in variables, project_root, the "default" profile, the chosen
+// profile with PROFILE, then the command line (not in command mode).
+TEST_F(TargetWalkTest, RuntimeContextLayers) {
+    app.builtinContext.addAssignment(set("os_family", str("unix")), 0);
+    app.builtinContext.addAssignment(set("A", str("builtin")), 0);
+    app.project->profiles["default"] = Tolm::Profile{"default", std::make_shared<Tolm::ContextTemplate>(
+                                                                    std::vector<Tolm::Assignment>{set("A", str("default")), set("B", str("default"))})};
+    app.project->profiles["fast"] = Tolm::Profile{"fast", std::make_shared<Tolm::ContextTemplate>(
+                                                              std::vector<Tolm::Assignment>{set("B", str("fast"))})};
+    app.project->selectedProfile = "fast";
+    app.commandLineContext.addAssignment(set("C", str("cli")), 0);
+    const struct {
+        bool commandMode;
+        const char* dump;
+    } cases[] = {
+        {false, "{\nA = \"default\"\nB = \"fast\"\nC = \"cli\"\nos_family = \"unix\"\nPROFILE = \"fast\"\nproject_root = \""},
+        {true, "{\nA = \"default\"\nB = \"fast\"\nos_family = \"unix\"\nPROFILE = \"fast\"\nproject_root = \""},
+    };
+    for (const auto& c : cases) {
+        app.commandMode = c.commandMode;
+        LogCapture capture(5);
+        app.CreateImplicitContextForProject(app.project)->dump(5);
+        EXPECT_EQ(capture.text(), std::string(c.dump) + (dir.path() / "proj").string() + "\"\n}\n\n");
+    }
+    app.project->selectedProfile = "missing";
+    EXPECT_EQ(failureOf([&] { app.CreateImplicitContextForProject(app.project); }), "profile 'missing' not found.");
+}
+
+// An output variable the runtime context also sets is exported with the target's own value;
+// -o writes one line per valued output, and an -o file that cannot be written fails the run.
+TEST_F(TargetWalkTest, OutputsAndTheOutputsFile) {
+    app.commandLineContext.addAssignment(set("OUT", str("global")), 0);
+    unit("proj", "unit main\napp: {cmdline = \"true\" ^OUT = \"mine\" ^NONE ^LIST = [\"a\", P\"(/x/y)\"]}\n");
+    app.outputsFile = (dir.path() / "outputs.txt").string();
+    EXPECT_EQ(build("app", 5), "");
+    std::ifstream in(app.outputsFile);
+    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written, "LIST = [ \"a\", P\"/x/y\" ]\nOUT = \"mine\"\n");
+
+    app.outputsFile = dir.path().string();
+    std::string log;
+    EXPECT_EQ(build("app", 5, &log), "Unable to write outputs file '" + dir.path().string() + "'.");
+}
+
+}  // namespace
