@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "app/gathered_variables.h"
 #include "app/recipe_check.h"
 #include "tolm_app.h"
 #include "types/target_context.h"
@@ -87,7 +88,7 @@ std::vector<std::shared_ptr<Tolm::Context>> groupIntoWorkerContexts(const Tolm::
     if (count == 0 || workers == 0) return contexts;
     const std::uint64_t slices = std::min(workers, count);
     const Tolm::Context empty;
-    std::vector<Tolm::Assignment> gathered;
+    std::vector<const Tolm::Assignment*> gathered;
     std::size_t next = 0;
     for (std::uint64_t slice = 0; slice < slices; ++slice) {
         const std::uint64_t size = count / slices + (slice < count % slices ? 1 : 0);
@@ -96,10 +97,10 @@ std::vector<std::shared_ptr<Tolm::Context>> groupIntoWorkerContexts(const Tolm::
         gathered.clear();
         for (std::uint64_t i = 0; i < size; ++i, ++next) {
             for (const Tolm::CachedInput& input : recipes[next]->inputs)
-                gathered.push_back(input.reuse && input.hasIntermediate() ? input.intermediate : input.input);
+                gathered.push_back(input.reuse && input.hasIntermediate() ? &input.intermediate : &input.input);
         }
-        gathered.insert(gathered.end(), context.begin(), context.end());
-        job->mergeVariables(gathered);
+        for (const Tolm::Assignment& assignment : context) gathered.push_back(&assignment);
+        mergeGathered(*job, gathered);
         contexts.push_back(std::move(job));
     }
     return contexts;

@@ -22,6 +22,7 @@
 #include "app/cache_claim.h"
 #include "app/dependency_list.h"
 #include "app/dependency_outputs.h"
+#include "app/gathered_variables.h"
 #include "app/visit_chain.h"
 #include "tolm_app.h"
 #include "tools/matcher.h"
@@ -177,7 +178,10 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     if (buildCache) {
         output.assignments.clear();
         output.conditions.clear();
-        for (const auto& [key, recipe] : claim.recipes) output.mergeVariables(recipe.outputs);
+        std::vector<const Assignment*> produced;
+        for (const auto& [key, recipe] : claim.recipes)
+            for (const Assignment& assignment : recipe.outputs) produced.push_back(&assignment);
+        mergeGathered(output, produced);
         if (claim.claimToken != 0)
             releaseCacheClaim(*buildCache, targetContext->instanceName(), claim.claimToken, std::move(claim.recipes),
                               std::move(claim.context));
