@@ -7,9 +7,8 @@ namespace {
 class SystemFileTimes : public FileTimes {
 public:
     std::optional<std::filesystem::file_time_type> lastWriteTime(const std::filesystem::path& path) const override {
+        // One stat: a missing or unreadable path reports an error here.
         std::error_code error;
-        const std::filesystem::file_status status = std::filesystem::status(path, error);
-        if (error || !std::filesystem::exists(status)) return std::nullopt;
         const std::filesystem::file_time_type time = std::filesystem::last_write_time(path, error);
         if (error) return std::nullopt;
         return time;

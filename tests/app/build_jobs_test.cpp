@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/app_test_support.h"
+#include "app/file_times.h"
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
 #include "types/tolm_list.h"
@@ -194,6 +195,36 @@ TEST(ProcessRunnerTest, AnnouncementComesFirst) {
     LogCapture capture(5);
     EXPECT_EQ(runCommands({{"echo from-child", {}, 0, {}}, {"echo second", {}, 0, {}}}, runner), 0);
     EXPECT_EQ(capture.text(), "echo from-child\nfrom-child\necho second\nsecond\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Real processes overlap too: each job leaves a marker and waits for the other's (a generous
+// safety limit, never a measured time), so both succeed only when they run at the same time.
+TEST(BuildJobsTest, ShellJobsOverlap) {
+    ScratchDir scratch;
+    const std::string dir = scratch.path().string();
+    auto meet = [&](const char* mine, const char* theirs) {
+        return str("touch " + dir + "/" + mine + "; i=0; while [ ! -e " + dir + "/" + theirs +
+                   " ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done; test -e " + dir + "/" + theirs);
+    };
+    FakeBuilder builder;
+    ShellProcessRunner runner;
+    Tolm::Context output;
+    QuietLog quiet;
+    EXPECT_EQ(failureOf([&] { runJobs(builder, {job({meet("a", "b")}), job({meet("b", "a")})}, "u::t", output, runner); }),
+              "no failure");
+}
+
+// A file's write time is read once; a missing path or one below a plain file has none.
+TEST(SystemFileTimesTest, ReadsWriteTimes) {
+    ScratchDir scratch;
+    const auto file = scratch.write("file", "x");
+    EXPECT_EQ(systemFileTimes().lastWriteTime(file), std::filesystem::last_write_time(file));
+    EXPECT_FALSE(systemFileTimes().lastWriteTime(scratch.path() / "missing"));
+    EXPECT_FALSE(systemFileTimes().lastWriteTime(file / "below"));
 }
 
 }  // namespace

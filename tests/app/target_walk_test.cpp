@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/app_test_support.h"
 #include "app/build_cache.h"
 #include "app/visit_chain.h"
 #include "parser/visit_helpers.h"
@@ -21,6 +22,20 @@
 namespace {
 
 using namespace TestSupport;
+
+// A tool for targets that set FAKE, handing out one shared fake Builder.
+class FakeMatcher : public Tolm::Matcher {
+public:
+    FakeMatcher() : Tolm::Matcher("fake", {}, ToolTestSupport::mapOf({declare("FAKE")}), {}, {}) {}
+    std::unique_ptr<Tolm::Matcher> clone() const override { return std::make_unique<FakeMatcher>(*this); }
+    Tolm::MatchResult match(const Tolm::TargetContext&) const override {
+        Tolm::MatchResult result;
+        result.note = Tolm::MatchResult::BuildPossible;
+        return result;
+    }
+    std::shared_ptr<Tolm::Builder> selectBuilder(const Tolm::TargetContext&) override { return builder; }
+    std::shared_ptr<AppTest::FakeBuilder> builder = std::make_shared<AppTest::FakeBuilder>();
+};
 
 class TargetWalkTest : public ::testing::Test {
 protected:
@@ -158,6 +173,27 @@ TEST_F(TargetWalkTest, OutputsAndTheOutputsFile) {
     app.outputsFile = dir.path().string();
     std::string log;
     EXPECT_EQ(build("app", 5, &log), "Unable to write outputs file '" + dir.path().string() + "'.");
+}
+
+// Outputs follow the recipes' order, not their keys' order, so a hit writes the same -o file
+// byte for byte as the build before it.
+TEST_F(TargetWalkTest, OutputsKeepRecipeOrder) {
+    auto fake = std::make_shared<FakeMatcher>();
+    app.tools["fake"] = fake;
+    for (const char* name : {"zeta", "alpha", "mid"}) {
+        Tolm::CachedRecipe recipe;
+        recipe.inputs.push_back({set("SRC", str(name)), {}});
+        recipe.outputs.push_back(set("OBJ", str(std::string(name) + ".o"), 1));
+        fake->builder->recipes.recipes.push_back(recipe);
+    }
+    unit("proj", "unit main\napp: lib lib2 {FAKE}\nlib: {FAKE}\nlib2: lib {FAKE}\n");
+    app.outputsFile = (dir.path() / "outputs.txt").string();
+    std::string log;
+    EXPECT_EQ(build("app", 1, &log), "");
+    EXPECT_TRUE(log.find("[main::lib] Cache hit for 'main::lib'.\n") != std::string::npos) << log;
+    std::ifstream in(app.outputsFile);
+    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written, "OBJ = [ \"zeta.o\", \"alpha.o\", \"mid.o\" ]\n");
 }
 
 }  // namespace
