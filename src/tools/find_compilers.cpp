@@ -1,6 +1,12 @@
 #include "tools/find_compilers.h"
 
+#include "tools/toolchain_detection.h"
 #include "types/context_template.h"
 
-// The searches are not part of this build yet: nothing is found.
-std::vector<std::shared_ptr<Tolm::ContextTemplate>> findCompilers() { return {}; }
+std::vector<std::shared_ptr<Tolm::ContextTemplate>> findCompilers()
+{
+    return detectToolchains({
+        {"/usr/bin", "/usr/local/bin", "/opt/rh", "/opt"},
+        {"/usr/bin", "/usr/local/bin", "/opt"},
+    });
+}

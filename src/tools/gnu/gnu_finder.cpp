@@ -1,0 +1,210 @@
+#include "tools/gnu/gnu_finder.h"
+
+#include <algorithm>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "tools/probe.h"
+#include "tools/toolchain_walk.h"
+#include "types/context_template.h"
+#include "types/value_factories.h"
+#include "types/variable_access.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The compiler names a family accepts, as a pattern.
+std::string familyPattern(const std::string& family)
+{
+    if (Util::ciEquals(family, "gcc")) return "(?:gcc|cc)";
+    if (Util::ciEquals(family, R"(g\+\+)")) return R"((?:g\+\+|c\+\+))";
+    return family;
+}
+
+std::string answerOf(const fs::path& compiler, const char* arguments)
+{
+    const CommandOutput answer = captureCommandOutput(compiler, arguments);
+    return answer.exitStatus == 0 ? answer.output.string() : std::string();
+}
+
+// One compiler of a directory: what it reports, or nothing when it does not
+// say which machine it builds for.
+std::optional<GNUCompilerProbe> probeCompiler(const fs::path& compiler, const std::string& name,
+                                              const std::regex& versionInName)
+{
+    GNUCompilerProbe probe;
+    probe.machine = answerOf(compiler, "-dumpmachine");
+    if (probe.machine.empty()) return std::nullopt;
+    probe.version = answerOf(compiler, "-dumpfullversion");
+    if (probe.version.empty()) probe.version = answerOf(compiler, "-dumpversion");
+    std::smatch match;
+    if (probe.version.empty() && std::regex_match(name, match, versionInName)) probe.version = match.str(1);
+    probe.executable = compiler.string();
+    return probe;
+}
+
+// Names one toolchain across the searches: directory, triplet and version.
+std::string toolchainKey(const GNUToolchainInfo& toolchain)
+{
+    return normalizedPathString(toolchain.toolchainPath) + "|" + toolchain.prefix + "|" + toolchain.version;
+}
+
+// The bin directories a search looks into, in order, each once.
+std::vector<fs::path> binDirectories(const fs::path& root)
+{
+    std::set<std::string> visited;
+    std::vector<fs::path> found;
+    const auto addIfDirectory = [&](const fs::path& directory) {
+        if (isDirectoryQuietly(directory) && markVisited(visited, directory)) found.push_back(directory);
+    };
+    if (root.filename() == "bin") {
+        addIfDirectory(root);
+    } else {
+        addIfDirectory(root / "bin");
+        addIfDirectory(root / "usr" / "bin");
+    }
+    if (isDirectoryQuietly(root)) addBinDirectoriesBelow(root, BinDirectoryRules{}, visited, found);
+    return found;
+}
+
+bool accepts(const GNUWants& wants, const GNUToolchainInfo& toolchain)
+{
+    const auto matches = [](const std::string& wanted, const std::string& actual) {
+        return wanted.empty() || Util::ciEquals(wanted, actual);
+    };
+    if (!matches(wants.arch, toolchain.arch) || !matches(wants.prefix, toolchain.prefix) ||
+        !matches(wants.os, toolchain.os) || !matches(wants.abi, toolchain.abi))
+        return false;
+    if (!wants.toolchain_version.empty() && wants.toolchain_version != "0" &&
+        !Util::ciEquals(wants.toolchain_version, toolchain.version))
+        return false;
+    return versionSatisfiesMinimum(toolchain.version, wants.toolchain_min_version);
+}
+
+Tolm::Assignment textAssignment(const char* name, const std::string& text)
+{
+    return Tolm::Assignment(name, Tolm::makeStringValue(text), Tolm::Assignment::AssignType::Set,
+                            Tolm::Assignment::NoModifier);
+}
+
+std::shared_ptr<Tolm::ContextTemplate> gnuDefinition(const GNUToolchainInfo& toolchain)
+{
+    const std::string version = toolchain.version.empty() ? "0" : toolchain.version;
+    const std::string name =
+        "default_gnu_" + sanitizeToolchainName(toolchain.arch) + "_" + sanitizeToolchainName(version);
+    return makeContextTemplate({
+        textAssignment("toolchain_name", name),
+        textAssignment("tool_type", "gnu-gcc"),
+        textAssignment("toolchain_version", version),
+        textAssignment("prefix", toolchain.prefix),
+        textAssignment("arch", toolchain.arch),
+        textAssignment("os", toolchain.os),
+        textAssignment("abi", toolchain.abi),
+        textAssignment("toolchain_path", toolchain.toolchainPath.string()),
+    });
+}
+
+}  // namespace
+
+GNUWants GNUWants::fromVariables(const std::map<Util::CiString, Tolm::Assignment>& variables)
+{
+    GNUWants wants;
+    const std::string path = Tolm::lookupVariableText(variables, "toolchain_path");
+    if (!path.empty()) wants.toolchain_path = path;
+    wants.prefix = Tolm::lookupVariableText(variables, "prefix");
+    wants.arch = Tolm::lookupVariableText(variables, "arch");
+    wants.os = Tolm::lookupVariableText(variables, "os");
+    wants.abi = Tolm::lookupVariableText(variables, "abi");
+    wants.toolchain_version = Tolm::lookupVariableText(variables, "toolchain_version");
+    wants.toolchain_min_version = Tolm::lookupVariableText(variables, "toolchain_min_version");
+    return wants;
+}
+
+namespace GNUFinder {
+
+std::vector<GNUToolchainInfo> searchRoot(const GNUWants& wants, fs::path root)
+{
+    root = withoutTrailingSeparator(root);
+    std::vector<GNUToolchainInfo> result;
+    std::set<std::string> keys;
+    for (const fs::path& directory : binDirectories(root)) {
+        std::vector<GNUCompilerProbe> cProbes;
+        std::vector<GNUCompilerProbe> cppProbes;
+        try {
+            cProbes = scanDirectory("gcc", directory);
+            cppProbes = scanDirectory(R"(g\+\+)", directory);
+        } catch (const fs::filesystem_error&) {
+            continue;  // a directory that changes under the scan adds nothing
+        }
+        std::vector<GNUToolchainInfo> selected;
+        selectCandidates(wants, directory.parent_path(), cProbes, selected);
+        selectCandidates(wants, directory.parent_path(), cppProbes, selected);
+        for (GNUToolchainInfo& toolchain : selected)
+            if (keys.insert(toolchainKey(toolchain)).second) result.push_back(std::move(toolchain));
+    }
+    return result;
+}
+
+std::vector<GNUCompilerProbe> scanDirectory(const std::string& family, const fs::path& directory)
+{
+    std::vector<GNUCompilerProbe> probes;
+    if (!isDirectoryQuietly(directory)) return probes;
+    const std::string pattern = familyPattern(family);
+    const std::regex compilerName("^(?:.+-)?" + pattern + R"((?:-[0-9]+(?:\.[0-9]+)*)?$)");
+    const std::regex versionInName("^(?:.+-)?" + pattern + R"(-([0-9]+(?:\.[0-9]+)*)$)");
+    const std::string directoryText = normalizedPathString(directory);
+
+    std::set<std::string> visitedFiles;
+    std::set<std::string> probeKeys;
+    for (const fs::directory_entry& entry : listDirectory(directory)) {
+        std::error_code error;
+        const bool regular = entry.is_regular_file(error);
+        if (error) continue;
+        if (!regular && !entry.is_symlink(error)) continue;
+        // Only compiler names count as seen: another name of the same file
+        // (gnatgcc linked to gcc) must not hide it, whatever the listing order.
+        const std::string name = fileNameWithoutExe(entry.path());
+        if (!std::regex_match(name, compilerName)) continue;
+        if (!markVisited(visitedFiles, entry.path())) continue;
+        std::optional<GNUCompilerProbe> probe = probeCompiler(entry.path(), name, versionInName);
+        if (!probe) continue;
+        if (probeKeys.insert(directoryText + "|" + probe->machine + "|" + probe->version).second)
+            probes.push_back(std::move(*probe));
+    }
+    return probes;
+}
+
+void selectCandidates(const GNUWants& wants, const fs::path& rootPath, const std::vector<GNUCompilerProbe>& probes,
+                      std::vector<GNUToolchainInfo>& output)
+{
+    for (const GNUCompilerProbe& probe : probes) {
+        std::vector<std::string> parts;
+        std::istringstream machine(probe.machine);
+        for (std::string part; std::getline(machine, part, '-');) parts.push_back(part);
+        parts.resize(std::max<std::size_t>(parts.size(), 3));
+
+        GNUToolchainInfo toolchain{probe.version,
+                                   probe.machine,
+                                   parts[0],
+                                   parts[1],
+                                   parts[2],
+                                   fs::path(probe.executable).parent_path(),
+                                   rootPath};
+        if (accepts(wants, toolchain)) output.push_back(std::move(toolchain));
+    }
+}
+
+}  // namespace GNUFinder
+
+std::vector<std::shared_ptr<Tolm::ContextTemplate>> findGnuToolchains(const std::vector<fs::path>& roots)
+{
+    const GNUWants wants = GNUWants::fromVariables({});
+    std::vector<std::shared_ptr<Tolm::ContextTemplate>> definitions;
+    std::set<std::string> keys;
+    for (const fs::path& root : roots)
+        for (const GNUToolchainInfo& toolchain : GNUFinder::searchRoot(wants, root))
+            if (keys.insert(toolchainKey(toolchain)).second) definitions.push_back(gnuDefinition(toolchain));
+    return definitions;
+}

@@ -1,0 +1,220 @@
+#include "tools/llvm/llvm_finder.h"
+
+#include <algorithm>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "tools/probe.h"
+#include "tools/toolchain_walk.h"
+#include "types/tolm_exceptions.h"
+#include "types/variable_access.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+namespace Messages {
+std::string invalidTriple(const std::string& triple) { return "Invalid LLVM TOOLCHAIN_TRIPLET '" + triple + "'."; }
+}  // namespace Messages
+
+// The candidate bin directories of a search, in order, each once.
+std::vector<fs::path> candidateDirectories(const fs::path& givenRoot)
+{
+    const fs::path root = withoutTrailingSeparator(givenRoot);
+    std::set<std::string> visited;
+    std::vector<fs::path> found;
+    const auto addIfDirectory = [&](const fs::path& directory) {
+        if (isDirectoryQuietly(directory) && markVisited(visited, directory)) found.push_back(directory);
+    };
+    // A root naming a compiler file (or a link to anything) means its directory.
+    if (isSymlinkQuietly(root) || isRegularFileQuietly(root)) {
+        addIfDirectory(root.parent_path());
+        return found;
+    }
+    if (Util::ciEquals(root.filename().string(), "bin")) {
+        addIfDirectory(root);
+    } else {
+        addIfDirectory(root / "bin");
+        addIfDirectory(root / "usr" / "bin");
+    }
+    if (isDirectoryQuietly(root)) addBinDirectoriesBelow(root, BinDirectoryRules{true, false}, visited, found);
+    return found;
+}
+
+bool isClangName(const std::string& name)
+{
+    static const std::regex clangName(R"(^clang(?:-[0-9]+(?:\.[0-9]+)*)?$)", std::regex::ECMAScript | std::regex::icase);
+    return std::regex_match(name, clangName);
+}
+
+// The toolchain of one clang file, or nothing when a companion is missing, a
+// probe fails or the wants refuse it.
+std::optional<LLVMToolchainInfo> examineClang(const LLVMWants& wants, const fs::path& directory,
+                                              const fs::path& clang, const std::string& suffix)
+{
+    LLVMToolchainInfo toolchain;
+    toolchain.binDirectory = directory;
+    toolchain.clang = clang;
+    toolchain.clangxx = LLVMFinder::findTool(directory, "clang++", suffix);
+    toolchain.ar = LLVMFinder::findTool(directory, "llvm-ar", suffix);
+    toolchain.objcopy = LLVMFinder::findTool(directory, "llvm-objcopy", suffix);
+    if (toolchain.clangxx.empty() || toolchain.ar.empty() || toolchain.objcopy.empty()) return std::nullopt;
+
+    const CommandOutput version = captureCommandOutput(clang, "-dumpversion");
+    if (version.exitStatus != 0 || version.output.empty()) return std::nullopt;
+    toolchain.version = version.output.string();
+
+    std::string arguments = "-print-target-triple";
+    if (!wants.TOOLCHAIN_TRIPLET.empty()) arguments = "--target=" + wants.TOOLCHAIN_TRIPLET + " " + arguments;
+    const CommandOutput triple = captureCommandOutput(clang, arguments);
+    if (triple.exitStatus != 0 || triple.output.empty()) return std::nullopt;
+    toolchain.requestedTarget = wants.TOOLCHAIN_TRIPLET;
+    toolchain.target = parseTargetTriple(triple.output.string());
+
+    const char* linker = isMsvcToolchain(toolchain.target) ? "lld-link" : "ld.lld";
+    toolchain.linker = LLVMFinder::findTool(directory, linker, suffix);
+    if (toolchain.linker.empty()) return std::nullopt;
+
+    if (!wants.toolchain_version.empty() && wants.toolchain_version != "0" &&
+        !Util::ciEquals(wants.toolchain_version, toolchain.version))
+        return std::nullopt;
+    if (!versionAtLeast(toolchain.version, wants.toolchain_min_version)) return std::nullopt;
+    if (!wants.arch.empty() && !Util::ciEquals(wants.arch, toolchain.target.arch)) return std::nullopt;
+    return toolchain;
+}
+
+std::string resultKey(const LLVMToolchainInfo& toolchain)
+{
+    return normalizedPathString(toolchain.clang) + "|" + toolchain.version + "|" + toolchain.target.text;
+}
+
+}  // namespace
+
+LLVMWants LLVMWants::fromVariables(const std::map<Util::CiString, Tolm::Assignment>& variables)
+{
+    static const std::regex tripleCharacters(R"(^[A-Za-z0-9_.+\-]+$)");
+    LLVMWants wants;
+    const std::string path = Tolm::lookupVariableText(variables, "toolchain_path");
+    if (!path.empty()) wants.toolchain_path = path;
+    wants.toolchain_version = Tolm::lookupVariableText(variables, "toolchain_version");
+    wants.toolchain_min_version = Tolm::lookupVariableText(variables, "toolchain_min_version");
+    wants.TOOLCHAIN_TRIPLET = Tolm::lookupVariableText(variables, "TOOLCHAIN_TRIPLET");
+    wants.arch = Tolm::lookupVariableText(variables, "arch");
+    if (!wants.TOOLCHAIN_TRIPLET.empty() && !std::regex_match(wants.TOOLCHAIN_TRIPLET, tripleCharacters))
+        throw Tolm::TolmException(Messages::invalidTriple(wants.TOOLCHAIN_TRIPLET));
+    return wants;
+}
+
+namespace LLVMFinder {
+
+std::vector<LLVMToolchainInfo> searchRoot(const LLVMWants& wants, const fs::path& root)
+{
+    std::vector<LLVMToolchainInfo> result;
+    std::set<std::string> acceptedClangs;
+    std::set<std::string> keys;
+    for (const fs::path& directory : candidateDirectories(root)) {
+        if (!isDirectoryQuietly(directory)) continue;
+        std::vector<LLVMToolchainInfo> found;
+        for (const fs::directory_entry& entry : listDirectory(directory)) {
+            const fs::path& file = entry.path();
+            if (!isSymlinkQuietly(file) && !isRegularFileQuietly(file)) continue;
+            const std::string name = fileNameWithoutExe(file);
+            if (!isClangName(name)) continue;
+            const std::string clangText = normalizedPathString(file);
+            if (acceptedClangs.count(clangText) != 0) continue;
+            std::optional<LLVMToolchainInfo> toolchain = examineClang(wants, directory, file, name.substr(5));
+            if (!toolchain) continue;
+            acceptedClangs.insert(clangText);
+            found.push_back(std::move(*toolchain));
+        }
+        for (LLVMToolchainInfo& toolchain : found)
+            if (keys.insert(resultKey(toolchain)).second) result.push_back(std::move(toolchain));
+    }
+    return result;
+}
+
+fs::path findTool(const fs::path& directory, const std::string& name, const std::string& suffix)
+{
+    for (const fs::path& candidate : {directory / (name + suffix), directory / (name + suffix + ".exe")})
+        if (isRegularFileQuietly(candidate) || isSymlinkQuietly(candidate)) return candidate;
+    return {};
+}
+
+std::optional<LLVMToolchainInfo> chooseNewest(const std::vector<LLVMToolchainInfo>& found)
+{
+    const LLVMToolchainInfo* kept = nullptr;
+    for (const LLVMToolchainInfo& candidate : found) {
+        const bool better = kept == nullptr || compareVersionsNumeric(candidate.version, kept->version) > 0 ||
+                            (!splitVersionNumeric(kept->version) && splitVersionNumeric(candidate.version));
+        if (better) kept = &candidate;
+    }
+    if (kept == nullptr) return std::nullopt;
+    return *kept;
+}
+
+}  // namespace LLVMFinder
+
+TargetTriple parseTargetTriple(const std::string& text)
+{
+    TargetTriple triple;
+    triple.text = text;
+    std::istringstream in(text);
+    std::string piece;
+    for (std::size_t index = 0; std::getline(in, piece, '-'); ++index) {
+        switch (index) {
+        case 0: triple.arch = piece; break;
+        case 1: triple.vendor = piece; break;
+        case 2: triple.os = piece; break;
+        case 3: triple.abi = piece; break;
+        default: triple.abi += "-" + piece; break;
+        }
+    }
+    return triple;
+}
+
+bool isWindowsToolchain(const TargetTriple& target)
+{
+    return Util::ciEquals(target.os, "windows") || Util::ciEquals(target.os, "win32");
+}
+
+bool isMsvcToolchain(const TargetTriple& target)
+{
+    return isWindowsToolchain(target) && Util::ciFind(target.abi, "msvc") != Util::npos;
+}
+
+std::optional<std::vector<std::uint32_t>> splitVersionNumeric(const std::string& version)
+{
+    std::vector<std::uint32_t> parts;
+    std::istringstream in(version);
+    std::string piece;
+    while (std::getline(in, piece, '.')) {
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; i < piece.size() && piece[i] >= '0' && piece[i] <= '9'; ++i) {
+            value = value * 10 + static_cast<std::uint64_t>(piece[i] - '0');
+            if (value > UINT32_MAX) return std::nullopt;
+        }
+        parts.push_back(static_cast<std::uint32_t>(value));
+    }
+    return parts;
+}
+
+std::partial_ordering compareVersionsNumeric(const std::string& a, const std::string& b)
+{
+    const std::optional<std::vector<std::uint32_t>> left = splitVersionNumeric(a);
+    const std::optional<std::vector<std::uint32_t>> right = splitVersionNumeric(b);
+    if (!left || !right) return std::partial_ordering::unordered;
+    const std::size_t length = std::max(left->size(), right->size());
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint32_t l = i < left->size() ? (*left)[i] : 0;
+        const std::uint32_t r = i < right->size() ? (*right)[i] : 0;
+        if (l != r) return l <=> r;
+    }
+    return std::partial_ordering::equivalent;
+}
+
+bool versionAtLeast(const std::string& version, const std::string& minimum)
+{
+    if (minimum.empty() || minimum == "0") return true;
+    return compareVersionsNumeric(version, minimum) >= 0;
+}

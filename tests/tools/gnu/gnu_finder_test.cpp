@@ -1,0 +1,254 @@
+// The GNU toolchain search against stand-in compilers in scratch directories.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "scenario/scratch_dir.h"
+#include "support/test_support.h"
+#include "tools/fake_tool.h"
+#include "tools/gnu/gnu_finder.h"
+#include "types/context_template.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using TestSupport::set;
+using TestSupport::str;
+
+std::vector<std::string> executablesOf(const std::vector<GNUCompilerProbe>& probes)
+{
+    std::vector<std::string> names;
+    for (const GNUCompilerProbe& probe : probes) names.push_back(fs::path(probe.executable).filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The fields of a toolchain record as one line, for whole-record comparisons.
+std::string describe(const GNUToolchainInfo& t)
+{
+    return t.version + "|" + t.prefix + "|" + t.arch + "|" + t.os + "|" + t.abi + "|" + t.toolchainPath.string() +
+           "|" + t.rootPath.string();
+}
+
+TEST(GNUWants, ReadsTheDefinitionsVariables)
+{
+    const GNUWants none = GNUWants::fromVariables({});
+    EXPECT_FALSE(none.toolchain_path);
+    EXPECT_EQ(none.prefix + none.arch + none.os + none.abi + none.toolchain_version + none.toolchain_min_version, "");
+
+    std::map<Util::CiString, Tolm::Assignment> variables;
+    for (const auto& [name, value] : std::vector<std::pair<const char*, const char*>>{
+             {"TOOLCHAIN_PATH", "/opt/cross"}, {"Prefix", "arm-none-eabi"}, {"arch", "arm"}, {"os", "none"},
+             {"abi", "eabi"}, {"toolchain_version", "13.2.1"}, {"toolchain_min_version", "12"}})
+        variables.emplace(name, set(name, str(value)));
+    variables.emplace("other", set("other", str("x")));
+    const GNUWants wants = GNUWants::fromVariables(variables);
+    ASSERT_TRUE(wants.toolchain_path);
+    EXPECT_EQ(*wants.toolchain_path, "/opt/cross");
+    EXPECT_EQ(wants.prefix, "arm-none-eabi");
+    EXPECT_EQ(wants.arch + "/" + wants.os + "/" + wants.abi, "arm/none/eabi");
+    EXPECT_EQ(wants.toolchain_version, "13.2.1");
+    EXPECT_EQ(wants.toolchain_min_version, "12");
+
+    variables.clear();
+    variables.emplace("toolchain_path", set("toolchain_path", str("")));
+    EXPECT_FALSE(GNUWants::fromVariables(variables).toolchain_path);
+}
+
+// Only whole compiler names of the family are probed, with or without a
+// machine prefix and a version suffix.
+TEST(GNUScanDirectory, ProbesCompilerNamesOnly)
+{
+    ScratchDir dir;
+    const char* names[] = {"gcc",     "cc",    "gcc-12",  "x86_64-linux-gnu-gcc", "arm-none-eabi-gcc-13.2.1",
+                           "gcc.exe", "g++",   "c++",     "g++-12",               "x86_64-w64-mingw32-g++",
+                           "gcc-ar",  "gccgo", "c++filt", "x86_64-linux-gnu-gcc-nm-12", "clang", "gcc-12.", "xgcc"};
+    for (const char* name : names) FakeTool::gnuCompiler(dir.path() / name, std::string("m-") + name, "1.0");
+
+    EXPECT_EQ(executablesOf(GNUFinder::scanDirectory("gcc", dir.path())),
+              (std::vector<std::string>{"arm-none-eabi-gcc-13.2.1", "cc", "gcc", "gcc-12", "gcc.exe",
+                                        "x86_64-linux-gnu-gcc"}));
+    EXPECT_EQ(executablesOf(GNUFinder::scanDirectory(R"(g\+\+)", dir.path())),
+              (std::vector<std::string>{"c++", "g++", "g++-12", "x86_64-w64-mingw32-g++"}));
+    EXPECT_TRUE(GNUFinder::scanDirectory("gcc", dir.path() / "missing").empty());
+}
+
+// The version comes from -dumpfullversion, then -dumpversion, then the name;
+// a compiler that names no machine is not a toolchain.
+TEST(GNUScanDirectory, VersionFallbacksAndSilentCompilers)
+{
+    ScratchDir dir;
+    FakeTool::write(dir.path() / "a" / "gcc", {{"-dumpmachine", "m"}, {"-dumpversion", "9"}});
+    FakeTool::write(dir.path() / "b" / "x86_64-linux-gnu-gcc-11", {{"-dumpmachine", "m"}});
+    FakeTool::write(dir.path() / "c" / "gcc", {{"-dumpmachine", "m"}});
+    FakeTool::write(dir.path() / "d" / "gcc", {{"-dumpmachine", ""}, {"-dumpfullversion", "12"}});
+    FakeTool::write(dir.path() / "e" / "gcc", {{"-dumpfullversion", "12"}});
+    FakeTool::write(dir.path() / "f" / "gcc", {{"-dumpmachine", "m"}, {"-dumpfullversion", "12.2.0"},
+                                              {"-dumpversion", "12"}});
+
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"a", {"9"}}, {"b", {"11"}}, {"c", {""}}, {"d", {}}, {"e", {}}, {"f", {"12.2.0"}},
+    };
+    for (const auto& [sub, versions] : cases) {
+        std::vector<std::string> found;
+        for (const GNUCompilerProbe& probe : GNUFinder::scanDirectory("gcc", dir.path() / sub)) {
+            EXPECT_EQ(probe.machine, "m");
+            found.push_back(probe.version);
+        }
+        EXPECT_EQ(found, versions) << sub;
+    }
+}
+
+// A file is probed once whatever names lead to it, and other names of it
+// (gnatgcc linked to gcc) never hide it; compilers of one directory that
+// report the same machine and version give one probe.
+TEST(GNUScanDirectory, ProbesEachFileOnceAndMergesEqualAnswers)
+{
+    ScratchDir dir;
+    const fs::path bin = dir.path() / "bin";
+    const fs::path log = dir.path() / "probes.log";
+    FakeTool::gnuCompiler(bin / "gcc", "x86_64-linux-gnu", "12.2.0", log);
+    fs::create_symlink("gcc", bin / "cc");
+    for (int i = 0; i < 20; ++i) fs::create_symlink("gcc", bin / ("x" + std::to_string(i) + "-gnatgcc"));
+    FakeTool::gnuCompiler(bin / "x86_64-linux-gnu-gcc", "x86_64-linux-gnu", "12.2.0", log);
+
+    const std::vector<GNUCompilerProbe> probes = GNUFinder::scanDirectory("gcc", bin);
+    ASSERT_EQ(probes.size(), 1u);
+    EXPECT_EQ(probes[0].machine, "x86_64-linux-gnu");
+    EXPECT_EQ(probes[0].version, "12.2.0");
+
+    int machineProbes = 0;
+    for (const std::string& line : FakeTool::logLines(log)) machineProbes += line.ends_with(" -dumpmachine");
+    EXPECT_EQ(machineProbes, 2) << "gcc or cc once, x86_64-linux-gnu-gcc once";
+}
+
+TEST(GNUSelectCandidates, SplitsTheTripletAndAppliesWants)
+{
+    const std::vector<GNUCompilerProbe> probes = {
+        {"12.2.0", "x86_64-linux-gnu", "/usr/bin/gcc"},
+        {"12", "x86_64-pc-linux-gnu", "/usr/bin/x86_64-pc-linux-gnu-gcc"},
+        {"9.4.0", "aarch64-elf", "/opt/a/bin/aarch64-elf-gcc"},
+        {"", "arm", "/opt/b/bin/arm-gcc"},
+        {"1", "a--b-c-d-", "/x/gcc"},
+    };
+    {
+        std::vector<GNUToolchainInfo> all;
+        GNUFinder::selectCandidates(GNUWants{}, "/root", probes, all);
+        std::vector<std::string> lines;
+        for (const GNUToolchainInfo& t : all) lines.push_back(describe(t));
+        EXPECT_EQ(lines, (std::vector<std::string>{
+                             "12.2.0|x86_64-linux-gnu|x86_64|linux|gnu|/usr/bin|/root",
+                             "12|x86_64-pc-linux-gnu|x86_64|pc|linux|/usr/bin|/root",
+                             "9.4.0|aarch64-elf|aarch64|elf||/opt/a/bin|/root",
+                             "|arm|arm|||/opt/b/bin|/root",
+                             "1|a--b-c-d-|a||b|/x|/root",
+                         }));
+    }
+
+    struct Case {
+        const char* description;
+        GNUWants wants;
+        std::vector<std::string> versions;
+    };
+    const auto with = [](auto change) {
+        GNUWants wants;
+        change(wants);
+        return wants;
+    };
+    const Case cases[] = {
+        {"any version", with([](GNUWants& w) { w.toolchain_version = "0"; }), {"12.2.0", "12", "9.4.0", "", "1"}},
+        {"exact version", with([](GNUWants& w) { w.toolchain_version = "12.2.0"; }), {"12.2.0"}},
+        {"minimum", with([](GNUWants& w) { w.toolchain_min_version = "10"; }), {"12.2.0", "12"}},
+        {"minimum 0", with([](GNUWants& w) { w.toolchain_min_version = "0"; }), {"12.2.0", "12", "9.4.0", "", "1"}},
+        {"arch any case", with([](GNUWants& w) { w.arch = "X86_64"; }), {"12.2.0", "12"}},
+        {"prefix", with([](GNUWants& w) { w.prefix = "X86_64-LINUX-GNU"; }), {"12.2.0"}},
+        {"os", with([](GNUWants& w) { w.os = "pc"; }), {"12"}},
+        {"abi of a short triplet", with([](GNUWants& w) { w.abi = "elf"; }), {}},
+        {"abi", with([](GNUWants& w) { w.abi = "gnu"; }), {"12.2.0"}},
+        {"arch and version", with([](GNUWants& w) { w.arch = "x86_64"; w.toolchain_version = "12"; }), {"12"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<GNUToolchainInfo> kept;
+        GNUFinder::selectCandidates(c.wants, "/root", probes, kept);
+        std::vector<std::string> versions;
+        for (const GNUToolchainInfo& t : kept) versions.push_back(t.version);
+        EXPECT_EQ(versions, c.versions) << c.description;
+    }
+}
+
+// Where a search looks: root/bin, root/usr/bin and every bin below root, or a
+// root that is itself a bin directory.
+TEST(GNUSearchRoot, FindsToolchainsInBinDirectories)
+{
+    ScratchDir dir;
+    const fs::path log = dir.path() / "probes.log";
+    FakeTool::gnuCompiler(dir.path() / "sys" / "usr" / "bin" / "gcc", "x86_64-linux-gnu", "12.2.0");
+    FakeTool::gnuCompiler(dir.path() / "opt" / "cross" / "bin" / "arm-none-eabi-gcc", "arm-none-eabi", "13.2.1", log);
+    FakeTool::gnuCompiler(dir.path() / "opt" / "cross" / "bin" / "arm-none-eabi-g++", "arm-none-eabi", "13.2.1", log);
+    FakeTool::gnuCompiler(dir.path() / "cpp" / "bin" / "g++", "x86_64-linux-gnu", "11.4.0");
+    dir.write("opt/cross/bin/README", "not a compiler");
+
+    struct Case {
+        fs::path root;
+        std::vector<std::string> found;
+    };
+    const std::string d = dir.path().string();
+    const Case cases[] = {
+        {dir.path() / "sys", {"12.2.0|x86_64-linux-gnu|x86_64|linux|gnu|" + d + "/sys/usr/bin|" + d + "/sys/usr"}},
+        {dir.path() / "sys" / "usr" / "bin", {"12.2.0|x86_64-linux-gnu|x86_64|linux|gnu|" + d + "/sys/usr/bin|" + d + "/sys/usr"}},
+        {d + "/sys/usr/bin/", {"12.2.0|x86_64-linux-gnu|x86_64|linux|gnu|" + d + "/sys/usr/bin|" + d + "/sys/usr"}},
+        {dir.path() / "opt",
+         {"13.2.1|arm-none-eabi|arm|none|eabi|" + d + "/opt/cross/bin|" + d + "/opt/cross"}},
+        {dir.path() / "cpp", {"11.4.0|x86_64-linux-gnu|x86_64|linux|gnu|" + d + "/cpp/bin|" + d + "/cpp"}},
+        {dir.path() / "missing", {}},
+        {dir.path() / "opt" / "cross" / "bin" / "README", {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> found;
+        for (const GNUToolchainInfo& t : GNUFinder::searchRoot(GNUWants{}, c.root)) found.push_back(describe(t));
+        EXPECT_EQ(found, c.found) << c.root;
+    }
+
+    // The cross compilers were both asked, the C compiler first.
+    std::vector<std::string> machineProbes;
+    for (const std::string& line : FakeTool::logLines(log))
+        if (line.ends_with(" -dumpmachine")) machineProbes.push_back(fs::path(line.substr(0, line.find(' '))).filename());
+    EXPECT_EQ(machineProbes, (std::vector<std::string>{"arm-none-eabi-gcc", "arm-none-eabi-g++"}));
+}
+
+// The registry definitions of the toolchains found, each toolchain once even
+// when two roots reach it.
+TEST(FindGnuToolchains, MakesOneDefinitionPerToolchain)
+{
+    ScratchDir dir;
+    const fs::path bin = dir.path() / "usr" / "bin";
+    FakeTool::gnuCompiler(bin / "gcc", "x86_64-linux-gnu", "12.2.0");
+    FakeTool::write(dir.path() / "noversion" / "bin" / "gcc", {{"-dumpmachine", "aarch64-linux-gnu"}});
+    fs::create_directories(dir.path() / "usr" / "local");
+    fs::create_directory_symlink(bin, dir.path() / "usr" / "local" / "bin");
+
+    const auto definitions = findGnuToolchains(
+        {bin, dir.path() / "usr" / "local" / "bin", dir.path() / "missing", dir.path() / "noversion"});
+    ASSERT_EQ(definitions.size(), 2u);
+    const std::vector<std::pair<std::string, std::string>> expected[] = {
+        {{"toolchain_name", "default_gnu_x86_64_12_2_0"}, {"tool_type", "gnu-gcc"}, {"toolchain_version", "12.2.0"},
+         {"prefix", "x86_64-linux-gnu"}, {"arch", "x86_64"}, {"os", "linux"}, {"abi", "gnu"},
+         {"toolchain_path", bin.string()}},
+        {{"toolchain_name", "default_gnu_aarch64_0"}, {"tool_type", "gnu-gcc"}, {"toolchain_version", "0"},
+         {"prefix", "aarch64-linux-gnu"}, {"arch", "aarch64"}, {"os", "linux"}, {"abi", "gnu"},
+         {"toolchain_path", (dir.path() / "noversion" / "bin").string()}},
+    };
+    for (std::size_t i = 0; i < definitions.size(); ++i) {
+        EXPECT_TRUE(definitions[i]->conditions.empty());
+        std::vector<std::pair<std::string, std::string>> assignments;
+        for (const Tolm::Assignment& a : definitions[i]->assignments) {
+            EXPECT_EQ(a.type, Tolm::Assignment::AssignType::Set);
+            EXPECT_EQ(a.modifier, 0u);
+            assignments.emplace_back(a.name, a.value->toString());
+        }
+        EXPECT_EQ(assignments, expected[i]);
+    }
+}
+
+}  // namespace
