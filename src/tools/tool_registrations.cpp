@@ -5,6 +5,7 @@
 // This runs before main, possibly before the library's own static objects are
 // built: a registration may use only function-local statics.
 
+#include "tools/c3_matcher.h"
 #include "tools/command_tool.h"
 #include "tools/matcher.h"
 #include "tools/no_tool.h"
@@ -18,6 +19,7 @@ void registerToolTypes()
         registerNoTool();       // "no_tool"
         // The toolchain families follow here, in this order: "gnu-gcc",
         // "llvm-clang", then "c3c".
+        RegisterC3Matcher();    // "c3c"
         return true;
     }();
     (void)registered;
