@@ -1,6 +1,7 @@
 #include "tolm_app.h"
 
 #include "app/build_cache.h"
+#include "app/cache_file.h"
 #include "app/lists.h"
 #include "app/toolchain_storing.h"
 #include "tolm_registry.h"
@@ -70,8 +71,8 @@ int TolmApplication::Run() {
     // The build: cache load, target walk, cache save. A failed build throws
     // past the save, so the cache file stays as it was.
     buildCache = std::make_unique<BuildCache>(projectRoot / ".tolm_cache");
-    // TODO(cache file): load buildCache->cacheFile into buildCache here.
+    loadBuildCache(*buildCache);
     StartBuild();
-    // TODO(cache file): save buildCache to buildCache->cacheFile here.
+    saveBuildCache(*buildCache);
     return 0;
 }
