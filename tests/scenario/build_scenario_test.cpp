@@ -11,6 +11,7 @@
 #include <string>
 
 #include "scenario/tolm_scenario.h"
+#include "tools/fake_c3c.h"
 
 namespace {
 
@@ -241,6 +242,31 @@ TEST_F(BuildScenario, NamespacesKeepTargetsApart) {
     EXPECT_EQ(run.out.find("Cache hit"), std::string::npos);
     EXPECT_EQ(contentOf(at("mine.txt")), "mine\n");
     EXPECT_EQ(contentOf(at("theirs.txt")), "theirs\n");
+}
+
+// Output directories carry the namespace too: with one output root for both projects, their
+// u::lib targets still build into directories of their own, and the next run finds both built.
+TEST_F(BuildScenario, OutputDirectoriesKeepNamespacesApart) {
+    FakeC3c::write(at("bin/c3c"), "0.6.0");
+    write(".tolm_project.txt", "name demo\nimport {\n  \"other/.tolm_project.txt\";\n}\ntools {\n  c3 { tool_type = "
+                               "\"c3c\" toolchain_path = \"" + at("bin") + "\" }\n}\nunits {\n  main { \"tolm.txt\" }\n"
+                               "  u { \"u.txt\" }\n}\n");
+    write("tolm.txt", "unit main\napp: u::lib other/u::lib { cmdline = \"true\" }\n");
+    write("u.txt", "unit u\nlib: { C3_FILES = [P\"(a.c3)\"] EXE }\n");
+    write("a.c3", "");
+    write("other/.tolm_project.txt", "name other\nunits {\n  u { \"tolm.txt\" }\n}\n");
+    write("other/tolm.txt", "unit u\nlib: { C3_FILES = [P\"(b.c3)\"] EXE }\n");
+    write("other/b.c3", "");
+    const std::string root = "OUTPUT_DEF_DIR=\"" + at("out") + "\"";
+    const RunResult run = tolm({"app", root});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.6.0/demo/u/lib") + "\n")) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.6.0/other/u/lib") + "\n"));
+    EXPECT_TRUE(std::filesystem::exists(at("out/c3c-0.6.0/demo/u/lib/lib")));
+    EXPECT_TRUE(std::filesystem::exists(at("out/c3c-0.6.0/other/u/lib/lib")));
+
+    const RunResult again = tolm({"app", root});
+    EXPECT_EQ(again.out.find("Output dir"), std::string::npos) << again.out;
 }
 
 // A project imported along two paths is one project of the build, not a namespace used twice.
