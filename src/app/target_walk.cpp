@@ -102,7 +102,8 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     Log::IndentGuard prefix("[" + displayName + "] ");
     Log::log(5, fmt::runtime(Messages::Visiting));
 
-    // 2. The target's context on top of a private copy of its project's.
+    // 2. The target's context on top of its project's. The target takes its
+    // own copies of those values; the runtime context itself never changes.
     const Tolm::Context* runtime = &implicitContext;
     if (project) {
         auto found = runtimeContexts.find(Util::CiString(name.ns));
@@ -110,7 +111,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
             throw Tolm::NotFoundException("project namespace", name.ns);
         runtime = found->second.context.get();
     }
-    const Tolm::Context base(*runtime);
+    const Tolm::Context& base = *runtime;
     auto targetContext = std::make_shared<Tolm::TargetContext>(target, parameters);
     targetContext->name = name;
     AssignmentsByName remembered = rememberOwnOutputs(*targetContext, base);
