@@ -12,6 +12,8 @@
 
 #include "scenario/tolm_scenario.h"
 #include "tools/fake_c3c.h"
+#include "tools/fake_tool.h"
+#include "tools/matcher.h"
 
 namespace {
 
@@ -267,6 +269,37 @@ TEST_F(BuildScenario, OutputDirectoriesKeepNamespacesApart) {
 
     const RunResult again = tolm({"app", root});
     EXPECT_EQ(again.out.find("Output dir"), std::string::npos) << again.out;
+}
+
+// "-j" runs a target's jobs at the same time: each stand-in compile leaves a marker and waits
+// (up to a generous safety limit, never a measured time) until another compile has left one.
+TEST_F(BuildScenario, JobsRunAtTheSameTime) {
+    Tolm::registerToolTypes();
+    if (Tolm::matcherRegistry().count("gnu-gcc") == 0) GTEST_SKIP() << "needs the gnu-gcc tool type";
+    const std::string marks = at("marks");
+    std::filesystem::create_directories(marks);
+    const std::string compiler = "#!/bin/sh\n"
+                                 "case \"$*\" in\n"
+                                 "  -dumpmachine) echo x86_64-linux-gnu; exit 0;;\n"
+                                 "  -dumpfullversion) echo 12.2.0; exit 0;;\n"
+                                 "esac\n"
+                                 "marks=" + FakeTool::shellQuoted(marks) + "\n"
+                                 ": > \"$marks/$$\"\n"
+                                 "i=0\n"
+                                 "while [ $(ls \"$marks\" | wc -l) -lt 2 ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"
+                                 "[ $(ls \"$marks\" | wc -l) -ge 2 ] || exit 9\n"
+                                 "for a in \"$@\"; do case \"$a\" in *.c) : > \"$(basename \"$a\" .c).o\";; esac; done\n";
+    FakeTool::writeExecutable(at("bin/gcc"), compiler);
+    for (const char* other : {"g++", "ar", "ld", "objcopy"}) FakeTool::writeExecutable(at("bin/") + other, "#!/bin/sh\nexit 0\n");
+    write(".tolm_project.txt", "name demo\ntools {\n  gnu { tool_type = \"gnu-gcc\" toolchain_path = \"" + at("bin") +
+                                   "\" }\n}\nunits {\n  main { \"tolm.txt\" }\n}\n");
+    write("tolm.txt", "unit main\nobjs: { C_FILES = [P\"(a.c)\", P\"(b.c)\", P\"(c.c)\", P\"(d.c)\"] C_FLAGS = \"-c\" }\n");
+    for (const char* source : {"a.c", "b.c", "c.c", "d.c"}) write(source, "");
+
+    const RunResult run = tolm({"-j", "2", "objs"});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(runs(run, "objs", "Starting build job"), 2) << run.out;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(marks), std::filesystem::directory_iterator()), 2);
 }
 
 // A project imported along two paths is one project of the build, not a namespace used twice.
