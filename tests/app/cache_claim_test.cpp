@@ -350,7 +350,8 @@ TEST(WorkerGroupingTest, ContiguousSlices) {
     EXPECT_TRUE(groupIntoWorkerContexts(target, {}, context, 3).empty());
 }
 
-// Cache comparison is exact: letter case and value type count, nested contexts compare by content.
+// Cache comparison is exact: letter case and value type count (a raw text is a text: the cache
+// file stores a text holding a double quote as one), nested contexts compare by content.
 TEST(CachedValueTest, ExactComparison) {
     const struct {
         TolmValuePtr a, b;
@@ -358,6 +359,9 @@ TEST(CachedValueTest, ExactComparison) {
     } cases[] = {
         {str("-DFOO"), str("-DFOO"), true},
         {str("-DFOO"), str("-Dfoo"), false},
+        {str("-DV=\"1\""), raw("-DV=\"1\""), true},
+        {raw("-DV"), str("-Dv"), false},
+        {raw("/a/b"), path("/a/b"), false},
         {num(5), str("5"), false},
         {str("5"), num(5), false},
         {num(5), num(5), true},
