@@ -6,6 +6,7 @@
 // built: a registration may use only function-local statics.
 
 #include "tools/command_tool.h"
+#include "tools/gnu/gnu_matcher.h"
 #include "tools/matcher.h"
 #include "tools/no_tool.h"
 
@@ -16,7 +17,8 @@ void registerToolTypes()
     static const bool registered = [] {
         registerCommandTool();  // "command"
         registerNoTool();       // "no_tool"
-        // The toolchain families follow here, in this order: "gnu-gcc",
+        RegisterGNUMatcher();   // "gnu-gcc"
+        // The other toolchain families follow here, in this order:
         // "llvm-clang", then "c3c".
         return true;
     }();
