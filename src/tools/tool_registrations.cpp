@@ -5,6 +5,7 @@
 // This runs before main, possibly before the library's own static objects are
 // built: a registration may use only function-local statics.
 
+#include "tools/c3_matcher.h"
 #include "tools/command_tool.h"
 #include "tools/gnu/gnu_matcher.h"
 #include "tools/matcher.h"
@@ -20,6 +21,7 @@ void registerToolTypes()
         RegisterGNUMatcher();   // "gnu-gcc"
         // The other toolchain families follow here, in this order:
         // "llvm-clang", then "c3c".
+        RegisterC3Matcher();    // "c3c"
         return true;
     }();
     (void)registered;
