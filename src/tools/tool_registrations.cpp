@@ -19,8 +19,7 @@ void registerToolTypes()
         registerCommandTool();  // "command"
         registerNoTool();       // "no_tool"
         RegisterGNUMatcher();   // "gnu-gcc"
-        // The other toolchain families follow here, in this order:
-        // "llvm-clang", then "c3c".
+        // "llvm-clang" follows here.
         RegisterC3Matcher();    // "c3c"
         return true;
     }();
