@@ -105,8 +105,8 @@ bool versionFits(const VariableMap& variables, const std::string& version)
            versionSatisfiesMinimum(version, variableText(variables, MinVersionWant));
 }
 
-}  // namespace
-
+// The highest version among the host's toolchains when the definition wants
+// no particular machine and there are any; among all of them otherwise.
 GNUToolchainInfo chooseGnuToolchain(const std::vector<GNUToolchainInfo>& found, const GNUWants& wants)
 {
     if (found.empty()) throw TolmException(Messages::NoToolchain);
@@ -116,6 +116,8 @@ GNUToolchainInfo chooseGnuToolchain(const std::vector<GNUToolchainInfo>& found, 
     }
     return newest(found);
 }
+
+}  // namespace
 
 GNUMatcher::GNUMatcher(std::string name, NameMap variables, NameMap required)
     : Matcher(std::move(name), gnuIdentityNames(), NameMap(), variables, required)

@@ -51,12 +51,6 @@ private:
     std::vector<std::shared_ptr<Builder>> tools_;
 };
 
-// The toolchain a definition gets from the toolchains found: the highest
-// version, the first among equal ones; with neither prefix nor arch wanted,
-// among the toolchains of the machine each directory's plain gcc or cc
-// builds for, when any. Throws TolmException when nothing was found.
-GNUToolchainInfo chooseGnuToolchain(const std::vector<GNUToolchainInfo>& found, const GNUWants& wants);
-
 // Registers the tool type "gnu-gcc"; the start-up registration calls it
 // after "no_tool".
 void RegisterGNUMatcher();
