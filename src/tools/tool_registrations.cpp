@@ -6,6 +6,7 @@
 // built: a registration may use only function-local statics.
 
 #include "tools/command_tool.h"
+#include "tools/llvm/llvm_matcher.h"
 #include "tools/matcher.h"
 #include "tools/no_tool.h"
 
@@ -16,8 +17,9 @@ void registerToolTypes()
     static const bool registered = [] {
         registerCommandTool();  // "command"
         registerNoTool();       // "no_tool"
-        // The toolchain families follow here, in this order: "gnu-gcc",
-        // "llvm-clang", then "c3c".
+        // "gnu-gcc" comes here.
+        RegisterLLVMMatcher();  // "llvm-clang"
+        // "c3c" comes here.
         return true;
     }();
     (void)registered;
