@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "parser/parse_assignment.h"
+#include "tools/c_builder.h"
 #include "tools/llvm/llvm_finder.h"
 #include "tools/llvm/llvm_tables.h"
 #include "types/target_context.h"
