@@ -5,12 +5,19 @@
 #include <fmt/format.h>
 
 #include "app/build_cache.h"
+#include "app/lists.h"
+#include "app/toolchain_storing.h"
+#include "tolm_registry.h"
+#include "tools/find_compilers.h"
+#include "tools/matcher.h"
+#include "types/project.h"
 #include "types/tolm_exceptions.h"
 #include "util/log.h"
 
 namespace {
 
 constexpr const char* kVersion = "3.12.0.0";
+constexpr const char* kRegistryOrigin = "Registry";
 
 // A mode whose work is not part of this build yet must fail loudly rather
 // than end in a silent success.
@@ -32,27 +39,45 @@ TolmApplication::~TolmApplication() = default;
 // registration (after the project is loaded), the lists, and last the build.
 int TolmApplication::Run() {
     if (showVersion) {
-        Log::log(5, "{}\n", kVersion);
+        Log::log(LogLevel::Info, "{}\n", kVersion);
         return 0;
     }
-    if (createProject)
-        throw notAvailable("--create-project");
+    if (createProject) {
+        std::string name;
+        CreateProjectFile(name);
+        return 0;
+    }
 
-    // The registry is read here, before toolchain detection.
-    if (findCompilersMode)
-        throw notAvailable("--find-compilers");
+    LoadRegistry();
+    if (findCompilersMode) {
+        // Checked before the search, which may take a while.
+        RequireWritableRegistry();
+        storeDetectedToolchains(*registry, findCompilers());
+        registry->save();
+        return 0;
+    }
 
-    // The project is found and loaded here, before registration.
-    if (registerProject)
-        throw notAvailable("-r");
+    LoadRootProject();
+    if (registerProject) {
+        RegisterProject();
+        return 0;
+    }
 
-    // Tools, units and the positional words are set up here, before the lists.
-    if (!listTargetsUnit.empty())
-        throw notAvailable("-l");
-    if (listUnits)
-        throw notAvailable("-u");
-    if (listProfiles)
-        throw notAvailable("-p");
+    // The built-in variables and tools, then the units, then the positional
+    // words, which may name any target of any loaded unit.
+    CreateImplicitContext();
+    tools.clear();
+    CreateStaticTools();
+    if (registry) {
+        for (const auto& [name, definition] : registry->tools) AddTool({name.str(), definition, kRegistryOrigin});
+    }
+    AddProjectTools(project);
+    LoadUnits();
+    ApplyCommandLineArguments();
+
+    if (!listTargetsUnit.empty()) return printTargetList(*this);
+    if (listUnits) return printUnitList(*this);
+    if (listProfiles) return printProfileList(*this);
 
     // The build: cache load, target walk, cache save.
     throw notAvailable("Building");

@@ -68,6 +68,9 @@ public:
     // --- Project discovery and loading --------------------------------------
     // Sets projectRoot and, when a project file is found, projectFile.
     void FindProjectFile(const std::filesystem::path& rootOverride);
+    // Finds the project and, when there is one, loads it with its units, the
+    // profile the positional words choose and its imports.
+    void LoadRootProject();
     // The name of the project's first unit entry; "" without units.
     static std::string FirstUnitName(const Tolm::ProjectPtr& project);
     void LoadProjectUnits(const Tolm::ProjectPtr& project);
@@ -84,6 +87,11 @@ public:
     void LoadRegistry();
     // The "-r" action.
     void RegisterProject();
+    // Throws unless the registry loaded and may be written back: a registry
+    // file that could not be read is never overwritten.
+    void RequireWritableRegistry() const;
+    // Why `registry` could not be loaded; empty when it loaded.
+    std::string registryLoadFailure;
 
     // --- Implicit variables, tools, command-line words, project creation ----
     void CreateImplicitContext();

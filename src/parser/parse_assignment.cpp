@@ -17,7 +17,7 @@ constexpr const char* kCounterName = "assignment";
 
 }  // namespace
 
-Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::path& basePath) {
+Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::path& basePath, bool quiet) {
     Tolm::requireValidUtf8(text);
     ParsePipeline parse(text);
 
@@ -28,6 +28,7 @@ Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::p
     // token must still fail: skipping it would change the value
     // (`CFLAGS = -O2` would read as 2).
     TolmErrorCounter lexerErrors(kCounterName, true);
+    if (quiet) parse.lexer.removeErrorListeners();
     parse.lexer.addErrorListener(&lexerErrors);
 
     auto* tree = parse.parser.assignment();

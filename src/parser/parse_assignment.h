@@ -16,5 +16,8 @@ inline constexpr const char* kAssignmentSyntaxError = "Parsing assignment failed
 // Throws std::runtime_error with kAssignmentSyntaxError when `text` is not
 // exactly one assignment, std::invalid_argument when it is not valid UTF-8,
 // and passes on the visitor's failures ("!" modifier, numbers out of range,
-// pattern indexes). Path literals are based at `basePath`.
-Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::path& basePath);
+// pattern indexes). Path literals are based at `basePath`. Lexer errors go to
+// standard error unless `quiet`: a user wants to see what was wrong with a
+// word they typed, but a text read back from a file tolm wrote itself has its
+// own warning.
+Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::path& basePath, bool quiet = false);

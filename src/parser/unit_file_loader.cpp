@@ -1,5 +1,4 @@
-// TolmApplication::LoadUnitFile: reads one unit file into a unit that nobody
-// else holds yet. Naming, merging and registering units is the caller's job.
+#include "parser/unit_file_loader.h"
 
 #include <fstream>
 #include <iterator>
@@ -13,7 +12,6 @@
 #include "parser/tolm_visitor.h"
 #include "parser/utf8_check.h"
 #include "parser/visit_result.h"
-#include "tolm_app.h"
 #include "types/tolm_exceptions.h"
 #include "types/unit.h"
 #include "util/log.h"
@@ -38,8 +36,7 @@ bool readWholeFile(const std::filesystem::path& file, const std::filesystem::fil
 
 }  // namespace
 
-std::shared_ptr<Tolm::Unit> TolmApplication::LoadUnitFile(const std::filesystem::path& unitFile) {
-    const std::filesystem::path file = unitFile.has_root_directory() ? unitFile : projectRoot / unitFile;
+std::shared_ptr<Tolm::Unit> loadUnitFile(const std::filesystem::path& file) {
     const auto status = std::filesystem::status(file);
     if (!std::filesystem::exists(status)) throw Tolm::TolmException(Messages::NotFound + file.string());
 

@@ -5,6 +5,7 @@
 // This runs before main, possibly before the library's own static objects are
 // built: a registration may use only function-local statics.
 
+#include "tools/c3_matcher.h"
 #include "tools/command_tool.h"
 #include "tools/llvm/llvm_matcher.h"
 #include "tools/matcher.h"
@@ -19,7 +20,7 @@ void registerToolTypes()
         registerNoTool();       // "no_tool"
         // "gnu-gcc" comes here.
         RegisterLLVMMatcher();  // "llvm-clang"
-        // "c3c" comes here.
+        RegisterC3Matcher();    // "c3c"
         return true;
     }();
     (void)registered;

@@ -5,7 +5,7 @@
 
 #include "parser/visit_helpers.h"
 #include "scenario/scratch_dir.h"
-#include "tolm_app.h"
+#include "parser/unit_file_loader.h"
 #include "types/target_context.h"
 #include "types/variable_access.h"
 
@@ -15,14 +15,13 @@ namespace {
 
 class UnitFileLoader : public testing::Test {
 protected:
-    UnitFileLoader() { app.projectRoot = root; }
     void write(const fs::path& relative, const std::string& text) { scratch.write(relative, text); }
 
     // Loads `file` with the most detailed log into `log`; the failure text goes to `failure`.
     std::shared_ptr<Tolm::Unit> load(const fs::path& file, std::string* failure = nullptr) {
         std::shared_ptr<Tolm::Unit> unit;
         TestSupport::LogCapture capture(1);
-        const std::string text = ParserTest::failureOf([&] { unit = app.LoadUnitFile(file); });
+        const std::string text = ParserTest::failureOf([&] { unit = loadUnitFile(file); });
         log = capture.text();
         if (failure != nullptr) *failure = text;
         EXPECT_EQ(bool(unit), failure == nullptr) << text;
@@ -42,29 +41,25 @@ protected:
 
     ScratchDir scratch;
     const fs::path root = scratch.path();
-    TolmApplication app;
     std::string log;
 };
 
-// Relative paths are taken and logged below the project root, absolute ones
-// as written, bare names with an empty root in the current directory; path
-// values are based at the file's own directory.
+// Files are logged by the path given, relative ones found in the current
+// directory; path values are based at the file's own directory.
 TEST_F(UnitFileLoader, LoadsGoodFiles) {
     write("sub/tolm.txt", "unit core\nlib: { SRC = P\"(*.c)\" }\n");
-    auto unit = load("sub/tolm.txt");
+    auto unit = load(root / "sub/tolm.txt");
     const std::string full = (root / "sub/tolm.txt").string();
     EXPECT_EQ(log, "Parsing " + full + "\nParsed unit 'core' at '" + full + "'\n");
     EXPECT_EQ(baseOf(*unit, "lib"), fs::weakly_canonical(root / "sub"));
 
     write("empty.txt", "// nothing yet\n");
-    app.projectRoot = "/nonexistent";
     EXPECT_TRUE(load(root / "empty.txt")->targets.empty());
     EXPECT_NE(log.find("Parsed unit '' at"), std::string::npos);
 
     write("tolm.txt", "a: { SRC = P\"(main.c)\" }\n");
     const fs::path previous = fs::current_path();
     fs::current_path(root);
-    app.projectRoot.clear();
     auto bare = load("tolm.txt");
     fs::current_path(previous);
     EXPECT_EQ(baseOf(*bare, "a"), fs::weakly_canonical(root));
@@ -74,22 +69,22 @@ TEST_F(UnitFileLoader, LoadsGoodFiles) {
 // Bad files fail with their messages; a missing file is not logged as being parsed.
 TEST_F(UnitFileLoader, BadFiles) {
     const std::string at = root.string() + "/";
-    EXPECT_EQ(failure("missing.txt"), "File not found at " + at + "missing.txt");
+    EXPECT_EQ(failure(root / "missing.txt"), "File not found at " + at + "missing.txt");
     EXPECT_EQ(log, "");
     fs::create_directories(root / "dir");
-    EXPECT_EQ(failure("dir"), "Unable to open file!");
+    EXPECT_EQ(failure(root / "dir"), "Unable to open file!");
     EXPECT_EQ(log, "Parsing " + at + "dir\n");
     write("latin1.txt", "a: { NAME = \"caf\xE9\" }\n");
-    EXPECT_EQ(failure("latin1.txt"), at + "latin1.txt: UTF-8 string contains an illegal byte sequence");
+    EXPECT_EQ(failure(root / "latin1.txt"), at + "latin1.txt: UTF-8 string contains an illegal byte sequence");
     write("regex.txt", "a: { X = y[R\"(.*)\"] }\n");
-    EXPECT_EQ(failure("regex.txt"), at + "regex.txt(1,11): regex index is not supported");
+    EXPECT_EQ(failure(root / "regex.txt"), at + "regex.txt(1,11): regex index is not supported");
 
     // Parser and lexer errors alike are printed one line each and fail the load.
     write("bad.txt", "a: { X = [1,] }\nb: { = }\n");
     write("odd.txt", "a: { CFLAGS = -O2 }\n");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(failure("bad.txt"), at + "bad.txt Parsing failed due to syntax errors.");
-    EXPECT_EQ(failure("odd.txt"), at + "odd.txt Parsing failed due to syntax errors.");
+    EXPECT_EQ(failure(root / "bad.txt"), at + "bad.txt Parsing failed due to syntax errors.");
+    EXPECT_EQ(failure(root / "odd.txt"), at + "odd.txt Parsing failed due to syntax errors.");
     const std::string printed = testing::internal::GetCapturedStderr();
     for (const char* line : {"line 1:12 ", "line 2:5 ", "line 1:14 token recognition error"})
         EXPECT_NE(printed.find(line), std::string::npos) << printed;
@@ -108,7 +103,7 @@ app(mode, arch): +lib => libs @gen.objects(., extra) {
     LIMITS = { jobs = 4 }
 }
 )--");
-    auto unit = load("tolm.txt");
+    auto unit = load(root / "tolm.txt");
     EXPECT_EQ(unit->mainTarget, "lib");
     using TestSupport::str;
     auto context =

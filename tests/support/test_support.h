@@ -15,6 +15,7 @@
 #include "types/tolm_exceptions.h"
 #include "types/tolm_identifier.h"
 #include "types/tolm_list.h"
+#include "types/unit.h"
 #include "types/value_factories.h"
 #include "util/log.h"
 
@@ -53,6 +54,19 @@ inline Tolm::Assignment declare(const std::string& name) { return Tolm::Assignme
 inline std::shared_ptr<Tolm::TolmContext> contextValue(std::vector<Tolm::Assignment> assignments)
 {
     return std::make_shared<Tolm::TolmContext>(Tolm::ContextTemplate(std::move(assignments)).createContext());
+}
+
+// A unit holding empty targets of the given names, the first its main target.
+inline std::shared_ptr<Tolm::Unit> unitWith(const std::string& name, const std::vector<std::string>& targets)
+{
+    auto unit = std::make_shared<Tolm::Unit>();
+    unit->name = name;
+    for (const std::string& target : targets) {
+        Tolm::Target made;
+        made.name = {"", name, target};
+        unit->addTarget(std::move(made));
+    }
+    return unit;
 }
 
 // A variable's value text as stored; "<none>" without a value.

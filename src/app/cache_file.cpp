@@ -1,0 +1,335 @@
+#include "app/cache_file.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "app/cache_lines.h"
+#include "util/log.h"
+
+namespace {
+
+namespace Messages {
+// Load warnings (level 6); the first argument is the cache file.
+constexpr const char* InvalidHeader = "Cache file '{}' has invalid header. Starting with empty cache.\n";
+constexpr const char* UnsupportedHeader =
+    "Cache file '{}' has unsupported header '{}'. Starting with empty cache.\n";
+constexpr const char* InvalidRecordsCount = "Cache file '{}' has invalid records count. Starting with empty cache.\n";
+constexpr const char* RecordKey = "Cache file '{}' is malformed (record key). Starting with empty cache.\n";
+constexpr const char* RecipeCount = "Cache file '{}' is malformed (recipe count). Starting with empty cache.\n";
+constexpr const char* InputsCount = "Cache file '{}' is malformed (inputs count). Starting with empty cache.\n";
+constexpr const char* InputAssignment =
+    "Cache file '{}' is malformed (input assignment). Starting with empty cache.\n";
+constexpr const char* IntermediateFlag =
+    "Cache file '{}' is malformed (input intermediate flag). Starting with empty cache.\n";
+constexpr const char* IntermediateAssignment =
+    "Cache file '{}' is malformed (input intermediate assignment). Starting with empty cache.\n";
+constexpr const char* OutputsCount = "Cache file '{}' is malformed (outputs count). Starting with empty cache.\n";
+constexpr const char* OutputAssignment =
+    "Cache file '{}' is malformed (output assignment). Starting with empty cache.\n";
+constexpr const char* ContextCount = "Cache file '{}' is malformed (env/context count). Starting with empty cache.\n";
+constexpr const char* ContextAssignment =
+    "Cache file '{}' is malformed (env/context assignment). Starting with empty cache.\n";
+
+// Save errors (level 7).
+constexpr const char* CreateDirectory = "Unable to create cache directory '{}': {}\n";
+constexpr const char* OpenForWriting = "Unable to open cache file '{}' for writing.\n";
+constexpr const char* Flush = "Unable to flush cache file '{}'.\n";
+constexpr const char* Replace = "Unable to replace cache file '{}' with '{}': {}\n";
+}  // namespace Messages
+
+constexpr std::string_view HeaderV5 = "TOLM_CACHE_V5";
+constexpr std::string_view HeaderV4 = "TOLM_CACHE_V4";
+constexpr std::string_view HeaderV3 = "TOLM_CACHE_V3";
+
+// The fewest bytes an assignment takes in the file ("A 0 0\n0\n\n"), and a
+// record ("0\n\n0\n0\n"): no list is sized beyond what the rest could hold.
+constexpr std::size_t MinAssignmentBytes = 9;
+constexpr std::size_t MinRecordBytes = 7;
+
+// The first element that broke its rule; ends the load.
+struct Malformed {
+    const char* message;
+};
+
+template <typename T>
+T need(std::optional<T> element, const char* message)
+{
+    if (!element) throw Malformed{message};
+    return std::move(*element);
+}
+
+// Reads the records that follow the header of a file of one version.
+class RecordParser {
+public:
+    RecordParser(CacheReader& in, std::string_view version) : in_(in), version_(version) {}
+
+    void readRecords(std::uint64_t count, RuntimeRecordMap& records)
+    {
+        records.reserve(std::min<std::uint64_t>(count, in_.remaining() / MinRecordBytes));
+        for (std::uint64_t i = 0; i < count; ++i) readRecord(records);
+    }
+
+private:
+    std::size_t plausible(std::uint64_t count, std::size_t bytesEach) const
+    {
+        return static_cast<std::size_t>(std::min<std::uint64_t>(count, in_.remaining() / bytesEach));
+    }
+
+    std::vector<Tolm::Assignment> readAssignments(const char* countMessage, const char* assignmentMessage)
+    {
+        const std::uint64_t count = need(readCacheNumber(in_), countMessage);
+        std::vector<Tolm::Assignment> assignments;
+        assignments.reserve(plausible(count, MinAssignmentBytes));
+        for (std::uint64_t i = 0; i < count; ++i)
+            assignments.push_back(need(readCacheAssignment(in_), assignmentMessage));
+        return assignments;
+    }
+
+    Tolm::CachedInput readInput()
+    {
+        Tolm::CachedInput entry;
+        entry.input = need(readCacheAssignment(in_), Messages::InputAssignment);
+        if (version_ != HeaderV5) return entry;
+        const std::uint64_t flag = need(readCacheNumber(in_), Messages::IntermediateFlag);
+        if (flag > 1) throw Malformed{Messages::IntermediateFlag};
+        if (flag == 1) entry.intermediate = need(readCacheAssignment(in_), Messages::IntermediateAssignment);
+        return entry;
+    }
+
+    Tolm::CachedRecipe readRecipe()
+    {
+        Tolm::CachedRecipe recipe;
+        const std::uint64_t inputs = need(readCacheNumber(in_), Messages::InputsCount);
+        recipe.inputs.reserve(plausible(inputs, MinAssignmentBytes));
+        for (std::uint64_t i = 0; i < inputs; ++i) recipe.inputs.push_back(readInput());
+        recipe.outputs = readAssignments(Messages::OutputsCount, Messages::OutputAssignment);
+        return recipe;
+    }
+
+    void readRecord(RuntimeRecordMap& records)
+    {
+        std::string key(need(readCacheString(in_), Messages::RecordKey));
+        auto record = std::make_shared<Tolm::RuntimeRecord>();
+        const std::uint64_t recipes = need(readCacheNumber(in_), Messages::RecipeCount);
+        for (std::uint64_t i = 0; i < recipes; ++i) {
+            Tolm::CachedRecipe recipe = readRecipe();
+            // A second recipe with the same inputs is dropped.
+            const std::uint64_t recipeKey = hashCacheInputs(recipe.inputs);
+            record->recipes.insert(recipeKey, std::move(recipe));
+        }
+        record->context = readAssignments(Messages::ContextCount, Messages::ContextAssignment);
+        if (version_ == HeaderV3) record->context.clear();
+        // A later record under the same key (ignoring case) replaces the
+        // earlier one, key spelling included.
+        records.erase(Util::CiString(key));
+        records.emplace(std::move(key), std::move(record));
+    }
+
+    CacheReader& in_;
+    std::string_view version_;
+};
+
+// The file's bytes; nullopt when it cannot be opened or read.
+std::optional<std::string> readWholeFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes;
+    char chunk[65536];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+// The first rule a file broke: its warning, and for an unsupported header
+// the header line.
+struct LoadFailure {
+    const char* message;
+    std::optional<std::string_view> header;
+};
+
+std::optional<LoadFailure> parseCacheFile(std::string_view bytes, RuntimeRecordMap& records)
+{
+    CacheReader in(bytes);
+    auto header = in.line();
+    if (!header) return LoadFailure{Messages::InvalidHeader, {}};
+    if (*header != HeaderV5 && *header != HeaderV4 && *header != HeaderV3)
+        return LoadFailure{Messages::UnsupportedHeader, header};
+    auto count = readCacheNumber(in);
+    if (!count) return LoadFailure{Messages::InvalidRecordsCount, {}};
+    try {
+        RecordParser(in, *header).readRecords(*count, records);
+    } catch (const Malformed& failure) {
+        return LoadFailure{failure.message, {}};
+    }
+    return std::nullopt;
+}
+
+void installRecords(BuildCache& cache, RuntimeRecordMap records)
+{
+    std::lock_guard lock(cache.mutex);
+    cache.records = std::move(records);
+    cache.nextClaimToken = 1;
+}
+
+// What the save writes of one record, copied under its lock.
+struct RecordCopy {
+    std::string key;
+    std::vector<Tolm::CachedRecipe> recipes;  // in the record's order
+    std::vector<Tolm::Assignment> context;
+};
+
+std::vector<RecordCopy> snapshotRecords(BuildCache& cache)
+{
+    std::vector<RecordCopy> copies;
+    {
+        // The cache's lock first, then each record's: the one order that
+        // may hold both.
+        std::lock_guard cacheLock(cache.mutex);
+        copies.reserve(cache.records.size());
+        for (const auto& [key, record] : cache.records) {
+            std::lock_guard recordLock(record->mutex);
+            RecordCopy& copy = copies.emplace_back(RecordCopy{key.str(), {}, record->context});
+            copy.recipes.reserve(record->recipes.size());
+            for (const auto& entry : record->recipes) copy.recipes.push_back(entry.second);
+        }
+    }
+    std::sort(copies.begin(), copies.end(),
+              [](const RecordCopy& a, const RecordCopy& b) { return a.key < b.key; });
+    return copies;
+}
+
+// The record in file form; false when one of its assignments has no text.
+bool renderRecord(const RecordCopy& record, std::ostringstream& out)
+{
+    writeCacheString(out, record.key);
+    writeCacheCount(out, record.recipes.size());
+    for (const Tolm::CachedRecipe& recipe : record.recipes) {
+        writeCacheCount(out, recipe.inputs.size());
+        for (const Tolm::CachedInput& entry : recipe.inputs) {
+            if (!writeCacheAssignment(out, entry.input)) return false;
+            writeCacheCount(out, entry.hasIntermediate() ? 1 : 0);
+            if (entry.hasIntermediate() && !writeCacheAssignment(out, entry.intermediate)) return false;
+        }
+        writeCacheCount(out, recipe.outputs.size());
+        for (const Tolm::Assignment& output : recipe.outputs)
+            if (!writeCacheAssignment(out, output)) return false;
+    }
+    writeCacheCount(out, record.context.size());
+    for (const Tolm::Assignment& assignment : record.context)
+        if (!writeCacheAssignment(out, assignment)) return false;
+    return true;
+}
+
+// The whole file's content.
+std::string renderCacheFile(const std::vector<RecordCopy>& records)
+{
+    std::string body;
+    std::uint64_t written = 0;
+    std::ostringstream recordText;
+    for (const RecordCopy& record : records) {
+        recordText.str({});
+        if (!renderRecord(record, recordText)) continue;
+        body += recordText.view();
+        ++written;
+    }
+    std::ostringstream head;
+    head << HeaderV5 << '\n';
+    writeCacheCount(head, written);
+    std::string content = std::move(head).str();
+    content += body;
+    return content;
+}
+
+// Renames the temporary file over the cache file; a failed first attempt
+// removes the old file (never a directory) and tries once more.
+void replaceCacheFile(const std::filesystem::path& temp, const std::filesystem::path& cacheFile)
+{
+    std::error_code error;
+    std::filesystem::rename(temp, cacheFile, error);
+    if (!error) return;
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(std::filesystem::symlink_status(cacheFile, ignored)))
+        std::filesystem::remove(cacheFile, ignored);
+    std::filesystem::rename(temp, cacheFile, error);
+    if (error)
+        Log::log(LogLevel::Error, fmt::runtime(Messages::Replace), cacheFile.string(), temp.string(), error.message());
+}
+
+}  // namespace
+
+std::filesystem::path cacheTempFile(const std::filesystem::path& cacheFile)
+{
+    std::filesystem::path temp = cacheFile;
+    temp += ".tmp";
+    return temp;
+}
+
+void loadBuildCache(BuildCache& cache)
+{
+    // A file that cannot be opened is no warning: there is none before the
+    // first build.
+    if (auto bytes = readWholeFile(cache.cacheFile)) {
+        loadBuildCacheBytes(cache, *bytes);
+    } else {
+        installRecords(cache, {});
+    }
+}
+
+void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes)
+{
+    RuntimeRecordMap records;
+    if (auto failure = parseCacheFile(bytes, records)) {
+        const std::string fileName = cache.cacheFile.string();
+        if (failure->header)
+            Log::log(LogLevel::Warning, fmt::runtime(failure->message), fileName, *failure->header);
+        else
+            Log::log(LogLevel::Warning, fmt::runtime(failure->message), fileName);
+        // Nothing read before the damage is kept.
+        records.clear();
+    }
+    installRecords(cache, std::move(records));
+}
+
+void saveBuildCache(BuildCache& cache)
+{
+    const std::string content = renderCacheFile(snapshotRecords(cache));
+
+    const std::filesystem::path& cacheFile = cache.cacheFile;
+    const std::filesystem::path directory = cacheFile.parent_path();
+    if (!directory.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(directory, error);
+        if (error) {
+            Log::log(LogLevel::Error, fmt::runtime(Messages::CreateDirectory), directory.string(), error.message());
+            return;
+        }
+    }
+
+    const std::filesystem::path temp = cacheTempFile(cacheFile);
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            Log::log(LogLevel::Error, fmt::runtime(Messages::OpenForWriting), temp.string());
+            return;
+        }
+        // Any failed write shows at the flush or the close; either way the
+        // old cache file is kept.
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        out.flush();
+        if (out) out.close();
+        if (!out) {
+            Log::log(LogLevel::Error, fmt::runtime(Messages::Flush), temp.string());
+            return;
+        }
+    }
+    replaceCacheFile(temp, cacheFile);
+}

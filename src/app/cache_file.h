@@ -1,0 +1,51 @@
+#pragma once
+// The build cache between runs: the text file ".tolm_cache" in the project
+// root, read once before the build and written once after a build that
+// succeeded.
+//
+// Layout (elements as in cache_lines.h):
+//   TOLM_CACHE_V5
+//   record count
+//   per record: key string, recipe count,
+//     per recipe: input count,
+//       per input: input assignment, intermediate flag (0 or 1), and the
+//                  intermediate assignment when the flag is 1;
+//     output count, output assignments;
+//   context count, context assignments.
+// "TOLM_CACHE_V4" files have no flag and no intermediate; "TOLM_CACHE_V3"
+// files are laid out like V4 and their context is read and dropped. Only V5
+// is written. Recipe keys are not stored: the load computes them from the
+// inputs. Whatever follows the last record is ignored.
+//
+// Two promises shape this file:
+// - A cache file never stops a build. One that is missing or unreadable
+//   gives an empty cache silently; one that is damaged in any way (a bad
+//   count, a truncated record, bytes that are not text) gives one warning
+//   and an empty cache, never an exception.
+// - The file on disk is always a complete one. The save writes a temporary
+//   file beside it (cache path + ".tmp") and renames it over the old file;
+//   a save that fails leaves the old file as it was.
+//
+// The save writes the records sorted by key and each record's recipes in
+// their own order, so an unchanged cache gives the same bytes every time.
+// A record holding a value that no text would read back (see
+// cached_assignment_text.h) is left out: that target rebuilds next time,
+// rather than the whole file being refused.
+
+#include <filesystem>
+#include <string_view>
+
+#include "app/build_cache.h"
+
+// The temporary file a save writes before renaming it to `cacheFile`.
+std::filesystem::path cacheTempFile(const std::filesystem::path& cacheFile);
+
+// Replaces the cache's records with those of its file and sets the next
+// claim token to 1. Logs a level-6 warning for a damaged file.
+void loadBuildCache(BuildCache& cache);
+// The same on the file's bytes, already read.
+void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes);
+
+// Writes every record of the cache to its file. Failures are logged at
+// level 7 and change nothing else; the old file stays in place.
+void saveBuildCache(BuildCache& cache);

@@ -1,0 +1,146 @@
+#include "app/cache_lines.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "app/cached_assignment_parse.h"
+#include "app/cached_assignment_text.h"
+
+namespace {
+
+// The white space a formatted stream read skips.
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+std::string_view skipSpaces(std::string_view text)
+{
+    std::size_t at = 0;
+    while (at < text.size() && isSpace(text[at])) ++at;
+    return text.substr(at);
+}
+
+// Reads a word as `stream >> std::string` does: spaces skipped, then up to
+// the next space.
+std::optional<std::string_view> takeWord(std::string_view& text)
+{
+    text = skipSpaces(text);
+    std::size_t end = 0;
+    while (end < text.size() && !isSpace(text[end])) ++end;
+    if (end == 0) return std::nullopt;
+    std::string_view word = text.substr(0, end);
+    text.remove_prefix(end);
+    return word;
+}
+
+// Reads a signed number as `stream >> int` does: spaces skipped, an optional
+// sign, at least one digit, stopping at the first non-digit; fails when the
+// value does not fit an int.
+std::optional<std::int32_t> takeInt(std::string_view& text)
+{
+    text = skipSpaces(text);
+    std::size_t at = 0;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+    const std::size_t digits = at;
+    constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t magnitude = 0;
+    while (at < text.size() && isDigit(text[at])) {
+        magnitude = std::min(limit + 1, magnitude * 10 + (text[at] - '0'));
+        ++at;
+    }
+    if (at == digits || magnitude > (negative ? limit : limit - 1)) return std::nullopt;
+    text.remove_prefix(at);
+    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}
+
+}  // namespace
+
+std::optional<std::string_view> CacheReader::line()
+{
+    if (rest_.empty()) return std::nullopt;
+    const std::size_t end = rest_.find('\n');
+    std::string_view text = rest_.substr(0, end);
+    rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
+    return text;
+}
+
+std::optional<std::string_view> CacheReader::block(std::uint64_t n)
+{
+    if (n >= rest_.size() || rest_[n] != '\n') return std::nullopt;
+    std::string_view bytes = rest_.substr(0, n);
+    rest_.remove_prefix(n + 1);
+    return bytes;
+}
+
+bool writeCacheCount(std::ostream& out, std::uint64_t count)
+{
+    const fmt::format_int digits(count);
+    out.write(digits.data(), static_cast<std::streamsize>(digits.size()));
+    out.put('\n');
+    return out.good();
+}
+
+bool writeCacheString(std::ostream& out, std::string_view text)
+{
+    writeCacheCount(out, text.size());
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.put('\n');
+    return out.good();
+}
+
+bool writeCacheAssignment(std::ostream& out, const Tolm::Assignment& assignment)
+{
+    auto text = cacheAssignmentText(assignment);
+    if (!text) return false;
+    // Written as the signed numbers the reader takes, so any stored type or
+    // modifier reads back unchanged.
+    out << "A " << static_cast<std::int32_t>(assignment.type) << ' ' << static_cast<std::int32_t>(assignment.modifier)
+        << '\n';
+    return writeCacheString(out, *text);
+}
+
+std::optional<std::uint64_t> readCacheNumber(CacheReader& in)
+{
+    auto line = in.line();
+    if (!line) return std::nullopt;
+    std::string_view text = skipSpaces(*line);
+    std::uint64_t number = 0;
+    std::size_t at = 0;
+    for (; at < text.size() && isDigit(text[at]); ++at) {
+        const auto digit = static_cast<std::uint64_t>(text[at] - '0');
+        if (number > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return std::nullopt;
+        number = number * 10 + digit;
+    }
+    if (at == 0) return std::nullopt;
+    return number;
+}
+
+std::optional<std::string_view> readCacheString(CacheReader& in)
+{
+    auto length = readCacheNumber(in);
+    if (!length) return std::nullopt;
+    return in.block(*length);
+}
+
+std::optional<Tolm::Assignment> readCacheAssignment(CacheReader& in)
+{
+    auto line = in.line();
+    if (!line) return std::nullopt;
+    std::string_view fields = *line;
+    auto word = takeWord(fields);
+    auto type = takeInt(fields);
+    auto modifier = takeInt(fields);
+    if (!word || *word != "A" || !type || !modifier) return std::nullopt;
+    auto text = readCacheString(in);
+    if (!text) return std::nullopt;
+    return assignmentFromCacheText(*text, static_cast<std::uint32_t>(*type), static_cast<std::uint32_t>(*modifier));
+}

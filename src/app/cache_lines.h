@@ -1,0 +1,48 @@
+#pragma once
+// The elements the build cache file is made of.
+//
+// Lines end with '\n' and nothing else; a last line without one still counts.
+// - count: a line of decimal digits (the reader skips leading white space and
+//   ignores whatever follows the digits);
+// - string: a count n, then exactly n bytes of any value, then '\n';
+// - assignment: a line "A <type> <modifier>", then a string holding its text
+//   (cached_assignment_text.h).
+//
+// The reader walks the whole file held in memory: a string is a view into it,
+// and a length or count can never make it allocate more than the bytes that
+// are actually there, however large the number a damaged file states.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string_view>
+
+#include "types/assignment.h"
+
+// A read position in the file's bytes.
+class CacheReader {
+public:
+    explicit CacheReader(std::string_view bytes) : rest_(bytes) {}
+
+    // The next line without its '\n'; nullopt at the end of the bytes.
+    std::optional<std::string_view> line();
+    // The next n bytes, which must be followed by '\n' (consumed too).
+    std::optional<std::string_view> block(std::uint64_t n);
+    std::size_t remaining() const { return rest_.size(); }
+
+private:
+    std::string_view rest_;
+};
+
+// Each writer returns false when the stream is no longer good.
+bool writeCacheCount(std::ostream& out, std::uint64_t count);
+bool writeCacheString(std::ostream& out, std::string_view text);
+// Also false, writing nothing, when the assignment has no text that reads
+// back to it.
+bool writeCacheAssignment(std::ostream& out, const Tolm::Assignment& assignment);
+
+// Each reader gives nullopt when the element is missing or breaks its rule.
+std::optional<std::uint64_t> readCacheNumber(CacheReader& in);
+std::optional<std::string_view> readCacheString(CacheReader& in);
+std::optional<Tolm::Assignment> readCacheAssignment(CacheReader& in);

@@ -1,0 +1,406 @@
+#include "app/cache_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/cache_test_support.h"
+#include "scenario/scratch_dir.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace TestSupport;
+using CacheTest::describe;
+using CacheTest::make;
+using CacheTest::path;
+namespace fs = std::filesystem;
+
+Tolm::CachedInput input(Tolm::Assignment in, Tolm::Assignment intermediate = {})
+{
+    return Tolm::CachedInput{std::move(in), std::move(intermediate), false};
+}
+
+Tolm::CachedRecipe recipe(std::vector<Tolm::CachedInput> inputs, std::vector<Tolm::Assignment> outputs = {})
+{
+    return Tolm::CachedRecipe{std::move(inputs), std::move(outputs)};
+}
+
+void addRecord(BuildCache& cache, const std::string& key, std::vector<Tolm::CachedRecipe> recipes,
+               std::vector<Tolm::Assignment> context)
+{
+    auto record = std::make_shared<Tolm::RuntimeRecord>();
+    for (auto& recipe : recipes) {
+        const std::uint64_t key = hashCacheInputs(recipe.inputs);
+        record->recipes.insert(key, std::move(recipe));
+    }
+    record->context = std::move(context);
+    record->verified = true;
+    cache.records.emplace(key, std::move(record));
+}
+
+// Every record as text, in key order, with what a load must leave in it.
+std::string dump(BuildCache& cache)
+{
+    std::vector<std::string> records;
+    for (const auto& [key, record] : cache.records) {
+        std::string text = key.str();
+        if (record->verified || record->state != 0 || record->claimToken != 0) text += " (not as loaded)";
+        for (const auto& [hash, recipe] : record->recipes) {
+            text += "\n  recipe";
+            if (hash != hashCacheInputs(recipe.inputs)) text += " (wrong key)";
+            for (const auto& entry : recipe.inputs) {
+                text += "\n    in " + describe(entry.input);
+                if (entry.hasIntermediate()) text += " -> " + describe(entry.intermediate);
+                if (entry.reuse) text += " (reuse)";
+            }
+            for (const auto& output : recipe.outputs) text += "\n    out " + describe(output);
+        }
+        for (const auto& assignment : record->context) text += "\n  context " + describe(assignment);
+        records.push_back(text);
+    }
+    std::sort(records.begin(), records.end());
+    std::string all;
+    for (const auto& record : records) all += record + "\n";
+    return all;
+}
+
+std::string readBytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// A string element of the file, for files made by hand.
+std::string element(const std::string& text)
+{
+    return std::to_string(text.size()) + "\n" + text + "\n";
+}
+
+std::string assignmentLines(const std::string& text, const std::string& numbers = "1 0")
+{
+    return "A " + numbers + "\n" + element(text);
+}
+
+// A project directory holding a cache file.
+class CacheFileTest : public testing::Test {
+protected:
+    fs::path cacheFile() const { return scratch.path() / "proj" / ".tolm_cache"; }
+
+    // Loads `content` as the cache file; gives what the load logged.
+    std::string load(const std::string& content, BuildCache& cache)
+    {
+        scratch.write("proj/.tolm_cache", content);
+        LogCapture capture(5);
+        loadBuildCache(cache);
+        return capture.text();
+    }
+
+    std::string save(BuildCache& cache)
+    {
+        LogCapture capture(5);
+        saveBuildCache(cache);
+        return capture.text();
+    }
+
+    ScratchDir scratch;
+};
+
+// Records a build makes: inputs with and without intermediates, outputs,
+// context; paths, lists, integers, texts with quotes and line breaks, and
+// assignments without a value.
+void fillTypicalCache(BuildCache& cache)
+{
+    addRecord(cache, "demo/app::main",
+              {
+                  recipe({input(make("C_FILE", path("", "/p/src/a.c"), 1), make("O_FILE", path("/p/out", "a.o"), 1)),
+                          input(make("HEADER", path(".", "inc/a.h"), 2))},
+                         {make("O_FILES", listOf({path("/p/out", "a.o"), path("/p/out", "b.o")}), 2, 1)}),
+                  recipe({input(make("C_FILE", path("", "/p/src/b.c"), 1), make("O_FILE", path("/p/out", "b.o"), 1))}),
+              },
+              {make("CFLAGS", str("-O2 -DNAME=\"x y\""), 1), make("LEVEL", num(-3), 3),
+               make("NOTE", str("two\nlines"), 1), make("LIBS", listOf({str("m"), raw("pthread")}), 2),
+               make("EMPTY", nullptr, 1), make("DECLARED", nullptr, 4), make("ODD", str("v"), 9, 2)});
+    addRecord(cache, "demo/app::lib@0123456789abcdef",
+              {recipe({input(make("INPUT", str("ZIP"), 1))}, {make("LIB", path("/p/out", "lib.a"), 1, 1)})}, {});
+    addRecord(cache, "tool", {}, {});
+}
+
+// The file is V5: the header, the record count, then per record its key,
+// recipes (inputs with their intermediate flag, outputs) and context.
+TEST_F(CacheFileTest, SavedLayout)
+{
+    BuildCache cache(cacheFile());
+    addRecord(cache, "app::main",
+              {recipe({input(make("C_FILE", path("", "/p/a.c"), 1), make("O_FILE", path("/o", "a.o"), 1)),
+                       input(make("N", num(4), 2))},
+                      {make("BIN", str("app"), 1, 1)})},
+              {make("CFLAGS", str("-g"), 1)});
+    addRecord(cache, "a::first", {}, {});
+    EXPECT_EQ(save(cache), "");
+    EXPECT_EQ(readBytes(cacheFile()),
+              "TOLM_CACHE_V5\n2\n"
+              "8\na::first\n0\n0\n"
+              "9\napp::main\n1\n"
+              "2\n"
+              "A 1 0\n20\nC_FILE = P\"(/p/a.c)\"\n1\nA 1 0\n20\nO_FILE = P\"(/o/a.o)\"\n"
+              "A 2 0\n6\nN += 4\n0\n"
+              "1\nA 1 1\n11\nBIN = \"app\"\n"
+              "1\nA 1 0\n13\nCFLAGS = \"-g\"\n");
+    EXPECT_FALSE(fs::exists(cacheTempFile(cacheFile())));
+
+    BuildCache none(cacheFile());
+    EXPECT_EQ(save(none), "");
+    EXPECT_EQ(readBytes(cacheFile()), "TOLM_CACHE_V5\n0\n");
+}
+
+// Writing, reading and writing again gives the same bytes, and the records
+// read carry the values written, unverified and free.
+TEST_F(CacheFileTest, RoundTripKeepsBytes)
+{
+    BuildCache first(cacheFile());
+    fillTypicalCache(first);
+    ASSERT_EQ(save(first), "");
+    const std::string written = readBytes(cacheFile());
+
+    BuildCache loaded(cacheFile());
+    loaded.nextClaimToken = 42;
+    EXPECT_EQ(load(written, loaded), "");
+    EXPECT_EQ(loaded.nextClaimToken, 1u);
+    EXPECT_EQ(dump(loaded),
+              "demo/app::lib@0123456789abcdef\n"
+              "  recipe\n"
+              "    in INPUT 1/0 TolmString(ZIP)\n"
+              "    out LIB 1/1 path(.|/p/out/lib.a)\n"
+              "demo/app::main\n"
+              "  recipe\n"
+              "    in C_FILE 1/0 path(.|/p/src/a.c) -> O_FILE 1/0 path(.|/p/out/a.o)\n"
+              "    in HEADER 2/0 path(.|inc/a.h)\n"
+              "    out O_FILES 2/1 list[path(.|/p/out/a.o);path(.|/p/out/b.o);]\n"
+              "  recipe\n"
+              "    in C_FILE 1/0 path(.|/p/src/b.c) -> O_FILE 1/0 path(.|/p/out/b.o)\n"
+              "  context CFLAGS 1/0 TolmRawString(-O2 -DNAME=\"x y\")\n"
+              "  context LEVEL 3/0 TolmInt(-3)\n"
+              "  context NOTE 1/0 TolmString(two\nlines)\n"
+              "  context LIBS 2/0 list[TolmString(m);TolmString(pthread);]\n"
+              "  context EMPTY 1/0 none\n"
+              "  context DECLARED 4/0 none\n"
+              "  context ODD 9/2 TolmString(v)\n"
+              "tool\n");
+
+    ASSERT_EQ(save(loaded), "");
+    EXPECT_EQ(readBytes(cacheFile()), written);
+}
+
+// V4 files have no intermediates; V3 files also lose their context. The next
+// save writes V5.
+TEST_F(CacheFileTest, OlderVersionsStillRead)
+{
+    const std::string records = "1\n" + element("app::main") + "1\n" + "1\n" + assignmentLines("C_FILE = \"a.c\"") +
+                                "1\n" + assignmentLines("OBJ = \"a.o\"", "1 1") + "1\n" +
+                                assignmentLines("CFLAGS = \"-g\"");
+    const std::string recipe = "app::main\n  recipe\n    in C_FILE 1/0 TolmString(a.c)\n    out OBJ 1/1 TolmString(a.o)\n";
+
+    BuildCache v4(cacheFile());
+    EXPECT_EQ(load("TOLM_CACHE_V4\n" + records, v4), "");
+    EXPECT_EQ(dump(v4), recipe + "  context CFLAGS 1/0 TolmString(-g)\n");
+
+    BuildCache v3(cacheFile());
+    EXPECT_EQ(load("TOLM_CACHE_V3\n" + records, v3), "");
+    EXPECT_EQ(dump(v3), recipe);
+
+    ASSERT_EQ(save(v4), "");
+    EXPECT_EQ(readBytes(cacheFile()), "TOLM_CACHE_V5\n1\n" + element("app::main") + "1\n1\n" +
+                                          assignmentLines("C_FILE = \"a.c\"") + "0\n1\n" +
+                                          assignmentLines("OBJ = \"a.o\"", "1 1") + "1\n" +
+                                          assignmentLines("CFLAGS = \"-g\""));
+}
+
+// Each way a file can break gives its own warning and an empty cache, even
+// after good records.
+TEST_F(CacheFileTest, DamagedFileWarnings)
+{
+    const std::string good = element("good") + "0\n0\n";
+    const std::string v5 = "TOLM_CACHE_V5\n2\n" + good;
+    const std::string in = v5 + element("bad") + "1\n1\n" + assignmentLines("X = 1");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "has invalid header"},
+        {"TOLM_CACHE_V6\n0\n", "has unsupported header 'TOLM_CACHE_V6'"},
+        {"TOLM_CACHE_V5\r\n0\n", "has unsupported header 'TOLM_CACHE_V5\r'"},
+        {"tolm_cache_v5\n0\n", "has unsupported header 'tolm_cache_v5'"},
+        {"TOLM_CACHE_V5\n", "has invalid records count"},
+        {"TOLM_CACHE_V5\nmany\n", "has invalid records count"},
+        {"TOLM_CACHE_V5\n-1\n", "has invalid records count"},
+        {"TOLM_CACHE_V5\n18446744073709551616\n", "has invalid records count"},
+        {v5, "is malformed (record key)"},
+        {v5 + "5\nab\n", "is malformed (record key)"},
+        {v5 + "2\nabc\n", "is malformed (record key)"},
+        {v5 + "18446744073709551615\nx\n", "is malformed (record key)"},
+        {v5 + element("bad") + "x\n", "is malformed (recipe count)"},
+        {v5 + element("bad") + "1\n", "is malformed (inputs count)"},
+        {v5 + element("bad") + "1\n1\nB 1 0\n1\nX\n", "is malformed (input assignment)"},
+        {v5 + element("bad") + "1\n1\nA 1\n1\nX\n", "is malformed (input assignment)"},
+        {v5 + element("bad") + "1\n1\n" + assignmentLines("X = [1,]"), "is malformed (input assignment)"},
+        {in, "is malformed (input intermediate flag)"},
+        {in + "2\n", "is malformed (input intermediate flag)"},
+        {in + "1\n" + assignmentLines("\"no name\""), "is malformed (input intermediate assignment)"},
+        {in + "0\n", "is malformed (outputs count)"},
+        {in + "0\n1\n" + assignmentLines("X = \"\xFF\""), "is malformed (output assignment)"},
+        {in + "0\n0\n", "is malformed (env/context count)"},
+        {in + "0\n0\n18446744073709551615\n", "is malformed (env/context assignment)"},
+        {in + "0\n0\n1\n" + assignmentLines("X : 1", "4 0"), "is malformed (env/context assignment)"},
+        {in + "0\n0\n1\n" + assignmentLines("X = ", "7 0"), "is malformed (env/context assignment)"},
+    };
+    for (const auto& [content, problem] : cases) {
+        BuildCache cache(cacheFile());
+        const std::string expected =
+            "Cache file '" + cacheFile().string() + "' " + problem + ". Starting with empty cache.\n";
+        EXPECT_EQ(load(content, cache), expected) << content;
+        EXPECT_TRUE(cache.records.empty()) << content;
+        EXPECT_EQ(cache.nextClaimToken, 1u);
+    }
+}
+
+// What the reader tolerates: no file at all, a flag with a trailing blank,
+// records beyond the count and bytes after the last record. Of two records
+// whose keys differ in case the later wins; of two equal recipes the first.
+TEST_F(CacheFileTest, LoadToleratesAndMerges)
+{
+    BuildCache missing(cacheFile());
+    missing.nextClaimToken = 9;
+    {
+        LogCapture capture(1);
+        loadBuildCache(missing);
+        EXPECT_EQ(capture.text(), "");
+    }
+    EXPECT_TRUE(missing.records.empty());
+    EXPECT_EQ(missing.nextClaimToken, 1u);
+
+    const std::string content = "TOLM_CACHE_V5\n  3 records\n" + element("App::Main") + "0\n1\n" +
+                                assignmentLines("X = \"old\"") + element("app::main") + "2\n" +
+                                "1\n" + assignmentLines("IN = \"a\"") + "1 \n" + assignmentLines("OBJ = \"first\"") +
+                                "0\n" + "1\n" + assignmentLines("IN = \"a\"") + "0\n0\n" + "0\n" + element("next") +
+                                "0\n0\n" + element("beyond the count") + "0\n0\ntrailing bytes";
+    BuildCache cache(cacheFile());
+    EXPECT_EQ(load(content, cache), "");
+    EXPECT_EQ(dump(cache),
+              "app::main\n"
+              "  recipe\n"
+              "    in IN 1/0 TolmString(a) -> OBJ 1/0 TolmString(first)\n"
+              "next\n");
+}
+
+// A save that cannot complete says why and leaves the old cache file alone.
+TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
+{
+    const std::string old = "TOLM_CACHE_V5\n0\n";
+    BuildCache cache(cacheFile());
+    fillTypicalCache(cache);
+    const std::string cachePath = cacheFile().string();
+    const std::string tempPath = cacheTempFile(cacheFile()).string();
+
+    // A directory where the temporary file goes.
+    scratch.write("proj/.tolm_cache", old);
+    fs::create_directories(cacheTempFile(cacheFile()));
+    EXPECT_EQ(save(cache), "Unable to open cache file '" + tempPath + "' for writing.\n");
+    EXPECT_EQ(readBytes(cacheFile()), old);
+    fs::remove_all(cacheTempFile(cacheFile()));
+
+    // A device that takes no bytes behind the temporary file.
+    if (fs::exists("/dev/full")) {
+        fs::create_symlink("/dev/full", cacheTempFile(cacheFile()));
+        EXPECT_EQ(save(cache), "Unable to flush cache file '" + tempPath + "'.\n");
+        EXPECT_EQ(readBytes(cacheFile()), old);
+        fs::remove(cacheTempFile(cacheFile()));
+    }
+
+    // A directory with content where the cache file goes: not removed.
+    fs::remove(cacheFile());
+    scratch.write("proj/.tolm_cache/keep", "x");
+    EXPECT_EQ(save(cache), "Unable to replace cache file '" + cachePath + "' with '" + tempPath + "': Is a directory\n");
+    EXPECT_TRUE(fs::exists(cacheFile() / "keep"));
+
+    // A file where the project directory goes.
+    scratch.write("file", "x");
+    BuildCache below(scratch.path() / "file" / ".tolm_cache");
+    const std::string message = save(below);
+    EXPECT_TRUE(message.starts_with("Unable to create cache directory '" + (scratch.path() / "file").string() + "': "))
+        << message;
+    EXPECT_EQ(readBytes(scratch.path() / "file"), "x");
+
+    // Missing directories are made.
+    BuildCache deeper(scratch.path() / "a" / "b" / ".tolm_cache");
+    EXPECT_EQ(save(deeper), "");
+    EXPECT_EQ(readBytes(scratch.path() / "a" / "b" / ".tolm_cache"), old);
+}
+
+// A record holding a value that no text reads back is left out, so the next
+// load keeps every other record instead of refusing the file.
+TEST_F(CacheFileTest, UnwritableRecordLeftOut)
+{
+    BuildCache cache(cacheFile());
+    addRecord(cache, "keep", {}, {make("X", str("x"), 1)});
+    addRecord(cache, "context", {}, {make("X", contextValue({set("A", str("1"))}), 1)});
+    addRecord(cache, "name", {recipe({input(make("name", str("x"), 1))})}, {});
+    addRecord(cache, "bytes", {recipe({input(make("X", str("a"), 1))}, {make("OUT", path("", "/\xFF"), 1)})}, {});
+    ASSERT_EQ(save(cache), "");
+
+    BuildCache loaded(cacheFile());
+    EXPECT_EQ(load(readBytes(cacheFile()), loaded), "");
+    EXPECT_EQ(dump(loaded), "keep\n  context X 1/0 TolmString(x)\n");
+}
+
+// However a valid file is cut short or one of its bytes changed, the load
+// ends normally: either it reads records without a word (a cut file only
+// when nothing was lost: the last count needs no line feed), or it warns
+// once and leaves the cache empty.
+TEST_F(CacheFileTest, DamagedFilesNeverEndTheLoad)
+{
+    BuildCache original(cacheFile());
+    fillTypicalCache(original);
+    ASSERT_EQ(save(original), "");
+    const std::string good = readBytes(cacheFile());
+    BuildCache whole(cacheFile());
+    ASSERT_EQ(load(good, whole), "");
+    const std::string wholeDump = dump(whole);
+    const std::string warningStart = "Cache file '" + cacheFile().string() + "' ";
+    const std::string warningEnd = ". Starting with empty cache.\n";
+
+    auto check = [&](const std::string& content, bool cut) {
+        BuildCache cache(cacheFile());
+        LogCapture capture(5);
+        EXPECT_NO_THROW(loadBuildCacheBytes(cache, content));
+        const std::string log = capture.text();
+        if (log.empty()) {
+            if (cut) {
+                EXPECT_EQ(dump(cache), wholeDump) << "cut to " << content.size() << " bytes";
+            }
+            return;
+        }
+        EXPECT_TRUE(log.starts_with(warningStart) && log.ends_with(warningEnd) &&
+                    std::count(log.begin(), log.end(), '\n') == 1)
+            << log;
+        EXPECT_TRUE(cache.records.empty()) << log;
+    };
+    for (std::size_t length = 0; length < good.size(); ++length) check(good.substr(0, length), true);
+    for (std::size_t at = 0; at < good.size(); ++at) {
+        for (unsigned char change : {0x01, 0x80}) {
+            std::string flipped = good;
+            flipped[at] = static_cast<char>(flipped[at] ^ change);
+            check(flipped, false);
+        }
+        for (char replacement : {'\n', '"', ')'}) {
+            std::string replaced = good;
+            replaced[at] = replacement;
+            check(replaced, false);
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+#pragma once
+// Values and assignments as the cache tests write them, and one-line
+// descriptions of what the cache reader gives back, so two results compare as
+// texts: the value's class, its text and, for a path, its base.
+
+#include <string>
+
+#include "types/assignment.h"
+#include "types/tolm_list.h"
+#include "types/tolm_path_string.h"
+#include "types/value_factories.h"
+
+namespace CacheTest {
+
+inline Tolm::TolmValuePtr path(const std::string& base, std::string text)
+{
+    return Tolm::makePathStringValue(base, std::move(text));
+}
+
+// An assignment of any type number, also one the language does not know.
+inline Tolm::Assignment make(const std::string& name, Tolm::TolmValuePtr value, std::uint32_t type,
+                             std::uint32_t modifier = 0)
+{
+    return Tolm::Assignment(name, std::move(value), static_cast<Tolm::Assignment::AssignType>(type), modifier);
+}
+
+inline std::string describe(const Tolm::TolmValuePtr& value)
+{
+    if (!value) return "none";
+    if (const auto* path = dynamic_cast<const Tolm::TolmPathString*>(value.get()))
+        return "path(" + path->baseDirectory.string() + "|" + path->text + ")";
+    if (const auto* list = dynamic_cast<const Tolm::TolmList*>(value.get())) {
+        std::string text = "list[";
+        for (const auto& item : list->items()) text += describe(item) + ";";
+        return text + "]";
+    }
+    return value->typeName() + "(" + value->toString() + ")";
+}
+
+inline std::string describe(const Tolm::Assignment& assignment)
+{
+    return assignment.name + " " + std::to_string(static_cast<std::uint32_t>(assignment.type)) + "/" +
+           std::to_string(assignment.modifier) + " " + describe(assignment.value);
+}
+
+}  // namespace CacheTest

@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/cache_test_support.h"
+#include "app/cached_assignment_parse.h"
+#include "app/cached_assignment_text.h"
+#include "parser/parse_assignment.h"
+#include "support/test_support.h"
+#include "types/tolm_path_string.h"
+#include "types/tolm_string.h"
+
+namespace {
+
+using namespace TestSupport;
+using CacheTest::describe;
+using CacheTest::make;
+using CacheTest::path;
+
+std::string textOrNone(const std::optional<std::string>& text)
+{
+    return text ? *text : "<none>";
+}
+
+// What the parser makes of an already rewritten text, or "<fails>".
+std::string parserResult(const std::string& text)
+{
+    try {
+        auto parsed = parseAssignment(text, ".", true);
+        return parsed.name + " " + describe(parsed.value);
+    } catch (...) {
+        return "<fails>";
+    }
+}
+
+std::string quickResult(const QuickParse& quick)
+{
+    if (quick.verdict == QuickParse::Fails) return "<fails>";
+    return quick.name + " " + describe(quick.value);
+}
+
+// The values the writer meets in recipes and contexts, plain and awkward.
+std::vector<TolmValuePtr> sampleValues()
+{
+    return {
+        str("-O2 -g"), str(""), str("two\nlines"), str("-DVERSION=\"1.2\""), str("\"quoted\""), str("ZIP"),
+        str("caf\xC3\xA9"), str("a // not a comment /* either */"), str(std::string("nul\0byte", 8)), raw("raw text"), raw("P"),
+        raw("with \"quotes\""), num(0), num(-7), num(2147483647), num(-2147483647 - 1), path("/proj", "src/a.c"),
+        path(".", "src/a.c"), path("", "/abs/b.c"), path("", "rel/c.c"), path("/p", "a b/(x).c"), path("/p", ""),
+        listOf({}), listOf({str("a"), num(1), path("/p", "o.o")}), listOf({str("ZIP"), str("b"), path("", "/x")}),
+        listOf({str("TAP"), raw("q\"r"), str("SNAP")}), listOf({listOf({str("a"), listOf({str("b")})}), listOf({})}),
+        ref("a.b[2]"), listOf({ref("x"), str("P")}),
+    };
+}
+
+// The writer's text keeps the usual `name op literal` shape, and moves only
+// what would not read back into a form that does.
+TEST(CachedAssignmentText, WriterForms)
+{
+    const std::vector<std::pair<Tolm::Assignment, std::string>> cases = {
+        {make("CFLAGS", str("-O2 -g"), 1), R"(CFLAGS = "-O2 -g")"},
+        {make("LIBS", str("m"), 2), R"(LIBS += "m")"},
+        {make("CC", str("gcc"), 3), R"(CC ?= "gcc")"},
+        {make("N", num(-12), 1), "N = -12"},
+        {make("TEXT", str("two\nlines"), 1), "TEXT = \"two\nlines\""},
+        {make("DEF", str("-DV=\"1\""), 1), R"--(DEF = R"(-DV="1")")--"},
+        {make("R", raw("plain"), 1), R"(R = "plain")"},
+        {make("SRC", path("/proj", "src/a.c"), 1), R"--(SRC = P"(/proj/src/a.c)")--"},
+        {make("SRC", path(".", "src/a.c"), 1), R"--(SRC = P"(src/a.c)")--"},
+        {make("SRC", path("", "src/a.c"), 1), R"--(SRC = P"(src/a.c)")--"},
+        {make("L", listOf({}), 1), "L = []"},
+        {make("L", listOf({str("a"), listOf({num(1), listOf({str("b")})})}), 1), R"(L = [ "a", 1, "b" ])"},
+        {make("L", listOf({str("ZIP"), str("x")}), 1), "L = [ \"ZIP\",\n \"x\" ]"},
+        {make("X", ref("a.b[2]"), 1), "X = a.b[2]"},
+        // Without a value: "=", "+=" and "?=" end in their operator; a
+        // declaration and an unknown type are the bare name.
+        {make("X", nullptr, 1), "X = "},
+        {make("X", nullptr, 2), "X += "},
+        {make("X", nullptr, 3), "X ?= "},
+        {make("X", nullptr, 4), "X"},
+        {make("X", nullptr, 9), "X"},
+        // With a value, a declaration or unknown type borrows "=": the type
+        // travels on the assignment's own line.
+        {make("X", str("v"), 4), R"(X = "v")"},
+        {make("X", str("v"), 9), R"(X = "v")"},
+        // No text reads back to these.
+        {make("a.b", str("v"), 1), "<none>"},
+        {make("name", str("v"), 1), "<none>"},
+        {make("X", contextValue({set("A", str("1"))}), 1), "<none>"},
+        {make("X", str("bad \xC3("), 1), "<none>"},
+        {make("X", str("q\" )\""), 1), "<none>"},
+        {make("X", str("ends\"P\"x"), 1), "<none>"},
+        {make("X", path("/p", "x(1)"), 1), "<none>"},
+        {make("X", listOf({str("a"), contextValue({})}), 1), "<none>"},
+    };
+    for (const auto& [assignment, expected] : cases)
+        EXPECT_EQ(textOrNone(cacheAssignmentText(assignment)), expected) << describe(assignment);
+}
+
+// Reading a stored text: the path rewrite, the parse based at ".", and the
+// no-value rule when the parse fails; type and modifier come from the caller.
+TEST(CachedAssignmentParse, ReaderRule)
+{
+    const std::vector<std::tuple<std::string, std::uint32_t, std::string>> cases = {
+        {R"(CFLAGS = "-O2")", 1, "CFLAGS 1/5 TolmString(-O2)"},
+        {R"(X = "a")", 2, "X 2/5 TolmString(a)"},
+        {R"(X += "a")", 7, "X 7/5 TolmString(a)"},
+        {"N = -3", 1, "N 1/5 TolmInt(-3)"},
+        {R"(SRC = P"src/a.c")", 1, "SRC 1/5 path(.|src/a.c)"},
+        {R"--(SRC = P"(src/a.c)")--", 1, "SRC 1/5 path(.|src/a.c)"},
+        {R"--(SRC = P"((x)")--", 1, "SRC 1/5 path(.|(x)"},
+        {R"--(SRC = P"((x))")--", 1, "<none>"},
+        {R"(L = [ P"/a", P"" ])", 1, "L 1/5 list[path(.|/a);path(.|);]"},
+        {R"--(R = R"(a"b)")--", 1, "R 1/5 TolmRawString(a\"b)"},
+        {"X = a.b", 1, "X 1/5 TolmString(a.b)"},
+        {"^X = 1", 1, "X 1/5 TolmInt(1)"},
+        // Without a value.
+        {"X", 4, "X 4/5 none"},
+        {"X", 1, "X 1/5 none"},
+        {"X = ", 1, "X 1/5 none"},
+        {"X += ", 2, "X 2/5 none"},
+        {" X ?=\t\r\n", 3, "X 3/5 none"},
+        {"X : ", 4, "X 4/5 none"},
+        {"my var = ", 1, "my var 1/5 none"},
+        {"X = ", 2, "<none>"},
+        {"X += ", 1, "X + 1/5 none"},
+        {"X = , ", 1, "<none>"},
+        {"X = ", 5, "<none>"},
+        {" = ", 1, "<none>"},
+        {"X = 1 2", 1, "<none>"},
+        // Malformed texts.
+        {"", 1, "<none>"},
+        {R"(X = "open)", 1, "<none>"},
+        {"X = 99999999999", 1, "<none>"},
+        {"!X = 1", 1, "<none>"},
+        {"X = \"\xC3\x28\"", 1, "<none>"},
+        {R"(L = [ "ZIP", "x" ])", 1, "<none>"},
+        // Nesting that would exhaust the parser's stack is refused before it.
+        {"L = " + std::string(2000, '[') + "1" + std::string(2000, ']'), 1, "L 1/5 list[TolmInt(1);]"},
+        {"L = " + std::string(100000, '[') + std::string(100000, ']'), 1, "<none>"},
+    };
+    for (const auto& [text, type, expected] : cases) {
+        auto read = assignmentFromCacheText(text, type, 5);
+        EXPECT_EQ(read ? describe(*read) : "<none>", expected) << text;
+    }
+}
+
+// The hand-written path rewrite replaces exactly what the regular expression
+// it stands for replaces.
+TEST(CachedAssignmentParse, RewriteMatchesRegex)
+{
+    const std::regex pattern(R"--(P"([^("\r\n][^"\r\n]*)?")--");
+    auto oracle = [&](const std::string& text) { return std::regex_replace(text, pattern, "P\"($1)\""); };
+    std::vector<std::string> texts = {
+        "", "P", "P\"", "P\"\"", "P\"a\"", "P\"(a)\"", "P\"a\nb\"", "P\"a\rb\" P\"c\"", "xP\"a\"P\"b\"",
+        "[ \"ZIP\", \"x\" ]", "P\"P\"P\"", "PP\"a\"", "P\"(\"", "P\"a", "p\"a\"",
+    };
+    std::mt19937 random(7);
+    const std::string alphabet = "P\"(a\n\r) ";
+    for (int i = 0; i < 2000; ++i) {
+        std::string text;
+        for (int n = random() % 12; n > 0; --n) text += alphabet[random() % alphabet.size()];
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts) EXPECT_EQ(rewritePathLiterals(text), oracle(text)) << text;
+}
+
+// True when the value or an item of it satisfies `test`.
+template <typename Test>
+bool holds(const TolmValuePtr& value, Test test)
+{
+    if (!value) return false;
+    if (test(*value)) return true;
+    const auto* list = dynamic_cast<const Tolm::TolmList*>(value.get());
+    return list && std::any_of(list->items().begin(), list->items().end(),
+                               [&](const TolmValuePtr& item) { return holds(item, test); });
+}
+
+bool isReference(const Tolm::TolmValue& value)
+{
+    return dynamic_cast<const Tolm::TolmIdentifier*>(&value) != nullptr;
+}
+
+// Values the reader does not give back equal: paths equal only existing
+// files, lists come back flat, and a text wrapped in double quotes comes
+// back as a raw text that keeps them.
+bool changesWhenRead(const Tolm::TolmValue& value)
+{
+    if (dynamic_cast<const Tolm::TolmPathString*>(&value)) return true;
+    if (const auto* list = dynamic_cast<const Tolm::TolmList*>(&value))
+        return std::any_of(list->items().begin(), list->items().end(), [](const TolmValuePtr& item) {
+            return dynamic_cast<const Tolm::TolmList*>(item.get()) != nullptr;
+        });
+    const auto* text = dynamic_cast<const Tolm::TolmString*>(&value);
+    return text && text->text.starts_with('"') && text->text.ends_with('"');
+}
+
+// Every form the writer produces is read by the scanner alone (references
+// aside) and gives what the parser gives; it reads back to an equal
+// assignment, which writes the same text again.
+TEST(CachedAssignmentParse, ScannerAgreesOnWriterForms)
+{
+    std::vector<Tolm::Assignment> assignments;
+    for (const auto& value : sampleValues())
+        for (std::uint32_t type : {1u, 2u, 3u, 4u}) assignments.push_back(make("VAR_1-x", value, type));
+    for (std::uint32_t type : {1u, 2u, 3u, 4u, 9u}) assignments.push_back(make("X", nullptr, type));
+
+    for (const Tolm::Assignment& assignment : assignments) {
+        auto text = cacheAssignmentText(assignment);
+        ASSERT_TRUE(text) << describe(assignment);
+        const std::string rewritten = rewritePathLiterals(*text);
+        EXPECT_EQ(rewritten, *text) << "the writer leaves nothing to rewrite";
+        QuickParse quick = quickParseAssignment(rewritten);
+        // References are left to the parser; one alone reads back as its text.
+        const bool reference = holds(assignment.value, isReference);
+        if (!reference) {
+            EXPECT_NE(quick.verdict, QuickParse::Unknown) << *text;
+        }
+        if (quick.verdict != QuickParse::Unknown) {
+            EXPECT_EQ(quickResult(quick), parserResult(rewritten)) << *text;
+        }
+
+        auto read = assignmentFromCacheText(*text, static_cast<std::uint32_t>(assignment.type), 1);
+        ASSERT_TRUE(read) << *text;
+        EXPECT_EQ(read->type, assignment.type) << *text;
+        EXPECT_EQ(read->modifier, 1u) << *text;
+        if (reference) continue;
+        EXPECT_EQ(textOrNone(cacheAssignmentText(*read)), *text);
+        if (!holds(assignment.value, changesWhenRead)) {
+            EXPECT_TRUE(*read == assignment) << *text << " reads as " << describe(*read);
+        }
+    }
+}
+
+// Texts near the forms the writer produces: values of every kind with
+// awkward content, nested, and now and then a piece of noise put anywhere.
+class NearlyValidText {
+public:
+    std::string next()
+    {
+        std::string text = std::string(pick({"X", "X ", " x-1\t"})) + pick({"=", " = ", "+=", " ?= ", "=>", ""});
+        text += value(0);
+        if (random_() % 3 == 0) text.insert(random_() % (text.size() + 1), pick(noise_));
+        return text;
+    }
+
+private:
+    const char* pick(std::initializer_list<const char*> choices)
+    {
+        return choices.begin()[random_() % choices.size()];
+    }
+    const char* pick(const std::vector<const char*>& choices) { return choices[random_() % choices.size()]; }
+
+    std::string content()
+    {
+        std::string text;
+        for (int n = random_() % 5; n > 0; --n) text += pick({"a", " ", "P", ")", "(", "\"", "\n", ",", "]", "\xC3\xA9"});
+        return text;
+    }
+
+    std::string value(int depth)
+    {
+        switch (random_() % (depth < 2 ? 6 : 5)) {
+        case 0: return '"' + content() + '"';
+        case 1: return "R\"(" + content() + ")\"";
+        case 2: return "P\"(" + content() + ")\"";
+        case 3: return pick({"0", "-12", "007", "2147483647", "-2147483648", "2147483648", "- 1", "1a"});
+        case 4: return pick(noise_);
+        default: {
+            std::string list = "[";
+            for (int n = random_() % 4; n > 0; --n) list += value(depth + 1) + pick({",", " , ", ",\n", ""});
+            return list + pick({"]", " ]", ""});
+        }
+        }
+    }
+
+    std::mt19937 random_{11};
+    const std::vector<const char*> noise_ = {"x", "\"", ")", "(", "//", "/*", "{", "}", "$", "\v", "\xFF", "^", "name", ""};
+};
+
+// On arbitrary text the scanner is never surer than it should be: whatever it
+// decides, the parser decides the same.
+TEST(CachedAssignmentParse, ScannerAgreesOnArbitraryText)
+{
+    NearlyValidText texts;
+    int decided = 0;
+    for (int i = 0; i < 10000; ++i) {
+        const std::string text = texts.next();
+        QuickParse quick = quickParseAssignment(text);
+        if (quick.verdict == QuickParse::Unknown) continue;
+        ++decided;
+        EXPECT_EQ(quickResult(quick), parserResult(text)) << text;
+    }
+    // Enough of them are decided for the comparison to mean something.
+    EXPECT_GT(decided, 2000);
+}
+
+}  // namespace

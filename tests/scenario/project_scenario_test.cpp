@@ -1,0 +1,170 @@
+// Runs of the real binary on projects: the lists, units merged from several
+// files, profiles, and imports by path and by registered name.
+
+#include <string>
+
+#include "scenario/tolm_scenario.h"
+
+namespace {
+
+using Scenario::RunResult;
+
+class ProjectScenario : public TolmScenario {
+protected:
+    // Project "demo": unit app (main target "main"), unit core from two
+    // files, three profiles.
+    void writeDemo(const std::string& moreCore = "unit CORE\nextra: { }\n") {
+        write(".tolm_project.txt", R"(name demo
+units {
+  app { "tolm.txt" }
+  core { "src/core/tolm.txt" "src/core/more.txt" }
+}
+profiles {
+  release { OPT = "-O2" }
+  Debug { OPT = "-g" }
+  asan { }
+}
+)");
+        write("tolm.txt", "unit app\nmain: { }\nzeta: { }\nAlpha: { }\n");
+        write("src/core/tolm.txt", "unit core\ncorelib: { }\n");
+        write("src/core/more.txt", moreCore);
+    }
+};
+
+// The lists print one name a line: targets in name order (the unit's main
+// target even when everything else is silenced), units in file order,
+// profiles in name order; only the first list asked for is printed.
+TEST_F(ProjectScenario, Lists) {
+    writeDemo();
+    const struct {
+        Words words;
+        const char* directory;
+        std::string out;
+    } cases[] = {
+        {{"-l", "1"}, "", "Alpha\nmain\nzeta\n"},
+        {{"-l", "APP"}, "src/core", "Alpha\nmain\nzeta\n"},
+        {{"-l", "core"}, "", "corelib\nextra\n"},
+        {{"-v", "8", "-l", "app"}, "", "main\n"},
+        {{"-u"}, "src", "app\ncore\n"},
+        {{"-p"}, "", "asan\nDebug\nrelease\n"},
+        {{"-u", "-p"}, "", "app\ncore\n"},
+        {{"-p", "-l", "core"}, "", "corelib\nextra\n"},
+        {{"-u", "debug", "zeta", "X=1"}, "", "app\ncore\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = tolm(c.words, c.directory);
+        EXPECT_EQ(run.out, c.out) << c.words[0] << " " << c.words[1];
+        EXPECT_EQ(run.exitCode, 0) << c.words[0];
+    }
+    const RunResult unknown = tolm({"-l", "nope"});
+    EXPECT_EQ(unknown.out, "Error: Unit 'demo/nope' not found.\n");
+    EXPECT_EQ(unknown.exitCode, 1);
+}
+
+// Without a project the unit and profile lists fail with 255 once the unit
+// file (or in command mode none) is loaded; the target list works on the
+// unit file, whose unnamed unit is unit "1".
+TEST_F(ProjectScenario, ListsWithoutProject) {
+    write("tolm.txt", "b: { }\na: { }\n");
+    for (const Words& words : {Words{"-u"}, Words{"-p"}, Words{"-c", "-u"}}) {
+        const RunResult run = tolm(words);
+        EXPECT_EQ(run.out, "No file to list. You need .tolm_project.txt.\n");
+        EXPECT_EQ(run.exitCode, 255);
+    }
+    const RunResult run = tolm({"-l", "1"});
+    EXPECT_EQ(run.out, "a\nb\n");
+    EXPECT_EQ(run.exitCode, 0);
+    write("sub/other.txt", "unit other\nx: { }\n");
+    EXPECT_EQ(tolm({"-f", "sub/other.txt", "-l", "other"}).out, "x\n");
+}
+
+// Units and profiles that do not fit together stop the run and say why.
+TEST_F(ProjectScenario, LoadingFailures) {
+    const struct {
+        const char* moreCore;
+        Words words;
+        std::string out;
+    } cases[] = {
+        {"unit core\nextra: { }\nCORELIB: { }\n", {"-u"},
+         "Error: Unable to merge unit 'core' from file '" + at("src/core/more.txt") + "': Key already exists: corelib\n"},
+        {"unit kernel\nextra: { }\n", {"-u"},
+         "Error: Unit file '" + at("src/core/more.txt") +
+             "' declares unit 'kernel', but project entry expects unit 'core'.\n"},
+        {"unit core\nextra: {\n", {"-u"},
+         "Error: " + at("src/core/more.txt") + " Parsing failed due to syntax errors.\n"},
+        {"unit core\n", {"-u", "debug", "release"}, "Error: Profile already set to 'Debug'. It can only be set once.\n"},
+        {"unit core\n", {"-p", "release", "RELEASE"},
+         "Error: Profile already set to 'release'. It can only be set once.\n"},
+    };
+    for (const auto& c : cases) {
+        writeDemo(c.moreCore);
+        const RunResult run = tolm(c.words);
+        // The syntax error itself goes to standard error.
+        EXPECT_EQ(run.out, c.out) << c.moreCore;
+        EXPECT_EQ(run.exitCode, 1) << c.moreCore;
+    }
+    write(".tolm_project.txt", "name empty\n");
+    EXPECT_EQ(tolm({"-u"}).out, "Error: Project 'empty' does not list any units.\n");
+    write(".tolm_project.txt", "name empty\nunits { app { } }\n");
+    EXPECT_EQ(tolm({"-u"}).out, "Error: Project unit 'app' does not list any tolm files.\n");
+}
+
+// A named path import puts the imported project under that name, a
+// registered project is imported by its name; their targets and tools are
+// there under those namespaces.
+TEST_F(ProjectScenario, ImportsByPathAndByName) {
+    write("lib/.tolm_project.txt", "name libproj\ntools { cc { } }\nunits { l { \"tolm.txt\" } }\n");
+    write("lib/tolm.txt", "unit l\nlt: { }\n");
+    write("shared/.tolm_project.txt", "name shared\nunits { s { \"tolm.txt\" } }\n");
+    write("shared/tolm.txt", "unit s\nst: { }\n");
+    ASSERT_EQ(tolm({"-r"}, "shared").exitCode, 0);
+    write("app/.tolm_project.txt",
+          "name app\nimport {\n  \"../lib/.tolm_project.txt\" mylib;\n  shared;\n}\nunits { a { \"tolm.txt\" } }\n");
+    write("app/tolm.txt", "unit a\nmain: { }\n");
+
+    const RunResult renamed = tolm({"-v", "1", "-u", "mylib/l::lt"}, "app");
+    EXPECT_TRUE(hasLine(renamed.out, "Main target changed from app/a::main to mylib/l::lt.\n")) << renamed.out;
+    EXPECT_TRUE(hasLine(renamed.out, "Project mylib tool 'mylib/cc' has no 'tool_type'. Skipping.\n"));
+    EXPECT_EQ(renamed.exitCode, 0);
+
+    const RunResult registered = tolm({"-v", "1", "-u", "shared/s::st"}, "app");
+    EXPECT_TRUE(hasLine(registered.out, "Main target changed from app/a::main to shared/s::st.\n")) << registered.out;
+    // Targets of a namespace that was not imported are no targets: the word is an assignment.
+    EXPECT_EQ(tolm({"-u", "libproj/l::lt"}, "app").out,
+              "Project mylib tool 'mylib/cc' has no 'tool_type'. Skipping.\nParsing assignment failed due to syntax errors.\n");
+}
+
+// A project reached through two imports is read and set up once; a
+// project importing itself, directly or through others, fails with the
+// cycle named.
+TEST_F(ProjectScenario, DiamondAndCycle) {
+    auto project = [&](const std::string& name, const std::string& imports) {
+        write(name + "/.tolm_project.txt", "name " + name + "\nimport {\n" + imports + "}\ntools { t { } }\nunits { " +
+                                               name + " { \"tolm.txt\" } }\n");
+        write(name + "/tolm.txt", "unit " + name + "\nt: { }\n");
+    };
+    project("base", "");
+    project("left", "\"../base/.tolm_project.txt\";\n");
+    project("right", "\"../base/.tolm_project.txt\";\n");
+    project("top", "\"../left/.tolm_project.txt\";\n\"../right/.tolm_project.txt\";\n");
+    const RunResult diamond = tolm({"-u"}, "top");
+    EXPECT_EQ(diamond.out,
+              "Project top tool 'top/t' has no 'tool_type'. Skipping.\n"
+              "Project left tool 'left/t' has no 'tool_type'. Skipping.\n"
+              "Project base tool 'base/t' has no 'tool_type'. Skipping.\n"
+              "Project right tool 'right/t' has no 'tool_type'. Skipping.\n"
+              "top\n");
+    EXPECT_EQ(diamond.exitCode, 0);
+
+    project("base", "\"../top/.tolm_project.txt\";\n");
+    const RunResult cycle = tolm({"-u"}, "top");
+    auto link = [&](const std::string& name) { return "'" + name + "' (" + at(name + "/.tolm_project.txt") + ")"; };
+    EXPECT_EQ(cycle.out, "Error: Import cycle: " + link("top") + " -> " + link("left") + " -> " + link("base") +
+                             " -> " + link("top") + "\n");
+    EXPECT_EQ(cycle.exitCode, 1);
+
+    project("self", "\"./.tolm_project.txt\" again;\n");
+    EXPECT_EQ(tolm({"-u"}, "self").out, "Error: Import cycle: " + link("self") + " -> " + link("self") + "\n");
+}
+
+}  // namespace
