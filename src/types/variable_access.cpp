@@ -1,9 +1,7 @@
 #include "types/variable_access.h"
 
 #include "types/tolm_exceptions.h"
-#include "types/tolm_base_string.h"
 #include "types/tolm_list.h"
-#include "types/tolm_path_string.h"
 #include "types/value_iteration.h"
 
 namespace Tolm {
@@ -95,23 +93,6 @@ std::string getVariableString(const VariableMap& variables, const std::string& n
     return value ? flattenToStrings(*value, prefix, quote) : std::string();
 }
 
-namespace {
-
-// The pieces of a value's own elements: a text's words, a list's items (each
-// whole), or the value itself when it has no elements to walk.
-std::string elementPieces(const TolmValuePtr& value, const std::string& prefix, bool quote)
-{
-    std::string pieces;
-    auto it = valueBegin(value);
-    const auto end = valueEnd(value);
-    // A value without iterators (an unresolved identifier) has no elements.
-    if (!it || !end) return pieces;
-    for (; !it->equals(*end); it->advance()) pieces += valueToCommandText(it->current(), prefix, quote);
-    return pieces;
-}
-
-}  // namespace
-
 std::string getVariableStrings(const VariableMap& variables, const std::string& name,
                                const std::string& prefix, bool quote)
 {
@@ -120,17 +101,16 @@ std::string getVariableStrings(const VariableMap& variables, const std::string& 
     std::string pieces;
     auto it = valueBegin(value);
     const auto end = valueEnd(value);
+    // A value without iterators (an unresolved identifier) has no elements.
     if (!it || !end) return pieces;
     for (; !it->equals(*end); it->advance()) {
         const TolmValuePtr element = it->current();
-        // A build job holds each variable inside a list (its values merged
-        // from the recipes), so an element may be the variable's own text:
-        // it splits into words as it would on its own. A path names one file
-        // and stays whole, blanks and all.
-        const bool list = dynamic_cast<const TolmList*>(element.get()) != nullptr;
-        const bool text = dynamic_cast<const TolmBaseString*>(element.get()) != nullptr &&
-                          dynamic_cast<const TolmPathString*>(element.get()) == nullptr;
-        pieces += list || text ? elementPieces(element, prefix, quote) : valueToCommandText(element, prefix, quote);
+        if (const auto* list = dynamic_cast<const TolmList*>(element.get())) {
+            for (const auto& item : list->items())
+                pieces += valueToCommandText(item, prefix, quote);
+        } else {
+            pieces += valueToCommandText(element, prefix, quote);
+        }
     }
     return pieces;
 }

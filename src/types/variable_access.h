@@ -60,9 +60,7 @@ std::string getVariableString(const Context& variables, const std::string& name,
 
 // The pieces of the named value's own elements (a text gives its words, a
 // list its items), an element that is a list giving one piece per item (one
-// level only) and an element that is a text (not a path) one per word. So a
-// text gives the same pieces alone and wrapped in a list, as a build job
-// holds it. Empty when absent or without value.
+// level only). Empty when absent or without value.
 std::string getVariableStrings(const VariableMap& variables, const std::string& name,
                                const std::string& prefix, bool quote);
 std::string getVariableStrings(const Context& variables, const std::string& name,

