@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "tools/word_lists.h"
 #include "types/target_context.h"
 #include "types/tolm_list.h"
 #include "types/variable_access.h"
@@ -34,15 +35,15 @@ RecipeSet LLVMTool::createCompilerRecipes(const TargetContext& target) const
     if (compilesOnly(target)) {
         collectObjects(variables, "C_FILES", directory, set.recipes);
         collectObjects(variables, "CPP_FILES", directory, set.recipes);
-        return set;
+    } else {
+        for (const char* setting : {"LINK_FLAGS", "LIBPATH"}) copyBuiltinVariable(variables, setting, set.context);
+        CachedRecipe recipe;
+        for (const char* input : LinkInputs) deriveVariable(variables, input, recipe.inputs, std::nullopt);
+        addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory,
+                             outputNameOr(target, defaultBinaryName(target.name.target)));
+        set.recipes.push_back(std::move(recipe));
     }
-
-    for (const char* setting : {"LINK_FLAGS", "LIBPATH"}) copyBuiltinVariable(variables, setting, set.context);
-    CachedRecipe recipe;
-    for (const char* input : LinkInputs) deriveVariable(variables, input, recipe.inputs, std::nullopt);
-    addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory,
-                         outputNameOr(target, defaultBinaryName(target.name.target)));
-    set.recipes.push_back(std::move(recipe));
+    keepWordsThroughMerge(set, {"C_DEFINES", "LIB", "LINK_FLAGS"});
     return set;
 }
 

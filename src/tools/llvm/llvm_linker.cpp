@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "tools/llvm/llvm_archiver.h"
+#include "tools/word_lists.h"
 #include "types/target_context.h"
 #include "types/variable_access.h"
 
@@ -58,6 +59,7 @@ RecipeSet LLVM_LD::doCreateRecipes(const TargetContext& target) const
     RecipeSet set;
     for (const char* kind : LinkKinds) copyBuiltinVariable(target.assignments, kind, set.context);
     set.recipes.push_back(std::move(recipe));
+    keepWordsThroughMerge(set, {"LIB", "LINK_FLAGS"});
     return set;
 }
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "tools/word_lists.h"
 #include "types/target_context.h"
 #include "types/variable_access.h"
 
@@ -23,6 +24,7 @@ RecipeSet LLVM_OBJCOPY::doCreateRecipes(const TargetContext& target) const
                          variableTextOr(target, "OUTPUT_NAME", target.name.target));
     RecipeSet set;
     set.recipes.push_back(std::move(recipe));
+    keepWordsThroughMerge(set, {"OBJCOPY_FLAGS"});
     return set;
 }
 

@@ -254,6 +254,8 @@ TEST(LLVMToolsTest, ArchiverAndLinkerCommandLines)
         {MinGW, true, {objects, "STATIC"}, R"("/opt/llvm/bin/llvm-ar" rcs "app.a" "a.o" "b.o")"},
         {Linux, false, link,
          R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" "libm.a" -L"lib" "--as-needed" -T"x.ld" -o "app.elf")"},
+        {Linux, false, {objects, R"(LIB = "libm.a libz.a")", R"(LINK_FLAGS = "--as-needed -s")"},
+         R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" "libm.a" "libz.a" "--as-needed" "-s" -o "app.elf")"},
         {Linux, false, {objects, "SO"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.so")"},
         {Linux, false, {objects, R"(SHARED = "0")", "KO"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.ko")"},
         {Linux, false, {objects, "KO"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -o "app.ko")"},
