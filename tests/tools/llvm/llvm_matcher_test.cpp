@@ -131,6 +131,22 @@ TEST(LLVMMatcherTest, KeepsTheNewestToolchain)
     EXPECT_EQ(dynamic_cast<LLVMMatcher&>(*older).toolchain().version, "16.0.6");
 }
 
+// Paths found on disk are probed as they are, never through a shell: a
+// directory name full of shell syntax is just a name.
+TEST(LLVMMatcherTest, ProbesNeverGoThroughTheShell)
+{
+    const ScratchDir dir;
+    const fs::path odd = dir.path() / "a'b \"c\" $(touch pwned) `touch pwned2`; x" / "bin";
+    writeToolchain(odd, "", "17.0.6", "x86_64-pc-linux-gnu");
+    const auto matcher = create({"toolchain_path = P\"(" + odd.string() + ")\""});
+    ASSERT_NE(matcher, nullptr);
+    EXPECT_EQ(dynamic_cast<LLVMMatcher&>(*matcher).toolchain().clang, odd / "clang");
+    for (const char* planted : {"pwned", "pwned2"}) {
+        EXPECT_FALSE(fs::exists(planted));
+        EXPECT_FALSE(fs::exists(dir.path() / planted));
+    }
+}
+
 // A target narrows the toolchain with ARCH, TOOLCHAIN_TRIPLET (the one it was
 // probed for or the one it printed), toolchain_version and
 // toolchain_min_version; then the best-scoring tool that accepts it builds it.
