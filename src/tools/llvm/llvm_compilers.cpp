@@ -89,54 +89,44 @@ Context LLVMTool::declareCompilerOutputs(const Context& job) const
     return outputs;
 }
 
-// clang
+template <bool CPlusPlus>
+Context LLVMCompiler<CPlusPlus>::createOutputContext(Context& job, int)
+{
+    return declareCompilerOutputs(job);
+}
 
-Context LLVM_CLANG::createOutputContext(Context& job, int) { return declareCompilerOutputs(job); }
-
-MatchResult LLVM_CLANG::matchTarget(const Context& target) const
+template <bool CPlusPlus>
+MatchResult LLVMCompiler<CPlusPlus>::matchTarget(const Context& target) const
 {
     MatchResult result;
-    // C++ sources are looked at only for a target with C sources.
-    if (isMatchSubject(target.assignments, "C_FILES") && !isMatchSubject(target.assignments, "CPP_FILES"))
-        result.note = MatchResult::BuildPossible;
+    // clang looks at C++ sources only for a target with C sources.
+    const bool accepted = CPlusPlus ? isMatchSubject(target.assignments, "CPP_FILES")
+                                    : isMatchSubject(target.assignments, "C_FILES") &&
+                                          !isMatchSubject(target.assignments, "CPP_FILES");
+    if (accepted) result.note = MatchResult::BuildPossible;
     scoreTargetVariables(target.assignments, result);
     return result;
 }
 
-RecipeSet LLVM_CLANG::doCreateRecipes(const TargetContext& target) const { return createCompilerRecipes(target); }
+template <bool CPlusPlus>
+RecipeSet LLVMCompiler<CPlusPlus>::doCreateRecipes(const TargetContext& target) const
+{
+    return createCompilerRecipes(target);
+}
 
-std::int64_t LLVM_CLANG::maxParallelJobs(const TargetContext& target, const RecipeSet&) const
+template <bool CPlusPlus>
+std::int64_t LLVMCompiler<CPlusPlus>::maxParallelJobs(const TargetContext& target, const RecipeSet&) const
 {
     return compileOnlyJobLimit(target);
 }
 
-std::vector<std::string> LLVM_CLANG::buildCommandLines(const std::string& targetName, Context& job)
+template <bool CPlusPlus>
+std::vector<std::string> LLVMCompiler<CPlusPlus>::buildCommandLines(const std::string& targetName, Context& job)
 {
-    return {buildClangCommand(targetName, job, false)};
+    return {buildClangCommand(targetName, job, CPlusPlus)};
 }
 
-// clang++
-
-Context LLVM_CLANGPP::createOutputContext(Context& job, int) { return declareCompilerOutputs(job); }
-
-MatchResult LLVM_CLANGPP::matchTarget(const Context& target) const
-{
-    MatchResult result;
-    if (isMatchSubject(target.assignments, "CPP_FILES")) result.note = MatchResult::BuildPossible;
-    scoreTargetVariables(target.assignments, result);
-    return result;
-}
-
-RecipeSet LLVM_CLANGPP::doCreateRecipes(const TargetContext& target) const { return createCompilerRecipes(target); }
-
-std::int64_t LLVM_CLANGPP::maxParallelJobs(const TargetContext& target, const RecipeSet&) const
-{
-    return compileOnlyJobLimit(target);
-}
-
-std::vector<std::string> LLVM_CLANGPP::buildCommandLines(const std::string& targetName, Context& job)
-{
-    return {buildClangCommand(targetName, job, true)};
-}
+template class LLVMCompiler<false>;
+template class LLVMCompiler<true>;
 
 }  // namespace Tolm

@@ -7,7 +7,7 @@
 // directory, run on as many workers as the build allows. Any other target
 // compiles and links in one command with lld. That command writes no object
 // files, so its recipe names none: declaring them would make the cache see a
-// missing file on every run and never find the target up to date.
+// missing file on every run and hand the link objects that were never made.
 
 #include <cstdint>
 #include <string>
@@ -17,28 +17,28 @@
 
 namespace Tolm {
 
-class LLVM_CLANG : public LLVMTool {
+// The two compilers differ only in the sources they take and name on the
+// command line: clang (C++ false) C_FILES alone, clang++ also CPP_FILES.
+template <bool CPlusPlus>
+class LLVMCompiler : public LLVMTool {
 public:
     using LLVMTool::LLVMTool;
 
+    // OBJS, and BINARY (ELF too off Windows) when the job links.
     Context createOutputContext(Context& job, int exitCode) override;
-    // Possible for a target with C_FILES and without CPP_FILES.
+    // clang: a target with C_FILES and without CPP_FILES; clang++: a target
+    // with CPP_FILES.
     MatchResult matchTarget(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
+    // No limit for compile-only targets; 1 otherwise.
     std::int64_t maxParallelJobs(const TargetContext& target, const RecipeSet& recipes) const override;
     std::vector<std::string> buildCommandLines(const std::string& targetName, Context& job) override;
 };
 
-class LLVM_CLANGPP : public LLVMTool {
-public:
-    using LLVMTool::LLVMTool;
+using LLVM_CLANG = LLVMCompiler<false>;
+using LLVM_CLANGPP = LLVMCompiler<true>;
 
-    Context createOutputContext(Context& job, int exitCode) override;
-    // Possible for a target with CPP_FILES.
-    MatchResult matchTarget(const Context& target) const override;
-    RecipeSet doCreateRecipes(const TargetContext& target) const override;
-    std::int64_t maxParallelJobs(const TargetContext& target, const RecipeSet& recipes) const override;
-    std::vector<std::string> buildCommandLines(const std::string& targetName, Context& job) override;
-};
+extern template class LLVMCompiler<false>;
+extern template class LLVMCompiler<true>;
 
 }  // namespace Tolm
