@@ -8,6 +8,7 @@
 #include "tools/c3_matcher.h"
 #include "tools/command_tool.h"
 #include "tools/gnu/gnu_matcher.h"
+#include "tools/llvm/llvm_matcher.h"
 #include "tools/matcher.h"
 #include "tools/no_tool.h"
 
@@ -19,7 +20,7 @@ void registerToolTypes()
         registerCommandTool();  // "command"
         registerNoTool();       // "no_tool"
         RegisterGNUMatcher();   // "gnu-gcc"
-        // "llvm-clang" follows here.
+        RegisterLLVMMatcher();  // "llvm-clang"
         RegisterC3Matcher();    // "c3c"
         return true;
     }();
