@@ -7,6 +7,7 @@
 
 #include "tools/c3_matcher.h"
 #include "tools/command_tool.h"
+#include "tools/gnu/gnu_matcher.h"
 #include "tools/llvm/llvm_matcher.h"
 #include "tools/matcher.h"
 #include "tools/no_tool.h"
@@ -18,7 +19,7 @@ void registerToolTypes()
     static const bool registered = [] {
         registerCommandTool();  // "command"
         registerNoTool();       // "no_tool"
-        // "gnu-gcc" comes here.
+        RegisterGNUMatcher();   // "gnu-gcc"
         RegisterLLVMMatcher();  // "llvm-clang"
         RegisterC3Matcher();    // "c3c"
         return true;
