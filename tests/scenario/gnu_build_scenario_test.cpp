@@ -67,7 +67,7 @@ protected:
         for (std::string line; std::getline(lines, line);) {
             if (line.rfind(lead, 0) != 0) continue;
             const std::string text = line.substr(lead.size());
-            if (text.rfind("\"", 0) == 0 || text.rfind("rm -f ", 0) == 0) commands.push_back(text);
+            if (text.rfind("\"", 0) == 0) commands.push_back(text);
         }
         return commands;
     }
@@ -115,7 +115,7 @@ TEST_F(GnuBuildScenario, StaticLibraryThroughDependencies) {
     EXPECT_EQ(commandsOf(first, "objects"), Lines{hostTool("gcc") + " -c -O2 \"" + at("src/add.c") + "\" \"" +
                                                   at("src/twice.c") + "\" -DNDEBUG -DBASE=3"});
     EXPECT_EQ(commandsOf(first, "mathlib"),
-              (Lines{"rm -f \"libmath.a\"", hostTool("ar") + " rcs \"libmath.a\" \"" + objects + "/add.o\" \"" +
+              (Lines{hostTool("ar") + " rcs \"libmath.a\" \"" + objects + "/add.o\" \"" +
                                                  objects + "/twice.o\""}));
     EXPECT_EQ(commandsOf(first, "calc"),
               Lines{hostTool("gcc") + " \"" + at("src/main.c") + "\" -o \"calc\" \"" + library + "\""});
@@ -129,7 +129,7 @@ TEST_F(GnuBuildScenario, StaticLibraryThroughDependencies) {
     const RunResult touched = tolm({"calc"});
     EXPECT_EQ(commandsOf(touched, "objects"),
               Lines{hostTool("gcc") + " -c -O2 \"" + at("src/twice.c") + "\" -DNDEBUG -DBASE=3"}) << touched.out;
-    EXPECT_EQ(commandsOf(touched, "mathlib").size(), 2u);
+    EXPECT_EQ(commandsOf(touched, "mathlib").size(), 1u);
     EXPECT_EQ(commandsOf(touched, "calc").size(), 1u);
     EXPECT_EQ(program(outputOf("calc") + "/calc").out, "14\n");
     EXPECT_EQ(commandCount(tolm({"calc"}), {"objects", "mathlib", "calc"}), 0u);

@@ -1,9 +1,14 @@
 #include "tools/gnu/gnu_binutils.h"
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <utility>
 
+#include <fmt/format.h>
+
 #include "tools/word_lists.h"
+#include "types/tolm_exceptions.h"
 #include "types/target_context.h"
 #include "types/variable_access.h"
 
@@ -67,10 +72,21 @@ RecipeSet GNU_AR::doCreateRecipes(const TargetContext& target) const
     return set;
 }
 
+// ar adds to an existing archive, so objects of sources removed since the last
+// build would stay in it: every build starts from no archive at all.
+void GNU_AR::onOutputPrepared(Context&)
+{
+    const fs::path archive = storedOutputDirectory() / fileName(storedOutputName(), storedTargetName(), ".a");
+    std::error_code error;
+    fs::remove(archive, error);
+    if (error)
+        throw TolmException(fmt::format("Cannot remove the old archive '{}': {}", archive.string(), error.message()));
+}
+
 std::vector<std::string> GNU_AR::buildCommandLines(const std::string& targetName, Context& job)
 {
     const std::string archive = quoted(fileName(storedOutputName(), targetName, ".a"));
-    return {"rm -f " + archive, quotedExecutable() + " rcs " + archive + getVariableString(job, "OBJS", "", true)};
+    return {quotedExecutable() + " rcs " + archive + getVariableString(job, "OBJS", "", true)};
 }
 
 Context GNU_AR::createOutputContext(Context&, int)

@@ -27,7 +27,9 @@ public:
     // exact match, so a library name prefers the archiver.
     MatchResult matchTarget(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
-    // Removing the old archive, then archiving OBJS.
+    // Removes the archive of an earlier build.
+    void onOutputPrepared(Context& firstJob) override;
+    // Archives OBJS.
     std::vector<std::string> buildCommandLines(const std::string& targetName, Context& job) override;
 };
 
