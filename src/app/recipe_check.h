@@ -6,9 +6,9 @@
 // a path, whatever the value types' own comparisons would say), and a context
 // value (a dependency's outputs) compares by its variables. Plain and raw
 // texts are one type here: the cache file can only store a text holding a
-// double quote as a raw text. A file counts as a
-// recipe's input when any value names it, including values nested in
-// dependency outputs, so a rebuilt dependency makes its dependants rebuild.
+// double quote as a raw text. A file counts as a recipe's input when any
+// value names it, including values nested in dependency outputs, so a
+// rebuilt dependency makes its dependants rebuild.
 
 #include <filesystem>
 #include <vector>
