@@ -1,10 +1,7 @@
 #include "tolm_app.h"
 
-#include <string_view>
-
-#include <fmt/format.h>
-
 #include "app/build_cache.h"
+#include "app/cache_file.h"
 #include "app/lists.h"
 #include "app/toolchain_storing.h"
 #include "tolm_registry.h"
@@ -18,14 +15,6 @@ namespace {
 
 constexpr const char* kVersion = "3.12.0.0";
 constexpr const char* kRegistryOrigin = "Registry";
-
-// A mode whose work is not part of this build yet must fail loudly rather
-// than end in a silent success.
-constexpr const char* kNotAvailable = "{} is not available yet.";
-
-Tolm::TolmException notAvailable(std::string_view mode) {
-    return Tolm::TolmException(fmt::format(kNotAvailable, mode));
-}
 
 }  // namespace
 
@@ -79,6 +68,11 @@ int TolmApplication::Run() {
     if (listUnits) return printUnitList(*this);
     if (listProfiles) return printProfileList(*this);
 
-    // The build: cache load, target walk, cache save.
-    throw notAvailable("Building");
+    // The build: cache load, target walk, cache save. A failed build throws
+    // past the save, so the cache file stays as it was.
+    buildCache = std::make_unique<BuildCache>(projectRoot / ".tolm_cache");
+    loadBuildCache(*buildCache);
+    StartBuild();
+    saveBuildCache(*buildCache);
+    return 0;
 }

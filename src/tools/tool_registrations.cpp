@@ -7,6 +7,8 @@
 
 #include "tools/c3_matcher.h"
 #include "tools/command_tool.h"
+#include "tools/gnu/gnu_matcher.h"
+#include "tools/llvm/llvm_matcher.h"
 #include "tools/matcher.h"
 #include "tools/no_tool.h"
 
@@ -17,8 +19,8 @@ void registerToolTypes()
     static const bool registered = [] {
         registerCommandTool();  // "command"
         registerNoTool();       // "no_tool"
-        // The toolchain families follow here, in this order: "gnu-gcc",
-        // "llvm-clang", then "c3c".
+        RegisterGNUMatcher();   // "gnu-gcc"
+        RegisterLLVMMatcher();  // "llvm-clang"
         RegisterC3Matcher();    // "c3c"
         return true;
     }();

@@ -65,8 +65,8 @@ TEST_F(CommandLineScenario, OutputAndStatus) {
     EXPECT_TRUE(work_.isEmpty());
 }
 
-// A build never looks like a success while building is not available: not
-// without a unit file, and not with one, once the words are applied.
+// A build that cannot run fails loudly: without a unit file, with a target no
+// tool can build, and with a word that is no assignment.
 TEST_F(CommandLineScenario, BuildFailsLoudly) {
     const RunResult missing = tolm({"app"});
     EXPECT_EQ(missing.out, "Error: File not found at " + at("tolm.txt") + "\n");
@@ -74,7 +74,7 @@ TEST_F(CommandLineScenario, BuildFailsLoudly) {
 
     write("tolm.txt", "unit app\napp: { }\n");
     const RunResult build = tolm({"app", "X=1"});
-    EXPECT_EQ(build.out, "Error: Building is not available yet.\n");
+    EXPECT_EQ(build.out, "Starting build\n[app::app] Visiting target\nError: No tool to build app::app.\n");
     EXPECT_EQ(build.exitCode, 1);
     const RunResult badWord = tolm({"app", "not a word"});
     EXPECT_EQ(badWord.out, "Parsing assignment failed due to syntax errors.\n");

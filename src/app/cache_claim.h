@@ -1,0 +1,38 @@
+#pragma once
+// Checking a target against its cache record, and storing the result.
+//
+// Before a target is built its Builder's recipes are compared with the
+// target's record. Four outcomes: hit (nothing to build), claimed (this
+// visit builds the stale recipes and must store the result with its claim
+// token), miss (build everything, store nothing) and busy (another claim
+// holds the record; build nothing). The recipes to build are cut into one
+// job context per worker.
+//
+// A record made or stored in this run is trusted without looking at any
+// file; a record read from the cache file is checked recipe by recipe (see
+// recipe_check.h). The walk runs on one thread, so a record is never found
+// claimed by someone else: waiting for one gives up at once.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/build_cache.h"
+#include "app/file_times.h"
+#include "tools/builder.h"
+#include "types/assignment.h"
+
+namespace Tolm {
+class TargetContext;
+}
+
+// The cache check of one target visit. `jobs` is the "-j" count. Failures of
+// the Builder pass through; the check itself never throws.
+CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tolm::TargetContext& target,
+                            std::uint64_t jobs, const FileTimes& times);
+
+// Stores a claimed visit's recipes and context under the record key and frees
+// the record. A token that is not the record's changes nothing and is logged
+// at level 7.
+void releaseCacheClaim(BuildCache& cache, const std::string& key, std::uint64_t token, RecipeMap recipes,
+                       std::vector<Tolm::Assignment> context);

@@ -1,0 +1,125 @@
+#include "app/dependency_outputs.h"
+
+#include <memory>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "types/tolm_context.h"
+#include "types/tolm_exceptions.h"
+#include "types/variable_access.h"
+#include "util/log.h"
+
+namespace {
+
+namespace Messages {
+constexpr const char* AliasCollision =
+    "Dependency output alias '{}' collides with an existing context variable. Names are case-insensitive; this "
+    "may make dependency output ambiguous.\n";
+constexpr const char* OutputCollision =
+    "Dependency output '{}' collides with an existing context variable. Names are case-insensitive; this may "
+    "make dependency output ambiguous.\n";
+constexpr const char* OutputMeetsOutput =
+    "Dependency output '{}::{}' collides with an existing dependency output. Names are case-insensitive; this "
+    "may make dependency output ambiguous.\n";
+constexpr const char* OutputMeetsVariable =
+    "Dependency output '{}::{}' collides with existing context variable '{}'. Names are case-insensitive; this "
+    "may make dependency output ambiguous.\n";
+constexpr const char* SecondTry = "Second try adding merged dependency output append {}.\n";
+}  // namespace Messages
+
+using Tolm::Assignment;
+using Type = Assignment::AssignType;
+
+bool sameUnit(const Tolm::QualifiedTargetName& a, const Tolm::QualifiedTargetName& b) {
+    return Util::ciEquals(a.unit, b.unit) && Util::ciEquals(a.ns, b.ns);
+}
+
+Assignment appendOf(const std::string& name, const Tolm::ContextPtr& context) {
+    return Assignment(name, std::make_shared<Tolm::TolmContext>(context), Type::Append, Assignment::NoModifier);
+}
+
+// The nested context a variable holds, or null.
+Tolm::ContextPtr contextHeldBy(const Tolm::Context& holder, const std::string& name) {
+    auto found = holder.assignments.find(Util::CiString(name));
+    if (found == holder.assignments.end()) return nullptr;
+    auto* nested = dynamic_cast<const Tolm::TolmContext*>(found->second.value.get());
+    return nested ? nested->context : nullptr;
+}
+
+}  // namespace
+
+DependencyOutputStore::DependencyOutputStore(Tolm::ContextPtr target, Tolm::QualifiedTargetName targetName)
+    : target_(std::move(target)), targetName_(std::move(targetName)) {}
+
+void DependencyOutputStore::addOutput(const Tolm::Dependency& dependency,
+                                      const Tolm::QualifiedTargetName& dependencyName,
+                                      const Tolm::ContextPtr& output) {
+    checkCollisions(*target_, targetName_, dependencyName, dependency.alias);
+    if (!dependency.alias.empty()) {
+        target_->addAssignment(appendOf(dependency.alias, output), 0);
+    } else if (sameUnit(dependencyName, targetName_)) {
+        target_->addAssignment(appendOf(dependencyName.target, output), 0);
+    } else {
+        // Targets of another unit meet under the unit's name, one nested
+        // variable per target.
+        auto holder = std::make_shared<Tolm::Context>();
+        holder->addAssignment(Assignment(dependencyName.target, std::make_shared<Tolm::TolmContext>(output),
+                                         Type::Set, Assignment::NoModifier),
+                              0);
+        target_->addAssignment(appendOf(dependencyName.unit, holder), 0);
+    }
+}
+
+void DependencyOutputStore::addMergedAliasOutput(const Tolm::Dependency& dependency,
+                                                 const Tolm::QualifiedTargetName& dependencyName,
+                                                 const Tolm::ContextPtr& output) {
+    if (dependency.alias.empty()) throw Tolm::InternalError();
+    Tolm::ContextPtr& merged = mergedContexts_[Util::CiString(dependency.alias)];
+    if (!merged) {
+        checkCollisions(*target_, targetName_, dependencyName, dependency.alias);
+        auto fresh = std::make_shared<Tolm::Context>();
+        target_->addAssignment(appendOf(dependency.alias, fresh), 0);
+        // The target keeps its own copy of what it receives, so later outputs
+        // go into the copy it holds; only then does the target see them.
+        merged = contextHeldBy(*target_, dependency.alias);
+        if (!merged) merged = fresh;
+    }
+    std::vector<Assignment> refused = merged->addImplicitContext(*output, Type::Append, false, 0);
+    if (refused.empty()) return;
+    std::vector<Assignment>& pending = pendingAppends_[Util::CiString(dependency.alias)];
+    for (Assignment& assignment : refused) pending.push_back(std::move(assignment));
+}
+
+void DependencyOutputStore::checkCollisions(const Tolm::Context& target, const Tolm::QualifiedTargetName& targetName,
+                                            const Tolm::QualifiedTargetName& dependencyName,
+                                            const std::string& alias) {
+    if (!alias.empty()) {
+        if (Tolm::hasVariable(target, alias)) Log::log(6, fmt::runtime(Messages::AliasCollision), alias);
+        return;
+    }
+    if (sameUnit(dependencyName, targetName)) {
+        if (Tolm::hasVariable(target, dependencyName.target))
+            Log::log(6, fmt::runtime(Messages::OutputCollision), dependencyName.target);
+        return;
+    }
+    auto found = target.assignments.find(Util::CiString(dependencyName.unit));
+    if (found == target.assignments.end()) return;
+    if (auto* nested = dynamic_cast<const Tolm::TolmContext*>(found->second.value.get())) {
+        if (nested->context && Tolm::hasVariable(*nested->context, dependencyName.target))
+            Log::log(6, fmt::runtime(Messages::OutputMeetsOutput), dependencyName.unit, dependencyName.target);
+        return;
+    }
+    Log::log(6, fmt::runtime(Messages::OutputMeetsVariable), dependencyName.unit, dependencyName.target,
+             dependencyName.unit);
+}
+
+void DependencyOutputStore::retryMergedAppends() {
+    for (const auto& [alias, pending] : pendingAppends_) {
+        const Tolm::ContextPtr& merged = mergedContexts_.at(alias);
+        for (const Assignment& assignment : pending) {
+            Log::log(1, fmt::runtime(Messages::SecondTry), assignment.value ? assignment.value->toLiteral() : "");
+            merged->addAssignment(assignment, 0);
+        }
+    }
+}

@@ -1,0 +1,49 @@
+#pragma once
+// Where a built dependency's outputs land in the depending target's context.
+//
+// A dependency's output context enters the target as a context value under
+// one name, always appended ("+="), so several dependencies may meet under
+// one name: the alias when one is written; the dependency's target name when
+// it lives in the same unit and namespace; otherwise the unit's name, holding
+// one nested variable per target of that unit. Dependencies written with a
+// merged alias ("+>") pour all their output variables into one shared context
+// under the alias. Name collisions are warnings only.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "types/assignment.h"
+#include "types/context.h"
+#include "types/dependency.h"
+#include "types/qualified_target_name.h"
+#include "util/ci_string.h"
+
+// One per target visit.
+class DependencyOutputStore {
+public:
+    DependencyOutputStore(Tolm::ContextPtr target, Tolm::QualifiedTargetName targetName);
+
+    // For a dependency without alias or with a plain alias. `dependencyName`
+    // is the child's name as the walk completed it.
+    void addOutput(const Tolm::Dependency& dependency, const Tolm::QualifiedTargetName& dependencyName,
+                   const Tolm::ContextPtr& output);
+    // For a dependency with a merged alias. An output variable the merged
+    // context refuses now is tried once more by retryMergedAppends.
+    void addMergedAliasOutput(const Tolm::Dependency& dependency, const Tolm::QualifiedTargetName& dependencyName,
+                              const Tolm::ContextPtr& output);
+    // Logs a level-6 warning when the output's name is already taken.
+    static void checkCollisions(const Tolm::Context& target, const Tolm::QualifiedTargetName& targetName,
+                                const Tolm::QualifiedTargetName& dependencyName, const std::string& alias);
+    // Called once after the target's variables are resolved; failures now
+    // propagate.
+    void retryMergedAppends();
+
+private:
+    Tolm::ContextPtr target_;
+    Tolm::QualifiedTargetName targetName_;
+    // The context each merged alias collects into; it is the very context
+    // the target's variable of that name holds.
+    std::map<Util::CiString, Tolm::ContextPtr> mergedContexts_;
+    std::map<Util::CiString, std::vector<Tolm::Assignment>> pendingAppends_;
+};

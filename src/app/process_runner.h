@@ -1,0 +1,39 @@
+#pragma once
+// Running one command of a build job, behind a seam so the job runner can be
+// tested without starting processes.
+//
+// The real runner starts "/bin/sh" "-c" with the command line in a child
+// process. The program has worker threads when it forks, and another thread
+// may hold the allocator's lock at that moment, so the child must not
+// allocate: the argument vector and the environment (with the command's
+// directories in front of PATH) are built before the fork, and the child only
+// changes directory and calls execve. The console log is flushed first, so a
+// command's own output never appears before the line that announces it.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/builder.h"
+
+class ProcessRunner {
+public:
+    virtual ~ProcessRunner() = default;
+    // Runs the command to its end. 0 is success; otherwise the exit status,
+    // -1 for a child ended by a signal, or the errno of a failed start, wait
+    // or change of directory. Called from several threads at once.
+    virtual int run(const Tolm::Command& command) = 0;
+};
+
+// Starts every command through "/bin/sh"; holds no state.
+class ShellProcessRunner : public ProcessRunner {
+public:
+    int run(const Tolm::Command& command) override;
+};
+
+// The PATH a command runs with: its non-empty directories joined with ':',
+// then the inherited PATH (null or empty: none). Empty when PATH stays as it
+// is.
+std::optional<std::string> commandSearchPath(const std::vector<std::filesystem::path>& directories,
+                                             const char* inherited);

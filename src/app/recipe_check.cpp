@@ -1,0 +1,141 @@
+#include "app/recipe_check.h"
+
+#include <optional>
+#include <typeinfo>
+
+#include "types/tolm_base_string.h"
+#include "types/tolm_context.h"
+#include "types/tolm_list.h"
+#include "types/tolm_path_string.h"
+#include "types/tolm_raw_string.h"
+#include "types/tolm_string.h"
+#include "util/ci_string.h"
+
+namespace {
+
+bool sameContexts(const Tolm::Context& a, const Tolm::Context& b) {
+    if (&a == &b) return true;
+    if (a.assignments.size() != b.assignments.size()) return false;
+    for (auto left = a.assignments.begin(), right = b.assignments.begin(); left != a.assignments.end();
+         ++left, ++right)
+        if (!sameCachedAssignment(left->second, right->second)) return false;
+    return true;
+}
+
+bool sameLists(const Tolm::TolmList& a, const Tolm::TolmList& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!sameCachedValue(a.items()[i], b.items()[i])) return false;
+    return true;
+}
+
+// The kind a value compares as. The cache file can carry a text holding a
+// double quote only as a raw text, so a plain and a raw text are one kind;
+// a path stays a kind of its own.
+const std::type_info& kindOf(const Tolm::TolmValue& value) {
+    if (dynamic_cast<const Tolm::TolmRawString*>(&value)) return typeid(Tolm::TolmString);
+    return typeid(value);
+}
+
+std::filesystem::path pathOf(const Tolm::TolmPathString& value) { return value.baseDirectory / value.text; }
+
+bool sameContent(const Tolm::TolmValue& a, const Tolm::TolmValue& b) {
+    if (auto* path = dynamic_cast<const Tolm::TolmPathString*>(&a))
+        return pathOf(*path).lexically_normal() ==
+               pathOf(static_cast<const Tolm::TolmPathString&>(b)).lexically_normal();
+    if (auto* text = dynamic_cast<const Tolm::TolmBaseString*>(&a))
+        return text->text == static_cast<const Tolm::TolmBaseString&>(b).text;
+    if (auto* list = dynamic_cast<const Tolm::TolmList*>(&a))
+        return sameLists(*list, static_cast<const Tolm::TolmList&>(b));
+    if (auto* nested = dynamic_cast<const Tolm::TolmContext*>(&a)) {
+        const auto& other = static_cast<const Tolm::TolmContext&>(b);
+        if (!nested->context || !other.context) return nested->context == other.context;
+        return sameContexts(*nested->context, *other.context);
+    }
+    // Integers and anything else: the written form decides.
+    return a.toLiteral() == b.toLiteral();
+}
+
+// The earliest write time of the files the outputs name; empty when they
+// name none or one is missing.
+std::optional<std::filesystem::file_time_type> outputTime(const Tolm::CachedRecipe& recipe, const FileTimes& times,
+                                                          std::vector<std::filesystem::path>& paths) {
+    paths.clear();
+    for (const Tolm::Assignment& output : recipe.outputs) collectDependedPaths(output.value, paths);
+    if (paths.empty()) return std::nullopt;
+    std::optional<std::filesystem::file_time_type> earliest;
+    for (const std::filesystem::path& path : paths) {
+        const auto time = times.lastWriteTime(path);
+        if (!time) return std::nullopt;
+        if (!earliest || *time < *earliest) earliest = time;
+    }
+    return earliest;
+}
+
+bool sameInput(const Tolm::CachedInput& fresh, const Tolm::CachedInput& stored) {
+    if (!sameCachedAssignment(fresh.input, stored.input)) return false;
+    if (fresh.hasIntermediate() != stored.hasIntermediate()) return false;
+    return !fresh.hasIntermediate() || sameCachedAssignment(fresh.intermediate, stored.intermediate);
+}
+
+}  // namespace
+
+bool sameCachedValue(const Tolm::TolmValuePtr& a, const Tolm::TolmValuePtr& b) {
+    if (a == b) return true;
+    if (!a || !b) return false;
+    if (kindOf(*a) != kindOf(*b)) return false;
+    try {
+        return sameContent(*a, *b);
+    } catch (...) {
+        // A value that cannot even be written out is not known to be equal.
+        return false;
+    }
+}
+
+bool sameCachedAssignment(const Tolm::Assignment& a, const Tolm::Assignment& b) {
+    return Util::ciEquals(a.name, b.name) && sameCachedValue(a.value, b.value);
+}
+
+bool sameCachedAssignments(const std::vector<Tolm::Assignment>& a, const std::vector<Tolm::Assignment>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!sameCachedAssignment(a[i], b[i])) return false;
+    return true;
+}
+
+void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::filesystem::path>& out) {
+    if (!value) return;
+    if (auto* path = dynamic_cast<const Tolm::TolmPathString*>(value.get())) {
+        out.push_back(pathOf(*path));
+    } else if (auto* list = dynamic_cast<const Tolm::TolmList*>(value.get())) {
+        for (const Tolm::TolmValuePtr& item : list->items()) collectDependedPaths(item, out);
+    } else if (auto* nested = dynamic_cast<const Tolm::TolmContext*>(value.get())) {
+        if (!nested->context) return;
+        for (const auto& [name, assignment] : nested->context->assignments) collectDependedPaths(assignment.value, out);
+    }
+}
+
+bool recipeUpToDate(Tolm::CachedRecipe& fresh, const Tolm::CachedRecipe& stored, const FileTimes& times) {
+    std::vector<std::filesystem::path> paths;
+    const auto built = outputTime(fresh, times, paths);
+    bool upToDate = built.has_value() && fresh.inputs.size() == stored.inputs.size();
+    for (std::size_t i = 0; i < fresh.inputs.size(); ++i) {
+        Tolm::CachedInput& input = fresh.inputs[i];
+        bool passes = i < stored.inputs.size() && sameInput(input, stored.inputs[i]);
+        if (passes) {
+            paths.clear();
+            collectDependedPaths(input.input.value, paths);
+            for (const std::filesystem::path& path : paths) {
+                const auto time = times.lastWriteTime(path);
+                // An input written in the same tick as the output may be newer.
+                if (!time || !built || !(*time < *built)) {
+                    passes = false;
+                    break;
+                }
+            }
+        }
+        input.reuse = passes;
+        upToDate = upToDate && passes;
+    }
+    return upToDate;
+}

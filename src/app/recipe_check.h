@@ -1,0 +1,38 @@
+#pragma once
+// Whether a recipe recorded in the cache still holds for a new build.
+//
+// The comparison is exact and never throws: texts compare with their letter
+// case, values of different types differ (a text never equals an integer or
+// a path, whatever the value types' own comparisons would say), and a context
+// value (a dependency's outputs) compares by its variables. Plain and raw
+// texts are one type here: the cache file can only store a text holding a
+// double quote as a raw text. A file counts as a recipe's input when any
+// value names it, including values nested in dependency outputs, so a
+// rebuilt dependency makes its dependants rebuild.
+
+#include <filesystem>
+#include <vector>
+
+#include "app/file_times.h"
+#include "tools/builder.h"
+#include "types/assignment.h"
+#include "types/tolm_value.h"
+
+// Equal type and content; texts exactly (plain and raw alike), names of
+// nested variables ignoring case. Null equals only null.
+bool sameCachedValue(const Tolm::TolmValuePtr& a, const Tolm::TolmValuePtr& b);
+// Names equal ignoring case and values by sameCachedValue.
+bool sameCachedAssignment(const Tolm::Assignment& a, const Tolm::Assignment& b);
+// Same count and pairwise sameCachedAssignment.
+bool sameCachedAssignments(const std::vector<Tolm::Assignment>& a, const std::vector<Tolm::Assignment>& b);
+
+// Appends the path of every path value in the value: itself, the items of a
+// list and the variables of a context value, at any depth.
+void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::filesystem::path>& out);
+
+// For a recipe whose outputs equal the stored ones: up to date when every
+// output file exists, there are as many inputs as stored, and every input
+// equals its stored counterpart and names only files strictly older than
+// the oldest output. Sets each input's reuse flag to whether it passed; an
+// input naming no file passes on equal assignments alone.
+bool recipeUpToDate(Tolm::CachedRecipe& fresh, const Tolm::CachedRecipe& stored, const FileTimes& times);

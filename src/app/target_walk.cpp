@@ -1,0 +1,199 @@
+// The target walk: one visit per target instance, depth first, all on the
+// main thread. A visit evaluates the target's context on top of its
+// project's runtime context, chooses a tool, walks the dependencies first and
+// feeds their outputs in, resolves, asks the cache what is left to build,
+// runs those jobs and returns the target's output context.
+//
+// Targets are named by their completed name (the unit registry fills in an
+// empty namespace and unit) from the lookup on: the loop check, the cache
+// record and the tools' output directories all see the namespace, so two
+// projects' targets of the same unit and name never meet.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "app/build_cache.h"
+#include "app/cache_claim.h"
+#include "app/dependency_list.h"
+#include "app/dependency_outputs.h"
+#include "app/gathered_variables.h"
+#include "app/visit_chain.h"
+#include "tolm_app.h"
+#include "tools/matcher.h"
+#include "types/target_context.h"
+#include "types/tolm_exceptions.h"
+#include "types/variable_access.h"
+#include "util/log.h"
+
+namespace {
+
+namespace Messages {
+constexpr const char* Visiting = "Visiting target\n";
+constexpr const char* NoTool = "No tool to build {}.";
+constexpr const char* Filtering = "Filtering context.\n";
+constexpr const char* Claiming = "Claiming variable '{}'.\n";
+constexpr const char* SecondAssignment = "Second try adding implicit assignment {}.\n";
+constexpr const char* SecondAppend = "Second try adding implicit append {}.\n";
+constexpr const char* InputContext = "Input context:\n";
+constexpr const char* OutputContext = "Output context:\n";
+constexpr const char* Done = "Build done\n";
+}  // namespace Messages
+
+using Tolm::Assignment;
+using Type = Assignment::AssignType;
+using AssignmentsByName = std::map<Util::CiString, Assignment>;
+
+// No operator override: each assignment keeps its own.
+constexpr Type OwnType = static_cast<Type>(0);
+
+std::string literalOf(const Tolm::TolmValuePtr& value) { return value ? value->toLiteral() : std::string(); }
+
+Assignment setCopy(const std::string& name, const Tolm::TolmValuePtr& value, std::uint32_t modifier) {
+    return Assignment(name, value ? value->clone() : nullptr, Type::Set, modifier);
+}
+
+// The matcher's variables and requirements with their defaults, and its
+// conditional blocks.
+Tolm::Context defaultsOf(const Tolm::Matcher& matcher) {
+    std::vector<Assignment> assignments;
+    for (const auto& [name, assignment] : matcher.variables) assignments.push_back(assignment);
+    for (const auto& [name, assignment] : matcher.required) assignments.push_back(assignment);
+    return Tolm::Context(assignments, matcher.conditions);
+}
+
+// The values the target itself gives its output variables, before the
+// runtime context's values of the same names are merged in.
+AssignmentsByName rememberOwnOutputs(const Tolm::TargetContext& target, const Tolm::Context& base) {
+    AssignmentsByName remembered;
+    for (const auto& [key, assignment] : target.assignments) {
+        if (assignment.modifier != Assignment::OutputModifier || base.assignments.count(key) == 0) continue;
+        remembered.insert_or_assign(key, setCopy(assignment.name, assignment.value, assignment.modifier));
+    }
+    return remembered;
+}
+
+// Which of the runtime context's variables the Builder would claim; only
+// reported.
+void reportClaimedVariables(const Tolm::Builder& builder, const Tolm::Context& base) {
+    const Tolm::MatchResult claims = builder.matchTarget(base);
+    Log::log(1, fmt::runtime(Messages::Filtering));
+    for (const auto& [name, entry] : claims.scores)
+        if (entry.claimed == 1) Log::log(1, fmt::runtime(Messages::Claiming), name);
+}
+
+void append(std::vector<Assignment>& list, std::vector<Assignment>&& more) {
+    for (Assignment& assignment : more) list.push_back(std::move(assignment));
+}
+
+}  // namespace
+
+Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
+                                           const std::vector<Tolm::TolmValuePtr>& parameters, VisitChain& chain) {
+    // 1. Look the target up, completing its name, and enter it on the chain.
+    const Tolm::Target& target = unitRegistry.getTarget(name);
+    VisitChain::Visit visit(chain, name.toString());
+    const std::string displayName = name.unit + "::" + name.target;
+    Log::IndentGuard prefix("[" + displayName + "] ");
+    Log::log(5, fmt::runtime(Messages::Visiting));
+
+    // 2. The target's context on top of its project's. The target takes its
+    // own copies of those values; the runtime context itself never changes.
+    const Tolm::Context* runtime = &implicitContext;
+    if (project) {
+        auto found = runtimeContexts.find(Util::CiString(name.ns));
+        if (found == runtimeContexts.end() || !found->second.context)
+            throw Tolm::NotFoundException("project namespace", name.ns);
+        runtime = found->second.context.get();
+    }
+    const Tolm::Context& base = *runtime;
+    auto targetContext = std::make_shared<Tolm::TargetContext>(target, parameters);
+    targetContext->name = name;
+    AssignmentsByName remembered = rememberOwnOutputs(*targetContext, base);
+    std::vector<Assignment> implicitAssignments = targetContext->addImplicitContext(base, OwnType, true, 0);
+
+    // 3. The tool, its defaults where the target sets nothing, and its Builder.
+    Tolm::Matcher* matcher = SelectTool(*targetContext);
+    if (!matcher) throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::NoTool), displayName));
+    targetContext->addImplicitContext(defaultsOf(*matcher), Type::SetIfEmpty, true, 1);
+    const std::shared_ptr<Tolm::Builder> builder = matcher->selectBuilder(*targetContext);
+    if (!builder) throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::NoTool), displayName));
+    PrintToolSelection(*matcher, *builder, builder->matchTarget(*targetContext));
+    reportClaimedVariables(*builder, base);
+
+    // 4. Dependencies first; their outputs become variables of this target.
+    targetContext->evaluateConditions();
+    DependencyOutputStore outputs(targetContext, name);
+    std::vector<Assignment> implicitAppends;
+    for (const Tolm::Dependency& dependency : createDependencyList(*targetContext)) {
+        std::vector<Tolm::TolmValuePtr> childParameters;
+        if (dependency.source) childParameters.push_back(dependency.source);
+        for (const Tolm::Identifier& parameter : dependency.parameters)
+            childParameters.push_back(targetContext->lookup(parameter));
+        const auto& written = std::get<Tolm::QualifiedTargetName>(dependency.target);
+        const Tolm::QualifiedTargetName childName{written.ns.empty() ? name.ns : written.ns,
+                                                  written.unit.empty() ? name.unit : written.unit, written.target};
+        auto childOutput = std::make_shared<Tolm::Context>(BuildTarget(childName, childParameters, chain));
+        if (dependency.aliasKind == 2)
+            outputs.addMergedAliasOutput(dependency, childName, childOutput);
+        else
+            outputs.addOutput(dependency, childName, childOutput);
+        if (dependency.modifier == 1)
+            append(implicitAppends, targetContext->addImplicitContext(*childOutput, Type::Append, false, 0));
+    }
+
+    // 5. Resolve, then retry what could not be merged before resolution.
+    targetContext->resolveVariables();
+    for (const Assignment& leftover : implicitAssignments) {
+        Log::log(1, fmt::runtime(Messages::SecondAssignment), literalOf(leftover.value));
+        const Tolm::TolmValuePtr current = Tolm::getVariable(*targetContext, leftover.name);
+        const Assignment& own = targetContext->assignments.at(Util::CiString(leftover.name));
+        remembered.insert_or_assign(Util::CiString(leftover.name), setCopy(own.name, current, own.modifier));
+        targetContext->addAssignment(leftover, 0);
+    }
+    for (const Assignment& leftover : implicitAppends) {
+        Log::log(1, fmt::runtime(Messages::SecondAppend), literalOf(leftover.value));
+        targetContext->addAssignment(leftover, 0);
+    }
+    outputs.retryMergedAppends();
+    Log::log(3, fmt::runtime(Messages::InputContext));
+    targetContext->dump(3);
+
+    // 6. Build what the cache does not cover.
+    CacheClaim claim;
+    std::vector<std::shared_ptr<Tolm::Context>> jobContexts{targetContext};
+    if (buildCache) {
+        claim = ClaimCachedBuild(*builder, *targetContext);
+        jobContexts = std::move(claim.jobContexts);
+    }
+    Tolm::Context output;
+    runBuildJobs(*builder, jobContexts, displayName, output);
+
+    // 7. With a cache, the outputs are the recipes' (so a hit gives what a
+    // build gives), in recipe order; then the target's own output variables.
+    if (buildCache) {
+        output.assignments.clear();
+        output.conditions.clear();
+        std::vector<const Assignment*> produced;
+        for (const auto& [key, recipe] : claim.recipes)
+            for (const Assignment& assignment : recipe.outputs) produced.push_back(&assignment);
+        mergeGathered(output, produced);
+        if (claim.claimToken != 0)
+            releaseCacheClaim(*buildCache, targetContext->instanceName(), claim.claimToken, std::move(claim.recipes),
+                              std::move(claim.context));
+    }
+    for (const auto& [key, assignment] : targetContext->assignments) {
+        if (assignment.modifier != Assignment::OutputModifier) continue;
+        auto kept = remembered.find(key);
+        output.addAssignment(kept != remembered.end() ? kept->second : assignment, 0);
+    }
+    Log::log(3, fmt::runtime(Messages::OutputContext));
+    output.dump(3);
+    Log::log(5, fmt::runtime(Messages::Done));
+    return output;
+}

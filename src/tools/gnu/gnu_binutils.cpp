@@ -1,0 +1,161 @@
+#include "tools/gnu/gnu_binutils.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "tools/word_lists.h"
+#include "types/tolm_exceptions.h"
+#include "types/target_context.h"
+#include "types/variable_access.h"
+
+namespace Tolm {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The output name as the target gives it; an absent one is the target's name.
+std::string recipeOutputName(const TargetContext& target)
+{
+    return variableTextOr(target, "OUTPUT_NAME", target.name.target);
+}
+
+// The target's name with the extension, for an output name set to empty.
+std::string fileName(const std::string& outputName, const std::string& targetName, const char* extension)
+{
+    return outputName.empty() ? fs::path(targetName).replace_extension(extension).string() : outputName;
+}
+
+bool linksSharedObject(const Context& context) { return hasVariable(context, "SO") || hasVariable(context, "SHARED"); }
+
+const char* linkExtension(const Context& context)
+{
+    if (linksSharedObject(context)) return ".so";
+    return hasVariable(context, "KO") ? ".ko" : ".elf";
+}
+
+// One recipe of the named variables, without derived variables.
+CachedRecipe recipeOf(const TargetContext& target, std::initializer_list<const char*> names)
+{
+    CachedRecipe recipe;
+    for (const char* name : names) CBuilder::deriveVariable(target.assignments, name, recipe.inputs, std::nullopt);
+    return recipe;
+}
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace
+
+MatchResult GNU_AR::matchTarget(const Context& target) const
+{
+    MatchResult result = GNUTool::matchTarget(target);
+    const auto outputName = target.assignments.find("OUTPUT_NAME");
+    if (outputName == target.assignments.end()) return result;
+    const Assignment& assignment = outputName->second;
+    if (assignment.modifier == Assignment::OutputModifier || !assignment.value) return result;
+    if (Util::ciEquals(fs::path(assignment.value->toString()).extension().string(), ".a"))
+        result.scores["OUTPUT_NAME"].kind = MatchKind::ExactMatch;
+    return result;
+}
+
+RecipeSet GNU_AR::doCreateRecipes(const TargetContext& target) const
+{
+    CachedRecipe recipe = recipeOf(target, {"OBJS"});
+    addOutputAssignments(recipe.outputs, "LIB", "LIB_NAME", outputDirectoryOf(target),
+                         fileName(recipeOutputName(target), target.name.target, ".a"));
+    RecipeSet set;
+    set.recipes.push_back(std::move(recipe));
+    return set;
+}
+
+// ar adds to an existing archive, so objects of sources removed since the last
+// build would stay in it: every build starts from no archive at all.
+void GNU_AR::onOutputPrepared(Context&)
+{
+    const fs::path archive = storedOutputDirectory() / fileName(storedOutputName(), storedTargetName(), ".a");
+    std::error_code error;
+    fs::remove(archive, error);
+    if (error)
+        throw TolmException(fmt::format("Cannot remove the old archive '{}': {}", archive.string(), error.message()));
+}
+
+std::vector<std::string> GNU_AR::buildCommandLines(const std::string& targetName, Context& job)
+{
+    const std::string archive = quoted(fileName(storedOutputName(), targetName, ".a"));
+    return {quotedExecutable() + " rcs " + archive + getVariableString(job, "OBJS", "", true)};
+}
+
+Context GNU_AR::createOutputContext(Context&, int)
+{
+    Context outputs;
+    addOutputVariables(outputs, "lib", "lib_name", storedOutputDirectory(),
+                       fileName(storedOutputName(), storedTargetName(), ".a"));
+    return outputs;
+}
+
+RecipeSet GNU_LD::doCreateRecipes(const TargetContext& target) const
+{
+    RecipeSet set;
+    for (const char* name : {"SO", "SHARED", "KO"}) copyBuiltinVariable(target.assignments, name, set.context);
+
+    CachedRecipe recipe = recipeOf(target, {"OBJS", "LIB", "LIBPATH", "LINK_FLAGS", "LD_SCRIPT"});
+    const fs::path directory = outputDirectoryOf(target);
+    const std::string output = fileName(recipeOutputName(target), target.name.target, linkExtension(target));
+    addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory, output);
+    if (linksSharedObject(target)) addOutputAssignments(recipe.outputs, "SO", "SO_NAME", directory, output);
+    set.recipes.push_back(std::move(recipe));
+    keepWordsThroughMerge(set, {"LIB", "LINK_FLAGS"});
+    return set;
+}
+
+std::vector<std::string> GNU_LD::buildCommandLines(const std::string& targetName, Context& job)
+{
+    std::string line = quotedExecutable();
+    line += getVariableString(job, "OBJS", "", true);
+    line += getVariableStrings(job, "LIB", "", true);
+    line += getVariableString(job, "LIBPATH", "-L", true);
+    line += getVariableStrings(job, "LINK_FLAGS", "", true);
+    line += getVariableString(job, "LD_SCRIPT", "-T", true);
+    if (linksSharedObject(job)) line += " -shared ";
+    line += " -o " + quoted(fileName(storedOutputName(), targetName, linkExtension(job)));
+    return {std::move(line)};
+}
+
+Context GNU_LD::createOutputContext(Context& job, int)
+{
+    Context outputs;
+    const std::string output = fileName(storedOutputName(), storedTargetName(), linkExtension(job));
+    if (linksSharedObject(job)) addOutputVariables(outputs, "so", "so_name", storedOutputDirectory(), output);
+    addOutputVariables(outputs, "binary", "binary_name", storedOutputDirectory(), output);
+    return outputs;
+}
+
+RecipeSet GNU_OBJCOPY::doCreateRecipes(const TargetContext& target) const
+{
+    CachedRecipe recipe = recipeOf(target, {"INPUT", "OBJCOPY_FLAGS"});
+    addOutputAssignments(recipe.outputs, "OUTPUT", "OUTPUT_NAME", outputDirectoryOf(target),
+                         recipeOutputName(target));
+    RecipeSet set;
+    set.recipes.push_back(std::move(recipe));
+    keepWordsThroughMerge(set, {"OBJCOPY_FLAGS"});
+    return set;
+}
+
+std::vector<std::string> GNU_OBJCOPY::buildCommandLines(const std::string&, Context& job)
+{
+    return {quotedExecutable() + getVariableStrings(job, "OBJCOPY_FLAGS", "", false) +
+            getVariableString(job, "INPUT", "", true) + " " + quoted(storedOutputName())};
+}
+
+Context GNU_OBJCOPY::createOutputContext(Context&, int)
+{
+    Context outputs;
+    addOutputVariables(outputs, "output", "output_name", storedOutputDirectory(), storedOutputName());
+    return outputs;
+}
+
+}  // namespace Tolm

@@ -1,0 +1,88 @@
+#include "tools/llvm/llvm_linker.h"
+
+#include <optional>
+
+#include "tools/llvm/llvm_archiver.h"
+#include "tools/word_lists.h"
+#include "types/target_context.h"
+#include "types/variable_access.h"
+
+namespace Tolm {
+
+namespace {
+
+// The variables a link consumes, in command order.
+constexpr const char* LinkInputs[] = {"OBJS", "LIB", "LIBPATH", "LINK_FLAGS", "LD_SCRIPT"};
+// The link kind every job must see.
+constexpr const char* LinkKinds[] = {"SO", "DLL", "SHARED", "KO"};
+
+}  // namespace
+
+std::string LLVM_LD::linkOutputFileName(const std::string& base, const Context& context) const
+{
+    if (hasVariable(context, "KO")) return withDefaultExtension(base, ".ko");
+    if (hasSharedOutputSelector(context)) return withDefaultExtension(base, windows() ? ".dll" : ".so");
+    return withDefaultExtension(base, windows() ? ".exe" : ".elf");
+}
+
+const char* LLVM_LD::sharedPathVariable() const { return windows() ? "DLL" : "SO"; }
+
+const char* LLVM_LD::sharedNameVariable() const { return windows() ? "DLL_NAME" : "SO_NAME"; }
+
+Context LLVM_LD::createOutputContext(Context& job, int)
+{
+    Context outputs;
+    const std::string outputName = outputNameOr(job, linkOutputFileName(storedTargetName(), job));
+    addOutputVariables(outputs, "BINARY", "BINARY_NAME", storedOutputDirectory(), outputName);
+    if (hasSharedOutputSelector(job))
+        addOutputVariables(outputs, sharedPathVariable(), sharedNameVariable(), storedOutputDirectory(), outputName);
+    return outputs;
+}
+
+MatchResult LLVM_LD::matchTarget(const Context& target) const
+{
+    MatchResult result = LLVMTool::matchTarget(target);
+    if (isStaticLibraryTarget(target)) result.note = MatchResult::BuildImpossible;
+    return result;
+}
+
+RecipeSet LLVM_LD::doCreateRecipes(const TargetContext& target) const
+{
+    const std::filesystem::path directory = outputDirectoryOf(target);
+    const std::string outputName = outputNameOr(target, linkOutputFileName(target.name.target, target));
+    CachedRecipe recipe;
+    for (const char* input : LinkInputs) deriveVariable(target.assignments, input, recipe.inputs, std::nullopt);
+    addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory, outputName);
+    if (hasSharedOutputSelector(target))
+        addOutputAssignments(recipe.outputs, sharedPathVariable(), sharedNameVariable(), directory, outputName);
+
+    RecipeSet set;
+    for (const char* kind : LinkKinds) copyBuiltinVariable(target.assignments, kind, set.context);
+    set.recipes.push_back(std::move(recipe));
+    keepWordsThroughMerge(set, {"LIB", "LINK_FLAGS"});
+    return set;
+}
+
+std::vector<std::string> LLVM_LD::buildCommandLines(const std::string& targetName, Context& job)
+{
+    const bool shared = hasSharedOutputSelector(job);
+    const std::string outputName = outputNameOr(job, linkOutputFileName(targetName, job));
+    std::string line = quotedExecutable();
+    line += getVariableString(job, "OBJS", "", true);
+    line += getVariableStrings(job, "LIB", "", true);
+    if (msvc()) {
+        line += getVariableString(job, "LIBPATH", "/LIBPATH:", true);
+        line += getVariableStrings(job, "LINK_FLAGS", "", true);
+        if (shared) line += " /DLL";
+        line += " /OUT:\"" + outputName + "\"";
+    } else {
+        line += getVariableString(job, "LIBPATH", "-L", true);
+        line += getVariableStrings(job, "LINK_FLAGS", "", true);
+        line += getVariableString(job, "LD_SCRIPT", "-T", true);
+        if (shared) line += " -shared";
+        line += " -o \"" + outputName + "\"";
+    }
+    return {std::move(line)};
+}
+
+}  // namespace Tolm

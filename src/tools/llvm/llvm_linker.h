@@ -1,0 +1,36 @@
+#pragma once
+// The LLVM linker: ld.lld with GNU-style options, or lld-link with MSVC-style
+// options (/LIBPATH:, /DLL, /OUT:) for a Windows toolchain of the MSVC
+// flavour. It links every target with OBJS that is no static library.
+//
+// SO, SHARED or DLL (present, whatever their value) make a shared library; KO
+// names a kernel module. The default file name follows the platform: .exe or
+// .dll on Windows, .elf or .so elsewhere, .ko for a module.
+
+#include <string>
+#include <vector>
+
+#include "tools/llvm/llvm_tool.h"
+
+namespace Tolm {
+
+class LLVM_LD : public LLVMTool {
+public:
+    using LLVMTool::LLVMTool;
+
+    Context createOutputContext(Context& job, int exitCode) override;
+    // The default match, impossible for a static library target.
+    MatchResult matchTarget(const Context& target) const override;
+    RecipeSet doCreateRecipes(const TargetContext& target) const override;
+    std::vector<std::string> buildCommandLines(const std::string& targetName, Context& job) override;
+
+    // The base with the extension of the link kind added when it has none.
+    std::string linkOutputFileName(const std::string& base, const Context& context) const;
+
+private:
+    // The output pair of a shared library: DLL on Windows, SO elsewhere.
+    const char* sharedPathVariable() const;
+    const char* sharedNameVariable() const;
+};
+
+}  // namespace Tolm

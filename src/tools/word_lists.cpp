@@ -1,0 +1,42 @@
+#include "tools/word_lists.h"
+
+#include <memory>
+
+#include "types/tolm_base_string.h"
+#include "types/tolm_list.h"
+#include "util/ci_string.h"
+
+namespace Tolm {
+
+namespace {
+
+bool isOneOf(const std::string& name, std::initializer_list<const char*> names)
+{
+    for (const char* candidate : names)
+        if (Util::ciEquals(name, candidate)) return true;
+    return false;
+}
+
+void splitIfNamed(Assignment& assignment, std::initializer_list<const char*> names)
+{
+    if (isOneOf(assignment.name, names)) assignment.value = asWordList(assignment.value);
+}
+
+}  // namespace
+
+TolmValuePtr asWordList(const TolmValuePtr& value)
+{
+    if (!dynamic_cast<const TolmBaseString*>(value.get())) return value;
+    auto words = std::make_shared<TolmList>();
+    for (auto it = value->begin(), end = value->end(); !it->equals(*end); it->advance()) words->push(it->current());
+    return words;
+}
+
+void keepWordsThroughMerge(RecipeSet& recipes, std::initializer_list<const char*> names)
+{
+    for (CachedRecipe& recipe : recipes.recipes)
+        for (CachedInput& entry : recipe.inputs) splitIfNamed(entry.input, names);
+    for (Assignment& assignment : recipes.context) splitIfNamed(assignment, names);
+}
+
+}  // namespace Tolm

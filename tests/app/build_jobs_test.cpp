@@ -1,0 +1,230 @@
+#include "app/build_jobs.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+#include "app/app_test_support.h"
+#include "app/file_times.h"
+#include "scenario/scratch_dir.h"
+#include "support/test_support.h"
+#include "types/tolm_list.h"
+
+namespace {
+
+using namespace TestSupport;
+using AppTest::FakeBuilder;
+using AppTest::QuietLog;
+using Tolm::Command;
+
+// Runs no process: "exit N" gives N, "throw" throws, "meet" waits until the expected number of
+// "meet" commands are running at once (or a generous safety time passes, giving 99); everything
+// else succeeds. Records what ran.
+class FakeRunner : public ProcessRunner {
+public:
+    int run(const Command& command) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ran.push_back(command.commandLine);
+        if (command.commandLine.rfind("exit ", 0) == 0) return std::stoi(command.commandLine.substr(5));
+        if (command.commandLine == "throw") throw std::runtime_error("runner broke");
+        if (command.commandLine == "meet") {
+            ++arrived_;
+            met_.notify_all();
+            const bool together = met_.wait_for(lock, std::chrono::seconds(60), [&] { return arrived_ >= meeting; });
+            return together ? 0 : 99;
+        }
+        return 0;
+    }
+    std::vector<std::string> ran;
+    int meeting = 2;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable met_;
+    int arrived_ = 0;
+};
+
+std::shared_ptr<Tolm::Context> job(std::vector<TolmValuePtr> commands, const char* source = "") {
+    auto context = std::make_shared<Tolm::Context>();
+    context->addAssignment(set("CMD", listOf(std::move(commands))), 0);
+    if (*source) context->addAssignment(set("SRC", str(source)), 0);
+    return context;
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : ",") + item;
+    return text;
+}
+
+// Each job's commands run in order until the first failure; the others run to their end.
+TEST(BuildJobsTest, FailingJobFailsTheTargetAfterAllEnded) {
+    const struct {
+        std::vector<std::shared_ptr<Tolm::Context>> jobs;
+        const char* ran;    // sorted: jobs run at once
+        const char* calls;  // the Builder's, in order
+        const char* failure;
+    } cases[] = {
+        {{job({str("a1"), str("a2")}), job({str("b1")})}, "a1,a2,b1",
+         "prepare 2,commands,commands,output 0,output 0,finish", "no failure"},
+        {{job({str("exit 3"), str("after")}), job({str("b1"), str("b2")})}, "b1,b2,exit 3",
+         "prepare 2,commands,commands,finish", "Build failed."},
+        {{job({str("never"), str("after")})}, "", "prepare 1,commands,finish", "Build failed."},
+        {{job({str("throw"), str("after")}), job({str("b1")})}, "b1,throw", "prepare 2,commands,commands,finish",
+         "runner broke"},
+        {{job({}), nullptr}, "", "prepare 1,commands,output 0,finish", "no failure"},
+        {{nullptr, nullptr}, "", "", "no failure"},
+        {{}, "", "", "no failure"},
+    };
+    for (const auto& c : cases) {
+        FakeBuilder builder;
+        FakeRunner runner;
+        Tolm::Context output;
+        LogCapture capture(7);
+        const std::string failure = failureOf([&] { runJobs(builder, c.jobs, "main::app", output, runner); });
+        const std::string log = capture.text();
+        std::sort(runner.ran.begin(), runner.ran.end());
+        EXPECT_EQ(joined(runner.ran), c.ran) << c.calls;
+        EXPECT_EQ(joined(builder.calls), c.calls);
+        EXPECT_EQ(failure, c.failure) << c.calls;
+        EXPECT_EQ(log, failure == "Build failed." ? "Build of main::app failed. Exiting..\n" : "") << c.calls;
+        EXPECT_TRUE(output.assignments.empty() || failure == "no failure");
+    }
+}
+
+// Every command is announced at level 5, also one that is never run; a job starts with its line.
+TEST(BuildJobsTest, AnnouncesJobsAndCommands) {
+    FakeBuilder builder;
+    FakeRunner runner;
+    Tolm::Context output;
+    LogCapture capture(5);
+    failureOf([&] { runJobs(builder, {job({str("first"), str("never"), str("later")})}, "u::t", output, runner); });
+    EXPECT_EQ(capture.text(), "Starting build job\nfirst\nnever\nBuild of u::t failed. Exiting..\n");
+    EXPECT_EQ(joined(runner.ran), "first");
+}
+
+// A variable produced by several jobs becomes one list, the first job's values first.
+TEST(BuildJobsTest, MergesJobOutputsInJobOrder) {
+    FakeBuilder builder;
+    builder.outputOf = [](Tolm::Context& job, Tolm::Context& output) {
+        output.addAssignment(set("OBJS", str(textOf(job, "SRC") + ".o"), 1), 0);
+        output.addAssignment(set("result", num(0)), 0);
+    };
+    FakeRunner runner;
+    Tolm::Context output;
+    QuietLog quiet;
+    runJobs(builder, {job({}, "a"), job({}, "b"), job({}, "c")}, "u::t", output, runner);
+    EXPECT_EQ(textOf(output, "OBJS"), "a.o b.o c.o");
+    EXPECT_EQ(output.assignments.at("OBJS").modifier, 1u);
+    EXPECT_EQ(textOf(output, "result"), "0 0 0");
+}
+
+// Builder failures pass through; finishBuild follows once prepareOutput has run, never before.
+TEST(BuildJobsTest, BuilderFailuresFinishTheBuild) {
+    QuietLog quiet;
+    FakeRunner runner;
+    Tolm::Context output;
+    FakeBuilder preparing;
+    preparing.failPrepare = true;
+    EXPECT_EQ(failureOf([&] { runJobs(preparing, {job({})}, "u::t", output, runner); }), "prepare failed");
+    EXPECT_EQ(joined(preparing.calls), "prepare 1");
+
+    FakeBuilder commanding;
+    commanding.failCommands = true;
+    EXPECT_EQ(failureOf([&] { runJobs(commanding, {job({})}, "u::t", output, runner); }), "commands failed");
+    EXPECT_EQ(joined(commanding.calls), "prepare 1,commands,finish");
+}
+
+// Jobs run at the same time: each waits for the other to have started.
+TEST(BuildJobsTest, JobsOverlap) {
+    FakeBuilder builder;
+    FakeRunner runner;
+    runner.meeting = 3;
+    QuietLog quiet;
+    Tolm::Context output;
+    runJobs(builder, {job({str("meet")}), job({str("meet")}), job({str("meet")})}, "u::t", output, runner);
+    EXPECT_EQ(joined(runner.ran), "meet,meet,meet");
+}
+
+// The command's directories go in front of PATH; empty entries are left out.
+TEST(ProcessRunnerTest, SearchPath) {
+    const struct {
+        std::vector<std::filesystem::path> directories;
+        const char* inherited;
+        const char* expected;  // nullptr: PATH stays as it is
+    } cases[] = {
+        {{"/d", ""}, "/p", "/d:/p"}, {{"/d", "/e"}, "/p:/q", "/d:/e:/p:/q"}, {{"/d"}, nullptr, "/d"},
+        {{"/d"}, "", "/d"},          {{""}, "/p", "/p"},                     {{""}, nullptr, nullptr},
+        {{}, "/p", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto path = commandSearchPath(c.directories, c.inherited);
+        EXPECT_EQ(path ? path->c_str() : std::string("<unchanged>"), c.expected ? c.expected : "<unchanged>");
+    }
+}
+
+// Real processes: the exit status, a signal, a working directory and the PATH prefix.
+TEST(ProcessRunnerTest, RunsThroughTheShell) {
+    ScratchDir scratch;
+    const auto tool = scratch.write("bin/tolmprobe", "#!/bin/sh\nexit 7\n");
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    const struct {
+        Command command;
+        int expected;
+    } cases[] = {
+        {{"exit 0", {}, 0, {}}, 0},
+        {{"exit 3", {}, 0, {}}, 3},
+        {{"kill -9 $$", {}, 0, {}}, -1},
+        {{"exit 0", scratch.path() / "missing", 0, {}}, ENOENT},
+        {{"test \"$(pwd)\" = \"" + scratch.path().string() + "\"", scratch.path(), 0, {}}, 0},
+        {{"tolmprobe", {}, 0, {"", scratch.path() / "bin"}}, 7},
+        {{"tolmprobe 2>/dev/null", {}, 0, {}}, 127},
+    };
+    ShellProcessRunner runner;
+    for (const auto& c : cases) EXPECT_EQ(runner.run(c.command), c.expected) << c.command.commandLine;
+}
+
+// The line that announces a command is out before anything the command prints.
+TEST(ProcessRunnerTest, AnnouncementComesFirst) {
+    ShellProcessRunner runner;
+    LogCapture capture(5);
+    EXPECT_EQ(runCommands({{"echo from-child", {}, 0, {}}, {"echo second", {}, 0, {}}}, runner), 0);
+    EXPECT_EQ(capture.text(), "echo from-child\nfrom-child\necho second\nsecond\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Real processes overlap too: each job leaves a marker and waits for the other's (a generous
+// safety limit, never a measured time), so both succeed only when they run at the same time.
+TEST(BuildJobsTest, ShellJobsOverlap) {
+    ScratchDir scratch;
+    const std::string dir = scratch.path().string();
+    auto meet = [&](const char* mine, const char* theirs) {
+        return str("touch " + dir + "/" + mine + "; i=0; while [ ! -e " + dir + "/" + theirs +
+                   " ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done; test -e " + dir + "/" + theirs);
+    };
+    FakeBuilder builder;
+    ShellProcessRunner runner;
+    Tolm::Context output;
+    QuietLog quiet;
+    EXPECT_EQ(failureOf([&] { runJobs(builder, {job({meet("a", "b")}), job({meet("b", "a")})}, "u::t", output, runner); }),
+              "no failure");
+}
+
+// A file's write time is read once; a missing path or one below a plain file has none.
+TEST(SystemFileTimesTest, ReadsWriteTimes) {
+    ScratchDir scratch;
+    const auto file = scratch.write("file", "x");
+    EXPECT_EQ(systemFileTimes().lastWriteTime(file), std::filesystem::last_write_time(file));
+    EXPECT_FALSE(systemFileTimes().lastWriteTime(scratch.path() / "missing"));
+    EXPECT_FALSE(systemFileTimes().lastWriteTime(file / "below"));
+}
+
+}  // namespace

@@ -1,0 +1,387 @@
+#include "app/cache_claim.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "app/app_test_support.h"
+#include "app/cached_assignment_parse.h"
+#include "app/cached_assignment_text.h"
+#include "app/recipe_check.h"
+#include "support/test_support.h"
+#include "types/tolm_list.h"
+
+namespace {
+
+using namespace TestSupport;
+using AppTest::FakeBuilder;
+using Tolm::CachedInput;
+using Tolm::CachedRecipe;
+
+// File times on a logical clock: a path is missing unless given a tick.
+class FakeFileTimes : public FileTimes {
+public:
+    std::optional<std::filesystem::file_time_type> lastWriteTime(const std::filesystem::path& path) const override {
+        ++asked;
+        auto found = ticks.find(path.string());
+        if (found == ticks.end()) return std::nullopt;
+        return std::filesystem::file_time_type(std::chrono::seconds(found->second));
+    }
+    std::map<std::string, int> ticks;
+    mutable int asked = 0;
+};
+
+TolmValuePtr path(const std::string& text) { return Tolm::makePathStringValue(text); }
+
+// A compile step: source /src/<name>.c with its object as intermediate and output.
+CachedRecipe compile(const std::string& name) {
+    CachedRecipe recipe;
+    recipe.inputs.push_back(CachedInput{set("SRC", path("/src/" + name + ".c")), set("OBJ", path("/out/" + name + ".o"))});
+    recipe.outputs.push_back(set("OBJ", path("/out/" + name + ".o"), 1));
+    return recipe;
+}
+
+// A link step over two sources whose objects it may reuse.
+CachedRecipe link() {
+    CachedRecipe recipe;
+    for (const char* name : {"a", "b"})
+        recipe.inputs.push_back(CachedInput{set("SRC", path(std::string("/src/") + name + ".c")),
+                                            set("OBJ", path(std::string("/out/") + name + ".o"))});
+    recipe.outputs.push_back(set("BIN", path("/out/app"), 1));
+    return recipe;
+}
+
+// Each job context's variables, "NAME=text" joined by blanks, jobs joined by "|".
+std::string jobsOf(const CacheClaim& claim) {
+    std::string text;
+    for (const auto& job : claim.jobContexts) {
+        std::string one;
+        for (const auto& [key, assignment] : job->assignments)
+            one += (one.empty() ? "" : " ") + assignment.name + "=" + assignment.value->toString();
+        text += (text.empty() ? "" : "|") + one;
+    }
+    return text;
+}
+
+class CacheClaimTest : public ::testing::Test {
+public:
+    CacheClaimTest() : target(std::make_shared<Tolm::TargetContext>(Tolm::Context(), Tolm::QualifiedTargetName{"proj", "main", "app"})) {
+        builder.recipes.recipes = {compile("a"), compile("b")};
+        builder.recipes.context = {set("FLAGS", str("-DFOO"))};
+        times.ticks = {{"/src/a.c", 10}, {"/src/b.c", 10}, {"/out/a.o", 20}, {"/out/b.o", 20}, {"/out/app", 30}};
+    }
+
+    CacheClaim claim(std::uint64_t jobs = 1) { return claimCachedBuild(cache, builder, *target, jobs, times); }
+
+    // A record as the cache file leaves it: free and not yet verified.
+    std::shared_ptr<Tolm::RuntimeRecord> loaded(std::vector<CachedRecipe> recipes,
+                                                std::vector<Tolm::Assignment> context) {
+        auto record = std::make_shared<Tolm::RuntimeRecord>();
+        for (CachedRecipe& recipe : recipes) {
+            const std::uint64_t key = hashCacheInputs(recipe.inputs);
+            record->recipes.insert(key, std::move(recipe));
+        }
+        record->context = std::move(context);
+        cache.records[target->instanceName()] = record;
+        return record;
+    }
+
+    BuildCache cache{"/nowhere/.tolm_cache"};
+    FakeBuilder builder;
+    FakeFileTimes times;
+    std::shared_ptr<Tolm::TargetContext> target;
+};
+
+// A target seen for the first time is claimed and built whole; once stored, the next visit is a
+// hit that looks at no file.
+TEST_F(CacheClaimTest, FirstVisitClaimsThenHits) {
+    LogCapture capture(0);
+    CacheClaim first = claim();
+    releaseCacheClaim(cache, "proj/main::app", first.claimToken, first.recipes, first.context);
+    CacheClaim second = claim();
+    EXPECT_EQ(capture.text(), "Cache claimed for 'main::app'.\nCache hit for 'main::app'.\n");
+    EXPECT_EQ(first.claimToken, 1u);
+    EXPECT_EQ(jobsOf(first), "FLAGS=-DFOO SRC=/src/a.c /src/b.c");
+    EXPECT_EQ(second.claimToken, 0u);
+    EXPECT_TRUE(second.jobContexts.empty());
+    EXPECT_EQ(second.recipes.size(), 2u);
+    EXPECT_EQ(times.asked, 0);
+    const auto& record = *cache.records.at("proj/main::app");
+    EXPECT_TRUE(record.verified);
+    EXPECT_EQ(record.state, Tolm::RuntimeRecord::Free);
+    EXPECT_EQ(record.claimToken, 0u);
+}
+
+// A Builder without recipes builds from one copy of the whole target and leaves the cache alone.
+TEST_F(CacheClaimTest, TargetWithoutRecipesIsNotCached) {
+    builder.recipes = {};
+    target->addAssignment(set("cmdline", str("make")), 0);
+    LogCapture capture(2);
+    CacheClaim result = claim();
+    ASSERT_EQ(capture.text(), "Target 'main::app' not suitable for caching. Using the original context.\n");
+    EXPECT_EQ(jobsOf(result), "cmdline=make");
+    EXPECT_NE(result.jobContexts[0].get(), target.get());
+    EXPECT_EQ(result.claimToken, 0u);
+    EXPECT_TRUE(cache.records.empty());
+}
+
+// A record read from the file: only what changed is built, and an unchanged input of a stale
+// recipe hands the job its intermediate instead.
+TEST_F(CacheClaimTest, RecordFromFileBuildsOnlyWhatChanged) {
+    const struct {
+        const char* change;
+        std::function<void(CacheClaimTest&)> apply;
+        const char* jobs;
+    } cases[] = {
+        {"nothing", [](CacheClaimTest&) {}, ""},
+        {"a.c touched", [](CacheClaimTest& t) { t.times.ticks["/src/a.c"] = 21; }, "FLAGS=-DFOO SRC=/src/a.c"},
+        {"a.c as old as a.o", [](CacheClaimTest& t) { t.times.ticks["/src/a.c"] = 20; }, "FLAGS=-DFOO SRC=/src/a.c"},
+        {"b.o deleted", [](CacheClaimTest& t) { t.times.ticks.erase("/out/b.o"); }, "FLAGS=-DFOO SRC=/src/b.c"},
+        {"a.c deleted", [](CacheClaimTest& t) { t.times.ticks.erase("/src/a.c"); }, "FLAGS=-DFOO SRC=/src/a.c"},
+        {"flags changed case",
+         [](CacheClaimTest& t) { t.builder.recipes.context = {set("FLAGS", str("-Dfoo"))}; },
+         "FLAGS=-Dfoo SRC=/src/a.c /src/b.c"},
+        {"new source", [](CacheClaimTest& t) { t.builder.recipes.recipes.push_back(compile("c")); },
+         "FLAGS=-DFOO SRC=/src/c.c"},
+        {"output renamed",
+         [](CacheClaimTest& t) { t.builder.recipes.recipes[1].outputs[0] = set("OBJ", path("/out/b2.o"), 1); },
+         "FLAGS=-DFOO SRC=/src/b.c"},
+    };
+    for (const auto& c : cases) {
+        CacheClaimTest& t = *this;
+        builder.recipes.recipes = {compile("a"), compile("b")};
+        builder.recipes.context = {set("FLAGS", str("-DFOO"))};
+        times.ticks = {{"/src/a.c", 10}, {"/src/b.c", 10}, {"/out/a.o", 20}, {"/out/b.o", 20}};
+        auto record = loaded({compile("a"), compile("b")}, {set("FLAGS", str("-DFOO"))});
+        c.apply(t);
+        LogCapture capture(1);
+        CacheClaim result = claim();
+        const std::string log = capture.text();
+        EXPECT_EQ(jobsOf(result), c.jobs) << c.change;
+        const bool hit = std::string(c.jobs).empty();
+        EXPECT_EQ(log, hit ? "Cache hit for 'main::app'.\n" : "Cache claimed for 'main::app'.\n") << c.change;
+        EXPECT_EQ(result.claimToken != 0, !hit) << c.change;
+        // A hit leaves the record unverified, so the next visit checks the files again.
+        EXPECT_EQ(record->verified, false) << c.change;
+        EXPECT_EQ(record->state, hit ? Tolm::RuntimeRecord::Free : Tolm::RuntimeRecord::Claimed) << c.change;
+    }
+}
+
+// A stale link step gets the objects of its unchanged sources; other context flags reuse nothing.
+TEST_F(CacheClaimTest, ReusesIntermediatesOnlyUnderSameContext) {
+    builder.recipes.recipes = {link()};
+    loaded({link()}, {set("FLAGS", str("-DFOO"))});
+    times.ticks["/src/b.c"] = 40;
+    EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO OBJ=/out/a.o SRC=/src/b.c");
+
+    loaded({link()}, {set("FLAGS", str("-DBAR"))});
+    EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO SRC=/src/a.c /src/b.c");
+}
+
+// The check never throws: a cached value of another type than the new one just means "changed".
+TEST_F(CacheClaimTest, ValueOfAnotherTypeMeansChanged) {
+    CachedRecipe stored = compile("a");
+    stored.inputs.push_back(CachedInput{set("LEVEL", num(2)), {}});
+    CachedRecipe fresh = compile("a");
+    fresh.inputs.push_back(CachedInput{set("LEVEL", str("2")), {}});
+    builder.recipes.recipes = {fresh};
+    // The recipe key only hashes texts, so both land under the same key.
+    ASSERT_EQ(hashCacheInputs(stored.inputs), hashCacheInputs(fresh.inputs));
+    loaded({stored}, {set("FLAGS", str("-DFOO"))});
+    EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO LEVEL=2 OBJ=/out/a.o");
+}
+
+// The assignment as the next run reads it from the cache file.
+Tolm::Assignment readBack(const Tolm::Assignment& assignment) {
+    auto text = cacheAssignmentText(assignment);
+    EXPECT_TRUE(text) << assignment.toString();
+    auto read = assignmentFromCacheText(text.value_or(""), static_cast<std::uint32_t>(assignment.type),
+                                        assignment.modifier);
+    EXPECT_TRUE(read) << *text;
+    return read.value_or(Tolm::Assignment{});
+}
+
+CachedRecipe readBack(const CachedRecipe& recipe) {
+    CachedRecipe read;
+    for (const CachedInput& input : recipe.inputs) read.inputs.push_back(CachedInput{readBack(input.input), {}});
+    for (const Tolm::Assignment& output : recipe.outputs) read.outputs.push_back(readBack(output));
+    return read;
+}
+
+// A dependency's outputs, a context value, compare by content after a trip through the cache
+// file; the files they name count as inputs, so a rebuilt dependency rebuilds its dependant.
+TEST_F(CacheClaimTest, DependencyOutputsNameInputs) {
+    auto dependant = [](const std::string& libPath, const std::string& libName) {
+        CachedRecipe recipe;
+        auto outputs = contextValue({set("LIB", listOf({path(libPath)}), 1), set("LIB_NAME", str(libName), 1)});
+        recipe.inputs.push_back(CachedInput{append("lib", outputs), {}});
+        recipe.inputs.push_back(CachedInput{append("util", contextValue({set("gen", contextValue({set("bin", path("/out/gen"))}))})), {}});
+        recipe.outputs.push_back(set("BIN", path("/out/app"), 1));
+        return recipe;
+    };
+    const struct {
+        const char* change;
+        CachedRecipe fresh;
+        int libTick, genTick;
+        const char* jobs;
+    } cases[] = {
+        {"nothing", dependant("/out/lib.a", "lib"), 25, 25, ""},
+        {"lib rebuilt", dependant("/out/lib.a", "lib"), 31, 25, "lib=LIB LIB_NAME util=gen"},
+        {"nested gen rebuilt", dependant("/out/lib.a", "lib"), 25, 30, "lib=LIB LIB_NAME util=gen"},
+        {"lib renamed", dependant("/out/lib.a", "lib2"), 25, 25, "lib=LIB LIB_NAME util=gen"},
+        {"lib moved", dependant("/out/lib2.a", "lib"), 25, 25, "lib=LIB LIB_NAME util=gen"},
+    };
+    for (const auto& c : cases) {
+        builder.recipes.recipes = {c.fresh};
+        builder.recipes.context = {};
+        times.ticks = {{"/out/lib.a", c.libTick}, {"/out/lib2.a", c.libTick}, {"/out/gen", c.genTick}, {"/out/app", 30}};
+        loaded({readBack(dependant("/out/lib.a", "lib"))}, {});
+        EXPECT_EQ(jobsOf(claim()), c.jobs) << c.change;
+    }
+}
+
+// Recipes with the same inputs are one recipe: the first one made.
+TEST_F(CacheClaimTest, KeepsFirstOfIdenticalRecipes) {
+    CachedRecipe second = compile("a");
+    second.outputs[0] = set("OBJ", path("/out/other.o"), 1);
+    builder.recipes.recipes = {compile("a"), second};
+    CacheClaim result = claim();
+    ASSERT_EQ(result.recipes.size(), 1u);
+    EXPECT_EQ(result.recipes.begin()->second.outputs[0].value->toString(), "/out/a.o");
+}
+
+// The job count, the tool's limit and the number of stale recipes decide the slices.
+TEST_F(CacheClaimTest, SplitsRecipesIntoWorkers) {
+    const struct {
+        std::uint64_t jobs;
+        std::int64_t limit;
+        int recipes;
+        const char* sizes;
+    } cases[] = {
+        {1, -1, 10, "10"}, {8, -1, 10, "2 2 2 2 2"}, {8, -1, 11, "3 2 2 2 2"}, {8, 1, 10, "10"}, {8, 3, 10, "4 3 3"},
+    };
+    for (const auto& c : cases) {
+        cache.records.clear();
+        builder.recipes.recipes.clear();
+        for (int i = 0; i < c.recipes; ++i) builder.recipes.recipes.push_back(compile("s" + std::to_string(i)));
+        builder.recipes.maxParallelJobs = c.limit;
+        std::string sizes;
+        for (const auto& job : claim(c.jobs).jobContexts) {
+            const auto& list = dynamic_cast<const Tolm::TolmList&>(*job->assignments.at("SRC").value);
+            sizes += (sizes.empty() ? "" : " ") + std::to_string(list.size());
+        }
+        EXPECT_EQ(sizes, c.sizes) << c.jobs << " " << c.limit << " " << c.recipes;
+    }
+}
+
+// A record claimed by someone else is busy: nothing to run, nothing logged, no token.
+TEST_F(CacheClaimTest, ClaimedRecordIsBusy) {
+    for (bool verified : {true, false}) {
+        auto record = loaded({compile("a")}, {});
+        record->verified = verified;
+        record->state = Tolm::RuntimeRecord::Claimed;
+        record->claimToken = 7;
+        LogCapture capture(0);
+        CacheClaim result = claim();
+        EXPECT_EQ(capture.text(), "");
+        EXPECT_TRUE(result.jobContexts.empty());
+        EXPECT_EQ(result.claimToken, 0u);
+        EXPECT_EQ(record->claimToken, 7u);
+    }
+}
+
+// Only the holder of the claim stores a record; a stranger's token changes nothing.
+TEST_F(CacheClaimTest, ReleaseNeedsTheClaimToken) {
+    CacheClaim first = claim();
+    {
+        LogCapture capture(0);
+        releaseCacheClaim(cache, "proj/main::app", first.claimToken + 1, {}, {});
+        releaseCacheClaim(cache, "proj/other::x", 99, first.recipes, {});
+        EXPECT_EQ(capture.text(),
+                  "Cache upsert rejected for 'proj/main::app': claim token mismatch.\n"
+                  "Inserted new cache record for 'proj/other::x'.\n");
+    }
+    EXPECT_EQ(cache.records.at("proj/main::app")->state, Tolm::RuntimeRecord::Claimed);
+    EXPECT_TRUE(cache.records.at("proj/other::x")->verified);
+}
+
+// Worker count: one worker unless every bound allows two, each worker getting at least two recipes.
+TEST(WorkerCountTest, Table) {
+    const std::uint64_t none = static_cast<std::uint64_t>(-1);
+    const struct {
+        std::uint64_t jobs, limit, recipes, expected;
+    } cases[] = {
+        {1, none, 10, 1}, {0, none, 10, 1},  {8, none, 10, 5}, {8, none, 11, 5}, {8, 1, 10, 1}, {8, 0, 10, 1},
+        {8, 3, 10, 3},    {8, none, 3, 1},   {8, none, 2, 1},  {8, none, 1, 1},  {8, none, 0, 1}, {4, none, 100, 4},
+        {2, 2, 4, 2},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(computeWorkerCount(c.jobs, c.limit, c.recipes), c.expected)
+            << c.jobs << " " << c.limit << " " << c.recipes;
+}
+
+// Slices are contiguous and in order, the first ones one larger; each job carries the target's
+// name and instance, its inputs (intermediates where reused) and then the set's context.
+TEST(WorkerGroupingTest, ContiguousSlices) {
+    Tolm::TargetContext target(Tolm::Context(), {"proj", "main", "app"});
+    target.instanceText = "x";
+    std::vector<CachedRecipe> recipes;
+    for (const char* name : {"a", "b", "c", "d", "e"}) recipes.push_back(compile(name));
+    recipes[3].inputs[0].reuse = true;
+    recipes[4].inputs[0].reuse = true;
+    recipes[4].inputs[0].intermediate = {};
+    std::vector<CachedRecipe*> pointers;
+    for (CachedRecipe& recipe : recipes) pointers.push_back(&recipe);
+    const std::vector<Tolm::Assignment> context{set("SRC", str("extra")), set("FLAGS", str("-O2"))};
+
+    auto jobs = groupIntoWorkerContexts(target, pointers, context, 2);
+    ASSERT_EQ(jobs.size(), 2u);
+    CacheClaim asClaim;
+    asClaim.jobContexts = jobs;
+    EXPECT_EQ(jobsOf(asClaim),
+              "FLAGS=-O2 SRC=/src/a.c /src/b.c /src/c.c extra|FLAGS=-O2 OBJ=/out/d.o SRC=/src/e.c extra");
+    auto& first = dynamic_cast<Tolm::TargetContext&>(*jobs[0]);
+    EXPECT_EQ(first.instanceName(), target.instanceName());
+    EXPECT_TRUE(first.dependencies.empty());
+
+    EXPECT_EQ(groupIntoWorkerContexts(target, pointers, context, 9).size(), 5u);
+    EXPECT_TRUE(groupIntoWorkerContexts(target, pointers, context, 0).empty());
+    EXPECT_TRUE(groupIntoWorkerContexts(target, {}, context, 3).empty());
+}
+
+// Cache comparison is exact: letter case and value type count (a raw text is a text: the cache
+// file stores a text holding a double quote as one), nested contexts compare by content.
+TEST(CachedValueTest, ExactComparison) {
+    const struct {
+        TolmValuePtr a, b;
+        bool same;
+    } cases[] = {
+        {str("-DFOO"), str("-DFOO"), true},
+        {str("-DFOO"), str("-Dfoo"), false},
+        {str("-DV=\"1\""), raw("-DV=\"1\""), true},
+        {raw("-DV"), str("-Dv"), false},
+        {raw("/a/b"), path("/a/b"), false},
+        {num(5), str("5"), false},
+        {str("5"), num(5), false},
+        {num(5), num(5), true},
+        {path("/a/./b"), path("/a/b"), true},
+        {path("/a/b"), str("/a/b"), false},
+        {path("/a/B"), path("/a/b"), false},
+        {listOf({str("a"), str("b")}), listOf({str("a"), str("b")}), true},
+        {listOf({str("a")}), listOf({str("a"), str("b")}), false},
+        {listOf({num(1)}), listOf({str("1")}), false},
+        {contextValue({set("x", str("1"))}), contextValue({set("X", str("1"))}), true},
+        {contextValue({set("x", str("1"))}), contextValue({set("x", str("2"))}), false},
+        {contextValue({set("x", str("1"))}), str("x"), false},
+        {ref("a.b"), ref("a.b"), true},
+        {nullptr, nullptr, true},
+        {nullptr, str(""), false},
+    };
+    for (const auto& c : cases) {
+        const std::string shown = (c.a ? c.a->toLiteral() : "null") + " vs " + (c.b ? c.b->toLiteral() : "null");
+        EXPECT_EQ(sameCachedValue(c.a, c.b), c.same) << shown;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+#include "app/dependency_outputs.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "support/test_support.h"
+#include "types/tolm_context.h"
+#include "types/tolm_exceptions.h"
+
+namespace {
+
+using namespace TestSupport;
+using Tolm::Context;
+using Tolm::QualifiedTargetName;
+
+const QualifiedTargetName kApp{"proj", "main", "app"};
+
+std::shared_ptr<Context> contextOf(std::vector<Tolm::Assignment> assignments) {
+    auto context = std::make_shared<Context>();
+    for (const Tolm::Assignment& assignment : assignments) context->addAssignment(assignment, 0);
+    return context;
+}
+
+Tolm::Dependency dependencyWith(std::string alias = "", std::int32_t aliasKind = 0) {
+    Tolm::Dependency dependency;
+    dependency.alias = std::move(alias);
+    dependency.aliasKind = aliasKind;
+    return dependency;
+}
+
+// The variables of a context value, recursively, as "name={...}" or "name=text".
+std::string shape(const Context& context) {
+    std::string text;
+    for (const auto& [key, assignment] : context.assignments) {
+        text += (text.empty() ? "" : " ") + assignment.name + "=";
+        if (auto* nested = dynamic_cast<Tolm::TolmContext*>(assignment.value.get()))
+            text += "{" + shape(*nested->context) + "}";
+        else
+            text += assignment.value ? assignment.value->toString() : "<none>";
+    }
+    return text;
+}
+
+struct Walk {
+    std::shared_ptr<Context> target;
+    DependencyOutputStore store;
+    explicit Walk(std::vector<Tolm::Assignment> own = {})
+        : target(contextOf(std::move(own))), store(target, kApp) {}
+};
+
+// Each output lands under the alias, its target name (same unit and namespace) or its unit's name.
+TEST(DependencyOutputsTest, NamesTheOutput) {
+    LogCapture capture(5);
+    Walk walk;
+    const auto output = [&](const QualifiedTargetName& name, const char* alias, const char* lib) {
+        walk.store.addOutput(dependencyWith(alias, *alias ? 1 : 0), name, contextOf({set("LIB", str(lib))}));
+    };
+    output({"proj", "main", "lib"}, "", "liblib.a");
+    output({"PROJ", "Main", "zlib"}, "", "libz.a");
+    output({"proj", "core", "lib1"}, "", "lib1.a");
+    output({"proj", "core", "lib2"}, "", "lib2.a");
+    output({"other", "main", "lib"}, "", "far.a");
+    output({"proj", "tools", "gen"}, "gen", "gen");
+    EXPECT_EQ(capture.text(), "");
+    EXPECT_EQ(shape(*walk.target),
+              "core={lib1={LIB=lib1.a} lib2={LIB=lib2.a}} gen={LIB=gen} lib={LIB=liblib.a} "
+              "main={lib={LIB=far.a}} zlib={LIB=libz.a}");
+}
+
+// Names already taken give one warning each; the outputs are still added.
+TEST(DependencyOutputsTest, WarnsAboutCollisions) {
+    const struct {
+        std::vector<Tolm::Assignment> own;
+        Tolm::Dependency dependency;
+        QualifiedTargetName name;
+        const char* warning;
+        const char* shape;
+    } cases[] = {
+        {{set("out", contextValue({set("x", str("1"))}))}, dependencyWith("OUT", 1), {"proj", "main", "lib"},
+         "Dependency output alias 'OUT' collides with an existing context variable. Names are case-insensitive; "
+         "this may make dependency output ambiguous.\n",
+         "out={LIB=a x=1}"},
+        // A variable that cannot take the outputs fails the walk after the warning.
+        {{set("out", str("x"))}, dependencyWith("out", 1), {"proj", "main", "lib"},
+         "Dependency output alias 'out' collides with an existing context variable. Names are case-insensitive; "
+         "this may make dependency output ambiguous.\n",
+         "!Cannot convert TolmContext LIB to TolmString"},
+        {{declare("Lib")}, dependencyWith(), {"proj", "main", "lib"},
+         "Dependency output 'lib' collides with an existing context variable. Names are case-insensitive; this "
+         "may make dependency output ambiguous.\n",
+         "Lib={LIB=a}"},
+        {{set("core", contextValue({set("lib", str("y"))}))}, dependencyWith(), {"proj", "core", "lib"},
+         "Dependency output 'core::lib' collides with an existing dependency output. Names are case-insensitive; "
+         "this may make dependency output ambiguous.\n",
+         "core={lib={LIB=a}}"},
+        {{set("core", contextValue({set("other", str("y"))}))}, dependencyWith(), {"proj", "core", "lib"}, "",
+         "core={lib={LIB=a} other=y}"},
+        {{declare("core")}, dependencyWith(), {"proj", "core", "lib"},
+         "Dependency output 'core::lib' collides with existing context variable 'core'. Names are "
+         "case-insensitive; this may make dependency output ambiguous.\n",
+         "core={lib={LIB=a}}"},
+    };
+    for (const auto& c : cases) {
+        Walk walk(c.own);
+        LogCapture capture(5);
+        const std::string failure = failureOf([&] {
+            walk.store.addOutput(c.dependency, c.name, contextOf({set("LIB", str("a"))}));
+        });
+        EXPECT_EQ(capture.text(), c.warning) << c.shape;
+        EXPECT_EQ(failure == "no failure" ? shape(*walk.target) : "!" + failure, c.shape);
+    }
+}
+
+// Merged-alias outputs accumulate in one context under the alias, checked for collisions once.
+TEST(DependencyOutputsTest, MergesUnderOneAlias) {
+    Walk walk({set("all", contextValue({}))});
+    LogCapture capture(5);
+    const auto merged = dependencyWith("all", 2);
+    walk.store.addMergedAliasOutput(merged, {"proj", "main", "a"}, contextOf({set("LIBS", listOf({str("a")}))}));
+    walk.store.addMergedAliasOutput(merged, {"proj", "core", "b"}, contextOf({set("LIBS", str("b"))}));
+    walk.store.addMergedAliasOutput(merged, {"proj", "main", "c"},
+                                    contextOf({set("LIBS", listOf({str("c")})), set("BIN", str("c"))}));
+    const std::string log = capture.text();
+    EXPECT_EQ(shape(*walk.target), "all={BIN=c LIBS=a b c}");
+    EXPECT_EQ(log,
+              "Dependency output alias 'all' collides with an existing context variable. Names are "
+              "case-insensitive; this may make dependency output ambiguous.\n");
+
+    EXPECT_EQ(failureOf([&] { walk.store.addMergedAliasOutput(dependencyWith(), {"proj", "main", "a"}, contextOf({})); })
+                  .rfind("Internal: ", 0),
+              0u);
+}
+
+// A variable the merged context refuses now (it still holds an unresolved reference) is
+// appended once more after the target has been resolved.
+TEST(DependencyOutputsTest, RetriesRefusedMergeAfterResolution) {
+    Walk walk;
+    const auto merged = dependencyWith("all", 2);
+    walk.store.addMergedAliasOutput(merged, {"proj", "main", "a"}, contextOf({set("X", ref("Y")), set("Y", str("y"))}));
+    {
+        LogCapture quiet(5);
+        walk.store.addMergedAliasOutput(merged, {"proj", "main", "b"}, contextOf({set("X", str("b"))}));
+    }
+    walk.target->resolveVariables();
+    LogCapture capture(1);
+    walk.store.retryMergedAppends();
+    EXPECT_EQ(capture.text(), "Second try adding merged dependency output append \"b\".\n");
+    const auto& all = dynamic_cast<Tolm::TolmContext&>(*walk.target->assignments.at("all").value);
+    EXPECT_EQ(textOf(*all.context, "X"), "y b");
+}
+
+}  // namespace

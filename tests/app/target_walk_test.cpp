@@ -1,0 +1,157 @@
+// The walk inside one process, with units, projects and tools set up by hand:
+// what the build driver builds from the files is given here directly.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/app_test_support.h"
+#include "app/build_cache.h"
+#include "app/visit_chain.h"
+#include "parser/visit_helpers.h"
+#include "scenario/scratch_dir.h"
+#include "support/test_support.h"
+#include "tolm_app.h"
+#include "tools/matcher.h"
+#include "tools/tool_test_support.h"
+#include "types/project.h"
+#include "types/value_factories.h"
+
+namespace {
+
+using namespace TestSupport;
+
+// A tool for targets that set FAKE, handing out one shared fake Builder.
+class FakeMatcher : public Tolm::Matcher {
+public:
+    FakeMatcher() : Tolm::Matcher("fake", {}, ToolTestSupport::mapOf({declare("FAKE")}), {}, {}) {}
+    std::unique_ptr<Tolm::Matcher> clone() const override { return std::make_unique<FakeMatcher>(*this); }
+    Tolm::MatchResult match(const Tolm::TargetContext&) const override {
+        Tolm::MatchResult result;
+        result.note = Tolm::MatchResult::BuildPossible;
+        return result;
+    }
+    std::shared_ptr<Tolm::Builder> selectBuilder(const Tolm::TargetContext&) override { return builder; }
+    std::shared_ptr<AppTest::FakeBuilder> builder = std::make_shared<AppTest::FakeBuilder>();
+};
+
+class TargetWalkTest : public ::testing::Test {
+protected:
+    TargetWalkTest() {
+        Tolm::registerToolTypes();
+        addTool("default_basic", "command", "cmdline");
+        addTool("default_no_tool", "no_tool", "NO_TOOL");
+        app.project = projectNamed("proj");
+        app.unitRegistry.defaultNamespace = "proj";
+        app.unitRegistry.defaultUnit = "main";
+        app.buildCache = std::make_unique<BuildCache>(dir.path() / ".tolm_cache");
+    }
+
+    void addTool(const std::string& name, const char* type, const char* required) {
+        app.tools[name] = std::shared_ptr<Tolm::Matcher>(
+            Tolm::Matcher::create(type, name, {}, ToolTestSupport::mapOf({Tolm::Assignment(required, nullptr, Type::Set, 0)})));
+    }
+    Tolm::ProjectPtr projectNamed(const std::string& name) {
+        return std::make_shared<Tolm::Project>(dir.path() / name / ".tolm_project.txt", name);
+    }
+    // Adds a unit file's units to the namespace; "${dir}" stands for the scratch directory.
+    void unit(const std::string& ns, std::string text) {
+        for (std::size_t at; (at = text.find("${dir}")) != std::string::npos;) text.replace(at, 6, dir.path().string());
+        std::shared_ptr<Tolm::Unit> parsed = ParserTest::unitOf(text);
+        app.unitRegistry.add(ns, parsed->name, parsed);
+    }
+    // Builds the main target; "" or the failure, and what the log shows at that verbosity.
+    std::string build(const std::string& target, int verbosity, std::string* log = nullptr) {
+        app.mainTarget = {"", "main", target};
+        LogCapture capture(verbosity);
+        const std::string failure = failureOf([&] { app.StartBuild(); });
+        const std::string text = capture.text();
+        if (log) *log = text;
+        return failure == "no failure" ? "" : failure;
+    }
+
+    ScratchDir dir;
+    TolmApplication app;
+};
+
+// A project imported twice is one project with one runtime context; two projects with one
+// name are an error before anything is built.
+TEST_F(TargetWalkTest, RuntimeContextsPerProject) {
+    unit("proj", "unit main\napp: {cmdline = \"true\"}\n");
+    Tolm::ProjectPtr shared = projectNamed("shared");
+    Tolm::ProjectPtr left = projectNamed("left"), right = projectNamed("right");
+    left->importedProjects.push_back(shared);
+    right->importedProjects.push_back(shared);
+    app.project->importedProjects = {left, right};
+    EXPECT_EQ(build("app", 5), "");
+    EXPECT_EQ(app.runtimeContexts.size(), 4u);
+
+    right->importedProjects.push_back(projectNamed("SHARED"));
+    std::string log;
+    EXPECT_EQ(build("app", 5, &log), "Project namespace 'SHARED' is used more than once.");
+    EXPECT_EQ(log, "Starting build\n");
+}
+
+// The runtime context: built-in variables, project_root, the "default" profile, the chosen
+// profile with PROFILE, then the command line (not in command mode).
+TEST_F(TargetWalkTest, RuntimeContextLayers) {
+    app.builtinContext.addAssignment(set("os_family", str("unix")), 0);
+    app.builtinContext.addAssignment(set("A", str("builtin")), 0);
+    app.project->profiles["default"] = Tolm::Profile{"default", std::make_shared<Tolm::ContextTemplate>(
+                                                                    std::vector<Tolm::Assignment>{set("A", str("default")), set("B", str("default"))})};
+    app.project->profiles["fast"] = Tolm::Profile{"fast", std::make_shared<Tolm::ContextTemplate>(
+                                                              std::vector<Tolm::Assignment>{set("B", str("fast"))})};
+    app.project->selectedProfile = "fast";
+    app.commandLineContext.addAssignment(set("C", str("cli")), 0);
+    const struct {
+        bool commandMode;
+        const char* dump;
+    } cases[] = {
+        {false, "{\nA = \"default\"\nB = \"fast\"\nC = \"cli\"\nos_family = \"unix\"\nPROFILE = \"fast\"\nproject_root = \""},
+        {true, "{\nA = \"default\"\nB = \"fast\"\nos_family = \"unix\"\nPROFILE = \"fast\"\nproject_root = \""},
+    };
+    for (const auto& c : cases) {
+        app.commandMode = c.commandMode;
+        LogCapture capture(5);
+        app.CreateImplicitContextForProject(app.project)->dump(5);
+        EXPECT_EQ(capture.text(), std::string(c.dump) + (dir.path() / "proj").string() + "\"\n}\n\n");
+    }
+    app.project->selectedProfile = "missing";
+    EXPECT_EQ(failureOf([&] { app.CreateImplicitContextForProject(app.project); }), "profile 'missing' not found.");
+}
+
+// An output variable the runtime context also sets is exported with the target's own value.
+TEST_F(TargetWalkTest, ExportsOwnOutputValues) {
+    app.commandLineContext.addAssignment(set("OUT", str("global")), 0);
+    unit("proj", "unit main\napp: {cmdline = \"true\" ^OUT = \"mine\" ^NONE ^LIST = [\"a\", P\"(/x/y)\"]}\n");
+    app.outputsFile = (dir.path() / "outputs.txt").string();
+    EXPECT_EQ(build("app", 5), "");
+    std::ifstream in(app.outputsFile);
+    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written, "LIST = [ \"a\", P\"/x/y\" ]\nOUT = \"mine\"\n");
+}
+
+// Outputs follow the recipes' order, not their keys' order, so a hit writes the same -o file
+// byte for byte as the build before it.
+TEST_F(TargetWalkTest, OutputsKeepRecipeOrder) {
+    auto fake = std::make_shared<FakeMatcher>();
+    app.tools["fake"] = fake;
+    for (const char* name : {"zeta", "alpha", "mid"}) {
+        Tolm::CachedRecipe recipe;
+        recipe.inputs.push_back({set("SRC", str(name)), {}});
+        recipe.outputs.push_back(set("OBJ", str(std::string(name) + ".o"), 1));
+        fake->builder->recipes.recipes.push_back(recipe);
+    }
+    unit("proj", "unit main\napp: lib lib2 {FAKE}\nlib: {FAKE}\nlib2: lib {FAKE}\n");
+    app.outputsFile = (dir.path() / "outputs.txt").string();
+    std::string log;
+    EXPECT_EQ(build("app", 1, &log), "");
+    EXPECT_TRUE(log.find("[main::lib] Cache hit for 'main::lib'.\n") != std::string::npos) << log;
+    std::ifstream in(app.outputsFile);
+    const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(written, "OBJ = [ \"zeta.o\", \"alpha.o\", \"mid.o\" ]\n");
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/app_test_support.h"
+#include "support/test_support.h"
+#include "tolm_app.h"
+#include "tools/matcher.h"
+#include "tools/tool_test_support.h"
+
+namespace {
+
+using namespace TestSupport;
+using ToolTestSupport::mapOf;
+using ToolTestSupport::targetOf;
+
+// A tool whose own verdict the test sets; counts how often it is asked.
+class FakeMatcher : public Tolm::Matcher {
+public:
+    FakeMatcher(std::string name, Tolm::NameMap variables, Tolm::NameMap required, Tolm::MatchResult verdict)
+        : Tolm::Matcher(std::move(name), std::move(variables), std::move(required), {}, {}),
+          verdict(std::move(verdict)) {}
+    std::unique_ptr<Tolm::Matcher> clone() const override { return std::make_unique<FakeMatcher>(*this); }
+    Tolm::MatchResult match(const Tolm::TargetContext&) const override {
+        ++*asked;
+        return verdict;
+    }
+    std::shared_ptr<Tolm::Builder> selectBuilder(const Tolm::TargetContext&) override { return nullptr; }
+
+    Tolm::MatchResult verdict;
+    std::shared_ptr<int> asked = std::make_shared<int>(0);
+};
+
+Tolm::MatchResult possible(std::map<Util::CiString, Tolm::VariableMatch> scores = {}) {
+    Tolm::MatchResult result;
+    result.scores = std::move(scores);
+    result.note = Tolm::MatchResult::BuildPossible;
+    return result;
+}
+
+std::shared_ptr<FakeMatcher> tool(const std::string& name, std::vector<Tolm::Assignment> variables,
+                                  Tolm::MatchResult verdict = possible(), std::vector<Tolm::Assignment> required = {}) {
+    return std::make_shared<FakeMatcher>(name, mapOf(variables), mapOf(required), std::move(verdict));
+}
+
+// The name of the chosen tool, or "none".
+std::string chosen(TolmApplication& app, const std::vector<std::string>& target) {
+    Tolm::Matcher* best = app.SelectTool(*targetOf(target));
+    return best ? best->name : "none";
+}
+
+// Highest score wins; ties go to the first name ignoring case; impossible tools never win.
+TEST(ToolSelectionTest, ChoosesByScore) {
+    const Tolm::VariableMatch exact{Tolm::MatchKind::ExactMatch, 0};
+    const struct {
+        std::vector<std::shared_ptr<FakeMatcher>> tools;
+        std::vector<std::string> target;
+        const char* expected;
+    } cases[] = {
+        {{tool("beta", {declare("A")}), tool("Alpha", {declare("A")})}, {"A = \"1\""}, "Alpha"},
+        // Two partial matches tie with one exact match (its default value); the earlier name wins.
+        {{tool("b", {declare("A"), declare("B")}), tool("c", {set("X", str("x"))})},
+         {"A = \"1\"", "B = \"2\"", "X = \"x\""}, "b"},
+        {{tool("c", {declare("A"), declare("B")}), tool("b", {set("X", str("x"))})},
+         {"A = \"1\"", "B = \"2\"", "X = \"X\""}, "b"},
+        {{tool("a", {declare("A")}), tool("b", {declare("A"), declare("B")})}, {"A = \"1\"", "B = \"2\""}, "b"},
+        // Variables the tool does not know add nothing; an output without value scores no match.
+        {{tool("a", {declare("A")}), tool("b", {declare("Z")})}, {"A = \"1\"", "B = \"2\"", "C = \"3\""}, "a"},
+        {{tool("a", {declare("OUT")}), tool("b", {})}, {"^OUT"}, "a"},
+        // The tool's own verdict counts and is not overridden.
+        {{tool("a", {declare("A")}), tool("b", {}, possible({{"Q", exact}}))}, {"A = \"1\""}, "b"},
+        {{tool("a", {}), tool("b", {declare("A")}, Tolm::MatchResult{})}, {"A = \"1\""}, "a"},
+        {{tool("a", {}, Tolm::MatchResult{})}, {"A = \"1\""}, "none"},
+        {{}, {"A = \"1\""}, "none"},
+        // A required variable without value must be set; one with a value need not be.
+        {{tool("a", {}, possible(), {declare("cmdline")}), tool("b", {}, possible(), {set("X", str("1"))})},
+         {"A = \"1\""}, "b"},
+    };
+    for (const auto& c : cases) {
+        TolmApplication app;
+        for (const auto& matcher : c.tools) app.tools[matcher->name] = matcher;
+        app.tools["empty"] = nullptr;
+        EXPECT_EQ(chosen(app, c.target), c.expected) << (c.target.empty() ? "" : c.target[0]);
+    }
+}
+
+// A tool that lacks a required variable is not asked at all.
+TEST(ToolSelectionTest, SkipsToolMissingRequiredVariable) {
+    TolmApplication app;
+    auto command = tool("default_basic", {}, possible(), {declare("cmdline")});
+    app.tools[command->name] = command;
+    EXPECT_EQ(chosen(app, {"A = \"1\""}), "none");
+    EXPECT_EQ(*command->asked, 0);
+    EXPECT_EQ(chosen(app, {"cmdline = \"make\""}), "default_basic");
+    EXPECT_EQ(*command->asked, 1);
+}
+
+// The choice is silent at the default verbosity, names the winner at 3, and traces each
+// variable at 0.
+TEST(ToolSelectionTest, ReportsByVerbosity) {
+    TolmApplication app;
+    app.tools["b"] = tool("b", {declare("A"), set("X", str("x")), declare("OUT")});
+    app.tools["a"] = tool("a", {}, Tolm::MatchResult{}, {declare("NEEDED")});
+    const std::vector<std::string> target{"A = \"1\"", "X = \"x\"", "^OUT"};
+    const struct {
+        int verbosity;
+        const char* log;
+    } cases[] = {
+        {5, ""},
+        {3, "Best registered tool: b, score: 3\n"},
+        {0,
+         "a::match - result.note: BuildImpossible\n"
+         "b::match - result.note: BuildPossible\n"
+         "b::match - PartialMatch: key='A'\n"
+         "b::match - NoMatch: key='OUT'\n"
+         "b::match - ExactMatch: key='X' value='x'\n"
+         "Best registered tool: b, score: 3\n"},
+    };
+    for (const auto& c : cases) {
+        LogCapture capture(c.verbosity);
+        chosen(app, target);
+        EXPECT_EQ(capture.text(), c.log) << c.verbosity;
+    }
+}
+
+// The report lists every matched variable, or says there is none.
+TEST(ToolSelectionTest, PrintsReport) {
+    TolmApplication app;
+    const auto matcher = tool("gnu", {});
+    AppTest::FakeBuilder builder;
+    const char* header = "Tool selection\n--------------\nRegistered : gnu\nTool       : fake\nReason     :\n";
+    Tolm::MatchResult result;
+    result.scores = {{"C_FILES", {Tolm::MatchKind::PartialMatch, 1}},
+                     {"cflags", {Tolm::MatchKind::ExactMatch, 0}},
+                     {"OUT", {Tolm::MatchKind::NoMatch, 0}}};
+    {
+        LogCapture capture(3);
+        app.PrintToolSelection(*matcher, builder, result);
+        EXPECT_EQ(capture.text(), std::string(header) + "  - C_FILES partial match\n  - cflags full match\n");
+    }
+    result.scores.erase("C_FILES");
+    result.scores.erase("cflags");
+    LogCapture capture(3);
+    app.PrintToolSelection(*matcher, builder, result);
+    EXPECT_EQ(capture.text(), std::string(header) + "  - no matched variables\n");
+}
+
+}  // namespace

@@ -1,0 +1,349 @@
+// Builds with the real binary: "command" targets, their dependencies and the
+// cache, as a user runs them in a project.
+//
+// Within one run the cache lives in memory, so a target reached twice (a
+// diamond) shows what a second build of an unchanged target does. The tests
+// marked "across runs" carry the cache from one run to the next in the cache
+// file.
+
+#include <filesystem>
+#include <string>
+
+#include "scenario/tolm_scenario.h"
+#include "tools/fake_c3c.h"
+#include "tools/fake_tool.h"
+#include "tools/matcher.h"
+
+namespace {
+
+using Scenario::RunResult;
+
+class BuildScenario : public TolmScenario {
+protected:
+    // Project "demo" with the one unit file given.
+    void writeProject(const std::string& unitFile) {
+        write(".tolm_project.txt", "name demo\nunits {\n  main { \"tolm.txt\" }\n}\n");
+        write("tolm.txt", unitFile);
+    }
+    // Whether the first run left a cache file for the next one.
+    bool cacheCarriesOver() const { return std::filesystem::exists(at(".tolm_cache")); }
+    // How often the output shows the line for the target of unit main (or of `unit`).
+    static int runs(const RunResult& run, const std::string& target, const std::string& line) {
+        return runs(run, "main", target, line);
+    }
+    static int runs(const RunResult& run, const std::string& unit, const std::string& target,
+                    const std::string& text) {
+        const std::string line = "\n[" + unit + "::" + target + "] " + text + "\n";
+        int count = 0;
+        for (std::size_t at = ("\n" + run.out).find(line); at != std::string::npos; at = ("\n" + run.out).find(line, at + 1))
+            ++count;
+        return count;
+    }
+};
+
+const char* const kDiamond = R"unit(unit main
+all: a b { cmdline = "true" }
+a: lib { cmdline = "echo a" }
+b: lib { cmdline = "echo b" }
+lib: { ^out = P"(lib.txt)" src = P"(lib.in)" cmdline = "cat lib.in > lib.txt" }
+)unit";
+
+// A cached command target built once is not built again in the same run; every line names its
+// target, and a command's own output follows the line that announces it.
+TEST_F(BuildScenario, DiamondBuildsSharedTargetOnce) {
+    writeProject(kDiamond);
+    write("lib.in", "hello\n");
+    const RunResult run = tolm({"all"});
+    EXPECT_EQ(run.out,
+              "Starting build\n[main::all] Visiting target\n[main::a] Visiting target\n[main::lib] Visiting target\n"
+              "[main::lib] Starting build job\n[main::lib] cat lib.in > lib.txt\n[main::lib] Build done\n"
+              "[main::a] Starting build job\n[main::a] echo a\na\n[main::a] Build done\n[main::b] Visiting target\n"
+              "[main::lib] Visiting target\n[main::lib] Build done\n[main::b] Starting build job\n[main::b] echo b\n"
+              "b\n[main::b] Build done\n[main::all] Starting build job\n[main::all] true\n[main::all] Build done\n");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(contentOf(at("lib.txt")), "hello\n");
+
+    // Starting again from an empty cache, the trace shows the claim and the hit.
+    std::filesystem::remove(at(".tolm_cache"));
+    const RunResult traced = tolm({"-v", "1", "all"});
+    EXPECT_TRUE(hasLine(traced.out, "[main::lib] Cache claimed for 'main::lib'.\n")) << traced.out;
+    EXPECT_TRUE(hasLine(traced.out, "[main::lib] Cache hit for 'main::lib'.\n"));
+    EXPECT_TRUE(hasLine(traced.out, "[main::a] Target 'main::a' not suitable for caching. Using the original context.\n"));
+}
+
+// Across runs: an unchanged target is not rebuilt; a touched input or a deleted output rebuilds it.
+TEST_F(BuildScenario, RebuildsWhatChangedAcrossRuns) {
+    writeProject(kDiamond);
+    write("lib.in", "one\n");
+    ASSERT_EQ(runs(tolm({"lib"}), "lib", "cat lib.in > lib.txt"), 1);
+    ASSERT_TRUE(cacheCarriesOver());
+    EXPECT_EQ(runs(tolm({"lib"}), "lib", "cat lib.in > lib.txt"), 0);
+
+    write("lib.in", "two\n");
+    makeOlder("lib.txt", "lib.in");
+    EXPECT_EQ(runs(tolm({"lib"}), "lib", "cat lib.in > lib.txt"), 1);
+    EXPECT_EQ(contentOf(at("lib.txt")), "two\n");
+    EXPECT_EQ(runs(tolm({"lib"}), "lib", "cat lib.in > lib.txt"), 0);
+
+    std::filesystem::remove(at("lib.txt"));
+    EXPECT_EQ(runs(tolm({"lib"}), "lib", "cat lib.in > lib.txt"), 1);
+    EXPECT_EQ(contentOf(at("lib.txt")), "two\n");
+}
+
+// Across runs: a target that receives its dependencies' outputs (context values, one nested
+// under another unit's name) is a hit when nothing changed. A dependency rebuilt in the same run,
+// or in a run of its own before, rebuilds it: the files in those outputs are inputs of its.
+TEST_F(BuildScenario, DependantsAcrossRuns) {
+    write(".tolm_project.txt", "name demo\nunits {\n  main { \"tolm.txt\" }\n  u { \"u.txt\" }\n}\n");
+    write("tolm.txt", R"unit(unit main
+app: lib u::gen { ^bin = P"(app.txt)" cmdline = "cat lib.txt gen.txt > app.txt" }
+lib: { ^out = P"(lib.txt)" src = P"(lib.in)" cmdline = "cat lib.in > lib.txt" }
+)unit");
+    write("u.txt", "unit u\ngen: { ^out = P\"(gen.txt)\" cmdline = \"echo gen > gen.txt\" }\n");
+    write("lib.in", "one\n");
+    ASSERT_EQ(tolm({"app"}).exitCode, 0);
+    ASSERT_TRUE(cacheCarriesOver());
+    const RunResult unchanged = tolm({"app"});
+    EXPECT_EQ(unchanged.exitCode, 0);
+    EXPECT_EQ(unchanged.out.find("Starting build job"), std::string::npos) << unchanged.out;
+
+    write("lib.in", "two\n");
+    makeOlder("lib.txt", "lib.in");
+    const RunResult rebuilt = tolm({"app"});
+    EXPECT_EQ(runs(rebuilt, "lib", "cat lib.in > lib.txt"), 1) << rebuilt.out;
+    EXPECT_EQ(runs(rebuilt, "u", "gen", "echo gen > gen.txt"), 0);
+    EXPECT_EQ(runs(rebuilt, "app", "cat lib.txt gen.txt > app.txt"), 1);
+    EXPECT_EQ(contentOf(at("app.txt")), "two\ngen\n");
+
+    std::filesystem::remove(at("gen.txt"));
+    EXPECT_EQ(runs(tolm({"u::gen"}), "u", "gen", "echo gen > gen.txt"), 1);
+    const RunResult later = tolm({"app"});
+    EXPECT_EQ(runs(later, "u", "gen", "echo gen > gen.txt"), 0) << later.out;
+    EXPECT_EQ(runs(later, "lib", "cat lib.in > lib.txt"), 0);
+    EXPECT_EQ(runs(later, "app", "cat lib.txt gen.txt > app.txt"), 1);
+}
+
+// Across runs: cached values compare exactly. Letter case counts, and a value of another
+// type is a change, never a failure.
+TEST_F(BuildScenario, ExactComparisonAcrossRuns) {
+    writeProject("unit main\nlib: { ^out = P\"(lib.txt)\" cmdline = \"echo ${FLAGS} > lib.txt\" }\n");
+    ASSERT_EQ(tolm({"lib", "FLAGS=\"-DFOO\""}).exitCode, 0);
+    ASSERT_TRUE(cacheCarriesOver());
+    const struct {
+        const char* word;
+        const char* command;
+        int runs;
+    } cases[] = {
+        {"FLAGS=\"-DFOO\"", "echo -DFOO > lib.txt", 0}, {"FLAGS=\"-Dfoo\"", "echo -Dfoo > lib.txt", 1},
+        {"FLAGS=2", "echo 2 > lib.txt", 1},            {"FLAGS=\"2\"", "echo 2 > lib.txt", 1},
+        {"FLAGS=\"2\"", "echo 2 > lib.txt", 0},
+        // A double quote reaches the command through the text; stored as a raw text, it still
+        // compares equal.
+        {"FLAGS=R\"(-DV=\"1\")\"", "echo -DV=\"1\" > lib.txt", 1},
+        {"FLAGS=R\"(-DV=\"1\")\"", "echo -DV=\"1\" > lib.txt", 0},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = tolm({"lib", c.word});
+        EXPECT_EQ(run.exitCode, 0) << c.word << run.out;
+        EXPECT_EQ(runs(run, "lib", c.command), c.runs) << c.word << run.out;
+    }
+}
+
+// Aliases, parameters, dynamic dependencies (words, words with parameters, a context value
+// handing its values on) and appended outputs all reach the target that uses them.
+TEST_F(BuildScenario, DependencyChains) {
+    writeProject(R"unit(unit main
+app: lib => L gen(flag) @more @deps +> all +stamp @parts(.) {
+  flag = "x"
+  more = "gen(flag2)"
+  flag2 = "y"
+  deps = "g1 g2"
+  parts = { show = "A" }
+  cmdline = "echo ${L.out} ${all.label} ${when} > app.txt"
+}
+lib: { ^out = P"(lib.txt)" cmdline = "echo lib > lib.txt" }
+gen(p): { cmdline = "echo gen ${p}" }
+g1: { ^label = "one" cmdline = "true" }
+g2: { ^label = "two" cmdline = "true" }
+stamp: { ^when = "now" cmdline = "true" }
+show(v): { cmdline = "echo show ${v}" }
+)unit");
+    const RunResult run = tolm({"app"});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(contentOf(at("app.txt")), at("lib.txt") + " one two now\n");
+    for (const char* line : {"[main::gen] echo gen x\ngen x\n", "[main::gen] echo gen y\ngen y\n",
+                             "[main::show] echo show A\nshow A\n"})
+        EXPECT_TRUE(hasLine(run.out, line)) << line;
+    // Both instances of gen land under the same name: the second one is warned about.
+    EXPECT_TRUE(hasLine(run.out,
+                        "[main::app] Dependency output 'gen' collides with an existing context variable. Names are "
+                        "case-insensitive; this may make dependency output ambiguous.\n"));
+}
+
+// What stops a build: a loop (found at its first repetition, the main target included), a
+// target no tool can build, a malformed dynamic dependency.
+TEST_F(BuildScenario, BuildErrors) {
+    writeProject(R"unit(unit main
+app: lib { cmdline = "true" }
+lib: main::app { cmdline = "true" }
+self: self { cmdline = "true" }
+bare: { X = "1" }
+macro: @deps { deps = "lib()" cmdline = "true" }
+)unit");
+    const struct {
+        const char* target;
+        std::string out;
+    } cases[] = {
+        {"app",
+         "Starting build\n[main::app] Visiting target\n[main::lib] Visiting target\n"
+         "Error: Loop detected! Causing term: 'demo/main::app'\n  loop goes as follows: demo/main::lib <- demo/main::app <- \n"},
+        {"self",
+         "Starting build\n[main::self] Visiting target\n"
+         "Error: Loop detected! Causing term: 'demo/main::self'\n  loop goes as follows: demo/main::self <- \n"},
+        {"bare", "Starting build\n[main::bare] Visiting target\nError: No tool to build main::bare.\n"},
+        {"macro",
+         "Starting build\n[main::macro] Visiting target\nError: Invalid dynamic dependency 'lib()': empty parameter\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = tolm({c.target});
+        EXPECT_EQ(run.out, c.out) << c.target;
+        EXPECT_EQ(run.exitCode, 1) << c.target;
+    }
+}
+
+// A failing command fails the build once every job has ended; what earlier runs built, and
+// the cache file, stay as they were.
+TEST_F(BuildScenario, FailingCommandKeepsEarlierState) {
+    writeProject(R"unit(unit main
+app: lib { ^bin = P"(app.txt)" cmdline = "echo app > app.txt" }
+lib: { ^out = P"(lib.txt)" cmdline = "echo lib > lib.txt" }
+)unit");
+    ASSERT_EQ(tolm({"app"}).exitCode, 0);
+    ASSERT_TRUE(cacheCarriesOver());
+    const std::string cacheBefore = contentOf(at(".tolm_cache"));
+
+    write("tolm.txt", R"unit(unit main
+app: lib bad { ^bin = P"(app.txt)" cmdline = "echo changed > app.txt" }
+lib: { ^out = P"(lib.txt)" cmdline = "echo lib > lib.txt" }
+bad: { cmdline = ["echo trying", "exit 3", "echo never"] }
+)unit");
+    const RunResult run = tolm({"app"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(hasLine(run.out, "[main::bad] echo trying\ntrying\n[main::bad] exit 3\n"
+                                 "[main::bad] Build of main::bad failed. Exiting..\nError: Build failed.\n"))
+        << run.out;
+    EXPECT_EQ(run.out.find("never"), std::string::npos);
+    EXPECT_EQ(contentOf(at("app.txt")), "app\n");
+    EXPECT_EQ(contentOf(at("lib.txt")), "lib\n");
+    EXPECT_EQ(contentOf(at(".tolm_cache")), cacheBefore);
+}
+
+// Two projects' targets with the same unit and name are two targets, each with its own record:
+// the second is built, not taken for a hit on the first.
+TEST_F(BuildScenario, NamespacesKeepTargetsApart) {
+    write(".tolm_project.txt",
+          "name demo\nimport {\n  \"other/.tolm_project.txt\";\n}\nunits {\n  main { \"tolm.txt\" }\n  u { \"u.txt\" }\n}\n");
+    write("tolm.txt", "unit main\napp: u::lib other/u::lib { cmdline = \"true\" }\n");
+    write("u.txt", "unit u\nlib: { ^out = P\"(mine.txt)\" cmdline = \"echo mine > mine.txt\" }\n");
+    write("other/.tolm_project.txt", "name other\nunits {\n  u { \"tolm.txt\" }\n}\n");
+    write("other/tolm.txt", "unit u\nlib: { ^out = P\"(theirs.txt)\" cmdline = \"echo theirs > theirs.txt\" }\n");
+    const RunResult run = tolm({"-v", "1", "app"});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(runs(run, "u", "lib", "Cache claimed for 'u::lib'."), 2) << run.out;
+    EXPECT_EQ(run.out.find("Cache hit"), std::string::npos);
+    EXPECT_EQ(contentOf(at("mine.txt")), "mine\n");
+    EXPECT_EQ(contentOf(at("theirs.txt")), "theirs\n");
+}
+
+// Output directories carry the namespace too: with one output root for both projects, their
+// u::lib targets still build into directories of their own, and the next run finds both built.
+TEST_F(BuildScenario, OutputDirectoriesKeepNamespacesApart) {
+    FakeC3c::write(at("bin/c3c"), "0.6.0");
+    write(".tolm_project.txt", "name demo\nimport {\n  \"other/.tolm_project.txt\";\n}\ntools {\n  c3 { tool_type = "
+                               "\"c3c\" toolchain_path = \"" + at("bin") + "\" }\n}\nunits {\n  main { \"tolm.txt\" }\n"
+                               "  u { \"u.txt\" }\n}\n");
+    write("tolm.txt", "unit main\napp: u::lib other/u::lib { cmdline = \"true\" }\n");
+    write("u.txt", "unit u\nlib: { C3_FILES = [P\"(a.c3)\"] EXE }\n");
+    write("a.c3", "");
+    write("other/.tolm_project.txt", "name other\nunits {\n  u { \"tolm.txt\" }\n}\n");
+    write("other/tolm.txt", "unit u\nlib: { C3_FILES = [P\"(b.c3)\"] EXE }\n");
+    write("other/b.c3", "");
+    const std::string root = "OUTPUT_DEF_DIR=\"" + at("out") + "\"";
+    const RunResult run = tolm({"app", root});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.6.0/demo/u/lib") + "\n")) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.6.0/other/u/lib") + "\n"));
+    EXPECT_TRUE(std::filesystem::exists(at("out/c3c-0.6.0/demo/u/lib/lib")));
+    EXPECT_TRUE(std::filesystem::exists(at("out/c3c-0.6.0/other/u/lib/lib")));
+
+    const RunResult again = tolm({"app", root});
+    EXPECT_EQ(again.out.find("Output dir"), std::string::npos) << again.out;
+}
+
+// "-j" runs a target's jobs at the same time: each stand-in compile leaves a marker and waits
+// (up to a generous safety limit, never a measured time) until another compile has left one.
+TEST_F(BuildScenario, JobsRunAtTheSameTime) {
+    Tolm::registerToolTypes();
+    if (Tolm::matcherRegistry().count("gnu-gcc") == 0) GTEST_SKIP() << "needs the gnu-gcc tool type";
+    const std::string marks = at("marks");
+    std::filesystem::create_directories(marks);
+    const std::string compiler = "#!/bin/sh\n"
+                                 "case \"$*\" in\n"
+                                 "  -dumpmachine) echo x86_64-linux-gnu; exit 0;;\n"
+                                 "  -dumpfullversion) echo 12.2.0; exit 0;;\n"
+                                 "esac\n"
+                                 "marks=" + FakeTool::shellQuoted(marks) + "\n"
+                                 ": > \"$marks/$$\"\n"
+                                 "i=0\n"
+                                 "while [ $(ls \"$marks\" | wc -l) -lt 2 ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n"
+                                 "[ $(ls \"$marks\" | wc -l) -ge 2 ] || exit 9\n"
+                                 "for a in \"$@\"; do case \"$a\" in *.c) : > \"$(basename \"$a\" .c).o\";; esac; done\n";
+    FakeTool::writeExecutable(at("bin/gcc"), compiler);
+    for (const char* other : {"g++", "ar", "ld", "objcopy"}) FakeTool::writeExecutable(at("bin/") + other, "#!/bin/sh\nexit 0\n");
+    write(".tolm_project.txt", "name demo\ntools {\n  gnu { tool_type = \"gnu-gcc\" toolchain_path = \"" + at("bin") +
+                                   "\" }\n}\nunits {\n  main { \"tolm.txt\" }\n}\n");
+    write("tolm.txt", "unit main\nobjs: { C_FILES = [P\"(a.c)\", P\"(b.c)\", P\"(c.c)\", P\"(d.c)\"] C_FLAGS = \"-c\" }\n");
+    for (const char* source : {"a.c", "b.c", "c.c", "d.c"}) write(source, "");
+
+    const RunResult run = tolm({"-j", "2", "objs"});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(runs(run, "objs", "Starting build job"), 2) << run.out;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(marks), std::filesystem::directory_iterator()), 2);
+}
+
+// A project imported along two paths is one project of the build, not a namespace used twice.
+TEST_F(BuildScenario, DiamondImportBuilds) {
+    auto project = [&](const std::string& name, const std::string& imports) {
+        write(name + "/.tolm_project.txt",
+              "name " + name + "\nimport {\n" + imports + "}\nunits { " + name + " { \"tolm.txt\" } }\n");
+    };
+    project("base", "");
+    project("left", "\"../base/.tolm_project.txt\";\n");
+    project("right", "\"../base/.tolm_project.txt\";\n");
+    project("top", "\"../left/.tolm_project.txt\";\n\"../right/.tolm_project.txt\";\n");
+    write("base/tolm.txt", "unit base\nt: { cmdline = \"echo base\" }\n");
+    for (const char* name : {"left", "right"})
+        write(std::string(name) + "/tolm.txt", std::string("unit ") + name + "\nt: base/base::t { cmdline = \"true\" }\n");
+    write("top/tolm.txt", "unit top\nt: left/left::t right/right::t { cmdline = \"true\" }\n");
+    const RunResult run = tolm({"t"}, "top");
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "[base::t] echo base\nbase\n"));
+}
+
+// "-o" writes one line per exported variable, the same bytes on every run; a file that cannot
+// be written fails the run.
+TEST_F(BuildScenario, OutputsFile) {
+    writeProject("unit main\nlib: { ^out = P\"(lib.txt)\" ^names = [\"b\", \"a\"] ^empty cmdline = \"echo > lib.txt\" }\n");
+    ASSERT_EQ(tolm({"-o", "outputs.txt", "lib"}).exitCode, 0);
+    const std::string first = contentOf(at("outputs.txt"));
+    EXPECT_EQ(first, "names = [ \"b\", \"a\" ]\nout = P\"" + at("lib.txt") + "\"\n");
+    ASSERT_EQ(tolm({"-o", "outputs.txt", "lib"}).exitCode, 0);
+    EXPECT_EQ(contentOf(at("outputs.txt")), first);
+
+    std::filesystem::create_directory(at("taken"));
+    const RunResult blocked = tolm({"-o", "taken", "lib"});
+    EXPECT_TRUE(hasLine(blocked.out, "Error: Unable to write outputs file 'taken'.\n")) << blocked.out;
+    EXPECT_EQ(blocked.exitCode, 1);
+}
+
+}  // namespace

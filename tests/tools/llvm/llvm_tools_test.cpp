@@ -1,0 +1,382 @@
+// The five LLVM tools on targets written as unit-file lines: which targets
+// each accepts, the recipes and exact command lines it makes (GNU style and
+// MSVC style), and the outputs it hands to dependent targets.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "scenario/scratch_dir.h"
+#include "support/test_support.h"
+#include "tools/llvm/llvm_archiver.h"
+#include "tools/llvm/llvm_compilers.h"
+#include "tools/llvm/llvm_linker.h"
+#include "tools/llvm/llvm_objcopy.h"
+#include "tools/llvm/llvm_test_support.h"
+#include "types/tolm_path_string.h"
+
+namespace Tolm {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace LLVMTestSupport;
+
+// The five tools of one toolchain, in the matcher's order.
+struct Tools {
+    explicit Tools(const LLVMToolchainInfo& t)
+        : clang(makeTool<LLVM_CLANG>(llvmClangTable(), t, t.clang)),
+          clangpp(makeTool<LLVM_CLANGPP>(llvmClangppTable(), t, t.clangxx)),
+          ar(makeTool<LLVM_AR>(llvmArTable(), t, t.ar)),
+          ld(makeTool<LLVM_LD>(llvmLdTable(), t, t.linker)),
+          objcopy(makeTool<LLVM_OBJCOPY>(llvmObjcopyTable(), t, t.objcopy))
+    {
+    }
+    std::vector<std::pair<std::string, CBuilder*>> all() const
+    {
+        return {{"clang", clang.get()}, {"clang++", clangpp.get()}, {"ar", ar.get()}, {"ld", ld.get()},
+                {"objcopy", objcopy.get()}};
+    }
+
+    CBuilder& named(const std::string& wanted) const
+    {
+        for (const auto& [name, tool] : all())
+            if (name == wanted) return *tool;
+        throw std::invalid_argument(wanted);
+    }
+
+    std::shared_ptr<LLVM_CLANG> clang;
+    std::shared_ptr<LLVM_CLANGPP> clangpp;
+    std::shared_ptr<LLVM_AR> ar;
+    std::shared_ptr<LLVM_LD> ld;
+    std::shared_ptr<LLVM_OBJCOPY> objcopy;
+};
+
+// The names of the tools that accept the target, blank-separated.
+std::string acceptingTools(const std::vector<std::string>& lines)
+{
+    const Tools tools(toolchainFor(Linux));
+    std::string names;
+    for (const auto& [name, tool] : tools.all())
+        if (tool->matchTarget(*targetOf(lines)).possible()) names += (names.empty() ? "" : " ") + name;
+    return names;
+}
+
+// Which tool takes which target: C to clang, any C++ to clang++, objects to
+// the archiver when the target is a static library and to the linker
+// otherwise, INPUT to the object copier. Output variables never decide.
+TEST(LLVMToolsTest, AcceptedTargets)
+{
+    const struct {
+        std::vector<std::string> lines;
+        const char* tools;
+    } cases[] = {
+        {{R"(C_FILES = "a.c")"}, "clang"},
+        {{R"(C_FILES = "a.c")", R"(CPP_FILES = ["b.cpp"])"}, "clang++"},
+        {{R"(CPP_FILES = "b.cpp")"}, "clang++"},
+        {{R"(^C_FILES = "a.c")"}, ""},
+        {{R"(C_FILES = "a.c")", R"(^CPP_FILES = "b.cpp")"}, "clang"},
+        {{R"(OBJS = ["a.o"])"}, "ld"},
+        {{R"(OBJS = ["a.o"])", "STATIC"}, "ar"},
+        {{R"(OBJS = ["a.o"])", R"(AR = "1")"}, "ar"},
+        {{R"(OBJS = ["a.o"])", R"(OUTPUT_NAME = "libx.a")"}, "ar"},
+        {{R"(OBJS = ["a.o"])", R"(OUTPUT_NAME = "x.LIB")"}, "ar"},
+        {{R"(OBJS = ["a.o"])", R"(^OUTPUT_NAME = "libx.a")"}, "ld"},
+        {{R"(OBJS = ["a.o"])", "^STATIC"}, "ld"},
+        {{R"(OBJS = ["a.o"])", "SO"}, "ld"},
+        {{R"(C_FILES = "a.c")", R"(OBJS = ["b.o"])"}, "clang ld"},
+        {{R"(INPUT = "app.elf")"}, "objcopy"},
+        {{R"(CFLAGS = "-O2")"}, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(acceptingTools(c.lines), c.tools) << testing::PrintToString(c.lines);
+}
+
+// An archive name ending in .a or .lib counts as an exact match of OUTPUT_NAME
+// for the archiver, which outweighs the linker's score.
+TEST(LLVMToolsTest, ArchiveNameScoresExactly)
+{
+    const Tools tools(toolchainFor(Linux));
+    const auto target = targetOf({R"(OBJS = ["a.o"])", R"(OUTPUT_NAME = "libx.a")"});
+    const MatchResult result = tools.ar->matchTarget(*target);
+    EXPECT_EQ(result.scores.at(Util::CiString("OUTPUT_NAME")).kind, MatchKind::ExactMatch);
+    EXPECT_EQ(tools.ar->scoreMatch(*target, result), 6);
+    const auto plain = targetOf({R"(OBJS = ["a.o"])", R"(OUTPUT_NAME = "x")"});
+    EXPECT_EQ(tools.ar->matchTarget(*plain).scores.at(Util::CiString("OUTPUT_NAME")).kind, MatchKind::PartialMatch);
+}
+
+// Only the word -c makes a compile-only target; a name with an extension keeps it.
+TEST(LLVMToolsTest, SharedRules)
+{
+    const struct {
+        const char* flags;
+        bool compileOnly;
+    } flagCases[] = {{"-c", true},       {"-O2 -c -g", true}, {"\t-c\n", true},   {"-cc", false},
+                     {"-Wl,-c", false},  {"", false},         {"-fno-common", false}, {"-I/opt/x-c", false}};
+    for (const auto& c : flagCases) EXPECT_EQ(hasCompileOnlyFlag(c.flags), c.compileOnly) << c.flags;
+
+    EXPECT_EQ(withDefaultExtension("app", ".exe"), "app.exe");
+    EXPECT_EQ(withDefaultExtension("app.bin", ".exe"), "app.bin");
+}
+
+// A recipe set written out: each recipe's inputs (with "+" and the name of an
+// intermediate) and outputs, the context names and the parallel limit.
+std::string describe(const RecipeSet& set)
+{
+    std::string text;
+    for (const CachedRecipe& recipe : set.recipes) {
+        for (const CachedInput& input : recipe.inputs)
+            text += input.input.name + "=" + input.input.value->toString() +
+                    (input.hasIntermediate() ? "+" + input.intermediate.name : "") + " ";
+        text += "->";
+        for (const Assignment& output : recipe.outputs) text += " " + output.name + "=" + output.value->toString();
+        text += "; ";
+    }
+    text += "context";
+    for (const Assignment& assignment : set.context) text += " " + assignment.name;
+    return text + "; limit " + std::to_string(set.maxParallelJobs);
+}
+
+// Compile-only targets get one recipe per source, run without limit; any
+// other target one compile-and-link recipe, run alone, that names no object
+// files its command never writes.
+TEST(LLVMToolsTest, CompilerRecipes)
+{
+    const std::string objects = "/proj/x86_64-pc-linux-gnu/unit/app/";
+    const struct {
+        std::vector<std::string> lines;
+        std::string expected;
+    } cases[] = {
+        {{R"(C_FILES = ["a.c", "src/b.c"])", R"(CPP_FILES = "c.cpp")", R"(C_FLAGS = "-O2 -c")",
+          R"(C_DEFINES = "X")"},
+         "C_FILES=a.c -> OBJS=" + objects + "a.o; C_FILES=src/b.c -> OBJS=" + objects +
+             "b.o; CPP_FILES=c.cpp -> OBJS=" + objects + "c.o; context C_DEFINES C_FLAGS PROJECT_ROOT; limit -1"},
+        {{R"(C_FILES = ["a.c", "b.c"])", R"(CPP_FILES = "c.cpp")", R"(OBJS = ["x.o"])", R"(LIB = ["libm.a"])",
+          R"(LD_SCRIPT = "x.ld")", R"(LINK_FLAGS = ["--gc-sections"])", R"(LIBPATH = ["lib"])",
+          R"(INCLUDE = ["inc"])", R"(OUTPUT_NAME = "tool")"},
+         "OBJS=x.o C_FILES=a.c b.c CPP_FILES=c.cpp LIB=libm.a LD_SCRIPT=x.ld -> BINARY=tool BINARY_NAME=tool; "
+         "context INCLUDE LINK_FLAGS LIBPATH PROJECT_ROOT OUTPUT_NAME; limit 1"},
+        {{R"(C_FILES = "a.c")", R"(C_FLAGS = "-cfoo")"},
+         "C_FILES=a.c -> BINARY=app BINARY_NAME=app; context C_FLAGS PROJECT_ROOT; limit 1"},
+    };
+    const Tools tools(toolchainFor(Linux));
+    for (const auto& c : cases) EXPECT_EQ(describe(tools.clangpp->createRecipes(*targetOf(c.lines))), c.expected);
+
+    const Tools windows(toolchainFor(Msvc));
+    EXPECT_EQ(describe(windows.clang->createRecipes(*targetOf({R"(C_FILES = "a.c")"}))),
+              "C_FILES=a.c -> BINARY=app.exe BINARY_NAME=app.exe; context PROJECT_ROOT; limit 1");
+}
+
+// The exact clang and clang++ lines: flags whole, sources and include
+// directories quoted, defines split into words (also after the job merge)
+// and never quoted, link inputs and the lld switch only when linking.
+TEST(LLVMToolsTest, CompilerCommandLines)
+{
+    const std::string clang = R"("/opt/llvm/bin/clang" --target=x86_64-pc-linux-gnu)";
+    const std::string clangpp = R"("/opt/llvm/bin/clang++" --target=x86_64-pc-linux-gnu)";
+    const struct {
+        const char* triple;
+        bool cpp;
+        std::vector<std::string> lines;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {Linux, false,
+         {R"(C_FILES = ["main.c", "util.c"])", R"(C_FLAGS = "-O2 -g")", R"(C_DEFINES = "NDEBUG V=3")",
+          R"(INCLUDE = ["inc"])", R"(LIB = ["libm.a"])", R"(LIBPATH = ["lib"])",
+          R"(LINK_FLAGS = ["--gc-sections"])"},
+         {clang + R"( -O2 -g "main.c" "util.c" -DNDEBUG -DV=3 -I"inc" -fuse-ld=lld -o "app" "libm.a" -L"lib")"
+                  R"( -Wl,"--gc-sections")"}},
+        {Linux, false,
+         {R"(C_FILES = ["a.c", "b.c"])", R"(C_FLAGS = "-O2 -c")", R"(C_DEFINES = ["A", "B=1"])"},
+         {clang + R"( -O2 -c "a.c" -DA -DB=1)", clang + R"( -O2 -c "b.c" -DA -DB=1)"}},
+        {Linux, true, {R"(C_FILES = "a.c")", R"(CPP_FILES = ["b.cpp", "c.cpp"])"},
+         {clangpp + R"( "a.c" "b.cpp" "c.cpp" -fuse-ld=lld -o "app")"}},
+        {Linux, true, {R"(CPP_FILES = "b.cpp")", R"(OBJS = ["x.o"])", R"(LD_SCRIPT = "link.ld")"},
+         {clangpp + R"( "b.cpp" "x.o" -T"link.ld" -fuse-ld=lld -o "app")"}},
+        {Msvc, false, {R"(C_FILES = "a.c")"},
+         {R"("/opt/llvm/bin/clang" --target=x86_64-pc-windows-msvc "a.c" -fuse-ld=lld -o "app.exe")"}},
+        {MinGW, false, {R"(C_FILES = "a.c")", R"(OUTPUT_NAME = "app.bin")"},
+         {R"("/opt/llvm/bin/clang" --target=x86_64-w64-windows-gnu "a.c" -fuse-ld=lld -o "app.bin")"}},
+        {"", false, {R"(C_FILES = "a.c")"}, {R"("/opt/llvm/bin/clang" "a.c" -fuse-ld=lld -o "app")"}},
+    };
+    for (const auto& c : cases) {
+        const Tools tools(toolchainFor(c.triple));
+        EXPECT_EQ(commandLines(tools.named(c.cpp ? "clang++" : "clang"), c.lines), c.expected) << testing::PrintToString(c.lines);
+    }
+}
+
+// A compile-only job that is handed objects leaves them off the line and says so.
+TEST(LLVMToolsTest, CompileOnlyWarnsAboutObjects)
+{
+    const Tools tools(toolchainFor(Linux));
+    const auto job = targetOf({R"(C_FILES = "a.c")", R"(C_FLAGS = "-c")", R"(OBJS = ["x.o"])"});
+    TestSupport::LogCapture log(6);
+    EXPECT_EQ(tools.clang->buildCommandLines("app", *job).at(0),
+              R"("/opt/llvm/bin/clang" --target=x86_64-pc-linux-gnu -c "a.c")");
+    EXPECT_EQ(log.text(), "OBJS were passed to 'app', but target uses -c.\n");
+}
+
+// The exact archiver and linker lines: GNU style with -L, -T, -shared and
+// -o; MSVC style with /LIBPATH:, /DLL and /OUT: and no linker script; the
+// default names follow the platform and the link kind.
+TEST(LLVMToolsTest, ArchiverAndLinkerCommandLines)
+{
+    const std::string objects = R"(OBJS = ["a.o", "b.o"])";
+    const std::string linkInputs[] = {objects, R"(LIB = ["libm.a"])", R"(LIBPATH = ["lib"])",
+                                      R"(LINK_FLAGS = ["--as-needed"])", R"(LD_SCRIPT = "x.ld")"};
+    const std::vector<std::string> link(std::begin(linkInputs), std::end(linkInputs));
+    const auto with = [](std::vector<std::string> lines, const std::string& extra) {
+        lines.push_back(extra);
+        return lines;
+    };
+    const struct {
+        const char* triple;
+        bool archive;
+        std::vector<std::string> lines;
+        std::string expected;
+    } cases[] = {
+        {Linux, true, {objects, "STATIC"}, R"("/opt/llvm/bin/llvm-ar" rcs "app.a" "a.o" "b.o")"},
+        {Linux, true, {objects, R"(OUTPUT_NAME = "libx.a")"}, R"("/opt/llvm/bin/llvm-ar" rcs "libx.a" "a.o" "b.o")"},
+        {Msvc, true, {objects, "STATIC"}, R"("/opt/llvm/bin/llvm-ar" rcs "app.lib" "a.o" "b.o")"},
+        {MinGW, true, {objects, "STATIC"}, R"("/opt/llvm/bin/llvm-ar" rcs "app.a" "a.o" "b.o")"},
+        {Linux, false, link,
+         R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" "libm.a" -L"lib" "--as-needed" -T"x.ld" -o "app.elf")"},
+        {Linux, false, {objects, R"(LIB = "libm.a libz.a")", R"(LINK_FLAGS = "--as-needed -s")"},
+         R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" "libm.a" "libz.a" "--as-needed" "-s" -o "app.elf")"},
+        {Linux, false, {objects, "SO"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.so")"},
+        {Linux, false, {objects, R"(SHARED = "0")", "KO"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.ko")"},
+        {Linux, false, {objects, "KO"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -o "app.ko")"},
+        {Linux, false, {objects, "DLL", R"(OUTPUT_NAME = "libq.so.1")"},
+         R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "libq.so.1")"},
+        {Msvc, false, with(link, "DLL"),
+         R"("/opt/llvm/bin/lld-link" "a.o" "b.o" "libm.a" /LIBPATH:"lib" "--as-needed" /DLL /OUT:"app.dll")"},
+        {Msvc, false, {objects, R"(LINK_FLAGS = ["/NOENTRY", "/NODEFAULTLIB"])"},
+         R"("/opt/llvm/bin/lld-link" "a.o" "b.o" "/NOENTRY" "/NODEFAULTLIB" /OUT:"app.exe")"},
+        {MinGW, false, {objects, "SHARED"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.dll")"},
+        {MinGW, false, {objects}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -o "app.exe")"},
+    };
+    for (const auto& c : cases) {
+        const Tools tools(toolchainFor(c.triple));
+        EXPECT_EQ(commandLines(tools.named(c.archive ? "ar" : "ld"), c.lines), std::vector<std::string>{c.expected}) << testing::PrintToString(c.lines);
+    }
+}
+
+// An output context written out, path values relative to the scratch root.
+std::string describe(const Context& outputs, const fs::path& root)
+{
+    std::string text;
+    for (const auto& [name, assignment] : outputs.assignments) {
+        std::string value;
+        for (const TolmValuePtr& leaf : flattenValue(assignment.value)) {
+            const auto* path = dynamic_cast<const TolmPathString*>(leaf.get());
+            value += (value.empty() ? "" : ",") +
+                     (path ? path->fullPath().lexically_relative(root).string() : leaf->toString());
+        }
+        text += (text.empty() ? "" : " ") + assignment.name + "=" + value;
+    }
+    return text;
+}
+
+// What a finished job hands to dependent targets: the names the commands
+// wrote, in the output directory.
+std::string outputsOf(CBuilder& tool, const std::vector<std::string>& lines, const fs::path& root)
+{
+    const auto target = targetOf(lines, root);
+    const RecipeSet set = tool.createRecipes(*target);
+    const auto job = jobOf(*target, set);
+    tool.prepareOutput(*job, 1);
+    const Context outputs = tool.createOutputContext(*job, 0);
+    tool.finishBuild();
+    return describe(outputs, root / "out");
+}
+
+// Compilers export their objects and, when they link, the binary (also as
+// ELF off Windows); the archiver its library; the linker its binary and,
+// for a shared library, the same file as SO or DLL; the copier its output.
+TEST(LLVMToolsTest, OutputContexts)
+{
+    const ScratchDir dir;
+    const std::string out = R"(OUTPUT_DIR = ")" + (dir.path() / "out").string() + "\"";
+    const struct {
+        const char* triple;
+        const char* tool;
+        std::vector<std::string> lines;
+        const char* expected;
+    } cases[] = {
+        {Linux, "clang", {out, R"(C_FILES = ["a.c", "b.c"])"},
+         "BINARY=app BINARY_NAME=app ELF=app ELF_NAME=app OBJS=a.o,b.o"},
+        {Linux, "clang++", {out, R"(C_FILES = "a.c")", R"(CPP_FILES = "b.cpp")", R"(C_FLAGS = "-c")"},
+         "OBJS=a.o,b.o"},
+        {Msvc, "clang", {out, R"(C_FILES = "a.c")"}, "BINARY=app.exe BINARY_NAME=app.exe OBJS=a.o"},
+        {Linux, "ar", {out, R"(OBJS = ["a.o"])", "STATIC"}, "LIB=app.a LIB_NAME=app.a"},
+        {Msvc, "ar", {out, R"(OBJS = ["a.o"])", "STATIC"}, "LIB=app.lib LIB_NAME=app.lib"},
+        {Linux, "ld", {out, R"(OBJS = ["a.o"])"}, "BINARY=app.elf BINARY_NAME=app.elf"},
+        {Linux, "ld", {out, R"(OBJS = ["a.o"])", "SO"}, "BINARY=app.so BINARY_NAME=app.so SO=app.so SO_NAME=app.so"},
+        {Msvc, "ld", {out, R"(OBJS = ["a.o"])", "DLL"},
+         "BINARY=app.dll BINARY_NAME=app.dll DLL=app.dll DLL_NAME=app.dll"},
+        {Linux, "objcopy", {out, R"(INPUT = "app.elf")", R"(OUTPUT_NAME = "app.bin")"},
+         "OUTPUT=app.bin OUTPUT_NAME=app.bin"},
+        {Linux, "objcopy", {out, R"(INPUT = "app.elf")"}, "OUTPUT=app OUTPUT_NAME=app"},
+    };
+    for (const auto& c : cases) {
+        const Tools tools(toolchainFor(c.triple));
+        EXPECT_EQ(outputsOf(tools.named(c.tool), c.lines, dir.path()), c.expected) << c.tool;
+    }
+}
+
+// The object copier's flags are never quoted, its inputs always, and its
+// output is the name stored when the build started.
+TEST(LLVMToolsTest, ObjectCopyCommand)
+{
+    const ScratchDir dir;
+    const Tools tools(toolchainFor(Linux));
+    const auto target = targetOf({R"(INPUT = ["app.elf"])", R"(OBJCOPY_FLAGS = ["-O binary", "--strip-all"])",
+                                  R"(OUTPUT_NAME = "app.bin")", R"(OUTPUT_DIR = ")" + dir.path().string() + "\""});
+    const RecipeSet set = tools.objcopy->createRecipes(*target);
+    const auto job = jobOf(*target, set);
+    tools.objcopy->prepareOutput(*job, 1);
+    EXPECT_EQ(tools.objcopy->buildCommandLines("app", *job).at(0),
+              R"("/opt/llvm/bin/llvm-objcopy" -O binary --strip-all "app.elf" "app.bin")");
+}
+
+// Every command runs in the output directory with the toolchain's bin
+// directory last on its PATH list; a toolchain without one adds nothing.
+TEST(LLVMToolsTest, CommandsRunWithTheToolchainOnPath)
+{
+    const ScratchDir dir;
+    for (const fs::path& bin : {fs::path("/opt/llvm/bin"), fs::path()}) {
+        LLVMToolchainInfo toolchain = toolchainFor(Linux);
+        toolchain.binDirectory = bin;
+        const Tools tools(toolchain);
+        const auto target = targetOf({R"(C_FILES = "a.c")", R"(OUTPUT_DIR = ")" + dir.path().string() + "\""});
+        const auto job = jobOf(*target, tools.clang->createRecipes(*target));
+        tools.clang->prepareOutput(*job, 1);
+        const std::vector<Command> commands = tools.clang->createCommands(*job);
+        ASSERT_EQ(commands.size(), 1u);
+        EXPECT_EQ(commands[0].workingDirectory, dir.path());
+        EXPECT_EQ(commands[0].pathDirectories, bin.empty() ? std::vector<fs::path>{} : std::vector<fs::path>{bin});
+    }
+    EXPECT_EQ(Tools(toolchainFor(Msvc)).ld->name(), "lld-link");
+    EXPECT_EQ(Tools(toolchainFor(Msvc)).clang->toolchainId(), Msvc);
+}
+
+// Re-archiving starts from nothing: the old archive is removed when the build
+// starts, and a directory in its place stops the build instead of leaving
+// stale objects behind.
+TEST(LLVMToolsTest, ArchiveStartsEmpty)
+{
+    const ScratchDir dir;
+    const Tools tools(toolchainFor(Linux));
+    const auto target = targetOf({R"(OBJS = ["a.o"])", "STATIC", R"(OUTPUT_DIR = ")" + dir.path().string() + "\""});
+    const auto job = jobOf(*target, tools.ar->createRecipes(*target));
+    const fs::path archive = dir.write("app.a", "!<arch>\nold member");
+    tools.ar->prepareOutput(*job, 1);
+    EXPECT_FALSE(fs::exists(archive));
+    tools.ar->prepareOutput(*job, 1);  // nothing to remove is fine
+
+    dir.write("app.a/inside", "x");
+    EXPECT_EQ(TestSupport::failureOf([&] { tools.ar->prepareOutput(*job, 1); }).rfind(
+                  "Cannot remove the old archive '" + archive.string() + "': ", 0),
+              0u);
+}
+
+}  // namespace
+}  // namespace Tolm
