@@ -8,7 +8,8 @@
 // working on raw bytes rarely gets to the assignment reader and the writer.
 // The cache file target therefore repairs half of its mutated inputs: it
 // walks them as the reader does and gives each string whose length is wrong
-// the length up to the line feed nearest to where it was said to end.
+// the length up to the line feed nearest to where it was said to end (the
+// later one of two as near).
 
 #include <string>
 #include <string_view>
