@@ -27,12 +27,25 @@ bool sameLists(const Tolm::TolmList& a, const Tolm::TolmList& b) {
     return true;
 }
 
-std::filesystem::path pathOf(const Tolm::TolmPathString& value) { return value.baseDirectory / value.text; }
+// The file a path value names: its text, joined to its base directory unless
+// the text is absolute or there is no base (resolved paths have none).
+std::string pathOf(const Tolm::TolmPathString& value) {
+    if (value.baseDirectory.empty() || value.text.starts_with('/')) return value.text;
+    return (value.baseDirectory / value.text).native();
+}
+
+bool samePath(const Tolm::TolmPathString& a, const Tolm::TolmPathString& b) {
+    // Equal texts name the same file when both stand alone or share a base;
+    // only other spellings ("a//b", "a/./b") need the lexical comparison.
+    const bool alone = (a.baseDirectory.empty() || a.text.starts_with('/')) &&
+                       (b.baseDirectory.empty() || b.text.starts_with('/'));
+    if (a.text == b.text && (alone || a.baseDirectory == b.baseDirectory)) return true;
+    return std::filesystem::path(pathOf(a)).lexically_normal() == std::filesystem::path(pathOf(b)).lexically_normal();
+}
 
 bool sameContent(const Tolm::TolmValue& a, const Tolm::TolmValue& b) {
     if (auto* path = dynamic_cast<const Tolm::TolmPathString*>(&a))
-        return pathOf(*path).lexically_normal() ==
-               pathOf(static_cast<const Tolm::TolmPathString&>(b)).lexically_normal();
+        return samePath(*path, static_cast<const Tolm::TolmPathString&>(b));
     if (auto* text = dynamic_cast<const Tolm::TolmBaseString*>(&a))
         return text->text == static_cast<const Tolm::TolmBaseString&>(b).text;
     if (auto* list = dynamic_cast<const Tolm::TolmList*>(&a))
@@ -49,12 +62,12 @@ bool sameContent(const Tolm::TolmValue& a, const Tolm::TolmValue& b) {
 // The earliest write time of the files the outputs name; empty when they
 // name none or one is missing.
 std::optional<std::filesystem::file_time_type> outputTime(const Tolm::CachedRecipe& recipe, const FileTimes& times,
-                                                          std::vector<std::filesystem::path>& paths) {
+                                                          std::vector<std::string>& paths) {
     paths.clear();
     for (const Tolm::Assignment& output : recipe.outputs) collectDependedPaths(output.value, paths);
     if (paths.empty()) return std::nullopt;
     std::optional<std::filesystem::file_time_type> earliest;
-    for (const std::filesystem::path& path : paths) {
+    for (const std::string& path : paths) {
         const auto time = times.lastWriteTime(path);
         if (!time) return std::nullopt;
         if (!earliest || *time < *earliest) earliest = time;
@@ -93,7 +106,7 @@ bool sameCachedAssignments(const std::vector<Tolm::Assignment>& a, const std::ve
     return true;
 }
 
-void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::filesystem::path>& out) {
+void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::string>& out) {
     if (!value) return;
     if (auto* path = dynamic_cast<const Tolm::TolmPathString*>(value.get())) {
         out.push_back(pathOf(*path));
@@ -106,7 +119,7 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::file
 }
 
 bool recipeUpToDate(Tolm::CachedRecipe& fresh, const Tolm::CachedRecipe& stored, const FileTimes& times) {
-    std::vector<std::filesystem::path> paths;
+    std::vector<std::string> paths;
     const auto built = outputTime(fresh, times, paths);
     bool upToDate = built.has_value() && fresh.inputs.size() == stored.inputs.size();
     for (std::size_t i = 0; i < fresh.inputs.size(); ++i) {
@@ -115,7 +128,7 @@ bool recipeUpToDate(Tolm::CachedRecipe& fresh, const Tolm::CachedRecipe& stored,
         if (passes) {
             paths.clear();
             collectDependedPaths(input.input.value, paths);
-            for (const std::filesystem::path& path : paths) {
+            for (const std::string& path : paths) {
                 const auto time = times.lastWriteTime(path);
                 // An input written in the same tick as the output may be newer.
                 if (!time || !built || !(*time < *built)) {
