@@ -42,24 +42,28 @@ TolmValuePtr TolmPathString::resolve()
 {
     const TolmValuePtr expansion = TolmString::resolve();
 
-    std::vector<std::filesystem::path> paths;
+    std::vector<std::string> paths;
     for (const auto& candidate : expansionTexts(*expansion)) {
-        std::filesystem::path path(candidate);
-        if (!path.has_root_directory()) path = baseDirectory / path;
+        std::string path = candidate.starts_with('/') ? candidate : (baseDirectory / candidate).native();
+        // A path without wildcards is itself; only patterns go to the file
+        // system (and repeated separators, which the expansion folds).
+        if (!hasWildcard(path) && path.find("//") == std::string::npos) {
+            paths.push_back(std::move(path));
+            continue;
+        }
         auto matches = expandGlob(path);
         // An unmatched pattern stays as written, so the build names it.
         if (matches.empty()) matches.push_back(path);
-        paths.insert(paths.end(), matches.begin(), matches.end());
+        for (const auto& match : matches) paths.push_back(match.native());
     }
 
     if (paths.size() == 1) {
-        text = paths.front().native();
+        text = std::move(paths.front());
         return std::make_shared<TolmPathString>(text, std::filesystem::path());
     }
     // Several paths, or none when a cross expansion had no elements.
     auto list = std::make_shared<TolmList>();
-    for (const auto& path : paths)
-        list->push(std::make_shared<TolmPathString>(path.native(), std::filesystem::path()));
+    for (auto& path : paths) list->push(std::make_shared<TolmPathString>(std::move(path), std::filesystem::path()));
     return list;
 }
 

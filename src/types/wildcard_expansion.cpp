@@ -71,6 +71,12 @@ std::vector<std::string> matchingEntries(const std::filesystem::path& dir,
 
 std::vector<std::filesystem::path> expandGlob(const std::filesystem::path& pattern)
 {
+    // Without wildcards the walk below only rebuilds the path component by
+    // component, which changes nothing but repeated separators; every source
+    // file named in a project comes this way.
+    const std::string& text = pattern.native();
+    if (!hasWildcard(text) && text.find("//") == std::string::npos) return {pattern};
+
     std::vector<std::filesystem::path> candidates{pattern.root_path()};
 
     for (const auto& part : pattern.relative_path()) {

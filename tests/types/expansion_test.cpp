@@ -250,6 +250,18 @@ TEST(WildcardExpansionTest, ExpandsAgainstTree)
     // directory; a plain relative path comes back as it is.
     EXPECT_TRUE(expandGlob("*.c").empty());
     EXPECT_EQ(expandGlob("rel/x.c"), std::vector<fs::path>{"rel/x.c"});
+
+    // A pattern without wildcards comes back spelled as the component walk spells it: repeated
+    // separators become one, everything else stays.
+    for (const char* plain : {"/a/b.c", "a/b", "a/b/", "/", "", "./a", "a/./", "../x", "/a//b", "//a", "a//",
+                              "a///b/./c//"}) {
+        const fs::path pattern(plain);
+        fs::path walked = pattern.root_path();
+        for (const fs::path& part : pattern.relative_path()) walked /= part;
+        const std::vector<fs::path> expanded = expandGlob(pattern);
+        ASSERT_EQ(expanded.size(), 1u) << plain;
+        EXPECT_EQ(expanded.front().native(), walked.native()) << plain;
+    }
 }
 
 }  // namespace
