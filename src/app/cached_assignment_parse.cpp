@@ -4,11 +4,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <utility>
+#include <vector>
 
 #include "parser/literal_writer.h"
 #include "parser/parse_assignment.h"
 #include "parser/utf8_check.h"
+#include "types/context.h"
+#include "types/tolm_context.h"
 #include "types/tolm_list.h"
 #include "types/value_factories.h"
 
@@ -49,14 +53,14 @@ public:
 
     // "=", "+=" or "?=". ("=>" is one token of its own, but ">" starts no
     // value, so the value after it fails anyway.)
-    bool assignOperator()
+    std::optional<Tolm::Assignment::AssignType> assignOperator()
     {
+        using Type = Tolm::Assignment::AssignType;
         std::string_view rest = text_.substr(pos_);
-        std::size_t length = 0;
-        if (rest.starts_with("+=") || rest.starts_with("?=")) length = 2;
-        else if (rest.starts_with("=")) length = 1;
-        pos_ += length;
-        return length != 0;
+        if (rest.starts_with("+=")) return take(2, Type::Append);
+        if (rest.starts_with("?=")) return take(2, Type::SetIfEmpty);
+        if (rest.starts_with("=")) return take(1, Type::Set);
+        return std::nullopt;
     }
 
     Tolm::TolmValuePtr value()
@@ -68,10 +72,17 @@ public:
         if (rest.starts_with("P\"(")) return parenthesised(pathValue);
         if (rest.front() == '-' || isDigit(rest.front())) return number();
         if (rest.front() == '[') return list();
+        if (rest.front() == '{') return context();
         return nullptr;
     }
 
 private:
+    Tolm::Assignment::AssignType take(std::size_t length, Tolm::Assignment::AssignType type)
+    {
+        pos_ += length;
+        return type;
+    }
+
     static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
     static bool isDigit(char c) { return c >= '0' && c <= '9'; }
     static bool isNameChar(char c)
@@ -132,9 +143,9 @@ private:
 
     Tolm::TolmValuePtr list()
     {
-        // The writer nests nothing; deep nesting is left to the parser
+        // The writer nests little; deep nesting is left to the parser
         // rather than to this recursion.
-        if (++depth_ > MaxListDepth) return nullptr;
+        if (++depth_ > MaxNesting) return nullptr;
         ++pos_;
         auto list = std::make_shared<Tolm::TolmList>();
         skipBlanks();
@@ -160,7 +171,51 @@ private:
         }
     }
 
-    static constexpr int MaxListDepth = 16;
+    // A block of assignments, each an optional "^", a name and optionally an
+    // operator and a value, evaluated as the parser's context value is.
+    Tolm::TolmValuePtr context()
+    {
+        if (++depth_ > MaxNesting) return nullptr;
+        ++pos_;
+        std::vector<Tolm::Assignment> assignments;
+        while (true) {
+            skipBlanks();
+            if (atEnd()) return nullptr;
+            if (text_[pos_] == '}') break;
+            std::uint32_t modifier = Tolm::Assignment::NoModifier;
+            if (text_[pos_] == '^') {
+                modifier = Tolm::Assignment::OutputModifier;
+                ++pos_;
+                skipBlanks();
+            }
+            auto name = this->name();
+            if (!name) return nullptr;
+            skipBlanks();
+            auto type = Tolm::Assignment::AssignType::Declare;
+            Tolm::TolmValuePtr value;
+            if (auto written = assignOperator()) {
+                type = *written;
+                skipBlanks();
+                value = this->value();
+                if (!value) return nullptr;
+            }
+            assignments.emplace_back(std::move(*name), std::move(value), type, modifier);
+        }
+        ++pos_;
+        --depth_;
+        const std::vector<Tolm::ConditionalBlock> noConditions;
+        try {
+            return std::make_shared<Tolm::TolmContext>(std::make_shared<Tolm::Context>(assignments, noConditions));
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (...) {
+            // Variables of one name that do not merge: the parser fails on
+            // them the same way, and says so.
+            return nullptr;
+        }
+    }
+
+    static constexpr int MaxNesting = 16;
 
     std::string_view text_;
     std::size_t pos_ = 0;

@@ -9,10 +9,11 @@
 //
 // Parsing through the grammar costs far more than reading the file, and a
 // cache holds thousands of assignments. So a small scanner reads the forms
-// the writer produces (texts, raw texts, paths, integers, lists of them, and
-// a name with or without an operator) and answers for the grammar when it is
-// sure; anything it does not know goes to the real parser. It must give
-// exactly what the parser gives: the tests compare the two.
+// the writer produces (texts, raw texts, paths, integers, lists and context
+// blocks of them, and a name with or without an operator) and answers for
+// the grammar when it is sure; anything it does not know goes to the real
+// parser. It must give exactly what the parser gives: the tests compare the
+// two.
 
 #include <cstdint>
 #include <optional>

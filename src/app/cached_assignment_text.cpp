@@ -7,6 +7,7 @@
 #include "parser/literal_writer.h"
 #include "parser/utf8_check.h"
 #include "types/tolm_base_string.h"
+#include "types/tolm_context.h"
 #include "types/tolm_identifier.h"
 #include "types/tolm_int.h"
 #include "types/tolm_list.h"
@@ -90,6 +91,44 @@ const char* operatorText(Type type)
     }
 }
 
+// One variable of a context literal. Inside braces there is no "A" line to
+// carry the type, so a variable without a value is its bare name (the cache
+// compares names and values only); "!" does not parse there at all.
+std::optional<std::string> nestedAssignmentText(const Tolm::Assignment& assignment)
+{
+    if (!Tolm::isWritableName(assignment.name)) return std::nullopt;
+    std::string text;
+    if (assignment.modifier == Tolm::Assignment::OutputModifier) text = "^";
+    else if (assignment.modifier != Tolm::Assignment::NoModifier) return std::nullopt;
+    text += assignment.name;
+    if (!assignment.value) return text;
+    auto literal = cacheLiteral(*assignment.value);
+    if (!literal) return std::nullopt;
+    return text + operatorText(assignment.type) + *literal;
+}
+
+// `{ name = value ... }` in the context's name order. Conditional blocks have
+// no form here; a context holding one is left out rather than read back
+// without it.
+std::optional<std::string> contextLiteral(const Tolm::TolmContext& value)
+{
+    if (!value.context || !value.context->conditions.empty()) return std::nullopt;
+    if (value.context->assignments.empty()) return "{}";
+    std::string literal = "{";
+    const char* separator = " ";
+    for (const auto& [key, assignment] : value.context->assignments) {
+        auto text = nestedAssignmentText(assignment);
+        if (!text) return std::nullopt;
+        literal += separator;
+        literal += *text;
+        // A text ending in P may stand anywhere in a variable (a list closes
+        // after it); a line feed after such a variable keeps the path rewrite
+        // from running on into the next one.
+        separator = contains(*text, "P\"") ? "\n" : " ";
+    }
+    return literal + separator + "}";
+}
+
 }  // namespace
 
 std::optional<std::string> cacheLiteral(const Tolm::TolmValue& value)
@@ -99,6 +138,7 @@ std::optional<std::string> cacheLiteral(const Tolm::TolmValue& value)
     if (const auto* text = dynamic_cast<const Tolm::TolmBaseString*>(&value)) return textLiteral(text->text);
     if (const auto* number = dynamic_cast<const Tolm::TolmInt*>(&value)) return number->toLiteral();
     if (const auto* list = dynamic_cast<const Tolm::TolmList*>(&value)) return listLiteral(*list);
+    if (const auto* nested = dynamic_cast<const Tolm::TolmContext*>(&value)) return contextLiteral(*nested);
     if (const auto* reference = dynamic_cast<const Tolm::TolmIdentifier*>(&value))
         return Tolm::writableIdentifier(reference->identifier);
     return std::nullopt;

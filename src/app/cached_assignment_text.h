@@ -17,10 +17,16 @@
 //   take `P", "` for a path;
 // - a declaration or an assignment of an unknown type with a value as
 //   `name = value`: the type travels on the "A" line, and only "=", "+=" and
-//   "?=" can carry a value.
-// Anything else (contexts, names that are not identifiers, texts that are not
-// UTF-8 or fit no literal) has no such text, and the caller leaves its record
-// out of the file: that target then rebuilds instead of every target.
+//   "?=" can carry a value;
+// - a context value (a dependency's outputs) as `{ name = value ... }`, its
+//   variables in name order with their "^" and operator, one without a value
+//   as its bare name, and a line feed after a variable whose text holds P"
+//   (a path, or a text ending in P). It reads back as a new context with the
+//   same variables, which the cache check compares by content.
+// Anything else (contexts with conditional blocks or a "!" variable, names
+// that are not identifiers, texts that are not UTF-8 or fit no literal) has
+// no such text, and the caller leaves its record out of the file: that
+// target then rebuilds instead of every target.
 
 #include <optional>
 #include <string>

@@ -7,6 +7,8 @@
 #include "types/tolm_context.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
+#include "types/tolm_raw_string.h"
+#include "types/tolm_string.h"
 #include "util/ci_string.h"
 
 namespace {
@@ -25,6 +27,14 @@ bool sameLists(const Tolm::TolmList& a, const Tolm::TolmList& b) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (!sameCachedValue(a.items()[i], b.items()[i])) return false;
     return true;
+}
+
+// The kind a value compares as. The cache file can carry a text holding a
+// double quote only as a raw text, so a plain and a raw text are one kind;
+// a path stays a kind of its own.
+const std::type_info& kindOf(const Tolm::TolmValue& value) {
+    if (dynamic_cast<const Tolm::TolmRawString*>(&value)) return typeid(Tolm::TolmString);
+    return typeid(value);
 }
 
 // The file a path value names: its text, joined to its base directory unless
@@ -86,7 +96,7 @@ bool sameInput(const Tolm::CachedInput& fresh, const Tolm::CachedInput& stored) 
 bool sameCachedValue(const Tolm::TolmValuePtr& a, const Tolm::TolmValuePtr& b) {
     if (a == b) return true;
     if (!a || !b) return false;
-    if (typeid(*a) != typeid(*b)) return false;
+    if (kindOf(*a) != kindOf(*b)) return false;
     try {
         return sameContent(*a, *b);
     } catch (...) {

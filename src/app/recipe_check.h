@@ -2,11 +2,13 @@
 // Whether a recipe recorded in the cache still holds for a new build.
 //
 // The comparison is exact and never throws: texts compare with their letter
-// case, values of different types differ (a text never equals an integer,
-// whatever the value types' own comparisons would say), and a context value
-// (a dependency's outputs) compares by its variables. A file counts as a
-// recipe's input when any value names it, including values nested in
-// dependency outputs, so a rebuilt dependency makes its dependants rebuild.
+// case, values of different types differ (a text never equals an integer or
+// a path, whatever the value types' own comparisons would say), and a context
+// value (a dependency's outputs) compares by its variables. Plain and raw
+// texts are one type here: the cache file can only store a text holding a
+// double quote as a raw text. A file counts as a recipe's input when any
+// value names it, including values nested in dependency outputs, so a
+// rebuilt dependency makes its dependants rebuild.
 
 #include <string>
 #include <vector>
@@ -16,8 +18,8 @@
 #include "types/assignment.h"
 #include "types/tolm_value.h"
 
-// Equal type and content; texts exactly, names of nested variables ignoring
-// case. Null equals only null.
+// Equal type and content; texts exactly (plain and raw alike), names of
+// nested variables ignoring case. Null equals only null.
 bool sameCachedValue(const Tolm::TolmValuePtr& a, const Tolm::TolmValuePtr& b);
 // Names equal ignoring case and values by sameCachedValue.
 bool sameCachedAssignment(const Tolm::Assignment& a, const Tolm::Assignment& b);

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "app/app_test_support.h"
+#include "app/cached_assignment_parse.h"
+#include "app/cached_assignment_text.h"
 #include "app/recipe_check.h"
 #include "support/test_support.h"
 #include "types/tolm_list.h"
@@ -191,23 +193,53 @@ TEST_F(CacheClaimTest, ValueOfAnotherTypeMeansChanged) {
     EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO LEVEL=2 OBJ=/out/a.o");
 }
 
-// A file named inside a dependency's outputs counts as an input: a rebuilt dependency rebuilds
-// its dependant.
+// The assignment as the next run reads it from the cache file.
+Tolm::Assignment readBack(const Tolm::Assignment& assignment) {
+    auto text = cacheAssignmentText(assignment);
+    EXPECT_TRUE(text) << assignment.toString();
+    auto read = assignmentFromCacheText(text.value_or(""), static_cast<std::uint32_t>(assignment.type),
+                                        assignment.modifier);
+    EXPECT_TRUE(read) << *text;
+    return read.value_or(Tolm::Assignment{});
+}
+
+CachedRecipe readBack(const CachedRecipe& recipe) {
+    CachedRecipe read;
+    for (const CachedInput& input : recipe.inputs) read.inputs.push_back(CachedInput{readBack(input.input), {}});
+    for (const Tolm::Assignment& output : recipe.outputs) read.outputs.push_back(readBack(output));
+    return read;
+}
+
+// A dependency's outputs, a context value, compare by content after a trip through the cache
+// file; the files they name count as inputs, so a rebuilt dependency rebuilds its dependant.
 TEST_F(CacheClaimTest, DependencyOutputsNameInputs) {
-    auto dependant = [] {
+    auto dependant = [](const std::string& libPath, const std::string& libName) {
         CachedRecipe recipe;
-        recipe.inputs.push_back(CachedInput{set("lib", contextValue({set("LIB", listOf({path("/out/lib.a")}), 1)})), {}});
+        auto outputs = contextValue({set("LIB", listOf({path(libPath)}), 1), set("LIB_NAME", str(libName), 1)});
+        recipe.inputs.push_back(CachedInput{append("lib", outputs), {}});
+        recipe.inputs.push_back(CachedInput{append("util", contextValue({set("gen", contextValue({set("bin", path("/out/gen"))}))})), {}});
         recipe.outputs.push_back(set("BIN", path("/out/app"), 1));
         return recipe;
     };
-    builder.recipes.recipes = {dependant()};
-    builder.recipes.context = {};
-    times.ticks["/out/lib.a"] = 25;
-    loaded({dependant()}, {});
-    EXPECT_EQ(jobsOf(claim()), "");
-    times.ticks["/out/lib.a"] = 31;
-    loaded({dependant()}, {});
-    EXPECT_EQ(jobsOf(claim()), "lib=LIB");
+    const struct {
+        const char* change;
+        CachedRecipe fresh;
+        int libTick, genTick;
+        const char* jobs;
+    } cases[] = {
+        {"nothing", dependant("/out/lib.a", "lib"), 25, 25, ""},
+        {"lib rebuilt", dependant("/out/lib.a", "lib"), 31, 25, "lib=LIB LIB_NAME util=gen"},
+        {"nested gen rebuilt", dependant("/out/lib.a", "lib"), 25, 30, "lib=LIB LIB_NAME util=gen"},
+        {"lib renamed", dependant("/out/lib.a", "lib2"), 25, 25, "lib=LIB LIB_NAME util=gen"},
+        {"lib moved", dependant("/out/lib2.a", "lib"), 25, 25, "lib=LIB LIB_NAME util=gen"},
+    };
+    for (const auto& c : cases) {
+        builder.recipes.recipes = {c.fresh};
+        builder.recipes.context = {};
+        times.ticks = {{"/out/lib.a", c.libTick}, {"/out/lib2.a", c.libTick}, {"/out/gen", c.genTick}, {"/out/app", 30}};
+        loaded({readBack(dependant("/out/lib.a", "lib"))}, {});
+        EXPECT_EQ(jobsOf(claim()), c.jobs) << c.change;
+    }
 }
 
 // Recipes with the same inputs are one recipe: the first one made.
@@ -323,8 +355,9 @@ TolmValuePtr based(const std::string& base, const std::string& text) {
     return std::make_shared<Tolm::TolmPathString>(text, base);
 }
 
-// Cache comparison is exact: letter case and value type count, nested contexts compare by content,
-// paths by the file they name however it is spelled.
+// Cache comparison is exact: letter case and value type count (a raw text is a text: the cache
+// file stores a text holding a double quote as one), nested contexts compare by content, paths by
+// the file they name however it is spelled.
 TEST(CachedValueTest, ExactComparison) {
     const struct {
         TolmValuePtr a, b;
@@ -332,6 +365,9 @@ TEST(CachedValueTest, ExactComparison) {
     } cases[] = {
         {str("-DFOO"), str("-DFOO"), true},
         {str("-DFOO"), str("-Dfoo"), false},
+        {str("-DV=\"1\""), raw("-DV=\"1\""), true},
+        {raw("-DV"), str("-Dv"), false},
+        {raw("/a/b"), path("/a/b"), false},
         {num(5), str("5"), false},
         {str("5"), num(5), false},
         {num(5), num(5), true},

@@ -129,6 +129,13 @@ void fillTypicalCache(BuildCache& cache)
                make("EMPTY", nullptr, 1), make("DECLARED", nullptr, 4), make("ODD", str("v"), 9, 2)});
     addRecord(cache, "demo/app::lib@0123456789abcdef",
               {recipe({input(make("INPUT", str("ZIP"), 1))}, {make("LIB", path("/p/out", "lib.a"), 1, 1)})}, {});
+    // Dependency outputs arrive as context values: a target's own, and one
+    // per target under another unit's name.
+    addRecord(cache, "demo/app::bin",
+              {recipe({input(make("lib", contextValue({set("LIB", path("/p/out", "lib.a")), set("LIB_NAME", str("ZIP"))}), 2)),
+                       input(make("util", contextValue({set("gen", contextValue({set("bin", listOf({path("/p/out", "gen")}), 1)}))}), 2))},
+                      {make("BIN", path("/p/out", "app"), 1, 1)})},
+              {});
     addRecord(cache, "tool", {}, {});
 }
 
@@ -174,6 +181,11 @@ TEST_F(CacheFileTest, RoundTripKeepsBytes)
     EXPECT_EQ(load(written, loaded), "");
     EXPECT_EQ(loaded.nextClaimToken, 1u);
     EXPECT_EQ(dump(loaded),
+              "demo/app::bin\n"
+              "  recipe\n"
+              "    in lib 2/0 context{LIB 1/0 path(.|/p/out/lib.a);LIB_NAME 1/0 TolmString(ZIP);}\n"
+              "    in util 2/0 context{gen 1/0 context{bin 1/1 list[path(.|/p/out/gen);];};}\n"
+              "    out BIN 1/1 path(.|/p/out/app)\n"
               "demo/app::lib@0123456789abcdef\n"
               "  recipe\n"
               "    in INPUT 1/0 TolmString(ZIP)\n"
@@ -348,12 +360,13 @@ TEST_F(CacheFileTest, UnwritableRecordLeftOut)
     addRecord(cache, "keep", {}, {make("X", str("x"), 1)});
     addRecord(cache, "context", {}, {make("X", contextValue({set("A", str("1"))}), 1)});
     addRecord(cache, "name", {recipe({input(make("name", str("x"), 1))})}, {});
+    addRecord(cache, "nested name", {recipe({input(make("X", contextValue({set("a.b", str("x"))}), 2))})}, {});
     addRecord(cache, "bytes", {recipe({input(make("X", str("a"), 1))}, {make("OUT", path("", "/\xFF"), 1)})}, {});
     ASSERT_EQ(save(cache), "");
 
     BuildCache loaded(cacheFile());
     EXPECT_EQ(load(readBytes(cacheFile()), loaded), "");
-    EXPECT_EQ(dump(loaded), "keep\n  context X 1/0 TolmString(x)\n");
+    EXPECT_EQ(dump(loaded), "context\n  context X 1/0 context{A 1/0 TolmString(1);}\nkeep\n  context X 1/0 TolmString(x)\n");
 }
 
 // However a valid file is cut short or one of its bytes changed, the load

@@ -1,11 +1,13 @@
 #pragma once
 // Values and assignments as the cache tests write them, and one-line
 // descriptions of what the cache reader gives back, so two results compare as
-// texts: the value's class, its text and, for a path, its base.
+// texts: the value's class, its text and, for a path, its base; a context
+// value by its variables.
 
 #include <string>
 
 #include "types/assignment.h"
+#include "types/tolm_context.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
 #include "types/value_factories.h"
@@ -24,9 +26,18 @@ inline Tolm::Assignment make(const std::string& name, Tolm::TolmValuePtr value, 
     return Tolm::Assignment(name, std::move(value), static_cast<Tolm::Assignment::AssignType>(type), modifier);
 }
 
+std::string describe(const Tolm::Assignment& assignment);
+
 inline std::string describe(const Tolm::TolmValuePtr& value)
 {
     if (!value) return "none";
+    if (const auto* nested = dynamic_cast<const Tolm::TolmContext*>(value.get())) {
+        if (!nested->context) return "context(null)";
+        std::string text = "context{";
+        for (const auto& [key, assignment] : nested->context->assignments) text += describe(assignment) + ";";
+        if (!nested->context->conditions.empty()) text += " if...";
+        return text + "}";
+    }
     if (const auto* path = dynamic_cast<const Tolm::TolmPathString*>(value.get()))
         return "path(" + path->baseDirectory.string() + "|" + path->text + ")";
     if (const auto* list = dynamic_cast<const Tolm::TolmList*>(value.get())) {

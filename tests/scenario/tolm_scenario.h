@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -28,6 +29,13 @@ protected:
     }
     // The path of a work file as tolm prints it.
     std::string at(const std::string& relative) const { return (work_.path() / relative).string(); }
+
+    // Makes an output look written before an input changed: its time goes two seconds before
+    // the input's, as if the input had been edited since.
+    void makeOlder(const std::string& output, const std::string& input) const {
+        std::filesystem::last_write_time(at(output),
+                                         std::filesystem::last_write_time(at(input)) - std::chrono::seconds(2));
+    }
 
     std::filesystem::path registryFile() const { return home_.path() / ".config/tolm/.tolm_registry.txt"; }
 
