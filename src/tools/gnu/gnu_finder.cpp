@@ -45,6 +45,14 @@ std::optional<GNUCompilerProbe> probeCompiler(const fs::path& compiler, const st
     return probe;
 }
 
+// The file name without a ".exe" extension (any letter case).
+std::string withoutExe(const std::string& fileName)
+{
+    // Only a name ending so can have that extension.
+    if (fileName.size() < 4 || !Util::ciEquals(fileName.substr(fileName.size() - 4), ".exe")) return fileName;
+    return fileNameWithoutExe(fileName);
+}
+
 // The two names a family's compilers go by, for the families the searches
 // use; empty for any other family text.
 std::vector<std::string_view> familyNames(const std::string& family)
@@ -234,20 +242,20 @@ std::vector<GNUCompilerProbe> scanDirectory(const std::string& family, const fs:
 
     std::set<std::string> visitedFiles;
     std::set<std::string> probeKeys;
-    for (const fs::directory_entry& entry : listDirectory(directory)) {
+    for (const std::string& fileName : listDirectoryNames(directory)) {
         // The name first: it needs no system call, and most entries of a bin
         // directory are no compiler of the family.
-        const std::string name = fileNameWithoutExe(entry.path());
-        const CompilerName compiler = readCompilerName(family, name);
+        const CompilerName compiler = readCompilerName(family, withoutExe(fileName));
         if (!compiler.matches) continue;
+        const fs::path path = directory / fileName;
         std::error_code error;
-        const bool regular = entry.is_regular_file(error);
+        const bool regular = fs::is_regular_file(fs::status(path, error));
         if (error) continue;
-        if (!regular && !entry.is_symlink(error)) continue;
+        if (!regular && !fs::is_symlink(fs::symlink_status(path, error))) continue;
         // Only compiler names count as seen: another name of the same file
         // (gnatgcc linked to gcc) must not hide it, whatever the listing order.
-        if (!markVisited(visitedFiles, entry.path())) continue;
-        std::optional<GNUCompilerProbe> probe = probeCompiler(entry.path(), compiler.version);
+        if (!markVisited(visitedFiles, path)) continue;
+        std::optional<GNUCompilerProbe> probe = probeCompiler(path, compiler.version);
         if (!probe) continue;
         if (probeKeys.insert(directoryText + "|" + probe->machine + "|" + probe->version).second)
             probes.push_back(std::move(*probe));
