@@ -9,6 +9,7 @@
 #include "types/tolm_path_string.h"
 #include "types/tolm_raw_string.h"
 #include "types/tolm_string.h"
+#include "types/value_casts.h"
 #include "util/ci_string.h"
 
 namespace {
@@ -33,7 +34,7 @@ bool sameLists(const Tolm::TolmList& a, const Tolm::TolmList& b) {
 // double quote only as a raw text, so a plain and a raw text are one kind;
 // a path stays a kind of its own.
 const std::type_info& kindOf(const Tolm::TolmValue& value) {
-    if (dynamic_cast<const Tolm::TolmRawString*>(&value)) return typeid(Tolm::TolmString);
+    if (Tolm::valueAs<Tolm::TolmRawString>(&value)) return typeid(Tolm::TolmString);
     return typeid(value);
 }
 
@@ -54,13 +55,13 @@ bool samePath(const Tolm::TolmPathString& a, const Tolm::TolmPathString& b) {
 }
 
 bool sameContent(const Tolm::TolmValue& a, const Tolm::TolmValue& b) {
-    if (auto* path = dynamic_cast<const Tolm::TolmPathString*>(&a))
+    if (auto* path = Tolm::valueAs<Tolm::TolmPathString>(&a))
         return samePath(*path, static_cast<const Tolm::TolmPathString&>(b));
-    if (auto* text = dynamic_cast<const Tolm::TolmBaseString*>(&a))
+    if (auto* text = Tolm::valueAs<Tolm::TolmBaseString>(&a))
         return text->text == static_cast<const Tolm::TolmBaseString&>(b).text;
-    if (auto* list = dynamic_cast<const Tolm::TolmList*>(&a))
+    if (auto* list = Tolm::valueAs<Tolm::TolmList>(&a))
         return sameLists(*list, static_cast<const Tolm::TolmList&>(b));
-    if (auto* nested = dynamic_cast<const Tolm::TolmContext*>(&a)) {
+    if (auto* nested = Tolm::valueAs<Tolm::TolmContext>(&a)) {
         const auto& other = static_cast<const Tolm::TolmContext&>(b);
         if (!nested->context || !other.context) return nested->context == other.context;
         return sameContexts(*nested->context, *other.context);
@@ -96,7 +97,8 @@ bool sameInput(const Tolm::CachedInput& fresh, const Tolm::CachedInput& stored) 
 bool sameCachedValue(const Tolm::TolmValuePtr& a, const Tolm::TolmValuePtr& b) {
     if (a == b) return true;
     if (!a || !b) return false;
-    if (kindOf(*a) != kindOf(*b)) return false;
+    // Values of one class are of one kind.
+    if (typeid(*a) != typeid(*b) && kindOf(*a) != kindOf(*b)) return false;
     try {
         return sameContent(*a, *b);
     } catch (...) {
@@ -118,11 +120,11 @@ bool sameCachedAssignments(const std::vector<Tolm::Assignment>& a, const std::ve
 
 void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::string>& out) {
     if (!value) return;
-    if (auto* path = dynamic_cast<const Tolm::TolmPathString*>(value.get())) {
+    if (auto* path = Tolm::valueAs<Tolm::TolmPathString>(value.get())) {
         out.push_back(pathOf(*path));
-    } else if (auto* list = dynamic_cast<const Tolm::TolmList*>(value.get())) {
+    } else if (auto* list = Tolm::valueAs<Tolm::TolmList>(value.get())) {
         for (const Tolm::TolmValuePtr& item : list->items()) collectDependedPaths(item, out);
-    } else if (auto* nested = dynamic_cast<const Tolm::TolmContext*>(value.get())) {
+    } else if (auto* nested = Tolm::valueAs<Tolm::TolmContext>(value.get())) {
         if (!nested->context) return;
         for (const auto& [name, assignment] : nested->context->assignments) collectDependedPaths(assignment.value, out);
     }

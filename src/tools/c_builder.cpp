@@ -10,6 +10,7 @@
 #include "types/tolm_exceptions.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
+#include "types/value_casts.h"
 #include "types/value_factories.h"
 #include "types/variable_access.h"
 #include "util/log.h"
@@ -63,6 +64,8 @@ public:
         throw TolmException(fmt::format(Messages::ObjectClash, entry->second, source, object));
     }
 
+    bool empty() const { return claims_.empty(); }
+
     // Claims the pairs of a recipe entry made before: its sources pair with
     // its derived items by position.
     void claimEntry(const CachedInput& entry)
@@ -91,7 +94,7 @@ std::string sourceText(const CachedRecipe& recipe)
 void collectLeaves(const TolmValuePtr& value, std::vector<TolmValuePtr>& leaves)
 {
     if (!value) return;
-    const auto* list = dynamic_cast<const TolmList*>(value.get());
+    const auto* list = valueAs<TolmList>(value.get());
     if (!list) {
         leaves.push_back(value);
         return;
@@ -347,11 +350,16 @@ void CBuilder::collectObjects(const VariableMap& variables, const std::string& s
         for (const Assignment& output : recipe.outputs)
             if (output.value && Util::ciEquals(output.name, ObjectsVariable))
                 claims.claim(sourceText(recipe), output.value->toString());
+    // The new pairs clash with none of each other (objectPathsForSource saw to
+    // that), so without earlier objects there is nothing left to check.
+    const bool checkClaims = !claims.empty();
 
     const std::uint32_t modifier = variableModifier(variables, sourceName);
-    for (auto& [item, object] : objectPathsForSource(value, directory)) {
+    std::vector<ObjectPair> pairs = objectPathsForSource(value, directory);
+    recipes.reserve(recipes.size() + pairs.size());
+    for (auto& [item, object] : pairs) {
         if (!item || !object) continue;
-        claims.claim(item->toString(), object->toString());
+        if (checkClaims) claims.claim(item->toString(), object->toString());
         CachedRecipe recipe;
         CachedInput entry;
         entry.input = Assignment(sourceName, item->clone(), Assignment::AssignType::Set, modifier);
