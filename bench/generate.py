@@ -4,7 +4,9 @@
 - The tolm form: a project file naming the gnu-gcc tool a user writes, and
   one unit file. Each static library of at most 1,000 sources has a
   compile-only target (C_FLAGS with -c, so every source is its own recipe)
-  and an archive target; the program `app` links every library.
+  and an archive target; the program `app` links every library. The
+  compile-only target lists its sources one by one, as build.ninja does, or
+  with --glob names them by a wildcard (lib0/*.c), as a tolm user may.
 - The ninja form: a build.ninja running the same compiler, archiver and
   linker with the same flags, one compile per source. ninja also keeps the
   header dependencies it reads from -MMD.
@@ -12,7 +14,7 @@
 Every library function returns a number; the program prints their sum, so
 the two programs can be compared.
 
-    generate.py N TOLM_DIR NINJA_DIR
+    generate.py N TOLM_DIR NINJA_DIR [--glob]
 """
 
 import os
@@ -65,7 +67,7 @@ def write_sources(root, sizes):
     write(f"{root}/app/main.c", "".join(main))
 
 
-def write_tolm(root, sizes):
+def write_tolm(root, sizes, glob):
     write(f"{root}/.tolm_project.txt",
           "name bench\n\n"
           f'tools {{\n  gnu {{ tool_type = "gnu-gcc" toolchain_path = "{TOOLCHAIN}" }}\n}}\n\n'
@@ -79,8 +81,11 @@ def write_tolm(root, sizes):
     unit.append(f"  LIB = [{', '.join(lib + '.lib' for lib in libs)}]\n")
     unit.append('  OUTPUT_DIR = P"(bin)"\n}\n')
     for k, size in enumerate(sizes):
-        files = ",\n    ".join(f'P"(lib{k}/f{k}_{i}.c)"' for i in range(size))
-        unit.append(f"\nlib{k}_objects: {{\n  C_FILES = [\n    {files}\n  ]\n"
+        if glob:
+            files = f'P"(lib{k}/*.c)"'
+        else:
+            files = "[\n    " + ",\n    ".join(f'P"(lib{k}/f{k}_{i}.c)"' for i in range(size)) + "\n  ]"
+        unit.append(f"\nlib{k}_objects: {{\n  C_FILES = {files}\n"
                     f'  C_FLAGS = "-c {C_FLAGS}"\n  INCLUDE = P"(include)"\n}}\n')
         unit.append(f"\nlib{k}: lib{k}_objects {{\n  OBJS = lib{k}_objects.objs\n  STATIC\n"
                     f'  OUTPUT_NAME = "liblib{k}.a"\n}}\n')
@@ -114,13 +119,14 @@ def write_ninja(root, sizes):
 
 
 def main():
-    if len(sys.argv) != 4:
+    arguments = [word for word in sys.argv[1:] if word != "--glob"]
+    if len(arguments) != 3:
         sys.exit(__doc__.rstrip().splitlines()[-1].strip())
-    n, tolm_dir, ninja_dir = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+    n, tolm_dir, ninja_dir = int(arguments[0]), arguments[1], arguments[2]
     sizes = library_sizes(n)
     for root in (tolm_dir, ninja_dir):
         write_sources(root, sizes)
-    write_tolm(tolm_dir, sizes)
+    write_tolm(tolm_dir, sizes, "--glob" in sys.argv[1:])
     write_ninja(ninja_dir, sizes)
 
 
