@@ -48,7 +48,7 @@ const T* asOneOf(const TolmValue& value, bool& known)
 }  // namespace ValueCastsDetail
 
 // dynamic_cast<const T*>(value), answered by typeid for the concrete value
-// classes.
+// classes. T may also be Resolvable, which some of them are.
 template <typename T>
 const T* valueAs(const TolmValue* value)
 {
@@ -57,6 +57,12 @@ const T* valueAs(const TolmValue* value)
     const T* result = ValueCastsDetail::asOneOf<T, TolmPathString, TolmString, TolmRawString, TolmInt, TolmList,
                                                 TolmContext, TolmIdentifier>(*value, known);
     return known ? result : dynamic_cast<const T*>(value);
+}
+
+template <typename T>
+T* valueAs(TolmValue* value)
+{
+    return const_cast<T*>(valueAs<T>(static_cast<const TolmValue*>(value)));
 }
 
 }  // namespace Tolm

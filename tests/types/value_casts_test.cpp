@@ -52,7 +52,12 @@ TEST(ValueCastsTest, AnswerAsDynamicCast)
     expectSameAsDynamicCast<TolmContext>(values, "TolmContext");
     expectSameAsDynamicCast<TolmIdentifier>(values, "TolmIdentifier");
     expectSameAsDynamicCast<DerivedPath>(values, "DerivedPath");
-    EXPECT_EQ(valueAs<TolmList>(nullptr), nullptr);
+    expectSameAsDynamicCast<Resolvable>(values, "Resolvable");
+    const TolmValue* none = nullptr;
+    EXPECT_EQ(valueAs<TolmList>(none), nullptr);
+    // The writable form gives the same object.
+    for (const TolmValuePtr& value : values)
+        EXPECT_EQ(valueAs<Resolvable>(value.get()), dynamic_cast<Resolvable*>(value.get())) << value->typeName();
 }
 
 }  // namespace
