@@ -8,6 +8,7 @@
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
 #include "types/tolm_string.h"
+#include "types/value_casts.h"
 #include "types/wildcard_expansion.h"
 
 namespace Tolm {
@@ -18,7 +19,7 @@ namespace {
 std::vector<std::string> expansionTexts(const TolmValue& expansion)
 {
     std::vector<std::string> texts;
-    if (const auto* list = dynamic_cast<const TolmList*>(&expansion)) {
+    if (const auto* list = valueAs<TolmList>(&expansion)) {
         for (const auto& item : list->items())
             texts.push_back(item->toString());
     } else {
@@ -44,7 +45,7 @@ TolmValuePtr TolmPathString::resolve()
 
     std::vector<std::string> paths;
     for (const auto& candidate : expansionTexts(*expansion)) {
-        std::string path = candidate.starts_with('/') ? candidate : (baseDirectory / candidate).native();
+        std::string path = joinedPathText(baseDirectory, candidate);
         // A path without wildcards is itself; only patterns go to the file
         // system (and repeated separators, which the expansion folds).
         if (!hasWildcard(path) && path.find("//") == std::string::npos) {

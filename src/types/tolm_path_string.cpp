@@ -23,6 +23,18 @@ bool TolmPathString::equals(const TolmValue& other) const
     return !error && same;
 }
 
+std::string joinedPathText(const std::filesystem::path& base, const std::string& text)
+{
+    const std::string& head = base.native();
+    if (head.empty() || text.starts_with('/')) return text;
+    std::string joined;
+    joined.reserve(head.size() + 1 + text.size());
+    joined = head;
+    if (!head.ends_with('/')) joined += '/';
+    joined += text;
+    return joined;
+}
+
 TolmValuePtr TolmPathString::create(std::string newText) const
 {
     return std::make_shared<TolmPathString>(std::move(newText), baseDirectory);

@@ -34,4 +34,9 @@ public:
     std::filesystem::path baseDirectory;
 };
 
+// The text of `base / text` as std::filesystem joins them, without splitting
+// either into components: an absolute text or an empty base gives the text,
+// otherwise one separator comes between them unless the base ends in one.
+std::string joinedPathText(const std::filesystem::path& base, const std::string& text);
+
 }  // namespace Tolm

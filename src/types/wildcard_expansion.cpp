@@ -40,7 +40,10 @@ bool matchWildcard(std::string_view name, std::string_view pattern)
 
 bool hasWildcard(std::string_view text)
 {
-    return text.find_first_of("*?") != std::string_view::npos;
+    // A plain loop: find_first_of tests each byte against the set by a call.
+    for (const char c : text)
+        if (c == '*' || c == '?') return true;
+    return false;
 }
 
 namespace {

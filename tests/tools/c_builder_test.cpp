@@ -236,9 +236,10 @@ TEST(CBuilderTest, ObjectPathAgreesWithTheLibrary)
                     return fs::absolute(object).string();
                 };
                 EXPECT_EQ(failureOf([&] { objectPath(source, directory, suffix); }), failureOf(library));
-                if (failureOf(library) == "no failure")
+                if (failureOf(library) == "no failure") {
                     EXPECT_EQ(objectPath(source, directory, suffix), library())
                         << source << " in " << directory << " with " << suffix;
+                }
             }
         }
     }

@@ -1,10 +1,12 @@
 // The quick class tests answer exactly as dynamic_cast does, for the value
-// classes and for a class derived from one of them.
+// classes and for a class derived from one of them; paths joined as text are
+// joined as the library joins them.
 
 #include "types/value_casts.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +60,16 @@ TEST(ValueCastsTest, AnswerAsDynamicCast)
     // The writable form gives the same object.
     for (const TolmValuePtr& value : values)
         EXPECT_EQ(valueAs<Resolvable>(value.get()), dynamic_cast<Resolvable*>(value.get())) << value->typeName();
+}
+
+// A path joined as text is the library's own join, for every kind of base and text.
+TEST(JoinedPathText, AgreesWithTheLibrary)
+{
+    const char* bases[] = {"", "/", "/p", "/p/", "rel", "rel/", ".", "./", "/p//q", "//", "a/.."};
+    const char* texts[] = {"", "a.c", "/abs/a.c", "sub/a.c", "./a", "../a", "a/", "//x", "."};
+    for (const char* base : bases)
+        for (const char* text : texts)
+            EXPECT_EQ(joinedPathText(base, text), (std::filesystem::path(base) / text).native()) << base << " + " << text;
 }
 
 }  // namespace
