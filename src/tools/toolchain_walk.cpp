@@ -1,8 +1,5 @@
 #include "tools/toolchain_walk.h"
 
-#include <dirent.h>
-
-#include <string_view>
 #include <system_error>
 
 #include "tools/probe.h"
@@ -56,17 +53,4 @@ std::vector<fs::directory_entry> listDirectory(const fs::path& directory)
     fs::directory_iterator list(directory, fs::directory_options::skip_permission_denied, error);
     for (; !error && list != fs::directory_iterator(); list.increment(error)) entries.push_back(*list);
     return entries;
-}
-
-std::vector<std::string> listDirectoryNames(const fs::path& directory)
-{
-    std::vector<std::string> names;
-    DIR* stream = ::opendir(directory.c_str());
-    if (stream == nullptr) return names;
-    while (const dirent* entry = ::readdir(stream)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    ::closedir(stream);
-    return names;
 }

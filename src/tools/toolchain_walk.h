@@ -39,8 +39,3 @@ void addBinDirectoriesBelow(const std::filesystem::path& root, const BinDirector
 // The entries of one directory in listing order; an unreadable directory
 // gives none and an error while listing ends the list.
 std::vector<std::filesystem::directory_entry> listDirectory(const std::filesystem::path& directory);
-
-// The names of the entries of one directory in listing order, as
-// listDirectory gives them but without building a path for each: a bin
-// directory holds well over a thousand entries and a search wants a handful.
-std::vector<std::string> listDirectoryNames(const std::filesystem::path& directory);

@@ -4,6 +4,8 @@
 #include <string>
 #include <system_error>
 
+#include "util/directory_names.h"
+
 namespace Tolm {
 
 bool matchWildcard(std::string_view name, std::string_view pattern)
@@ -57,14 +59,9 @@ std::vector<std::string> matchingEntries(const std::filesystem::path& dir,
     if (!std::filesystem::is_directory(dir, ec) || ec)
         return names;
 
-    std::filesystem::directory_iterator it(
-        dir, std::filesystem::directory_options::skip_permission_denied, ec);
-    const std::filesystem::directory_iterator end;
-    while (!ec && it != end) {
-        std::string name = it->path().filename().string();
+    for (std::string& name : Util::directoryNames(dir)) {
         if (matchWildcard(name, component))
             names.push_back(std::move(name));
-        it.increment(ec);
     }
     std::sort(names.begin(), names.end());
     return names;

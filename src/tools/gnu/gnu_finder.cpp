@@ -11,6 +11,7 @@
 #include "types/context_template.h"
 #include "types/value_factories.h"
 #include "types/variable_access.h"
+#include "util/directory_names.h"
 
 namespace fs = std::filesystem;
 
@@ -242,7 +243,7 @@ std::vector<GNUCompilerProbe> scanDirectory(const std::string& family, const fs:
 
     std::set<std::string> visitedFiles;
     std::set<std::string> probeKeys;
-    for (const std::string& fileName : listDirectoryNames(directory)) {
+    for (const std::string& fileName : Util::directoryNames(directory)) {
         // The name first: it needs no system call, and most entries of a bin
         // directory are no compiler of the family.
         const CompilerName compiler = readCompilerName(family, withoutExe(fileName));
