@@ -40,7 +40,7 @@ const std::type_info& kindOf(const Tolm::TolmValue& value) {
 
 // The file a path value names: its text, joined to its base directory unless
 // the text is absolute or there is no base (resolved paths have none).
-std::string pathOf(const Tolm::TolmPathString& value) { return Tolm::joinedPathText(value.baseDirectory, value.text); }
+std::string pathOf(const Tolm::TolmPathString& value) { return Tolm::joinedPathText(value.baseDirectory.native(), value.text); }
 
 bool samePath(const Tolm::TolmPathString& a, const Tolm::TolmPathString& b) {
     // Equal texts name the same file when both stand alone or share a base;

@@ -45,17 +45,17 @@ TolmValuePtr TolmPathString::resolve()
 
     std::vector<std::string> paths;
     for (const auto& candidate : expansionTexts(*expansion)) {
-        std::string path = joinedPathText(baseDirectory, candidate);
+        std::string path = joinedPathText(baseDirectory.native(), candidate);
         // A path without wildcards is itself; only patterns go to the file
         // system (and repeated separators, which the expansion folds).
         if (!hasWildcard(path) && path.find("//") == std::string::npos) {
             paths.push_back(std::move(path));
             continue;
         }
-        auto matches = expandGlob(path);
+        auto matches = expandGlobTexts(path);
         // An unmatched pattern stays as written, so the build names it.
         if (matches.empty()) matches.push_back(path);
-        for (const auto& match : matches) paths.push_back(match.native());
+        for (auto& match : matches) paths.push_back(std::move(match));
     }
 
     if (paths.size() == 1) {

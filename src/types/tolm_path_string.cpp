@@ -23,14 +23,13 @@ bool TolmPathString::equals(const TolmValue& other) const
     return !error && same;
 }
 
-std::string joinedPathText(const std::filesystem::path& base, const std::string& text)
+std::string joinedPathText(std::string_view base, std::string_view text)
 {
-    const std::string& head = base.native();
-    if (head.empty() || text.starts_with('/')) return text;
+    if (base.empty() || text.starts_with('/')) return std::string(text);
     std::string joined;
-    joined.reserve(head.size() + 1 + text.size());
-    joined = head;
-    if (!head.ends_with('/')) joined += '/';
+    joined.reserve(base.size() + 1 + text.size());
+    joined = base;
+    if (!base.ends_with('/')) joined += '/';
     joined += text;
     return joined;
 }

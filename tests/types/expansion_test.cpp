@@ -239,12 +239,19 @@ TEST(WildcardExpansionTest, ExpandsAgainstTree)
         {"missing/*.c", {}},
         {"file/*", {}},
         {"nope/x.c", {"nope/x.c"}},
+        {"src/./?.c", {"src/./a.c", "src/./b.c", "src/./c.c"}},
+        {"m?/", {"m1/", "m2/"}},
+        {"src//a.*", {"src/a.c"}},
+        {"m1//*.h", {"m1/x.h"}},
     };
     for (const auto& c : cases) {
         std::vector<fs::path> expected;
         for (const char* path : c.expected)
             expected.push_back(scratch.path() / path);
         EXPECT_EQ(expandGlob(scratch.path() / c.pattern), expected) << c.pattern;
+        std::vector<std::string> texts;
+        for (const fs::path& path : expected) texts.push_back(path.native());
+        EXPECT_EQ(expandGlobTexts((scratch.path() / c.pattern).native()), texts) << c.pattern;
     }
     // Without a root a wildcard starts from the empty path, which is no
     // directory; a plain relative path comes back as it is.
