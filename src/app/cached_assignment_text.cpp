@@ -41,7 +41,8 @@ std::optional<std::string> pathLiteral(const Tolm::TolmPathString& path)
 {
     // The reader bases every path at ".", so a path already based there (or
     // nowhere) keeps its own text; joining would prefix "./" on every save.
-    const bool readerBase = path.baseDirectory.empty() || path.baseDirectory == ".";
+    const std::string& base = path.baseDirectory.native();
+    const bool readerBase = base.empty() || base == "." || (base.find('.') != std::string::npos && path.baseDirectory == ".");
     return parenthesised('P', readerBase ? path.text : path.fullPath().native());
 }
 
