@@ -8,8 +8,9 @@
   compile-only target lists its sources one by one, as build.ninja does, or
   with --glob names them by a wildcard (lib0/*.c), as a tolm user may.
 - The ninja form: a build.ninja running the same compiler, archiver and
-  linker with the same flags, one compile per source. ninja also keeps the
-  header dependencies it reads from -MMD.
+  linker with the same flags on the same absolute paths, in the same output
+  directories, one compile per source. ninja also keeps the header
+  dependencies it reads from -MMD.
 
 Every library function returns a number; the program prints their sum, so
 the two programs can be compared.
@@ -26,12 +27,9 @@ C_FLAGS = "-O2"
 TOOLCHAIN = "/usr/bin"
 
 
-def toolchain_prefix():
-    # The gnu-gcc tool picks the toolchain's prefixed tools; name the same
-    # files in build.ninja.
-    machine = subprocess.run([os.path.join(TOOLCHAIN, "gcc"), "-dumpmachine"],
-                             capture_output=True, text=True, check=True).stdout.strip()
-    return os.path.join(TOOLCHAIN, machine + "-")
+def machine():
+    return subprocess.run([os.path.join(TOOLCHAIN, "gcc"), "-dumpmachine"],
+                          capture_output=True, text=True, check=True).stdout.strip()
 
 
 def library_sizes(n):
@@ -93,28 +91,39 @@ def write_tolm(root, sizes, glob):
 
 
 def write_ninja(root, sizes):
-    prefix = toolchain_prefix()
+    # The gnu-gcc tool runs the toolchain's prefixed tools, in the output
+    # directories it makes (out/<arch-os-abi>/<project>/<unit>/<target>), on
+    # absolute paths; build.ninja does the same, so each command line is
+    # tolm's own plus -MMD.
+    triplet = machine()
+    root = os.path.abspath(root)
+    out = f"{root}/out/{'-'.join((triplet.split('-') + ['', ''])[:3])}/bench/bench"
     text = [
-        f"cc = {prefix}gcc\nar = {prefix}ar\n\n",
-        "rule cc\n  command = $cc -MMD -MF $out.d -c " + C_FLAGS + " $in -Iinclude -o $out\n"
-        "  depfile = $out.d\n  deps = gcc\n\n",
+        f"cc = {TOOLCHAIN}/{triplet}-gcc\nar = {TOOLCHAIN}/{triplet}-ar\nincdir = {root}/include\n\n",
+        "rule cc\n  command = cd $dir && $cc -c " + C_FLAGS + " $in -I$incdir -MMD\n"
+        "  depfile = $dir/$stem.d\n  deps = gcc\n\n",
         # As tolm's archiver: a stale archive is removed before ar runs.
-        "rule ar\n  command = rm -f $out && $ar rcs $out $in\n\n",
-        "rule link\n  command = $cc " + C_FLAGS + " $in -Iinclude -o $out $libs\n\n",
+        "rule ar\n  command = cd $dir && rm -f $name && $ar rcs $name $in\n\n",
+        "rule link\n  command = cd $dir && $cc " + C_FLAGS + " $in -I$incdir -o $name $libs\n\n",
     ]
     archives = []
     for k, size in enumerate(sizes):
         objects = []
         for i in range(size):
-            obj = f"out/lib{k}/f{k}_{i}.o"
-            text.append(f"build {obj}: cc lib{k}/f{k}_{i}.c\n")
+            obj = f"{out}/lib{k}_objects/f{k}_{i}.o"
+            text.append(f"build {obj}: cc {root}/lib{k}/f{k}_{i}.c\n"
+                        f"  dir = {out}/lib{k}_objects\n  stem = f{k}_{i}\n")
             objects.append(obj)
-        archive = f"out/liblib{k}.a"
-        text.append(f"build {archive}: ar {' '.join(objects)}\n")
+        archive = f"{out}/lib{k}/liblib{k}.a"
+        text.append(f"build {archive}: ar {' '.join(objects)}\n  dir = {out}/lib{k}\n  name = liblib{k}.a\n")
         archives.append(archive)
-    text.append(f"build bin/app: link app/main.c | {' '.join(archives)}\n"
-                f"  libs = {' '.join(archives)}\n")
-    text.append("default bin/app\n")
+    text.append(f"build {root}/bin/app: link {root}/app/main.c | {' '.join(archives)}\n"
+                f"  dir = {root}/bin\n  name = app\n  libs = {' '.join(archives)}\n")
+    text.append(f"default {root}/bin/app\n")
+    for directory in [f"{out}/lib{k}_objects" for k in range(len(sizes))] + \
+                     [f"{out}/lib{k}" for k in range(len(sizes))] + [f"{root}/bin"]:
+        # tolm makes its output directories; ninja makes only those of outputs.
+        os.makedirs(directory, exist_ok=True)
     write(f"{root}/build.ninja", "".join(text))
 
 
