@@ -1,6 +1,6 @@
 #include "tools/c_builder.h"
 
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <string_view>
 
@@ -81,7 +81,7 @@ public:
     }
 
 private:
-    std::map<std::string, std::string> claims_;
+    std::unordered_map<std::string, std::string> claims_;
 };
 
 std::string sourceText(const CachedRecipe& recipe)
