@@ -2,6 +2,7 @@
 // options select, and the top-level failure handling that decides the exit
 // status.
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -35,6 +36,15 @@ __attribute__((constructor)) void staticInitProgram() {
     Tolm::registerToolTypes();
 }
 
+// Output that never reached standard output (a full disk, say) is
+// a failure, not a success: flushes it and turns a failed write into status 1.
+int flushedStatus(int status) {
+    std::cout.flush();
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good()) return status;
+    std::cerr << "Error: cannot write to standard output" << std::endl;
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,7 +56,7 @@ int main(int argc, char** argv) {
     try {
         app.ParseCommandLine(argc, argv);
         // 4. The selected mode decides the remaining steps and the status.
-        return app.Run();
+        return flushedStatus(app.Run());
     } catch (const Tolm::TolmException& error) {
         Log::log(7, "Error: {}\n", error.message());
     } catch (const std::exception& error) {
@@ -54,5 +64,5 @@ int main(int argc, char** argv) {
     } catch (...) {
         terminateHandler();
     }
-    return 1;
+    return flushedStatus(1);
 }

@@ -4,11 +4,12 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "parser/nesting_check.h"
 #include "parser/utf8_check.h"
 #include "types/tolm_exceptions.h"
 
 CheckedParse::CheckedParse(const std::string& text, const std::filesystem::path& source)
-    : ParsePipeline(text), listener(source)
+    : ParsePipeline(text), listener(source), source_(source)
 {
     // Lexer errors fail the load just as parser errors do.
     lexer.removeErrorListeners();
@@ -20,6 +21,11 @@ CheckedParse::CheckedParse(const std::string& text, const std::filesystem::path&
 void CheckedParse::throwFirstError() const
 {
     if (!listener.messages.empty()) throw std::runtime_error(listener.messages.front());
+}
+
+void CheckedParse::refuseDeepNesting()
+{
+    if (auto failure = excessiveNesting(tokens, source_.string())) throw std::runtime_error(*failure);
 }
 
 std::string readSourceFile(const std::filesystem::path& file, const char* kind)

@@ -1,8 +1,9 @@
 #pragma once
 
 // One parse of a whole project or registry file whose lexer and parser errors
-// are collected rather than printed: the loader parses from its start rule,
-// then `throwFirstError` reports the first error with file, line and column.
+// are collected rather than printed: the loader refuses too deep nesting,
+// parses from its start rule, then `throwFirstError` reports the first error
+// with file, line and column.
 
 #include <filesystem>
 #include <string>
@@ -21,7 +22,14 @@ public:
     // Throws std::runtime_error with the first collected message, if any.
     void throwFirstError() const;
 
+    // Throws std::runtime_error, naming the file, line and column, when the
+    // text nests too deep to parse safely. Call before parsing.
+    void refuseDeepNesting();
+
     ThrowingErrorListener listener;
+
+private:
+    std::filesystem::path source_;
 };
 
 // The whole content of a file. Throws Tolm::NotFoundException with `kind` and

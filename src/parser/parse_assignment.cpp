@@ -3,6 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "parser/nesting_check.h"
 #include "parser/parse_pipeline.h"
 #include "parser/tolm_error_counter.h"
 #include "parser/tolm_visitor.h"
@@ -31,6 +32,7 @@ Tolm::Assignment parseAssignment(std::string_view text, const std::filesystem::p
     if (quiet) parse.lexer.removeErrorListeners();
     parse.lexer.addErrorListener(&lexerErrors);
 
+    if (auto failure = excessiveNesting(parse.tokens, kCounterName)) throw std::runtime_error(*failure);
     auto* tree = parse.parser.assignment();
     // The rule stops after one assignment; anything after it is an error too,
     // not silently dropped.

@@ -14,7 +14,8 @@
 inline constexpr const char* kAssignmentSyntaxError = "Parsing assignment failed due to syntax errors.";
 
 // Throws std::runtime_error with kAssignmentSyntaxError when `text` is not
-// exactly one assignment, std::invalid_argument when it is not valid UTF-8,
+// exactly one assignment, with "assignment(line,column): nesting deeper than
+// 200 levels" when it nests too deep to parse, std::invalid_argument when it is not valid UTF-8,
 // and passes on the visitor's failures ("!" modifier, numbers out of range,
 // pattern indexes). Path literals are based at `basePath`. Lexer errors go to
 // standard error unless `quiet`: a user wants to see what was wrong with a

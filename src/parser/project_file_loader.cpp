@@ -16,6 +16,7 @@ Tolm::ProjectData readProjectData(const std::filesystem::path& file)
     const std::string text = readSourceFile(file, ProjectFileMessages::kNotFoundKind);
 
     CheckedParse parse(text, file);
+    parse.refuseDeepNesting();
     TolmTopParser::ProjFileContext* tree = parse.parser.projFile();
     parse.throwFirstError();
     if (tree == nullptr || tree->tolmProject() == nullptr) {

@@ -11,6 +11,7 @@ TolmRegData parseRegistryFile(const std::filesystem::path& file)
     const std::string text = readSourceFile(file, RegistryFileMessages::kNotFoundKind);
 
     CheckedParse parse(text, file);
+    parse.refuseDeepNesting();
     TolmTopParser::RegistryFileContext* tree = parse.parser.registryFile();
     parse.throwFirstError();
     if (tree == nullptr || tree->tolmRegistry() == nullptr) {

@@ -30,6 +30,9 @@ inline constexpr const char* MarkerOnDirect =
     "The source parameter marker '.' can only be used with a dynamic dependency.";
 inline constexpr const char* MarkerNotFirst = "The source parameter marker '.' must be the first dependency parameter.";
 inline constexpr const char* RegexIndex = "regex index is not supported";
+// With the number as written: a value is a 32-bit integer, an index 64 bits.
+inline constexpr const char* NumberOutOfRange = "number {} is out of range for a 32-bit integer";
+inline constexpr const char* IndexOutOfRange = "index {} is out of range for a 64-bit integer";
 // Followed by the variable's name in quotes.
 inline constexpr const char* BlockAsValue = "a block cannot be used as a value here, in the value of";
 }  // namespace VisitorMessages
@@ -87,6 +90,7 @@ public:
 
     // "file(line,column): " of the node's first token, for the visitor's own errors.
     std::string locationOf(antlr4::ParserRuleContext* ctx) const;
+    std::string locationOf(const antlr4::Token* token) const;
 
     // Directory against which path literals are taken.
     std::filesystem::path basePath;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "parser/tolm_visitor.h"
@@ -36,14 +37,31 @@ std::string owningVariable(antlr4::ParserRuleContext* ctx) {
     return {};
 }
 
+// The NUMBER token's value as the standard conversion to `Number` (int or
+// unsigned long long) reads it. Out of range, the failure keeps its type but
+// says where and which number: the standard text only names the conversion.
+template <class Number>
+Number writtenNumber(const TolmVisitorImpl& visitor, antlr4::tree::TerminalNode* token, const char* outOfRange) {
+    const std::string text = token->getText();
+    try {
+        if constexpr (std::is_same_v<Number, int>) return std::stoi(text);
+        else return std::stoull(text);
+    } catch (const std::out_of_range&) {
+        throw std::out_of_range(visitor.locationOf(token->getSymbol()) + fmt::format(fmt::runtime(outOfRange), text));
+    }
+}
+
 }  // namespace
 
 TolmVisitorImpl::TolmVisitorImpl(std::filesystem::path base, std::int32_t fileMode, std::filesystem::path source)
     : basePath(std::move(base)), mode(fileMode), sourceFile(std::move(source)) {}
 
 std::string TolmVisitorImpl::locationOf(antlr4::ParserRuleContext* ctx) const {
-    const antlr4::Token* start = ctx->getStart();
-    return fmt::format("{}({},{}): ", sourceFile.string(), start->getLine(), start->getCharPositionInLine());
+    return locationOf(ctx->getStart());
+}
+
+std::string TolmVisitorImpl::locationOf(const antlr4::Token* token) const {
+    return fmt::format("{}({},{}): ", sourceFile.string(), token->getLine(), token->getCharPositionInLine());
 }
 
 std::shared_ptr<Tolm::ContextTemplate> TolmVisitorImpl::visitBlock(TolmTopParser::ContextContext* ctx) {
@@ -71,7 +89,7 @@ antlrcpp::Any TolmVisitorImpl::visitValueNode(TolmTopParser::ValueNodeContext* c
     } else if (auto* identifier = ctx->identifier()) {
         value = std::make_shared<Tolm::TolmIdentifier>(takeResult<Tolm::Identifier>(visitIdentifier(identifier)));
     } else if (auto* token = ctx->NUMBER()) {
-        value = Tolm::makeIntValue(std::stoi(token->getText()));
+        value = Tolm::makeIntValue(writtenNumber<int>(*this, token, VisitorMessages::NumberOutOfRange));
     } else if (auto* list = ctx->list()) {
         value = takeResult<std::shared_ptr<Tolm::TolmList>>(visitList(list));
     } else if (auto* block = ctx->context()) {
@@ -169,8 +187,8 @@ antlrcpp::Any TolmVisitorImpl::visitSegment(TolmTopParser::SegmentContext* ctx) 
 antlrcpp::Any TolmVisitorImpl::visitIndexExpr(TolmTopParser::IndexExprContext* ctx) {
     // Numbers go through the unsigned conversion so that a written -1 keeps
     // its bits and reads back as -1.
-    auto number = [](antlr4::tree::TerminalNode* token) {
-        return static_cast<std::int64_t>(std::stoull(token->getText()));
+    auto number = [this](antlr4::tree::TerminalNode* token) {
+        return static_cast<std::int64_t>(writtenNumber<unsigned long long>(*this, token, VisitorMessages::IndexOutOfRange));
     };
     if (auto* token = ctx->NUMBER()) return Tolm::IndexExpr(number(token));
     if (auto* nested = ctx->identifier())

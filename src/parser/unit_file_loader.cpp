@@ -7,6 +7,7 @@
 #include <string>
 
 #include "parser/checked_parse.h"
+#include "parser/nesting_check.h"
 #include "parser/parse_pipeline.h"
 #include "parser/tolm_error_counter.h"
 #include "parser/tolm_visitor.h"
@@ -53,6 +54,7 @@ std::shared_ptr<Tolm::Unit> loadUnitFile(const std::filesystem::path& file) {
     TolmErrorCounter lexerErrors("unit", true);
     parse.lexer.addErrorListener(&lexerErrors);
 
+    if (auto failure = excessiveNesting(parse.tokens, file.string())) throw Tolm::TolmException(*failure);
     auto* tree = parse.parser.unitFile();
     if (parse.parser.getNumberOfSyntaxErrors() != 0 || lexerErrors.count > 0)
         throw Tolm::TolmException(file.string() + Messages::SyntaxErrors);

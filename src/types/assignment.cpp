@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "types/expansion_limits.h"
 #include "types/resolution_cycle.h"
 #include "types/tolm_exceptions.h"
 #include "types/value_casts.h"
@@ -67,6 +68,8 @@ TolmValuePtr Assignment::resolve()
     TolmValuePtr result;
     {
         MarkGuard guard(resolving);
+        const ResolutionDepth depth(name);
+        const ExpansionBudget budget(name);
         result = resolveValue(value);
     }
     replaceValue(result);

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "types/assignment.h"
+#include "types/expansion_limits.h"
 #include "types/tolm_context.h"
 #include "types/tolm_exceptions.h"
 
@@ -42,6 +43,9 @@ bool exists(const TolmValuePtr& operand)
     if (!dynamic_cast<Resolvable*>(operand.get())) return operand != nullptr;
     try {
         resolvedOperand(operand);
+    } catch (const ExpansionLimit&) {
+        // A value too costly to resolve exists; saying otherwise would hide it.
+        throw;
     } catch (...) {
         return false;
     }

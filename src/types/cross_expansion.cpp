@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "types/expansion_limits.h"
 #include "types/resolution_cycle.h"
 #include "types/text_expansion.h"
 #include "types/tolm_exceptions.h"
@@ -73,12 +74,15 @@ std::vector<std::string> crossItems(const std::string& text, const CrossReferenc
     const auto end = valueEnd(value);
     // A value without iterators (an unresolved identifier) has no elements.
     if (!it || !end) return items;
+    std::uint64_t bytes = 0;
     for (; !it->equals(*end); it->advance()) {
         const std::string element = it->current()->toString();
         std::string item = text;
         item.replace(reference.start, reference.close - reference.start + 1, element);
         replaceBackReferences(item, reference.start + element.size(), backReference, element);
+        bytes += item.size();
         items.push_back(std::move(item));
+        ExpansionBudget::checkGrowing(items.size(), bytes);
     }
     return items;
 }
@@ -105,6 +109,7 @@ TolmValuePtr resolveStringValue(const TolmString& owner, const std::string& text
     const auto reference = findCrossReference(expanded);
     if (!reference) {
         rejectUnresolvedBackReferences(expanded);
+        ExpansionBudget::chargeText(expanded.size());
         return std::make_shared<TolmString>(expanded);
     }
 

@@ -34,6 +34,17 @@ bool Identifier::parse(const std::string& text, Identifier& out, ParseError& err
     return parser.parseSegments(out, '\0');
 }
 
+bool Identifier::parseWhole(const std::string& text, Identifier& out, ParseError& error)
+{
+    if (text.empty()) return parse(text, out, error);
+    IdentifierParser parser(text, &error);
+    if (!parser.parseSegments(out, '\0')) return false;
+    if (parser.position == text.size()) return true;
+    error.position = parser.position;
+    error.message = IdentifierMessages::UnexpectedCharacter;
+    return false;
+}
+
 namespace {
 
 void appendIndex(std::string& out, const IndexExpr& index)

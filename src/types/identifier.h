@@ -3,6 +3,7 @@
 // name.inner[0][2..5][other.name]. Built by the language front end and by
 // Identifier::parse; turned into a KeyChain by the context lookup.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -60,6 +61,10 @@ struct Identifier {
     // follows it is ignored. On failure fills error and returns false.
     static bool parse(const std::string& text, Identifier& out, ParseError& error);
 
+    // Like parse, but the whole text must be the identifier: a character left
+    // over fails with UnexpectedCharacter at its position.
+    static bool parseWhole(const std::string& text, Identifier& out, ParseError& error);
+
     // The identifier in the syntax parse reads: segments joined by ".",
     // indexes as [N], [N..M] and [identifier].
     std::string toString() const;
@@ -77,6 +82,14 @@ inline constexpr const char* InvalidIndex = "Invalid index expression inside '[]
 inline constexpr const char* ExpectedBracket = "Expected ']'";
 inline constexpr const char* ExpectedNumber = "Expected number";
 inline constexpr const char* ExpectedSegment = "Expected identifier segment after '.'";
+inline constexpr const char* UnexpectedCharacter = "Unexpected character";
+inline constexpr const char* NestingTooDeep = "nesting deeper than 200 levels";
 } // namespace IdentifierMessages
+
+// The deepest nesting of brackets and braces the language accepts, index
+// brackets of identifiers included. Parsing nested text recurses, so without
+// a bound a small input could exhaust the stack; real projects nest a handful
+// of levels. IdentifierMessages::NestingTooDeep names the same number.
+inline constexpr std::size_t MaxNestingDepth = 200;
 
 } // namespace Tolm

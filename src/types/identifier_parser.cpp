@@ -20,9 +20,10 @@ bool startsName(char c)
     return isLetter(c) || c == '_';
 }
 
+// As the lexer's names: a hyphen may follow the first character (my-var).
 bool continuesName(char c)
 {
-    return isLetter(c) || isDigit(c) || c == '_';
+    return isLetter(c) || isDigit(c) || c == '_' || c == '-';
 }
 
 } // namespace
@@ -47,6 +48,21 @@ std::uint64_t IdentifierParser::readNumber()
         ++position;
     }
     return value;
+}
+
+bool IdentifierParser::atNumber() const
+{
+    if (atEnd()) return false;
+    if (isDigit(current())) return true;
+    return current() == '-' && position + 1 < text.size() && isDigit(text[position + 1]);
+}
+
+std::int64_t IdentifierParser::readSignedNumber()
+{
+    const bool negative = current() == '-';
+    if (negative) ++position;
+    const std::uint64_t magnitude = readNumber();
+    return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
 }
 
 bool IdentifierParser::parseSegments(Tolm::Identifier& out, char terminator)
@@ -77,15 +93,17 @@ bool IdentifierParser::parseSegment(Tolm::Identifier::Segment& segment)
     segment.name = std::string(text.substr(nameStart, position - nameStart));
 
     while (!atEnd() && current() == '[') {
+        // Each level recurses; refuse before the stack runs out.
+        if (++depth > Tolm::MaxNestingDepth) return fail(Msg::NestingTooDeep);
         ++position;
         if (atEnd()) return fail(Msg::EndInBrackets);
         Tolm::IndexExpr index;
-        if (isDigit(current())) {
-            const auto first = static_cast<std::int64_t>(readNumber());
+        if (atNumber()) {
+            const auto first = readSignedNumber();
             if (position + 1 < text.size() && text[position] == '.' && text[position + 1] == '.') {
                 position += 2;
-                if (atEnd() || !isDigit(current())) return fail(Msg::ExpectedNumber);
-                const auto last = static_cast<std::int64_t>(readNumber());
+                if (!atNumber()) return fail(Msg::ExpectedNumber);
+                const auto last = readSignedNumber();
                 index = Tolm::IndexRange{first, last};
             } else {
                 index = first;
@@ -99,6 +117,7 @@ bool IdentifierParser::parseSegment(Tolm::Identifier::Segment& segment)
         }
         if (atEnd() || current() != ']') return fail(Msg::ExpectedBracket);
         ++position;
+        --depth;
         segment.indexes.push_back(std::move(index));
     }
     return true;

@@ -33,4 +33,11 @@ private:
     bool atEnd() const { return position >= text.size(); }
     char current() const { return text[position]; }
     std::uint64_t readNumber();
+    // An index number may carry a minus sign, as the language's numbers do,
+    // so that the printed form of every index (negative ones included, which
+    // the language writes as a[-1] and which large numbers wrap to) reads back.
+    bool atNumber() const;
+    std::int64_t readSignedNumber();
+
+    std::size_t depth = 0;  // "[" open around the current position
 };

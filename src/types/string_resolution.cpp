@@ -2,8 +2,10 @@
 // paths, of their wildcards against the file system.
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
+#include "types/expansion_limits.h"
 #include "types/text_expansion.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
@@ -32,6 +34,10 @@ std::vector<std::string> expansionTexts(const TolmValue& expansion)
 
 TolmValuePtr TolmString::resolve()
 {
+    // A text that belongs to no variable being resolved (a condition's
+    // operand) is bounded on its own.
+    std::optional<ExpansionBudget> ownBudget;
+    if (!ExpansionBudget::active()) ownBudget.emplace(std::string());
     ExpansionGuard guard;
     TolmValuePtr result = resolveStringValue(*this, text, guard, 1);
     // Stored only after success, so a failed expansion leaves the text alone.

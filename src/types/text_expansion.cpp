@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "types/expansion_limits.h"
 #include "types/resolution_cycle.h"
 #include "types/tolm_exceptions.h"
 #include "util/log.h"
@@ -45,7 +46,9 @@ Identifier parseReference(const std::string& name)
 {
     Identifier identifier;
     ParseError error;
-    if (!Identifier::parse(name, identifier, error))
+    // The whole text between the braces must be the name: "${my junk}" must
+    // not quietly read "my".
+    if (!Identifier::parseWhole(name, identifier, error))
         throw TolmException(fmt::format(fmt::runtime(TextExpansionMessages::InvalidReference), name,
                                         error.message, error.position));
     return identifier;
@@ -62,10 +65,12 @@ TolmValuePtr lookupReference(const TolmString& owner, const Identifier& identifi
 std::string expandVariables(const TolmString& owner, const std::string& text, ExpansionGuard& guard)
 {
     std::string result = text;
+    std::size_t from = 0;
     for (;;) {
-        // Always from the start: a "$" just before a replaced reference and a
-        // "{" at the start of its replacement form a new reference.
-        const std::size_t start = result.find("${");
+        // The text before the reference just replaced holds no "${", but its
+        // last "$" and a "{" starting the replacement form a new reference:
+        // searching on from that "$" finds what a search from the start would.
+        const std::size_t start = result.find("${", from);
         if (start == std::string::npos) return result;
 
         const std::size_t close = result.find('}', start + 2);
@@ -82,6 +87,8 @@ std::string expandVariables(const TolmString& owner, const std::string& text, Ex
         } catch (const ResolutionCycle&) {
             // A self-reference must reach the caller, not become empty text.
             throw;
+        } catch (const ExpansionLimit&) {
+            throw;
         } catch (...) {
             Log::log(Log::Warning, fmt::runtime(TextExpansionMessages::MissingVariable), name);
         }
@@ -89,6 +96,8 @@ std::string expandVariables(const TolmString& owner, const std::string& text, Ex
         const std::string replacement =
             value ? expandReferencedText(owner, name, *value, guard) : std::string();
         result.replace(start, close - start + 1, replacement);
+        ExpansionBudget::checkGrowing(0, result.size());
+        from = start == 0 ? 0 : start - 1;
     }
 }
 

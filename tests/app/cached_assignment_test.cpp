@@ -176,7 +176,8 @@ TEST(CachedAssignmentParse, ReaderRule)
         {"X = \"\xC3\x28\"", 1, "<none>"},
         {R"(L = [ "ZIP", "x" ])", 1, "<none>"},
         // Nesting that would exhaust the parser's stack is refused before it.
-        {"L = " + std::string(2000, '[') + "1" + std::string(2000, ']'), 1, "L 1/5 list[TolmInt(1);]"},
+        {"L = " + std::string(200, '[') + "1" + std::string(200, ']'), 1, "L 1/5 list[TolmInt(1);]"},
+        {"L = " + std::string(201, '[') + "1" + std::string(201, ']'), 1, "<none>"},
         {"L = " + std::string(100000, '[') + std::string(100000, ']'), 1, "<none>"},
     };
     for (const auto& [text, type, expected] : cases) {

@@ -44,7 +44,7 @@ TEST(ParseAssignment, BadWords) {
         {"", syntax}, {"= 1", syntax}, {"X = [1,]", syntax}, {"x = 1 y = 2", syntax}, {"a.b = 1", syntax},
         {R"(X = "a"b")", syntax}, {"CFLAGS = -O2", syntax}, {"X = 1 $", syntax},
         {"!X = 1", "'!' assignment modifier is not allowed in this context."},
-        {"X = 99999999999", "stoi"},
+        {"X = 99999999999", "assignment(1,4): number 99999999999 is out of range for a 32-bit integer"},
         {"X = \"\xC3\x28\"", "UTF-8 string contains an illegal byte sequence"},
     };
     testing::internal::CaptureStderr();

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <stdexcept>
+
+#include <fmt/format.h>
 
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
@@ -68,7 +71,8 @@ TEST(TextExpansionTest, ExpandsOrFails)
     MapResolver variables;
     for (const auto& [name, text] : std::map<std::string, std::string>{
              {"A", "${B}"}, {"B", "x"}, {"R", "${B}-${B}"}, {"X", "{Y}"}, {"Y", "z"}, {"Self", "${Self}"},
-             {"P", "${q}"}, {"Q", "${p}"}, {"C1", "${C2}"}, {"C2", "${C3}"}, {"C3", "${C1}"}})
+             {"P", "${q}"}, {"Q", "${p}"}, {"C1", "${C2}"}, {"C2", "${C3}"}, {"C3", "${C1}"},
+             {"my", "WRONG"}, {"my-var", "right"}})
         variables.setText(name, text);
     variables.values["Declared"] = nullptr;
     TolmString owner("");
@@ -82,6 +86,10 @@ TEST(TextExpansionTest, ExpandsOrFails)
         {"${a${b}}", "!nested ${} is not allowed"},
         {"${1abc}", "!Invalid variable reference '1abc': Invalid identifier start at position 0"},
         {"${}", "!Invalid variable reference '': Empty identifier at position 0"},
+        // The whole text between the braces is the name, hyphens included.
+        {"${my-var}", "right"},
+        {"${my junk}", "!Invalid variable reference 'my junk': Unexpected character at position 2"},
+        {"${L[0]extra}", "!Invalid variable reference 'L[0]extra': Unexpected character at position 4"},
         {"${Self}", "!cycle: Self"},
         {"${P}", "!cycle: p"},  // the name as written where the cycle closes
         {"x ${C1} y", "!cycle: C1"},
@@ -141,6 +149,7 @@ TEST(CrossExpansionTest, ExpandsOrFails)
         {"issue #7", "!unresolved cross expansion reference '#7'"},
         {"#{Missing}", "!Assignment 'Missing' not found."},
         {"#{9x}", "!Invalid variable reference '9x': Invalid identifier start at position 0"},
+        {"#{L-x}", "!Assignment 'L-x' not found."}, {"#{L x}", "!Invalid variable reference 'L x': Unexpected character at position 1"},
         {"x #{N}", "!Variable 'N' has no value to cross expand."},
         {"#{C}", "!cycle: C"},
     };
@@ -148,6 +157,73 @@ TEST(CrossExpansionTest, ExpandsOrFails)
         ExpansionGuard guard;
         EXPECT_EQ(outcome([&] { return shown(resolveStringValue(owner, text, guard, 1)); }), expected) << text;
     }
+}
+
+// A context of text variables written NAME=text, and list variables written
+// NAME:item item ..., evaluated from a template as a target block would be.
+ContextPtr contextOf(const std::vector<std::string>& lines)
+{
+    std::vector<Assignment> assignments;
+    for (const std::string& line : lines) {
+        const std::size_t split = line.find_first_of("=:");
+        const std::string name = line.substr(0, split), rest = line.substr(split + 1);
+        if (line[split] == '=') {
+            assignments.push_back(set(name, str(rest)));
+            continue;
+        }
+        auto list = makeListValue({});
+        for (std::size_t from = 0; from < rest.size();) {
+            const std::size_t end = std::min(rest.find(' ', from), rest.size());
+            list->append(*str(rest.substr(from, end - from)));
+            from = end + 1;
+        }
+        assignments.push_back(set(name, list));
+    }
+    return ContextTemplate(std::move(assignments)).createContext();
+}
+
+std::string items(std::size_t count)
+{
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += (i ? " " : "") + std::to_string(i);
+    return text;
+}
+
+// One value's expansion stops once it passes a million texts or 64 MiB of text, naming the
+// variable; the failure is not taken for a missing variable, and at the bound nothing changes.
+TEST(ExpansionBoundTest, StopsRunawayExpansion)
+{
+    std::vector<std::string> doubling{"A1=xxxxxxxxxxxxxxxxxxxx"};  // 20 bytes, twice as long per line
+    for (int i = 2; i <= 30; ++i)
+        doubling.push_back(fmt::format("A{}=${{A{}}}${{A{}}}", i, i - 1, i - 1));
+    doubling.push_back("L:" + items(10));
+    doubling.push_back("SEVEN=#{L}#{L}#{L}#{L}#{L}#{L}#{L}");
+    doubling.push_back("USES=before ${A24} after");
+    const ContextPtr context = contextOf(doubling);
+    const std::pair<const char*, const char*> cases[] = {
+        {"A22", "41943040 bytes"},  // 40 MiB: below the bound
+        {"A30", "!Expansion of variable 'A23' produces more than 64 MiB of text."},
+        {"SEVEN", "!Expansion of variable 'SEVEN' produces more than 1000000 texts."},
+        {"USES", "!Expansion of variable 'A23' produces more than 64 MiB of text."},
+    };
+    for (const auto& [name, expected] : cases) {
+        EXPECT_EQ(outcome([&] {
+                      return std::to_string(context->lookup(parsedIdentifier(name))->toString().size()) + " bytes";
+                  }),
+                  expected)
+            << name;
+    }
+
+    // Exactly a million texts is still fine, one more is not; a text of no
+    // variable is bounded on its own.
+    const ContextPtr crossing = contextOf({"A:" + items(1000), "B:" + items(1000), "C:" + items(1001)});
+    TolmString million("#{A}.#{B}");
+    million.setResolver(crossing.get());
+    EXPECT_EQ(std::dynamic_pointer_cast<TolmList>(million.resolve())->size(), 1000000u);
+    TolmString tooMany("#{A}.#{C}");
+    tooMany.setResolver(crossing.get());
+    EXPECT_EQ(outcome([&] { return shown(tooMany.resolve()); }),
+              "!Expansion of a text produces more than 1000000 texts.");
 }
 
 // Resolving keeps the joined result as the value's own text and hands back

@@ -38,7 +38,9 @@ TEST(Identifier, FailurePositionsAndMessages) {
         {"a.", 2, "Expected identifier segment after '.'"},
         {"a[b.]", 4, "Expected identifier segment after '.'"},
         {"a[", 2, "Unexpected end inside '[]'"},
-        {"a[-1]", 2, "Invalid index expression inside '[]'"},
+        {"a[-x]", 2, "Invalid index expression inside '[]'"},
+        {"a[-]", 2, "Invalid index expression inside '[]'"},
+        {"a[1..-]", 5, "Expected number"},
         {"a[ 1]", 2, "Invalid index expression inside '[]'"},
         {"a[1", 3, "Expected ']'"},            {"a[b", 3, "Expected ']'"},
         {"a[1.5]", 3, "Expected ']'"},         {"a[1..]", 5, "Expected number"},
@@ -57,14 +59,60 @@ TEST(Identifier, FailurePositionsAndMessages) {
     EXPECT_FALSE(parser.parseSegments(out));
 }
 
-// Text after the longest identifier is ignored by parse; the parser's position shows where it stopped.
-TEST(Identifier, StopsAtFirstForeignCharacter) {
-    for (const std::string text : {"a b", "a-b"}) {
-        EXPECT_EQ(parsed(text).toString(), "a");
+// Names take a hyphen after their first character, as the lexer's names do. Text after the longest
+// identifier is ignored by parse (the parser's position shows where it stopped) and refused by
+// parseWhole with its position.
+TEST(Identifier, HyphensAndLeftoverText) {
+    const struct {
+        const char* text;
+        const char* prefix;         // what parse reads
+        std::uint64_t stop;         // where the parser stopped
+        const char* wholeFailure;   // parseWhole's message, "" when it succeeds
+    } cases[] = {
+        {"my-var", "my-var", 6, ""},
+        {"a-b-c.d-[x-1]", "a-b-c.d-[x-1]", 13, ""},
+        {"a b", "a", 1, "Unexpected character"},
+        {"my junk", "my", 2, "Unexpected character"},
+        {"L[0]extra", "L[0]", 4, "Unexpected character"},
+        {"a$b", "a", 1, "Unexpected character"},
+        {"a.b}", "a.b", 3, "Unexpected character"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(parsed(c.text).toString(), c.prefix) << c.text;
         Identifier out;
-        IdentifierParser parser(text);
+        IdentifierParser parser(c.text);
         EXPECT_TRUE(parser.parseSegments(out));
-        EXPECT_EQ(parser.position, 1u);
+        EXPECT_EQ(parser.position, c.stop) << c.text;
+        ParseError error;
+        EXPECT_EQ(Identifier::parseWhole(c.text, out, error), *c.wholeFailure == '\0') << c.text;
+        EXPECT_EQ(error.message, c.wholeFailure) << c.text;
+        if (*c.wholeFailure) { EXPECT_EQ(error.position, c.stop) << c.text; }
+    }
+    // A failure inside the identifier is reported as such, not as leftover text.
+    Identifier out;
+    ParseError error;
+    EXPECT_FALSE(Identifier::parseWhole("", out, error));
+    EXPECT_EQ(error.message, "Empty identifier");
+    EXPECT_FALSE(Identifier::parseWhole("a[1 x", out, error));
+    EXPECT_EQ(error.message, "Expected ']'");
+}
+
+// Index brackets nest up to 200 levels; one more fails at the "[" that goes too deep, and a far
+// deeper text fails the same way instead of exhausting the stack.
+TEST(Identifier, NestingLimit) {
+    auto nested = [](std::size_t levels) {
+        std::string text;
+        for (std::size_t i = 0; i < levels; ++i) text += "a[";
+        return text + "b" + std::string(levels, ']');
+    };
+    EXPECT_EQ(parsed(nested(200)).toString(), nested(200));
+    EXPECT_EQ(parsed("x[0][1][2]").segments[0].indexes.size(), 3u);  // side by side is no nesting
+    for (const std::size_t levels : {201u, 100000u}) {
+        Identifier out;
+        ParseError error;
+        EXPECT_FALSE(Identifier::parse(nested(levels), out, error));
+        EXPECT_EQ(error.message, "nesting deeper than 200 levels");
+        EXPECT_EQ(error.position, 401u);  // the 201st "["
     }
 }
 
@@ -79,6 +127,11 @@ TEST(Identifier, TextFormRoundTrips) {
     EXPECT_EQ(parsed("a[007]").toString(), "a[7]");
     EXPECT_EQ(parsed("a[18446744073709551617]").toString(), "a[1]"); // 2^64 + 1
     EXPECT_EQ(parsed("a[9223372036854775808]").toString(), "a[-9223372036854775808]");
+    // Printed negative indexes, as the language writes them or as large numbers wrap, read back.
+    for (const std::string text : {"a[-1]", "a[-9223372036854775808]", "a[-2..-1][0..-1]"})
+        EXPECT_EQ(parsed(text).toString(), text);
+    EXPECT_EQ(parsed("a[18446744073709551615]"), parsed("a[-1]"));
+    EXPECT_EQ(parsed("a[-18446744073709551615]"), parsed("a[1]"));
     EXPECT_FALSE(parsed("x[a.b]") == parsed("x[a.c]"));
     EXPECT_FALSE(parsed("x[1]") == parsed("x[1..1]"));
 }
