@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/file_times.h"
 #include "tools/builder.h"
 #include "types/assignment.h"
 #include "types/context.h"
@@ -92,6 +93,9 @@ struct BuildCache {
     std::mutex mutex;
     RuntimeRecordMap records;
     std::uint64_t nextClaimToken = 1;
+    // The file times the checks of this run read; the walk forgets them
+    // before it runs commands. Used on the main thread only.
+    RememberedFileTimes fileTimes{systemFileTimes()};
 };
 
 // The outcome of checking a target against the cache.

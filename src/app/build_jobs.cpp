@@ -1,10 +1,12 @@
 #include "app/build_jobs.h"
 
+#include <algorithm>
 #include <future>
 #include <utility>
 
 #include <fmt/format.h>
 
+#include "app/build_cache.h"
 #include "tolm_app.h"
 #include "types/tolm_exceptions.h"
 #include "util/log.h"
@@ -90,6 +92,10 @@ void runJobs(Tolm::Builder& builder, const std::vector<std::shared_ptr<Tolm::Con
 void TolmApplication::runBuildJobs(Tolm::Builder& builder,
                                    const std::vector<std::shared_ptr<Tolm::Context>>& jobContexts,
                                    const Util::CiString& name, Tolm::Context& output) {
+    // Commands may write any file, the outputs of earlier targets included.
+    const bool runsCommands =
+        std::any_of(jobContexts.begin(), jobContexts.end(), [](const auto& context) { return context != nullptr; });
+    if (runsCommands && buildCache) buildCache->fileTimes.forget();
     ShellProcessRunner runner;
     runJobs(builder, jobContexts, name, output, runner);
 }

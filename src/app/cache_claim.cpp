@@ -222,5 +222,5 @@ void releaseCacheClaim(BuildCache& cache, const std::string& key, std::uint64_t 
 
 CacheClaim TolmApplication::ClaimCachedBuild(Tolm::Builder& builder, const Tolm::TargetContext& target) {
     return claimCachedBuild(*buildCache, builder, target, static_cast<std::uint64_t>(std::max(jobs, 0)),
-                            systemFileTimes());
+                            buildCache->fileTimes);
 }

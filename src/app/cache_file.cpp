@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -207,25 +206,32 @@ std::vector<RecordCopy> snapshotRecords(BuildCache& cache)
     return copies;
 }
 
-// The record in file form; false when one of its assignments has no text.
-bool renderRecord(const RecordCopy& record, std::ostringstream& out)
+// Appends the record in file form; false, appending nothing, when one of its
+// assignments has no text.
+bool renderRecord(const RecordCopy& record, std::string& out)
 {
-    writeCacheString(out, record.key);
-    writeCacheCount(out, record.recipes.size());
+    const std::size_t start = out.size();
+    const auto assignment = [&](const Tolm::Assignment& element) {
+        if (appendCacheAssignment(out, element)) return true;
+        out.resize(start);
+        return false;
+    };
+    appendCacheString(out, record.key);
+    appendCacheCount(out, record.recipes.size());
     for (const Tolm::CachedRecipe& recipe : record.recipes) {
-        writeCacheCount(out, recipe.inputs.size());
+        appendCacheCount(out, recipe.inputs.size());
         for (const Tolm::CachedInput& entry : recipe.inputs) {
-            if (!writeCacheAssignment(out, entry.input)) return false;
-            writeCacheCount(out, entry.hasIntermediate() ? 1 : 0);
-            if (entry.hasIntermediate() && !writeCacheAssignment(out, entry.intermediate)) return false;
+            if (!assignment(entry.input)) return false;
+            appendCacheCount(out, entry.hasIntermediate() ? 1 : 0);
+            if (entry.hasIntermediate() && !assignment(entry.intermediate)) return false;
         }
-        writeCacheCount(out, recipe.outputs.size());
+        appendCacheCount(out, recipe.outputs.size());
         for (const Tolm::Assignment& output : recipe.outputs)
-            if (!writeCacheAssignment(out, output)) return false;
+            if (!assignment(output)) return false;
     }
-    writeCacheCount(out, record.context.size());
-    for (const Tolm::Assignment& assignment : record.context)
-        if (!writeCacheAssignment(out, assignment)) return false;
+    appendCacheCount(out, record.context.size());
+    for (const Tolm::Assignment& element : record.context)
+        if (!assignment(element)) return false;
     return true;
 }
 
@@ -234,17 +240,11 @@ std::string renderCacheFile(const std::vector<RecordCopy>& records)
 {
     std::string body;
     std::uint64_t written = 0;
-    std::ostringstream recordText;
-    for (const RecordCopy& record : records) {
-        recordText.str({});
-        if (!renderRecord(record, recordText)) continue;
-        body += recordText.view();
-        ++written;
-    }
-    std::ostringstream head;
-    head << HeaderV5 << '\n';
-    writeCacheCount(head, written);
-    std::string content = std::move(head).str();
+    for (const RecordCopy& record : records)
+        if (renderRecord(record, body)) ++written;
+    std::string content(HeaderV5);
+    content += '\n';
+    appendCacheCount(content, written);
     content += body;
     return content;
 }

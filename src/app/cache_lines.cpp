@@ -81,31 +81,57 @@ std::optional<std::string_view> CacheReader::block(std::uint64_t n)
     return bytes;
 }
 
-bool writeCacheCount(std::ostream& out, std::uint64_t count)
+void appendCacheCount(std::string& out, std::uint64_t count)
 {
     const fmt::format_int digits(count);
-    out.write(digits.data(), static_cast<std::streamsize>(digits.size()));
-    out.put('\n');
-    return out.good();
+    out.append(digits.data(), digits.size());
+    out += '\n';
 }
 
-bool writeCacheString(std::ostream& out, std::string_view text)
+void appendCacheString(std::string& out, std::string_view text)
 {
-    writeCacheCount(out, text.size());
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.put('\n');
-    return out.good();
+    appendCacheCount(out, text.size());
+    out += text;
+    out += '\n';
 }
 
-bool writeCacheAssignment(std::ostream& out, const Tolm::Assignment& assignment)
+bool appendCacheAssignment(std::string& out, const Tolm::Assignment& assignment)
 {
     auto text = cacheAssignmentText(assignment);
     if (!text) return false;
     // Written as the signed numbers the reader takes, so any stored type or
     // modifier reads back unchanged.
-    out << "A " << static_cast<std::int32_t>(assignment.type) << ' ' << static_cast<std::int32_t>(assignment.modifier)
-        << '\n';
-    return writeCacheString(out, *text);
+    out += "A ";
+    out += fmt::format_int(static_cast<std::int32_t>(assignment.type)).str();
+    out += ' ';
+    out += fmt::format_int(static_cast<std::int32_t>(assignment.modifier)).str();
+    out += '\n';
+    appendCacheString(out, *text);
+    return true;
+}
+
+bool writeCacheCount(std::ostream& out, std::uint64_t count)
+{
+    std::string text;
+    appendCacheCount(text, count);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    return out.good();
+}
+
+bool writeCacheString(std::ostream& out, std::string_view text)
+{
+    std::string element;
+    appendCacheString(element, text);
+    out.write(element.data(), static_cast<std::streamsize>(element.size()));
+    return out.good();
+}
+
+bool writeCacheAssignment(std::ostream& out, const Tolm::Assignment& assignment)
+{
+    std::string element;
+    if (!appendCacheAssignment(element, assignment)) return false;
+    out.write(element.data(), static_cast<std::streamsize>(element.size()));
+    return out.good();
 }
 
 std::optional<std::uint64_t> readCacheNumber(CacheReader& in)

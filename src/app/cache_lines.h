@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <optional>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 #include "types/assignment.h"
@@ -41,6 +42,13 @@ bool writeCacheString(std::ostream& out, std::string_view text);
 // Also false, writing nothing, when the assignment has no text that reads
 // back to it.
 bool writeCacheAssignment(std::ostream& out, const Tolm::Assignment& assignment);
+
+// The same elements appended to a text in memory, where the whole file is
+// put together before it is written.
+void appendCacheCount(std::string& out, std::uint64_t count);
+void appendCacheString(std::string& out, std::string_view text);
+// False, appending nothing, when the assignment has no text that reads back.
+bool appendCacheAssignment(std::string& out, const Tolm::Assignment& assignment);
 
 // Each reader gives nullopt when the element is missing or breaks its rule.
 std::optional<std::uint64_t> readCacheNumber(CacheReader& in);

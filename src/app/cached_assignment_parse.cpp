@@ -259,6 +259,17 @@ const char* operatorOfType(std::uint32_t type)
 
 }  // namespace
 
+bool hasOldPathLiteral(std::string_view text)
+{
+    for (std::size_t at = text.find("P\""); at != std::string_view::npos; at = text.find("P\"", at + 1)) {
+        const std::size_t runBegin = at + 2;
+        if (runBegin < text.size() && text[runBegin] == '(') continue;
+        const std::size_t runEnd = text.find_first_of("\"\r\n", runBegin);
+        if (runEnd != std::string_view::npos && text[runEnd] == '"') return true;
+    }
+    return false;
+}
+
 std::string rewritePathLiterals(std::string_view text)
 {
     std::string result;
@@ -333,7 +344,7 @@ std::optional<Tolm::Assignment> assignmentFromCacheText(std::string_view text, s
     // Most texts hold no path literal of the old form; spare them the copy.
     std::string rewritten;
     std::string_view parsed = text;
-    if (text.find("P\"") != std::string_view::npos) {
+    if (hasOldPathLiteral(text)) {
         rewritten = rewritePathLiterals(text);
         parsed = rewritten;
     }

@@ -26,6 +26,9 @@
 // begin with "(" and holds no double quote, CR or LF, and a double quote
 // replaced by P"(run)". Occurrences are found left to right without overlap.
 std::string rewritePathLiterals(std::string_view text);
+// Whether rewritePathLiterals would change the text. The texts the writer
+// makes have no such literal, and the reader spares them the copy.
+bool hasOldPathLiteral(std::string_view text);
 
 // What the scanner makes of a text that is already rewritten.
 struct QuickParse {

@@ -12,6 +12,7 @@
 #include "types/tolm_int.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
+#include "types/value_casts.h"
 
 namespace {
 
@@ -40,7 +41,8 @@ std::optional<std::string> pathLiteral(const Tolm::TolmPathString& path)
 {
     // The reader bases every path at ".", so a path already based there (or
     // nowhere) keeps its own text; joining would prefix "./" on every save.
-    const bool readerBase = path.baseDirectory.empty() || path.baseDirectory == ".";
+    const std::string& base = path.baseDirectory.native();
+    const bool readerBase = base.empty() || base == "." || (base.find('.') != std::string::npos && path.baseDirectory == ".");
     return parenthesised('P', readerBase ? path.text : path.fullPath().native());
 }
 
@@ -56,7 +58,7 @@ std::optional<std::string> textLiteral(const std::string& text)
 void collectLeaves(const Tolm::TolmList& list, std::vector<const Tolm::TolmValue*>& leaves)
 {
     for (const Tolm::TolmValuePtr& item : list.items()) {
-        if (const auto* nested = dynamic_cast<const Tolm::TolmList*>(item.get())) {
+        if (const auto* nested = Tolm::valueAs<Tolm::TolmList>(item.get())) {
             collectLeaves(*nested, leaves);
         } else {
             leaves.push_back(item.get());
@@ -134,12 +136,12 @@ std::optional<std::string> contextLiteral(const Tolm::TolmContext& value)
 std::optional<std::string> cacheLiteral(const Tolm::TolmValue& value)
 {
     // Most derived classes first: a path is a text.
-    if (const auto* path = dynamic_cast<const Tolm::TolmPathString*>(&value)) return pathLiteral(*path);
-    if (const auto* text = dynamic_cast<const Tolm::TolmBaseString*>(&value)) return textLiteral(text->text);
-    if (const auto* number = dynamic_cast<const Tolm::TolmInt*>(&value)) return number->toLiteral();
-    if (const auto* list = dynamic_cast<const Tolm::TolmList*>(&value)) return listLiteral(*list);
-    if (const auto* nested = dynamic_cast<const Tolm::TolmContext*>(&value)) return contextLiteral(*nested);
-    if (const auto* reference = dynamic_cast<const Tolm::TolmIdentifier*>(&value))
+    if (const auto* path = Tolm::valueAs<Tolm::TolmPathString>(&value)) return pathLiteral(*path);
+    if (const auto* text = Tolm::valueAs<Tolm::TolmBaseString>(&value)) return textLiteral(text->text);
+    if (const auto* number = Tolm::valueAs<Tolm::TolmInt>(&value)) return number->toLiteral();
+    if (const auto* list = Tolm::valueAs<Tolm::TolmList>(&value)) return listLiteral(*list);
+    if (const auto* nested = Tolm::valueAs<Tolm::TolmContext>(&value)) return contextLiteral(*nested);
+    if (const auto* reference = Tolm::valueAs<Tolm::TolmIdentifier>(&value))
         return Tolm::writableIdentifier(reference->identifier);
     return std::nullopt;
 }

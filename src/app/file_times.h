@@ -1,17 +1,40 @@
 #pragma once
 // The file system's modification times, behind a seam so the cache check can
 // be tested with a logical clock instead of real files and real waiting.
+//
+// A no-op build asks for the time of every source and every object, and an
+// object is asked twice: once as the output of its compile recipe and once
+// as an input of the archive or link that uses it. Between two commands no
+// file of the build changes, so the times read in that stretch are kept and
+// each path costs one stat. Whoever is about to run commands (which may write
+// any file) forgets them first.
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <unordered_map>
 
 class FileTimes {
 public:
     virtual ~FileTimes() = default;
-    // The last write time of an existing path; empty when the path does not
-    // exist or its status or time cannot be read. Never throws.
-    virtual std::optional<std::filesystem::file_time_type> lastWriteTime(const std::filesystem::path& path) const = 0;
+    // The last write time of an existing path (symbolic links followed);
+    // empty when the path does not exist or its status or time cannot be
+    // read. Never throws.
+    virtual std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const = 0;
 };
 
 // The real file system.
 const FileTimes& systemFileTimes();
+
+// Asks `source` once per path until forget() is called.
+class RememberedFileTimes : public FileTimes {
+public:
+    explicit RememberedFileTimes(const FileTimes& source) : source_(source) {}
+
+    std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const override;
+    void forget() { known_.clear(); }
+
+private:
+    const FileTimes& source_;
+    mutable std::unordered_map<std::string, std::optional<std::filesystem::file_time_type>> known_;
+};

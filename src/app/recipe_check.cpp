@@ -9,6 +9,7 @@
 #include "types/tolm_path_string.h"
 #include "types/tolm_raw_string.h"
 #include "types/tolm_string.h"
+#include "types/value_casts.h"
 #include "util/ci_string.h"
 
 namespace {
@@ -33,21 +34,31 @@ bool sameLists(const Tolm::TolmList& a, const Tolm::TolmList& b) {
 // double quote only as a raw text, so a plain and a raw text are one kind;
 // a path stays a kind of its own.
 const std::type_info& kindOf(const Tolm::TolmValue& value) {
-    if (dynamic_cast<const Tolm::TolmRawString*>(&value)) return typeid(Tolm::TolmString);
+    if (Tolm::valueAs<Tolm::TolmRawString>(&value)) return typeid(Tolm::TolmString);
     return typeid(value);
 }
 
-std::filesystem::path pathOf(const Tolm::TolmPathString& value) { return value.baseDirectory / value.text; }
+// The file a path value names: its text, joined to its base directory unless
+// the text is absolute or there is no base (resolved paths have none).
+std::string pathOf(const Tolm::TolmPathString& value) { return Tolm::joinedPathText(value.baseDirectory.native(), value.text); }
+
+bool samePath(const Tolm::TolmPathString& a, const Tolm::TolmPathString& b) {
+    // Equal texts name the same file when both stand alone or share a base;
+    // only other spellings ("a//b", "a/./b") need the lexical comparison.
+    const bool alone = (a.baseDirectory.empty() || a.text.starts_with('/')) &&
+                       (b.baseDirectory.empty() || b.text.starts_with('/'));
+    if (a.text == b.text && (alone || a.baseDirectory == b.baseDirectory)) return true;
+    return std::filesystem::path(pathOf(a)).lexically_normal() == std::filesystem::path(pathOf(b)).lexically_normal();
+}
 
 bool sameContent(const Tolm::TolmValue& a, const Tolm::TolmValue& b) {
-    if (auto* path = dynamic_cast<const Tolm::TolmPathString*>(&a))
-        return pathOf(*path).lexically_normal() ==
-               pathOf(static_cast<const Tolm::TolmPathString&>(b)).lexically_normal();
-    if (auto* text = dynamic_cast<const Tolm::TolmBaseString*>(&a))
+    if (auto* path = Tolm::valueAs<Tolm::TolmPathString>(&a))
+        return samePath(*path, static_cast<const Tolm::TolmPathString&>(b));
+    if (auto* text = Tolm::valueAs<Tolm::TolmBaseString>(&a))
         return text->text == static_cast<const Tolm::TolmBaseString&>(b).text;
-    if (auto* list = dynamic_cast<const Tolm::TolmList*>(&a))
+    if (auto* list = Tolm::valueAs<Tolm::TolmList>(&a))
         return sameLists(*list, static_cast<const Tolm::TolmList&>(b));
-    if (auto* nested = dynamic_cast<const Tolm::TolmContext*>(&a)) {
+    if (auto* nested = Tolm::valueAs<Tolm::TolmContext>(&a)) {
         const auto& other = static_cast<const Tolm::TolmContext&>(b);
         if (!nested->context || !other.context) return nested->context == other.context;
         return sameContexts(*nested->context, *other.context);
@@ -59,12 +70,12 @@ bool sameContent(const Tolm::TolmValue& a, const Tolm::TolmValue& b) {
 // The earliest write time of the files the outputs name; empty when they
 // name none or one is missing.
 std::optional<std::filesystem::file_time_type> outputTime(const Tolm::CachedRecipe& recipe, const FileTimes& times,
-                                                          std::vector<std::filesystem::path>& paths) {
+                                                          std::vector<std::string>& paths) {
     paths.clear();
     for (const Tolm::Assignment& output : recipe.outputs) collectDependedPaths(output.value, paths);
     if (paths.empty()) return std::nullopt;
     std::optional<std::filesystem::file_time_type> earliest;
-    for (const std::filesystem::path& path : paths) {
+    for (const std::string& path : paths) {
         const auto time = times.lastWriteTime(path);
         if (!time) return std::nullopt;
         if (!earliest || *time < *earliest) earliest = time;
@@ -83,7 +94,8 @@ bool sameInput(const Tolm::CachedInput& fresh, const Tolm::CachedInput& stored) 
 bool sameCachedValue(const Tolm::TolmValuePtr& a, const Tolm::TolmValuePtr& b) {
     if (a == b) return true;
     if (!a || !b) return false;
-    if (kindOf(*a) != kindOf(*b)) return false;
+    // Values of one class are of one kind.
+    if (typeid(*a) != typeid(*b) && kindOf(*a) != kindOf(*b)) return false;
     try {
         return sameContent(*a, *b);
     } catch (...) {
@@ -103,20 +115,20 @@ bool sameCachedAssignments(const std::vector<Tolm::Assignment>& a, const std::ve
     return true;
 }
 
-void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::filesystem::path>& out) {
+void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::string>& out) {
     if (!value) return;
-    if (auto* path = dynamic_cast<const Tolm::TolmPathString*>(value.get())) {
+    if (auto* path = Tolm::valueAs<Tolm::TolmPathString>(value.get())) {
         out.push_back(pathOf(*path));
-    } else if (auto* list = dynamic_cast<const Tolm::TolmList*>(value.get())) {
+    } else if (auto* list = Tolm::valueAs<Tolm::TolmList>(value.get())) {
         for (const Tolm::TolmValuePtr& item : list->items()) collectDependedPaths(item, out);
-    } else if (auto* nested = dynamic_cast<const Tolm::TolmContext*>(value.get())) {
+    } else if (auto* nested = Tolm::valueAs<Tolm::TolmContext>(value.get())) {
         if (!nested->context) return;
         for (const auto& [name, assignment] : nested->context->assignments) collectDependedPaths(assignment.value, out);
     }
 }
 
 bool recipeUpToDate(Tolm::CachedRecipe& fresh, const Tolm::CachedRecipe& stored, const FileTimes& times) {
-    std::vector<std::filesystem::path> paths;
+    std::vector<std::string> paths;
     const auto built = outputTime(fresh, times, paths);
     bool upToDate = built.has_value() && fresh.inputs.size() == stored.inputs.size();
     for (std::size_t i = 0; i < fresh.inputs.size(); ++i) {
@@ -125,7 +137,7 @@ bool recipeUpToDate(Tolm::CachedRecipe& fresh, const Tolm::CachedRecipe& stored,
         if (passes) {
             paths.clear();
             collectDependedPaths(input.input.value, paths);
-            for (const std::filesystem::path& path : paths) {
+            for (const std::string& path : paths) {
                 const auto time = times.lastWriteTime(path);
                 // An input written in the same tick as the output may be newer.
                 if (!time || !built || !(*time < *built)) {

@@ -10,7 +10,7 @@
 // value names it, including values nested in dependency outputs, so a
 // rebuilt dependency makes its dependants rebuild.
 
-#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "app/file_times.h"
@@ -26,9 +26,9 @@ bool sameCachedAssignment(const Tolm::Assignment& a, const Tolm::Assignment& b);
 // Same count and pairwise sameCachedAssignment.
 bool sameCachedAssignments(const std::vector<Tolm::Assignment>& a, const std::vector<Tolm::Assignment>& b);
 
-// Appends the path of every path value in the value: itself, the items of a
-// list and the variables of a context value, at any depth.
-void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::filesystem::path>& out);
+// Appends the file named by every path value in the value: itself, the items
+// of a list and the variables of a context value, at any depth.
+void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::string>& out);
 
 // For a recipe whose outputs equal the stored ones: up to date when every
 // output file exists, there are as many inputs as stored, and every input

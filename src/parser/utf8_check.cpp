@@ -1,6 +1,7 @@
 #include "parser/utf8_check.h"
 
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 namespace Tolm {
@@ -27,6 +28,13 @@ bool isValidUtf8(std::string_view text) {
         if (more < 0) return false;
         if (more == 0) {
             ++i;
+            // Most text is ASCII: skip it a word at a time.
+            std::uint64_t word;
+            while (i + sizeof word <= text.size()) {
+                std::memcpy(&word, text.data() + i, sizeof word);
+                if (word & 0x8080808080808080ULL) break;
+                i += sizeof word;
+            }
             continue;
         }
         if (text.size() - i <= static_cast<size_t>(more)) return false;

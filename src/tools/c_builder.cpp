@@ -1,7 +1,8 @@
 #include "tools/c_builder.h"
 
-#include <map>
+#include <unordered_map>
 #include <memory>
+#include <string_view>
 
 #include <fmt/format.h>
 
@@ -9,6 +10,7 @@
 #include "types/tolm_exceptions.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
+#include "types/value_casts.h"
 #include "types/value_factories.h"
 #include "types/variable_access.h"
 #include "util/log.h"
@@ -28,8 +30,26 @@ constexpr const char* ObjectsVariable = "OBJS";
 // The variables every C-family recipe set hands on to dependent targets.
 constexpr const char* BuiltinVariables[] = {"PROJECT_ROOT", "OUTPUT_NAME", "OUTPUT_DIR", "OUTPUT_DEF_DIR", "PROFILE"};
 
+// An absolute text without empty, "." or ".." components and without a
+// trailing separator: absolute() and lexically_normal() give it back as it is.
+bool isNormalAbsolute(std::string_view text)
+{
+    if (text.size() < 2 || text.front() != '/' || text.back() == '/') return false;
+    for (std::size_t begin = 1; begin <= text.size();) {
+        std::size_t end = text.find('/', begin);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view part = text.substr(begin, end - begin);
+        if (part.empty() || part == "." || part == "..") return false;
+        begin = end + 1;
+    }
+    return true;
+}
+
 std::string comparablePath(const std::string& text)
 {
+    // Sources and objects are nearly always written this way already; the
+    // library's path operations cost more than the rest of the recipe.
+    if (isNormalAbsolute(text)) return text;
     return std::filesystem::absolute(std::filesystem::path(text)).lexically_normal().string();
 }
 
@@ -43,6 +63,8 @@ public:
         if (inserted || comparablePath(entry->second) == comparablePath(source)) return;
         throw TolmException(fmt::format(Messages::ObjectClash, entry->second, source, object));
     }
+
+    bool empty() const { return claims_.empty(); }
 
     // Claims the pairs of a recipe entry made before: its sources pair with
     // its derived items by position.
@@ -59,7 +81,7 @@ public:
     }
 
 private:
-    std::map<std::string, std::string> claims_;
+    std::unordered_map<std::string, std::string> claims_;
 };
 
 std::string sourceText(const CachedRecipe& recipe)
@@ -72,7 +94,7 @@ std::string sourceText(const CachedRecipe& recipe)
 void collectLeaves(const TolmValuePtr& value, std::vector<TolmValuePtr>& leaves)
 {
     if (!value) return;
-    const auto* list = dynamic_cast<const TolmList*>(value.get());
+    const auto* list = valueAs<TolmList>(value.get());
     if (!list) {
         leaves.push_back(value);
         return;
@@ -94,6 +116,28 @@ std::vector<TolmValuePtr> flattenValue(const TolmValuePtr& value)
     std::vector<TolmValuePtr> leaves;
     collectLeaves(value, leaves);
     return leaves;
+}
+
+std::string objectPath(const std::string& source, const std::filesystem::path& directory, const std::string& suffix)
+{
+    // The plain case by hand: an absolute directory and a file name that
+    // neither starts with a dot nor is missing. Everything else goes the
+    // library's way, which the plain case must agree with.
+    const std::string& base = directory.native();
+    const std::size_t slash = source.rfind('/');
+    const std::string_view name = std::string_view(source).substr(slash == std::string::npos ? 0 : slash + 1);
+    if (!base.starts_with('/') || name.empty() || name.front() == '.') {
+        std::filesystem::path object = directory / std::filesystem::path(source).filename();
+        object.replace_extension(suffix);
+        return std::filesystem::absolute(object).string();
+    }
+    const std::size_t dot = name.rfind('.');
+    std::string object = base;
+    if (!object.ends_with('/')) object += '/';
+    object += name.substr(0, dot);
+    if (!suffix.empty() && suffix.front() != '.') object += '.';
+    object += suffix;
+    return object;
 }
 
 std::string instanceSuffix(const TargetContext& target)
@@ -195,11 +239,11 @@ std::vector<CBuilder::ObjectPair> CBuilder::objectPathsForSource(const TolmValue
 {
     std::vector<ObjectPair> pairs;
     ObjectClaims claims;
+    const std::string suffix = objectFileSuffix();
     for (const TolmValuePtr& item : flattenValue(sources)) {
-        std::filesystem::path object = directory / std::filesystem::path(item->toString()).filename();
-        object.replace_extension(objectFileSuffix());
-        std::string objectText = std::filesystem::absolute(object).string();
-        claims.claim(item->toString(), objectText);
+        const std::string source = item->toString();
+        std::string objectText = objectPath(source, directory, suffix);
+        claims.claim(source, objectText);
         pairs.emplace_back(item, makePathStringValue(std::move(objectText)));
     }
     return pairs;
@@ -306,11 +350,16 @@ void CBuilder::collectObjects(const VariableMap& variables, const std::string& s
         for (const Assignment& output : recipe.outputs)
             if (output.value && Util::ciEquals(output.name, ObjectsVariable))
                 claims.claim(sourceText(recipe), output.value->toString());
+    // The new pairs clash with none of each other (objectPathsForSource saw to
+    // that), so without earlier objects there is nothing left to check.
+    const bool checkClaims = !claims.empty();
 
     const std::uint32_t modifier = variableModifier(variables, sourceName);
-    for (auto& [item, object] : objectPathsForSource(value, directory)) {
+    std::vector<ObjectPair> pairs = objectPathsForSource(value, directory);
+    recipes.reserve(recipes.size() + pairs.size());
+    for (auto& [item, object] : pairs) {
         if (!item || !object) continue;
-        claims.claim(item->toString(), object->toString());
+        if (checkClaims) claims.claim(item->toString(), object->toString());
         CachedRecipe recipe;
         CachedInput entry;
         entry.input = Assignment(sourceName, item->clone(), Assignment::AssignType::Set, modifier);

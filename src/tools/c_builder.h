@@ -45,6 +45,10 @@ struct DerivedVariable {
 // value itself, nothing for null. The items are shared, not copied.
 std::vector<TolmValuePtr> flattenValue(const TolmValuePtr& value);
 
+// The object file of a source in the directory: the source's file name with
+// its extension replaced by `suffix`, made absolute.
+std::string objectPath(const std::string& source, const std::filesystem::path& directory, const std::string& suffix);
+
 // "@" and the target's instance hash; empty for a target without parameters.
 std::string instanceSuffix(const TargetContext& target);
 

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <map>
+#include <memory>
+#include <utility>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -90,9 +93,11 @@ std::uint32_t versionPart(const std::string& piece)
     }
 }
 
-}  // namespace
+// The answers of the scope alive on this thread; null outside any.
+using ProbeAnswers = std::map<std::pair<std::string, std::string>, CommandOutput>;
+thread_local std::unique_ptr<ProbeAnswers> currentAnswers;
 
-CommandOutput captureCommandOutput(const std::filesystem::path& executable, const std::string& arguments)
+CommandOutput runProbe(const std::filesystem::path& executable, const std::string& arguments)
 {
     std::vector<std::string> argv{executable.string()};
     for (std::string& word : argumentWords(arguments)) argv.push_back(std::move(word));
@@ -101,6 +106,27 @@ CommandOutput captureCommandOutput(const std::filesystem::path& executable, cons
     result.output = trimProbeBlanks(dropNulTails(run.output));
     result.exitStatus = run.exitStatus;
     return result;
+}
+
+}  // namespace
+
+ProbeAnswerScope::ProbeAnswerScope() : outermost_(!currentAnswers)
+{
+    if (outermost_) currentAnswers = std::make_unique<ProbeAnswers>();
+}
+
+ProbeAnswerScope::~ProbeAnswerScope()
+{
+    if (outermost_) currentAnswers.reset();
+}
+
+CommandOutput captureCommandOutput(const std::filesystem::path& executable, const std::string& arguments)
+{
+    if (!currentAnswers) return runProbe(executable, arguments);
+    auto key = std::make_pair(executable.string(), arguments);
+    auto known = currentAnswers->find(key);
+    if (known == currentAnswers->end()) known = currentAnswers->emplace(std::move(key), runProbe(executable, arguments)).first;
+    return known->second;
 }
 
 std::optional<ToolchainPaths> probeToolVersion(const std::filesystem::path& executable)

@@ -38,6 +38,22 @@ struct ToolchainPaths {
 // Runs the executable with the blank-separated words of `arguments`.
 CommandOutput captureCommandOutput(const std::filesystem::path& executable, const std::string& arguments);
 
+// One tool set-up may ask a program the same question twice: the search
+// probes /usr/bin/gcc, and the choice of the machine's own toolchain asks it
+// for its machine again. While a scope lives, captureCommandOutput on its
+// thread runs each executable (as written) with each argument text once and
+// gives the first answer again. A scope inside another shares its answers.
+class ProbeAnswerScope {
+public:
+    ProbeAnswerScope();
+    ~ProbeAnswerScope();
+    ProbeAnswerScope(const ProbeAnswerScope&) = delete;
+    ProbeAnswerScope& operator=(const ProbeAnswerScope&) = delete;
+
+private:
+    bool outermost_;
+};
+
 // The version a regular file prints for "--version": its first dotted number.
 std::optional<ToolchainPaths> probeToolVersion(const std::filesystem::path& executable);
 

@@ -5,6 +5,7 @@
 #include "types/expansion_limits.h"
 #include "types/resolution_cycle.h"
 #include "types/tolm_exceptions.h"
+#include "types/value_casts.h"
 #include "util/ci_string.h"
 
 namespace Tolm {
@@ -129,7 +130,7 @@ Assignment makeAssignment(const AssignmentSpec& record)
 
 TolmValuePtr resolveValue(const TolmValuePtr& value)
 {
-    if (auto* resolvable = dynamic_cast<Resolvable*>(value.get())) return resolvable->resolve();
+    if (auto* resolvable = valueAs<Resolvable>(value.get())) return resolvable->resolve();
     return value;
 }
 

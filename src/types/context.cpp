@@ -5,6 +5,7 @@
 #include "types/tolm_exceptions.h"
 #include "types/tolm_list.h"
 #include "types/value_factories.h"
+#include "types/value_casts.h"
 #include "util/log.h"
 #include "util/trim.h"
 
@@ -44,7 +45,7 @@ namespace {
 
 void pointAt(const TolmValuePtr& value, Resolver* resolver)
 {
-    if (auto* resolvable = dynamic_cast<Resolvable*>(value.get())) resolvable->setResolver(resolver);
+    if (auto* resolvable = valueAs<Resolvable>(value.get())) resolvable->setResolver(resolver);
 }
 
 }  // namespace
@@ -118,7 +119,7 @@ void Context::mergeVariables(const std::vector<Assignment>& list)
         TolmValuePtr incoming = ownCopy(a.value);
         auto entry = assignments.find(Util::CiString(a.name));
         if (entry != assignments.end()) {
-            if (auto* existing = dynamic_cast<TolmList*>(entry->second.value.get())) {
+            if (auto* existing = valueAs<TolmList>(entry->second.value.get())) {
                 if (incoming) {
                     existing->append(*incoming);
                     pointAt(entry->second.value, this);

@@ -10,6 +10,7 @@
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
 #include "types/tolm_string.h"
+#include "types/value_casts.h"
 #include "types/wildcard_expansion.h"
 
 namespace Tolm {
@@ -20,7 +21,7 @@ namespace {
 std::vector<std::string> expansionTexts(const TolmValue& expansion)
 {
     std::vector<std::string> texts;
-    if (const auto* list = dynamic_cast<const TolmList*>(&expansion)) {
+    if (const auto* list = valueAs<TolmList>(&expansion)) {
         for (const auto& item : list->items())
             texts.push_back(item->toString());
     } else {
@@ -48,24 +49,28 @@ TolmValuePtr TolmPathString::resolve()
 {
     const TolmValuePtr expansion = TolmString::resolve();
 
-    std::vector<std::filesystem::path> paths;
+    std::vector<std::string> paths;
     for (const auto& candidate : expansionTexts(*expansion)) {
-        std::filesystem::path path(candidate);
-        if (!path.has_root_directory()) path = baseDirectory / path;
-        auto matches = expandGlob(path);
+        std::string path = joinedPathText(baseDirectory.native(), candidate);
+        // A path without wildcards is itself; only patterns go to the file
+        // system (and repeated separators, which the expansion folds).
+        if (!hasWildcard(path) && path.find("//") == std::string::npos) {
+            paths.push_back(std::move(path));
+            continue;
+        }
+        auto matches = expandGlobTexts(path);
         // An unmatched pattern stays as written, so the build names it.
         if (matches.empty()) matches.push_back(path);
-        paths.insert(paths.end(), matches.begin(), matches.end());
+        for (auto& match : matches) paths.push_back(std::move(match));
     }
 
     if (paths.size() == 1) {
-        text = paths.front().native();
+        text = std::move(paths.front());
         return std::make_shared<TolmPathString>(text, std::filesystem::path());
     }
     // Several paths, or none when a cross expansion had no elements.
     auto list = std::make_shared<TolmList>();
-    for (const auto& path : paths)
-        list->push(std::make_shared<TolmPathString>(path.native(), std::filesystem::path()));
+    for (auto& path : paths) list->push(std::make_shared<TolmPathString>(std::move(path), std::filesystem::path()));
     return list;
 }
 

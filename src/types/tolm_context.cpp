@@ -5,6 +5,7 @@
 #include "types/tolm_exceptions.h"
 #include "types/tolm_string.h"
 #include "types/value_factories.h"
+#include "types/value_casts.h"
 
 namespace Tolm {
 
@@ -155,7 +156,7 @@ void TolmContext::setResolver(Resolver* newResolver)
     resolver = newResolver;
     if (!context) return;
     for (auto& [key, entry] : context->assignments) {
-        if (auto* resolvable = dynamic_cast<Resolvable*>(entry.value.get())) resolvable->setResolver(newResolver);
+        if (auto* resolvable = valueAs<Resolvable>(entry.value.get())) resolvable->setResolver(newResolver);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "types/tolm_exceptions.h"
+#include "types/value_casts.h"
 
 namespace Tolm {
 
@@ -80,7 +81,7 @@ TolmValuePtr TolmList::add(const TolmValue& operand) const
 
 void TolmList::append(const TolmValue& operand)
 {
-    if (const auto* list = dynamic_cast<const TolmList*>(&operand)) {
+    if (const auto* list = valueAs<TolmList>(&operand)) {
         // Copy first: a list appended to itself would otherwise grow while
         // its own items are being read.
         std::vector<TolmValuePtr> shared = list->items_;
@@ -163,7 +164,7 @@ void TolmList::setResolver(Resolver* newResolver)
 {
     resolver = newResolver;
     for (const TolmValuePtr& item : items_) {
-        if (auto* resolvable = dynamic_cast<Resolvable*>(item.get())) {
+        if (auto* resolvable = valueAs<Resolvable>(item.get())) {
             resolvable->setResolver(newResolver);
         }
     }
@@ -174,11 +175,11 @@ TolmValuePtr TolmList::resolve()
     auto result = std::make_shared<TolmList>();
     for (const TolmValuePtr& item : items_) {
         TolmValuePtr resolved = item;
-        if (auto* resolvable = dynamic_cast<Resolvable*>(item.get())) {
+        if (auto* resolvable = valueAs<Resolvable>(item.get())) {
             resolved = resolvable->resolve();
             if (!resolved) throw TolmException(unresolvedItemMessage(*item));
         }
-        const auto* nested = dynamic_cast<const TolmList*>(resolved.get());
+        const auto* nested = valueAs<TolmList>(resolved.get());
         if (nested == nullptr) {
             result->items_.push_back(std::move(resolved));
             continue;

@@ -23,6 +23,17 @@ bool TolmPathString::equals(const TolmValue& other) const
     return !error && same;
 }
 
+std::string joinedPathText(std::string_view base, std::string_view text)
+{
+    if (base.empty() || text.starts_with('/')) return std::string(text);
+    std::string joined;
+    joined.reserve(base.size() + 1 + text.size());
+    joined = base;
+    if (!base.ends_with('/')) joined += '/';
+    joined += text;
+    return joined;
+}
+
 TolmValuePtr TolmPathString::create(std::string newText) const
 {
     return std::make_shared<TolmPathString>(std::move(newText), baseDirectory);

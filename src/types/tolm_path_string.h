@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "types/tolm_string.h"
 
@@ -33,5 +34,10 @@ public:
 
     std::filesystem::path baseDirectory;
 };
+
+// The text of `base / text` as std::filesystem joins them, without splitting
+// either into components: an absolute text or an empty base gives the text,
+// otherwise one separator comes between them unless the base ends in one.
+std::string joinedPathText(std::string_view base, std::string_view text);
 
 }  // namespace Tolm

@@ -4,6 +4,9 @@
 #include <string>
 #include <system_error>
 
+#include "types/tolm_path_string.h"
+#include "util/directory_names.h"
+
 namespace Tolm {
 
 bool matchWildcard(std::string_view name, std::string_view pattern)
@@ -40,7 +43,10 @@ bool matchWildcard(std::string_view name, std::string_view pattern)
 
 bool hasWildcard(std::string_view text)
 {
-    return text.find_first_of("*?") != std::string_view::npos;
+    // A plain loop: find_first_of tests each byte against the set by a call.
+    for (const char c : text)
+        if (c == '*' || c == '?') return true;
+    return false;
 }
 
 namespace {
@@ -54,25 +60,18 @@ std::vector<std::string> matchingEntries(const std::filesystem::path& dir,
     if (!std::filesystem::is_directory(dir, ec) || ec)
         return names;
 
-    std::filesystem::directory_iterator it(
-        dir, std::filesystem::directory_options::skip_permission_denied, ec);
-    const std::filesystem::directory_iterator end;
-    while (!ec && it != end) {
-        std::string name = it->path().filename().string();
+    for (std::string& name : Util::directoryNames(dir)) {
         if (matchWildcard(name, component))
             names.push_back(std::move(name));
-        it.increment(ec);
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
-}  // namespace
-
-std::vector<std::filesystem::path> expandGlob(const std::filesystem::path& pattern)
+// The walk over the library's components of the pattern.
+std::vector<std::filesystem::path> walkComponents(const std::filesystem::path& pattern)
 {
     std::vector<std::filesystem::path> candidates{pattern.root_path()};
-
     for (const auto& part : pattern.relative_path()) {
         const std::string component = part.string();
         if (!hasWildcard(component)) {
@@ -88,6 +87,54 @@ std::vector<std::filesystem::path> expandGlob(const std::filesystem::path& patte
         candidates = std::move(next);
     }
     return candidates;
+}
+
+}  // namespace
+
+std::vector<std::string> expandGlobTexts(const std::string& pattern)
+{
+    // Without wildcards the walk only rebuilds the path component by
+    // component, which changes nothing but repeated separators; every source
+    // file named in a project comes this way.
+    const bool repeatedSeparators = pattern.find("//") != std::string::npos;
+    if (!hasWildcard(pattern) && !repeatedSeparators) return {pattern};
+    if (repeatedSeparators) {
+        // The library decides what "//" means; take its components.
+        std::vector<std::string> texts;
+        for (const auto& path : walkComponents(pattern)) texts.push_back(path.native());
+        return texts;
+    }
+
+    // The same walk on texts: the root, then the parts between single
+    // separators (a trailing one gives an empty last part).
+    const bool rooted = pattern.starts_with('/');
+    std::vector<std::string> candidates{rooted ? "/" : ""};
+    std::size_t begin = rooted ? 1 : 0;
+    for (bool more = begin < pattern.size(); more;) {
+        std::size_t end = pattern.find('/', begin);
+        if (end == std::string::npos) end = pattern.size();
+        const std::string component = pattern.substr(begin, end - begin);
+        if (!hasWildcard(component)) {
+            for (auto& candidate : candidates) candidate = joinedPathText(candidate, component);
+        } else {
+            std::vector<std::string> next;
+            for (const auto& candidate : candidates) {
+                for (const auto& name : matchingEntries(candidate, component))
+                    next.push_back(joinedPathText(candidate, name));
+            }
+            candidates = std::move(next);
+        }
+        more = end < pattern.size();
+        begin = end + 1;
+    }
+    return candidates;
+}
+
+std::vector<std::filesystem::path> expandGlob(const std::filesystem::path& pattern)
+{
+    std::vector<std::filesystem::path> paths;
+    for (std::string& text : expandGlobTexts(pattern.native())) paths.emplace_back(std::move(text));
+    return paths;
 }
 
 }  // namespace Tolm

@@ -13,6 +13,7 @@
 // branch simply contributes nothing.
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -30,5 +31,7 @@ bool hasWildcard(std::string_view text);
 // wildcards gives the one path itself, whether it exists or not; a pattern
 // that matches nothing gives an empty list.
 std::vector<std::filesystem::path> expandGlob(const std::filesystem::path& pattern);
+// The same as texts, without building a path for each match.
+std::vector<std::string> expandGlobTexts(const std::string& pattern);
 
 }  // namespace Tolm

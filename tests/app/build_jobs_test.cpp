@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -218,13 +219,46 @@ TEST(BuildJobsTest, ShellJobsOverlap) {
               "no failure");
 }
 
-// A file's write time is read once; a missing path or one below a plain file has none.
+// A file's write time is the library's, to the nanosecond, also far from today; a missing path or
+// one below a plain file has none.
 TEST(SystemFileTimesTest, ReadsWriteTimes) {
     ScratchDir scratch;
     const auto file = scratch.write("file", "x");
     EXPECT_EQ(systemFileTimes().lastWriteTime(file), std::filesystem::last_write_time(file));
+    using namespace std::chrono;
+    const auto now = std::filesystem::last_write_time(file);
+    for (const auto time : {now - nanoseconds(123456789), now + hours(24 * 365 * 200) + nanoseconds(7),
+                            now - hours(24 * 365 * 60) + nanoseconds(1), now - hours(24 * 365 * 100)}) {
+        std::filesystem::last_write_time(file, time);
+        EXPECT_EQ(systemFileTimes().lastWriteTime(file), std::filesystem::last_write_time(file));
+    }
     EXPECT_FALSE(systemFileTimes().lastWriteTime(scratch.path() / "missing"));
     EXPECT_FALSE(systemFileTimes().lastWriteTime(file / "below"));
+}
+
+// Remembered times ask the file system once per path, a missing path included, until forgotten.
+TEST(SystemFileTimesTest, RemembersUntilForgotten) {
+    class Counting : public FileTimes {
+    public:
+        std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const override {
+            ++asked[path];
+            if (path == "missing") return std::nullopt;
+            return std::filesystem::file_time_type(std::chrono::seconds(tick));
+        }
+        mutable std::map<std::string, int> asked;
+        int tick = 1;
+    } source;
+    RememberedFileTimes times(source);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(times.lastWriteTime("a.o"));
+        EXPECT_FALSE(times.lastWriteTime("missing"));
+    }
+    EXPECT_EQ(source.asked, (std::map<std::string, int>{{"a.o", 1}, {"missing", 1}}));
+    source.tick = 2;
+    EXPECT_EQ(times.lastWriteTime("a.o"), std::filesystem::file_time_type(std::chrono::seconds(1)));
+    times.forget();
+    EXPECT_EQ(times.lastWriteTime("a.o"), std::filesystem::file_time_type(std::chrono::seconds(2)));
+    EXPECT_EQ(source.asked["a.o"], 2);
 }
 
 }  // namespace

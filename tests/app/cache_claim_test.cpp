@@ -11,6 +11,7 @@
 #include "app/recipe_check.h"
 #include "support/test_support.h"
 #include "types/tolm_list.h"
+#include "types/tolm_path_string.h"
 
 namespace {
 
@@ -22,9 +23,9 @@ using Tolm::CachedRecipe;
 // File times on a logical clock: a path is missing unless given a tick.
 class FakeFileTimes : public FileTimes {
 public:
-    std::optional<std::filesystem::file_time_type> lastWriteTime(const std::filesystem::path& path) const override {
+    std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const override {
         ++asked;
-        auto found = ticks.find(path.string());
+        auto found = ticks.find(path);
         if (found == ticks.end()) return std::nullopt;
         return std::filesystem::file_time_type(std::chrono::seconds(found->second));
     }
@@ -350,8 +351,13 @@ TEST(WorkerGroupingTest, ContiguousSlices) {
     EXPECT_TRUE(groupIntoWorkerContexts(target, {}, context, 3).empty());
 }
 
+TolmValuePtr based(const std::string& base, const std::string& text) {
+    return std::make_shared<Tolm::TolmPathString>(text, base);
+}
+
 // Cache comparison is exact: letter case and value type count (a raw text is a text: the cache
-// file stores a text holding a double quote as one), nested contexts compare by content.
+// file stores a text holding a double quote as one), nested contexts compare by content, paths by
+// the file they name however it is spelled.
 TEST(CachedValueTest, ExactComparison) {
     const struct {
         TolmValuePtr a, b;
@@ -366,6 +372,16 @@ TEST(CachedValueTest, ExactComparison) {
         {str("5"), num(5), false},
         {num(5), num(5), true},
         {path("/a/./b"), path("/a/b"), true},
+        {path("/a//b"), path("/a/b"), true},
+        {path("/a/b"), path("/a/b/"), false},
+        // A path read back from the cache file (based at ".") against the same path resolved now
+        // (no base), and relative texts against their base directories.
+        {based(".", "/p/a.c"), based("", "/p/a.c"), true},
+        {based("/p", "a.c"), based("", "/p/a.c"), true},
+        {based("/p/", "a.c"), based("/p", "a.c"), true},
+        {based("/p", "a.c"), based("/q", "a.c"), false},
+        {based("/p", "../q/a.c"), based("", "/q/a.c"), true},
+        {based("/p", "a.c"), based("/p", "b.c"), false},
         {path("/a/b"), str("/a/b"), false},
         {path("/a/B"), path("/a/b"), false},
         {listOf({str("a"), str("b")}), listOf({str("a"), str("b")}), true},

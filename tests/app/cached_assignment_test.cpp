@@ -203,7 +203,10 @@ TEST(CachedAssignmentParse, RewriteMatchesRegex)
         for (int n = random() % 12; n > 0; --n) text += alphabet[random() % alphabet.size()];
         texts.push_back(text);
     }
-    for (const std::string& text : texts) EXPECT_EQ(rewritePathLiterals(text), oracle(text)) << text;
+    for (const std::string& text : texts) {
+        EXPECT_EQ(rewritePathLiterals(text), oracle(text)) << text;
+        EXPECT_EQ(hasOldPathLiteral(text), oracle(text) != text) << text;
+    }
 }
 
 // True when the value, an item of it or a variable of a context in it

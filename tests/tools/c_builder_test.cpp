@@ -221,6 +221,30 @@ TEST(CBuilderTest, ObjectPaths)
                                                "CPP_FILES = \"c.cpp\" 0 -> OBJS = P\"/o/c.o\" 1"}));
 }
 
+// An object path is the library's own result for every spelling of source and directory.
+TEST(CBuilderTest, ObjectPathAgreesWithTheLibrary)
+{
+    const char* sources[] = {"src/io.c", "/abs/io.c", "io", "a.tar.gz", "a.", "x.cpp", "dir/.hidden", ".hidden.c",
+                             "dir/", "dir/..", ".", "..", "...", "a//b.c", "/", "", "dir/./m.c"};
+    const char* directories[] = {"/p/out/t", "/p/out/t/", "/", "rel", "", "/p/./out", "/p//out"};
+    for (const char* suffix : {".o", "obj", ""}) {
+        for (const char* source : sources) {
+            for (const char* directory : directories) {
+                const auto library = [&] {
+                    fs::path object = fs::path(directory) / fs::path(source).filename();
+                    object.replace_extension(suffix);
+                    return fs::absolute(object).string();
+                };
+                EXPECT_EQ(failureOf([&] { objectPath(source, directory, suffix); }), failureOf(library));
+                if (failureOf(library) == "no failure") {
+                    EXPECT_EQ(objectPath(source, directory, suffix), library())
+                        << source << " in " << directory << " with " << suffix;
+                }
+            }
+        }
+    }
+}
+
 // A derived variable: single items stay single, lists stay lists, dropped items leave no intermediate.
 TEST(CBuilderTest, DeriveVariable)
 {
@@ -261,6 +285,13 @@ TEST(CBuilderTest, SourcesSharingAnObjectFile)
     const TolmValuePtr twoUtils = listOf({str("a/util.c"), str("main.c"), str("b/util.c")});
     EXPECT_EQ(failureOf([&] { tool.objectPathsForSource(twoUtils, "/o"); }), clash);
     EXPECT_EQ(tool.objectPathsForSource(listOf({str("a/util.c"), str("./a/util.c")}), "/o").size(), 2u);
+    EXPECT_EQ(tool.objectPathsForSource(listOf({str("/s/a/util.c"), str("/s/a/./util.c"), str("/s//a/util.c"),
+                                                str("/s/b/../a/util.c")}),
+                                        "/o")
+                  .size(),
+              4u);
+    EXPECT_EQ(failureOf([&] { tool.objectPathsForSource(listOf({str("/s/a/util.c"), str("/s/b/util.c")}), "/o"); }),
+              "Sources '/s/a/util.c' and '/s/b/util.c' would both be compiled to '/o/util.o'; rename one of them.");
 
     std::vector<CachedRecipe> recipes;
     auto t = target({set("C_FILES", twoUtils), set("A", str("a/util.c")), set("B", str("b/util.cpp"))});

@@ -102,6 +102,37 @@ TEST(CaptureCommandOutput, ProgramThatCannotStartGivesMinusOne)
     }
 }
 
+// Inside an answer scope each program and argument text runs once, nested scopes included; outside
+// one, and after it ends, every call runs the program again.
+TEST(CaptureCommandOutput, AnswerScopeRunsEachQuestionOnce)
+{
+    ScratchDir dir;
+    const fs::path log = dir.path() / "runs.log";
+    const fs::path gcc = dir.path() / "gcc";
+    FakeTool::gnuCompiler(gcc, "x86_64-linux-gnu", "12.2.0", log);
+    const auto runs = [&] { return FakeTool::logLines(log).size(); };
+    captureCommandOutput(gcc, "-dumpmachine");
+    EXPECT_EQ(runs(), 1u);
+    {
+        ProbeAnswerScope outer;
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(captureCommandOutput(gcc, "-dumpmachine").output.string(), "x86_64-linux-gnu");
+            EXPECT_EQ(captureCommandOutput(gcc, "-dumpfullversion").output.string(), "12.2.0");
+            EXPECT_EQ(captureCommandOutput(gcc, "-v").exitStatus, 1);
+        }
+        EXPECT_EQ(runs(), 4u);
+        {
+            ProbeAnswerScope inner;
+            captureCommandOutput(gcc, "-dumpmachine");
+            captureCommandOutput(dir.path() / "." / "gcc", "-dumpmachine");  // another spelling runs
+        }
+        captureCommandOutput(gcc, "-dumpmachine");
+        EXPECT_EQ(runs(), 5u);
+    }
+    captureCommandOutput(gcc, "-dumpmachine");
+    EXPECT_EQ(runs(), 6u);
+}
+
 // A path holding shell syntax is a name like any other: only the file runs.
 TEST(CaptureCommandOutput, PathIsNeverReadByAShell)
 {

@@ -315,17 +315,36 @@ TEST(WildcardExpansionTest, ExpandsAgainstTree)
         {"missing/*.c", {}},
         {"file/*", {}},
         {"nope/x.c", {"nope/x.c"}},
+        {"src/./?.c", {"src/./a.c", "src/./b.c", "src/./c.c"}},
+        {"m?/", {"m1/", "m2/"}},
+        {"src//a.*", {"src/a.c"}},
+        {"m1//*.h", {"m1/x.h"}},
     };
     for (const auto& c : cases) {
         std::vector<fs::path> expected;
         for (const char* path : c.expected)
             expected.push_back(scratch.path() / path);
         EXPECT_EQ(expandGlob(scratch.path() / c.pattern), expected) << c.pattern;
+        std::vector<std::string> texts;
+        for (const fs::path& path : expected) texts.push_back(path.native());
+        EXPECT_EQ(expandGlobTexts((scratch.path() / c.pattern).native()), texts) << c.pattern;
     }
     // Without a root a wildcard starts from the empty path, which is no
     // directory; a plain relative path comes back as it is.
     EXPECT_TRUE(expandGlob("*.c").empty());
     EXPECT_EQ(expandGlob("rel/x.c"), std::vector<fs::path>{"rel/x.c"});
+
+    // A pattern without wildcards comes back spelled as the component walk spells it: repeated
+    // separators become one, everything else stays.
+    for (const char* plain : {"/a/b.c", "a/b", "a/b/", "/", "", "./a", "a/./", "../x", "/a//b", "//a", "a//",
+                              "a///b/./c//"}) {
+        const fs::path pattern(plain);
+        fs::path walked = pattern.root_path();
+        for (const fs::path& part : pattern.relative_path()) walked /= part;
+        const std::vector<fs::path> expanded = expandGlob(pattern);
+        ASSERT_EQ(expanded.size(), 1u) << plain;
+        EXPECT_EQ(expanded.front().native(), walked.native()) << plain;
+    }
 }
 
 }  // namespace

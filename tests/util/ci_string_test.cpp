@@ -2,11 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <string>
 #include <unordered_map>
 
 using Util::CiString;
+
+// Folding is the classic locale's tolower, byte for byte.
+TEST(CiString, FoldsAsClassicTolower) {
+    for (int a = 0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            const std::string left(1, static_cast<char>(a));
+            const std::string right(1, static_cast<char>(b));
+            ASSERT_EQ(Util::ciEquals(left, right), std::tolower(a) == std::tolower(b)) << a << " " << b;
+        }
+    }
+}
 
 // Equality and ordering fold only A-Z; folded bytes compare signed, so 0x80 and above order before
 // ASCII; a proper prefix orders first. '<' means a before b, '=' one name.

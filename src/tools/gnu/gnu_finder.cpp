@@ -4,12 +4,14 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include "tools/probe.h"
 #include "tools/toolchain_walk.h"
 #include "types/context_template.h"
 #include "types/value_factories.h"
 #include "types/variable_access.h"
+#include "util/directory_names.h"
 
 namespace fs = std::filesystem;
 
@@ -30,19 +32,84 @@ std::string answerOf(const fs::path& compiler, const char* arguments)
 }
 
 // One compiler of a directory: what it reports, or nothing when it does not
-// say which machine it builds for.
-std::optional<GNUCompilerProbe> probeCompiler(const fs::path& compiler, const std::string& name,
-                                              const std::regex& versionInName)
+// say which machine it builds for. `versionInName` is the version its name
+// ends with, if any.
+std::optional<GNUCompilerProbe> probeCompiler(const fs::path& compiler, const std::string& versionInName)
 {
     GNUCompilerProbe probe;
     probe.machine = answerOf(compiler, "-dumpmachine");
     if (probe.machine.empty()) return std::nullopt;
     probe.version = answerOf(compiler, "-dumpfullversion");
     if (probe.version.empty()) probe.version = answerOf(compiler, "-dumpversion");
-    std::smatch match;
-    if (probe.version.empty() && std::regex_match(name, match, versionInName)) probe.version = match.str(1);
+    if (probe.version.empty()) probe.version = versionInName;
     probe.executable = compiler.string();
     return probe;
+}
+
+// The file name without a ".exe" extension (any letter case).
+std::string withoutExe(const std::string& fileName)
+{
+    // Only a name ending so can have that extension.
+    if (fileName.size() < 4 || !Util::ciEquals(fileName.substr(fileName.size() - 4), ".exe")) return fileName;
+    return fileNameWithoutExe(fileName);
+}
+
+// The two names a family's compilers go by, for the families the searches
+// use; empty for any other family text.
+std::vector<std::string_view> familyNames(const std::string& family)
+{
+    if (Util::ciEquals(family, "gcc")) return {"gcc", "cc"};
+    if (Util::ciEquals(family, R"(g\+\+)")) return {"g++", "c++"};
+    return {};
+}
+
+// "." of the patterns: any byte but a line end.
+bool anyBytes(std::string_view text)
+{
+    return text.find_first_of("\r\n") == std::string_view::npos;
+}
+
+// Whether `text` is one of the names, alone or after a prefix ending in "-"
+// with at least one byte before that "-".
+bool isCompilerStem(std::string_view text, const std::vector<std::string_view>& names)
+{
+    for (std::string_view name : names) {
+        if (!text.ends_with(name)) continue;
+        const std::string_view prefix = text.substr(0, text.size() - name.size());
+        if (prefix.empty() || (prefix.size() >= 2 && prefix.back() == '-' && anyBytes(prefix.substr(0, prefix.size() - 1))))
+            return true;
+    }
+    return false;
+}
+
+// Digits, optionally followed by groups of a dot and digits.
+bool isDottedNumber(std::string_view text)
+{
+    bool digitBefore = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digitBefore = true;
+        } else if (c == '.' && digitBefore) {
+            digitBefore = false;
+        } else {
+            return false;
+        }
+    }
+    return digitBefore;
+}
+
+// The name read through the family's patterns with the library's regular
+// expressions, for a family text of the caller's own.
+GNUFinder::CompilerName readWithPatterns(const std::string& family, const std::string& name)
+{
+    const std::string pattern = familyPattern(family);
+    const std::regex compilerName("^(?:.+-)?" + pattern + R"((?:-[0-9]+(?:\.[0-9]+)*)?$)");
+    const std::regex versionInName("^(?:.+-)?" + pattern + R"(-([0-9]+(?:\.[0-9]+)*)$)");
+    GNUFinder::CompilerName result;
+    result.matches = std::regex_match(name, compilerName);
+    std::smatch match;
+    if (result.matches && std::regex_match(name, match, versionInName)) result.version = match.str(1);
+    return result;
 }
 
 // Names one toolchain across the searches: directory, triplet and version.
@@ -147,28 +214,49 @@ std::vector<GNUToolchainInfo> searchRoot(const GNUWants& wants, fs::path root)
     return result;
 }
 
+CompilerName readCompilerName(const std::string& family, const std::string& name)
+{
+    // By hand for the two families the searches use: compiling the regular
+    // expressions costs more than reading a whole bin directory.
+    const std::vector<std::string_view> names = familyNames(family);
+    if (names.empty()) return readWithPatterns(family, name);
+    CompilerName result;
+    // A version suffix holds no "-", so it can only start at the last one.
+    const std::size_t dash = name.rfind('-');
+    if (dash != std::string::npos) {
+        const std::string_view version = std::string_view(name).substr(dash + 1);
+        if (isDottedNumber(version) && isCompilerStem(std::string_view(name).substr(0, dash), names)) {
+            result.matches = true;
+            result.version = version;
+            return result;
+        }
+    }
+    result.matches = isCompilerStem(name, names);
+    return result;
+}
+
 std::vector<GNUCompilerProbe> scanDirectory(const std::string& family, const fs::path& directory)
 {
     std::vector<GNUCompilerProbe> probes;
     if (!isDirectoryQuietly(directory)) return probes;
-    const std::string pattern = familyPattern(family);
-    const std::regex compilerName("^(?:.+-)?" + pattern + R"((?:-[0-9]+(?:\.[0-9]+)*)?$)");
-    const std::regex versionInName("^(?:.+-)?" + pattern + R"(-([0-9]+(?:\.[0-9]+)*)$)");
     const std::string directoryText = normalizedPathString(directory);
 
     std::set<std::string> visitedFiles;
     std::set<std::string> probeKeys;
-    for (const fs::directory_entry& entry : listDirectory(directory)) {
+    for (const std::string& fileName : Util::directoryNames(directory)) {
+        // The name first: it needs no system call, and most entries of a bin
+        // directory are no compiler of the family.
+        const CompilerName compiler = readCompilerName(family, withoutExe(fileName));
+        if (!compiler.matches) continue;
+        const fs::path path = directory / fileName;
         std::error_code error;
-        const bool regular = entry.is_regular_file(error);
+        const bool regular = fs::is_regular_file(fs::status(path, error));
         if (error) continue;
-        if (!regular && !entry.is_symlink(error)) continue;
+        if (!regular && !fs::is_symlink(fs::symlink_status(path, error))) continue;
         // Only compiler names count as seen: another name of the same file
         // (gnatgcc linked to gcc) must not hide it, whatever the listing order.
-        const std::string name = fileNameWithoutExe(entry.path());
-        if (!std::regex_match(name, compilerName)) continue;
-        if (!markVisited(visitedFiles, entry.path())) continue;
-        std::optional<GNUCompilerProbe> probe = probeCompiler(entry.path(), name, versionInName);
+        if (!markVisited(visitedFiles, path)) continue;
+        std::optional<GNUCompilerProbe> probe = probeCompiler(path, compiler.version);
         if (!probe) continue;
         if (probeKeys.insert(directoryText + "|" + probe->machine + "|" + probe->version).second)
             probes.push_back(std::move(*probe));

@@ -60,6 +60,16 @@ namespace GNUFinder {
 // wants accept, in discovery order, each directory/triplet/version once.
 std::vector<GNUToolchainInfo> searchRoot(const GNUWants& wants, std::filesystem::path root);
 
+// How a file name (without ".exe") reads as a compiler of a family: whether
+// it is one ([prefix-]name[-version], e.g. x86_64-linux-gnu-gcc-12 for
+// "gcc"), and the version its name ends with, if any. Any other family text
+// than "gcc" and "g\+\+" is used as the name pattern itself.
+struct CompilerName {
+    bool matches = false;
+    std::string version;
+};
+CompilerName readCompilerName(const std::string& family, const std::string& name);
+
 // Probes the C ("gcc") or C++ ("g\+\+") compilers of one directory, in
 // listing order. Any other family text is used as the name pattern itself.
 std::vector<GNUCompilerProbe> scanDirectory(const std::string& family, const std::filesystem::path& directory);

@@ -124,7 +124,11 @@ GNUMatcher::GNUMatcher(std::string name, NameMap variables, NameMap required)
 {
     const GNUWants wants = GNUWants::fromVariables(variables);
     if (!wants.toolchain_path) throw TolmException(Messages::NoToolchainPath);
-    toolchain_ = chooseGnuToolchain(GNUFinder::searchRoot(wants, *wants.toolchain_path), wants);
+    {
+        // The search has usually asked the directory's gcc already.
+        ProbeAnswerScope answers;
+        toolchain_ = chooseGnuToolchain(GNUFinder::searchRoot(wants, *wants.toolchain_path), wants);
+    }
     Log::log(LogLevel::Trace, Messages::CompilerAdded, wants.toolchain_path->string());
 
     if (!isDirectory(toolchain_.toolchainPath))

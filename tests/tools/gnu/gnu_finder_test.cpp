@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
@@ -72,6 +73,32 @@ TEST(GNUScanDirectory, ProbesCompilerNamesOnly)
     EXPECT_EQ(executablesOf(GNUFinder::scanDirectory(R"(g\+\+)", dir.path())),
               (std::vector<std::string>{"c++", "g++", "g++-12", "x86_64-w64-mingw32-g++"}));
     EXPECT_TRUE(GNUFinder::scanDirectory("gcc", dir.path() / "missing").empty());
+}
+
+// Compiler names read as the family's regular expressions read them, version in the name included.
+TEST(GNUScanDirectory, CompilerNamesReadAsThePatterns)
+{
+    const char* names[] = {"gcc", "cc", "gcc-12", "x86_64-linux-gnu-gcc", "arm-none-eabi-gcc-13.2.1", "c99-gcc",
+                           "g++", "c++", "g++-12", "x86_64-w64-mingw32-g++", "x-c++-9", "gcc-ar", "gccgo", "c++filt",
+                           "x86_64-linux-gnu-gcc-nm-12", "gnatgcc", "xgcc", "-gcc", "--gcc", "a-b-gcc", "gcc-",
+                           "gcc-12.", "gcc-.1", "gcc-1..2", "gcc-1.2.3", "gcc-12-13", "x-gcc-12-13", "a\n-gcc",
+                           "a\r-gcc", "ab\n-gcc-1", "\n-gcc", "gcc\n", "g++-1.x", "cc-0", "gcc-007", ""};
+    for (const std::string family : {"gcc", R"(g\+\+)"}) {
+        const std::string pattern = family == "gcc" ? "(?:gcc|cc)" : R"((?:g\+\+|c\+\+))";
+        const std::regex whole("^(?:.+-)?" + pattern + R"((?:-[0-9]+(?:\.[0-9]+)*)?$)");
+        const std::regex versioned("^(?:.+-)?" + pattern + R"(-([0-9]+(?:\.[0-9]+)*)$)");
+        for (const std::string name : names) {
+            std::smatch match;
+            const std::string version = std::regex_match(name, match, versioned) ? match.str(1) : "";
+            const GNUFinder::CompilerName read = GNUFinder::readCompilerName(family, name);
+            EXPECT_EQ(read.matches, std::regex_match(name, whole)) << family << " " << name;
+            EXPECT_EQ(read.version, read.matches ? version : "") << family << " " << name;
+        }
+    }
+    // Any other family text is a pattern of its own.
+    EXPECT_TRUE(GNUFinder::readCompilerName("tcc", "x-tcc-2").matches);
+    EXPECT_EQ(GNUFinder::readCompilerName("tcc", "x-tcc-2").version, "2");
+    EXPECT_FALSE(GNUFinder::readCompilerName("tcc", "gcc").matches);
 }
 
 // The version comes from -dumpfullversion, then -dumpversion, then the name;

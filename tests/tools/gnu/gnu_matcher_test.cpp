@@ -125,6 +125,21 @@ TEST(GNUMatcherFactory, ChoosesOneToolchain)
     }
 }
 
+// Choosing the machine's own toolchain asks its gcc for the machine once more; the answer the
+// search got is taken instead.
+TEST(GNUMatcherFactory, AsksEachCompilerOnce)
+{
+    ScratchDir root;
+    const fs::path bin = root.path() / "bin";
+    const fs::path log = root.path() / "probes.log";
+    fakeToolchain(bin, "", "x86_64-linux-gnu", "12.2.0");
+    FakeTool::gnuCompiler(bin / "gcc", "x86_64-linux-gnu", "12.2.0", log);
+    LogCapture quiet(6);
+    EXPECT_EQ(choiceOf(*gnuMatcher({pathWant(bin)})), "x86_64-linux-gnu 12.2.0: gcc g++ ar ld objcopy");
+    EXPECT_EQ(FakeTool::logLines(log),
+              (Lines{(bin / "gcc").string() + " -dumpmachine", (bin / "gcc").string() + " -dumpfullversion"}));
+}
+
 class GNUMatcherTest : public testing::Test {
 protected:
     void SetUp() override
