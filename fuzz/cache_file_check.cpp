@@ -212,11 +212,15 @@ std::vector<std::string_view> assignmentTexts(std::string_view input)
     return texts;
 }
 
-// The reader's scanner answers for the parser only where it gives exactly
-// what the parser gives.
-void scannerAgreesWithParser(std::string_view stored)
+// The reader's shortcuts: it rewrites only a text that has a path literal
+// of the old form, and its scanner answers for the parser only where it
+// gives exactly what the parser gives.
+void shortcutsAgree(std::string_view stored)
 {
     const std::string text = rewritePathLiterals(stored);
+    if (hasOldPathLiteral(stored) != (text != stored))
+        throw Finding("the path rewrite changes " + std::string(stored) + "\ninto " + text +
+                      "\nbut the reader thinks it " + (hasOldPathLiteral(stored) ? "does" : "does not"));
     const QuickParse quick = quickParseAssignment(text);
     if (quick.verdict == QuickParse::Unknown) return;
     std::optional<Tolm::Assignment> parsed;
@@ -238,7 +242,7 @@ void scannerAgreesWithParser(std::string_view stored)
 
 void cacheFileRoundTrip(std::string_view input, const fs::path& scratch)
 {
-    for (std::string_view text : assignmentTexts(input)) scannerAgreesWithParser(text);
+    for (std::string_view text : assignmentTexts(input)) shortcutsAgree(text);
 
     BuildCache first(scratch / ".tolm_cache");
     first.nextClaimToken = 7;

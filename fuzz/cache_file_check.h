@@ -11,6 +11,7 @@
 //
 // Every assignment text in the bytes also goes to the reader's quick scanner
 // and to the parser: where the scanner answers, it must answer as the parser.
+// The reader's test for texts to rewrite must agree with the rewrite.
 
 #include <filesystem>
 #include <string_view>
