@@ -106,39 +106,46 @@ std::string readFile(const fs::path& file)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// One-line descriptions that compare as texts: value kinds, path texts and
-// bases, names, types, modifiers and numbers exactly. A round trip may turn
-// a raw text into a plain one (the writer picks the literal), so they are
-// one kind unless `rawApart`.
-std::string describe(const Tolm::Assignment& assignment, bool rawApart = false);
+// How closely two readings must agree. Parsing one text twice gives the same
+// values exactly. A round trip may turn a raw text into a plain one (the
+// writer picks the literal), and it keeps the type of a variable in a
+// context value only as far as its operator shows it: a declared variable
+// with a value comes back assigned, an assigned one without a value comes
+// back declared. The cache compares such variables by name and value alone.
+enum class Match { Exact, RoundTrip };
 
-std::string describe(const Tolm::TolmValuePtr& value, bool rawApart = false)
+// One-line descriptions that compare as texts: value kinds, path texts and
+// bases, names, types, modifiers and numbers, as far as `match` asks.
+std::string describe(const Tolm::Assignment& assignment, Match match, bool nested = false);
+
+std::string describe(const Tolm::TolmValuePtr& value, Match match)
 {
     if (!value) return "none";
     if (const auto* path = dynamic_cast<const Tolm::TolmPathString*>(value.get()))
         return "path(" + path->baseDirectory.string() + "|" + path->text + ")";
     if (const auto* text = dynamic_cast<const Tolm::TolmBaseString*>(value.get()))
-        return (rawApart ? value->typeName() : "text") + "(" + text->text + ")";
+        return (match == Match::Exact ? value->typeName() : "text") + "(" + text->text + ")";
     if (const auto* list = dynamic_cast<const Tolm::TolmList*>(value.get())) {
         std::string items = "[";
-        for (const auto& item : list->items()) items += describe(item, rawApart) + "; ";
+        for (const auto& item : list->items()) items += describe(item, match) + "; ";
         return items + "]";
     }
-    if (const auto* nested = dynamic_cast<const Tolm::TolmContext*>(value.get())) {
-        if (!nested->context) return "{null}";
+    if (const auto* context = dynamic_cast<const Tolm::TolmContext*>(value.get())) {
+        if (!context->context) return "{null}";
         std::string variables = "{";
-        for (const auto& [key, assignment] : nested->context->assignments)
-            variables += describe(assignment, rawApart) + "; ";
-        if (!nested->context->conditions.empty()) variables += "if...";
+        for (const auto& [key, assignment] : context->context->assignments)
+            variables += describe(assignment, match, true) + "; ";
+        if (!context->context->conditions.empty()) variables += "if...";
         return variables + "}";
     }
     return value->typeName() + "(" + value->toLiteral() + ")";
 }
 
-std::string describe(const Tolm::Assignment& assignment, bool rawApart)
+std::string describe(const Tolm::Assignment& assignment, Match match, bool nested)
 {
-    return assignment.name + " " + std::to_string(static_cast<std::uint32_t>(assignment.type)) + "/" +
-           std::to_string(assignment.modifier) + " " + describe(assignment.value, rawApart);
+    const bool typed = match == Match::Exact || !nested;
+    return assignment.name + " " + (typed ? std::to_string(static_cast<std::uint32_t>(assignment.type)) : "-") +
+           "/" + std::to_string(assignment.modifier) + " " + describe(assignment.value, match);
 }
 
 std::string describe(const Tolm::RuntimeRecord& record)
@@ -150,12 +157,12 @@ std::string describe(const Tolm::RuntimeRecord& record)
         text += "\n  recipe";
         if (key != hashCacheInputs(recipe.inputs)) text += " (wrong key)";
         for (const auto& entry : recipe.inputs) {
-            text += "\n    in " + describe(entry.input);
-            if (entry.hasIntermediate()) text += " -> " + describe(entry.intermediate);
+            text += "\n    in " + describe(entry.input, Match::RoundTrip);
+            if (entry.hasIntermediate()) text += " -> " + describe(entry.intermediate, Match::RoundTrip);
         }
-        for (const auto& output : recipe.outputs) text += "\n    out " + describe(output);
+        for (const auto& output : recipe.outputs) text += "\n    out " + describe(output, Match::RoundTrip);
     }
-    for (const auto& assignment : record.context) text += "\n  context " + describe(assignment);
+    for (const auto& assignment : record.context) text += "\n  context " + describe(assignment, Match::RoundTrip);
     return text;
 }
 
@@ -232,9 +239,9 @@ void shortcutsAgree(std::string_view stored)
         if (parsed) throw Finding("the scanner refuses what the parser reads: " + text);
         return;
     }
-    const std::string scanned = quick.name + " " + describe(quick.value, true);
+    const std::string scanned = quick.name + " " + describe(quick.value, Match::Exact);
     if (!parsed) throw Finding("the scanner reads what the parser refuses: " + text + "\nas " + scanned);
-    const std::string expected = parsed->name + " " + describe(parsed->value, true);
+    const std::string expected = parsed->name + " " + describe(parsed->value, Match::Exact);
     if (scanned != expected) throw Finding("the scanner reads " + text + "\nas " + scanned + "\nthe parser as " + expected);
 }
 
