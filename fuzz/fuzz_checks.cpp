@@ -14,6 +14,7 @@
 #include <typeinfo>
 #include <variant>
 
+#include "fuzz/cache_file_check.h"
 #include "parser/literal_writer.h"
 #include "parser/parse_assignment.h"
 #include "parser/project_file_loader.h"
@@ -268,6 +269,9 @@ void textExpansion(std::string_view input) {
         throw Finding("'" + text + "' expanded to '" + out.value->toString() + "'");
 }
 
+// Any bytes as the build cache file, loaded, saved and loaded again.
+void cacheFile(std::string_view input) { cacheFileRoundTrip(input, work().path()); }
+
 // Swallows everything written to it.
 class NullBuffer : public std::streambuf {
 protected:
@@ -281,6 +285,7 @@ const std::vector<Target>& targets() {
     static const std::vector<Target> all = {
         {"assignment", singleAssignment}, {"unit_file", unitFile},     {"project_file", projectFile},
         {"registry", registryRoundTrip},  {"identifier", identifierRoundTrip}, {"expansion", textExpansion},
+        {"cache_file", cacheFile},
     };
     return all;
 }
