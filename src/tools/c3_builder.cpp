@@ -61,13 +61,13 @@ const NameMap& c3BuilderSubjects()
 const ToolVariableMap& c3BuilderVariables()
 {
     static const ToolVariableMap table = makeToolVariableMap({
-        makeToolVariableEntry("C3C", nullptr),        makeToolVariableEntry("C3_FILES", nullptr),
-        makeToolVariableEntry("C3C_FILES", nullptr),  makeToolVariableEntry(TestFiles, nullptr),
-        makeToolVariableEntry("C3C_FLAGS", nullptr),  makeToolVariableEntry("EXE", nullptr),
-        makeToolVariableEntry("STATIC", nullptr),     makeToolVariableEntry("DLL", nullptr),
-        makeToolVariableEntry("SO", nullptr),         makeToolVariableEntry("LIB", nullptr),
-        makeToolVariableEntry("LIB_PATH", nullptr),   makeToolVariableEntry("LIBPATH", nullptr),
-        makeToolVariableEntry("LINK_FLAGS", nullptr), makeToolVariableEntry("OUTPUT_NAME", nullptr),
+        standardVariable("C3C"),        standardVariable("C3_FILES"),
+        standardVariable("C3C_FILES"),  standardVariable(TestFiles),
+        standardVariable("C3C_FLAGS"),  standardVariable("EXE"),
+        standardVariable("STATIC"),     standardVariable("DLL"),
+        standardVariable("SO"),         standardVariable("LIB"),
+        standardVariable("LIB_PATH"),   standardVariable("LIBPATH"),
+        standardVariable("LINK_FLAGS"), standardVariable("OUTPUT_NAME"),
     });
     return table;
 }

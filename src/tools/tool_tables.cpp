@@ -29,4 +29,14 @@ ToolVariableMap makeToolVariableMap(std::initializer_list<ToolVariableEntry> ent
     return map;
 }
 
+ToolVariableEntry standardVariable(std::string name)
+{
+    return makeToolVariableEntry(std::move(name), nullptr);
+}
+
+ToolVariableEntry selectorVariable(std::string name)
+{
+    return makeToolVariableEntry(std::move(name), ToolVariable{nullptr, 0, 0, 5});
+}
+
 }  // namespace Tolm

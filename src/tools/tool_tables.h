@@ -28,6 +28,12 @@ ToolVariableEntry makeToolVariableEntry(std::string name, TolmValuePtr value);
 // An entry with its own weights.
 ToolVariableEntry makeToolVariableEntry(std::string name, ToolVariable variable);
 
+// A variable without a default and with the standard weights.
+ToolVariableEntry standardVariable(std::string name);
+// A selector: it counts only when declared without a value, and then
+// decisively (weights 0, 0 and 5).
+ToolVariableEntry selectorVariable(std::string name);
+
 ToolVariableMap makeToolVariableMap(std::initializer_list<ToolVariableEntry> entries);
 
 }  // namespace Tolm

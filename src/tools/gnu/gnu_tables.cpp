@@ -4,15 +4,6 @@
 
 namespace Tolm {
 
-namespace {
-
-// Weights of a selector that counts only when declared without a value.
-ToolVariableEntry selector(const char* name) { return makeToolVariableEntry(name, ToolVariable{nullptr, 0, 0, 5}); }
-
-ToolVariableEntry plain(const char* name) { return makeToolVariableEntry(name, nullptr); }
-
-}  // namespace
-
 const NameMap& gnuIdentityNames()
 {
     static const NameMap table = makeAssignmentMap({{"GNU", nullptr},
@@ -28,20 +19,20 @@ const std::array<GNUToolTable, 5>& gnuToolTables()
 {
     static const std::array<GNUToolTable, 5> tables{{
         {"gcc", makeAssignmentMap({{"C_FILES", nullptr}, {"OBJS", nullptr}}),
-         makeToolVariableMap({plain("GCC"), plain("EXE"), plain("C_FLAGS"), plain("C_FILES"), plain("C_DEFINES"),
-                              plain("INCLUDE"), plain("LIB"), selector("OUTPUT_NAME"), plain("OBJS"),
-                              plain("LD_SCRIPT"), plain("LIBPATH"), plain("LINK_FLAGS")})},
+         makeToolVariableMap({standardVariable("GCC"), standardVariable("EXE"), standardVariable("C_FLAGS"), standardVariable("C_FILES"), standardVariable("C_DEFINES"),
+                              standardVariable("INCLUDE"), standardVariable("LIB"), selectorVariable("OUTPUT_NAME"), standardVariable("OBJS"),
+                              standardVariable("LD_SCRIPT"), standardVariable("LIBPATH"), standardVariable("LINK_FLAGS")})},
         {"g++", makeAssignmentMap({{"CPP_FILES", nullptr}, {"OBJS", nullptr}}),
-         makeToolVariableMap({plain("GPP"), plain("EXE"), plain("C_FLAGS"), plain("C_FILES"), plain("CPP_FILES"),
-                              plain("C_DEFINES"), plain("INCLUDE"), plain("LIB"), selector("OUTPUT_NAME"),
-                              plain("OBJS"), plain("LD_SCRIPT"), plain("LIBPATH"), plain("LINK_FLAGS")})},
+         makeToolVariableMap({standardVariable("GPP"), standardVariable("EXE"), standardVariable("C_FLAGS"), standardVariable("C_FILES"), standardVariable("CPP_FILES"),
+                              standardVariable("C_DEFINES"), standardVariable("INCLUDE"), standardVariable("LIB"), selectorVariable("OUTPUT_NAME"),
+                              standardVariable("OBJS"), standardVariable("LD_SCRIPT"), standardVariable("LIBPATH"), standardVariable("LINK_FLAGS")})},
         {"ar", makeAssignmentMap({{"OBJS", nullptr}}),
-         makeToolVariableMap({selector("STATIC"), plain("AR"), plain("LIB"), selector("OUTPUT_NAME"), plain("OBJS")})},
+         makeToolVariableMap({selectorVariable("STATIC"), standardVariable("AR"), standardVariable("LIB"), selectorVariable("OUTPUT_NAME"), standardVariable("OBJS")})},
         {"ld", makeAssignmentMap({{"OBJS", nullptr}}),
-         makeToolVariableMap({plain("LD"), plain("SO"), plain("KO"), plain("SHARED"), plain("OBJS"), plain("LIB"),
-                              plain("LIBPATH"), plain("LINK_FLAGS"), plain("LD_SCRIPT")})},
+         makeToolVariableMap({standardVariable("LD"), standardVariable("SO"), standardVariable("KO"), standardVariable("SHARED"), standardVariable("OBJS"), standardVariable("LIB"),
+                              standardVariable("LIBPATH"), standardVariable("LINK_FLAGS"), standardVariable("LD_SCRIPT")})},
         {"objcopy", makeAssignmentMap({{"INPUT", nullptr}}),
-         makeToolVariableMap({plain("OBJCOPY"), plain("INPUT"), plain("OBJCOPY_FLAGS"), plain("OUTPUT_NAME")})},
+         makeToolVariableMap({standardVariable("OBJCOPY"), standardVariable("INPUT"), standardVariable("OBJCOPY_FLAGS"), standardVariable("OUTPUT_NAME")})},
     }};
     return tables;
 }

@@ -4,16 +4,6 @@
 
 namespace Tolm {
 
-namespace {
-
-// Set without a value, an entry weighted like this adds 5 to the tool's score;
-// with a value it adds nothing.
-ToolVariableEntry decisive(const char* name) { return makeToolVariableEntry(name, ToolVariable{nullptr, 0, 0, 5}); }
-
-ToolVariableEntry plain(const char* name) { return makeToolVariableEntry(name, nullptr); }
-
-}  // namespace
-
 const NameMap& llvmIdentityNames()
 {
     static const NameMap table = makeAssignmentMap({{"LLVM", nullptr},
@@ -30,9 +20,9 @@ const LLVMToolTable& llvmClangTable()
 {
     static const LLVMToolTable table{
         makeAssignmentMap({{"C_FILES", nullptr}}),
-        makeToolVariableMap({plain("EXE"), plain("C_FLAGS"), plain("C_FILES"), plain("C_DEFINES"), plain("INCLUDE"),
-                             plain("LIB"), decisive("OUTPUT_NAME"), plain("OBJS"), plain("LD_SCRIPT"),
-                             plain("LIBPATH"), plain("LINK_FLAGS")}),
+        makeToolVariableMap({standardVariable("EXE"), standardVariable("C_FLAGS"), standardVariable("C_FILES"), standardVariable("C_DEFINES"), standardVariable("INCLUDE"),
+                             standardVariable("LIB"), selectorVariable("OUTPUT_NAME"), standardVariable("OBJS"), standardVariable("LD_SCRIPT"),
+                             standardVariable("LIBPATH"), standardVariable("LINK_FLAGS")}),
     };
     return table;
 }
@@ -41,9 +31,9 @@ const LLVMToolTable& llvmClangppTable()
 {
     static const LLVMToolTable table{
         makeAssignmentMap({{"CPP_FILES", nullptr}}),
-        makeToolVariableMap({plain("EXE"), plain("C_FLAGS"), plain("C_FILES"), plain("CPP_FILES"), plain("C_DEFINES"),
-                             plain("INCLUDE"), plain("LIB"), decisive("OUTPUT_NAME"), plain("OBJS"),
-                             plain("LD_SCRIPT"), plain("LIBPATH"), plain("LINK_FLAGS")}),
+        makeToolVariableMap({standardVariable("EXE"), standardVariable("C_FLAGS"), standardVariable("C_FILES"), standardVariable("CPP_FILES"), standardVariable("C_DEFINES"),
+                             standardVariable("INCLUDE"), standardVariable("LIB"), selectorVariable("OUTPUT_NAME"), standardVariable("OBJS"),
+                             standardVariable("LD_SCRIPT"), standardVariable("LIBPATH"), standardVariable("LINK_FLAGS")}),
     };
     return table;
 }
@@ -52,7 +42,7 @@ const LLVMToolTable& llvmArTable()
 {
     static const LLVMToolTable table{
         makeAssignmentMap({{"OBJS", nullptr}}),
-        makeToolVariableMap({decisive("STATIC"), plain("AR"), plain("LIB"), decisive("OUTPUT_NAME"), plain("OBJS")}),
+        makeToolVariableMap({selectorVariable("STATIC"), standardVariable("AR"), standardVariable("LIB"), selectorVariable("OUTPUT_NAME"), standardVariable("OBJS")}),
     };
     return table;
 }
@@ -61,8 +51,8 @@ const LLVMToolTable& llvmLdTable()
 {
     static const LLVMToolTable table{
         makeAssignmentMap({{"OBJS", nullptr}}),
-        makeToolVariableMap({plain("LD"), plain("SO"), plain("DLL"), plain("KO"), plain("SHARED"), plain("OBJS"),
-                             plain("LIB"), plain("LIBPATH"), plain("LINK_FLAGS"), plain("LD_SCRIPT")}),
+        makeToolVariableMap({standardVariable("LD"), standardVariable("SO"), standardVariable("DLL"), standardVariable("KO"), standardVariable("SHARED"), standardVariable("OBJS"),
+                             standardVariable("LIB"), standardVariable("LIBPATH"), standardVariable("LINK_FLAGS"), standardVariable("LD_SCRIPT")}),
     };
     return table;
 }
@@ -71,7 +61,7 @@ const LLVMToolTable& llvmObjcopyTable()
 {
     static const LLVMToolTable table{
         makeAssignmentMap({{"INPUT", nullptr}}),
-        makeToolVariableMap({plain("OBJCOPY"), plain("INPUT"), plain("OBJCOPY_FLAGS"), plain("OUTPUT_NAME")}),
+        makeToolVariableMap({standardVariable("OBJCOPY"), standardVariable("INPUT"), standardVariable("OBJCOPY_FLAGS"), standardVariable("OUTPUT_NAME")}),
     };
     return table;
 }
