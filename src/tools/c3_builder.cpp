@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "tools/tool_tables.h"
+#include "tools/word_lists.h"
 #include "types/target_context.h"
 #include "types/tolm_exceptions.h"
 #include "types/variable_access.h"
@@ -130,6 +131,8 @@ RecipeSet C3Builder::doCreateRecipes(const TargetContext& target) const
     RecipeSet set;
     for (const char* setting : JobSettings) copyBuiltinVariable(target.assignments, setting, set.context);
     set.recipes.push_back(std::move(recipe));
+    // "-z" goes before each word, so a text must stay words through the job merge.
+    keepWordsThroughMerge(set, {"LINK_FLAGS"});
     return set;
 }
 

@@ -58,6 +58,20 @@ TEST_F(C3BuildScenario, ExecutableAcrossRuns) {
     EXPECT_EQ(builds(), (Calls{build[0], build[0]}));
 }
 
+// Link flags written as one text reach c3c a word at a time, each after its own "-z", just as a
+// list of the same words would.
+TEST_F(C3BuildScenario, LinkFlagTextSplitsIntoWords) {
+    write("tolm.txt", "unit main\napp: { C3_FILES = [P\"(src/main.c3)\"] LINK_FLAGS = \"now relro\" }\n"
+                      "listed: { C3_FILES = [P\"(src/main.c3)\"] LINK_FLAGS = [\"now\", \"relro\"] }\n");
+    const RunResult text = tolm({"app"});
+    ASSERT_EQ(text.exitCode, 0) << text.out;
+    const RunResult list = tolm({"listed"});
+    ASSERT_EQ(list.exitCode, 0) << list.out;
+    const std::string source = at("src/main.c3");
+    EXPECT_EQ(builds(), (Calls{{"-o", "app", "-z", "now", "-z", "relro", "compile", source},
+                               {"-o", "listed", "-z", "now", "-z", "relro", "compile", source}}));
+}
+
 // A static library feeding an executable through a dependency: the executable links the path the
 // library's outputs name, so a rebuilt library rebuilds it, and a touched executable source
 // rebuilds only the executable.
