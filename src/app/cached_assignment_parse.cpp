@@ -12,6 +12,7 @@
 #include "parser/parse_assignment.h"
 #include "parser/utf8_check.h"
 #include "types/context.h"
+#include "types/name_characters.h"
 #include "types/tolm_context.h"
 #include "types/tolm_list.h"
 #include "types/value_factories.h"
@@ -44,7 +45,7 @@ public:
     std::optional<std::string> name()
     {
         std::size_t end = pos_;
-        while (end < text_.size() && isNameChar(text_[end])) ++end;
+        while (end < text_.size() && Tolm::continuesName(text_[end])) ++end;
         std::string_view word = text_.substr(pos_, end - pos_);
         if (!Tolm::isWritableName(word)) return std::nullopt;
         pos_ = end;
@@ -70,7 +71,7 @@ public:
         if (rest.front() == '"') return quoted();
         if (rest.starts_with("R\"(")) return parenthesised(Tolm::makeRawStringValue);
         if (rest.starts_with("P\"(")) return parenthesised(pathValue);
-        if (rest.front() == '-' || isDigit(rest.front())) return number();
+        if (rest.front() == '-' || Tolm::isAsciiDigit(rest.front())) return number();
         if (rest.front() == '[') return list();
         if (rest.front() == '{') return context();
         return nullptr;
@@ -84,11 +85,6 @@ private:
     }
 
     static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
-    static bool isNameChar(char c)
-    {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) || c == '_' || c == '-';
-    }
 
     static Tolm::TolmValuePtr pathValue(std::string text)
     {
@@ -132,7 +128,7 @@ private:
         const std::size_t digits = at;
         constexpr std::int64_t limit = 2147483648;  // magnitude of the lowest int
         std::int64_t magnitude = 0;
-        while (at < text_.size() && isDigit(text_[at])) {
+        while (at < text_.size() && Tolm::isAsciiDigit(text_[at])) {
             magnitude = std::min(limit + 1, magnitude * 10 + (text_[at] - '0'));
             ++at;
         }

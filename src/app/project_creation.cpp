@@ -7,6 +7,7 @@
 #include "parser/literal_writer.h"
 #include "parser/utf8_check.h"
 #include "tolm_app.h"
+#include "types/name_characters.h"
 #include "types/tolm_exceptions.h"
 #include "util/file_replace.h"
 #include "util/log.h"
@@ -23,14 +24,6 @@ constexpr const char* WriteFailed = "Unable to write project file '{}'.";
 constexpr const char* kUnitFileName = "tolm.txt";
 constexpr const char* kProjectFile = ".tolm_project.txt";
 constexpr const char* kDefaultName = "project";
-
-bool isIdentifierStart(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-bool isIdentifierPart(char c) {
-    return isIdentifierStart(c) || (c >= '0' && c <= '9') || c == '-';
-}
 
 // The unit a unit file declares on its first line; "" when it declares none
 // or cannot be read.
@@ -86,9 +79,9 @@ void discoverUnitFiles(Tolm::ProjectTree& tree, const std::filesystem::path& dir
 
 std::string projectIdentifier(std::string_view name) {
     std::string identifier;
-    for (char c : name) identifier += isIdentifierPart(c) ? c : '_';
+    for (char c : name) identifier += Tolm::continuesName(c) ? c : '_';
     if (identifier.empty()) return kDefaultName;
-    if (!isIdentifierStart(identifier.front())) identifier.insert(0, "_");
+    if (!Tolm::startsName(identifier.front())) identifier.insert(0, "_");
     if (!Tolm::isWritableName(identifier)) identifier += '_';
     return identifier;
 }

@@ -9,6 +9,7 @@
 #include "types/assignment.h"
 #include "types/tolm_base_string.h"
 #include "types/tolm_identifier.h"
+#include "types/name_characters.h"
 #include "types/tolm_int.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
@@ -22,16 +23,6 @@ namespace {
 // The words the lexer always takes as keywords, never as identifiers.
 constexpr std::array<std::string_view, 8> kKeywords = {
     "unit", "if", "import", "units", "profiles", "projects", "tools", "name"};
-
-bool isIdentifierStart(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-bool isIdentifierPart(char c)
-{
-    return isIdentifierStart(c) || (c >= '0' && c <= '9') || c == '-';
-}
 
 std::optional<std::string> quoted(const std::string& text)
 {
@@ -88,9 +79,9 @@ std::optional<std::string> writableList(const TolmList& list)
 
 bool isWritableName(std::string_view text)
 {
-    if (text.empty() || !isIdentifierStart(text.front())) return false;
+    if (text.empty() || !startsName(text.front())) return false;
     for (char c : text) {
-        if (!isIdentifierPart(c)) return false;
+        if (!continuesName(c)) return false;
     }
     for (auto keyword : kKeywords) {
         if (text == keyword) return false;

@@ -2,31 +2,7 @@
 
 #include <memory>
 
-namespace {
-
-// Classic-locale classes; bytes of 128 and above are neither.
-bool isLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-bool startsName(char c)
-{
-    return isLetter(c) || c == '_';
-}
-
-// As the lexer's names: a hyphen may follow the first character (my-var).
-bool continuesName(char c)
-{
-    return isLetter(c) || isDigit(c) || c == '_' || c == '-';
-}
-
-} // namespace
+#include "types/name_characters.h"
 
 namespace Msg = Tolm::IdentifierMessages;
 
@@ -43,7 +19,7 @@ std::uint64_t IdentifierParser::readNumber()
 {
     // Wraps modulo 2^64 on overflow, as unsigned arithmetic does.
     std::uint64_t value = 0;
-    while (!atEnd() && isDigit(current())) {
+    while (!atEnd() && Tolm::isAsciiDigit(current())) {
         value = value * 10 + static_cast<std::uint64_t>(current() - '0');
         ++position;
     }
@@ -53,8 +29,8 @@ std::uint64_t IdentifierParser::readNumber()
 bool IdentifierParser::atNumber() const
 {
     if (atEnd()) return false;
-    if (isDigit(current())) return true;
-    return current() == '-' && position + 1 < text.size() && isDigit(text[position + 1]);
+    if (Tolm::isAsciiDigit(current())) return true;
+    return current() == '-' && position + 1 < text.size() && Tolm::isAsciiDigit(text[position + 1]);
 }
 
 std::int64_t IdentifierParser::readSignedNumber()
@@ -86,10 +62,10 @@ bool IdentifierParser::parseSegment(Tolm::Identifier::Segment& segment)
 {
     segment.indexes.clear();
     if (atEnd()) return fail(Msg::EndInName);
-    if (!startsName(current())) return fail(Msg::InvalidStart);
+    if (!Tolm::startsName(current())) return fail(Msg::InvalidStart);
     const std::uint64_t nameStart = position;
     ++position;
-    while (!atEnd() && continuesName(current())) ++position;
+    while (!atEnd() && Tolm::continuesName(current())) ++position;
     segment.name = std::string(text.substr(nameStart, position - nameStart));
 
     while (!atEnd() && current() == '[') {
@@ -108,7 +84,7 @@ bool IdentifierParser::parseSegment(Tolm::Identifier::Segment& segment)
             } else {
                 index = first;
             }
-        } else if (startsName(current())) {
+        } else if (Tolm::startsName(current())) {
             auto nested = std::make_shared<Tolm::Identifier>();
             if (!parseSegments(*nested, ']')) return false;
             index = std::move(nested);
