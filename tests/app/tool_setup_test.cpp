@@ -81,7 +81,6 @@ TEST(ToolSetup, CreatesMatchersFromDefinitions) {
          nullptr, nullptr},
         {"tool_type X = 1", "Registry tool 't' has empty 'tool_type'. Skipping.\n", nullptr, nullptr},
         {"X = 1", "Registry tool 't' has no 'tool_type'. Skipping.\n", nullptr, nullptr},
-        {"", "Registry tool 't' has no 'tool_type'. Skipping.\n", nullptr, nullptr},
         {"tool_type = \"unknown\"", "Unable to create Registry tool 'unknown' for 't'.\n", nullptr, nullptr},
         {"tool_type = \"test-none\"", "Unable to create Registry tool 'test-none' for 't'.\n", nullptr, nullptr},
         {"tool_type = \"test-tolm-failure\"", "No toolchain found.\n", nullptr, nullptr},
