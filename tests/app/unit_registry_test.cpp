@@ -50,33 +50,4 @@ TEST(UnitRegistry, ResolvesTargetReferences) {
     }
 }
 
-// getUnit writes the defaults back; the empty namespace is a namespace of its
-// own once a unit is stored there; a later add replaces the unit.
-TEST(UnitRegistry, UnitsAndDefaults) {
-    UnitRegistry registry = demoRegistry();
-    std::string ns, unit;
-    EXPECT_EQ(registry.getUnit(ns, unit)->name, "app");
-    EXPECT_EQ(ns, "demo");
-    EXPECT_EQ(unit, "app");
-
-    registry.defaultNamespace.clear();
-    registry.defaultUnit = "1";
-    ns.clear();
-    unit.clear();
-    EXPECT_EQ(TestSupport::failureOf([&] { registry.getUnit(ns, unit); }), "Namespace '' not found.");
-    registry.add("", "1", TestSupport::unitWith("first", {"a"}));
-    ns.clear();
-    unit.clear();
-    EXPECT_EQ(registry.getUnit(ns, unit)->name, "first");
-    std::string noUnit = "2";
-    ns.clear();
-    EXPECT_EQ(TestSupport::failureOf([&] { registry.getUnit(ns, noUnit); }), "Unit '2' not found.");
-
-    registry.add("DEMO", "APP", TestSupport::unitWith("replaced", {}));
-    ns = "demo";
-    unit = "app";
-    EXPECT_EQ(registry.getUnit(ns, unit)->name, "replaced");
-    EXPECT_FALSE(registry.hasTarget("demo/app::build"));
-}
-
 }  // namespace
