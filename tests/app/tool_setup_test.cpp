@@ -135,24 +135,6 @@ TEST(ToolSetup, ToolMapAcrossOrigins) {
     EXPECT_EQ(namesOf(app.tools.at("default_basic")->required), "cmdline = ");
 }
 
-// A built-in tool whose type cannot make it is reported, with the failure
-// first when its factory raised, and the other one is still made.
-TEST(ToolSetup, StaticToolFailures) {
-    FakeToolTypes types;
-    Tolm::matcherRegistry().erase("command");
-    Tolm::registerMatcherFactory("no_tool", "NULL", [](Util::CiString, Tolm::NameMap, Tolm::NameMap) -> Tolm::Matcher* {
-        throw std::runtime_error("no luck");
-    });
-    TolmApplication app;
-    TestSupport::LogCapture capture(6);
-    app.CreateStaticTools();
-    EXPECT_EQ(capture.text(),
-              "Unable to create static tool 'default_basic' (command).\n"
-              "Unable to create static tool 'default_no_tool' (no_tool): no luck\n"
-              "Unable to create static tool 'default_no_tool' (no_tool).\n");
-    EXPECT_TRUE(app.tools.empty());
-}
-
 // The built-in variables: the date of the given moment without leading
 // zeros, the root as given, and "?=" wherever a project may override.
 TEST(BuiltinVariables, ValuesAndOperators) {
