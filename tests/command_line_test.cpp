@@ -42,7 +42,6 @@ TEST_F(CommandLine, NumbersAndPositionalWords) {
         int verbosity, jobs;
         Words arguments;
     } cases[] = {
-        {{"-V"}, 3, 1, {}},
         {{"--VERBOSE", "x"}, 3, 1, {"x"}},
         {{"-v", "4abc"}, 4, 1, {}},
         {{"-verbose", "0"}, 0, 1, {}},

@@ -10,7 +10,6 @@
 #include "parser/registry_file.h"
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
-#include "types/project.h"
 
 namespace {
 
@@ -48,7 +47,6 @@ TEST(TolmRegistrySave, ByteLayout)
          "projects {\n  App \"/src/App/p.txt\"\n  lib \"/src/lib/p.txt\"\n}\n", ""},
         {{"", {{"app", "/src/app/p.txt"}}, {{"gcc-12", gcc}, {"empty", nullptr}}},
          "projects {\n  app \"/src/app/p.txt\"\n}\n\ntools {\n  empty {\n  }\n" + gccLines + "}\n", ""},
-        {{"", {}, {{"gcc-12", gcc}}}, "tools {\n" + gccLines + "}\n", ""},
         {{"", {{"tools", "/a/p.txt"}, {"quoted", "/a\"b/p.txt"}}, {{"has space", nullptr}, {"", nullptr}}}, "",
          "project 'quoted' left out: its path '/a\"b/p.txt' holds a double quote"},
         {{"", {}, {{"t", quoted}}}, "tools {\n  t {\n  }\n}\n", "variable 'QUOTE' of tool 't' left out"},
@@ -101,23 +99,6 @@ TEST(TolmRegistrySave, LinkedFileStaysLinked)
     registry.save();
     EXPECT_TRUE(std::filesystem::is_symlink(registry.path));
     EXPECT_EQ(contentOf(real), "projects {\n  app \"/a/p.txt\"\n}\n");
-}
-
-// One entry per name ignoring case: the same path changes nothing and says
-// so, another path replaces the stored one under the first spelling.
-TEST(TolmRegistryAddProject, OneEntryPerName)
-{
-    TolmRegistry registry;
-    auto project = std::make_shared<Project>("/a/.tolm_project.txt", "Demo");
-    registry.addProject(project);
-    LogCapture log(5);
-    registry.addProject(project);
-    EXPECT_EQ(log.text(), "Project already registered");
-    registry.addProject(std::make_shared<Project>("/b/.tolm_project.txt", "DEMO"));
-    ASSERT_EQ(registry.projects.size(), 1u);
-    EXPECT_EQ(registry.projects.begin()->first.str(), "Demo");
-    EXPECT_EQ(registry.projects.begin()->second, "/b/.tolm_project.txt");
-    EXPECT_THROW(registry.addProject(nullptr), InternalError);
 }
 
 // Malformed files fail with the first message, which starts with the path and
@@ -197,7 +178,6 @@ TEST(RegistryRoundTrip, EveryValueKind)
         },
         std::vector<ConditionalBlock>{{{ref("mode"), str("debug"), Op::NotEqual}, nested}});
     auto lossy = std::make_shared<ContextTemplate>(std::vector{
-        set("QUOTE", str("a\"b")),
         set("RAW_END", makeRawStringValue("f(x)")),
         set("RAW_QUOTE", makeRawStringValue("a)\"b")),
         set("PATH_END", makePathStringValue("/a", "b)")),

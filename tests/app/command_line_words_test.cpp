@@ -74,23 +74,4 @@ TEST(CommandLineWords, ClassifiesEachWord) {
     }
 }
 
-// A second profile, and a word that is none of the three kinds, stop the run.
-TEST(CommandLineWords, Failures) {
-    const struct {
-        std::vector<std::string> words;
-        std::string failure;
-    } cases[] = {
-        {{"debug", "fast"}, "Profile already set to 'debug'. It can only be set once."},
-        {{"not a word"}, "Parsing assignment failed due to syntax errors."},
-    };
-    for (const auto& c : cases) {
-        auto app = loadedDemo(c.words);
-        EXPECT_EQ(TestSupport::failureOf([&] { app->ApplyCommandLineArguments(); }), c.failure) << c.words[0];
-    }
-    // Choosing the profile before the imports: naming it twice is already a conflict.
-    auto app = loadedDemo({"debug", "release", "DEBUG"});
-    EXPECT_EQ(TestSupport::failureOf([&] { app->SetProfile(); }),
-              "Profile already set to 'debug'. It can only be set once.");
-}
-
 }  // namespace

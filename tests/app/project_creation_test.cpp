@@ -18,9 +18,8 @@ TEST(ProjectIdentifier, MakesNamesReadable) {
         const char* directory;
         const char* name;
     } cases[] = {
-        {"demo", "demo"},          {"my-app_2", "my-app_2"}, {"my project", "my_project"},
-        {"2024.app", "_2024_app"}, {"-x", "_-x"},            {"caf\xC3\xA9", "caf__"},
-        {"units", "units_"},       {"name", "name_"},        {"", "project"},
+        {"demo", "demo"},       {"my-app_2", "my-app_2"}, {"2024.app", "_2024_app"}, {"-x", "_-x"},
+        {"caf\xC3\xA9", "caf__"}, {"units", "units_"},       {"", "project"},
     };
     for (const auto& c : cases) EXPECT_EQ(projectIdentifier(c.directory), c.name) << c.directory;
 }

@@ -81,7 +81,6 @@ TEST(ToolSetup, CreatesMatchersFromDefinitions) {
          nullptr, nullptr},
         {"tool_type X = 1", "Registry tool 't' has empty 'tool_type'. Skipping.\n", nullptr, nullptr},
         {"X = 1", "Registry tool 't' has no 'tool_type'. Skipping.\n", nullptr, nullptr},
-        {"", "Registry tool 't' has no 'tool_type'. Skipping.\n", nullptr, nullptr},
         {"tool_type = \"unknown\"", "Unable to create Registry tool 'unknown' for 't'.\n", nullptr, nullptr},
         {"tool_type = \"test-none\"", "Unable to create Registry tool 'test-none' for 't'.\n", nullptr, nullptr},
         {"tool_type = \"test-tolm-failure\"", "No toolchain found.\n", nullptr, nullptr},
@@ -134,24 +133,6 @@ TEST(ToolSetup, ToolMapAcrossOrigins) {
     for (const auto& [name, matcher] : app.tools) names += name.str() + "=" + matcher->name + " ";
     EXPECT_EQ(names, "app/cc=app/cc cc=cc default_basic=default_basic default_no_tool=DEFAULT_NO_TOOL ");
     EXPECT_EQ(namesOf(app.tools.at("default_basic")->required), "cmdline = ");
-}
-
-// A built-in tool whose type cannot make it is reported, with the failure
-// first when its factory raised, and the other one is still made.
-TEST(ToolSetup, StaticToolFailures) {
-    FakeToolTypes types;
-    Tolm::matcherRegistry().erase("command");
-    Tolm::registerMatcherFactory("no_tool", "NULL", [](Util::CiString, Tolm::NameMap, Tolm::NameMap) -> Tolm::Matcher* {
-        throw std::runtime_error("no luck");
-    });
-    TolmApplication app;
-    TestSupport::LogCapture capture(6);
-    app.CreateStaticTools();
-    EXPECT_EQ(capture.text(),
-              "Unable to create static tool 'default_basic' (command).\n"
-              "Unable to create static tool 'default_no_tool' (no_tool): no luck\n"
-              "Unable to create static tool 'default_no_tool' (no_tool).\n");
-    EXPECT_TRUE(app.tools.empty());
 }
 
 // The built-in variables: the date of the given moment without leading
