@@ -91,9 +91,6 @@ TEST(LoadProjectFile, FailuresLeaveRecordUnchanged)
         {"name demo\n  units { app { \"a\", \"b\" } }\n", at + "(2,19): ',' "},
         {"name demo\n#\n", at + "(2,0): token recognition error at: '#'"},
         {"profiles { debug { !X = 1 } }", "'!' assignment modifier is not allowed in this context."},
-        // A block as a value would silently lose the setting.
-        {"name x\ntools { cc {\n FLAGS = { a = 1 } } }",
-         at + "(3,9): a block cannot be used as a value here, in the value of 'FLAGS'"},
         {"name caf\xe9\n", at + ": UTF-8 string contains an illegal byte sequence"},
     };
     for (const auto& [content, prefix] : cases) {
