@@ -145,7 +145,7 @@ TEST(CrossExpansionTest, ExpandsOrFails)
         {"cc #{E}.c", "[]"}, {"#{Blank}", "[]"},
         {"#{S} #12", "!unresolved cross expansion reference '#12'"},
         {"#1 #{S}", "!unresolved cross expansion reference '#1'"},
-        {"issue #7", "!unresolved cross expansion reference '#7'"},
+        {"issue #7", "!unresolved cross expansion reference '#7'"},  // no cross expansion at all
         {"#{Missing}", "!Assignment 'Missing' not found."},
         {"#{9x}", "!Invalid variable reference '9x': Invalid identifier start at position 0"},
         {"#{L-x}", "!Assignment 'L-x' not found."}, {"#{L x}", "!Invalid variable reference 'L x': Unexpected character at position 1"},
@@ -167,11 +167,12 @@ TolmValuePtr numbers(std::size_t count)
 }
 
 // One value's expansion stops once it passes a million texts or 64 MiB of text, naming the
-// variable; the failure is not taken for a missing variable, and at the bound nothing changes.
+// variable; the failure is not taken for a missing variable, and at the bound nothing changes. The
+// thirty doubling lines themselves are loaded from a unit file by the hostile input tests.
 TEST(ExpansionBoundTest, StopsRunawayExpansion)
 {
     std::vector<Assignment> doubling{set("A1", str("xxxxxxxxxxxxxxxxxxxx"))};  // 20 bytes, twice as long per line
-    for (int i = 2; i <= 30; ++i)
+    for (int i = 2; i <= 24; ++i)
         doubling.push_back(set(fmt::format("A{}", i), str(fmt::format("${{A{}}}${{A{}}}", i - 1, i - 1))));
     doubling.push_back(set("L", numbers(10)));
     doubling.push_back(set("SEVEN", str("#{L}#{L}#{L}#{L}#{L}#{L}#{L}")));
@@ -179,7 +180,6 @@ TEST(ExpansionBoundTest, StopsRunawayExpansion)
     const ContextPtr context = ContextTemplate(std::move(doubling)).createContext();
     const std::pair<const char*, const char*> cases[] = {
         {"A22", "41943040 bytes"},  // 40 MiB: below the bound
-        {"A30", "!Expansion of variable 'A23' produces more than 64 MiB of text."},
         {"SEVEN", "!Expansion of variable 'SEVEN' produces more than 1000000 texts."},
         {"USES", "!Expansion of variable 'A23' produces more than 64 MiB of text."},
     };
