@@ -185,18 +185,6 @@ TEST(ProbeToolVersion, RefusesWhatIsNoRunnableRegularFile)
     EXPECT_EQ(probeToolVersion(failing), std::nullopt);
     EXPECT_EQ(probeToolVersion(dir.path()), std::nullopt);
     EXPECT_EQ(probeToolVersion(dir.path() / "missing"), std::nullopt);
-
-    // A link to a regular file runs the file it leads to, under the link's name.
-    const fs::path target = dir.path() / "real" / "c3c";
-    FakeTool::write(target, {{"--version", "c3c 0.6.1"}});
-    const fs::path link = dir.path() / "bin" / "c3c";
-    fs::create_directories(link.parent_path());
-    fs::create_symlink(target, link);
-    const std::optional<ToolchainPaths> found = probeToolVersion(link);
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->version, "0.6.1");
-    EXPECT_EQ(found->executable, link);
-    EXPECT_EQ(found->directory, dir.path() / "bin");
 }
 
 TEST(VersionText, SplitsIntoNumbers)
@@ -208,7 +196,6 @@ TEST(VersionText, SplitsIntoNumbers)
         {"1.2.", {1, 2}},
         {"1..2", {1, 0, 2}},
         {"3rc1.x", {3, 0}},
-        {" 7.b8", {7, 0}},
         {"4294967295.4294967296", {4294967295u, 0}},
         {"99999999999999999999999.1", {0, 1}},
     };
