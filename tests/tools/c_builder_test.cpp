@@ -234,13 +234,15 @@ TEST(CBuilderTest, ObjectPathAgreesWithTheLibrary)
     }
 }
 
+// Objects in /o by the source's stem; "skip.c" has none.
+const DerivedVariable objects{"OBJS", [](const TolmValuePtr& item) -> TolmValuePtr {
+                                  if (item->toString() == "skip.c") return nullptr;
+                                  return path("/o/" + fs::path(item->toString()).stem().string() + ".o");
+                              }};
+
 // A derived variable: single items stay single, lists stay lists, dropped items leave no intermediate.
 TEST(CBuilderTest, DeriveVariable)
 {
-    const DerivedVariable objects{"OBJS", [](const TolmValuePtr& item) -> TolmValuePtr {
-                                      if (item->toString() == "skip.c") return nullptr;
-                                      return path("/o/" + fs::path(item->toString()).stem().string() + ".o");
-                                  }};
     auto t = target({set("C_FILES", str("main.c"), Assignment::RequiredModifier),
                      set("CPP_FILES", listOf({str("a.cpp"), listOf({str("skip.c")}), str("b.cpp")})),
                      set("S_FILES", listOf({str("skip.c")})), set("LIB", listOf({str("m"), str("z")})),
@@ -288,12 +290,7 @@ TEST(CBuilderTest, SourcesSharingAnObjectFile)
     tool.collectObjects(t->assignments, "A", "/o", recipes);
     EXPECT_EQ(failureOf([&] { tool.collectObjects(t->assignments, "B", "/o", recipes); }),
               clashOf("a/util.c", "b/util.cpp"));
-    EXPECT_EQ(failureOf([&] { tool.createRecipes(*target({set("C_FILES", twoUtils), set("OUTPUT_DIR", str("/o"))})); }),
-              clash);
 
-    const DerivedVariable objects{"OBJS", [](const TolmValuePtr& item) -> TolmValuePtr {
-                                      return path("/o/" + fs::path(item->toString()).stem().string() + ".o");
-                                  }};
     std::vector<CachedInput> inputs;
     EXPECT_EQ(failureOf([&] { CBuilder::deriveVariable(t->assignments, "C_FILES", inputs, objects); }), clash);
     EXPECT_TRUE(inputs.empty());
