@@ -107,14 +107,12 @@ TEST(CBuilderTest, OutputNameAndPlainContext)
     EXPECT_EQ(tool.storedTargetName() + " " + tool.storedOutputName(), "no_target no_target");
     EXPECT_EQ(tool.storedOutputDirectory().string(), "/p/tc-1/no_target");
 
-    tool.setOutputDirectory(Context({root, set("OUTPUT_NAME", str("lib/libx.a"))}, {}));
-    EXPECT_EQ(tool.storedOutputName(), "lib/libx.a");
     tool.setOutputDirectory(*target({root, set("OUTPUT_NAME", str(""))}));
     EXPECT_EQ(tool.storedTargetName() + "|" + tool.storedOutputName(), "main|");
     tool.setOutputDirectory(*target({root, declare("OUTPUT_NAME")}));
     EXPECT_EQ(tool.storedOutputName(), "main");
 
-    for (auto [name, expected] : {std::pair{"lib/libfoo.a", "libfoo.a"}, {"", ""}, {"out/", "out/"}, {"app", "app"}})
+    for (auto [name, expected] : {std::pair{"lib/libfoo.a", "libfoo.a"}, {"", ""}, {"out/", "out/"}})
         EXPECT_EQ(CBuilder::outputFileName(name), expected) << name;
 }
 
@@ -123,11 +121,11 @@ TEST(CBuilderTest, BuildBracket)
 {
     ScratchDir scratch;
     StubTool tool;
-    auto job = target({set("PROJECT_ROOT", path(scratch.path().string()))}, {"", "app", "main"}, "7");
+    auto job = target({set("PROJECT_ROOT", path(scratch.path().string()))});
     {
         LogCapture log(5);
         tool.prepareOutput(*job, 3);
-        EXPECT_EQ(log.text(), "Output dir: " + (scratch.path() / "tc-1/app/main@af63aa4c86019796").string() + "\n");
+        EXPECT_EQ(log.text(), "Output dir: " + (scratch.path() / "tc-1/app/main").string() + "\n");
     }
     EXPECT_TRUE(fs::is_directory(tool.storedOutputDirectory()));
     EXPECT_EQ(tool.jobCount(), 3u);
@@ -139,8 +137,6 @@ TEST(CBuilderTest, BuildBracket)
     ASSERT_EQ(commands.size(), 2u);
     EXPECT_EQ(commands[1].commandLine, "cc two");
     EXPECT_EQ(commands[1].workingDirectory, tool.storedOutputDirectory());
-    EXPECT_EQ(commands[1].kind, 0u);
-    EXPECT_TRUE(commands[1].pathDirectories.empty());
     EXPECT_EQ(tool.seenTargetName, "main");
 
     tool.finishBuild();
@@ -177,20 +173,14 @@ TEST(CBuilderTest, RecipesCopyBuiltinVariables)
 TEST(CBuilderTest, ObjectPaths)
 {
     StubTool tool;
-    const TolmValuePtr sources = listOf({str("src/util/io.c"), listOf({str("a.tar.gz"), listOf({str("Makefile")})}),
-                                         path("x.cpp")});
-    std::vector<std::string> objects;
-    std::vector<std::string> items;
+    const TolmValuePtr sources = listOf({str("src/util/io.c"), listOf({str("a.tar.gz"), listOf({path("x.cpp")})})});
+    std::vector<std::string> pairs;
     for (const auto& [item, object] : tool.objectPathsForSource(sources, "/p/out/t")) {
-        items.push_back(item->toString());
-        objects.push_back(object->toString());
+        pairs.push_back(item->toString() + " " + object->toString());
         EXPECT_TRUE(dynamic_cast<TolmPathString*>(object.get()));
     }
-    EXPECT_EQ(items, (std::vector<std::string>{"src/util/io.c", "a.tar.gz", "Makefile", "x.cpp"}));
-    EXPECT_EQ(objects, (std::vector<std::string>{"/p/out/t/io.o", "/p/out/t/a.tar.o", "/p/out/t/Makefile.o",
-                                                 "/p/out/t/x.o"}));
-    EXPECT_EQ(tool.objectPathsForSource(str("m.c"), "rel").front().second->toString(),
-              (fs::current_path() / "rel/m.o").string());
+    EXPECT_EQ(pairs, (std::vector<std::string>{"src/util/io.c /p/out/t/io.o", "a.tar.gz /p/out/t/a.tar.o",
+                                               "x.cpp /p/out/t/x.o"}));
     EXPECT_TRUE(tool.objectPathsForSource(nullptr, "/p").empty());
 
     std::vector<TolmValuePtr> appended{str("first")};
@@ -199,7 +189,6 @@ TEST(CBuilderTest, ObjectPaths)
     tool.appendObjectValues(vars.assignments, "CPP_FILES", "/o", appended);
     tool.appendObjectValues(vars.assignments, "ASM_FILES", "/o", appended);
     EXPECT_EQ(texts(appended), (std::vector<std::string>{"first", "/o/a.o", "/o/b.o"}));
-    EXPECT_EQ(flattenValue(nullptr).size(), 0u);
 
     // Compiling one recipe per source file, each producing its object as an output variable.
     auto t = target({set("C_FILES", listOf({str("a.c"), listOf({str("lib/b.c")})}), Assignment::RequiredModifier),
@@ -245,13 +234,15 @@ TEST(CBuilderTest, ObjectPathAgreesWithTheLibrary)
     }
 }
 
+// Objects in /o by the source's stem; "skip.c" has none.
+const DerivedVariable objects{"OBJS", [](const TolmValuePtr& item) -> TolmValuePtr {
+                                  if (item->toString() == "skip.c") return nullptr;
+                                  return path("/o/" + fs::path(item->toString()).stem().string() + ".o");
+                              }};
+
 // A derived variable: single items stay single, lists stay lists, dropped items leave no intermediate.
 TEST(CBuilderTest, DeriveVariable)
 {
-    const DerivedVariable objects{"OBJS", [](const TolmValuePtr& item) -> TolmValuePtr {
-                                      if (item->toString() == "skip.c") return nullptr;
-                                      return path("/o/" + fs::path(item->toString()).stem().string() + ".o");
-                                  }};
     auto t = target({set("C_FILES", str("main.c"), Assignment::RequiredModifier),
                      set("CPP_FILES", listOf({str("a.cpp"), listOf({str("skip.c")}), str("b.cpp")})),
                      set("S_FILES", listOf({str("skip.c")})), set("LIB", listOf({str("m"), str("z")})),
@@ -280,37 +271,32 @@ TEST(CBuilderTest, DeriveVariable)
 TEST(CBuilderTest, SourcesSharingAnObjectFile)
 {
     StubTool tool;
-    const std::string clash = "Sources 'a/util.c' and 'b/util.c' would both be compiled to '/o/util.o'; "
-                              "rename one of them.";
+    const auto clashOf = [](const std::string& a, const std::string& b) {
+        return "Sources '" + a + "' and '" + b + "' would both be compiled to '/o/util.o'; rename one of them.";
+    };
+    const std::string clash = clashOf("a/util.c", "b/util.c");
     const TolmValuePtr twoUtils = listOf({str("a/util.c"), str("main.c"), str("b/util.c")});
     EXPECT_EQ(failureOf([&] { tool.objectPathsForSource(twoUtils, "/o"); }), clash);
-    EXPECT_EQ(tool.objectPathsForSource(listOf({str("a/util.c"), str("./a/util.c")}), "/o").size(), 2u);
-    EXPECT_EQ(tool.objectPathsForSource(listOf({str("/s/a/util.c"), str("/s/a/./util.c"), str("/s//a/util.c"),
-                                                str("/s/b/../a/util.c")}),
-                                        "/o")
-                  .size(),
-              4u);
     EXPECT_EQ(failureOf([&] { tool.objectPathsForSource(listOf({str("/s/a/util.c"), str("/s/b/util.c")}), "/o"); }),
-              "Sources '/s/a/util.c' and '/s/b/util.c' would both be compiled to '/o/util.o'; rename one of them.");
+              clashOf("/s/a/util.c", "/s/b/util.c"));
+    // Spellings of one file are no clash.
+    for (const TolmValuePtr same : {listOf({str("a/util.c"), str("./a/util.c")}),
+                                     listOf({str("/s/a/util.c"), str("/s//a/./util.c"), str("/s/b/../a/util.c")})})
+        EXPECT_EQ(tool.objectPathsForSource(same, "/o").size(), flattenValue(same).size()) << same->toString();
 
     std::vector<CachedRecipe> recipes;
     auto t = target({set("C_FILES", twoUtils), set("A", str("a/util.c")), set("B", str("b/util.cpp"))});
     EXPECT_EQ(failureOf([&] { tool.collectObjects(t->assignments, "C_FILES", "/o", recipes); }), clash);
     tool.collectObjects(t->assignments, "A", "/o", recipes);
     EXPECT_EQ(failureOf([&] { tool.collectObjects(t->assignments, "B", "/o", recipes); }),
-              "Sources 'a/util.c' and 'b/util.cpp' would both be compiled to '/o/util.o'; rename one of them.");
-    EXPECT_EQ(failureOf([&] { tool.createRecipes(*target({set("C_FILES", twoUtils), set("OUTPUT_DIR", str("/o"))})); }),
-              clash);
+              clashOf("a/util.c", "b/util.cpp"));
 
-    const DerivedVariable objects{"OBJS", [](const TolmValuePtr& item) -> TolmValuePtr {
-                                      return path("/o/" + fs::path(item->toString()).stem().string() + ".o");
-                                  }};
     std::vector<CachedInput> inputs;
     EXPECT_EQ(failureOf([&] { CBuilder::deriveVariable(t->assignments, "C_FILES", inputs, objects); }), clash);
     EXPECT_TRUE(inputs.empty());
     CBuilder::deriveVariable(t->assignments, "A", inputs, objects);
     EXPECT_EQ(failureOf([&] { CBuilder::deriveVariable(t->assignments, "B", inputs, objects); }),
-              "Sources 'a/util.c' and 'b/util.cpp' would both be compiled to '/o/util.o'; rename one of them.");
+              clashOf("a/util.c", "b/util.cpp"));
     CBuilder::deriveVariable(t->assignments, "A", inputs, DerivedVariable{"OTHER", objects.transform});
     EXPECT_EQ(inputs.size(), 2u);
 }

@@ -1,15 +1,12 @@
 // Detection of installed toolchains: the definitions made from stand-ins in
-// scratch directories, and from the compilers of this machine.
+// scratch directories. The machine's own compilers are checked through the
+// program's --find-compilers.
 
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
 #include "tools/fake_tool.h"
-#include "tools/find_compilers.h"
-#include "tools/probe.h"
 #include "tools/toolchain_detection.h"
 #include "types/context_template.h"
 
@@ -99,51 +96,6 @@ TEST(DetectToolchains, KeepsTheFirstOfTwoToolchainsWithOneName)
                            "Toolchain 'default_llvm_X86_64-PC-LINUX-GNU_14_0_6' found at '" + d +
                            "/llvm2/bin' is not stored: the toolchain at '" + d +
                            "/llvm1/bin' has the same name and is kept.\n");
-}
-
-// On this machine: the gcc and clang in /usr/bin, named from what they
-// report, and nothing else.
-TEST(FindCompilers, DescribesTheToolchainsOfThisMachine)
-{
-    const auto ask = [](const char* tool, const char* arguments) {
-        const CommandOutput answer = captureCommandOutput(fs::path("/usr/bin") / tool, arguments);
-        return answer.exitStatus == 0 ? answer.output.string() : std::string();
-    };
-    const std::string machine = ask("gcc", "-dumpmachine");
-    const std::string gccVersion = ask("gcc", "-dumpfullversion");
-    const std::string clangVersion = ask("clang", "-dumpversion");
-    const std::string triple = ask("clang", "-print-target-triple");
-    const bool llvmComplete = fs::exists("/usr/bin/clang++") && fs::exists("/usr/bin/llvm-ar") &&
-                              fs::exists("/usr/bin/llvm-objcopy") && fs::exists("/usr/bin/ld.lld");
-    if (machine.empty() || gccVersion.empty() || clangVersion.empty() || triple.empty() || !llvmComplete)
-        GTEST_SKIP() << "gcc or a complete clang toolchain is missing from /usr/bin";
-
-    std::vector<std::string> parts;  // arch, os, abi: the first three pieces of the triplet
-    std::istringstream pieces(machine);
-    for (std::string piece; std::getline(pieces, piece, '-');) parts.push_back(piece);
-    parts.resize(std::max<std::size_t>(parts.size(), 3));
-    const std::string& arch = parts[0];
-    const TargetTriple target = parseTargetTriple(triple);
-    const Entries expected = {
-        {{"toolchain_name", "default_gnu_" + sanitizeToolchainName(arch) + "_" + sanitizeToolchainName(gccVersion)},
-         {"tool_type", "gnu-gcc"},
-         {"toolchain_version", gccVersion},
-         {"prefix", machine},
-         {"arch", arch},
-         {"os", parts[1]},
-         {"abi", parts[2]},
-         {"toolchain_path", "/usr/bin"}},
-        {{"toolchain_name", "default_llvm_" + sanitizeToolchainName(triple) + "_" + sanitizeToolchainName(clangVersion)},
-         {"tool_type", "llvm-clang"},
-         {"toolchain_version", clangVersion},
-         {"TOOLCHAIN_TRIPLET", triple},
-         {"arch", target.arch},
-         {"vendor", target.vendor},
-         {"os", target.os},
-         {"abi", target.abi},
-         {"toolchain_path", "/usr/bin"}},
-    };
-    EXPECT_EQ(entriesOf(findCompilers()), expected);
 }
 
 }  // namespace

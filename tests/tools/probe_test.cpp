@@ -13,7 +13,6 @@
 #include "support/test_support.h"
 #include "tools/fake_tool.h"
 #include "tools/probe.h"
-#include "types/context_template.h"
 
 namespace {
 
@@ -71,7 +70,6 @@ TEST(CaptureCommandOutput, TrimsOutputAndReportsExitStatus)
     };
     const Case cases[] = {
         {"printf '  17.0.6\\n'", "", "17.0.6", 0},
-        {"true", "", "", 0},
         {"printf '\\t\\r\\n a  b \\r\\n\\n'", "", "a  b", 0},
         {"printf '\\v1\\f'", "", "\v1\f", 0},
         {"printf '1.2.3\\n'; exit 3", "", "1.2.3", 3},
@@ -79,8 +77,8 @@ TEST(CaptureCommandOutput, TrimsOutputAndReportsExitStatus)
         {"echo noise >&2; echo kept", "", "kept", 0},
         {"cat; echo after", "", "after", 0},  // stdin is empty, never the terminal
         {"printf 'ab\\0cd\\nef\\0\\n'", "", "abef", 0},  // a NUL ends its line
-        {"printf '%s|' \"$@\"", "  -a\t-b  c ", "-a|-b|c|", 0},
-        {"printf '%s|' \"$@\"", "--target=x \"q\" $(y)", "--target=x|\"q\"|$(y)|", 0},
+        // Arguments split at blanks and tabs only; quotes and $(...) are plain text.
+        {"printf '%s|' \"$@\"", " -a\t\"q\"  $(y) ", "-a|\"q\"|$(y)|", 0},
     };
     ScratchDir dir;
     int index = 0;
@@ -159,13 +157,11 @@ TEST(ProbeToolVersion, ReadsTheStatedVersion)
     };
     const Case cases[] = {
         {"c3c version 0.7.0", "0.7.0"},
-        {"clang version 17.0.6 (https://x/y 1a2b)", "17.0.6"},
         {"gcc-12 (Debian 12.2.0-14) 12.2.0", "12.2.0"},
         {"v3.4.", "3.4"},
         {"c3c build 42", "42"},
         {"tool 12.", "12"},
         {"x86_64 i686 c3c", std::nullopt},
-        {"no digits at all", std::nullopt},
         {"", std::nullopt},
     };
     ScratchDir dir;
@@ -189,18 +185,6 @@ TEST(ProbeToolVersion, RefusesWhatIsNoRunnableRegularFile)
     EXPECT_EQ(probeToolVersion(failing), std::nullopt);
     EXPECT_EQ(probeToolVersion(dir.path()), std::nullopt);
     EXPECT_EQ(probeToolVersion(dir.path() / "missing"), std::nullopt);
-
-    // A link to a regular file runs the file it leads to, under the link's name.
-    const fs::path target = dir.path() / "real" / "c3c";
-    FakeTool::write(target, {{"--version", "c3c 0.6.1"}});
-    const fs::path link = dir.path() / "bin" / "c3c";
-    fs::create_directories(link.parent_path());
-    fs::create_symlink(target, link);
-    const std::optional<ToolchainPaths> found = probeToolVersion(link);
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->version, "0.6.1");
-    EXPECT_EQ(found->executable, link);
-    EXPECT_EQ(found->directory, dir.path() / "bin");
 }
 
 TEST(VersionText, SplitsIntoNumbers)
@@ -212,7 +196,6 @@ TEST(VersionText, SplitsIntoNumbers)
         {"1.2.", {1, 2}},
         {"1..2", {1, 0, 2}},
         {"3rc1.x", {3, 0}},
-        {" 7.b8", {7, 0}},
         {"4294967295.4294967296", {4294967295u, 0}},
         {"99999999999999999999999.1", {0, 1}},
     };
@@ -227,8 +210,7 @@ TEST(VersionText, ComparesAndChecksMinimums)
         int order;
     };
     const Case comparisons[] = {
-        {"1.2", "1.2.0", 0}, {"1.10", "1.9", 1}, {"1.9", "1.10", -1}, {"", "0.0", 0},
-        {"2.x", "2.0", 0},   {"12", "12.2.0", -1}, {"13.1.0", "12.2.0", 1},
+        {"1.2", "1.2.0", 0}, {"1.10", "1.9", 1}, {"1.9", "1.10", -1}, {"", "0.0", 0}, {"2.x", "2.0", 0},
     };
     for (const Case& c : comparisons) EXPECT_EQ(compareVersions(c.a, c.b), c.order) << c.a << " vs " << c.b;
 
@@ -238,8 +220,7 @@ TEST(VersionText, ComparesAndChecksMinimums)
         bool satisfied;
     };
     const Minimum minimums[] = {
-        {"", "", true},       {"", "0", true},         {"1.0", "0", true},   {"9", "10", false},
-        {"10.0", "10", true}, {"9.4.0", "10", false},  {"", "10", false},    {"10.0.1", "10.0.1", true},
+        {"", "", true}, {"", "0", true}, {"9.4.0", "10", false}, {"10.0", "10", true}, {"", "10", false},
     };
     for (const Minimum& m : minimums)
         EXPECT_EQ(versionSatisfiesMinimum(m.version, m.minimum), m.satisfied) << m.version << " >= " << m.minimum;
@@ -270,15 +251,13 @@ TEST(PathHelpers, NormaliseAndVisitOnce)
 TEST(PathHelpers, FileNamesAndToolchainNames)
 {
     const std::pair<const char*, const char*> names[] = {
-        {"/opt/llvm/bin/clang.exe", "clang"},   {"/usr/bin/clang-17", "clang-17"}, {"clang-17.1", "clang-17.1"},
-        {"C:/X/CLANG.EXE", "CLANG"},            {"/usr/bin/gcc.Exe", "gcc"},       {"/usr/bin/", ""},
-        {"tool.exe.bak", "tool.exe.bak"},
+        {"/opt/llvm/bin/clang.exe", "clang"}, {"clang-17.1", "clang-17.1"}, {"C:/X/CLANG.EXE", "CLANG"},
+        {"/usr/bin/", ""},                     {"tool.exe.bak", "tool.exe.bak"},
     };
     for (const auto& [path, name] : names) EXPECT_EQ(fileNameWithoutExe(path), name) << path;
 
     const std::pair<std::string, const char*> sanitised[] = {
-        {"", "unknown"},      {"x86_64", "x86_64"},       {"17.0.6", "17_0_6"},
-        {"i686 pc/w", "i686_pc_w"}, {"aarch64-linux", "aarch64-linux"}, {"a+b.c", "a_b_c"},
+        {"", "unknown"}, {"x86_64", "x86_64"}, {"aarch64-linux", "aarch64-linux"}, {"i686 pc/w+1.0", "i686_pc_w_1_0"},
         {"\xc3\xa9t\xc3\xa9", "__t__"},
     };
     for (const auto& [text, name] : sanitised) EXPECT_EQ(sanitizeToolchainName(text), name) << text;
@@ -286,14 +265,9 @@ TEST(PathHelpers, FileNamesAndToolchainNames)
 
 TEST(ConfigDirectory, FollowsHomeAndCreatesTheDirectory)
 {
-    using TestSupport::failureOf;
-    {
-        EnvironmentGuard home("HOME", "");
-        EXPECT_EQ(failureOf<std::runtime_error>([] { configDirectory(); }), "Unable to resolve HOME path.");
-    }
-    {
-        EnvironmentGuard home("HOME", std::nullopt);
-        EXPECT_EQ(failureOf<std::runtime_error>([] { configDirectory(); }), "Unable to resolve HOME path.");
+    for (const std::optional<std::string>& unusable : {std::optional<std::string>(""), std::optional<std::string>()}) {
+        EnvironmentGuard home("HOME", unusable);
+        EXPECT_EQ(TestSupport::failureOf<std::runtime_error>([] { configDirectory(); }), "Unable to resolve HOME path.");
     }
     ScratchDir dir;
     {
@@ -309,24 +283,6 @@ TEST(ConfigDirectory, FollowsHomeAndCreatesTheDirectory)
         blocked.write(".config", "not a directory");
         EnvironmentGuard home("HOME", blocked.path().string());
         EXPECT_THROW(configDirectory(), fs::filesystem_error);
-    }
-}
-
-// A detected toolchain's definition shares the values it was built from and
-// keeps their order, operators and modifiers.
-TEST(MakeContextTemplate, CopiesAssignmentsInOrder)
-{
-    using namespace TestSupport;
-    const std::vector<Tolm::Assignment> assignments = {set("toolchain_name", str("n")), append("arch", str("x"), 1),
-                                                       declare("abi")};
-    const auto made = makeContextTemplate(assignments);
-    ASSERT_EQ(made->assignments.size(), 3u);
-    EXPECT_TRUE(made->conditions.empty());
-    for (std::size_t i = 0; i < assignments.size(); ++i) {
-        EXPECT_EQ(made->assignments[i].name, assignments[i].name);
-        EXPECT_EQ(made->assignments[i].value, assignments[i].value);
-        EXPECT_EQ(made->assignments[i].type, assignments[i].type);
-        EXPECT_EQ(made->assignments[i].modifier, assignments[i].modifier);
     }
 }
 
