@@ -93,14 +93,21 @@ public:
     std::shared_ptr<Tolm::TargetContext> target;
 };
 
-// A target seen for the first time is claimed and built whole; once stored, the next visit is a
-// hit that looks at no file.
+// A target seen for the first time is claimed and built whole. Only the holder of the claim
+// stores the result, and a key without a record takes any; once stored, the next visit is a hit
+// that looks at no file.
 TEST_F(CacheClaimTest, FirstVisitClaimsThenHits) {
     LogCapture capture(0);
     CacheClaim first = claim();
+    releaseCacheClaim(cache, "proj/main::app", first.claimToken + 1, {}, {});
+    EXPECT_EQ(cache.records.at("proj/main::app")->state, Tolm::RuntimeRecord::Claimed);
     releaseCacheClaim(cache, "proj/main::app", first.claimToken, first.recipes, first.context);
+    releaseCacheClaim(cache, "proj/other::x", 99, first.recipes, {});
     CacheClaim second = claim();
-    EXPECT_EQ(capture.text(), "Cache claimed for 'main::app'.\nCache hit for 'main::app'.\n");
+    EXPECT_EQ(capture.text(), "Cache claimed for 'main::app'.\n"
+                              "Cache upsert rejected for 'proj/main::app': claim token mismatch.\n"
+                              "Inserted new cache record for 'proj/other::x'.\n"
+                              "Cache hit for 'main::app'.\n");
     EXPECT_EQ(first.claimToken, 1u);
     EXPECT_EQ(jobsOf(first), "FLAGS=-DFOO SRC=/src/a.c /src/b.c");
     EXPECT_EQ(second.claimToken, 0u);
@@ -111,6 +118,7 @@ TEST_F(CacheClaimTest, FirstVisitClaimsThenHits) {
     EXPECT_TRUE(record.verified);
     EXPECT_EQ(record.state, Tolm::RuntimeRecord::Free);
     EXPECT_EQ(record.claimToken, 0u);
+    EXPECT_TRUE(cache.records.at("proj/other::x")->verified);
 }
 
 // A Builder without recipes builds from one copy of the whole target and leaves the cache alone.
@@ -274,21 +282,6 @@ TEST_F(CacheClaimTest, ClaimedRecordIsBusy) {
         EXPECT_EQ(result.claimToken, 0u);
         EXPECT_EQ(record->claimToken, 7u);
     }
-}
-
-// Only the holder of the claim stores a record; a stranger's token changes nothing.
-TEST_F(CacheClaimTest, ReleaseNeedsTheClaimToken) {
-    CacheClaim first = claim();
-    {
-        LogCapture capture(0);
-        releaseCacheClaim(cache, "proj/main::app", first.claimToken + 1, {}, {});
-        releaseCacheClaim(cache, "proj/other::x", 99, first.recipes, {});
-        EXPECT_EQ(capture.text(),
-                  "Cache upsert rejected for 'proj/main::app': claim token mismatch.\n"
-                  "Inserted new cache record for 'proj/other::x'.\n");
-    }
-    EXPECT_EQ(cache.records.at("proj/main::app")->state, Tolm::RuntimeRecord::Claimed);
-    EXPECT_TRUE(cache.records.at("proj/other::x")->verified);
 }
 
 // Worker count: one worker unless every bound allows two, each worker getting at least two recipes.
