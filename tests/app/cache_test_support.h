@@ -1,11 +1,14 @@
 #pragma once
-// Values and assignments as the cache tests write them, and one-line
+// Values, assignments and records as the cache tests write them, and one-line
 // descriptions of what the cache reader gives back, so two results compare as
 // texts: the value's class, its text and, for a path, its base; a context
 // value by its variables.
 
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "app/build_cache.h"
 #include "types/assignment.h"
 #include "types/tolm_context.h"
 #include "types/tolm_list.h"
@@ -24,6 +27,20 @@ inline Tolm::Assignment make(const std::string& name, Tolm::TolmValuePtr value, 
                              std::uint32_t modifier = 0)
 {
     return Tolm::Assignment(name, std::move(value), static_cast<Tolm::Assignment::AssignType>(type), modifier);
+}
+
+// A record as the cache file leaves it, each recipe under the key of its
+// inputs: free and not yet verified.
+inline std::shared_ptr<Tolm::RuntimeRecord> record(std::vector<Tolm::CachedRecipe> recipes,
+                                                   std::vector<Tolm::Assignment> context)
+{
+    auto made = std::make_shared<Tolm::RuntimeRecord>();
+    for (auto& recipe : recipes) {
+        const std::uint64_t key = hashCacheInputs(recipe.inputs);
+        made->recipes.insert(key, std::move(recipe));
+    }
+    made->context = std::move(context);
+    return made;
 }
 
 std::string describe(const Tolm::Assignment& assignment);
