@@ -152,40 +152,23 @@ protected:
     std::unique_ptr<Matcher> matcher_;
 };
 
-// A target's own wishes about the machine and the version are met before any tool is asked.
-TEST_F(GNUMatcherTest, MatchChecksTheTargetsWishes)
+// A target's own wishes about the machine and the version are met before any tool is asked; then
+// the best-scoring possible tool builds the target, the earlier tool winning a tie.
+TEST_F(GNUMatcherTest, MatchAndSelectBuilder)
 {
     const struct {
         Lines variables;
-        bool possible;
-    } rows[] = {
-        {{"C_FILES = \"a.c\""}, true},
-        {{"C_FILES = \"a.c\"", "ARCH = \"arm\""}, false},
-        {{"C_FILES = \"a.c\"", "ARCH = \"X86_64\""}, true},
-        {{"C_FILES = \"a.c\"", "ARCH = \"\""}, true},
-        {{"C_FILES = \"a.c\"", "TOOLCHAIN_TRIPLET = \"X86_64-LINUX-GNU\""}, true},
-        {{"C_FILES = \"a.c\"", "TOOLCHAIN_TRIPLET = \"arm-none-eabi\""}, false},
-        {{"C_FILES = \"a.c\"", "toolchain_version = [\"11\", \"12.2.0\"]"}, true},
-        {{"C_FILES = \"a.c\"", "toolchain_version = \"12\""}, false},
-        {{"C_FILES = \"a.c\"", "toolchain_min_version = \"12.3\""}, false},
-        {{"OTHER = \"x\""}, false},
-    };
-    for (const auto& row : rows) EXPECT_EQ(match(row.variables).possible(), row.possible) << row.variables.back();
-
-    // The first possible tool's result, whole: gcc does not know CPP_FILES, g++ would.
-    EXPECT_EQ(match({"C_FILES = \"a.c\"", "CPP_FILES = \"b.cpp\""}).scores.at("CPP_FILES").kind, MatchKind::NoMatch);
-    // No tool possible: the object copier's result.
-    EXPECT_EQ(match({"OBJCOPY_FLAGS = \"-O binary\""}).scores.at("OBJCOPY_FLAGS").kind, MatchKind::PartialMatch);
-}
-
-// The best-scoring possible tool builds the target; the earlier tool wins a tie.
-TEST_F(GNUMatcherTest, SelectBuilder)
-{
-    const struct {
-        Lines variables;
-        std::string tool;
+        std::string tool;  // "" when the match is impossible
     } rows[] = {
         {{"C_FILES = \"a.c\""}, "gcc"},
+        {{"C_FILES = \"a.c\"", "ARCH = \"arm\""}, ""},
+        {{"C_FILES = \"a.c\"", "ARCH = \"X86_64\""}, "gcc"},
+        {{"C_FILES = \"a.c\"", "ARCH = \"\""}, "gcc"},
+        {{"C_FILES = \"a.c\"", "TOOLCHAIN_TRIPLET = \"X86_64-LINUX-GNU\""}, "gcc"},
+        {{"C_FILES = \"a.c\"", "TOOLCHAIN_TRIPLET = \"arm-none-eabi\""}, ""},
+        {{"C_FILES = \"a.c\"", "toolchain_version = [\"11\", \"12.2.0\"]"}, "gcc"},
+        {{"C_FILES = \"a.c\"", "toolchain_version = \"12\""}, ""},
+        {{"C_FILES = \"a.c\"", "toolchain_min_version = \"12.3\""}, ""},
         {{"C_FILES = \"a.c\"", "CPP_FILES = \"b.cpp\""}, "g++"},
         {{"OBJS = \"a.o\""}, "gcc"},
         {{"OBJS = \"a.o\"", "STATIC"}, "ar"},
@@ -196,9 +179,15 @@ TEST_F(GNUMatcherTest, SelectBuilder)
     };
     LogCapture quiet(5);
     for (const auto& row : rows) {
-        const std::shared_ptr<Builder> builder = matcher_->selectBuilder(*targetOf(row.variables));
-        EXPECT_EQ(builder ? builder->name() : "", row.tool) << row.variables.front();
+        const auto target = targetOf(row.variables);
+        EXPECT_EQ(matcher_->match(*target).possible() ? matcher_->selectBuilder(*target)->name() : "", row.tool)
+            << row.variables.back();
     }
+
+    // The first possible tool's result, whole: gcc does not know CPP_FILES, g++ would.
+    EXPECT_EQ(match({"C_FILES = \"a.c\"", "CPP_FILES = \"b.cpp\""}).scores.at("CPP_FILES").kind, MatchKind::NoMatch);
+    // No tool possible: the object copier's result.
+    EXPECT_EQ(match({"OBJCOPY_FLAGS = \"-O binary\""}).scores.at("OBJCOPY_FLAGS").kind, MatchKind::PartialMatch);
 }
 
 // A clone hands out the very same tools, and they outlive the matcher they came from.

@@ -142,7 +142,9 @@ TEST(LLVMMatcherTest, ProbesNeverGoThroughTheShell)
 
 // A target narrows the toolchain with ARCH, TOOLCHAIN_TRIPLET (the one it was
 // probed for or the one it printed), toolchain_version and
-// toolchain_min_version; then the best-scoring tool that accepts it builds it.
+// toolchain_min_version; then the best-scoring tool that accepts it builds it:
+// C to clang, any C++ to clang++, objects to the archiver for a static library
+// and to the linker otherwise, INPUT to the copier. Output variables never decide.
 TEST(LLVMMatcherTest, MatchesAndSelects)
 {
     const ScratchDir dir;
@@ -156,8 +158,17 @@ TEST(LLVMMatcherTest, MatchesAndSelects)
         const char* selected;  // "" when impossible
     } cases[] = {
         {{R"(C_FILES = "a.c")"}, "clang"},
+        {{R"(C_FILES = "a.c")", R"(CPP_FILES = ["b.cpp"])"}, "clang++"},
+        {{R"(C_FILES = "a.c")", R"(^CPP_FILES = "b.cpp")"}, "clang"},
+        {{R"(^C_FILES = "a.c")"}, ""},
         {{R"(C_FILES = "a.c")", R"(OBJS = ["b.o"])"}, "clang"},
-        {{R"(OBJS = ["b.o"])", "SO"}, "ld.lld"},
+        {{R"(OBJS = ["b.o"])"}, "ld.lld"},
+        {{R"(OBJS = ["b.o"])", "STATIC"}, "llvm-ar"},
+        {{R"(OBJS = ["b.o"])", R"(AR = "1")"}, "llvm-ar"},
+        {{R"(OBJS = ["b.o"])", R"(OUTPUT_NAME = "x.LIB")"}, "llvm-ar"},
+        {{R"(OBJS = ["b.o"])", R"(^OUTPUT_NAME = "libx.a")"}, "ld.lld"},
+        {{R"(OBJS = ["b.o"])", "^STATIC"}, "ld.lld"},
+        {{R"(INPUT = "x.elf")"}, "llvm-objcopy"},
         {{R"(CFLAGS = "-O2")"}, ""},
         {{R"(C_FILES = "a.c")", R"(ARCH = "X86_64")"}, "clang"},
         {{R"(C_FILES = "a.c")", "ARCH"}, "clang"},

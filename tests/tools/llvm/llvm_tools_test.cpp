@@ -31,41 +31,6 @@ std::shared_ptr<CBuilder> toolOf(const std::string& name, const LLVMToolchainInf
     return makeTool<LLVM_OBJCOPY>(llvmObjcopyTable(), t, t.objcopy);
 }
 
-// The names of the tools that accept the target, blank-separated.
-std::string acceptingTools(const std::vector<std::string>& lines)
-{
-    std::string names;
-    for (const std::string name : {"clang", "clang++", "ar", "ld", "objcopy"})
-        if (toolOf(name)->matchTarget(*targetOf(lines)).possible()) names += (names.empty() ? "" : " ") + name;
-    return names;
-}
-
-// Which tool takes which target: C to clang, any C++ to clang++, objects to
-// the archiver when the target is a static library and to the linker
-// otherwise, INPUT to the object copier. Output variables never decide.
-TEST(LLVMToolsTest, AcceptedTargets)
-{
-    const struct {
-        std::vector<std::string> lines;
-        const char* tools;
-    } cases[] = {
-        {{R"(C_FILES = "a.c")"}, "clang"},
-        {{R"(C_FILES = "a.c")", R"(CPP_FILES = ["b.cpp"])"}, "clang++"},
-        {{R"(^C_FILES = "a.c")"}, ""},
-        {{R"(C_FILES = "a.c")", R"(^CPP_FILES = "b.cpp")"}, "clang"},
-        {{R"(OBJS = ["a.o"])"}, "ld"},
-        {{R"(OBJS = ["a.o"])", "STATIC"}, "ar"},
-        {{R"(OBJS = ["a.o"])", R"(AR = "1")"}, "ar"},
-        {{R"(OBJS = ["a.o"])", R"(OUTPUT_NAME = "libx.a")"}, "ar"},
-        {{R"(OBJS = ["a.o"])", R"(OUTPUT_NAME = "x.LIB")"}, "ar"},
-        {{R"(OBJS = ["a.o"])", R"(^OUTPUT_NAME = "libx.a")"}, "ld"},
-        {{R"(OBJS = ["a.o"])", "^STATIC"}, "ld"},
-        {{R"(C_FILES = "a.c")", R"(OBJS = ["b.o"])"}, "clang ld"},
-        {{R"(INPUT = "app.elf")"}, "objcopy"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(acceptingTools(c.lines), c.tools) << testing::PrintToString(c.lines);
-}
-
 // Only the word -c makes a compile-only target.
 TEST(LLVMToolsTest, CompileOnlyFlag)
 {
