@@ -83,40 +83,63 @@ TEST(LLVMToolsTest, CompilerRecipes)
     for (const auto& c : cases) EXPECT_EQ(describe(toolOf("clang++")->createRecipes(*targetOf(c.lines))), c.expected);
 }
 
-// The exact clang and clang++ lines: flags whole, sources and include
-// directories quoted, defines split into words (also after the job merge)
-// and never quoted, link inputs and the lld switch only when linking.
-TEST(LLVMToolsTest, CompilerCommandLines)
+// The exact line of each tool, one per job. Compilers: flags whole, sources
+// and include directories quoted, defines split into words (also after the
+// job merge) and never quoted, link inputs and the lld switch only when
+// linking. Linkers: GNU style with -L, -T, -shared and -o; MSVC style with
+// /LIBPATH:, /DLL and /OUT: and no linker script. The default names follow
+// the platform and the link kind.
+TEST(LLVMToolsTest, CommandLines)
 {
     const std::string clang = R"("/opt/llvm/bin/clang" --target=x86_64-pc-linux-gnu)";
-    const std::string clangpp = R"("/opt/llvm/bin/clang++" --target=x86_64-pc-linux-gnu)";
+    const std::string objects = R"(OBJS = ["a.o", "b.o"])";
+    const std::vector<std::string> link{objects, R"(LIB = ["libm.a"])", R"(LIBPATH = ["lib"])",
+                                        R"(LINK_FLAGS = ["--as-needed"])", R"(LD_SCRIPT = "x.ld")"};
+    std::vector<std::string> dll = link;
+    dll.push_back("DLL");
     const struct {
         const char* triple;
-        bool cpp;
+        const char* tool;
         std::vector<std::string> lines;
         std::vector<std::string> expected;
     } cases[] = {
-        {Linux, false,
+        {Linux, "clang",
          {R"(C_FILES = ["main.c", "util.c"])", R"(C_FLAGS = "-O2 -g")", R"(C_DEFINES = "NDEBUG V=3")",
           R"(INCLUDE = ["inc"])", R"(LIB = ["libm.a"])", R"(LIBPATH = ["lib"])",
           R"(LINK_FLAGS = ["--gc-sections"])"},
          {clang + R"( -O2 -g "main.c" "util.c" -DNDEBUG -DV=3 -I"inc" -fuse-ld=lld -o "app" "libm.a" -L"lib")"
                   R"( -Wl,"--gc-sections")"}},
-        {Linux, false,
+        {Linux, "clang",
          {R"(C_FILES = ["a.c", "b.c"])", R"(C_FLAGS = "-O2 -c")", R"(C_DEFINES = ["A", "B=1"])"},
          {clang + R"( -O2 -c "a.c" -DA -DB=1)", clang + R"( -O2 -c "b.c" -DA -DB=1)"}},
-        {Linux, true,
+        {Linux, "clang++",
          {R"(C_FILES = "a.c")", R"(CPP_FILES = ["b.cpp", "c.cpp"])", R"(OBJS = ["x.o"])", R"(LD_SCRIPT = "link.ld")"},
-         {clangpp + R"( "a.c" "b.cpp" "c.cpp" "x.o" -T"link.ld" -fuse-ld=lld -o "app")"}},
-        {Msvc, false, {R"(C_FILES = "a.c")"},
+         {R"("/opt/llvm/bin/clang++" --target=x86_64-pc-linux-gnu "a.c" "b.cpp" "c.cpp" "x.o" -T"link.ld")"
+          R"( -fuse-ld=lld -o "app")"}},
+        {Msvc, "clang", {R"(C_FILES = "a.c")"},
          {R"("/opt/llvm/bin/clang" --target=x86_64-pc-windows-msvc "a.c" -fuse-ld=lld -o "app.exe")"}},
-        {MinGW, false, {R"(C_FILES = "a.c")", R"(OUTPUT_NAME = "app.bin")"},
+        {MinGW, "clang", {R"(C_FILES = "a.c")", R"(OUTPUT_NAME = "app.bin")"},
          {R"("/opt/llvm/bin/clang" --target=x86_64-w64-windows-gnu "a.c" -fuse-ld=lld -o "app.bin")"}},
-        {"", false, {R"(C_FILES = "a.c")"}, {R"("/opt/llvm/bin/clang" "a.c" -fuse-ld=lld -o "app")"}},
+        {"", "clang", {R"(C_FILES = "a.c")"}, {R"("/opt/llvm/bin/clang" "a.c" -fuse-ld=lld -o "app")"}},
+        {Linux, "ar", {objects, "STATIC"}, {R"("/opt/llvm/bin/llvm-ar" rcs "app.a" "a.o" "b.o")"}},
+        {Msvc, "ar", {objects, "STATIC"}, {R"("/opt/llvm/bin/llvm-ar" rcs "app.lib" "a.o" "b.o")"}},
+        {MinGW, "ar", {objects, "STATIC"}, {R"("/opt/llvm/bin/llvm-ar" rcs "app.a" "a.o" "b.o")"}},
+        {Linux, "ld", link,
+         {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" "libm.a" -L"lib" "--as-needed" -T"x.ld" -o "app.elf")"}},
+        {Linux, "ld", {objects, R"(LIB = "libm.a libz.a")", R"(LINK_FLAGS = "--as-needed -s")"},
+         {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" "libm.a" "libz.a" "--as-needed" "-s" -o "app.elf")"}},
+        {Linux, "ld", {objects, "SO"}, {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.so")"}},
+        {Linux, "ld", {objects, R"(SHARED = "0")", "KO"}, {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.ko")"}},
+        {Linux, "ld", {objects, "KO"}, {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -o "app.ko")"}},
+        {Msvc, "ld", dll,
+         {R"("/opt/llvm/bin/lld-link" "a.o" "b.o" "libm.a" /LIBPATH:"lib" "--as-needed" /DLL /OUT:"app.dll")"}},
+        {Msvc, "ld", {objects}, {R"("/opt/llvm/bin/lld-link" "a.o" "b.o" /OUT:"app.exe")"}},
+        {MinGW, "ld", {objects, "SHARED"}, {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.dll")"}},
+        {MinGW, "ld", {objects}, {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -o "app.exe")"}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(commandLines(*toolOf(c.cpp ? "clang++" : "clang", toolchainFor(c.triple)), c.lines), c.expected) << testing::PrintToString(c.lines);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(commandLines(*toolOf(c.tool, toolchainFor(c.triple)), c.lines), c.expected)
+            << testing::PrintToString(c.lines);
 }
 
 // A compile-only job that is handed objects leaves them off the line and says so.
@@ -127,46 +150,6 @@ TEST(LLVMToolsTest, CompileOnlyWarnsAboutObjects)
     EXPECT_EQ(toolOf("clang")->buildCommandLines("app", *job).at(0),
               R"("/opt/llvm/bin/clang" --target=x86_64-pc-linux-gnu -c "a.c")");
     EXPECT_EQ(log.text(), "OBJS were passed to 'app', but target uses -c.\n");
-}
-
-// The exact archiver and linker lines: GNU style with -L, -T, -shared and
-// -o; MSVC style with /LIBPATH:, /DLL and /OUT: and no linker script; the
-// default names follow the platform and the link kind.
-TEST(LLVMToolsTest, ArchiverAndLinkerCommandLines)
-{
-    const std::string objects = R"(OBJS = ["a.o", "b.o"])";
-    const std::string linkInputs[] = {objects, R"(LIB = ["libm.a"])", R"(LIBPATH = ["lib"])",
-                                      R"(LINK_FLAGS = ["--as-needed"])", R"(LD_SCRIPT = "x.ld")"};
-    const std::vector<std::string> link(std::begin(linkInputs), std::end(linkInputs));
-    const auto with = [](std::vector<std::string> lines, const std::string& extra) {
-        lines.push_back(extra);
-        return lines;
-    };
-    const struct {
-        const char* triple;
-        bool archive;
-        std::vector<std::string> lines;
-        std::string expected;
-    } cases[] = {
-        {Linux, true, {objects, "STATIC"}, R"("/opt/llvm/bin/llvm-ar" rcs "app.a" "a.o" "b.o")"},
-        {Msvc, true, {objects, "STATIC"}, R"("/opt/llvm/bin/llvm-ar" rcs "app.lib" "a.o" "b.o")"},
-        {MinGW, true, {objects, "STATIC"}, R"("/opt/llvm/bin/llvm-ar" rcs "app.a" "a.o" "b.o")"},
-        {Linux, false, link,
-         R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" "libm.a" -L"lib" "--as-needed" -T"x.ld" -o "app.elf")"},
-        {Linux, false, {objects, R"(LIB = "libm.a libz.a")", R"(LINK_FLAGS = "--as-needed -s")"},
-         R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" "libm.a" "libz.a" "--as-needed" "-s" -o "app.elf")"},
-        {Linux, false, {objects, "SO"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.so")"},
-        {Linux, false, {objects, R"(SHARED = "0")", "KO"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.ko")"},
-        {Linux, false, {objects, "KO"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -o "app.ko")"},
-        {Msvc, false, with(link, "DLL"),
-         R"("/opt/llvm/bin/lld-link" "a.o" "b.o" "libm.a" /LIBPATH:"lib" "--as-needed" /DLL /OUT:"app.dll")"},
-        {Msvc, false, {objects}, R"("/opt/llvm/bin/lld-link" "a.o" "b.o" /OUT:"app.exe")"},
-        {MinGW, false, {objects, "SHARED"}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.dll")"},
-        {MinGW, false, {objects}, R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -o "app.exe")"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(commandLines(*toolOf(c.archive ? "ar" : "ld", toolchainFor(c.triple)), c.lines), std::vector<std::string>{c.expected}) << testing::PrintToString(c.lines);
-    }
 }
 
 // An output context written out, path values relative to the scratch root.
