@@ -106,9 +106,7 @@ TEST(GNUMatcherFactory, ChoosesOneToolchain)
     } rows[] = {
         {{pathWant(mixed)}, "x86_64-linux-gnu 12.2.0: gcc g++ ar ld objcopy"},
         {{pathWant(mixed), "arch = \"ARM\""}, arm},
-        {{pathWant(mixed), "toolchain_min_version = \"13\""}, arm},
         {{pathWant(newer)}, "x86_64-linux-gnu 13.1.0: gcc g++ x86_64-linux-gnu-ar ld objcopy"},
-        {{pathWant(newer), "toolchain_version = \"12.2.0\""}, "x86_64-linux-gnu 12.2.0: gcc g++ x86_64-linux-gnu-ar ld objcopy"},
         {{pathWant(cross)}, "aarch64-none-elf 12.3.0: aarch64-none-elf-gcc aarch64-none-elf-g++ aarch64-none-elf-ar "
                             "aarch64-none-elf-ld aarch64-none-elf-objcopy"},
         {{pathWant(root.path() / "cross13")}, arm},
