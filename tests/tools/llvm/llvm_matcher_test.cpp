@@ -180,7 +180,6 @@ TEST(LLVMMatcherTest, MatchesAndSelects)
         {{R"(C_FILES = "a.c")", R"(toolchain_version = "17")"}, ""},
         {{R"(C_FILES = "a.c")", "toolchain_version"}, ""},
         {{R"(C_FILES = "a.c")", R"(toolchain_min_version = "17.0")"}, "clang"},
-        {{R"(C_FILES = "a.c")", R"(toolchain_min_version = "18")"}, ""},
         {{R"(C_FILES = "a.c")", R"(toolchain_min_version = "17.99999999999999999999")"}, ""},
     };
     for (const auto& c : cases) {
@@ -193,17 +192,9 @@ TEST(LLVMMatcherTest, MatchesAndSelects)
             << testing::PrintToString(c.lines);
     }
     EXPECT_EQ(matcher->selectBuilder(*targetOf({R"(CFLAGS = "-O2")"})), nullptr);
-}
 
-// A met minimum version counts as an exact match in the chosen tool's scores;
-// with no tool for the target the matcher's own scores come back, refused.
-TEST(LLVMMatcherTest, MinimumVersionScores)
-{
-    const ScratchDir dir;
-    writeToolchain(dir.path() / "bin", "", "17.0.6", "x86_64-pc-linux-gnu");
-    const auto matcher = create({pathLine(dir.path() / "bin")});
-    ASSERT_NE(matcher, nullptr);
-
+    // A met minimum version counts as an exact match in the chosen tool's scores;
+    // with no tool for the target the matcher's own scores come back, refused.
     const MatchResult taken = matcher->match(*targetOf({R"(C_FILES = "a.c")", R"(toolchain_min_version = "17")"}));
     EXPECT_TRUE(taken.possible());
     EXPECT_EQ(taken.scores.at(Util::CiString("toolchain_min_version")).kind, MatchKind::ExactMatch);

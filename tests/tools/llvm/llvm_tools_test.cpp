@@ -200,7 +200,6 @@ TEST(LLVMToolsTest, OutputContexts)
          "OBJS=a.o,b.o"},
         {Msvc, "clang", {out, R"(C_FILES = "a.c")"}, "BINARY=app.exe BINARY_NAME=app.exe OBJS=a.o"},
         {Linux, "ar", {out, R"(OBJS = ["a.o"])", "STATIC"}, "LIB=app.a LIB_NAME=app.a"},
-        {Linux, "ld", {out, R"(OBJS = ["a.o"])"}, "BINARY=app.elf BINARY_NAME=app.elf"},
         {Linux, "ld", {out, R"(OBJS = ["a.o"])", "SO"}, "BINARY=app.so BINARY_NAME=app.so SO=app.so SO_NAME=app.so"},
         {Msvc, "ld", {out, R"(OBJS = ["a.o"])", "DLL"},
          "BINARY=app.dll BINARY_NAME=app.dll DLL=app.dll DLL_NAME=app.dll"},
