@@ -179,6 +179,7 @@ TEST(LLVMSearchRoot, NeedsCompanionsAndTheRightLinker)
     EXPECT_EQ(full[0].objcopy, bin / "llvm-objcopy-17");
 }
 
+// Wanted versions, minimums and an arch filter what is found; version "0" wants any.
 TEST(LLVMSearchRoot, AppliesWants)
 {
     ScratchDir dir;

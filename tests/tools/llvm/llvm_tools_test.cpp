@@ -1,10 +1,8 @@
-// The five LLVM tools on targets written as unit-file lines: which targets
-// each accepts, the recipes and exact command lines it makes (GNU style and
-// MSVC style), and the outputs it hands to dependent targets.
+// The five LLVM tools on targets written as unit-file lines: the recipes and
+// exact command lines they make (GNU style and MSVC style), and the outputs
+// they hand to dependent targets. Which tool takes a target is the matcher's test.
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
