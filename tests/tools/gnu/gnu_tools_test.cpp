@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
 #include "tools/tool_test_support.h"
@@ -21,10 +19,8 @@ using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 
 const std::string Gcc = "\"/tc/bin/gcc\"";
-const std::string Gpp = "\"/tc/bin/g++\"";
 const std::string Ar = "\"/tc/bin/ar\"";
 const std::string Ld = "\"/tc/bin/ld\"";
-const std::string Objcopy = "\"/tc/bin/objcopy\"";
 
 std::shared_ptr<CBuilder> toolAt(GNUToolIndex index)
 {
@@ -61,9 +57,8 @@ Lines linesOf(GNUToolIndex index, Lines variables)
 TEST(GNUCompileOnlyFlag, IsTheWordDashC)
 {
     const std::pair<const char*, bool> rows[] = {
-        {"-c", true},           {"-O2 -c", true},       {"-c -O2", true},      {"-g\t-c\n", true},
-        {"-cfoo -c", true},     {"", false},            {"c", false},          {"-fno-common", false},
-        {"-I/opt/x-c", false},  {"-cfoo", false},       {"--c", false},        {"-fno-common -O2", false},
+        {"-c -O2", true},      {"-g\t-c\n", true}, {"-cfoo -c", true},   {"", false},
+        {"-fno-common", false}, {"-I/opt/x-c", false}, {"-cfoo", false},     {"--c", false},
     };
     for (const auto& [flags, expected] : rows) EXPECT_EQ(gnuHasCompileOnlyFlag(flags), expected) << flags;
 }
@@ -87,33 +82,19 @@ TEST(GNUTools, CommandLines)
           "C_DEFINES = [\"A B\", \"C\"]"},
          {Gcc + " \"main.c\" -DA B -DC \"x.o\" \"y.o\" -T\"link.ld\" -o \"app\" \"-lm\" \"-lz\" -Wl,-L\"/opt/lib\""
                 " -Wl,\"--gc-sections\" -Wl,\"-rpath /x\""}},
-        {GccTool, {"C_FLAGS = \"-fno-common\"", "C_FILES = \"m.c\""}, {Gcc + " -fno-common \"m.c\" -o \"target\""}},
-        {GccTool, {"C_FLAGS = \"-I/opt/x-c\"", "OBJS = \"m.o\""}, {Gcc + " -I/opt/x-c \"m.o\" -o \"target\""}},
         {GccTool, {"C_FLAGS = [\"-g\", \"-c\"]", "C_FILES = \"m.c\"", "CPP_FILES = \"n.cpp\""},
          {Gcc + " -g -c \"m.c\""}},
         {GccTool, {"C_FILES = \"m.c\"", "OUTPUT_NAME = \"\""}, {Gcc + " \"m.c\" -o \"target\""}},
-        {GppTool, {"CPP_FILES = [\"a.cpp\"]", "C_FILES = \"b.c\"", "OUTPUT_NAME = \"bin/app\""},
-         {Gpp + " \"b.c\" \"a.cpp\" -o \"bin/app\""}},
-        {GppTool, {"CPP_FILES = [\"a.cpp\", \"b.cpp\"]", "C_FLAGS = \"-c -fPIC\"", "C_DEFINES = \"X=1\""},
-         {Gpp + " -c -fPIC \"a.cpp\" \"b.cpp\" -DX=1"}},
-        {ArTool, {"OBJS = [\"a.o\", \"b.o\"]", "OUTPUT_NAME = \"libm.a\""},
-         {Ar + " rcs \"libm.a\" \"a.o\" \"b.o\""}},
         {ArTool, {"OBJS = \"a.o\""}, {Ar + " rcs \"target\" \"a.o\""}},
         {ArTool, {"OBJS = \"a.o\"", "OUTPUT_NAME = \"\""}, {Ar + " rcs \"target.a\" \"a.o\""}},
         {LdTool,
          {"OBJS = [\"a.o\"]", "LIB = \"-lc\"", "LIBPATH = \"/l\"", "LINK_FLAGS = \"--as-needed -z now\"",
           "LD_SCRIPT = \"k.ld\""},
          {Ld + " \"a.o\" \"-lc\" -L\"/l\" \"--as-needed\" \"-z\" \"now\" -T\"k.ld\" -o \"target\""}},
-        {LdTool, {"OBJS = \"a.o\"", "SHARED", "OUTPUT_NAME = \"\""}, {Ld + " \"a.o\" -shared  -o \"target.so\""}},
         {LdTool, {"OBJS = \"a.o\"", "KO", "OUTPUT_NAME = \"\""}, {Ld + " \"a.o\" -o \"target.ko\""}},
         {LdTool, {"OBJS = \"a.o\"", "KO", "SO = \"1\"", "OUTPUT_NAME = \"\""},
          {Ld + " \"a.o\" -shared  -o \"target.so\""}},
         {LdTool, {"OBJS = \"a.o\"", "OUTPUT_NAME = \"\""}, {Ld + " \"a.o\" -o \"target.elf\""}},
-        {LdTool, {"OBJS = \"a.o\"", "SHARED", "OUTPUT_NAME = \"libx.so.1\""},
-         {Ld + " \"a.o\" -shared  -o \"libx.so.1\""}},
-        {ObjcopyTool,
-         {"INPUT = \"data.bin\"", "OBJCOPY_FLAGS = \"-I binary -O elf64-x86-64\"", "OUTPUT_NAME = \"data.o\""},
-         {Objcopy + " -I binary -O elf64-x86-64 \"data.bin\" \"data.o\""}},
     };
     for (const auto& row : rows) EXPECT_EQ(linesOf(row.tool, row.variables), row.expected) << row.variables[0];
 }
@@ -140,117 +121,62 @@ std::string textOfValue(const TolmValuePtr& value)
     return value->toString();
 }
 
-// "name=value" per assignment; path values with their full path.
-Lines written(const std::vector<Assignment>& assignments)
+// A recipe set written out: each recipe's inputs (with "+" for one that
+// declares an intermediate file) and outputs, the context names and the
+// parallel limit; path values with their full path.
+std::string describe(const RecipeSet& set)
 {
-    Lines lines;
-    for (const Assignment& a : assignments) lines.push_back(a.name + "=" + textOfValue(a.value));
-    return lines;
+    std::string text;
+    for (const CachedRecipe& recipe : set.recipes) {
+        for (const CachedInput& entry : recipe.inputs)
+            text += entry.input.name + "=" + textOfValue(entry.input.value) + (entry.hasIntermediate() ? "+" : "") + " ";
+        text += "->";
+        for (const Assignment& output : recipe.outputs) text += " " + output.name + "=" + textOfValue(output.value);
+        text += "; ";
+    }
+    text += "context";
+    for (const Assignment& assignment : set.context) text += " " + assignment.name;
+    return text + "; limit " + std::to_string(set.maxParallelJobs);
 }
 
-// What one recipe reads and writes, and whether any entry declares an intermediate file.
-struct RecipeView {
-    Lines inputs;
-    Lines outputs;
-    bool intermediates = false;
-};
-
-RecipeView viewOf(const CachedRecipe& recipe)
-{
-    RecipeView view;
-    for (const CachedInput& entry : recipe.inputs) {
-        view.inputs.push_back(entry.input.name + "=" + textOfValue(entry.input.value));
-        view.intermediates = view.intermediates || entry.hasIntermediate();
-    }
-    view.outputs = written(recipe.outputs);
-    return view;
-}
-
-// Compile-only: one recipe per source producing its object, any number at once. Compile and link: one
-// recipe from the sources, objects and libraries to the output file, one at a time, with no object
-// files declared, since that command writes none.
-TEST(GNUTools, CompilerRecipes)
-{
-    const std::string out = "/p/x86_64-linux-gnu/unit/target";
-    const Lines common{"PROJECT_ROOT = \"/p\"", "C_FILES = [\"src/a.c\", \"b.c\"]", "CPP_FILES = \"c.cpp\"",
-                       "C_DEFINES = \"NDEBUG V=3\"", "INCLUDE = \"inc\""};
-
-    Lines compileOnly = common;
-    compileOnly.push_back("C_FLAGS = \"-c\"");
-    const RecipeSet objects = tool<GNU_GCC>(GccTool)->createRecipes(*targetOf(compileOnly));
-    EXPECT_EQ(objects.maxParallelJobs, -1);
-    ASSERT_EQ(objects.recipes.size(), 3u);
-    const Lines sources{"C_FILES=src/a.c", "C_FILES=b.c", "CPP_FILES=c.cpp"};
-    const Lines objectFiles{out + "/a.o", out + "/b.o", out + "/c.o"};
-    for (std::size_t i = 0; i < 3; ++i) {
-        const RecipeView view = viewOf(objects.recipes[i]);
-        EXPECT_EQ(view.inputs, Lines{sources[i]});
-        EXPECT_EQ(view.outputs, Lines{"OBJS=" + objectFiles[i]});
-    }
-    EXPECT_EQ(written(objects.context), (Lines{"C_DEFINES=[NDEBUG V=3]", "C_FLAGS=-c", "INCLUDE=inc",
-                                               "PROJECT_ROOT=/p"}));
-
-    for (GNUToolIndex index : {GccTool, GppTool}) {
-        Lines link = common;
-        for (const char* line : {"OBJS = \"x.o\"", "LIB = \"-lm -lz\"", "LD_SCRIPT = \"k.ld\"", "LIBPATH = \"/l\"",
-                                 "LINK_FLAGS = \"--gc-sections\"", "OUTPUT_NAME = \"\""})
-            link.push_back(line);
-        const RecipeSet linked = toolAt(index)->createRecipes(*targetOf(link));
-        EXPECT_EQ(linked.maxParallelJobs, 1);
-        ASSERT_EQ(linked.recipes.size(), 1u);
-        const RecipeView view = viewOf(linked.recipes[0]);
-        EXPECT_EQ(view.inputs, (Lines{"OBJS=x.o", "C_FILES=[src/a.c b.c]", "CPP_FILES=c.cpp", "LIB=[-lm -lz]",
-                                      "LD_SCRIPT=k.ld"}));
-        EXPECT_FALSE(view.intermediates);
-        EXPECT_EQ(view.outputs, (Lines{"BINARY=" + out + "/target", "BINARY_NAME=target"}));
-        EXPECT_EQ(written(linked.context), (Lines{"C_DEFINES=[NDEBUG V=3]", "INCLUDE=inc", "LINK_FLAGS=[--gc-sections]",
-                                                  "LIBPATH=/l", "PROJECT_ROOT=/p", "OUTPUT_NAME="}));
-    }
-}
-
-// Each recipe of the archiver, linker and copier declares the very file its command writes.
-TEST(GNUTools, OtherRecipes)
+// Compile-only: one recipe per source producing its object, any number at once. Any other target:
+// one recipe, run alone, that declares the very file its command writes; compile and link declares
+// no object files, since that command writes none.
+TEST(GNUTools, Recipes)
 {
     const std::string out = "/p/x86_64-linux-gnu/unit/target/";
+    const std::string sources = "C_FILES = [\"src/a.c\", \"b.c\"]";
+    const Lines link{sources, "CPP_FILES = \"c.cpp\"", "OBJS = \"x.o\"", "LIB = \"-lm -lz\"", "LD_SCRIPT = \"k.ld\"",
+                     "LIBPATH = \"/l\"", "LINK_FLAGS = \"--gc-sections\"", "OUTPUT_NAME = \"\""};
+    const std::string linked = "OBJS=x.o C_FILES=[src/a.c b.c] CPP_FILES=c.cpp LIB=[-lm -lz] LD_SCRIPT=k.ld -> BINARY=" +
+                               out + "target BINARY_NAME=target; context LINK_FLAGS LIBPATH PROJECT_ROOT OUTPUT_NAME; limit 1";
     const struct {
         GNUToolIndex tool;
         Lines variables;
-        Lines inputs;
-        Lines outputs;
+        std::string expected;
     } rows[] = {
-        {ArTool, {"OBJS = [\"a.o\", \"b.o\"]"}, {"OBJS=[a.o b.o]"}, {"LIB=" + out + "target", "LIB_NAME=target"}},
-        {ArTool, {"OBJS = \"a.o\"", "OUTPUT_NAME = \"\""}, {"OBJS=a.o"}, {"LIB=" + out + "target.a", "LIB_NAME=target.a"}},
-        {ArTool, {"OBJS = \"a.o\"", "OUTPUT_NAME = \"lib/libm.a\""}, {"OBJS=a.o"},
-         {"LIB=" + out + "lib/libm.a", "LIB_NAME=libm.a"}},
-        {LdTool, {"OBJS = \"a.o\"", "LIB = \"-lc -lm\"", "LINK_FLAGS = [\"-z now\"]", "LD_SCRIPT = \"k.ld\"", "KO"},
-         {"OBJS=a.o", "LIB=[-lc -lm]", "LINK_FLAGS=[-z now]", "LD_SCRIPT=k.ld"},
-         {"BINARY=" + out + "target", "BINARY_NAME=target"}},
-        {LdTool, {"OBJS = \"a.o\"", "SHARED", "OUTPUT_NAME = \"\""}, {"OBJS=a.o"},
-         {"BINARY=" + out + "target.so", "BINARY_NAME=target.so", "SO=" + out + "target.so", "SO_NAME=target.so"}},
-        {LdTool, {"OBJS = \"a.o\"", "KO", "OUTPUT_NAME = \"\""}, {"OBJS=a.o"},
-         {"BINARY=" + out + "target.ko", "BINARY_NAME=target.ko"}},
+        {GccTool, {sources, "CPP_FILES = \"c.cpp\"", "C_FLAGS = \"-c\"", "C_DEFINES = \"NDEBUG V=3\""},
+         "C_FILES=src/a.c -> OBJS=" + out + "a.o; C_FILES=b.c -> OBJS=" + out + "b.o; CPP_FILES=c.cpp -> OBJS=" + out +
+             "c.o; context C_DEFINES C_FLAGS PROJECT_ROOT; limit -1"},
+        {GccTool, link, linked},
+        {ArTool, {"OBJS = [\"a.o\", \"b.o\"]", "OUTPUT_NAME = \"lib/libm.a\""},
+         "OBJS=[a.o b.o] -> LIB=" + out + "lib/libm.a LIB_NAME=libm.a; context PROJECT_ROOT OUTPUT_NAME; limit 1"},
+        {LdTool, {"OBJS = \"a.o\"", "LIB = \"-lc\"", "LINK_FLAGS = [\"-z now\"]", "SHARED", "OUTPUT_NAME = \"\""},
+         "OBJS=a.o LIB=[-lc] LINK_FLAGS=[-z now] -> BINARY=" + out + "target.so BINARY_NAME=target.so SO=" + out +
+             "target.so SO_NAME=target.so; context SHARED PROJECT_ROOT OUTPUT_NAME; limit 1"},
         {ObjcopyTool, {"INPUT = \"d.bin\"", "OBJCOPY_FLAGS = \"-O binary\"", "OUTPUT_NAME = \"d.o\""},
-         {"INPUT=d.bin", "OBJCOPY_FLAGS=[-O binary]"}, {"OUTPUT=" + out + "d.o", "OUTPUT_NAME=d.o"}},
+         "INPUT=d.bin OBJCOPY_FLAGS=[-O binary] -> OUTPUT=" + out + "d.o OUTPUT_NAME=d.o; context PROJECT_ROOT OUTPUT_NAME; limit 1"},
     };
     for (const auto& row : rows) {
         Lines variables = row.variables;
         variables.push_back("PROJECT_ROOT = \"/p\"");
-        const RecipeSet set = toolAt(row.tool)->createRecipes(*targetOf(variables));
-        EXPECT_EQ(set.maxParallelJobs, 1);
-        ASSERT_EQ(set.recipes.size(), 1u);
-        const RecipeView view = viewOf(set.recipes[0]);
-        EXPECT_EQ(view.inputs, row.inputs) << row.variables[0];
-        EXPECT_EQ(view.outputs, row.outputs) << row.variables[0];
+        EXPECT_EQ(describe(toolAt(row.tool)->createRecipes(*targetOf(variables))), row.expected) << row.variables[0];
     }
-    const RecipeSet linked = toolAt(LdTool)->createRecipes(*targetOf({"OBJS = \"a.o\"", "SO", "KO = \"1\"",
-                                                                       "PROJECT_ROOT = \"/p\""}));
-    EXPECT_EQ(written(linked.context), (Lines{"SO=<none>", "KO=1", "PROJECT_ROOT=/p"}));
 }
 
 // "name=value" of an output context in name order; path values with their full path.
 Lines outputsOf(CBuilder& builder, Lines variables)
 {
-    ScratchDir out;
     LogCapture quiet(6);
     variables.push_back("OUTPUT_DIR = \"/o\"");
     const auto target = targetOf(variables);
@@ -262,7 +188,7 @@ Lines outputsOf(CBuilder& builder, Lines variables)
 }
 
 // What a dependent target receives: object files of a compile-only target; objects, elf and binary of
-// a linked one; the archive as lib; a shared object as so and binary; the copy as output.
+// a linked one; a shared object as so and binary; the copy as output.
 TEST(GNUTools, OutputContexts)
 {
     const struct {
@@ -272,40 +198,24 @@ TEST(GNUTools, OutputContexts)
     } rows[] = {
         {GccTool, {"C_FLAGS = \"-c\"", "C_FILES = [\"a.c\", \"s/b.c\"]", "CPP_FILES = \"c.cpp\""},
          {"objs=[/o/a.o /o/b.o]"}},
-        {GppTool, {"C_FLAGS = \"-c\"", "C_FILES = \"a.c\"", "CPP_FILES = \"c.cpp\""}, {"objs=[/o/a.o /o/c.o]"}},
         {GccTool, {"OBJS = \"x.o\"", "OUTPUT_NAME = \"bin/app\""},
          {"binary=/o/bin/app", "binary_name=app", "elf=/o/bin/app", "elf_name=app", "objs=[]"}},
-        {GppTool, {"CPP_FILES = \"m.cpp\"", "OUTPUT_NAME = \"\""},
-         {"binary=/o/target", "binary_name=target", "elf=/o/target", "elf_name=target", "objs=[/o/m.o]"}},
-        {ArTool, {"OBJS = \"a.o\"", "OUTPUT_NAME = \"\""}, {"lib=/o/target.a", "lib_name=target.a"}},
         {LdTool, {"OBJS = \"a.o\"", "SHARED", "OUTPUT_NAME = \"libx.so\""},
          {"binary=/o/libx.so", "binary_name=libx.so", "so=/o/libx.so", "so_name=libx.so"}},
-        {LdTool, {"OBJS = \"a.o\"", "KO", "OUTPUT_NAME = \"\""}, {"binary=/o/target.ko", "binary_name=target.ko"}},
         {ObjcopyTool, {"INPUT = \"d.bin\"", "OUTPUT_NAME = \"d.o\""}, {"output=/o/d.o", "output_name=d.o"}},
     };
     for (const auto& row : rows) EXPECT_EQ(outputsOf(*toolAt(row.tool), row.variables), row.expected) << row.variables[0];
 }
 
 // A match subject set only as an output does not count, and says so; the archiver prefers a target
-// whose output name ends in .a, as it does a declared STATIC.
+// whose output name ends in .a, in any case, as it does a declared STATIC.
 TEST(GNUTools, MatchTarget)
 {
-    const struct {
-        GNUToolIndex tool;
-        Lines variables;
-        bool possible;
-    } rows[] = {
-        {GccTool, {"^C_FILES = \"a.c\""}, false},
-        {GccTool, {"^C_FILES = \"a.c\"", "OBJS = \"a.o\""}, true},
-        {GppTool, {"C_FILES = \"a.c\""}, true},
-        {GppTool, {"^CPP_FILES = \"a.cpp\""}, false},
-    };
     LogCapture log(4);
-    for (const auto& row : rows)
-        EXPECT_EQ(toolAt(row.tool)->matchTarget(*targetOf(row.variables)).possible(), row.possible) << row.variables[0];
+    EXPECT_FALSE(toolAt(GccTool)->matchTarget(*targetOf({"^C_FILES = \"a.c\""})).possible());
+    EXPECT_TRUE(toolAt(GccTool)->matchTarget(*targetOf({"^C_FILES = \"a.c\"", "OBJS = \"a.o\""})).possible());
     EXPECT_EQ(log.text(), "Skipping 'C_FILES' as match subject: output variable\n"
-                          "Skipping 'C_FILES' as match subject: output variable\n"
-                          "Skipping 'CPP_FILES' as match subject: output variable\n");
+                          "Skipping 'C_FILES' as match subject: output variable\n");
 
     const auto ar = toolAt(ArTool);
     const auto scoreOf = [&](const Lines& variables) {
@@ -315,16 +225,13 @@ TEST(GNUTools, MatchTarget)
     EXPECT_EQ(scoreOf({"OBJS = \"a.o\"", "OUTPUT_NAME = \"LIBX.A\""}), 1 + 5);
     EXPECT_EQ(scoreOf({"OBJS = \"a.o\"", "OUTPUT_NAME = \"libx.so\""}), 1);
     EXPECT_EQ(scoreOf({"OBJS = \"a.o\"", "^OUTPUT_NAME = \"libx.a\""}), 1);
-    EXPECT_EQ(scoreOf({"OBJS = \"a.o\"", "STATIC"}), 1 + 5);
 }
 
-// Every tool is named after its executable, builds into a directory of its machine and runs its
+// Every tool builds into a directory of its machine, starts each archive afresh, and runs its
 // commands in the output directory with the toolchain directory in front of PATH.
 TEST(GNUTools, SharedParts)
 {
-    const auto ld = tool<GNU_LD>(LdTool, toolchain(""));
-    EXPECT_EQ(ld->name(), "ld");
-    EXPECT_EQ(ld->toolchainId(), "x86_64--gnu");
+    EXPECT_EQ(tool<GNU_LD>(LdTool, toolchain(""))->toolchainId(), "x86_64--gnu");
     EXPECT_EQ(tool<GNU_GCC>(GccTool)->toolchainId(), "x86_64-linux-gnu");
 
     LogCapture quiet(6);
@@ -337,10 +244,8 @@ TEST(GNUTools, SharedParts)
     EXPECT_FALSE(fs::exists(out.path() / "target"));
     const std::vector<Command> commands = ar->createCommands(*target);
     ASSERT_EQ(commands.size(), 1u);
-    for (const Command& command : commands) {
-        EXPECT_EQ(command.workingDirectory, out.path());
-        EXPECT_EQ(command.pathDirectories, std::vector<fs::path>{"/tc/bin"});
-    }
+    EXPECT_EQ(commands[0].workingDirectory, out.path());
+    EXPECT_EQ(commands[0].pathDirectories, std::vector<fs::path>{"/tc/bin"});
     GNUToolchainInfo noDirectory = toolchain();
     noDirectory.toolchainPath.clear();
     EXPECT_TRUE(tool<GNU_AR>(ArTool, noDirectory)->createCommands(*target)[0].pathDirectories.empty());
@@ -368,11 +273,9 @@ TEST(GNUTools, ToolPath)
     } rows[] = {
         {"arm-none-eabi", "ld", "arm-none-eabi-ld.exe"},
         {"x86_64-linux-gnu", "ld", "x86_64-linux-gnu-ld"},
-        {"aarch64-linux-gnu", "ld", "ld"},
         {"x86_64-linux-gnu", "objcopy", "objcopy.exe"},
         {"x86_64-linux-gnu", "ar", "ar"},
         {"x86_64-linux-gnu", "as", ""},
-        {"", "gcc", ""},
     };
     for (const auto& row : rows) {
         const fs::path found = GNUTool::toolPath(dir, row.prefix, row.tool);

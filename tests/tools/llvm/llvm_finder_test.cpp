@@ -37,35 +37,26 @@ std::vector<std::string> search(const LLVMWants& wants, const fs::path& root)
     return found;
 }
 
+// Pieces by position, whatever they name; the OS piece decides Windows, the ABI piece MSVC.
 TEST(TargetTriple, SplitsByPosition)
 {
-    struct Case {
-        const char* text;
-        const char* arch;
-        const char* vendor;
-        const char* os;
-        const char* abi;
-        bool windows;
-        bool msvc;
+    const std::pair<const char*, const char*> cases[] = {
+        {"x86_64-pc-linux-gnu", "x86_64|pc|linux|gnu"},
+        {"x86_64-linux-gnu", "x86_64|linux|gnu|"},
+        {"x86_64-pc-windows-msvc-coff", "x86_64|pc|windows|msvc-coff windows msvc"},
+        {"x86_64-w64-windows-gnu", "x86_64|w64|windows|gnu windows"},
+        {"i686-pc-Win32-MSVC", "i686|pc|Win32|MSVC windows msvc"},
+        {"aarch64--linux-", "aarch64||linux|"},
+        {"arm", "arm|||"},
+        {"", "|||"},
     };
-    const Case cases[] = {
-        {"x86_64-pc-linux-gnu", "x86_64", "pc", "linux", "gnu", false, false},
-        {"x86_64-linux-gnu", "x86_64", "linux", "gnu", "", false, false},
-        {"x86_64-pc-windows-msvc-coff", "x86_64", "pc", "windows", "msvc-coff", true, true},
-        {"x86_64-w64-windows-gnu", "x86_64", "w64", "windows", "gnu", true, false},
-        {"i686-pc-Win32-MSVC", "i686", "pc", "Win32", "MSVC", true, true},
-        {"aarch64--linux-", "aarch64", "", "linux", "", false, false},
-        {"arm", "arm", "", "", "", false, false},
-        {"", "", "", "", "", false, false},
-    };
-    for (const Case& c : cases) {
-        const TargetTriple triple = parseTargetTriple(c.text);
-        EXPECT_EQ(triple.text, c.text);
-        EXPECT_EQ(triple.arch + "|" + triple.vendor + "|" + triple.os + "|" + triple.abi,
-                  std::string(c.arch) + "|" + c.vendor + "|" + c.os + "|" + c.abi)
-            << c.text;
-        EXPECT_EQ(isWindowsToolchain(triple), c.windows) << c.text;
-        EXPECT_EQ(isMsvcToolchain(triple), c.msvc) << c.text;
+    for (const auto& [text, expected] : cases) {
+        const TargetTriple triple = parseTargetTriple(text);
+        EXPECT_EQ(triple.text, text);
+        EXPECT_EQ(triple.arch + "|" + triple.vendor + "|" + triple.os + "|" + triple.abi +
+                      (isWindowsToolchain(triple) ? " windows" : "") + (isMsvcToolchain(triple) ? " msvc" : ""),
+                  expected)
+            << text;
     }
 }
 
@@ -75,12 +66,9 @@ TEST(NumericVersion, ComparesLeadingNumbers)
 {
     using Parts = std::vector<std::uint32_t>;
     const std::pair<const char*, std::optional<Parts>> splits[] = {
-        {"", Parts{}},
-        {"17.0.6git", Parts{17, 0, 6}},
         {"18rc.x. 3.-1", Parts{18, 0, 0, 0}},
         {"4294967295", Parts{4294967295u}},
         {"4294967296", std::nullopt},
-        {"1.99999999999999999999999", std::nullopt},
     };
     for (const auto& [text, parts] : splits) EXPECT_EQ(splitVersionNumeric(text), parts) << text;
 
@@ -91,7 +79,6 @@ TEST(NumericVersion, ComparesLeadingNumbers)
     };
     const Case comparisons[] = {
         {"17.0.6git", "17.0.6", std::partial_ordering::equivalent},
-        {"18rc", "17", std::partial_ordering::greater},
         {"1.2", "1.2.0", std::partial_ordering::equivalent},
         {"1.9", "1.10", std::partial_ordering::less},
         {"1.99999999999", "1.0", std::partial_ordering::unordered},
@@ -105,9 +92,8 @@ TEST(NumericVersion, ComparesLeadingNumbers)
         bool satisfied;
     };
     const Minimum minimums[] = {
-        {"", "", true},           {"16.0.6", "0", true},    {"17.0.0", "17", true},
-        {"18.1.3", "17", true},   {"16.0.6", "17", false},  {"99999999999999999999999", "1", false},
-        {"18", "99999999999999999999999", false},           {"4294967296", "0", true},
+        {"", "", true},           {"17.0.0", "17", true},         {"16.0.6", "17", false},
+        {"99999999999999999999999", "1", false}, {"18", "99999999999999999999999", false}, {"4294967296", "0", true},
     };
     for (const Minimum& m : minimums)
         EXPECT_EQ(versionAtLeast(m.version, m.minimum), m.satisfied) << m.version << " >= " << m.minimum;
@@ -130,7 +116,6 @@ TEST(NumericVersion, ChoosesTheNewestToolchain)
     const std::pair<std::vector<const char*>, const char*> cases[] = {
         {{}, "none"},
         {{"17.0.6", "18.1.3"}, "clang1"},
-        {{"18.1.3", "17.0.6"}, "clang0"},
         {{"17.0.6", "17.0.6git", "17"}, "clang0"},
         {{"99999999999.1", "16"}, "clang1"},
         {{"16", "99999999999.1"}, "clang0"},
@@ -139,45 +124,19 @@ TEST(NumericVersion, ChoosesTheNewestToolchain)
     for (const auto& [versions, chosen] : cases) EXPECT_EQ(choose(versions), chosen);
 }
 
-TEST(LLVMWants, ReadsAndChecksTheDefinition)
+// A wanted triple, its name in any case, holds only the characters a triple may hold.
+TEST(LLVMWants, ChecksTheTriple)
 {
-    const LLVMWants none = LLVMWants::fromVariables({});
-    EXPECT_FALSE(none.toolchain_path);
-    EXPECT_EQ(none.toolchain_version + none.toolchain_min_version + none.TOOLCHAIN_TRIPLET + none.arch, "");
-
     const auto withTriple = [](const char* triple) {
         std::map<Util::CiString, Tolm::Assignment> variables;
-        variables.emplace("toolchain_path", set("toolchain_path", str("/usr/lib/llvm-17")));
         variables.emplace("toolchain_triplet", set("toolchain_triplet", str(triple)));
-        variables.emplace("Toolchain_Version", set("Toolchain_Version", str("17.0.6")));
-        variables.emplace("toolchain_min_version", set("toolchain_min_version", str("17")));
-        variables.emplace("ARCH", set("ARCH", str("x86_64")));
         return LLVMWants::fromVariables(variables);
     };
-    const LLVMWants wants = withTriple("x86_64-pc-linux-gnu");
-    EXPECT_EQ(wants.toolchain_path, fs::path("/usr/lib/llvm-17"));
-    EXPECT_EQ(wants.TOOLCHAIN_TRIPLET, "x86_64-pc-linux-gnu");
-    EXPECT_EQ(wants.toolchain_version, "17.0.6");
-    EXPECT_EQ(wants.toolchain_min_version, "17");
-    EXPECT_EQ(wants.arch, "x86_64");
     EXPECT_EQ(withTriple("armv7+a_b.c-x").TOOLCHAIN_TRIPLET, "armv7+a_b.c-x");
     EXPECT_EQ(withTriple("").TOOLCHAIN_TRIPLET, "");
 
     for (const char* bad : {"x86_64 pc", "a;b", "x/y", "t\xc3\xa9"})
         EXPECT_EQ(failureOf([&] { withTriple(bad); }), "Invalid LLVM TOOLCHAIN_TRIPLET '" + std::string(bad) + "'.");
-}
-
-TEST(LLVMFindTool, TriesTheSuffixThenExe)
-{
-    ScratchDir dir;
-    dir.write("bin/llvm-ar-17.exe", "");
-    dir.write("bin/llvm-ar", "");
-    fs::create_symlink(dir.path() / "nowhere", dir.path() / "bin" / "ld.lld-17");
-    const fs::path bin = dir.path() / "bin";
-    EXPECT_EQ(LLVMFinder::findTool(bin, "llvm-ar", "-17"), bin / "llvm-ar-17.exe");
-    EXPECT_EQ(LLVMFinder::findTool(bin, "llvm-ar", ""), bin / "llvm-ar");
-    EXPECT_EQ(LLVMFinder::findTool(bin, "ld.lld", "-17"), bin / "ld.lld-17");  // a dangling link counts
-    EXPECT_EQ(LLVMFinder::findTool(bin, "llvm-objcopy", "-17"), fs::path());
 }
 
 // A clang needs every companion with its own suffix, and the linker its
@@ -194,11 +153,8 @@ TEST(LLVMSearchRoot, NeedsCompanionsAndTheRightLinker)
     writeToolchain(dir, root / "msvclink" / "bin", "", "18.1.3", "x86_64-pc-windows-msvc");
     dir.write("msvclink/bin/lld-link.exe", "");
     writeToolchain(dir, root / "mingw" / "bin", "", "18.1.3", "x86_64-w64-windows-gnu");
-    FakeTool::write(root / "silent" / "bin" / "clang", {{"-dumpversion", "17"}});
-    dir.write("silent/bin/clang++", "");
-    dir.write("silent/bin/llvm-ar", "");
-    dir.write("silent/bin/llvm-objcopy", "");
-    dir.write("silent/bin/ld.lld", "");
+    writeToolchain(dir, root / "silent" / "bin", "", "17", "x86_64-pc-linux-gnu");
+    FakeTool::write(root / "silent" / "bin" / "clang", {{"-dumpversion", "17"}});  // no triple
     writeToolchain(dir, root / "names" / "bin", "-17.0", "17.0.1", "x86_64-pc-linux-gnu");
     for (const char* name : {"clang++", "clang-cl", "clang-format", "clang17"})
         FakeTool::clang(root / "names" / "bin" / name, "1", "x86_64-pc-linux-gnu");
@@ -218,16 +174,12 @@ TEST(LLVMSearchRoot, NeedsCompanionsAndTheRightLinker)
     const std::vector<LLVMToolchainInfo> full = LLVMFinder::searchRoot(LLVMWants{}, root / "full");
     ASSERT_EQ(full.size(), 1u);
     const fs::path bin = root / "full" / "bin";
-    EXPECT_EQ(full[0].binDirectory, bin);
-    EXPECT_EQ(full[0].clang, bin / "clang-17");
     EXPECT_EQ(full[0].clangxx, bin / "clang++-17");
     EXPECT_EQ(full[0].ar, bin / "llvm-ar-17");
     EXPECT_EQ(full[0].objcopy, bin / "llvm-objcopy-17");
-    EXPECT_EQ(full[0].linker, bin / "ld.lld-17");
-    EXPECT_EQ(full[0].requestedTarget, "");
-    EXPECT_EQ(full[0].target.vendor, "pc");
 }
 
+// Wanted versions, minimums and an arch filter what is found; version "0" wants any.
 TEST(LLVMSearchRoot, AppliesWants)
 {
     ScratchDir dir;
@@ -235,13 +187,12 @@ TEST(LLVMSearchRoot, AppliesWants)
     writeToolchain(dir, dir.path() / "a" / "bin", "-16", "16.0.6", "x86_64-pc-linux-gnu");
     writeToolchain(dir, dir.path() / "a" / "bin", "-17", "17.0.6", "x86_64-pc-linux-gnu");
     writeToolchain(dir, dir.path() / "b" / "bin", "", "18.1.3", "aarch64-unknown-linux-gnu");
+    writeToolchain(dir, dir.path() / "c" / "bin", "", "17.0.0", "x86_64-pc-linux-gnu");
     FakeTool::write(dir.path() / "c" / "bin" / "clang",
                     {{"-dumpversion", "17.0.0"},
                      {"-print-target-triple", "x86_64-pc-linux-gnu"},
                      {"--target=aarch64-linux-gnu -print-target-triple", "aarch64-unknown-linux-gnu"}},
                     log);
-    for (const char* companion : {"clang++", "llvm-ar", "llvm-objcopy", "ld.lld"})
-        dir.write(fs::path("c/bin") / companion, "");
 
     const auto versionsFound = [&](const LLVMWants& wants) {
         std::vector<std::string> versions;
@@ -264,7 +215,7 @@ TEST(LLVMSearchRoot, AppliesWants)
     EXPECT_EQ(versionsFound(with([](LLVMWants& w) { w.arch = "AARCH64"; })), (Versions{"18.1.3"}));
 
     // A wanted triple is asked of the compiler and kept with the toolchain.
-    std::filesystem::remove(log);
+    fs::remove(log);
     const std::vector<LLVMToolchainInfo> targeted =
         LLVMFinder::searchRoot(with([](LLVMWants& w) { w.TOOLCHAIN_TRIPLET = "aarch64-linux-gnu"; }), dir.path() / "c");
     ASSERT_EQ(targeted.size(), 1u);

@@ -66,7 +66,6 @@ TEST(LLVMMatcherTest, FactoryFailures)
     const fs::path log = dir.path() / "probes.log";
     writeToolchain(dir.path() / "ok/bin", "-17", "17.0.6", "x86_64-pc-linux-gnu", {}, {}, log);
     writeToolchain(dir.path() / "noar/bin", "", "17.0.6", "x86_64-pc-linux-gnu", {}, {"llvm-ar"});
-    writeToolchain(dir.path() / "nocxx/bin", "", "17.0.6", "x86_64-pc-linux-gnu", {}, {"clang++"});
     writeToolchain(dir.path() / "msvc/bin", "", "17.0.6", "x86_64-pc-windows-msvc", {}, {"lld-link"});
     writeToolchain(dir.path() / "gnu/bin", "", "17.0.6", "x86_64-pc-linux-gnu", {}, {"ld.lld"});
     fs::create_directories(dir.path() / "empty");
@@ -81,9 +80,7 @@ TEST(LLVMMatcherTest, FactoryFailures)
         {{pathLine(dir.path() / "ok"), R"(TOOLCHAIN_TRIPLET = "x86_64 pc")"},
          "Invalid LLVM TOOLCHAIN_TRIPLET 'x86_64 pc'."},
         {{pathLine(dir.path() / "empty")}, "Couldn't find LLVM toolchain from provided 'wants' variables."},
-        {{pathLine(dir.path() / "missing")}, "Couldn't find LLVM toolchain from provided 'wants' variables."},
         {{pathLine(dir.path() / "noar")}, "Required LLVM tool missing: 'llvm-ar'."},
-        {{pathLine(dir.path() / "nocxx")}, "Required LLVM tool missing: 'clang++'."},
         {{pathLine(dir.path() / "msvc")}, "Required LLVM tool missing: 'lld-link'."},
         {{pathLine(dir.path() / "gnu")}, "Required LLVM tool missing: 'ld.lld'."},
         {{pathLine(dir.path() / "ok"), R"(toolchain_min_version = "99999999999999999999")"},
@@ -145,7 +142,9 @@ TEST(LLVMMatcherTest, ProbesNeverGoThroughTheShell)
 
 // A target narrows the toolchain with ARCH, TOOLCHAIN_TRIPLET (the one it was
 // probed for or the one it printed), toolchain_version and
-// toolchain_min_version; then the best-scoring tool that accepts it builds it.
+// toolchain_min_version; then the best-scoring tool that accepts it builds it:
+// C to clang, any C++ to clang++, objects to the archiver for a static library
+// and to the linker otherwise, INPUT to the copier. Output variables never decide.
 TEST(LLVMMatcherTest, MatchesAndSelects)
 {
     const ScratchDir dir;
@@ -159,10 +158,16 @@ TEST(LLVMMatcherTest, MatchesAndSelects)
         const char* selected;  // "" when impossible
     } cases[] = {
         {{R"(C_FILES = "a.c")"}, "clang"},
-        {{R"(C_FILES = "a.c")", R"(CPP_FILES = "b.cpp")"}, "clang++"},
+        {{R"(C_FILES = "a.c")", R"(CPP_FILES = ["b.cpp"])"}, "clang++"},
+        {{R"(C_FILES = "a.c")", R"(^CPP_FILES = "b.cpp")"}, "clang"},
+        {{R"(^C_FILES = "a.c")"}, ""},
         {{R"(C_FILES = "a.c")", R"(OBJS = ["b.o"])"}, "clang"},
-        {{R"(OBJS = ["b.o"])", R"(OUTPUT_NAME = "libx.a")"}, "llvm-ar"},
-        {{R"(OBJS = ["b.o"])", "SO"}, "ld.lld"},
+        {{R"(OBJS = ["b.o"])"}, "ld.lld"},
+        {{R"(OBJS = ["b.o"])", "STATIC"}, "llvm-ar"},
+        {{R"(OBJS = ["b.o"])", R"(AR = "1")"}, "llvm-ar"},
+        {{R"(OBJS = ["b.o"])", R"(OUTPUT_NAME = "x.LIB")"}, "llvm-ar"},
+        {{R"(OBJS = ["b.o"])", R"(^OUTPUT_NAME = "libx.a")"}, "ld.lld"},
+        {{R"(OBJS = ["b.o"])", "^STATIC"}, "ld.lld"},
         {{R"(INPUT = "x.elf")"}, "llvm-objcopy"},
         {{R"(CFLAGS = "-O2")"}, ""},
         {{R"(C_FILES = "a.c")", R"(ARCH = "X86_64")"}, "clang"},
@@ -175,8 +180,6 @@ TEST(LLVMMatcherTest, MatchesAndSelects)
         {{R"(C_FILES = "a.c")", R"(toolchain_version = "17")"}, ""},
         {{R"(C_FILES = "a.c")", "toolchain_version"}, ""},
         {{R"(C_FILES = "a.c")", R"(toolchain_min_version = "17.0")"}, "clang"},
-        {{R"(C_FILES = "a.c")", R"(toolchain_min_version = "18")"}, ""},
-        {{R"(C_FILES = "a.c")", R"(toolchain_min_version = "99999999999999999999")"}, ""},
         {{R"(C_FILES = "a.c")", R"(toolchain_min_version = "17.99999999999999999999")"}, ""},
     };
     for (const auto& c : cases) {
@@ -189,17 +192,9 @@ TEST(LLVMMatcherTest, MatchesAndSelects)
             << testing::PrintToString(c.lines);
     }
     EXPECT_EQ(matcher->selectBuilder(*targetOf({R"(CFLAGS = "-O2")"})), nullptr);
-}
 
-// A met minimum version counts as an exact match in the chosen tool's scores;
-// with no tool for the target the matcher's own scores come back, refused.
-TEST(LLVMMatcherTest, MinimumVersionScores)
-{
-    const ScratchDir dir;
-    writeToolchain(dir.path() / "bin", "", "17.0.6", "x86_64-pc-linux-gnu");
-    const auto matcher = create({pathLine(dir.path() / "bin")});
-    ASSERT_NE(matcher, nullptr);
-
+    // A met minimum version counts as an exact match in the chosen tool's scores;
+    // with no tool for the target the matcher's own scores come back, refused.
     const MatchResult taken = matcher->match(*targetOf({R"(C_FILES = "a.c")", R"(toolchain_min_version = "17")"}));
     EXPECT_TRUE(taken.possible());
     EXPECT_EQ(taken.scores.at(Util::CiString("toolchain_min_version")).kind, MatchKind::ExactMatch);
