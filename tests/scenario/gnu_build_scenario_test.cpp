@@ -1,7 +1,7 @@
 // Builds with the machine's own GNU toolchain through the real binary:
 // C and C++ programs that run, libraries made by one target and linked by
 // another, copies of data files, rebuilds across runs, and compiling in
-// parallel.
+// parallel; and a thousand sources through stand-in tools.
 
 #include <unistd.h>
 
@@ -239,6 +239,60 @@ TEST_F(GnuBuildScenario, ToolchainChoiceInOneDirectory) {
     EXPECT_EQ(commandsOf(run, "lib").back(),
               "\"" + (bin / "ar").string() + "\" rcs \"liba.a\" \"" + outputOf("objects") + "/a.o\"");
     EXPECT_EQ(program("/usr/bin/ar", {"t", outputOf("lib") + "/liba.a"}).out, "a.o\n");
+}
+
+// A library of a thousand sources through a stand-in gcc (an empty object per source) and a
+// stand-in ar (the member names, one a line, so the archive shows the order the objects reached
+// it). The first build archives every object in source order; a no-op rebuild runs no command; an
+// object older than its source (the first, the last) recompiles that source alone and archives
+// all objects again, still in order; "-o" lists them (OBJS) in order too.
+TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongAThousand) {
+    const fs::path bin = work_.path() / "stand-in/bin";
+    FakeTool::writeExecutable(bin / "gcc", "#!/bin/sh\ncase \"$1\" in -dump*) exec /usr/bin/gcc \"$@\";; esac\n"
+                                           "for a in \"$@\"; do case \"$a\" in *.c) : > \"$(basename \"$a\" .c).o\";; esac; done\n");
+    FakeTool::writeExecutable(bin / "ar", "#!/bin/sh\nshift; out=\"$1\"; shift\n: > \"$out\"\n"
+                                          "for member in \"$@\"; do echo \"$member\" >> \"$out\"; done\n");
+    for (const char* tool : {"g++", "ld", "objcopy"}) fs::create_symlink("/usr/bin/" + std::string(tool), bin / tool);
+    constexpr int kSources = 1000;
+    const std::string objectDir = outputOf("objects");
+    std::string sources;
+    Lines objects;
+    for (int i = 0; i < kSources; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        sources += std::string(i == 0 ? "" : ",\n") + "  P\"(src/" + name + ".c)\"";
+        write("src/" + name + ".c", "");
+        objects.push_back(objectDir + "/" + name + ".o");
+    }
+    writeProject("lib: objects { OBJS = objects.objs STATIC OUTPUT_NAME = \"libbig.a\" }\n"
+                 "objects: { C_FILES = [\n" + sources + "\n] C_FLAGS = \"-c\" }\n",
+                 toolsIn(bin));
+    const auto archive = [&] {
+        Lines members;
+        std::istringstream in(contentOf(outputOf("lib") + "/libbig.a"));
+        for (std::string line; std::getline(in, line);) members.push_back(line);
+        return members;
+    };
+
+    const RunResult first = tolm({"-j", "4"});
+    ASSERT_EQ(first.exitCode, 0) << first.out;
+    EXPECT_TRUE(archive() == objects) << archive().size() << " members";
+    EXPECT_EQ(commandCount(tolm({"-j", "4"}), {"objects", "lib"}), 0u);
+
+    for (int edited : {0, kSources - 1}) {
+        const std::string source = "src/f" + std::to_string(edited) + ".c";
+        makeOlder(objects[edited], source);
+        const RunResult touched = tolm({"-j", "4"});
+        EXPECT_EQ(touched.exitCode, 0) << touched.out;
+        EXPECT_EQ(commandsOf(touched, "objects"), Lines{"\"" + (bin / "gcc").string() + "\" -c \"" + at(source) + "\""})
+            << edited;
+        EXPECT_EQ(commandsOf(touched, "lib").size(), 1u) << edited;
+        EXPECT_TRUE(archive() == objects) << edited;
+    }
+
+    ASSERT_EQ(tolm({"-o", "objects.txt", "objects"}).exitCode, 0);
+    std::string listed;
+    for (const std::string& name : objects) listed += std::string(listed.empty() ? "" : ", ") + "P\"" + name + "\"";
+    EXPECT_TRUE(contentOf(at("objects.txt")) == "OBJS = [ " + listed + " ]\n") << contentOf(at("objects.txt")).substr(0, 200);
 }
 
 }  // namespace
