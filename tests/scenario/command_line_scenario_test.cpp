@@ -1,3 +1,7 @@
+// The real binary on its command line: options, the words after them, and
+// input that once crashed it or ended in a wrong status (text nested without
+// end, numbers out of range, output that cannot be written).
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -60,17 +64,55 @@ TEST_F(CommandLineScenario, OutputAndStatus) {
     EXPECT_TRUE(work_.isEmpty());
 }
 
-// A build that cannot run fails loudly: without a unit file, and with a word that is no
-// assignment.
-TEST_F(CommandLineScenario, BuildFailsLoudly) {
+// A run that cannot go on fails loudly with status 1 and says why: without a unit file, with a
+// word that is no assignment, and with deep nesting or a number out of range in a command-line
+// word or the unit file, naming where; nothing overflows the stack.
+TEST_F(CommandLineScenario, FailuresSayWhy) {
     const RunResult missing = tolm({"app"});
     EXPECT_EQ(missing.out, "Error: File not found at " + at("tolm.txt") + "\n");
     EXPECT_EQ(missing.exitCode, 1);
 
-    write("tolm.txt", "unit app\napp: { }\n");
-    const RunResult badWord = tolm({"app", "not a word"});
-    EXPECT_EQ(badWord.out, "Parsing assignment failed due to syntax errors.\n");
-    EXPECT_EQ(badWord.exitCode, 1);
+    write(".tolm_project.txt", "name demo\nunits { core { \"tolm.txt\" } }\n");
+    write("tolm.txt", "unit core\nt: { X = 1 }\n");
+    const std::string deepList = std::string(20000, '[') + std::string(20000, ']');
+    const struct {
+        const char* unitFile;
+        Words words;
+        std::string out;
+    } cases[] = {
+        {nullptr, {"t", "not a word"}, "Parsing assignment failed due to syntax errors.\n"},
+        {nullptr, {"-l", "1", "X=" + deepList}, "assignment(1,202): nesting deeper than 200 levels\n"},
+        {nullptr, {"-l", "1", "X=99999999999"}, "assignment(1,2): number 99999999999 is out of range for a 32-bit integer\n"},
+        {"deep", {"-l", "1"}, "Error: " + at("tolm.txt") + "(2,208): nesting deeper than 200 levels\n"},
+    };
+    for (const auto& c : cases) {
+        if (c.unitFile) write("tolm.txt", "unit core\nt: { X = " + deepList + " }\n");
+        const RunResult run = tolm(c.words);
+        EXPECT_EQ(run.exitCode, 1) << c.out;
+        EXPECT_EQ(run.out, c.out);
+    }
+}
+
+// Output that cannot be written is a failure with its own message, not a silent success; writable
+// output keeps its status. The shell only points standard output at the device and then becomes
+// tolm itself.
+TEST_F(CommandLineScenario, UnwritableStandardOutputFails) {
+    const struct {
+        const char* device;
+        int exitCode;
+        const char* err;
+    } cases[] = {
+        {"/dev/full", 1, "Error: cannot write to standard output\n"},
+        {"/dev/null", 0, ""},
+    };
+    for (const auto& c : cases) {
+        Scenario::RunEnvironment environment;
+        environment.home = home_.path().string();
+        const RunResult run = Scenario::runProgram(
+            "/bin/sh", {"-c", std::string("exec \"$0\" --version >") + c.device, TOLM_BINARY}, work_.path(), environment);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.device;
+        EXPECT_EQ(run.err, c.err) << c.device;
+    }
 }
 
 } // namespace
