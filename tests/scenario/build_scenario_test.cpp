@@ -10,7 +10,6 @@
 #include <string>
 
 #include "scenario/tolm_scenario.h"
-#include "tools/fake_c3c.h"
 
 namespace {
 
@@ -34,18 +33,16 @@ protected:
     }
 };
 
-const char* const kDiamond = R"unit(unit main
-all: a b { cmdline = "true" }
-a: lib { cmdline = "echo a" }
-b: lib { cmdline = "echo b" }
-lib: { ^out = P"(lib.txt)" src = P"(lib.in)" cmdline = "cat lib.in > lib.txt" }
-)unit";
-
 // A cached command target built once is not built again in the same run; every line names its
 // target, and a command's own output follows the line that announces it. Across runs an unchanged
 // target is not rebuilt; a touched input or a deleted output rebuilds it.
 TEST_F(BuildScenario, DiamondAndRebuildsAcrossRuns) {
-    writeProject(kDiamond);
+    writeProject(R"unit(unit main
+all: a b { cmdline = "true" }
+a: lib { cmdline = "echo a" }
+b: lib { cmdline = "echo b" }
+lib: { ^out = P"(lib.txt)" src = P"(lib.in)" cmdline = "cat lib.in > lib.txt" }
+)unit");
     write("lib.in", "one\n");
     const RunResult run = tolm({"all"});
     EXPECT_EQ(run.out,
@@ -79,7 +76,9 @@ TEST_F(BuildScenario, DiamondAndRebuildsAcrossRuns) {
 // Across runs: a target that receives its dependencies' outputs (context values, one nested
 // under another unit's name) is a hit when nothing changed. A dependency rebuilt in the same run,
 // or in a run of its own before, rebuilds it: the files in those outputs are inputs of its.
-TEST_F(BuildScenario, DependantsAcrossRuns) {
+// A failing command then fails the build once every job has ended; what earlier runs built, and
+// the cache file, stay as they were.
+TEST_F(BuildScenario, DependantsAndFailureAcrossRuns) {
     write(".tolm_project.txt", "name demo\nunits {\n  main { \"tolm.txt\" }\n  u { \"u.txt\" }\n}\n");
     write("tolm.txt", R"unit(unit main
 app: lib u::gen { ^bin = P"(app.txt)" cmdline = "cat lib.txt gen.txt > app.txt" }
@@ -106,6 +105,22 @@ lib: { ^out = P"(lib.txt)" src = P"(lib.in)" cmdline = "cat lib.in > lib.txt" }
     EXPECT_EQ(runs(later, "gen", "echo gen > gen.txt", "u"), 0) << later.out;
     EXPECT_EQ(runs(later, "lib", "cat lib.in > lib.txt"), 0);
     EXPECT_EQ(runs(later, "app", "cat lib.txt gen.txt > app.txt"), 1);
+
+    const std::string cacheBefore = contentOf(at(".tolm_cache"));
+    write("tolm.txt", R"unit(unit main
+app: lib u::gen bad { ^bin = P"(app.txt)" cmdline = "echo changed > app.txt" }
+lib: { ^out = P"(lib.txt)" src = P"(lib.in)" cmdline = "cat lib.in > lib.txt" }
+bad: { cmdline = ["echo trying", "exit 3", "echo never"] }
+)unit");
+    const RunResult failed = tolm({"app"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(hasLine(failed.out, "[main::bad] echo trying\ntrying\n[main::bad] exit 3\n"
+                                    "[main::bad] Build of main::bad failed. Exiting..\nError: Build failed.\n"))
+        << failed.out;
+    EXPECT_EQ(failed.out.find("never"), std::string::npos);
+    EXPECT_EQ(contentOf(at("app.txt")), "two\ngen\n");
+    EXPECT_EQ(contentOf(at("lib.txt")), "two\n");
+    EXPECT_EQ(contentOf(at(".tolm_cache")), cacheBefore);
 }
 
 // Across runs: cached values compare exactly. Letter case counts, and a value of another
@@ -193,59 +208,6 @@ macro: @deps { deps = "lib()" cmdline = "true" }
         EXPECT_EQ(run.out, c.out) << c.target;
         EXPECT_EQ(run.exitCode, 1) << c.target;
     }
-}
-
-// A failing command fails the build once every job has ended; what earlier runs built, and
-// the cache file, stay as they were.
-TEST_F(BuildScenario, FailingCommandKeepsEarlierState) {
-    writeProject(R"unit(unit main
-app: lib { ^bin = P"(app.txt)" cmdline = "echo app > app.txt" }
-lib: { ^out = P"(lib.txt)" cmdline = "echo lib > lib.txt" }
-)unit");
-    ASSERT_EQ(tolm({"app"}).exitCode, 0);
-    ASSERT_TRUE(std::filesystem::exists(at(".tolm_cache")));
-    const std::string cacheBefore = contentOf(at(".tolm_cache"));
-
-    write("tolm.txt", R"unit(unit main
-app: lib bad { ^bin = P"(app.txt)" cmdline = "echo changed > app.txt" }
-lib: { ^out = P"(lib.txt)" cmdline = "echo lib > lib.txt" }
-bad: { cmdline = ["echo trying", "exit 3", "echo never"] }
-)unit");
-    const RunResult run = tolm({"app"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(hasLine(run.out, "[main::bad] echo trying\ntrying\n[main::bad] exit 3\n"
-                                 "[main::bad] Build of main::bad failed. Exiting..\nError: Build failed.\n"))
-        << run.out;
-    EXPECT_EQ(run.out.find("never"), std::string::npos);
-    EXPECT_EQ(contentOf(at("app.txt")), "app\n");
-    EXPECT_EQ(contentOf(at("lib.txt")), "lib\n");
-    EXPECT_EQ(contentOf(at(".tolm_cache")), cacheBefore);
-}
-
-// Cache records and output directories carry the namespace: with one output root for both
-// projects, their u::lib targets are both built (neither is a hit on the other's record), into
-// directories of their own, and the next run finds both built.
-TEST_F(BuildScenario, OutputDirectoriesKeepNamespacesApart) {
-    FakeC3c::write(at("bin/c3c"), "0.6.0");
-    write(".tolm_project.txt", "name demo\nimport {\n  \"other/.tolm_project.txt\";\n}\ntools {\n  c3 { tool_type = "
-                               "\"c3c\" toolchain_path = \"" + at("bin") + "\" }\n}\nunits {\n  main { \"tolm.txt\" }\n"
-                               "  u { \"u.txt\" }\n}\n");
-    write("tolm.txt", "unit main\napp: u::lib other/u::lib { cmdline = \"true\" }\n");
-    write("u.txt", "unit u\nlib: { C3_FILES = [P\"(a.c3)\"] EXE }\n");
-    write("a.c3", "");
-    write("other/.tolm_project.txt", "name other\nunits {\n  u { \"tolm.txt\" }\n}\n");
-    write("other/tolm.txt", "unit u\nlib: { C3_FILES = [P\"(b.c3)\"] EXE }\n");
-    write("other/b.c3", "");
-    const std::string root = "OUTPUT_DEF_DIR=\"" + at("out") + "\"";
-    const RunResult run = tolm({"app", root});
-    EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.6.0/demo/u/lib") + "\n")) << run.out;
-    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.6.0/other/u/lib") + "\n"));
-    EXPECT_TRUE(std::filesystem::exists(at("out/c3c-0.6.0/demo/u/lib/lib")));
-    EXPECT_TRUE(std::filesystem::exists(at("out/c3c-0.6.0/other/u/lib/lib")));
-
-    const RunResult again = tolm({"app", root});
-    EXPECT_EQ(again.out.find("Output dir"), std::string::npos) << again.out;
 }
 
 // "-o" writes one line per exported variable, the same bytes on every run; a file that cannot

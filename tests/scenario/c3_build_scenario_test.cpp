@@ -1,5 +1,5 @@
-// C3 builds with the real binary through the stand-in c3c: what the compiler is asked to do, and
-// what the cache spares it on the next runs.
+// C3 builds with the real binary through the stand-in c3c: what the compiler is asked to do, what
+// the cache spares it on the next runs, and where two projects' targets of one name go.
 
 #include <filesystem>
 #include <string>
@@ -82,6 +82,28 @@ mylib: { C3_FILES = [P"(src/lib.c3)"] STATIC }
     makeOlder(output("mylib/mylib"), "src/lib.c3");
     ASSERT_EQ(tolm({"app"}).exitCode, 0);
     EXPECT_EQ(builds(), (Calls{library, executable, library, executable}));
+}
+
+// Cache records and output directories carry the namespace: with one output root for both
+// projects, their u::lib targets are both built (neither is a hit on the other's record), into
+// directories of their own, and the next run finds both built.
+TEST_F(C3BuildScenario, NamespacesKeepRecordsAndDirectoriesApart) {
+    write(".tolm_project.txt", "name demo\nimport {\n  \"other/.tolm_project.txt\";\n}\ntools {\n  c3 { tool_type = "
+                               "\"c3c\" toolchain_path = \"" + at("c3") + "\" }\n}\nunits {\n  main { \"tolm.txt\" }\n"
+                               "  u { \"u.txt\" }\n}\n");
+    write("tolm.txt", "unit main\napp: u::lib other/u::lib { cmdline = \"true\" }\n");
+    write("u.txt", "unit u\nlib: { C3_FILES = [P\"(src/lib.c3)\"] EXE }\n");
+    write("other/.tolm_project.txt", "name other\nunits {\n  u { \"tolm.txt\" }\n}\n");
+    write("other/tolm.txt", "unit u\nlib: { C3_FILES = [P\"(b.c3)\"] EXE }\n");
+    write("other/b.c3", "");
+    const std::string root = "OUTPUT_DEF_DIR=\"" + at("out") + "\"";
+    const RunResult run = tolm({"app", root});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.7.0/demo/u/lib") + "\n")) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.7.0/other/u/lib") + "\n"));
+
+    const RunResult again = tolm({"app", root});
+    EXPECT_EQ(again.out.find("Output dir"), std::string::npos) << again.out;
 }
 
 }  // namespace
