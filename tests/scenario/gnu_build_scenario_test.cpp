@@ -19,17 +19,12 @@ namespace fs = std::filesystem;
 using Scenario::RunResult;
 using Lines = std::vector<std::string>;
 
-const char* const kHostTools = "tools {\n  gnu { tool_type = \"gnu-gcc\" toolchain_path = \"/usr/bin\" }\n}\n";
-
-std::string toolsIn(const fs::path& directory) {
-    return "tools {\n  gnu { tool_type = \"gnu-gcc\" toolchain_path = \"" + directory.string() + "\" }\n}\n";
-}
-
 class GnuBuildScenario : public TolmScenario {
 protected:
-    // Project "demo" with the tools given and unit app in tolm.txt.
-    void writeProject(const std::string& targets, const std::string& tools = kHostTools) {
-        write(".tolm_project.txt", "name demo\n" + tools + "units {\n  app { \"tolm.txt\" }\n}\n");
+    // Project "demo" with a gnu-gcc toolchain in `bin` and unit app in tolm.txt.
+    void writeProject(const std::string& targets, const fs::path& bin = "/usr/bin") {
+        write(".tolm_project.txt", "name demo\ntools {\n  gnu { tool_type = \"gnu-gcc\" toolchain_path = \"" +
+                                       bin.string() + "\" }\n}\nunits {\n  app { \"tolm.txt\" }\n}\n");
         write("tolm.txt", "unit app\n" + targets);
     }
 
@@ -70,10 +65,8 @@ protected:
         }
         return commands;
     }
-    static std::size_t commandCount(const RunResult& run, const Lines& targets) {
-        std::size_t count = 0;
-        for (const std::string& target : targets) count += commandsOf(run, target).size();
-        return count;
+    static bool ranNothing(const RunResult& run) {
+        return run.exitCode == 0 && run.out.find("Starting build job") == std::string::npos;
     }
 };
 
@@ -102,15 +95,13 @@ TEST_F(GnuBuildScenario, StaticLibraryThroughDependencies) {
     EXPECT_EQ(commandsOf(first, "objects"), Lines{hostTool("gcc") + " -c -O2 \"" + at("src/add.c") + "\" \"" +
                                                   at("src/twice.c") + "\" -DNDEBUG -DBASE=3"});
     EXPECT_EQ(commandsOf(first, "mathlib"),
-              (Lines{hostTool("ar") + " rcs \"libmath.a\" \"" + objects + "/add.o\" \"" +
-                                                 objects + "/twice.o\""}));
+              Lines{hostTool("ar") + " rcs \"libmath.a\" \"" + objects + "/add.o\" \"" + objects + "/twice.o\""});
     EXPECT_EQ(commandsOf(first, "calc"),
               Lines{hostTool("gcc") + " \"" + at("src/main.c") + "\" -o \"calc\" \"" + library + "\""});
     EXPECT_EQ(program(outputOf("calc") + "/calc").out, "14\n");
 
     const RunResult again = tolm({"calc"});
-    EXPECT_EQ(again.exitCode, 0);
-    EXPECT_EQ(commandCount(again, {"objects", "mathlib", "calc"}), 0u) << again.out;
+    EXPECT_TRUE(ranNothing(again)) << again.out;
 
     makeOlder(objects + "/twice.o", "src/twice.c");
     const RunResult touched = tolm({"calc"});
@@ -119,7 +110,7 @@ TEST_F(GnuBuildScenario, StaticLibraryThroughDependencies) {
     EXPECT_EQ(commandsOf(touched, "mathlib").size(), 1u);
     EXPECT_EQ(commandsOf(touched, "calc").size(), 1u);
     EXPECT_EQ(program(outputOf("calc") + "/calc").out, "14\n");
-    EXPECT_EQ(commandCount(tolm({"calc"}), {"objects", "mathlib", "calc"}), 0u);
+    EXPECT_TRUE(ranNothing(tolm({"calc"})));
 
     EXPECT_EQ(program("/usr/bin/ar", {"t", library}).out, "add.o\ntwice.o\n");
     std::string withoutTwice = kLibrary;
@@ -181,7 +172,7 @@ blob: { INPUT = P"(data.txt)" OBJCOPY_FLAGS = "-I binary -O elf64-x86-64" OUTPUT
     EXPECT_EQ(commandsOf(built, "square"),
               Lines{hostTool("ld") + " \"" + outputOf("pic") + "/square.o\" -shared  -o \"libsquare.so\""});
     EXPECT_EQ(program(outputOf("user") + "/user").out, "49\n");
-    EXPECT_EQ(commandCount(tolm({"user"}), {"pic", "square", "user"}), 0u);
+    EXPECT_TRUE(ranNothing(tolm({"user"})));
 
     const RunResult copied = tolm({"blob"});
     ASSERT_EQ(copied.exitCode, 0) << copied.out;
@@ -207,7 +198,7 @@ TEST_F(GnuBuildScenario, CompilesInParallel) {
     for (const char* tool : {"g++", "ar", "ld", "objcopy"}) fs::create_symlink("/usr/bin/" + std::string(tool), bin / tool);
 
     writeProject("objects: { C_FILES = [P\"(a.c)\", P\"(b.c)\", P\"(c.c)\", P\"(d.c)\"] C_FLAGS = \"-c\" }\n",
-                 toolsIn(bin));
+                 bin);
     for (const char* name : {"a", "b", "c", "d"}) write(std::string(name) + ".c", "int " + std::string(name) + ";\n");
 
     const RunResult run = tolm({"-j", "8", "objects"});
@@ -231,7 +222,7 @@ TEST_F(GnuBuildScenario, ToolchainChoiceInOneDirectory) {
 
     writeProject("objects: { C_FILES = P\"(a.c)\" C_FLAGS = \"-c\" }\n"
                  "lib: objects { OBJS = objects.objs STATIC OUTPUT_NAME = \"liba.a\" }\n",
-                 toolsIn(bin));
+                 bin);
     write("a.c", "int a;\n");
     const RunResult run = tolm({"lib"});
     ASSERT_EQ(run.exitCode, 0) << run.out;
@@ -265,7 +256,7 @@ TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongAThousand) {
     }
     writeProject("lib: objects { OBJS = objects.objs STATIC OUTPUT_NAME = \"libbig.a\" }\n"
                  "objects: { C_FILES = [\n" + sources + "\n] C_FLAGS = \"-c\" }\n",
-                 toolsIn(bin));
+                 bin);
     const auto archive = [&] {
         Lines members;
         std::istringstream in(contentOf(outputOf("lib") + "/libbig.a"));
@@ -276,7 +267,7 @@ TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongAThousand) {
     const RunResult first = tolm({"-j", "4"});
     ASSERT_EQ(first.exitCode, 0) << first.out;
     EXPECT_TRUE(archive() == objects) << archive().size() << " members";
-    EXPECT_EQ(commandCount(tolm({"-j", "4"}), {"objects", "lib"}), 0u);
+    EXPECT_TRUE(ranNothing(tolm({"-j", "4"})));
 
     for (int edited : {0, kSources - 1}) {
         const std::string source = "src/f" + std::to_string(edited) + ".c";

@@ -95,7 +95,8 @@ protected:
 
 // A C program linked with a static library built from a dependency's
 // objects, with defines split into words; a C++ program with a shared
-// library. Both run; building again runs nothing. A library that loses a
+// library. Both run (the tool's unit tests hold their exact command lines);
+// building again runs nothing. A library that loses a
 // source is archived afresh, without the old object.
 TEST_F(LLVMScenario, BuildsProgramsAndLibraries)
 {
@@ -105,21 +106,10 @@ TEST_F(LLVMScenario, BuildsProgramsAndLibraries)
     EXPECT_TRUE(hasLine(first.out, "[app::mathsrc] " + quoted(toolchain_.clang) + " --target=" + triple_ + " -O2 -c \"" +
                                        at("add.c") + "\" \"" + at("mul.c") + "\" -DNDEBUG -DSCALE=3\n"))
         << first.out;
-    EXPECT_TRUE(hasLine(first.out, "[app::mathlib] " + quoted(toolchain_.ar) + " rcs \"mathlib.a\" \"" +
-                                       (outputOf("mathsrc") / "add.o").string() + "\" \"" +
-                                       (outputOf("mathsrc") / "mul.o").string() + "\"\n"))
-        << first.out;
-    EXPECT_TRUE(hasLine(first.out, "[app::calc] " + quoted(toolchain_.clang) + " --target=" + triple_ + " \"" + at("calc.c") +
-                                       "\" -fuse-ld=lld -o \"calc\" \"" + (outputOf("mathlib") / "mathlib.a").string() +
-                                       "\"\n"))
-        << first.out;
     EXPECT_EQ(outputOfProgram(outputOf("calc") / "calc"), "5 18\n");
 
     const RunResult user = tolm({"user"});
     ASSERT_EQ(user.exitCode, 0) << user.out;
-    EXPECT_TRUE(hasLine(user.out, "[app::libadd] " + quoted(toolchain_.linker) + " \"" + (outputOf("picsrc") / "add.o").string() +
-                                      "\" -shared -o \"libadd.so\"\n"))
-        << user.out;
     EXPECT_EQ(outputOfProgram(outputOf("user") / "user", {}, {"LD_LIBRARY_PATH=" + outputOf("libadd").string()}),
               "42\n");
 
