@@ -1,5 +1,5 @@
-// C3 builds with the real binary through the stand-in c3c: what the compiler is asked to do, and
-// what the cache spares it on the next runs.
+// C3 builds with the real binary through the stand-in c3c: what the compiler is asked to do, what
+// the cache spares it on the next runs, and where two projects' targets of one name go.
 
 #include <filesystem>
 #include <string>
@@ -30,17 +30,18 @@ protected:
     static std::string output(const std::string& file) { return "out/c3c-0.7.0/demo/main/" + file; }
 };
 
-// An executable: the stand-in gets exactly the arguments meant and leaves the output; the next
-// run probes the compiler's version at tool set-up but builds nothing; a touched source rebuilds.
+// An executable: the stand-in gets exactly the arguments meant, link flags written as one text a
+// word at a time after a "-z" each, and leaves the output; the next run probes the compiler's
+// version at tool set-up but builds nothing; a touched source rebuilds.
 TEST_F(C3BuildScenario, ExecutableAcrossRuns) {
-    write("tolm.txt", "unit main\napp: { C3_FILES = [P\"(src/main.c3)\"] C3C_FLAGS = \"-O1 -g\" }\n");
-    const Calls build = {{"-O1", "-g", "-o", "app", "compile", at("src/main.c3")}};
+    write("tolm.txt", "unit main\napp: { C3_FILES = [P\"(src/main.c3)\"] C3C_FLAGS = \"-O1 -g\" LINK_FLAGS = \"now relro\" }\n");
+    const Calls build = {{"-O1", "-g", "-o", "app", "-z", "now", "-z", "relro", "compile", at("src/main.c3")}};
 
     const RunResult first = tolm({"app"});
     ASSERT_EQ(first.exitCode, 0) << first.out;
     EXPECT_EQ(first.out, "Starting build\n[main::app] Visiting target\n[main::app] Starting build job\n"
                          "[main::app] Output dir: " + at(output("app")) + "\n"
-                         "[main::app] \"" + compiler().string() + "\" -O1 -g -o \"app\" compile \"" +
+                         "[main::app] \"" + compiler().string() + "\" -O1 -g -o \"app\" -z \"now\" -z \"relro\" compile \"" +
                          at("src/main.c3") + "\"\n[main::app] Build done\n");
     EXPECT_EQ(builds(), build);
     EXPECT_TRUE(std::filesystem::exists(at(output("app/app"))));
@@ -58,23 +59,8 @@ TEST_F(C3BuildScenario, ExecutableAcrossRuns) {
     EXPECT_EQ(builds(), (Calls{build[0], build[0]}));
 }
 
-// Link flags written as one text reach c3c a word at a time, each after its own "-z", just as a
-// list of the same words would.
-TEST_F(C3BuildScenario, LinkFlagTextSplitsIntoWords) {
-    write("tolm.txt", "unit main\napp: { C3_FILES = [P\"(src/main.c3)\"] LINK_FLAGS = \"now relro\" }\n"
-                      "listed: { C3_FILES = [P\"(src/main.c3)\"] LINK_FLAGS = [\"now\", \"relro\"] }\n");
-    const RunResult text = tolm({"app"});
-    ASSERT_EQ(text.exitCode, 0) << text.out;
-    const RunResult list = tolm({"listed"});
-    ASSERT_EQ(list.exitCode, 0) << list.out;
-    const std::string source = at("src/main.c3");
-    EXPECT_EQ(builds(), (Calls{{"-o", "app", "-z", "now", "-z", "relro", "compile", source},
-                               {"-o", "listed", "-z", "now", "-z", "relro", "compile", source}}));
-}
-
 // A static library feeding an executable through a dependency: the executable links the path the
-// library's outputs name, so a rebuilt library rebuilds it, and a touched executable source
-// rebuilds only the executable.
+// library's outputs name, so a rebuilt library rebuilds it.
 TEST_F(C3BuildScenario, StaticLibraryFeedsExecutable) {
     write("tolm.txt", R"unit(unit main
 app: mylib { C3_FILES = [P"(src/main.c3)"] LINK_FLAGS = [mylib.lib] }
@@ -96,11 +82,28 @@ mylib: { C3_FILES = [P"(src/lib.c3)"] STATIC }
     makeOlder(output("mylib/mylib"), "src/lib.c3");
     ASSERT_EQ(tolm({"app"}).exitCode, 0);
     EXPECT_EQ(builds(), (Calls{library, executable, library, executable}));
+}
 
-    write("src/main.c3", "fn void main() { return; }\n");
-    makeOlder(output("app/app"), "src/main.c3");
-    ASSERT_EQ(tolm({"app"}).exitCode, 0);
-    EXPECT_EQ(builds(), (Calls{library, executable, library, executable, executable}));
+// Cache records and output directories carry the namespace: with one output root for both
+// projects, their u::lib targets are both built (neither is a hit on the other's record), into
+// directories of their own, and the next run finds both built.
+TEST_F(C3BuildScenario, NamespacesKeepRecordsAndDirectoriesApart) {
+    write(".tolm_project.txt", "name demo\nimport {\n  \"other/.tolm_project.txt\";\n}\ntools {\n  c3 { tool_type = "
+                               "\"c3c\" toolchain_path = \"" + at("c3") + "\" }\n}\nunits {\n  main { \"tolm.txt\" }\n"
+                               "  u { \"u.txt\" }\n}\n");
+    write("tolm.txt", "unit main\napp: u::lib other/u::lib { cmdline = \"true\" }\n");
+    write("u.txt", "unit u\nlib: { C3_FILES = [P\"(src/lib.c3)\"] EXE }\n");
+    write("other/.tolm_project.txt", "name other\nunits {\n  u { \"tolm.txt\" }\n}\n");
+    write("other/tolm.txt", "unit u\nlib: { C3_FILES = [P\"(b.c3)\"] EXE }\n");
+    write("other/b.c3", "");
+    const std::string root = "OUTPUT_DEF_DIR=\"" + at("out") + "\"";
+    const RunResult run = tolm({"app", root});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.7.0/demo/u/lib") + "\n")) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.7.0/other/u/lib") + "\n"));
+
+    const RunResult again = tolm({"app", root});
+    EXPECT_EQ(again.out.find("Output dir"), std::string::npos) << again.out;
 }
 
 }  // namespace

@@ -132,38 +132,35 @@ TEST_F(CacheFileScenario, DamagedCacheFileNeverStopsTheBuild) {
     EXPECT_TRUE(hasLine(rebuilt.out, "[main::app] Starting build job\n"));
 }
 
-// A failed build leaves the cache file byte for byte as it was, even one the load found damaged.
-TEST_F(CacheFileScenario, FailedBuildKeepsDamagedFile) {
-    ASSERT_EQ(problemOf(build(0), 0), "");
-    const std::string damaged = contentOf(cacheOf(0)).substr(0, 20);
-    setContent(cacheOf(0), damaged);
-    write(laneDir(0) + "/tolm.txt", std::string(kUnit) + "broken: lib { cmdline = \"exit 3\" }\n");
-
-    const RunResult run = tolm({"broken"}, laneDir(0));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(hasLine(run.out, "Cache file '" + cacheOf(0) + "' is malformed (record key). Starting with empty cache.\n"))
-        << run.out;
-    EXPECT_TRUE(hasLine(run.out, "[main::broken] Build of main::broken failed. Exiting..\n")) << run.out;
-    EXPECT_EQ(contentOf(cacheOf(0)), damaged);
-}
-
 // A save that cannot write its temporary file says so at level 7, leaves the old cache file
-// untouched, and does not fail a build that succeeded.
-TEST_F(CacheFileScenario, FailedSaveKeepsOldFile) {
+// untouched, and does not fail a build that succeeded. A failed build leaves the cache file byte
+// for byte as it was, even one the load found damaged.
+TEST_F(CacheFileScenario, FailuresKeepTheOldFile) {
     ASSERT_EQ(problemOf(build(0), 0), "");
     const std::string old = contentOf(cacheOf(0));
     write(laneDir(0) + "/tolm.txt", R"unit(unit main
 app: lib { ^bin = P"(app.txt)" cmdline = "cat lib.txt lib.txt > app.txt" }
 lib: { ^out = P"(lib.txt)" cmdline = "echo one > lib.txt" }
+broken: lib { cmdline = "exit 3" }
 )unit");
-    std::filesystem::create_directory(cacheOf(0) + ".tmp");
-
-    const RunResult run = build(0);
-    EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_TRUE(hasLine(run.out, "Unable to open cache file '" + cacheOf(0) + ".tmp' for writing.\n")) << run.out;
+    const std::string temporary = cacheOf(0) + ".tmp";
+    std::filesystem::create_directory(temporary);
+    const RunResult saved = build(0);
+    EXPECT_EQ(saved.exitCode, 0) << saved.out;
+    EXPECT_TRUE(hasLine(saved.out, "Unable to open cache file '" + temporary + "' for writing.\n")) << saved.out;
     EXPECT_EQ(contentOf(at(laneDir(0) + "/app.txt")), "one\none\n");
     EXPECT_EQ(contentOf(cacheOf(0)), old);
-    EXPECT_TRUE(std::filesystem::is_directory(cacheOf(0) + ".tmp"));
+    EXPECT_TRUE(std::filesystem::is_directory(temporary));
+
+    std::filesystem::remove(temporary);
+    const std::string damaged = old.substr(0, 20);
+    setContent(cacheOf(0), damaged);
+    const RunResult failed = tolm({"broken"}, laneDir(0));
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(hasLine(failed.out, "Cache file '" + cacheOf(0) + "' is malformed (record key). Starting with empty cache.\n"))
+        << failed.out;
+    EXPECT_TRUE(hasLine(failed.out, "[main::broken] Build of main::broken failed. Exiting..\n")) << failed.out;
+    EXPECT_EQ(contentOf(cacheOf(0)), damaged);
 }
 
 }  // namespace

@@ -95,7 +95,9 @@ protected:
 
 // A C program linked with a static library built from a dependency's
 // objects, with defines split into words; a C++ program with a shared
-// library. Both run; building again runs nothing.
+// library. Both run (the tool's unit tests hold their exact command lines);
+// building again runs nothing. A library that loses a
+// source is archived afresh, without the old object.
 TEST_F(LLVMScenario, BuildsProgramsAndLibraries)
 {
     writeProject(LLVMTools, Libraries);
@@ -104,21 +106,10 @@ TEST_F(LLVMScenario, BuildsProgramsAndLibraries)
     EXPECT_TRUE(hasLine(first.out, "[app::mathsrc] " + quoted(toolchain_.clang) + " --target=" + triple_ + " -O2 -c \"" +
                                        at("add.c") + "\" \"" + at("mul.c") + "\" -DNDEBUG -DSCALE=3\n"))
         << first.out;
-    EXPECT_TRUE(hasLine(first.out, "[app::mathlib] " + quoted(toolchain_.ar) + " rcs \"mathlib.a\" \"" +
-                                       (outputOf("mathsrc") / "add.o").string() + "\" \"" +
-                                       (outputOf("mathsrc") / "mul.o").string() + "\"\n"))
-        << first.out;
-    EXPECT_TRUE(hasLine(first.out, "[app::calc] " + quoted(toolchain_.clang) + " --target=" + triple_ + " \"" + at("calc.c") +
-                                       "\" -fuse-ld=lld -o \"calc\" \"" + (outputOf("mathlib") / "mathlib.a").string() +
-                                       "\"\n"))
-        << first.out;
     EXPECT_EQ(outputOfProgram(outputOf("calc") / "calc"), "5 18\n");
 
     const RunResult user = tolm({"user"});
     ASSERT_EQ(user.exitCode, 0) << user.out;
-    EXPECT_TRUE(hasLine(user.out, "[app::libadd] " + quoted(toolchain_.linker) + " \"" + (outputOf("picsrc") / "add.o").string() +
-                                      "\" -shared -o \"libadd.so\"\n"))
-        << user.out;
     EXPECT_EQ(outputOfProgram(outputOf("user") / "user", {}, {"LD_LIBRARY_PATH=" + outputOf("libadd").string()}),
               "42\n");
 
@@ -137,14 +128,7 @@ TEST_F(LLVMScenario, BuildsProgramsAndLibraries)
     ASSERT_EQ(edited.exitCode, 0) << edited.out;
     for (const char* target : {"mathsrc", "mathlib", "calc"}) EXPECT_EQ(jobs(edited, target), 1) << target;
     EXPECT_EQ(outputOfProgram(outputOf("calc") / "calc"), "5 180\n");
-}
 
-// A library that loses a source is archived afresh, without the old object;
-// the program that uses it is relinked and then fails to find the symbol.
-TEST_F(LLVMScenario, RearchivingDropsRemovedObjects)
-{
-    writeProject(LLVMTools, Libraries);
-    ASSERT_EQ(tolm({"mathlib"}).exitCode, 0);
     const std::string archive = (outputOf("mathlib") / "mathlib.a").string();
     EXPECT_EQ(outputOfProgram(toolchain_.ar, {"t", archive}), "add.o\nmul.o\n");
 

