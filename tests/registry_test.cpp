@@ -17,13 +17,6 @@ using namespace Tolm;
 using namespace TestSupport;
 using Op = Condition::OperatorType;
 
-std::string contentOf(const std::filesystem::path& file)
-{
-    std::ostringstream text;
-    text << std::ifstream(file, std::ios::binary).rdbuf();
-    return text.str();
-}
-
 std::size_t entriesIn(const std::filesystem::path& directory)
 {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory), {}));

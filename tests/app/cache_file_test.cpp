@@ -64,14 +64,6 @@ std::string dump(BuildCache& cache)
     return all;
 }
 
-std::string readBytes(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 // A string element of the file, for files made by hand.
 std::string element(const std::string& text)
 {
@@ -154,7 +146,7 @@ TEST_F(CacheFileTest, HandMadeFilesOfEachVersion)
     EXPECT_EQ(load(v5, current), "");
     EXPECT_EQ(dump(current), recipe(" -> O_FILE 1/0 path(.|/o/a.o)") + context);
     ASSERT_EQ(save(current), "");
-    EXPECT_EQ(readBytes(cacheFile()), v5);
+    EXPECT_EQ(contentOf(cacheFile()), v5);
     EXPECT_FALSE(fs::exists(cacheTempFile(cacheFile())));
 
     BuildCache v4(cacheFile());
@@ -165,7 +157,7 @@ TEST_F(CacheFileTest, HandMadeFilesOfEachVersion)
     EXPECT_EQ(dump(v3), recipe(""));
 
     ASSERT_EQ(save(v4), "");
-    EXPECT_EQ(readBytes(cacheFile()), "TOLM_CACHE_V5\n" + key + source + "0\n" + number + "0\n" + rest);
+    EXPECT_EQ(contentOf(cacheFile()), "TOLM_CACHE_V5\n" + key + source + "0\n" + number + "0\n" + rest);
 }
 
 // Writing, reading and writing again gives the same bytes, and the records
@@ -175,7 +167,7 @@ TEST_F(CacheFileTest, RoundTripKeepsBytes)
     BuildCache first(cacheFile());
     fillTypicalCache(first);
     ASSERT_EQ(save(first), "");
-    const std::string written = readBytes(cacheFile());
+    const std::string written = contentOf(cacheFile());
 
     BuildCache loaded(cacheFile());
     loaded.nextClaimToken = 42;
@@ -202,7 +194,7 @@ TEST_F(CacheFileTest, RoundTripKeepsBytes)
               "tool\n");
 
     ASSERT_EQ(save(loaded), "");
-    EXPECT_EQ(readBytes(cacheFile()), written);
+    EXPECT_EQ(contentOf(cacheFile()), written);
 }
 
 // Each way a file can break gives its own warning and an empty cache, even
@@ -281,14 +273,14 @@ TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
     scratch.write("proj/.tolm_cache", old);
     fs::create_directories(cacheTempFile(cacheFile()));
     EXPECT_EQ(save(cache), "Unable to open cache file '" + tempPath + "' for writing.\n");
-    EXPECT_EQ(readBytes(cacheFile()), old);
+    EXPECT_EQ(contentOf(cacheFile()), old);
     fs::remove_all(cacheTempFile(cacheFile()));
 
     // A device that takes no bytes behind the temporary file.
     if (fs::exists("/dev/full")) {
         fs::create_symlink("/dev/full", cacheTempFile(cacheFile()));
         EXPECT_EQ(save(cache), "Unable to flush cache file '" + tempPath + "'.\n");
-        EXPECT_EQ(readBytes(cacheFile()), old);
+        EXPECT_EQ(contentOf(cacheFile()), old);
         fs::remove(cacheTempFile(cacheFile()));
     }
 
@@ -304,12 +296,12 @@ TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
     const std::string message = save(below);
     EXPECT_TRUE(message.starts_with("Unable to create cache directory '" + (scratch.path() / "file").string() + "': "))
         << message;
-    EXPECT_EQ(readBytes(scratch.path() / "file"), "x");
+    EXPECT_EQ(contentOf(scratch.path() / "file"), "x");
 
     // Missing directories are made.
     BuildCache deeper(scratch.path() / "a" / "b" / ".tolm_cache");
     EXPECT_EQ(save(deeper), "");
-    EXPECT_EQ(readBytes(scratch.path() / "a" / "b" / ".tolm_cache"), old);
+    EXPECT_EQ(contentOf(scratch.path() / "a" / "b" / ".tolm_cache"), old);
 }
 
 // A record holding a value that no text reads back is left out, so the next
@@ -324,7 +316,7 @@ TEST_F(CacheFileTest, UnwritableRecordLeftOut)
     ASSERT_EQ(save(cache), "");
 
     BuildCache loaded(cacheFile());
-    EXPECT_EQ(load(readBytes(cacheFile()), loaded), "");
+    EXPECT_EQ(load(contentOf(cacheFile()), loaded), "");
     EXPECT_EQ(dump(loaded), "context\n  context X 1/0 context{A 1/0 TolmString(1);}\nkeep\n  context X 1/0 TolmString(x)\n");
 }
 

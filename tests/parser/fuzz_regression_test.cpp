@@ -15,11 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string contentOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Runs `target`'s check on every file below fuzz/<kind>/<target>; returns how many.
 int replay(const FuzzChecks::Target& target, const char* kind) {
     const fs::path directory = fs::path(TOLM_FUZZ_DIR) / kind / target.name;
@@ -29,7 +24,7 @@ int replay(const FuzzChecks::Target& target, const char* kind) {
         if (!entry.is_regular_file()) continue;
         ++count;
         try {
-            target.check(contentOf(entry.path()));
+            target.check(TestSupport::contentOf(entry.path()));
         } catch (const FuzzChecks::Finding& finding) {
             ADD_FAILURE() << entry.path() << ": " << finding.what();
         }

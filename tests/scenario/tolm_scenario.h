@@ -8,13 +8,12 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "scenario/run_tolm.h"
 #include "scenario/scratch_dir.h"
+#include "support/test_support.h"
 
 class TolmScenario : public testing::Test {
 protected:
@@ -39,11 +38,7 @@ protected:
 
     std::filesystem::path registryFile() const { return home_.path() / ".config/tolm/.tolm_registry.txt"; }
 
-    static std::string contentOf(const std::filesystem::path& file) {
-        std::ostringstream text;
-        text << std::ifstream(file, std::ios::binary).rdbuf();
-        return text.str();
-    }
+    static std::string contentOf(const std::filesystem::path& file) { return TestSupport::contentOf(file); }
     // Whether `line` (a whole line, end included) is among the output's lines.
     static bool hasLine(const std::string& output, const std::string& line) {
         return ("\n" + output).find("\n" + line) != std::string::npos;

@@ -1,11 +1,14 @@
 #pragma once
 // Helpers shared by the tests: values and assignments written the way a unit
-// file states them, the message of an expected failure, and a capture of what
-// the log prints.
+// file states them, a file's bytes, the message of an expected failure, and a
+// capture of what the log prints.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,6 +86,14 @@ inline std::vector<std::string> elementTexts(const TolmValuePtr& value)
     for (auto it = value->begin(), stop = value->end(); !it->equals(*stop); it->advance())
         result.push_back(it->current()->toString());
     return result;
+}
+
+// A file's bytes, exactly as stored; empty when it can't be read.
+inline std::string contentOf(const std::filesystem::path& file)
+{
+    std::ostringstream bytes;
+    bytes << std::ifstream(file, std::ios::binary).rdbuf();
+    return bytes.str();
 }
 
 // The message of the E that `run` throws (message() of the program's own
