@@ -92,6 +92,34 @@ TEST(ToolSelectionTest, NamesTheWinner) {
     EXPECT_EQ(capture.text(), "Best registered tool: b, score: 3\n");
 }
 
+// While a tool of the project can build the target, the registry's take no part and the level-3
+// lines say which were passed over; built-in tools always compete, and without a possible project
+// tool the registry's compete as before.
+TEST(ToolSelectionTest, ProjectToolsBeforeRegistryTools) {
+    const std::string passedOver =
+        "Registry tool reg (score 2) passed over: a tool of the project can build this target.\n";
+    const struct {
+        bool projectCanBuild;
+        std::vector<std::string> target;
+        std::string log;
+    } cases[] = {
+        {true, {"A = \"1\""}, passedOver + "Best registered tool: lua/gnu, score: 1\n"},
+        {false, {"A = \"1\""}, "Best registered tool: reg, score: 2\n"},
+        {true, {"A = \"1\"", "C = \"c\""}, passedOver + "Best registered tool: default_basic, score: 2\n"},
+    };
+    for (const auto& c : cases) {
+        TolmApplication app;
+        app.tools["default_basic"] = tool("default_basic", {set("C", str("c"))});
+        app.tools["lua/gnu"] = tool("lua/gnu", {declare("A")}, c.projectCanBuild ? possible() : Tolm::MatchResult{});
+        app.tools["reg"] = tool("reg", {set("A", str("1"))});
+        app.registryTools = {"reg"};
+        app.projectTools = {"lua/gnu"};
+        LogCapture capture(3);
+        chosen(app, c.target);
+        EXPECT_EQ(capture.text(), c.log) << c.target.size() << c.projectCanBuild;
+    }
+}
+
 // The report lists every matched variable, or says there is none.
 TEST(ToolSelectionTest, PrintsReport) {
     TolmApplication app;

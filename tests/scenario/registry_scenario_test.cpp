@@ -58,6 +58,41 @@ TEST_F(RegistryScenario, RegistersProjects) {
     EXPECT_EQ(noProject.exitCode, 1);
 }
 
+// A project naming its own toolchain builds with it after "--find-compilers" stored this
+// machine's: the same commands in the same output directories, the registry's tools passed over
+// (LLVM's would score higher for the archive and the shared library). A project without tools
+// builds with the registry's.
+TEST_F(RegistryScenario, ProjectToolsBeforeRegistryTools) {
+    write(".tolm_project.txt", "name demo\ntools { gnu { tool_type = \"gnu-gcc\" toolchain_path = \"/usr/bin\" } }\n"
+                               "units { app { \"tolm.txt\" } }\n");
+    write("tolm.txt", R"unit(unit app
+objects: { C_FILES = P"(add.c)" C_FLAGS = "-c -fPIC" }
+archive: objects { OBJS = objects.objs STATIC }
+shared: objects { OBJS = objects.objs SHARED OUTPUT_NAME = "libadd.so" }
+calc: archive shared { C_FILES = P"(main.c)" LIB = archive.lib }
+)unit");
+    write("add.c", "int add(int a) { return a + 1; }\n");
+    write("main.c", "int add(int);\nint main(void) { return add(-1); }\n");
+    const auto fresh = [&](const Words& words) {
+        std::filesystem::remove_all(at("out"));
+        std::filesystem::remove(at(".tolm_cache"));
+        return tolm(words);
+    };
+    const RunResult before = fresh({"calc"});
+    ASSERT_EQ(before.exitCode, 0) << before.out;
+    ASSERT_EQ(tolm({"--find-compilers"}).exitCode, 0);
+    EXPECT_EQ(fresh({"calc"}).out, before.out);
+    const RunResult report = fresh({"-v", "3", "archive"});
+    EXPECT_NE(report.out.find(") passed over: a tool of the project can build this target.\n"), std::string::npos)
+        << report.out;
+    EXPECT_TRUE(hasLine(report.out, "[app::archive] Registered : demo/gnu\n"));
+
+    write(".tolm_project.txt", "name demo\nunits { app { \"tolm.txt\" } }\n");
+    const RunResult withoutTools = fresh({"-v", "3", "calc"});
+    EXPECT_EQ(withoutTools.exitCode, 0) << withoutTools.out;
+    EXPECT_NE(withoutTools.out.find("\n[app::calc] Registered : default_"), std::string::npos) << withoutTools.out;
+}
+
 // A registry that cannot be read is only a warning for runs that read it,
 // but is never written back: the file keeps every byte.
 TEST_F(RegistryScenario, UnreadableRegistryIsKept) {
