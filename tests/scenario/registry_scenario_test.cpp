@@ -24,7 +24,8 @@ protected:
 };
 
 // The first run creates an empty registry; "-r" records the project, and
-// again only says so; another project of the same name replaces the path.
+// again only says so; another project of the same name replaces the path
+// with a warning naming both.
 // Toolchain detection rewrites the registry with what this machine has
 // (maybe nothing), keeping the projects; "--find-compilers" wins over "-r".
 TEST_F(RegistryScenario, RegistersProjects) {
@@ -38,11 +39,14 @@ TEST_F(RegistryScenario, RegistersProjects) {
     EXPECT_EQ(contentOf(registryFile()), entry);
 
     run = tolm({"--register"});
-    EXPECT_EQ(run.out, "Project already registered" + updated());
+    EXPECT_EQ(run.out, "Project already registered\n" + updated());
     EXPECT_EQ(contentOf(registryFile()), entry);
 
     write("moved/.tolm_project.txt", "name DEMO\nunits { app { \"../tolm.txt\" } }\n");
-    EXPECT_EQ(tolm({"-r"}, "moved").exitCode, 0);
+    run = tolm({"-r"}, "moved");
+    EXPECT_EQ(run.out, "Project name 'demo' was registered for '" + at(".tolm_project.txt") + "'; it now names '" +
+                           at("moved/.tolm_project.txt") + "'.\n" + updated());
+    EXPECT_EQ(run.exitCode, 0);
     const std::string moved = "projects {\n  demo \"" + at("moved/.tolm_project.txt") + "\"\n}\n";
     EXPECT_EQ(contentOf(registryFile()), moved);
 
