@@ -22,7 +22,7 @@ inline constexpr const char* kOpenForWriting = "Unable to open registry file for
 inline constexpr const char* kWriteFailed = "Unable to write registry file: ";
 inline constexpr const char* kUpdated = "Updated file '{}'.\n";
 inline constexpr const char* kAlreadyRegistered = "Project already registered\n";
-inline constexpr const char* kReplaced = "Project name '{}' was registered for '{}'; it now names '{}'.\n";
+inline constexpr const char* kReplaced = "Project name '{}' was registered for '{}'; it now refers to '{}'.\n";
 }  // namespace RegistryMessages
 
 class TolmRegistry {

@@ -52,9 +52,9 @@ void activateProfile(TolmApplication& app, const Tolm::Profile& profile, const s
     app.project->selectedProfile = profile.name;
 }
 
-bool namesUnit(const Tolm::UnitRegistry& registry, const std::string& word) {
+bool namesUnit(const Tolm::UnitRegistry& registry, const std::string& name) {
     for (const auto& [ns, units] : registry.units)
-        if (units.count(Util::CiString(word))) return true;
+        if (units.count(Util::CiString(name))) return true;
     return false;
 }
 

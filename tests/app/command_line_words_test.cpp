@@ -53,9 +53,6 @@ TEST(CommandLineWords, ClassifiesEachWord) {
         {{"debug", "debug"}, true, "demo/app::build", "debug", "", ""},
         {{"CFLAGS=\"-g\"", "CFLAGS+=\"-O2\"", "N?=1", "N?=2", "fast"}, true, "demo/app::build", "Fast",
          "CFLAGS = \"-g -O2\"\nN ?= 1\n", ""},
-        // A bare name that is no target, unit or profile is declared, and said.
-        {{"core", "x", "y=1"}, true, "demo/app::build", "", "core\nx\ny = 1\n",
-         "'x' is no target, unit or profile: declared as a variable.\n"},
         // Without a project no word is a profile.
         {{"debug=1"}, false, "/app::build", "", "debug = 1\n", ""},
     };

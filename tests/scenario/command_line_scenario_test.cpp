@@ -87,7 +87,7 @@ TEST_F(CommandLineScenario, FailuresSayWhy) {
 }
 
 // A bare word that names no target, unit or profile is still declared (a target may test for
-// it), and the run says so before it builds; a profile's name is no such word.
+// it), and the run says so before it builds; a profile's or a unit's name is no such word.
 TEST_F(CommandLineScenario, WordsThatNameNothingAreSaid) {
     write(".tolm_project.txt", "name lua\nunits { lua { \"tolm.txt\" } }\nprofiles { debug { } }\n");
     write("tolm.txt", "unit lua\nliblua: { cmdline = \"echo built\" if LLVM { cmdline = \"echo with llvm\" } }\n");
@@ -102,6 +102,7 @@ TEST_F(CommandLineScenario, WordsThatNameNothingAreSaid) {
     } cases[] = {
         {"liblau", "'liblau" + said + built("built")},
         {"debug", built("built")},
+        {"lua", built("built")},
         {"LLVM", "'LLVM" + said + built("with llvm")},
     };
     for (const auto& c : cases) {
