@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,11 +41,14 @@ struct ProjectRuntimeContext {
 };
 
 // A tool definition on its way into the tool set: where it came from is kept
-// for the messages about overridden or unusable tools.
+// for the messages about overridden or unusable tools, and for selection,
+// which prefers the project's own tools to the registry's.
 struct ToolDeclaration {
     std::string name;
     std::shared_ptr<Tolm::ContextTemplate> context;
     std::string origin;
+    // Defined by the project tree; otherwise by the user registry.
+    bool fromProject = false;
 };
 
 class TolmApplication {
@@ -143,6 +147,11 @@ public:
     // Unit files already loaded, each with its unit name.
     std::map<std::filesystem::path, std::string> loadedUnitFiles;
     std::map<Util::CiString, std::shared_ptr<Tolm::Matcher>> tools;
+    // The names in `tools` defined by the registry and by the project tree;
+    // the built-in tools are in neither. While a project tool can build a
+    // target, the registry's tools stay out of its selection.
+    std::set<Util::CiString> registryTools;
+    std::set<Util::CiString> projectTools;
     // One entry per project of the build, keyed by its namespace.
     std::map<Util::CiString, ProjectRuntimeContext> runtimeContexts;
     bool rootUnitsLoaded = false;

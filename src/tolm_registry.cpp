@@ -31,6 +31,8 @@ void TolmRegistry::addProject(const std::shared_ptr<Tolm::Project>& project)
         return;
     }
     if (found != projects.end()) {
+        Log::log(LogLevel::Warning, fmt::runtime(RegistryMessages::kReplaced), found->first.str(),
+                 found->second.string(), project->projectFile.string());
         found->second = project->projectFile;
         return;
     }

@@ -21,7 +21,8 @@ namespace RegistryMessages {
 inline constexpr const char* kOpenForWriting = "Unable to open registry file for writing: ";
 inline constexpr const char* kWriteFailed = "Unable to write registry file: ";
 inline constexpr const char* kUpdated = "Updated file '{}'.\n";
-inline constexpr const char* kAlreadyRegistered = "Project already registered";
+inline constexpr const char* kAlreadyRegistered = "Project already registered\n";
+inline constexpr const char* kReplaced = "Project name '{}' was registered for '{}'; it now refers to '{}'.\n";
 }  // namespace RegistryMessages
 
 class TolmRegistry {
@@ -34,8 +35,9 @@ public:
 
     // Records the project's file under its name. An entry of the same name
     // (ignoring case) with the same path is left alone and logged as already
-    // registered; otherwise its path is replaced. Throws Tolm::InternalError
-    // for a null project.
+    // registered; one with another path gets the new path, with a warning,
+    // since projects that import the name now get another project. Throws
+    // Tolm::InternalError for a null project.
     void addProject(const std::shared_ptr<Tolm::Project>& project);
 
     // The registry file.

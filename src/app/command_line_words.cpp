@@ -3,7 +3,8 @@
 // Each word is, in this order of preference, the target to build (any form
 // that resolves against the loaded units), a profile of the root project, or
 // an assignment written in the language. A word is classified against what
-// the words before it left, and never tried as more than one kind. The
+// the words before it left, and never tried as more than one kind. A bare
+// name that is neither (nor a unit) is declared, and the run says so. The
 // profile is chosen once before the imports are resolved, since a profile
 // decides which imports apply; the words are applied in full once every unit
 // is loaded.
@@ -26,6 +27,7 @@ constexpr const char* ProfileTwice = "Profile already set to '{}'. It can only b
 constexpr const char* TargetChanged = "Main target changed from {} to {}.\n";
 constexpr const char* SecondTarget = "Only one target name can be specified\n";
 constexpr const char* Assignment = "Identified assignment '{}'.\n";
+constexpr const char* UnknownWord = "'{}' is no target, unit or profile: declared as a variable.\n";
 }  // namespace Messages
 
 // Command-line path literals are taken in the current directory.
@@ -48,6 +50,12 @@ void activateProfile(TolmApplication& app, const Tolm::Profile& profile, const s
     }
     app.activeProfile = std::make_shared<Tolm::Profile>(profile);
     app.project->selectedProfile = profile.name;
+}
+
+bool namesUnit(const Tolm::UnitRegistry& registry, const std::string& name) {
+    for (const auto& [ns, units] : registry.units)
+        if (units.count(Util::CiString(name))) return true;
+    return false;
 }
 
 }  // namespace
@@ -86,5 +94,9 @@ void TolmApplication::ApplyCommandLineArguments() {
         const Tolm::Assignment assignment = parseAssignment(word, kAssignmentSource);
         commandLineContext.addAssignment(assignment, 0);
         Log::log(LogLevel::Trace, Messages::Assignment, assignment.toString());
+        // A bare name is often a mistyped target; declaring it is still what
+        // was asked for (a tool may test for the variable), so it is only said.
+        if (assignment.type == Tolm::Assignment::AssignType::Declare && !namesUnit(unitRegistry, assignment.name))
+            Log::log(LogLevel::Info, Messages::UnknownWord, assignment.name);
     }
 }

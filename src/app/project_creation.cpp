@@ -19,6 +19,7 @@ constexpr const char* UnitFileUnreadable = "unit file not found\n";
 constexpr const char* UnitNameSkipped = "Unit '{}' left out of the project file: its name is not an identifier.\n";
 constexpr const char* PathSkipped = "Unit file '{}' left out of the project file: its path cannot be written there.\n";
 constexpr const char* WriteFailed = "Unable to write project file '{}'.";
+constexpr const char* AlreadyExists = "Project file '{}' already exists; it is left unchanged.";
 }  // namespace Messages
 
 constexpr const char* kUnitFileName = "tolm.txt";
@@ -107,7 +108,13 @@ std::string projectFileText(const std::string& name, const Tolm::ProjectTree& tr
     return text + "}\n";
 }
 
+// An existing project file holds what the user wrote (imports, tools,
+// profiles) that a scan of the unit files cannot bring back, so it is never
+// replaced. A directory of that name holds no project; writing fails there.
 void TolmApplication::CreateProjectFile(std::string& projectName) {
+    const std::filesystem::path file = std::filesystem::current_path() / kProjectFile;
+    if (std::filesystem::exists(file) && !std::filesystem::is_directory(file))
+        throw Tolm::TolmException(fmt::format(Messages::AlreadyExists, file.string()));
     FindProjectFile({});
     if (projectName.empty()) projectName = std::filesystem::current_path().filename().string();
     projectName = projectIdentifier(projectName);
@@ -115,7 +122,6 @@ void TolmApplication::CreateProjectFile(std::string& projectName) {
     Tolm::ProjectTree tree;
     if (!projectRoot.empty()) discoverUnitFiles(tree, projectRoot, tree.root);
 
-    const std::filesystem::path file = std::filesystem::current_path() / kProjectFile;
     if (Util::replaceFileContent(file, projectFileText(projectName, tree)) != Util::ReplaceResult::Replaced)
         throw Tolm::TolmException(fmt::format(Messages::WriteFailed, file.string()));
 }

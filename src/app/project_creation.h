@@ -4,7 +4,8 @@
 // files. The project root is scanned for files named "tolm.txt" (any letter
 // case); the unit each one declares on its first line ("unit <name>") becomes
 // a unit entry listing its files. The project file goes to the current
-// directory, with the unit files' paths relative to it.
+// directory, with the unit files' paths relative to it; one already there is
+// left as it is and the run fails.
 //
 // The written file must load again: a name that is no identifier is made
 // into one, and a unit or file the language cannot spell is left out with a

@@ -5,6 +5,14 @@
 // matcher knows counts as an exact match when it holds the matcher's default
 // value and as a partial match otherwise. Ties go to the first name in
 // case-insensitive order, which is the order of the tool map.
+//
+// The registry's tools stand in for a project that names none: a toolchain
+// found once on the machine must not take over from the one a project names.
+// So when a tool of the project tree can build the target, the registry's
+// tools take no part; the built-in tools always do.
+
+#include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -22,6 +30,8 @@ constexpr const char* Exact = "{}::match - ExactMatch: key='{}' value='{}'\n";
 constexpr const char* NoMatch = "{}::match - NoMatch: key='{}'\n";
 constexpr const char* Partial = "{}::match - PartialMatch: key='{}'\n";
 constexpr const char* Best = "Best registered tool: {}, score: {}\n";
+constexpr const char* PassedOver =
+    "Registry tool {} (score {}) passed over: a tool of the project can build this target.\n";
 constexpr const char* Header = "Tool selection\n--------------\n";
 constexpr const char* Registered = "Registered : {}\n";
 constexpr const char* Tool = "Tool       : {}\n";
@@ -61,8 +71,19 @@ void scoreKnownVariables(const Tolm::Matcher& matcher, const Tolm::TargetContext
 }  // namespace
 
 Tolm::Matcher* TolmApplication::SelectTool(const Tolm::TargetContext& target) {
-    Tolm::Matcher* best = nullptr;
-    int bestScore = -1;
+    struct Choice {
+        Tolm::Matcher* matcher = nullptr;
+        int score = -1;
+        void offer(Tolm::Matcher* candidate, int candidateScore) {
+            if (candidateScore <= score) return;
+            matcher = candidate;
+            score = candidateScore;
+        }
+    };
+    Choice any;          // among every tool
+    Choice notRegistry;  // among the built-in and project tools
+    bool projectCanBuild = false;
+    std::vector<std::pair<Tolm::Matcher*, int>> registryCandidates;
     for (const auto& [toolName, matcher] : tools) {
         if (!matcher) continue;
         Tolm::MatchResult result;
@@ -80,13 +101,21 @@ Tolm::Matcher* TolmApplication::SelectTool(const Tolm::TargetContext& target) {
             default: break;
             }
         }
-        if (possible && score > bestScore) {
-            best = matcher.get();
-            bestScore = score;
+        if (!possible) continue;
+        any.offer(matcher.get(), score);
+        if (registryTools.count(toolName)) {
+            registryCandidates.emplace_back(matcher.get(), score);
+            continue;
         }
+        notRegistry.offer(matcher.get(), score);
+        if (projectTools.count(toolName)) projectCanBuild = true;
     }
-    if (best) Log::log(3, fmt::runtime(Messages::Best), best->name, bestScore);
-    return best;
+    const Choice& best = projectCanBuild ? notRegistry : any;
+    if (projectCanBuild)
+        for (const auto& [matcher, score] : registryCandidates)
+            Log::log(3, fmt::runtime(Messages::PassedOver), matcher->name, score);
+    if (best.matcher) Log::log(3, fmt::runtime(Messages::Best), best.matcher->name, best.score);
+    return best.matcher;
 }
 
 void TolmApplication::PrintToolSelection(const Tolm::Matcher& matcher, const Tolm::Builder& builder,

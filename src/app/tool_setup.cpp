@@ -94,7 +94,10 @@ std::shared_ptr<Tolm::Matcher> createToolMatcher(const ToolDeclaration& declarat
     return nullptr;
 }
 
+// The tool set starts here, so no name is left over from an earlier set-up.
 void TolmApplication::CreateStaticTools() {
+    registryTools.clear();
+    projectTools.clear();
     for (const StaticTool& tool : kStaticTools) {
         Tolm::NameMap required;
         required.emplace(tool.required,
@@ -118,7 +121,10 @@ void TolmApplication::CreateStaticTools() {
 void TolmApplication::AddTool(const ToolDeclaration& declaration) {
     std::shared_ptr<Tolm::Matcher> matcher = createToolMatcher(declaration);
     if (!matcher) return;
-    auto [entry, inserted] = tools.try_emplace(Util::CiString(declaration.name), matcher);
+    const Util::CiString name(declaration.name);
+    (declaration.fromProject ? projectTools : registryTools).insert(name);
+    (declaration.fromProject ? registryTools : projectTools).erase(name);
+    auto [entry, inserted] = tools.try_emplace(name, matcher);
     if (inserted) return;
     Log::log(LogLevel::Warning, Messages::Overrides, declaration.name, declaration.origin);
     entry->second = std::move(matcher);
@@ -130,7 +136,7 @@ void TolmApplication::AddProjectTools(const Tolm::ProjectPtr& root) {
     forEachProjectOnce(root, [this](const Tolm::ProjectPtr& each) {
         for (const Tolm::BuildToolDefinition& definition : each->buildTools) {
             const std::string name = each->name.empty() ? definition.name : each->name + "/" + definition.name;
-            AddTool({name, definition.context, Messages::ProjectOrigin + each->name});
+            AddTool({name, definition.context, Messages::ProjectOrigin + each->name, true});
         }
     });
 }

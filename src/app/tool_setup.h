@@ -3,8 +3,10 @@
 // Tool set-up: every tool definition becomes one matcher, made by the
 // factory registered for the definition's `tool_type`. Tools come from three
 // places, in this order: the two built-in tools, the registry and the
-// projects. A definition that cannot become a tool is reported and skipped;
-// it never stops the run, since the build may not need it.
+// projects; the application remembers which tools came from the registry and
+// which from the projects, since selection prefers the latter. A definition
+// that cannot become a tool is reported and skipped; it never stops the run,
+// since the build may not need it.
 
 #include <memory>
 

@@ -92,6 +92,29 @@ TEST(ToolSelectionTest, NamesTheWinner) {
     EXPECT_EQ(capture.text(), "Best registered tool: b, score: 3\n");
 }
 
+// While a project tool can build the target the registry's take no part; built-in tools always
+// compete, and without a possible project tool the registry's compete as before.
+TEST(ToolSelectionTest, ProjectToolsBeforeRegistryTools) {
+    const struct {
+        bool projectCanBuild;
+        std::vector<std::string> target;
+        const char* expected;
+    } cases[] = {
+        {true, {"A = \"1\""}, "lua/gnu"},
+        {false, {"A = \"1\""}, "reg"},
+        {true, {"A = \"1\"", "C = \"c\""}, "default_basic"},
+    };
+    for (const auto& c : cases) {
+        TolmApplication app;
+        app.tools["default_basic"] = tool("default_basic", {set("C", str("c"))});
+        app.tools["lua/gnu"] = tool("lua/gnu", {declare("A")}, c.projectCanBuild ? possible() : Tolm::MatchResult{});
+        app.tools["reg"] = tool("reg", {set("A", str("1"))});
+        app.registryTools = {"reg"};
+        app.projectTools = {"lua/gnu"};
+        EXPECT_EQ(chosen(app, c.target), c.expected);
+    }
+}
+
 // The report lists every matched variable, or says there is none.
 TEST(ToolSelectionTest, PrintsReport) {
     TolmApplication app;

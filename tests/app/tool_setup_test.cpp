@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -106,7 +107,8 @@ TEST(ToolSetup, CreatesMatchersFromDefinitions) {
 
 // The built-in tools come first; a registry tool of the same name replaces
 // one with a warning; project tools carry their namespace, the root
-// project's before its imports', and a project without a name none.
+// project's before its imports', and a project without a name none, so its
+// tool may replace a registry tool. Each tool's place is kept for selection.
 TEST(ToolSetup, ToolMapAcrossOrigins) {
     FakeToolTypes types;
     Tolm::registerMatcherFactory("command", "NULL", makeFake);
@@ -124,10 +126,14 @@ TEST(ToolSetup, ToolMapAcrossOrigins) {
     app.AddTool({"DEFAULT_NO_TOOL", std::make_shared<Tolm::ContextTemplate>(std::vector{TestSupport::set(
                                         "tool_type", TestSupport::str("test-fake"))}),
                  "Registry"});
+    app.AddTool({"cc", root->buildTools[0].context, "Registry"});
     app.AddProjectTools(root);
     EXPECT_EQ(capture.text(),
               "Tool 'DEFAULT_NO_TOOL' from Registry overrides an earlier tool with the same name.\n"
-              "Project app tool 'app/bad' has no 'tool_type'. Skipping.\n");
+              "Project app tool 'app/bad' has no 'tool_type'. Skipping.\n"
+              "Tool 'cc' from Project  overrides an earlier tool with the same name.\n");
+    EXPECT_EQ(app.registryTools, std::set<Util::CiString>{"default_no_tool"});
+    EXPECT_EQ(app.projectTools, (std::set<Util::CiString>{"app/cc", "cc"}));
 
     std::string names;
     for (const auto& [name, matcher] : app.tools) names += name.str() + "=" + matcher->name + " ";

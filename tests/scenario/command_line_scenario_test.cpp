@@ -86,6 +86,32 @@ TEST_F(CommandLineScenario, FailuresSayWhy) {
     }
 }
 
+// A bare word that names no target, unit or profile is still declared (a target may test for
+// it), and the run says so before it builds; a profile's or a unit's name is no such word.
+TEST_F(CommandLineScenario, WordsThatNameNothingAreSaid) {
+    write(".tolm_project.txt", "name lua\nunits { lua { \"tolm.txt\" } }\nprofiles { debug { } }\n");
+    write("tolm.txt", "unit lua\nliblua: { cmdline = \"echo built\" if LLVM { cmdline = \"echo with llvm\" } }\n");
+    const auto built = [](const std::string& echoed) {
+        return "Starting build\n[lua::liblua] Visiting target\n[lua::liblua] Starting build job\n[lua::liblua] echo " +
+               echoed + "\n" + echoed + "\n[lua::liblua] Build done\n";
+    };
+    const std::string said = "' is no target, unit or profile: declared as a variable.\n";
+    const struct {
+        const char* word;
+        std::string out;
+    } cases[] = {
+        {"liblau", "'liblau" + said + built("built")},
+        {"debug", built("built")},
+        {"lua", built("built")},
+        {"LLVM", "'LLVM" + said + built("with llvm")},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = tolm({c.word});
+        EXPECT_EQ(run.out, c.out) << c.word;
+        EXPECT_EQ(run.exitCode, 0) << c.word;
+    }
+}
+
 // Output that cannot be written is a failure with its own message, not a silent success; writable
 // output keeps its status. The shell only points standard output at the device and then becomes
 // tolm itself.

@@ -210,11 +210,21 @@ TEST_F(ProjectScenario, CreateFromASubdirectory) {
     EXPECT_EQ(contentOf(work_.path() / ".tolm_project.txt"), "name old\nunits { core { \"core/tolm.txt\" } }\n");
 }
 
-// A project file that cannot be written is an error, never a silent success.
-TEST_F(ProjectScenario, CreateUnwritableFileFails) {
-    write("tolm.txt", "unit app\na: { }\n");
+// An existing project file is never replaced: the run says so and fails, the file keeps every
+// byte. A project file that cannot be written is an error, never a silent success.
+TEST_F(ProjectScenario, CreateNeverReplacesAndFailsLoudly) {
+    std::filesystem::create_directories(at("empty"));
+    ASSERT_EQ(tolm({"--create-project"}, "empty").exitCode, 0);
+    const std::string edited = "name empty\nunits\n{\n}\nimport { lua; }\n";
+    EXPECT_EQ(contentOf(at("empty/.tolm_project.txt")) + "import { lua; }\n", edited);
+    write("empty/.tolm_project.txt", edited);
+    RunResult run = tolm({"--create-project"}, "empty");
+    EXPECT_EQ(run.out, "Error: Project file '" + at("empty/.tolm_project.txt") + "' already exists; it is left unchanged.\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(contentOf(at("empty/.tolm_project.txt")), edited);
+
     std::filesystem::create_directories(work_.path() / ".tolm_project.txt");
-    const RunResult run = tolm({"--create-project"});
+    run = tolm({"--create-project"});
     EXPECT_EQ(run.out, "Error: Unable to write project file '" + at(".tolm_project.txt") + "'.\n");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(std::filesystem::is_directory(work_.path() / ".tolm_project.txt"));

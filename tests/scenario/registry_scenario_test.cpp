@@ -24,7 +24,8 @@ protected:
 };
 
 // The first run creates an empty registry; "-r" records the project, and
-// again only says so; another project of the same name replaces the path.
+// again only says so; another project of the same name replaces the path
+// with a warning naming both.
 // Toolchain detection rewrites the registry with what this machine has
 // (maybe nothing), keeping the projects; "--find-compilers" wins over "-r".
 TEST_F(RegistryScenario, RegistersProjects) {
@@ -38,11 +39,14 @@ TEST_F(RegistryScenario, RegistersProjects) {
     EXPECT_EQ(contentOf(registryFile()), entry);
 
     run = tolm({"--register"});
-    EXPECT_EQ(run.out, "Project already registered" + updated());
+    EXPECT_EQ(run.out, "Project already registered\n" + updated());
     EXPECT_EQ(contentOf(registryFile()), entry);
 
     write("moved/.tolm_project.txt", "name DEMO\nunits { app { \"../tolm.txt\" } }\n");
-    EXPECT_EQ(tolm({"-r"}, "moved").exitCode, 0);
+    run = tolm({"-r"}, "moved");
+    EXPECT_EQ(run.out, "Project name 'demo' was registered for '" + at(".tolm_project.txt") + "'; it now refers to '" +
+                           at("moved/.tolm_project.txt") + "'.\n" + updated());
+    EXPECT_EQ(run.exitCode, 0);
     const std::string moved = "projects {\n  demo \"" + at("moved/.tolm_project.txt") + "\"\n}\n";
     EXPECT_EQ(contentOf(registryFile()), moved);
 
@@ -56,6 +60,32 @@ TEST_F(RegistryScenario, RegistersProjects) {
     const RunResult noProject = Scenario::runTolm({"-r"}, home_.path(), home_.path());
     EXPECT_EQ(noProject.out, "Error: project '' not found.\n");
     EXPECT_EQ(noProject.exitCode, 1);
+}
+
+// A project naming its own toolchain builds with it after "--find-compilers" stored this
+// machine's: the same commands in the same output directories, the registry's tools passed over
+// (LLVM's would score higher for the archive and the shared library). The LLVM scenarios show a
+// project without tools building with the registry's.
+TEST_F(RegistryScenario, ProjectToolsBeforeRegistryTools) {
+    write(".tolm_project.txt", "name demo\ntools { gnu { tool_type = \"gnu-gcc\" toolchain_path = \"/usr/bin\" } }\n"
+                               "units { app { \"tolm.txt\" } }\n");
+    write("tolm.txt", R"unit(unit app
+objects: { C_FILES = P"(add.c)" C_FLAGS = "-c -fPIC" }
+archive: objects { OBJS = objects.objs STATIC }
+shared: objects { OBJS = objects.objs SHARED OUTPUT_NAME = "libadd.so" }
+calc: archive shared { C_FILES = P"(main.c)" LIB = archive.lib }
+)unit");
+    write("add.c", "int add(int a) { return a + 1; }\n");
+    write("main.c", "int add(int);\nint main(void) { return add(-1); }\n");
+    const RunResult before = tolm({"calc"});
+    ASSERT_EQ(before.exitCode, 0) << before.out;
+    ASSERT_EQ(tolm({"--find-compilers"}).exitCode, 0);
+    std::filesystem::remove(at(".tolm_cache"));
+    EXPECT_EQ(tolm({"calc"}).out, before.out);
+    const RunResult report = tolm({"-v", "3", "archive"});
+    EXPECT_NE(report.out.find(") passed over: a tool of the project can build this target.\n"), std::string::npos)
+        << report.out;
+    EXPECT_TRUE(hasLine(report.out, "[app::archive] Registered : demo/gnu\n"));
 }
 
 // A registry that cannot be read is only a warning for runs that read it,
