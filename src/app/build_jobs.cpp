@@ -112,6 +112,8 @@ int runCommands(const std::vector<Tolm::Command>& commands, ProcessRunner& runne
 
 void runJobs(Tolm::Builder& builder, std::vector<BuildJob>& jobs, const Util::CiString& name, Tolm::Context& output,
              ProcessRunner& runner) {
+    // No job starts once the build is being stopped.
+    BuildInterrupt::throwIfCaught();
     std::vector<Job> running;
     for (BuildJob& job : jobs) {
         job.succeeded = !job.context;
@@ -120,8 +122,6 @@ void runJobs(Tolm::Builder& builder, std::vector<BuildJob>& jobs, const Util::Ci
         running.push_back(Job{&job, {}, {}});
     }
     if (running.empty()) return;
-    // No job starts once the build is being stopped.
-    BuildInterrupt::throwIfCaught();
 
     builder.prepareOutput(*running.front().job->context, running.size());
     try {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -22,15 +21,13 @@ using AppTest::FakeBuilder;
 using AppTest::QuietLog;
 using Tolm::Command;
 
-// Runs no process: "exit N" gives N, "throw" throws, "write F" writes the file F, everything else
-// succeeds. Records what ran.
+// Runs no process: "exit N" gives N, "throw" throws, everything else succeeds. Records what ran.
 class FakeRunner : public ProcessRunner {
 public:
     CommandResult run(const Command& command) override {
         std::lock_guard<std::mutex> lock(mutex_);
         ran.push_back(command.commandLine);
         if (command.commandLine.rfind("exit ", 0) == 0) return {std::stoi(command.commandLine.substr(5)), {}};
-        if (command.commandLine.rfind("write ", 0) == 0) std::ofstream(command.commandLine.substr(6)) << "partial";
         if (command.commandLine == "throw") throw std::runtime_error("runner broke");
         return {};
     }
@@ -127,28 +124,6 @@ TEST(BuildJobsTest, BuilderFailuresFinishTheBuild) {
     commanding.failCommands = true;
     EXPECT_EQ(failureOf([&] { runJobs(commanding, jobs, "u::t", output, runner); }), "commands failed");
     EXPECT_EQ(joined(commanding.calls), "prepare 1,commands,finish");
-}
-
-// A job that does not succeed removes the declared outputs it wrote, and only those: a file it did not
-// touch and the outputs of a job that succeeded stay.
-TEST(BuildJobsTest, FailedJobRemovesWhatItWrote) {
-    ScratchDir scratch;
-    const std::string written = (scratch.path() / "a.o").string(), untouched = scratch.write("old.o", "x").string(),
-                      other = (scratch.path() / "b.o").string();
-    std::vector<BuildJob> jobs{{job({str("write " + written), str("exit 3")}), {written, untouched}, false},
-                               {job({str("write " + other)}), {other}, false}};
-    FakeBuilder builder;
-    FakeRunner runner;
-    Tolm::Context output;
-    LogCapture capture(6);
-    EXPECT_EQ(failureOf([&] { runJobs(builder, jobs, "u::t", output, runner); }), "Build failed.");
-    EXPECT_EQ(capture.text(), "Removed '" + written + "': the job that writes it did not finish.\n"
-                              "Build of u::t failed. Exiting..\n");
-    EXPECT_FALSE(std::filesystem::exists(written));
-    EXPECT_TRUE(std::filesystem::exists(untouched));
-    EXPECT_TRUE(std::filesystem::exists(other));
-    EXPECT_FALSE(jobs[0].succeeded);
-    EXPECT_TRUE(jobs[1].succeeded);
 }
 
 // The command's directories go in front of PATH; empty entries are left out.
