@@ -92,7 +92,8 @@ void TolmApplication::StartBuild() {
 
     VisitChain chain;
     std::optional<Tolm::Context> outputs;
-    runWalk([&] { outputs.emplace(BuildTarget(Tolm::QualifiedTargetName{"", mainTarget.unit, mainTarget.target}, {}, chain)); });
+    const Tolm::QualifiedTargetName main{"", mainTarget.unit, mainTarget.target};
+    runWalk([&] { outputs.emplace(BuildTarget(main, {}, chain)); });
     if (!outputsFile.empty()) writeOutputsFile(outputsFile, *outputs);
 }
 

@@ -132,7 +132,7 @@ CommandResult ShellProcessRunner::run(const Tolm::Command& command) {
     std::vector<char*> argv{name.data(), flag.data(), line.data(), nullptr};
     if (line.size() + 1 > MaxArgumentBytes) {
         script.emplace(line);
-        if (script->error() != 0) return notStarted(script->error(), fmt::format(Messages::NoScript, reason(script->error())));
+        if (const int error = script->error()) return notStarted(error, fmt::format(Messages::NoScript, reason(error)));
         argv = {name.data(), script->path().data(), nullptr};
     }
     ChildEnvironment environment(commandSearchPath(command.pathDirectories, std::getenv("PATH")));

@@ -110,8 +110,10 @@ std::vector<BuildJob> jobsOf(CacheClaim& claim) {
 // The recipes of the jobs that succeeded.
 std::vector<std::uint64_t> completedRecipes(const CacheClaim& claim, const std::vector<BuildJob>& jobs) {
     std::vector<std::uint64_t> completed;
-    for (std::size_t i = 0; i < jobs.size() && i < claim.jobRecipes.size(); ++i)
-        if (jobs[i].succeeded) completed.insert(completed.end(), claim.jobRecipes[i].begin(), claim.jobRecipes[i].end());
+    for (std::size_t i = 0; i < jobs.size() && i < claim.jobRecipes.size(); ++i) {
+        const std::vector<std::uint64_t>& keys = claim.jobRecipes[i];
+        if (jobs[i].succeeded) completed.insert(completed.end(), keys.begin(), keys.end());
+    }
     return completed;
 }
 

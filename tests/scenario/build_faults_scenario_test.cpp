@@ -71,10 +71,11 @@ protected:
             if (run.out.find("/" + std::string(name) + ".c\"") != std::string::npos) names += std::string(name) + " ";
         return names;
     }
-    // Whether a process whose command line names the work directory (a stand-in compiler) runs.
-    bool standInRuns() const {
+    // Whether a process whose command line holds `text` (a stand-in compiler, given a path of the work
+    // directory) runs.
+    static bool running(const std::string& text) {
         for (const auto& entry : fs::directory_iterator("/proc"))
-            if (contentOf(entry.path() / "cmdline").find(work_.path().string()) != std::string::npos) return true;
+            if (contentOf(entry.path() / "cmdline").find(text) != std::string::npos) return true;
         return false;
     }
 };
@@ -109,7 +110,7 @@ TEST_F(BuildFaultsScenario, FailedBuildKeepsWhatSucceeded) {
     EXPECT_EQ(contentOf(at("out/prog")), "halfwhole");
 }
 
-// A signal to tolm once the jobs of a and b finished and the compilers of c1 and d1 hold: no
+// A signal to tolm once the compilers of a and b ended and those of c1 and d1 hold: no
 // compiler is left. On SIGTERM or SIGINT tolm passes it on, waits for them, removes their half
 // objects, keeps the finished ones, says it was interrupted and exits with 128 + the signal; the
 // next run compiles only what was left. A tolm killed outright takes its compilers with it too.
@@ -127,10 +128,10 @@ TEST_F(BuildFaultsScenario, SignalsStopTheCompilers) {
                               [&] { return Scenario::runTolm({"-j", "4", "prog"}, work_.path(), environment); });
         EXPECT_TRUE(eventually([&] {
             return contentOf(object("a2")) == "halfwhole" && contentOf(object("b2")) == "halfwhole" &&
-                   fs::exists(object("c1")) && fs::exists(object("d1"));
+                   !running(at("a1.c")) && !running(at("b1.c")) && fs::exists(object("c1")) && fs::exists(object("d1"));
         })) << name;
         if (pid > 0) kill(pid, signal);
-        EXPECT_TRUE(eventually([&] { return !standInRuns(); })) << name;
+        EXPECT_TRUE(eventually([&] { return !running(work_.path().string()); })) << name;
         // A tolm still waiting for its compilers would wait for ever: they are let go.
         fs::remove(at("hold"));
         const RunResult stopped = run.get();
