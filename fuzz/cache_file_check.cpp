@@ -264,7 +264,9 @@ void cacheFileRoundTrip(std::string_view input, const fs::path& scratch)
 
     const std::map<std::string, std::string> before = writtenRecords(first);
     const std::string saveLog = logOf("save", [&] { saveBuildCache(first); });
-    if (!saveLog.empty()) throw Finding("the save logged: " + saveLog);
+    // The save says nothing but, for the records it leaves out, that their targets rebuild every run.
+    const bool leftOut = before.size() < first.records.size();
+    if (leftOut ? !saveLog.starts_with("Target '") : !saveLog.empty()) throw Finding("the save logged: " + saveLog);
     const std::string written = readFile(first.cacheFile);
 
     BuildCache second(first.cacheFile);

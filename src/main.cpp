@@ -7,6 +7,7 @@
 #include <exception>
 #include <iostream>
 
+#include "app/build_interrupt.h"
 #include "tolm_app.h"
 #include "tools/matcher.h"
 #include "types/tolm_exceptions.h"
@@ -57,6 +58,9 @@ int main(int argc, char** argv) {
         app.ParseCommandLine(argc, argv);
         // 4. The selected mode decides the remaining steps and the status.
         return flushedStatus(app.Run());
+    } catch (const BuildInterrupted& interrupted) {
+        Log::log(7, "Error: {}\n", interrupted.message());
+        return flushedStatus(128 + interrupted.signal);
     } catch (const Tolm::TolmException& error) {
         Log::log(7, "Error: {}\n", error.message());
     } catch (const std::exception& error) {

@@ -1,6 +1,7 @@
 #include "tolm_app.h"
 
 #include "app/build_cache.h"
+#include "app/build_interrupt.h"
 #include "app/cache_file.h"
 #include "app/lists.h"
 #include "app/toolchain_storing.h"
@@ -68,11 +69,19 @@ int TolmApplication::Run() {
     if (listUnits) return printUnitList(*this);
     if (listProfiles) return printProfileList(*this);
 
-    // The build: cache load, target walk, cache save. A failed build throws
-    // past the save, so the cache file stays as it was.
+    // The build: cache load, target walk, cache save. A build that fails or
+    // is interrupted still saves what its jobs completed; one that stored
+    // nothing (it failed before any job ended) leaves the file as it was.
     buildCache = std::make_unique<BuildCache>(projectRoot / ".tolm_cache");
     loadBuildCache(*buildCache);
-    StartBuild();
+    BuildInterrupt::Scope signals;
+    try {
+        StartBuild();
+    } catch (...) {
+        if (buildCache->stored) saveBuildCache(*buildCache);
+        throw;
+    }
     saveBuildCache(*buildCache);
+    BuildInterrupt::throwIfCaught();
     return 0;
 }

@@ -30,6 +30,7 @@ class TargetContext;
 
 class TolmRegistry;
 struct BuildCache;
+struct BuildJob;
 struct CacheClaim;
 struct VisitChain;
 
@@ -120,9 +121,10 @@ public:
                             const Tolm::MatchResult& result) const;
     // Checks the target's recipes against its cache record.
     CacheClaim ClaimCachedBuild(Tolm::Builder& builder, const Tolm::TargetContext& target);
-    // Runs the jobs' commands on worker threads and merges their outputs.
-    void runBuildJobs(Tolm::Builder& builder, const std::vector<std::shared_ptr<Tolm::Context>>& jobContexts,
-                      const Util::CiString& name, Tolm::Context& output);
+    // Runs the jobs' commands on worker threads and merges their outputs;
+    // marks each job that succeeded, also when it throws.
+    void runBuildJobs(Tolm::Builder& builder, std::vector<BuildJob>& jobs, const Util::CiString& name,
+                      Tolm::Context& output);
 
     // Project root directory; holds the cache file. Must stay the first member.
     std::filesystem::path projectRoot;

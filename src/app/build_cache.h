@@ -93,6 +93,12 @@ struct BuildCache {
     std::mutex mutex;
     RuntimeRecordMap records;
     std::uint64_t nextClaimToken = 1;
+    // A record was stored in this run, so a failed build still has something
+    // to save. Used by the walk's thread only.
+    bool stored = false;
+    // The cache path is not a regular file (a FIFO, a directory): it was read
+    // as no cache and is never written over.
+    bool leaveFileAlone = false;
     // The file times the checks of this run read; the walk forgets them
     // before it runs commands. Used on the main thread only.
     RememberedFileTimes fileTimes{systemFileTimes()};
@@ -107,6 +113,10 @@ struct CacheClaim {
     std::vector<Tolm::Assignment> context;
     // The jobs to run; empty for a hit.
     std::vector<std::shared_ptr<Tolm::Context>> jobContexts;
+    // The keys of the recipes each job context builds, in the same order.
+    std::vector<std::vector<std::uint64_t>> jobRecipes;
+    // The claim made the record: the target had none before this run.
+    bool createdRecord = false;
 };
 
 // Workers for `recipes` recipes: 1 when any of the three is at most 1, else

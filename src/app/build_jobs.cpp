@@ -1,12 +1,18 @@
 #include "app/build_jobs.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <exception>
+#include <filesystem>
 #include <future>
+#include <system_error>
 #include <utility>
 
 #include <fmt/format.h>
 
 #include "app/build_cache.h"
+#include "app/build_interrupt.h"
 #include "tolm_app.h"
 #include "types/tolm_exceptions.h"
 #include "util/log.h"
@@ -16,67 +22,124 @@ namespace {
 namespace Messages {
 constexpr const char* Starting = "Starting build job\n";
 constexpr const char* CommandLine = "{}\n";
+constexpr const char* NotStarted = "Unable to start the command of '{}': {}\n";
+constexpr const char* Removed = "Removed '{}': the job that writes it did not finish.\n";
 constexpr const char* Failed = "Build of {} failed. Exiting..\n";
 constexpr const char* FailedError = "Build failed.";
 }  // namespace Messages
 
 // Result of a job whose command may not be run.
 constexpr int NotRunResult = 38;
+// Result of a job stopped by a signal before its next command.
+constexpr int InterruptedResult = -1;
+
+// What a file was before a job ran; the job changed it when it differs after.
+struct FileState {
+    bool exists = false;
+    timespec modified{};
+    ino_t inode = 0;
+    off_t size = 0;
+
+    bool operator==(const FileState& other) const {
+        return exists == other.exists && modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec && inode == other.inode && size == other.size;
+    }
+};
+
+FileState stateOf(const std::string& file) {
+    struct stat status;
+    if (stat(file.c_str(), &status) != 0) return {};
+    return {true, status.st_mtim, status.st_ino, status.st_size};
+}
 
 struct Job {
-    std::shared_ptr<Tolm::Context> context;
+    BuildJob* job;
     std::vector<Tolm::Command> commands;
-    int result = 0;
+    std::vector<FileState> before;
 };
 
 // Starts every job and waits for all of them in launch order; true when all
-// succeeded. A task's exception is rethrown; the futures still running are
-// waited for as they are destroyed.
-bool runAll(std::vector<Job>& jobs, ProcessRunner& runner) {
+// succeeded. The first task's exception is kept in `failure`, the job counting
+// as failed.
+bool runAll(std::vector<Job>& jobs, ProcessRunner& runner, const std::string& name, std::exception_ptr& failure) {
     std::vector<std::future<int>> tasks;
     tasks.reserve(jobs.size());
     for (const Job& job : jobs)
-        tasks.push_back(std::async(std::launch::async,
-                                   [commands = job.commands, &runner] { return runCommands(commands, runner); }));
+        tasks.push_back(std::async(std::launch::async, [commands = job.commands, &runner, &name] {
+            return runCommands(commands, runner, name);
+        }));
     bool succeeded = true;
     for (std::size_t i = 0; i < tasks.size(); ++i) {
-        jobs[i].result = tasks[i].get();
-        if (jobs[i].result != 0) succeeded = false;
+        try {
+            jobs[i].job->succeeded = tasks[i].get() == 0;
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+        succeeded = succeeded && jobs[i].job->succeeded;
     }
     return succeeded;
 }
 
+// Removes what the jobs that did not succeed may have half-written: their
+// declared outputs that changed while they ran. Directories stay.
+void removeUnfinishedOutputs(const std::vector<Job>& jobs) {
+    for (const Job& job : jobs) {
+        if (job.job->succeeded) continue;
+        const std::vector<std::string>& files = job.job->outputFiles;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const FileState after = stateOf(files[i]);
+            if (!after.exists || after == job.before[i]) continue;
+            std::error_code error;
+            if (std::filesystem::is_directory(std::filesystem::symlink_status(files[i], error))) continue;
+            if (std::filesystem::remove(files[i], error)) Log::log(6, fmt::runtime(Messages::Removed), files[i]);
+        }
+    }
+}
+
 }  // namespace
 
-int runCommands(const std::vector<Tolm::Command>& commands, ProcessRunner& runner) {
+int runCommands(const std::vector<Tolm::Command>& commands, ProcessRunner& runner, const std::string& name) {
     for (const Tolm::Command& command : commands) {
+        if (BuildInterrupt::caught()) return InterruptedResult;
         Log::log(5, fmt::runtime(Messages::CommandLine), command.commandLine);
         if (command.kind == Tolm::Command::NotRun) return NotRunResult;
-        if (const int result = runner.run(command); result != 0) return result;
+        const CommandResult result = runner.run(command);
+        if (!result.startFailure.empty()) Log::log(7, fmt::runtime(Messages::NotStarted), name, result.startFailure);
+        if (result.code != 0) return result.code;
     }
     return 0;
 }
 
-void runJobs(Tolm::Builder& builder, const std::vector<std::shared_ptr<Tolm::Context>>& jobContexts,
-             const Util::CiString& name, Tolm::Context& output, ProcessRunner& runner) {
-    std::vector<Job> jobs;
-    for (const std::shared_ptr<Tolm::Context>& context : jobContexts) {
-        if (!context) continue;
+void runJobs(Tolm::Builder& builder, std::vector<BuildJob>& jobs, const Util::CiString& name, Tolm::Context& output,
+             ProcessRunner& runner) {
+    // No job starts once the build is being stopped.
+    BuildInterrupt::throwIfCaught();
+    std::vector<Job> running;
+    for (BuildJob& job : jobs) {
+        job.succeeded = !job.context;
+        if (!job.context) continue;
         Log::log(5, fmt::runtime(Messages::Starting));
-        jobs.push_back(Job{context, {}, 0});
+        running.push_back(Job{&job, {}, {}});
     }
-    if (jobs.empty()) return;
+    if (running.empty()) return;
 
-    builder.prepareOutput(*jobs.front().context, jobs.size());
+    builder.prepareOutput(*running.front().job->context, running.size());
     try {
-        for (Job& job : jobs) job.commands = builder.createCommands(*job.context);
-        if (!runAll(jobs, runner)) {
+        for (Job& job : running) job.commands = builder.createCommands(*job.job->context);
+        for (Job& job : running)
+            for (const std::string& file : job.job->outputFiles) job.before.push_back(stateOf(file));
+        std::exception_ptr taskFailure;
+        const bool succeeded = runAll(running, runner, name.str(), taskFailure);
+        if (!succeeded) removeUnfinishedOutputs(running);
+        if (taskFailure) std::rethrow_exception(taskFailure);
+        if (!succeeded) {
+            BuildInterrupt::throwIfCaught();
             Log::log(7, fmt::runtime(Messages::Failed), name);
             throw Tolm::TolmException(Messages::FailedError);
         }
         std::vector<Tolm::Assignment> produced;
-        for (Job& job : jobs) {
-            const Tolm::Context jobOutput = builder.createOutputContext(*job.context, job.result);
+        for (Job& job : running) {
+            const Tolm::Context jobOutput = builder.createOutputContext(*job.job->context, 0);
             produced.clear();
             for (const auto& [key, assignment] : jobOutput.assignments)
                 produced.emplace_back(assignment.name, assignment.value, assignment.type, assignment.modifier);
@@ -89,13 +152,11 @@ void runJobs(Tolm::Builder& builder, const std::vector<std::shared_ptr<Tolm::Con
     builder.finishBuild();
 }
 
-void TolmApplication::runBuildJobs(Tolm::Builder& builder,
-                                   const std::vector<std::shared_ptr<Tolm::Context>>& jobContexts,
-                                   const Util::CiString& name, Tolm::Context& output) {
+void TolmApplication::runBuildJobs(Tolm::Builder& builder, std::vector<BuildJob>& jobs, const Util::CiString& name,
+                                   Tolm::Context& output) {
     // Commands may write any file, the outputs of earlier targets included.
-    const bool runsCommands =
-        std::any_of(jobContexts.begin(), jobContexts.end(), [](const auto& context) { return context != nullptr; });
+    const bool runsCommands = std::any_of(jobs.begin(), jobs.end(), [](const BuildJob& job) { return job.context; });
     if (runsCommands && buildCache) buildCache->fileTimes.forget();
     ShellProcessRunner runner;
-    runJobs(builder, jobContexts, name, output, runner);
+    runJobs(builder, jobs, name, output, runner);
 }

@@ -5,8 +5,15 @@
 // target. Only when all succeeded are the Builder's outputs of every job
 // gathered, a variable produced by several jobs becoming one list in job
 // order. The Builder itself is called from the calling thread only.
+//
+// A job that failed or was interrupted must not leave an output that a later
+// run takes for built: the files its recipes declare that changed while it
+// ran (new, or written again) are removed, as make does for a failed rule
+// under .DELETE_ON_ERROR. Files it did not touch stay, so a declared output
+// the command never wrote is never lost.
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/process_runner.h"
@@ -14,13 +21,27 @@
 #include "types/context.h"
 #include "util/ci_string.h"
 
-// Runs the jobs' commands through `runner` and merges the outputs into
-// `output`. `name` names the target in the failure line. Throws
-// TolmException "Build failed." when a job failed; Builder failures pass
-// through, after finishBuild once prepareOutput has run.
-void runJobs(Tolm::Builder& builder, const std::vector<std::shared_ptr<Tolm::Context>>& jobContexts,
-             const Util::CiString& name, Tolm::Context& output, ProcessRunner& runner);
+// One job of a target.
+struct BuildJob {
+    // The context its commands are made from; a null one is skipped.
+    std::shared_ptr<Tolm::Context> context;
+    // The files its recipes declare as outputs.
+    std::vector<std::string> outputFiles;
+    // Set by runJobs, also when it throws: every command of the job ran and
+    // succeeded.
+    bool succeeded = false;
+};
 
-// One job's commands in order; the first non-zero result ends it. A command
-// of kind NotRun is announced but never started and gives 38.
-int runCommands(const std::vector<Tolm::Command>& commands, ProcessRunner& runner);
+// Runs the jobs' commands through `runner` and merges the outputs into
+// `output`. `name` names the target in the failure lines. Throws
+// TolmException "Build failed." when a job failed, and BuildInterrupted
+// when a signal stopped one; Builder failures pass through, after
+// finishBuild once prepareOutput has run.
+void runJobs(Tolm::Builder& builder, std::vector<BuildJob>& jobs, const Util::CiString& name, Tolm::Context& output,
+             ProcessRunner& runner);
+
+// One job's commands in order; the first non-zero result ends it, and so
+// does a caught signal before a command starts. A command of kind NotRun is
+// announced but never started and gives 38. A command that cannot start is
+// reported with the target's name.
+int runCommands(const std::vector<Tolm::Command>& commands, ProcessRunner& runner, const std::string& name);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <fmt/format.h>
@@ -90,8 +91,10 @@ void TolmApplication::StartBuild() {
     }
 
     VisitChain chain;
-    const Tolm::Context outputs = BuildTarget(Tolm::QualifiedTargetName{"", mainTarget.unit, mainTarget.target}, {}, chain);
-    if (!outputsFile.empty()) writeOutputsFile(outputsFile, outputs);
+    std::optional<Tolm::Context> outputs;
+    const Tolm::QualifiedTargetName main{"", mainTarget.unit, mainTarget.target};
+    runWalk([&] { outputs.emplace(BuildTarget(main, {}, chain)); });
+    if (!outputsFile.empty()) writeOutputsFile(outputsFile, *outputs);
 }
 
 void TolmApplication::CreateProjectRuntimeContexts() {

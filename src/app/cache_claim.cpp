@@ -59,6 +59,27 @@ RecipeList staleRecipes(RecipeMap& recipes, const std::vector<Tolm::Assignment>&
     return stale;
 }
 
+// How many of `count` recipes slice `slice` of `slices` holds: the first
+// count % slices slices take one more.
+std::uint64_t sliceSize(std::uint64_t count, std::uint64_t slices, std::uint64_t slice) {
+    return count / slices + (slice < count % slices ? 1 : 0);
+}
+
+// The keys of the recipes in each job context groupIntoWorkerContexts makes.
+std::vector<std::vector<std::uint64_t>> sliceKeys(const RecipeList& recipes, std::uint64_t workers) {
+    std::vector<std::vector<std::uint64_t>> keys;
+    const std::uint64_t count = recipes.size();
+    if (count == 0 || workers == 0) return keys;
+    const std::uint64_t slices = std::min(workers, count);
+    std::size_t next = 0;
+    for (std::uint64_t slice = 0; slice < slices; ++slice) {
+        std::vector<std::uint64_t>& slot = keys.emplace_back();
+        for (std::uint64_t i = sliceSize(count, slices, slice); i > 0; --i, ++next)
+            slot.push_back(hashCacheInputs(recipes[next]->inputs));
+    }
+    return keys;
+}
+
 // Nobody else claims records today, so the deadline lies in the past and a
 // record still claimed is simply busy.
 Outcome waitForRelease(std::unique_lock<std::mutex>& lock, Tolm::RuntimeRecord& record, const std::string& key) {
@@ -91,7 +112,7 @@ std::vector<std::shared_ptr<Tolm::Context>> groupIntoWorkerContexts(const Tolm::
     std::vector<const Tolm::Assignment*> gathered;
     std::size_t next = 0;
     for (std::uint64_t slice = 0; slice < slices; ++slice) {
-        const std::uint64_t size = count / slices + (slice < count % slices ? 1 : 0);
+        const std::uint64_t size = sliceSize(count, slices, slice);
         auto job = std::make_shared<Tolm::TargetContext>(empty, target.name);
         job->setInstance(target.name, target.instanceText);
         gathered.clear();
@@ -135,6 +156,7 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
             record->state = Tolm::RuntimeRecord::Claimed;
             record->claimToken = claim.claimToken = cache.nextClaimToken++;
             cache.records.emplace(recordKey, record);
+            claim.createdRecord = true;
             outcome = Outcome::Claimed;
             toBuild = allRecipes(claim.recipes);
         } else {
@@ -186,6 +208,7 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
         const std::uint64_t workers =
             computeWorkerCount(jobs, static_cast<std::uint64_t>(set.maxParallelJobs), toBuild.size());
         claim.jobContexts = groupIntoWorkerContexts(target, toBuild, claim.context, workers);
+        claim.jobRecipes = sliceKeys(toBuild, workers);
     }
     return claim;
 }
@@ -202,6 +225,7 @@ void releaseCacheClaim(BuildCache& cache, const std::string& key, std::uint64_t 
             fresh->context = std::move(context);
             fresh->verified = true;
             cache.records.emplace(key, std::move(fresh));
+            cache.stored = true;
             Log::log(0, fmt::runtime(Messages::Inserted), key);
             return;
         }
@@ -218,6 +242,50 @@ void releaseCacheClaim(BuildCache& cache, const std::string& key, std::uint64_t 
     record->verified = true;
     record->claimToken = 0;
     record->released.notify_all();
+    cache.stored = true;
+}
+
+void releaseFailedClaim(BuildCache& cache, const std::string& key, CacheClaim& claim,
+                        const std::vector<std::uint64_t>& completed) {
+    std::shared_ptr<Tolm::RuntimeRecord> record;
+    {
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        auto found = cache.records.find(key);
+        if (found == cache.records.end()) return;
+        record = found->second;
+    }
+    {
+        std::lock_guard<std::mutex> lock(record->mutex);
+        if (record->claimToken != claim.claimToken) {
+            Log::log(7, fmt::runtime(Messages::Rejected), key);
+            return;
+        }
+        if (!completed.empty()) {
+            // A recipe that did not complete keeps its old form only while
+            // the context it was built with is still the target's.
+            const bool sameContext = sameCachedAssignments(record->context, claim.context);
+            RecipeMap kept;
+            for (auto& [recipeKey, recipe] : claim.recipes) {
+                if (std::find(completed.begin(), completed.end(), recipeKey) != completed.end())
+                    kept.insert(recipeKey, std::move(recipe));
+                else if (const Tolm::CachedRecipe* old = sameContext ? record->recipes.find(recipeKey) : nullptr)
+                    kept.insert(recipeKey, *old);
+            }
+            record->recipes = std::move(kept);
+            record->context = std::move(claim.context);
+            cache.stored = true;
+        }
+        // Not verified: nothing in it is trusted without the file check.
+        record->verified = false;
+        record->state = Tolm::RuntimeRecord::Free;
+        record->claimToken = 0;
+        record->released.notify_all();
+    }
+    if (completed.empty() && claim.createdRecord) {
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        auto found = cache.records.find(key);
+        if (found != cache.records.end() && found->second == record) cache.records.erase(found);
+    }
 }
 
 CacheClaim TolmApplication::ClaimCachedBuild(Tolm::Builder& builder, const Tolm::TargetContext& target) {

@@ -36,3 +36,11 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
 // at level 7.
 void releaseCacheClaim(BuildCache& cache, const std::string& key, std::uint64_t token, RecipeMap recipes,
                        std::vector<Tolm::Assignment> context);
+
+// Frees the record of a claimed visit whose jobs did not all succeed, taking
+// the claim's recipes and context. The recipes with keys in `completed` are
+// stored; every other recipe keeps what the record held for it, or nothing
+// when the record's context differs. Nothing completed leaves the record as
+// it was before the run, and removes one the claim made.
+void releaseFailedClaim(BuildCache& cache, const std::string& key, CacheClaim& claim,
+                        const std::vector<std::uint64_t>& completed);

@@ -1,8 +1,13 @@
 #include "app/cache_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <random>
 #include <cstdint>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +16,9 @@
 #include <vector>
 
 #include "app/cache_lines.h"
+#include "app/cached_assignment_text.h"
+#include "types/tolm_list.h"
+#include "types/value_casts.h"
 #include "util/log.h"
 
 namespace {
@@ -36,6 +44,11 @@ constexpr const char* OutputAssignment =
 constexpr const char* ContextCount = "Cache file '{}' is malformed (env/context count). Starting with empty cache.\n";
 constexpr const char* ContextAssignment =
     "Cache file '{}' is malformed (env/context assignment). Starting with empty cache.\n";
+constexpr const char* NotRegular =
+    "Cache file '{}' is not a regular file and is left as it is. Starting with empty cache.\n";
+// Save notes (level 6): the record key, the value's text and its variable.
+constexpr const char* NotStorable =
+    "Target '{}' is rebuilt on every run: its value '{}' of '{}' cannot be stored in the cache file.\n";
 
 // Save errors (level 7).
 constexpr const char* CreateDirectory = "Unable to create cache directory '{}': {}\n";
@@ -136,16 +149,33 @@ private:
     std::string_view version_;
 };
 
-// The file's bytes; nullopt when it cannot be opened or read.
-std::optional<std::string> readWholeFile(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
+// What is at the cache path.
+struct FileContent {
+    enum Kind { Missing, NotRegular, Bytes } kind = Missing;
     std::string bytes;
+};
+
+// Reads the file without ever blocking: a FIFO or a device at the path is
+// reported, not opened for reading its content.
+FileContent readCacheBytes(const std::filesystem::path& file)
+{
+    struct stat status;
+    if (stat(file.c_str(), &status) != 0) return {};
+    if (!S_ISREG(status.st_mode)) return {FileContent::NotRegular, {}};
+    const int in = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) return {};
+    FileContent content{FileContent::Bytes, {}};
+    if (fstat(in, &status) != 0 || !S_ISREG(status.st_mode)) content.kind = FileContent::NotRegular;
     char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
-    if (in.bad()) return std::nullopt;
-    return bytes;
+    while (content.kind == FileContent::Bytes) {
+        const ssize_t got = read(in, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) content.kind = FileContent::Missing;
+        if (got <= 0) break;
+        content.bytes.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(in);
+    return content;
 }
 
 // The first rule a file broke: its warning, and for an unsupported header
@@ -206,14 +236,28 @@ std::vector<RecordCopy> snapshotRecords(BuildCache& cache)
     return copies;
 }
 
+// The text to name for an assignment without a stored form: in a list, the
+// first item that has none.
+std::string unstorableText(const Tolm::TolmValuePtr& value)
+{
+    if (!value) return std::string();
+    if (const auto* list = Tolm::valueAs<Tolm::TolmList>(value.get())) {
+        for (const Tolm::TolmValuePtr& item : list->items())
+            if (item && !cacheLiteral(*item)) return unstorableText(item);
+    }
+    return value->toString();
+}
+
 // Appends the record in file form; false, appending nothing, when one of its
-// assignments has no text.
+// assignments has no text, which is said at level 6.
 bool renderRecord(const RecordCopy& record, std::string& out)
 {
     const std::size_t start = out.size();
     const auto assignment = [&](const Tolm::Assignment& element) {
         if (appendCacheAssignment(out, element)) return true;
         out.resize(start);
+        Log::log(LogLevel::Warning, fmt::runtime(Messages::NotStorable), record.key, unstorableText(element.value),
+                 element.name);
         return false;
     };
     appendCacheString(out, record.key);
@@ -249,39 +293,47 @@ std::string renderCacheFile(const std::vector<RecordCopy>& records)
     return content;
 }
 
-// Renames the temporary file over the cache file; a failed first attempt
-// removes the old file (never a directory) and tries once more.
-void replaceCacheFile(const std::filesystem::path& temp, const std::filesystem::path& cacheFile)
+// A new file beside the cache file for the next content: a name no other
+// run uses, created exclusively and never through a link. -1 when none can be
+// made; `temp` then names the last name tried.
+int createTempFile(const std::filesystem::path& cacheFile, std::filesystem::path& temp)
 {
-    std::error_code error;
-    std::filesystem::rename(temp, cacheFile, error);
-    if (!error) return;
-    std::error_code ignored;
-    if (!std::filesystem::is_directory(std::filesystem::symlink_status(cacheFile, ignored)))
-        std::filesystem::remove(cacheFile, ignored);
-    std::filesystem::rename(temp, cacheFile, error);
-    if (error)
-        Log::log(LogLevel::Error, fmt::runtime(Messages::Replace), cacheFile.string(), temp.string(), error.message());
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        temp = cacheFile;
+        temp += fmt::format(".tmp.{:08x}", random());
+        const int file = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (file >= 0 || errno != EEXIST) return file;
+    }
+    return -1;
+}
+
+// Writes all of the content; false on the first failed write or close.
+bool writeAndClose(int file, const std::string& content)
+{
+    bool written = true;
+    for (std::size_t done = 0; written && done < content.size();) {
+        const ssize_t count = write(file, content.data() + done, content.size() - done);
+        if (count < 0 && errno == EINTR) continue;
+        written = count > 0;
+        if (written) done += static_cast<std::size_t>(count);
+    }
+    return close(file) == 0 && written;
 }
 
 }  // namespace
-
-std::filesystem::path cacheTempFile(const std::filesystem::path& cacheFile)
-{
-    std::filesystem::path temp = cacheFile;
-    temp += ".tmp";
-    return temp;
-}
 
 void loadBuildCache(BuildCache& cache)
 {
     // A file that cannot be opened is no warning: there is none before the
     // first build.
-    if (auto bytes = readWholeFile(cache.cacheFile)) {
-        loadBuildCacheBytes(cache, *bytes);
-    } else {
-        installRecords(cache, {});
+    const FileContent content = readCacheBytes(cache.cacheFile);
+    if (content.kind == FileContent::Bytes) return loadBuildCacheBytes(cache, content.bytes);
+    if (content.kind == FileContent::NotRegular) {
+        Log::log(LogLevel::Warning, fmt::runtime(Messages::NotRegular), cache.cacheFile.string());
+        cache.leaveFileAlone = true;
     }
+    installRecords(cache, {});
 }
 
 void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes)
@@ -302,6 +354,7 @@ void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes)
 void saveBuildCache(BuildCache& cache)
 {
     const std::string content = renderCacheFile(snapshotRecords(cache));
+    if (cache.leaveFileAlone) return;
 
     const std::filesystem::path& cacheFile = cache.cacheFile;
     const std::filesystem::path directory = cacheFile.parent_path();
@@ -313,23 +366,27 @@ void saveBuildCache(BuildCache& cache)
             return;
         }
     }
+    // A run that changed nothing leaves the file, and its time, as they are.
+    const FileContent current = readCacheBytes(cacheFile);
+    if (current.kind == FileContent::Bytes && current.bytes == content) return;
 
-    const std::filesystem::path temp = cacheTempFile(cacheFile);
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            Log::log(LogLevel::Error, fmt::runtime(Messages::OpenForWriting), temp.string());
-            return;
-        }
-        // Any failed write shows at the flush or the close; either way the
-        // old cache file is kept.
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.flush();
-        if (out) out.close();
-        if (!out) {
-            Log::log(LogLevel::Error, fmt::runtime(Messages::Flush), temp.string());
-            return;
-        }
+    // Each save writes a file of its own and renames it over the cache file,
+    // so two runs saving at once each put a whole file in place and the
+    // cache file is never missing.
+    std::filesystem::path temp;
+    const int file = createTempFile(cacheFile, temp);
+    if (file < 0) {
+        Log::log(LogLevel::Error, fmt::runtime(Messages::OpenForWriting), temp.string());
+        return;
     }
-    replaceCacheFile(temp, cacheFile);
+    std::error_code error;
+    if (!writeAndClose(file, content)) {
+        Log::log(LogLevel::Error, fmt::runtime(Messages::Flush), temp.string());
+        std::filesystem::remove(temp, error);
+        return;
+    }
+    std::filesystem::rename(temp, cacheFile, error);
+    if (!error) return;
+    Log::log(LogLevel::Error, fmt::runtime(Messages::Replace), cacheFile.string(), temp.string(), error.message());
+    std::filesystem::remove(temp, error);
 }

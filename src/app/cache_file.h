@@ -1,7 +1,8 @@
 #pragma once
 // The build cache between runs: the text file ".tolm_cache" in the project
-// root, read once before the build and written once after a build that
-// succeeded.
+// root, read once before the build and written once after it: after a build
+// that succeeded, and after one that failed or was interrupted once it
+// stored what its jobs completed.
 //
 // Layout (elements as in cache_lines.h):
 //   TOLM_CACHE_V5
@@ -22,26 +23,29 @@
 //   gives an empty cache silently; one that is damaged in any way (a bad
 //   count, a truncated record, bytes that are not text) gives one warning
 //   and an empty cache, never an exception.
-// - The file on disk is always a complete one. The save writes a temporary
-//   file beside it (cache path + ".tmp") and renames it over the old file;
-//   a save that fails leaves the old file as it was.
+// - The file on disk is always a complete one. The save writes a new
+//   temporary file beside it (cache path + ".tmp." + a random suffix,
+//   created exclusively, never through a link) and renames it over the old
+//   file; a save that fails leaves the old file as it was, and two runs
+//   saving at once never leave it missing. A cache path that is not a
+//   regular file (a FIFO, say) is read as no cache, with a warning, and
+//   never written over. A save whose bytes equal the file's writes nothing.
 //
 // The save writes the records sorted by key and each record's recipes in
 // their own order, so an unchanged cache gives the same bytes every time.
 // A record holding a value that no text would read back (see
-// cached_assignment_text.h) is left out: that target rebuilds next time,
-// rather than the whole file being refused.
+// cached_assignment_text.h) is left out, with a level-6 line naming the
+// target and the value: that target rebuilds next time, rather than the
+// whole file being refused.
 
 #include <filesystem>
 #include <string_view>
 
 #include "app/build_cache.h"
 
-// The temporary file a save writes before renaming it to `cacheFile`.
-std::filesystem::path cacheTempFile(const std::filesystem::path& cacheFile);
-
 // Replaces the cache's records with those of its file and sets the next
-// claim token to 1. Logs a level-6 warning for a damaged file.
+// claim token to 1. Logs a level-6 warning for a damaged file, and for a path
+// that is not a regular file, which the save then leaves alone.
 void loadBuildCache(BuildCache& cache);
 // The same on the file's bytes, already read.
 void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes);

@@ -9,6 +9,13 @@
 // directories in front of PATH) are built before the fork, and the child only
 // changes directory and calls execve. The console log is flushed first, so a
 // command's own output never appears before the line that announces it.
+//
+// Each command leads a process group of its own, which a signal to the build
+// reaches as a whole (build_interrupt.h). A command line longer than the
+// system takes for one argument runs from a temporary script file instead,
+// through the same shell. The child reports a failed change of directory or
+// start of the shell through a pipe closed on exec, so that failure is told
+// apart from a command that ran and failed.
 
 #include <filesystem>
 #include <optional>
@@ -17,19 +24,26 @@
 
 #include "tools/builder.h"
 
+// How a command ended.
+struct CommandResult {
+    // 0 for success; otherwise the exit status, -1 for a command ended by a
+    // signal, or the errno of a command that could not start.
+    int code = 0;
+    // Why the command could not start; empty when it started.
+    std::string startFailure;
+};
+
 class ProcessRunner {
 public:
     virtual ~ProcessRunner() = default;
-    // Runs the command to its end. 0 is success; otherwise the exit status,
-    // -1 for a child ended by a signal, or the errno of a failed start, wait
-    // or change of directory. Called from several threads at once.
-    virtual int run(const Tolm::Command& command) = 0;
+    // Runs the command to its end. Called from several threads at once.
+    virtual CommandResult run(const Tolm::Command& command) = 0;
 };
 
 // Starts every command through "/bin/sh"; holds no state.
 class ShellProcessRunner : public ProcessRunner {
 public:
-    int run(const Tolm::Command& command) override;
+    CommandResult run(const Tolm::Command& command) override;
 };
 
 // The PATH a command runs with: its non-empty directories joined with ':',

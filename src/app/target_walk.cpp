@@ -19,10 +19,13 @@
 #include <fmt/format.h>
 
 #include "app/build_cache.h"
+#include "app/build_interrupt.h"
+#include "app/build_jobs.h"
 #include "app/cache_claim.h"
 #include "app/dependency_list.h"
 #include "app/dependency_outputs.h"
 #include "app/gathered_variables.h"
+#include "app/recipe_check.h"
 #include "app/visit_chain.h"
 #include "tolm_app.h"
 #include "tools/matcher.h"
@@ -91,11 +94,35 @@ void append(std::vector<Assignment>& list, std::vector<Assignment>&& more) {
     for (Assignment& assignment : more) list.push_back(std::move(assignment));
 }
 
+// The claim's job contexts with the files their recipes declare as outputs.
+std::vector<BuildJob> jobsOf(CacheClaim& claim) {
+    std::vector<BuildJob> jobs;
+    for (std::size_t i = 0; i < claim.jobContexts.size(); ++i) {
+        BuildJob& job = jobs.emplace_back(BuildJob{std::move(claim.jobContexts[i]), {}, false});
+        if (i >= claim.jobRecipes.size()) continue;
+        for (std::uint64_t key : claim.jobRecipes[i])
+            if (const Tolm::CachedRecipe* recipe = claim.recipes.find(key))
+                for (const Assignment& output : recipe->outputs) collectDependedPaths(output.value, job.outputFiles);
+    }
+    return jobs;
+}
+
+// The recipes of the jobs that succeeded.
+std::vector<std::uint64_t> completedRecipes(const CacheClaim& claim, const std::vector<BuildJob>& jobs) {
+    std::vector<std::uint64_t> completed;
+    for (std::size_t i = 0; i < jobs.size() && i < claim.jobRecipes.size(); ++i) {
+        const std::vector<std::uint64_t>& keys = claim.jobRecipes[i];
+        if (jobs[i].succeeded) completed.insert(completed.end(), keys.begin(), keys.end());
+    }
+    return completed;
+}
+
 }  // namespace
 
 Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
                                            const std::vector<Tolm::TolmValuePtr>& parameters, VisitChain& chain) {
     // 1. Look the target up, completing its name, and enter it on the chain.
+    BuildInterrupt::throwIfCaught();
     const Tolm::Target& target = unitRegistry.getTarget(name);
     VisitChain::Visit visit(chain, name.toString());
     const std::string displayName = name.unit + "::" + name.target;
@@ -164,15 +191,22 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     Log::log(3, fmt::runtime(Messages::InputContext));
     targetContext->dump(3);
 
-    // 6. Build what the cache does not cover.
+    // 6. Build what the cache does not cover. When a job fails, what the
+    // jobs that succeeded built is kept in the record.
     CacheClaim claim;
-    std::vector<std::shared_ptr<Tolm::Context>> jobContexts{targetContext};
+    std::vector<BuildJob> jobs{BuildJob{targetContext, {}, false}};
     if (buildCache) {
         claim = ClaimCachedBuild(*builder, *targetContext);
-        jobContexts = std::move(claim.jobContexts);
+        jobs = jobsOf(claim);
     }
     Tolm::Context output;
-    runBuildJobs(*builder, jobContexts, displayName, output);
+    try {
+        runBuildJobs(*builder, jobs, displayName, output);
+    } catch (...) {
+        if (claim.claimToken != 0)
+            releaseFailedClaim(*buildCache, targetContext->instanceName(), claim, completedRecipes(claim, jobs));
+        throw;
+    }
 
     // 7. With a cache, the outputs are the recipes' (so a hit gives what a
     // build gives), in recipe order; then the target's own output variables.

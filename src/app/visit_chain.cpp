@@ -1,11 +1,46 @@
 #include "app/visit_chain.h"
 
+#include <pthread.h>
+
+#include <exception>
 #include <utility>
+
+#include <fmt/format.h>
 
 #include "types/tolm_exceptions.h"
 
+namespace {
+
+namespace Messages {
+constexpr const char* TooDeep = "Dependency chain too deep at '{}': depth {} is more than {} targets.";
+}  // namespace Messages
+
+// A visit takes about 1 KiB of stack, about 10 KiB with the sanitizers; the
+// rest is room for what one visit calls. Pages are used only as touched.
+constexpr std::size_t WalkStackBytes = 256u << 20;
+
+struct WalkTask {
+    const std::function<void()>* walk;
+    std::exception_ptr failure;
+};
+
+void* runTask(void* argument) {
+    auto* task = static_cast<WalkTask*>(argument);
+    try {
+        (*task->walk)();
+    } catch (...) {
+        task->failure = std::current_exception();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 VisitChain::Visit::Visit(VisitChain& chain, std::string key) : chain_(chain) {
     if (chain.keys.count(key) != 0) throw Tolm::LoopFoundException(key, {chain.stack.rbegin(), chain.stack.rend()});
+    if (chain.stack.size() >= MaxVisitDepth)
+        throw Tolm::TolmException(
+            fmt::format(fmt::runtime(Messages::TooDeep), key, chain.stack.size() + 1, MaxVisitDepth));
     chain.keys.insert(Util::CiString(key));
     chain.stack.push_back(std::move(key));
 }
@@ -13,4 +48,22 @@ VisitChain::Visit::Visit(VisitChain& chain, std::string key) : chain_(chain) {
 VisitChain::Visit::~Visit() {
     chain_.keys.erase(chain_.stack.back());
     chain_.stack.pop_back();
+}
+
+void runWalk(const std::function<void()>& walk) {
+    WalkTask task{&walk, nullptr};
+    pthread_attr_t attributes;
+    pthread_t thread;
+    bool started = false;
+    if (pthread_attr_init(&attributes) == 0) {
+        started = pthread_attr_setstacksize(&attributes, WalkStackBytes) == 0 &&
+                  pthread_create(&thread, &attributes, runTask, &task) == 0;
+        pthread_attr_destroy(&attributes);
+    }
+    if (!started) {
+        walk();
+        return;
+    }
+    pthread_join(thread, nullptr);
+    if (task.failure) std::rethrow_exception(task.failure);
 }

@@ -3,12 +3,22 @@
 // itself. One chain per build, shared by every level of the walk. A key is
 // the target's completed name (namespace, unit and target), so a target is
 // the same however its dependants wrote it.
+//
+// The walk recurses once per level of the chain, so its depth is bounded:
+// a chain deeper than MaxVisitDepth fails with an error naming the target
+// where it stopped, and the walk runs on a stack made for that depth (in a
+// sanitizer build too) rather than on whatever stack the program was given.
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "util/ci_string.h"
+
+// The most targets one chain of dependencies may hold.
+constexpr std::size_t MaxVisitDepth = 2000;
 
 struct VisitChain {
     // Keys in the order they were entered; the newest last.
@@ -16,7 +26,8 @@ struct VisitChain {
     std::unordered_set<Util::CiString, Util::CiHasher, Util::CiEqualTo> keys;
 
     // Enters the key for its lifetime. Throws LoopFoundException, listing the
-    // chain newest first, when the key is already entered.
+    // chain newest first, when the key is already entered, and TolmException
+    // when the chain would grow deeper than MaxVisitDepth.
     class Visit {
     public:
         Visit(VisitChain& chain, std::string key);
@@ -28,3 +39,8 @@ struct VisitChain {
         VisitChain& chain_;
     };
 };
+
+// Runs the walk on a thread whose stack holds MaxVisitDepth visits and waits
+// for it; an exception it throws travels on. Runs it on the calling thread
+// when no such thread can be made.
+void runWalk(const std::function<void()>& walk);

@@ -24,12 +24,12 @@ using Tolm::Command;
 // Runs no process: "exit N" gives N, "throw" throws, everything else succeeds. Records what ran.
 class FakeRunner : public ProcessRunner {
 public:
-    int run(const Command& command) override {
+    CommandResult run(const Command& command) override {
         std::lock_guard<std::mutex> lock(mutex_);
         ran.push_back(command.commandLine);
-        if (command.commandLine.rfind("exit ", 0) == 0) return std::stoi(command.commandLine.substr(5));
+        if (command.commandLine.rfind("exit ", 0) == 0) return {std::stoi(command.commandLine.substr(5)), {}};
         if (command.commandLine == "throw") throw std::runtime_error("runner broke");
-        return 0;
+        return {};
     }
     std::vector<std::string> ran;
 
@@ -42,6 +42,12 @@ std::shared_ptr<Tolm::Context> job(std::vector<TolmValuePtr> commands, const cha
     context->addAssignment(set("CMD", listOf(std::move(commands))), 0);
     if (*source) context->addAssignment(set("SRC", str(source)), 0);
     return context;
+}
+
+std::vector<BuildJob> jobsOf(const std::vector<std::shared_ptr<Tolm::Context>>& contexts) {
+    std::vector<BuildJob> jobs;
+    for (const auto& context : contexts) jobs.push_back(BuildJob{context, {}, false});
+    return jobs;
 }
 
 std::string joined(const std::vector<std::string>& items) {
@@ -74,7 +80,8 @@ TEST(BuildJobsTest, FailingJobFailsTheTargetAfterAllEnded) {
         FakeRunner runner;
         Tolm::Context output;
         LogCapture capture(7);
-        const std::string failure = failureOf([&] { runJobs(builder, c.jobs, "main::app", output, runner); });
+        std::vector<BuildJob> jobs = jobsOf(c.jobs);
+        const std::string failure = failureOf([&] { runJobs(builder, jobs, "main::app", output, runner); });
         const std::string log = capture.text();
         std::sort(runner.ran.begin(), runner.ran.end());
         EXPECT_EQ(joined(runner.ran), c.ran) << c.calls;
@@ -95,7 +102,8 @@ TEST(BuildJobsTest, MergesJobOutputsInJobOrder) {
     FakeRunner runner;
     Tolm::Context output;
     QuietLog quiet;
-    runJobs(builder, {job({}, "a"), job({}, "b"), job({}, "c")}, "u::t", output, runner);
+    std::vector<BuildJob> jobs = jobsOf({job({}, "a"), job({}, "b"), job({}, "c")});
+    runJobs(builder, jobs, "u::t", output, runner);
     EXPECT_EQ(textOf(output, "OBJS"), "a.o b.o c.o");
     EXPECT_EQ(output.assignments.at("OBJS").modifier, 1u);
     EXPECT_EQ(textOf(output, "result"), "0 0 0");
@@ -108,12 +116,13 @@ TEST(BuildJobsTest, BuilderFailuresFinishTheBuild) {
     Tolm::Context output;
     FakeBuilder preparing;
     preparing.failPrepare = true;
-    EXPECT_EQ(failureOf([&] { runJobs(preparing, {job({})}, "u::t", output, runner); }), "prepare failed");
+    std::vector<BuildJob> jobs = jobsOf({job({})});
+    EXPECT_EQ(failureOf([&] { runJobs(preparing, jobs, "u::t", output, runner); }), "prepare failed");
     EXPECT_EQ(joined(preparing.calls), "prepare 1");
 
     FakeBuilder commanding;
     commanding.failCommands = true;
-    EXPECT_EQ(failureOf([&] { runJobs(commanding, {job({})}, "u::t", output, runner); }), "commands failed");
+    EXPECT_EQ(failureOf([&] { runJobs(commanding, jobs, "u::t", output, runner); }), "commands failed");
     EXPECT_EQ(joined(commanding.calls), "prepare 1,commands,finish");
 }
 
@@ -134,32 +143,43 @@ TEST(ProcessRunnerTest, SearchPath) {
     }
 }
 
-// Real processes: the exit status, a signal, a working directory and the PATH prefix.
+// Real processes: the exit status, a signal, a working directory that cannot be entered, the PATH
+// prefix, and a command line longer than one argument may be, run from a script file removed after.
 TEST(ProcessRunnerTest, RunsThroughTheShell) {
-    ScratchDir scratch;
+    ScratchDir scratch, temporary;
+    setenv("TMPDIR", temporary.path().c_str(), 1);
     const auto tool = scratch.write("bin/tolmprobe", "#!/bin/sh\nexit 7\n");
     std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    const std::string missing = (scratch.path() / "missing").string();
     const struct {
         Command command;
         int expected;
+        std::string startFailure;
     } cases[] = {
-        {{"exit 0", {}, 0, {}}, 0},
-        {{"exit 3", {}, 0, {}}, 3},
-        {{"kill -9 $$", {}, 0, {}}, -1},
-        {{"exit 0", scratch.path() / "missing", 0, {}}, ENOENT},
-        {{"test \"$(pwd)\" = \"" + scratch.path().string() + "\"", scratch.path(), 0, {}}, 0},
-        {{"tolmprobe", {}, 0, {"", scratch.path() / "bin"}}, 7},
-        {{"tolmprobe 2>/dev/null", {}, 0, {}}, 127},
+        {{"exit 0", {}, 0, {}}, 0, ""},
+        {{"exit 3", {}, 0, {}}, 3, ""},
+        {{"kill -9 $$", {}, 0, {}}, -1, ""},
+        {{"exit 0", missing, 0, {}}, ENOENT, "cannot change to directory '" + missing + "': No such file or directory"},
+        {{"test \"$(pwd)\" = \"" + scratch.path().string() + "\"", scratch.path(), 0, {}}, 0, ""},
+        {{"tolmprobe", {}, 0, {"", scratch.path() / "bin"}}, 7, ""},
+        {{"tolmprobe 2>/dev/null", {}, 0, {}}, 127, ""},
+        {{": " + std::string(200000, 'x') + "; exit 4", {}, 0, {}}, 4, ""},
     };
     ShellProcessRunner runner;
-    for (const auto& c : cases) EXPECT_EQ(runner.run(c.command), c.expected) << c.command.commandLine;
+    for (const auto& c : cases) {
+        const CommandResult result = runner.run(c.command);
+        EXPECT_EQ(result.code, c.expected) << c.command.commandLine.substr(0, 40);
+        EXPECT_EQ(result.startFailure, c.startFailure);
+    }
+    unsetenv("TMPDIR");
+    EXPECT_TRUE(temporary.isEmpty());
 }
 
 // The line that announces a command is out before anything the command prints.
 TEST(ProcessRunnerTest, AnnouncementComesFirst) {
     ShellProcessRunner runner;
     LogCapture capture(5);
-    EXPECT_EQ(runCommands({{"echo from-child", {}, 0, {}}, {"echo second", {}, 0, {}}}, runner), 0);
+    EXPECT_EQ(runCommands({{"echo from-child", {}, 0, {}}, {"echo second", {}, 0, {}}}, runner, "u::t"), 0);
     EXPECT_EQ(capture.text(), "echo from-child\nfrom-child\necho second\nsecond\n");
 }
 

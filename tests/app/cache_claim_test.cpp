@@ -268,6 +268,27 @@ TEST_F(CacheClaimTest, SplitsRecipesIntoWorkers) {
     EXPECT_EQ(sizes, "4 3 3");
 }
 
+// A failed claim keeps the recipes whose jobs succeeded; the others keep their old form only under
+// the same flags (under others, c.c and d.c untouched would pass). A record the claim made and
+// nothing completed in is gone again.
+TEST_F(CacheClaimTest, FailedClaimKeepsWhatCompleted) {
+    builder.recipes.recipes = {compile("a"), compile("b"), compile("c"), compile("d")};
+    builder.recipes.maxParallelJobs = -1;
+    for (const auto& [oldFlags, tick] : {std::pair{"-DFOO", 25}, {"-DBAR", 10}}) {
+        times.ticks = {{"/src/a.c", 25}, {"/src/b.c", 25}, {"/src/c.c", tick}, {"/src/d.c", tick}};
+        for (const char* name : {"a", "b", "c", "d"}) times.ticks[std::string("/out/") + name + ".o"] = 20;
+        loaded(builder.recipes.recipes, {set("FLAGS", str(oldFlags))});
+        CacheClaim failed = claim(2);
+        releaseFailedClaim(cache, "proj/main::app", failed, failed.jobRecipes.at(0));
+        times.ticks["/out/a.o"] = times.ticks["/out/b.o"] = 30;
+        EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO SRC=/src/c.c /src/d.c") << oldFlags;
+    }
+    cache.records.clear();
+    CacheClaim created = claim();
+    releaseFailedClaim(cache, "proj/main::app", created, {});
+    EXPECT_TRUE(cache.records.empty());
+}
+
 // A record claimed by someone else is busy: nothing to run, nothing logged, no token.
 TEST_F(CacheClaimTest, ClaimedRecordIsBusy) {
     for (bool verified : {true, false}) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -96,6 +97,9 @@ protected:
         return capture.text();
     }
 
+    // No save leaves a temporary file behind.
+    long projectFiles() const { return std::distance(fs::directory_iterator(cacheFile().parent_path()), {}); }
+
     ScratchDir scratch;
 };
 
@@ -147,7 +151,7 @@ TEST_F(CacheFileTest, HandMadeFilesOfEachVersion)
     EXPECT_EQ(dump(current), recipe(" -> O_FILE 1/0 path(.|/o/a.o)") + context);
     ASSERT_EQ(save(current), "");
     EXPECT_EQ(contentOf(cacheFile()), v5);
-    EXPECT_FALSE(fs::exists(cacheTempFile(cacheFile())));
+    EXPECT_EQ(projectFiles(), 1);
 
     BuildCache v4(cacheFile());
     EXPECT_EQ(load("TOLM_CACHE_V4\n" + key + source + number + rest, v4), "");
@@ -260,40 +264,42 @@ TEST_F(CacheFileTest, LoadToleratesAndMerges)
               "next\n");
 }
 
-// A save that cannot complete says why and leaves the old cache file alone.
+// A save that cannot complete says why and leaves the old cache file alone; a save of the same bytes
+// writes nothing.
 TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
 {
     const std::string old = "TOLM_CACHE_V5\n0\n";
     BuildCache cache(cacheFile());
     fillTypicalCache(cache);
     const std::string cachePath = cacheFile().string();
-    const std::string tempPath = cacheTempFile(cacheFile()).string();
 
-    // A directory where the temporary file goes.
-    scratch.write("proj/.tolm_cache", old);
-    fs::create_directories(cacheTempFile(cacheFile()));
-    EXPECT_EQ(save(cache), "Unable to open cache file '" + tempPath + "' for writing.\n");
-    EXPECT_EQ(contentOf(cacheFile()), old);
-    fs::remove_all(cacheTempFile(cacheFile()));
-
-    // A device that takes no bytes behind the temporary file.
-    if (fs::exists("/dev/full")) {
-        fs::create_symlink("/dev/full", cacheTempFile(cacheFile()));
-        EXPECT_EQ(save(cache), "Unable to flush cache file '" + tempPath + "'.\n");
-        EXPECT_EQ(contentOf(cacheFile()), old);
-        fs::remove(cacheTempFile(cacheFile()));
-    }
+    // A cache file name so long that no temporary name fits beside it.
+    const std::string longName = std::string(250, 'c');
+    BuildCache tooLong(scratch.write("proj/" + longName, old));
+    fillTypicalCache(tooLong);
+    std::string message = save(tooLong);
+    EXPECT_TRUE(message.starts_with("Unable to open cache file '" + tooLong.cacheFile.string() + ".tmp.")) << message;
+    EXPECT_EQ(contentOf(tooLong.cacheFile), old);
 
     // A directory with content where the cache file goes: not removed.
-    fs::remove(cacheFile());
     scratch.write("proj/.tolm_cache/keep", "x");
-    EXPECT_EQ(save(cache), "Unable to replace cache file '" + cachePath + "' with '" + tempPath + "': Is a directory\n");
+    message = save(cache);
+    EXPECT_TRUE(message.starts_with("Unable to replace cache file '" + cachePath + "' with '" + cachePath + ".tmp."));
+    EXPECT_TRUE(message.ends_with("': Is a directory\n")) << message;
     EXPECT_TRUE(fs::exists(cacheFile() / "keep"));
+    EXPECT_EQ(projectFiles(), 2);
+    fs::remove_all(cacheFile());
+
+    ASSERT_EQ(save(cache), "");
+    const auto written = fs::last_write_time(cacheFile()) - std::chrono::hours(1);
+    fs::last_write_time(cacheFile(), written);
+    ASSERT_EQ(save(cache), "");
+    EXPECT_EQ(fs::last_write_time(cacheFile()), written);
 
     // A file where the project directory goes.
     scratch.write("file", "x");
     BuildCache below(scratch.path() / "file" / ".tolm_cache");
-    const std::string message = save(below);
+    message = save(below);
     EXPECT_TRUE(message.starts_with("Unable to create cache directory '" + (scratch.path() / "file").string() + "': "))
         << message;
     EXPECT_EQ(contentOf(scratch.path() / "file"), "x");
@@ -304,16 +310,18 @@ TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
     EXPECT_EQ(contentOf(scratch.path() / "a" / "b" / ".tolm_cache"), old);
 }
 
-// A record holding a value that no text reads back is left out, so the next
-// load keeps every other record instead of refusing the file.
+// A record holding a value that no text reads back is left out, saying which target and value, so
+// the next load keeps every other record instead of refusing the file.
 TEST_F(CacheFileTest, UnwritableRecordLeftOut)
 {
     BuildCache cache(cacheFile());
     addRecord(cache, "keep", {}, {make("X", str("x"), 1)});
     addRecord(cache, "context", {}, {make("X", contextValue({set("A", str("1"))}), 1)});
     addRecord(cache, "name", {recipe({input(make("name", str("x"), 1))})}, {});
-    addRecord(cache, "bytes", {recipe({input(make("X", str("a"), 1))}, {make("OUT", path("", "/\xFF"), 1)})}, {});
-    ASSERT_EQ(save(cache), "");
+    addRecord(cache, "bytes", {recipe({input(make("X", listOf({str("a"), str("b\xFF")}), 1))})}, {});
+    ASSERT_EQ(save(cache), "Target 'bytes' is rebuilt on every run: its value 'b\xFF' of 'X' cannot be stored in the "
+                           "cache file.\nTarget 'name' is rebuilt on every run: its value 'x' of 'name' cannot be "
+                           "stored in the cache file.\n");
 
     BuildCache loaded(cacheFile());
     EXPECT_EQ(load(contentOf(cacheFile()), loaded), "");

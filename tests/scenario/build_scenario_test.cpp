@@ -76,9 +76,7 @@ lib: { ^out = P"(lib.txt)" src = P"(lib.in)" cmdline = "cat lib.in > lib.txt" }
 // Across runs: a target that receives its dependencies' outputs (context values, one nested
 // under another unit's name) is a hit when nothing changed. A dependency rebuilt in the same run,
 // or in a run of its own before, rebuilds it: the files in those outputs are inputs of its.
-// A failing command then fails the build once every job has ended; what earlier runs built, and
-// the cache file, stay as they were.
-TEST_F(BuildScenario, DependantsAndFailureAcrossRuns) {
+TEST_F(BuildScenario, DependantsAcrossRuns) {
     write(".tolm_project.txt", "name demo\nunits {\n  main { \"tolm.txt\" }\n  u { \"u.txt\" }\n}\n");
     write("tolm.txt", R"unit(unit main
 app: lib u::gen { ^bin = P"(app.txt)" cmdline = "cat lib.txt gen.txt > app.txt" }
@@ -105,22 +103,30 @@ lib: { ^out = P"(lib.txt)" src = P"(lib.in)" cmdline = "cat lib.in > lib.txt" }
     EXPECT_EQ(runs(later, "gen", "echo gen > gen.txt", "u"), 0) << later.out;
     EXPECT_EQ(runs(later, "lib", "cat lib.in > lib.txt"), 0);
     EXPECT_EQ(runs(later, "app", "cat lib.txt gen.txt > app.txt"), 1);
+}
 
-    const std::string cacheBefore = contentOf(at(".tolm_cache"));
-    write("tolm.txt", R"unit(unit main
-app: lib u::gen bad { ^bin = P"(app.txt)" cmdline = "echo changed > app.txt" }
-lib: { ^out = P"(lib.txt)" src = P"(lib.in)" cmdline = "cat lib.in > lib.txt" }
-bad: { cmdline = ["echo trying", "exit 3", "echo never"] }
-)unit");
-    const RunResult failed = tolm({"app"});
-    EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_TRUE(hasLine(failed.out, "[main::bad] echo trying\ntrying\n[main::bad] exit 3\n"
-                                    "[main::bad] Build of main::bad failed. Exiting..\nError: Build failed.\n"))
-        << failed.out;
-    EXPECT_EQ(failed.out.find("never"), std::string::npos);
-    EXPECT_EQ(contentOf(at("app.txt")), "two\ngen\n");
-    EXPECT_EQ(contentOf(at("lib.txt")), "two\n");
-    EXPECT_EQ(contentOf(at(".tolm_cache")), cacheBefore);
+// Across runs: a command that fails after writing part of its declared output leaves none of it, so
+// the next run runs it again rather than taking the half file for built. A declared output it did
+// not write stays.
+TEST_F(BuildScenario, FailedCommandLeavesNoOutput) {
+    writeProject("unit main\ngen: { cmdline = \"sh gen.sh in.txt > out.txt\" src = P\"(in.txt)\" ^out = P\"(out.txt)\" "
+                 "^notes = P\"(notes.txt)\" }\n");
+    write("notes.txt", "mine\n");
+    write("gen.sh", "echo half; grep -q fail \"$1\" && exit 3; echo whole\n");
+    write("in.txt", "good\n");
+    ASSERT_EQ(tolm({"gen"}).exitCode, 0);
+    write("in.txt", "fail\n");
+    makeOlder("out.txt", "in.txt");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const RunResult failed = tolm({"gen"});
+        EXPECT_EQ(failed.exitCode, 1);
+        EXPECT_EQ(runs(failed, "gen", "sh gen.sh in.txt > out.txt"), 1) << attempt << failed.out;
+        EXPECT_FALSE(std::filesystem::exists(at("out.txt"))) << attempt;
+        EXPECT_EQ(contentOf(at("notes.txt")), "mine\n");
+    }
+    write("in.txt", "good\n");
+    EXPECT_EQ(tolm({"gen"}).exitCode, 0);
+    EXPECT_EQ(contentOf(at("out.txt")), "half\nwhole\n");
 }
 
 // Across runs: cached values compare exactly. Letter case counts, and a value of another
@@ -180,7 +186,7 @@ show(v): { cmdline = "echo show ${v}" }
 }
 
 // What stops a build: a loop (found at its first repetition, the main target included), a
-// target no tool can build, a malformed dynamic dependency.
+// target no tool can build, a malformed dynamic dependency, a command that cannot start.
 TEST_F(BuildScenario, BuildErrors) {
     writeProject(R"unit(unit main
 app: lib { cmdline = "true" }
@@ -188,6 +194,7 @@ lib: main::app { cmdline = "true" }
 self: self { cmdline = "true" }
 bare: { X = "1" }
 macro: @deps { deps = "lib()" cmdline = "true" }
+nodir: { cmdline = "true" cwd = "missing" }
 )unit");
     const struct {
         const char* target;
@@ -202,12 +209,27 @@ macro: @deps { deps = "lib()" cmdline = "true" }
         {"bare", "Starting build\n[main::bare] Visiting target\nError: No tool to build main::bare.\n"},
         {"macro",
          "Starting build\n[main::macro] Visiting target\nError: Invalid dynamic dependency 'lib()': empty parameter\n"},
+        {"nodir",
+         "Starting build\n[main::nodir] Visiting target\n[main::nodir] Starting build job\n[main::nodir] true\n"
+         "[main::nodir] Unable to start the command of 'main::nodir': cannot change to directory 'missing': No such "
+         "file or directory\n[main::nodir] Build of main::nodir failed. Exiting..\nError: Build failed.\n"},
     };
     for (const auto& c : cases) {
         const RunResult run = tolm({c.target});
         EXPECT_EQ(run.out, c.out) << c.target;
         EXPECT_EQ(run.exitCode, 1) << c.target;
     }
+}
+
+// A chain of dependencies deeper than the walk goes fails, before any command runs, naming the depth
+// and the target where it stopped.
+TEST_F(BuildScenario, ChainTooDeep) {
+    std::string unit = "unit main\n";
+    for (int i = 1; i < 8000; ++i) unit += "t" + std::to_string(i) + ": t" + std::to_string(i + 1) + " { cmdline = \"true\" }\n";
+    writeProject(unit + "t8000: { cmdline = \"true\" }\n");
+    const RunResult run = tolm({"-v", "6", "t1"});
+    EXPECT_EQ(run.out, "Error: Dependency chain too deep at 'demo/main::t2001': depth 2001 is more than 2000 targets.\n");
+    EXPECT_EQ(run.exitCode, 1);
 }
 
 // "-o" writes one line per exported variable, the same bytes on every run; a file that cannot

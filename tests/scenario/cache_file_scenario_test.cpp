@@ -1,6 +1,9 @@
 // The cache file across runs of the real binary: however it is damaged, the
-// next build goes on and builds correctly, and a build or a save that fails
-// leaves the file on disk as it was.
+// next build goes on and builds correctly; a build that fails before its jobs
+// completed anything leaves the file on disk as it was, and runs at once
+// never lose it.
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -132,35 +135,56 @@ TEST_F(CacheFileScenario, DamagedCacheFileNeverStopsTheBuild) {
     EXPECT_TRUE(hasLine(rebuilt.out, "[main::app] Starting build job\n"));
 }
 
-// A save that cannot write its temporary file says so at level 7, leaves the old cache file
-// untouched, and does not fail a build that succeeded. A failed build leaves the cache file byte
-// for byte as it was, even one the load found damaged.
+// A cache path that is not a regular file (a FIFO) is read as no cache with a warning, and the build
+// ends without touching it. A failed build keeps what its jobs completed before the failure; one that
+// failed before any job ran leaves the cache file byte for byte as it was, even one the load found
+// damaged.
 TEST_F(CacheFileScenario, FailuresKeepTheOldFile) {
-    ASSERT_EQ(problemOf(build(0), 0), "");
-    const std::string old = contentOf(cacheOf(0));
-    write(laneDir(0) + "/tolm.txt", R"unit(unit main
-app: lib { ^bin = P"(app.txt)" cmdline = "cat lib.txt lib.txt > app.txt" }
-lib: { ^out = P"(lib.txt)" cmdline = "echo one > lib.txt" }
-broken: lib { cmdline = "exit 3" }
-)unit");
-    const std::string temporary = cacheOf(0) + ".tmp";
-    std::filesystem::create_directory(temporary);
-    const RunResult saved = build(0);
-    EXPECT_EQ(saved.exitCode, 0) << saved.out;
-    EXPECT_TRUE(hasLine(saved.out, "Unable to open cache file '" + temporary + "' for writing.\n")) << saved.out;
-    EXPECT_EQ(contentOf(at(laneDir(0) + "/app.txt")), "one\none\n");
-    EXPECT_EQ(contentOf(cacheOf(0)), old);
-    EXPECT_TRUE(std::filesystem::is_directory(temporary));
+    ASSERT_EQ(mkfifo(cacheOf(1).c_str(), 0644), 0);
+    const RunResult fifo = build(1);
+    EXPECT_EQ(problemOf(fifo, 1), "");
+    EXPECT_TRUE(hasLine(fifo.out, "Cache file '" + cacheOf(1) + "' is not a regular file and is left as it is. "
+                                  "Starting with empty cache.\n")) << fifo.out;
+    EXPECT_TRUE(std::filesystem::is_fifo(cacheOf(1)));
 
-    std::filesystem::remove(temporary);
-    const std::string damaged = old.substr(0, 20);
-    setContent(cacheOf(0), damaged);
+    ASSERT_EQ(problemOf(build(0), 0), "");
+    write(laneDir(0) + "/tolm.txt", std::string(kUnit) + "broken: lib { cmdline = \"exit 3\" }\nbare: { X = \"1\" }\n");
+    setContent(cacheOf(0), contentOf(cacheOf(0)).substr(0, 20));
     const RunResult failed = tolm({"broken"}, laneDir(0));
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_TRUE(hasLine(failed.out, "Cache file '" + cacheOf(0) + "' is malformed (record key). Starting with empty cache.\n"))
         << failed.out;
+    EXPECT_TRUE(hasLine(failed.out, "[main::lib] Starting build job\n")) << failed.out;
     EXPECT_TRUE(hasLine(failed.out, "[main::broken] Build of main::broken failed. Exiting..\n")) << failed.out;
+    const RunResult kept = tolm({"lib"}, laneDir(0));
+    EXPECT_EQ(kept.out.find("Starting build job"), std::string::npos) << kept.out;
+
+    const std::string damaged = contentOf(cacheOf(0)).substr(0, 20);
+    setContent(cacheOf(0), damaged);
+    EXPECT_EQ(tolm({"bare"}, laneDir(0)).exitCode, 1);
     EXPECT_EQ(contentOf(cacheOf(0)), damaged);
+}
+
+// Two runs at once, one building and one with nothing to do, both saving: the cache file is always
+// there and whole, so no run ever warns about it; a link at the old temporary name is left alone.
+TEST_F(CacheFileScenario, ConcurrentRunsKeepTheFile) {
+    const std::string victim = write("victim", "mine").string();
+    std::filesystem::create_symlink(victim, cacheOf(0) + ".tmp");
+    ASSERT_EQ(problemOf(build(0), 0), "");
+    for (int round = 0; round < 100; ++round) {
+        RunResult building, idle;
+        std::thread other([&] { building = tolm({"app", "X=\"" + std::to_string(round) + "\""}, laneDir(0)); });
+        idle = tolm({"lib"}, laneDir(0));
+        other.join();
+        for (const RunResult* run : {&building, &idle}) {
+            ASSERT_EQ(run->exitCode, 0) << round << run->out;
+            ASSERT_EQ(run->out.find("Cache file"), std::string::npos) << round << run->out;
+            ASSERT_EQ(run->out.find("Unable to"), std::string::npos) << round << run->out;
+        }
+        ASSERT_TRUE(contentOf(cacheOf(0)).starts_with("TOLM_CACHE_V5\n")) << round;
+    }
+    EXPECT_EQ(contentOf(victim), "mine");
+    EXPECT_TRUE(std::filesystem::is_symlink(cacheOf(0) + ".tmp"));
 }
 
 }  // namespace

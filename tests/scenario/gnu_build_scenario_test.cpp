@@ -232,19 +232,21 @@ TEST_F(GnuBuildScenario, ToolchainChoiceInOneDirectory) {
     EXPECT_EQ(program("/usr/bin/ar", {"t", outputOf("lib") + "/liba.a"}).out, "a.o\n");
 }
 
-// A library of a thousand sources through a stand-in gcc (an empty object per source) and a
-// stand-in ar (the member names, one a line, so the archive shows the order the objects reached
-// it). The first build archives every object in source order; a no-op rebuild runs no command; an
-// object older than its source (the first, the last) recompiles that source alone and archives
-// all objects again, still in order; "-o" lists them (OBJS) in order too.
-TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongAThousand) {
+// A library of 2,500 sources, whose archive command is longer than one argument may be, and a program
+// linking it, through a stand-in gcc (an empty object per source, an empty program) and a stand-in ar
+// (the member names, one a line, so the archive shows the order the objects reached it). The first
+// build archives every object in source order; a no-op rebuild runs no command; an object older than
+// its source (the first, the last) recompiles that source alone and archives all objects again, still
+// in order; "-o" lists them (OBJS) in order too.
+TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongThousands) {
     const fs::path bin = work_.path() / "stand-in/bin";
     FakeTool::writeExecutable(bin / "gcc", "#!/bin/sh\ncase \"$1\" in -dump*) exec /usr/bin/gcc \"$@\";; esac\n"
-                                           "for a in \"$@\"; do case \"$a\" in *.c) : > \"$(basename \"$a\" .c).o\";; esac; done\n");
+                                           "for a in \"$@\"; do case \"$prev\" in -o) : > \"$a\";; esac; prev=\"$a\"\n"
+                                           "case \"$a\" in *.c) : > \"$(basename \"$a\" .c).o\";; esac; done\n");
     FakeTool::writeExecutable(bin / "ar", "#!/bin/sh\nshift; out=\"$1\"; shift\n: > \"$out\"\n"
                                           "for member in \"$@\"; do echo \"$member\" >> \"$out\"; done\n");
     for (const char* tool : {"g++", "ld", "objcopy"}) fs::create_symlink("/usr/bin/" + std::string(tool), bin / tool);
-    constexpr int kSources = 1000;
+    constexpr int kSources = 2500;
     const std::string objectDir = outputOf("objects");
     std::string sources;
     Lines objects;
@@ -254,7 +256,9 @@ TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongAThousand) {
         write("src/" + name + ".c", "");
         objects.push_back(objectDir + "/" + name + ".o");
     }
-    writeProject("lib: objects { OBJS = objects.objs STATIC OUTPUT_NAME = \"libbig.a\" }\n"
+    write("main.c", "");
+    writeProject("prog: lib => archive { C_FILES = P\"(main.c)\" LIB = archive.lib }\n"
+                 "lib: objects { OBJS = objects.objs STATIC OUTPUT_NAME = \"libbig.a\" }\n"
                  "objects: { C_FILES = [\n" + sources + "\n] C_FLAGS = \"-c\" }\n",
                  bin);
     const auto archive = [&] {
@@ -264,15 +268,16 @@ TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongAThousand) {
         return members;
     };
 
-    const RunResult first = tolm({"-j", "4"});
+    const RunResult first = tolm({"-j", "8"});
     ASSERT_EQ(first.exitCode, 0) << first.out;
     EXPECT_TRUE(archive() == objects) << archive().size() << " members";
-    EXPECT_TRUE(ranNothing(tolm({"-j", "4"})));
+    EXPECT_TRUE(fs::exists(outputOf("prog") + "/prog"));
+    EXPECT_TRUE(ranNothing(tolm({"-j", "8"})));
 
     for (int edited : {0, kSources - 1}) {
         const std::string source = "src/f" + std::to_string(edited) + ".c";
         makeOlder(objects[edited], source);
-        const RunResult touched = tolm({"-j", "4"});
+        const RunResult touched = tolm({"-j", "8"});
         EXPECT_EQ(touched.exitCode, 0) << touched.out;
         EXPECT_EQ(commandsOf(touched, "objects"), Lines{"\"" + (bin / "gcc").string() + "\" -c \"" + at(source) + "\""})
             << edited;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -33,6 +34,8 @@ struct RunEnvironment {
     std::optional<std::string> path;
     // Further "NAME=value" entries.
     std::vector<std::string> extra;
+    // Told the process id once the program runs, for a test that signals it.
+    std::function<void(pid_t)> started;
 };
 
 namespace Detail {
@@ -90,6 +93,7 @@ inline RunResult runProgram(const std::string& binary, const std::vector<std::st
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
+    if (environment.started) environment.started(pid);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
         if (errno != EINTR) throw std::runtime_error("waitpid failed");

@@ -1,0 +1,186 @@
+#include "app/build_interrupt.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include <fmt/format.h>
+
+namespace {
+
+namespace Messages {
+constexpr const char* Interrupted = "Build interrupted by SIG{}.";
+}  // namespace Messages
+
+constexpr int TakenSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// How long the guard lets the commands of a dead tolm end on SIGTERM before
+// it sends SIGKILL: 100 looks, 50 ms apart.
+constexpr int GuardLooks = 100;
+constexpr useconds_t GuardLookMicroseconds = 50000;
+
+std::atomic<int> caughtSignal{0};
+sigset_t savedMask;
+std::atomic<bool> maskSaved{false};
+
+// The running commands' groups and the connection to the guard (-1: none).
+std::mutex groupsMutex;
+std::set<pid_t> groups;
+int guardSocket = -1;
+pid_t guardProcess = -1;
+
+// Tells the guard of a group that started (positive) or ended (negative).
+// Call with groupsMutex held. A guard that is gone is not asked again.
+void tellGuard(std::int32_t message) {
+    if (guardSocket < 0) return;
+    const char* bytes = reinterpret_cast<const char*>(&message);
+    std::size_t left = sizeof message;
+    while (left > 0) {
+        const ssize_t sent = send(guardSocket, bytes, left, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) {
+            close(guardSocket);
+            guardSocket = -1;
+            return;
+        }
+        bytes += sent;
+        left -= static_cast<std::size_t>(sent);
+    }
+}
+
+// A stopped command would act on the signal only once continued.
+void signalGroup(pid_t group, int signal) {
+    kill(-group, signal);
+    kill(-group, SIGCONT);
+}
+
+void passOn(int signal) {
+    int none = 0;
+    caughtSignal.compare_exchange_strong(none, signal);
+    std::lock_guard<std::mutex> lock(groupsMutex);
+    for (pid_t group : groups) signalGroup(group, signal);
+}
+
+// The guard: a fork of tolm made before any other thread, so it may use the
+// allocator. It outlives terminal and termination signals meant for tolm and
+// holds none of tolm's output open, so a reader of that output still sees it
+// end with tolm.
+[[noreturn]] void guard(int socket) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(signal, SIG_IGN);
+    if (const int null = open("/dev/null", O_RDWR); null >= 0) {
+        for (int stream = 0; stream < 3; ++stream) dup2(null, stream);
+        if (null > 2) close(null);
+    }
+    std::set<pid_t> running;
+    std::int32_t message = 0;
+    std::size_t have = 0;
+    for (;;) {
+        const ssize_t got = read(socket, reinterpret_cast<char*>(&message) + have, sizeof message - have);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        have += static_cast<std::size_t>(got);
+        if (have < sizeof message) continue;
+        have = 0;
+        if (message > 0)
+            running.insert(message);
+        else
+            running.erase(-message);
+    }
+    // tolm is gone: stop what it left running.
+    for (pid_t group : running) signalGroup(group, SIGTERM);
+    for (int look = 0; look < GuardLooks && !running.empty(); ++look) {
+        usleep(GuardLookMicroseconds);
+        std::erase_if(running, [](pid_t group) { return kill(-group, 0) != 0; });
+    }
+    for (pid_t group : running) kill(-group, SIGKILL);
+    _exit(0);
+}
+
+void startGuard() {
+    int sockets[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) return;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(sockets[0]);
+        guard(sockets[1]);
+    }
+    close(sockets[1]);
+    if (pid < 0) {
+        close(sockets[0]);
+        return;
+    }
+    guardSocket = sockets[0];
+    guardProcess = pid;
+}
+
+void stopGuard() {
+    {
+        std::lock_guard<std::mutex> lock(groupsMutex);
+        if (guardSocket >= 0) close(guardSocket);
+        guardSocket = -1;
+    }
+    if (guardProcess <= 0) return;
+    while (waitpid(guardProcess, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    guardProcess = -1;
+}
+
+}  // namespace
+
+BuildInterrupted::BuildInterrupted(int signal)
+    : TolmException(fmt::format(fmt::runtime(Messages::Interrupted), sigabbrev_np(signal))), signal(signal) {}
+
+namespace BuildInterrupt {
+
+Scope::Scope() {
+    // The guard first: it is a fork, and no other thread may exist yet.
+    startGuard();
+    sigset_t taken;
+    sigemptyset(&taken);
+    for (int signal : TakenSignals) sigaddset(&taken, signal);
+    pthread_sigmask(SIG_BLOCK, &taken, &savedMask);
+    maskSaved = true;
+    // Every thread made from here on starts with the signals blocked.
+    std::thread([taken] {
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&taken, &signal) == 0) passOn(signal);
+        }
+    }).detach();
+}
+
+// The signals stay blocked: one that comes while the program ends is only noted.
+Scope::~Scope() { stopGuard(); }
+
+int caught() { return caughtSignal.load(); }
+
+void throwIfCaught() {
+    if (const int signal = caught()) throw BuildInterrupted(signal);
+}
+
+const sigset_t* commandSignalMask() { return maskSaved ? &savedMask : nullptr; }
+
+void enterGroup(pid_t group) {
+    std::lock_guard<std::mutex> lock(groupsMutex);
+    groups.insert(group);
+    tellGuard(group);
+    if (const int signal = caught()) signalGroup(group, signal);
+}
+
+void leaveGroup(pid_t group) {
+    std::lock_guard<std::mutex> lock(groupsMutex);
+    groups.erase(group);
+    tellGuard(-group);
+}
+
+}  // namespace BuildInterrupt

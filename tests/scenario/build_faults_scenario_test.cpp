@@ -1,0 +1,151 @@
+// Builds that go wrong, through the real binary and a stand-in compiler: a
+// compiler that fails or dies halfway through an object, a link that fails,
+// and tolm itself stopped by a signal while compilers run. Nothing
+// half-written survives, and what was finished is not done again.
+
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "scenario/tolm_scenario.h"
+#include "tools/fake_tool.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Scenario::RunResult;
+
+const char* const kSources[] = {"a1", "a2", "b1", "b2", "c1", "c2", "d1", "d2"};
+
+// Polls until `done` holds; false when it still does not after half a minute.
+bool eventually(const std::function<bool()>& done) {
+    for (int look = 0; look < 1500; ++look) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
+class BuildFaultsScenario : public TolmScenario {
+protected:
+    // A stand-in gcc: each source gives an object written in two steps, "half" and then "whole". A
+    // source holding HOLD waits between them while the file "hold" exists, one holding KILL dies
+    // there. A link writes half its output and fails while the file "nolink" exists. The eight
+    // sources compile in four jobs of two with -j 4.
+    void SetUp() override {
+        const fs::path bin = work_.path() / "bin";
+        const std::string root = FakeTool::shellQuoted(work_.path().string());
+        FakeTool::writeExecutable(bin / "gcc",
+                                  "#!/bin/sh\ncase \"$1\" in -dump*) exec /usr/bin/gcc \"$@\";; esac\n"
+                                  "for a in \"$@\"; do\n"
+                                  "  if [ \"$prev\" = -o ]; then printf half > \"$a\"; [ -e " + root + "/nolink ] && exit 1;"
+                                  " printf whole >> \"$a\"; fi; prev=\"$a\"\n"
+                                  "  case \"$a\" in *.c) o=\"$(basename \"$a\" .c).o\"; printf half > \"$o\"\n"
+                                  "    if grep -q HOLD \"$a\"; then while [ -e " + root + "/hold ]; do sleep 0.02; done; fi\n"
+                                  "    if grep -q KILL \"$a\"; then kill -9 $$; fi\n"
+                                  "    printf whole >> \"$o\";; esac\ndone\n");
+        for (const char* tool : {"g++", "ar", "ld", "objcopy"}) fs::create_symlink("/usr/bin/" + std::string(tool), bin / tool);
+        std::string sources;
+        for (const char* name : kSources) {
+            sources += std::string(sources.empty() ? "" : ", ") + "P\"(" + name + ".c)\"";
+            write(std::string(name) + ".c", "int " + std::string(name) + ";\n");
+        }
+        write(".tolm_project.txt", "name demo\ntools {\n  gnu { tool_type = \"gnu-gcc\" toolchain_path = \"" +
+                                       bin.string() + "\" }\n}\nunits {\n  app { \"tolm.txt\" }\n}\n");
+        write("tolm.txt", "unit app\nprog: objects { OBJS = objects.objs OUTPUT_DIR = \"" + at("out") +
+                              "\" }\nobjects: { C_FILES = [" + sources + "] C_FLAGS = \"-c\" OUTPUT_DIR = \"" +
+                              at("out") + "\" }\n");
+    }
+
+    std::string object(const std::string& name) const { return at("out/" + name + ".o"); }
+    // The sources a run compiled, in kSources order.
+    static std::string compiled(const RunResult& run) {
+        std::string names;
+        for (const char* name : kSources)
+            if (run.out.find("/" + std::string(name) + ".c\"") != std::string::npos) names += std::string(name) + " ";
+        return names;
+    }
+    // Whether a process whose command line holds `text` (a stand-in compiler, given a path of the work
+    // directory) runs.
+    static bool running(const std::string& text) {
+        for (const auto& entry : fs::directory_iterator("/proc"))
+            if (contentOf(entry.path() / "cmdline").find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+// A compiler that dies after writing half an object fails its job and the build: that object is
+// removed, the other jobs' objects are kept, and the next run compiles only the dead job's sources.
+// A link that fails leaves no half program; the next run (link still failing) compiles nothing,
+// and once the link works it is all that runs.
+TEST_F(BuildFaultsScenario, FailedBuildKeepsWhatSucceeded) {
+    write("c1.c", "KILL\n");
+    write("nolink", "");
+    const RunResult killed = tolm({"-j", "4", "prog"});
+    EXPECT_EQ(killed.exitCode, 1);
+    EXPECT_TRUE(hasLine(killed.out, "[app::objects] Removed '" + object("c1") +
+                                        "': the job that writes it did not finish.\n")) << killed.out;
+    EXPECT_FALSE(fs::exists(object("c1")));
+    EXPECT_EQ(contentOf(object("d2")), "halfwhole");
+
+    write("c1.c", "int c1;\n");
+    const RunResult relinked = tolm({"-j", "4", "prog"});
+    EXPECT_EQ(compiled(relinked), "c1 c2 ") << relinked.out;
+    EXPECT_TRUE(hasLine(relinked.out, "[app::prog] Build of app::prog failed. Exiting..\n")) << relinked.out;
+    EXPECT_FALSE(fs::exists(at("out/prog")));
+
+    const RunResult again = tolm({"-j", "4", "prog"});
+    EXPECT_EQ(compiled(again), "") << again.out;
+    EXPECT_EQ(again.exitCode, 1);
+    fs::remove(at("nolink"));
+    const RunResult fixed = tolm({"-j", "4", "prog"});
+    EXPECT_EQ(fixed.exitCode, 0) << fixed.out;
+    EXPECT_EQ(compiled(fixed), "");
+    EXPECT_EQ(contentOf(at("out/prog")), "halfwhole");
+}
+
+// A signal to tolm once the compilers of a and b ended and those of c1 and d1 hold: no
+// compiler is left. On SIGTERM or SIGINT tolm passes it on, waits for them, removes their half
+// objects, keeps the finished ones, says it was interrupted and exits with 128 + the signal; the
+// next run compiles only what was left. A tolm killed outright takes its compilers with it too.
+TEST_F(BuildFaultsScenario, SignalsStopTheCompilers) {
+    for (const auto& [signal, name] : {std::pair{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGKILL, "SIGKILL"}}) {
+        fs::remove_all(at("out"));
+        fs::remove(at(".tolm_cache"));
+        for (const char* held : {"c1", "d1"}) write(std::string(held) + ".c", "HOLD\n");
+        write("hold", "");
+        std::atomic<pid_t> pid{0};
+        Scenario::RunEnvironment environment;
+        environment.home = home_.path().string();
+        environment.started = [&](pid_t started) { pid = started; };
+        auto run = std::async(std::launch::async,
+                              [&] { return Scenario::runTolm({"-j", "4", "prog"}, work_.path(), environment); });
+        EXPECT_TRUE(eventually([&] {
+            return contentOf(object("a2")) == "halfwhole" && contentOf(object("b2")) == "halfwhole" &&
+                   !running(at("a1.c")) && !running(at("b1.c")) && fs::exists(object("c1")) && fs::exists(object("d1"));
+        })) << name;
+        if (pid > 0) kill(pid, signal);
+        EXPECT_TRUE(eventually([&] { return !running(work_.path().string()); })) << name;
+        // A tolm still waiting for its compilers would wait for ever: they are let go.
+        fs::remove(at("hold"));
+        const RunResult stopped = run.get();
+        if (signal == SIGKILL) continue;
+        EXPECT_EQ(stopped.exitCode, 128 + signal) << stopped.out;
+        EXPECT_TRUE(hasLine(stopped.out, "Error: Build interrupted by " + std::string(name) + ".\n")) << stopped.out;
+        EXPECT_FALSE(fs::exists(object("c1")));
+        EXPECT_FALSE(fs::exists(object("d1")));
+        EXPECT_EQ(contentOf(object("b2")), "halfwhole");
+
+        const RunResult rest = tolm({"-j", "4", "prog"});
+        EXPECT_EQ(rest.exitCode, 0) << rest.out;
+        EXPECT_EQ(compiled(rest), "c1 c2 d1 d2 ") << name;
+    }
+}
+
+}  // namespace
