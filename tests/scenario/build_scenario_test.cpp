@@ -180,14 +180,23 @@ show(v): { cmdline = "echo show ${v}" }
 }
 
 // What stops a build: a loop (found at its first repetition, the main target included), a
-// target no tool can build, a malformed dynamic dependency.
+// target no tool can build, a malformed dynamic dependency; variables that cannot be resolved
+// (a dotted or indexed name the target lacks, such as another unit's output read without the
+// unit's name, an index that does not fit the value, a cycle), each said in words.
 TEST_F(BuildScenario, BuildErrors) {
-    writeProject(R"unit(unit main
+    write(".tolm_project.txt", "name demo\nunits {\n  main { \"tolm.txt\" }\n  core { \"core.txt\" }\n}\n");
+    write("core.txt", "unit core\nlibz: { ^lib = P\"(libz.a)\" NO_TOOL }\n");
+    write("tolm.txt", R"unit(unit main
 app: lib { cmdline = "true" }
 lib: main::app { cmdline = "true" }
 self: self { cmdline = "true" }
 bare: { X = "1" }
 macro: @deps { deps = "lib()" cmdline = "true" }
+example: core::libz { cmdline = libz.lib }
+index: { cmdline = nothing[0] }
+range: { X = "abc" cmdline = X[5:7] }
+position: { parts = { show = "A" } cmdline = parts[0] }
+cycle: { X = Y Y = X cmdline = X }
 )unit");
     const struct {
         const char* target;
@@ -202,6 +211,17 @@ macro: @deps { deps = "lib()" cmdline = "true" }
         {"bare", "Starting build\n[main::bare] Visiting target\nError: No tool to build main::bare.\n"},
         {"macro",
          "Starting build\n[main::macro] Visiting target\nError: Invalid dynamic dependency 'lib()': empty parameter\n"},
+        {"example", "Starting build\n[main::example] Visiting target\n[core::libz] Visiting target\n"
+                    "[core::libz] Starting build job\n[core::libz] Build done\n"
+                    "Variable 'libz.lib' not found in target 'main::example'.\n"},
+        {"index",
+         "Starting build\n[main::index] Visiting target\nVariable 'nothing[0]' not found in target 'main::index'.\n"},
+        {"range", "Starting build\n[main::range] Visiting target\n"
+                  "Variable \"abc\" cannot be indexed with [5:7:1]: the range starts past its end.\n"},
+        {"position", "Starting build\n[main::position] Visiting target\n"
+                     "Cannot index a context value with [0]; select one of its variables (show) by name.\n"},
+        {"cycle", "Starting build\n[main::cycle] Visiting target\n"
+                  "Variable 'X' refers to itself, directly or through others.\n"},
     };
     for (const auto& c : cases) {
         const RunResult run = tolm({c.target});
