@@ -181,8 +181,8 @@ show(v): { cmdline = "echo show ${v}" }
 
 // What stops a build: a loop (found at its first repetition, the main target included), a
 // target no tool can build, a malformed dynamic dependency; variables that cannot be resolved
-// (a dotted or indexed name the target lacks, such as another unit's output read without the
-// unit's name, an index that does not fit the value, a cycle), each said in words.
+// (another unit's output read without the unit's name, an index that does not fit the value, a
+// cycle), each said in words.
 TEST_F(BuildScenario, BuildErrors) {
     write(".tolm_project.txt", "name demo\nunits {\n  main { \"tolm.txt\" }\n  core { \"core.txt\" }\n}\n");
     write("core.txt", "unit core\nlibz: { ^lib = P\"(libz.a)\" NO_TOOL }\n");
@@ -193,7 +193,6 @@ self: self { cmdline = "true" }
 bare: { X = "1" }
 macro: @deps { deps = "lib()" cmdline = "true" }
 example: core::libz { cmdline = libz.lib }
-index: { cmdline = nothing[0] }
 range: { X = "abc" cmdline = X[5:7] }
 position: { parts = { show = "A" } cmdline = parts[0] }
 cycle: { X = Y Y = X cmdline = X }
@@ -214,8 +213,6 @@ cycle: { X = Y Y = X cmdline = X }
         {"example", "Starting build\n[main::example] Visiting target\n[core::libz] Visiting target\n"
                     "[core::libz] Starting build job\n[core::libz] Build done\n"
                     "Variable 'libz.lib' not found in target 'main::example'.\n"},
-        {"index",
-         "Starting build\n[main::index] Visiting target\nVariable 'nothing[0]' not found in target 'main::index'.\n"},
         {"range", "Starting build\n[main::range] Visiting target\n"
                   "Variable \"abc\" cannot be indexed with [5:7:1]: the range starts past its end.\n"},
         {"position", "Starting build\n[main::position] Visiting target\n"

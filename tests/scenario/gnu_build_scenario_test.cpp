@@ -239,13 +239,7 @@ TEST_F(GnuBuildScenario, ToolchainChoiceInOneDirectory) {
 // both as the dependency's output and as a path written by hand; the next run builds nothing.
 TEST_F(GnuBuildScenario, FileNamesReachTheCompilersLiterally) {
     const std::string names[] = {"$(touch PWNED)x", "`touch PWNED2`", "q\"uote", "back\\slash", "a b"};
-    std::string declarations, calls;
-    for (int i = 0; i < 5; ++i) {
-        declarations += "int f" + std::to_string(i) + "(void);\n";
-        calls += " + f" + std::to_string(i) + "()";
-    }
     for (const std::string tool : {"gnu-gcc", "llvm-clang"}) {
-        if (tool == "llvm-clang" && !fs::exists("/usr/bin/clang")) continue;
         const std::string project = tool + " $HOME `x` \\";
         write(project + "/.tolm_project.txt", "name demo\ntools { t { tool_type = \"" + tool +
                                                   "\" toolchain_path = \"/usr/bin\" } }\nunits { app { \"tolm.txt\" } }\n");
@@ -256,15 +250,14 @@ prog: mylib other { C_FILES = P"(main.c)" LIB = mylib.lib OUTPUT_DIR = P"(bin)" 
 other: mylib { C_FILES = P"(main.c)" LIB = P"(my libs/libx.a)" OUTPUT_DIR = P"(bin)" }
 )unit");
         for (int i = 0; i < 5; ++i)
-            write(project + "/src/" + names[i] + ".c", "int f" + std::to_string(i) + "(void) { return " +
-                                                           std::to_string(i) + "; }\n");
-        write(project + "/main.c", "#include <stdio.h>\n" + declarations + "int main(void) { printf(\"%d\\n\", 0" +
-                                       calls + "); return 0; }\n");
+            write(project + "/src/" + names[i] + ".c", "int f" + std::to_string(i) + "(void) { return 2; }\n");
+        write(project + "/main.c", "int f0(void), f1(void), f2(void), f3(void), f4(void);\n"
+                                   "int main(void) { return f0() + f1() + f2() + f3() + f4() - 10; }\n");
 
         const RunResult first = tolm({"prog"}, project);
         ASSERT_EQ(first.exitCode, 0) << first.out;
         for (const std::string& name : names) EXPECT_TRUE(fs::exists(at(project + "/objs/" + name + ".o"))) << name;
-        for (const char* program : {"prog", "other"}) EXPECT_EQ(this->program(at(project + "/bin/" + program)).out, "10\n");
+        for (const char* linked : {"/bin/prog", "/bin/other"}) EXPECT_EQ(program(at(project + linked)).exitCode, 0);
         EXPECT_TRUE(ranNothing(tolm({"prog"}, project))) << tool;
     }
     for (const auto& entry : fs::recursive_directory_iterator(work_.path()))
