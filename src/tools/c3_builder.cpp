@@ -142,9 +142,9 @@ std::vector<std::string> C3Builder::buildCommandLines(const std::string& targetN
     const OutputKind kind = outputKind(job);
     const std::string outputName = outputBaseName(job, targetName);
 
-    std::string line = "\"" + toolchain_.executable.string() + "\"";
+    std::string line = quotedPath(toolchain_.executable.string());
     line += getVariableStrings(job, "C3C_FLAGS", "", false);
-    line += " -o \"" + outputName + "\"";
+    line += " -o " + quotedPath(outputName);
     line += getVariableString(job, "LIB_PATH", "-L ", true);
     line += getVariableString(job, "LIBPATH", "-L ", true);
     line += getVariableString(job, "LIB", "-l ", false);

@@ -4,6 +4,7 @@
 
 #include "types/tolm_base_string.h"
 #include "types/tolm_list.h"
+#include "types/tolm_path_string.h"
 #include "util/ci_string.h"
 
 namespace Tolm {
@@ -28,6 +29,10 @@ TolmValuePtr asWordList(const TolmValuePtr& value)
 {
     if (!dynamic_cast<const TolmBaseString*>(value.get())) return value;
     auto words = std::make_shared<TolmList>();
+    if (dynamic_cast<const TolmPathString*>(value.get())) {
+        words->push(value->clone());
+        return words;
+    }
     for (auto it = value->begin(), end = value->end(); !it->equals(*end); it->advance()) words->push(it->current());
     return words;
 }

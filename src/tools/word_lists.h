@@ -11,7 +11,8 @@
 // in its recipes as the list of the text's words: the merge leaves such a
 // list as it is, and every piece of the command line stays what it is
 // without the merge. Lists are kept as they are, so an item that holds a
-// blank on purpose is still one piece.
+// blank on purpose is still one piece; so is a path, which names one file
+// even when its directories hold blanks.
 
 #include <initializer_list>
 
@@ -20,8 +21,8 @@
 
 namespace Tolm {
 
-// A text (plain, raw or path) as a list of its words, each of the text's own
-// kind; any other value, and null, unchanged.
+// A text (plain or raw) as a list of its words, each of the text's own kind;
+// a path as a list of itself; any other value, and null, unchanged.
 TolmValuePtr asWordList(const TolmValuePtr& value);
 
 // asWordList for the named variables wherever the recipes carry them: the

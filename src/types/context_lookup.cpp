@@ -9,8 +9,11 @@
 #include <string>
 #include <variant>
 
+#include <fmt/format.h>
+
 #include "types/context.h"
 #include "types/resolution_cycle.h"
+#include "types/target_context.h"
 #include "types/tolm_base_string.h"
 #include "types/tolm_context.h"
 #include "types/tolm_exceptions.h"
@@ -24,7 +27,8 @@ namespace {
 // Messages of a failed lookup.
 const char* const NullKeyValue = "key value is null";
 const char* const UnsupportedKeyType = "Unsupported key type: ";
-const char* const MissingFirstName = "map::at";
+const char* const MissingFirstName = "Variable '{}' not found.";
+const char* const MissingFirstNameInTarget = "Variable '{}' not found in target '{}::{}'.";
 const char* const MustBeContext = "Identifier part must be context.";
 const char* const NoValueToFollow = "Variable '{}' has no value to select from.";
 constexpr const char* AssignmentKind = "Assignment";
@@ -58,6 +62,27 @@ TolmValuePtr follow(TolmValuePtr value, const KeyChain& chain, std::size_t end)
         value = value->get(chain[i]);
     }
     return value;
+}
+
+// The identifier as written: names joined by dots, indexes in brackets.
+std::string writtenText(const KeyChain& chain)
+{
+    std::string text;
+    for (const AccessKey& key : chain) {
+        if (!std::holds_alternative<std::string>(key)) text += accessKeyIndexText(key);
+        else text += (text.empty() ? "" : ".") + std::get<std::string>(key);
+    }
+    return text;
+}
+
+// The failure of a dotted or indexed identifier whose first name the context
+// lacks: the standard type callers know, with the identifier and the target.
+std::out_of_range missingFirstName(const Context& context, const KeyChain& chain)
+{
+    if (const auto* target = dynamic_cast<const TargetContext*>(&context))
+        return std::out_of_range(fmt::format(fmt::runtime(MissingFirstNameInTarget), writtenText(chain),
+                                             target->name.unit, target->name.target));
+    return std::out_of_range(fmt::format(fmt::runtime(MissingFirstName), writtenText(chain)));
 }
 
 Assignment& entryOf(Context::AssignmentMap& assignments, const std::string& name)
@@ -106,7 +131,7 @@ TolmValuePtr Context::lookup(const Identifier& identifier)
     // Ends in an index: select from the base variable's resolved value, so
     // that a[0] of a = "${X}" indexes X's expansion, not the written text.
     auto base = assignments.find(Util::CiString(std::get<std::string>(chain.front())));
-    if (base == assignments.end()) throw std::out_of_range(MissingFirstName);
+    if (base == assignments.end()) throw missingFirstName(*this, chain);
     if (base->second.resolving.active) throw ResolutionCycle(identifier.toString());
     TolmValuePtr value = follow(base->second.resolve(), chain, chain.size());
     return resolveValue(value);
@@ -119,7 +144,7 @@ Assignment& Context::getAssignment(const KeyChain& chain)
     if (chain.size() == 1) return entryOf(assignments, name);
 
     auto base = assignments.find(Util::CiString(std::get<std::string>(chain.front())));
-    if (base == assignments.end()) throw std::out_of_range(MissingFirstName);
+    if (base == assignments.end()) throw missingFirstName(*this, chain);
     // A base that names another variable reaches its context only once
     // resolved; resolve it here, or whether a.b works would depend on
     // whether something happened to resolve a first.

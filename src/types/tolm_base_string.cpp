@@ -7,6 +7,8 @@
 #include <type_traits>
 #include <variant>
 
+#include <fmt/format.h>
+
 #include "types/tolm_exceptions.h"
 #include "types/tolm_int.h"
 #include "types/tolm_list.h"
@@ -15,6 +17,8 @@
 namespace Tolm {
 
 namespace {
+
+constexpr const char* RangePastEnd = "Variable {} cannot be indexed with {}: the range starts past its end.";
 
 bool isSpace(char c)
 {
@@ -113,9 +117,11 @@ TolmValuePtr TolmBaseString::get(const AccessKey& key) const
                 return create(text.substr(static_cast<std::size_t>(k), 1));
             } else if constexpr (std::is_same_v<K, KeyRange>) {
                 // A count below zero wraps to "everything up to the end"; a
-                // start past the end makes substr throw std::out_of_range.
+                // start past the end is std::out_of_range, as substr's own.
                 const auto first = static_cast<std::uint64_t>(k.first);
                 const auto count = static_cast<std::uint64_t>(k.last) - first;
+                if (first > text.size())
+                    throw std::out_of_range(fmt::format(RangePastEnd, toLiteral(), accessKeyIndexText(key)));
                 return create(text.substr(first, count));
             } else {
                 throw IndexException(toLiteral(), key);

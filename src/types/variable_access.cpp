@@ -2,6 +2,7 @@
 
 #include "types/tolm_exceptions.h"
 #include "types/tolm_list.h"
+#include "types/tolm_path_string.h"
 #include "types/value_iteration.h"
 
 namespace Tolm {
@@ -24,7 +25,34 @@ TolmValuePtr valueOrNull(const VariableMap& variables, const std::string& name)
     return assignment ? assignment->value : nullptr;
 }
 
+// Characters that never make /bin/sh read a word as anything but itself.
+bool isPlainWordCharacter(char c)
+{
+    const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return alphanumeric || std::string_view("/._-+,:=@%").find(c) != std::string_view::npos;
+}
+
+bool isPlainWord(std::string_view text)
+{
+    for (const char c : text)
+        if (!isPlainWordCharacter(c)) return false;
+    return true;
+}
+
 }  // namespace
+
+std::string quotedPath(std::string_view path)
+{
+    std::string word;
+    word.reserve(path.size() + 2);
+    word += '"';
+    for (const char c : path) {
+        if (c == '$' || c == '`' || c == '"' || c == '\\') word += '\\';
+        word += c;
+    }
+    word += '"';
+    return word;
+}
 
 TolmValuePtr getVariable(const VariableMap& variables, const std::string& name)
 {
@@ -65,6 +93,8 @@ std::string valueToCommandText(const TolmValue& value, const std::string& prefix
     const std::string text = value.toString();
     if (text.empty()) return text;
     std::string piece = " " + prefix;
+    if (dynamic_cast<const TolmPathString*>(&value))
+        return piece + (quote || !isPlainWord(text) ? quotedPath(text) : text);
     if (quote && text.front() != '"') piece += '"';
     piece += text;
     if (quote && text.back() != '"') piece += '"';
@@ -98,6 +128,7 @@ std::string getVariableStrings(const VariableMap& variables, const std::string& 
 {
     const TolmValuePtr value = valueOrNull(variables, name);
     if (!value) return {};
+    if (dynamic_cast<const TolmPathString*>(value.get())) return valueToCommandText(*value, prefix, quote);
     std::string pieces;
     auto it = valueBegin(value);
     const auto end = valueEnd(value);

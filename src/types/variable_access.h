@@ -9,9 +9,16 @@
 // Command-line pieces: every piece a value gives begins with its own
 // separating space, so the pieces of several values are simply joined. A
 // value whose text is empty gives no piece at all, not even the space.
+//
+// Command lines run through /bin/sh, so a file name must reach the program as
+// one argument and exactly as it is, whatever characters it holds. A path
+// value is therefore always one piece (never split into words) and written
+// with quotedPath; texts the user writes (flags, defines, library words) stay
+// shell text, as written.
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "types/context.h"
 #include "types/tolm_value.h"
@@ -42,9 +49,16 @@ std::string variableText(const VariableMap& variables, const std::string& name);
 std::string variableText(const Context& variables, const std::string& name);
 std::string lookupVariableText(const VariableMap& variables, std::string name);
 
+// A file name as one shell word that /bin/sh takes literally: between double
+// quotes, with a backslash before each $, backquote, " and \. A name without
+// those characters only gains the quotes.
+std::string quotedPath(std::string_view path);
+
 // One piece: a space, the prefix and the value's text. With `quote`, the
 // text gets a double quote before it unless it starts with one, and after it
-// unless it ends with one. A null value gives nothing.
+// unless it ends with one. A path value is written with quotedPath instead;
+// without `quote` only when the shell would read its text as more than a
+// plain word. A null value gives nothing.
 std::string valueToCommandText(const TolmValue& value, const std::string& prefix, bool quote);
 std::string valueToCommandText(const TolmValuePtr& value, const std::string& prefix, bool quote);
 
@@ -59,8 +73,8 @@ std::string getVariableString(const Context& variables, const std::string& name,
                               const std::string& prefix, bool quote);
 
 // The pieces of the named value's own elements (a text gives its words, a
-// list its items), an element that is a list giving one piece per item (one
-// level only). Empty when absent or without value.
+// list its items, a path itself), an element that is a list giving one piece
+// per item (one level only). Empty when absent or without value.
 std::string getVariableStrings(const VariableMap& variables, const std::string& name,
                                const std::string& prefix, bool quote);
 std::string getVariableStrings(const Context& variables, const std::string& name,

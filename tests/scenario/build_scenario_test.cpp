@@ -186,15 +186,23 @@ show(v): { cmdline = "echo show ${v}" }
 }
 
 // What stops a build: a loop (found at its first repetition, the main target included), a
-// target no tool can build, a malformed dynamic dependency, a command that cannot start.
+// target no tool can build, a malformed dynamic dependency, a command that cannot start; variables
+// that cannot be resolved (another unit's output read without the unit's name, an index that does
+// not fit the value, a cycle), each said in words.
 TEST_F(BuildScenario, BuildErrors) {
-    writeProject(R"unit(unit main
+    write(".tolm_project.txt", "name demo\nunits {\n  main { \"tolm.txt\" }\n  core { \"core.txt\" }\n}\n");
+    write("core.txt", "unit core\nlibz: { ^lib = P\"(libz.a)\" NO_TOOL }\n");
+    write("tolm.txt", R"unit(unit main
 app: lib { cmdline = "true" }
 lib: main::app { cmdline = "true" }
 self: self { cmdline = "true" }
 bare: { X = "1" }
 macro: @deps { deps = "lib()" cmdline = "true" }
 nodir: { cmdline = "true" cwd = "missing" }
+example: core::libz { cmdline = libz.lib }
+range: { X = "abc" cmdline = X[5:7] }
+position: { parts = { show = "A" } cmdline = parts[0] }
+cycle: { X = Y Y = X cmdline = X }
 )unit");
     const struct {
         const char* target;
@@ -213,6 +221,15 @@ nodir: { cmdline = "true" cwd = "missing" }
          "Starting build\n[main::nodir] Visiting target\n[main::nodir] Starting build job\n[main::nodir] true\n"
          "[main::nodir] Unable to start the command of 'main::nodir': cannot change to directory 'missing': No such "
          "file or directory\n[main::nodir] Build of main::nodir failed. Exiting..\nError: Build failed.\n"},
+        {"example", "Starting build\n[main::example] Visiting target\n[core::libz] Visiting target\n"
+                    "[core::libz] Starting build job\n[core::libz] Build done\n"
+                    "Variable 'libz.lib' not found in target 'main::example'.\n"},
+        {"range", "Starting build\n[main::range] Visiting target\n"
+                  "Variable \"abc\" cannot be indexed with [5:7:1]: the range starts past its end.\n"},
+        {"position", "Starting build\n[main::position] Visiting target\n"
+                     "Cannot index a context value with [0]; select one of its variables (show) by name.\n"},
+        {"cycle", "Starting build\n[main::cycle] Visiting target\n"
+                  "Variable 'X' refers to itself, directly or through others.\n"},
     };
     for (const auto& c : cases) {
         const RunResult run = tolm({c.target});

@@ -1,7 +1,8 @@
 // Builds with the machine's own GNU toolchain through the real binary:
 // C and C++ programs that run, libraries made by one target and linked by
 // another, copies of data files, rebuilds across runs, and compiling in
-// parallel; and a thousand sources through stand-in tools.
+// parallel; file names the shell must not read as commands, with the LLVM
+// toolchain too; and a thousand sources through stand-in tools.
 
 #include <unistd.h>
 
@@ -230,6 +231,37 @@ TEST_F(GnuBuildScenario, ToolchainChoiceInOneDirectory) {
     EXPECT_EQ(commandsOf(run, "lib").back(),
               "\"" + (bin / "ar").string() + "\" rcs \"liba.a\" \"" + outputOf("objects") + "/a.o\"");
     EXPECT_EQ(program("/usr/bin/ar", {"t", outputOf("lib") + "/liba.a"}).out, "a.o\n");
+}
+
+// Sources named like commands, quotes and escapes, in a project directory whose name holds such
+// characters too, built with the GNU and with the LLVM toolchain: each source is compiled under its
+// own name and nothing else runs. The library they make, archived in a directory with a blank, links
+// both as the dependency's output and as a path written by hand; the next run builds nothing.
+TEST_F(GnuBuildScenario, FileNamesReachTheCompilersLiterally) {
+    const std::string names[] = {"$(touch PWNED)x", "`touch PWNED2`", "q\"uote", "back\\slash", "a b"};
+    for (const std::string tool : {"gnu-gcc", "llvm-clang"}) {
+        const std::string project = tool + " $HOME `x` \\";
+        write(project + "/.tolm_project.txt", "name demo\ntools { t { tool_type = \"" + tool +
+                                                  "\" toolchain_path = \"/usr/bin\" } }\nunits { app { \"tolm.txt\" } }\n");
+        write(project + "/tolm.txt", R"unit(unit app
+objects: { C_FILES = P"(src/*.c)" C_FLAGS = "-c" OUTPUT_DIR = P"(objs)" }
+mylib: objects { OBJS = objects.objs STATIC OUTPUT_NAME = "libx.a" OUTPUT_DIR = P"(my libs)" }
+prog: mylib other { C_FILES = P"(main.c)" LIB = mylib.lib OUTPUT_DIR = P"(bin)" }
+other: mylib { C_FILES = P"(main.c)" LIB = P"(my libs/libx.a)" OUTPUT_DIR = P"(bin)" }
+)unit");
+        for (int i = 0; i < 5; ++i)
+            write(project + "/src/" + names[i] + ".c", "int f" + std::to_string(i) + "(void) { return 2; }\n");
+        write(project + "/main.c", "int f0(void), f1(void), f2(void), f3(void), f4(void);\n"
+                                   "int main(void) { return f0() + f1() + f2() + f3() + f4() - 10; }\n");
+
+        const RunResult first = tolm({"prog"}, project);
+        ASSERT_EQ(first.exitCode, 0) << first.out;
+        for (const std::string& name : names) EXPECT_TRUE(fs::exists(at(project + "/objs/" + name + ".o"))) << name;
+        for (const char* linked : {"/bin/prog", "/bin/other"}) EXPECT_EQ(program(at(project + linked)).exitCode, 0);
+        EXPECT_TRUE(ranNothing(tolm({"prog"}, project))) << tool;
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(work_.path()))
+        EXPECT_NE(entry.path().filename().string().rfind("PWNED", 0), 0u) << entry.path();
 }
 
 // A library of 2,500 sources, whose archive command is longer than one argument may be, and a program

@@ -62,6 +62,9 @@ TEST(C3BuilderTest, CommandLines)
          C3c + " -o \"main\" compile-test \"a.c3\" \"b.c3\" \"t.c3\""},
         {{set("C3_TEST_FILES", str("t.c3")), set("C3C_FLAGS", str("")), set("LIB", str(""))},
          C3c + " -o \"main\" compile-test \"t.c3\""},
+        {{set("C3_FILES", makePathStringValue("a$b.c3")), set("LIB", makePathStringValue("my libs/x")),
+          set("OUTPUT_NAME", str("o\"ut"))},
+         C3c + R"( -o "o\"ut" -l "my libs/x" compile "a\$b.c3")"},
     };
     for (const Row& row : rows) EXPECT_EQ(commandLine(row.variables), row.expected);
 }

@@ -7,6 +7,7 @@
 
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
+#include "types/resolution_cycle.h"
 #include "types/text_expansion.h"
 #include "types/tolm_path_string.h"
 #include "types/tolm_raw_string.h"
@@ -49,7 +50,7 @@ std::string shown(const TolmValuePtr& value)
 }
 
 // What `action` gives, or "!" and a TolmException's message, or "!cycle: "
-// and the name a std::out_of_range carries.
+// and the name where a cycle closes.
 template <typename Action>
 std::string outcome(Action&& action)
 {
@@ -57,8 +58,8 @@ std::string outcome(Action&& action)
         return action();
     } catch (const TolmException& failure) {
         return "!" + failure.message();
-    } catch (const std::out_of_range& cycle) {
-        return std::string("!cycle: ") + cycle.what();
+    } catch (const ResolutionCycle& cycle) {
+        return "!cycle: " + cycle.name();
     }
 }
 

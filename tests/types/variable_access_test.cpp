@@ -9,7 +9,8 @@ using namespace TestSupport;
 // The exact command-line pieces: each non-empty piece opens with a space,
 // quotes are added only where missing; getVariableString keeps a text whole
 // and flattens lists fully, getVariableStrings splits words and opens one
-// list level below the value's own elements.
+// list level below the value's own elements. A path is one shell word that
+// /bin/sh reads literally, quoted even where texts are not when it needs it.
 TEST(VariableAccessTest, CommandLinePieces)
 {
     const struct {
@@ -28,6 +29,10 @@ TEST(VariableAccessTest, CommandLinePieces)
          R"( "a" "b" "c d")"},
         {num(2), "-O", false, " -O2", ""},  // an integer has no elements
         {listOf({str("-O2 -g")}), "", true, R"( "-O2 -g")", R"( "-O2 -g")"},
+        {Tolm::makePathStringValue("/a $b/`c`\"d\\e f"), "-I", true, R"( -I"/a \$b/\`c\`\"d\\e f")",
+         R"( -I"/a \$b/\`c\`\"d\\e f")"},
+        {Tolm::makePathStringValue("my libs/x"), "-l ", false, R"( -l "my libs/x")", R"( -l "my libs/x")"},
+        {Tolm::makePathStringValue("/lib/x-1.a"), "", false, " /lib/x-1.a", " /lib/x-1.a"},
     };
     for (const auto& c : cases) {
         Tolm::Context context;

@@ -46,8 +46,6 @@ CachedRecipe recipeOf(const TargetContext& target, std::initializer_list<const c
     return recipe;
 }
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
-
 }  // namespace
 
 MatchResult GNU_AR::matchTarget(const Context& target) const
@@ -85,7 +83,7 @@ void GNU_AR::onOutputPrepared(Context&)
 
 std::vector<std::string> GNU_AR::buildCommandLines(const std::string& targetName, Context& job)
 {
-    const std::string archive = quoted(fileName(storedOutputName(), targetName, ".a"));
+    const std::string archive = quotedPath(fileName(storedOutputName(), targetName, ".a"));
     return {quotedExecutable() + " rcs " + archive + getVariableString(job, "OBJS", "", true)};
 }
 
@@ -121,7 +119,7 @@ std::vector<std::string> GNU_LD::buildCommandLines(const std::string& targetName
     line += getVariableStrings(job, "LINK_FLAGS", "", true);
     line += getVariableString(job, "LD_SCRIPT", "-T", true);
     if (linksSharedObject(job)) line += " -shared ";
-    line += " -o " + quoted(fileName(storedOutputName(), targetName, linkExtension(job)));
+    line += " -o " + quotedPath(fileName(storedOutputName(), targetName, linkExtension(job)));
     return {std::move(line)};
 }
 
@@ -148,7 +146,7 @@ RecipeSet GNU_OBJCOPY::doCreateRecipes(const TargetContext& target) const
 std::vector<std::string> GNU_OBJCOPY::buildCommandLines(const std::string&, Context& job)
 {
     return {quotedExecutable() + getVariableStrings(job, "OBJCOPY_FLAGS", "", false) +
-            getVariableString(job, "INPUT", "", true) + " " + quoted(storedOutputName())};
+            getVariableString(job, "INPUT", "", true) + " " + quotedPath(storedOutputName())};
 }
 
 Context GNU_OBJCOPY::createOutputContext(Context&, int)

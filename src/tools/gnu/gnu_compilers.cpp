@@ -87,7 +87,7 @@ std::vector<std::string> GNUCompiler::buildCommandLines(const std::string& targe
     } else {
         line += getVariableString(job, "OBJS", "", true);
         line += getVariableString(job, "LD_SCRIPT", "-T", true);
-        line += " -o \"" + outputNameOr(storedOutputName(), targetName) + "\"";
+        line += " -o " + quotedPath(outputNameOr(storedOutputName(), targetName));
     }
     line += getVariableStrings(job, "LIB", "", true);
     line += getVariableString(job, "LIBPATH", "-Wl,-L", true);

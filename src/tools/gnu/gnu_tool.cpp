@@ -4,6 +4,8 @@
 #include <system_error>
 #include <utility>
 
+#include "types/variable_access.h"
+
 namespace Tolm {
 
 namespace fs = std::filesystem;
@@ -51,7 +53,7 @@ std::vector<Command> GNUTool::createCommands(Context& job)
 
 std::string GNUTool::toolchainId() const { return toolchain_.arch + "-" + toolchain_.os + "-" + toolchain_.abi; }
 
-std::string GNUTool::quotedExecutable() const { return "\"" + executable_.string() + "\""; }
+std::string GNUTool::quotedExecutable() const { return quotedPath(executable_.string()); }
 
 std::string GNUTool::outputNameOr(const std::string& outputName, const std::string& fallback)
 {

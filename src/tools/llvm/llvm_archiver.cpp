@@ -69,7 +69,7 @@ void LLVM_AR::onOutputPrepared(Context& firstJob)
 
 std::vector<std::string> LLVM_AR::buildCommandLines(const std::string& targetName, Context& job)
 {
-    std::string line = quotedExecutable() + " rcs \"" + outputNameOr(job, archiveFileName(targetName)) + "\"";
+    std::string line = quotedExecutable() + " rcs " + quotedPath(outputNameOr(job, archiveFileName(targetName)));
     line += getVariableString(job, "OBJS", "", true);
     return {std::move(line)};
 }

@@ -65,7 +65,7 @@ std::string LLVMTool::buildClangCommand(const std::string& targetName, const Con
         line += getVariableString(job, "OBJS", "", true);
         line += getVariableString(job, "LD_SCRIPT", "-T", true);
         line += " -fuse-ld=lld";
-        line += " -o \"" + outputNameOr(job, defaultBinaryName(targetName)) + "\"";
+        line += " -o " + quotedPath(outputNameOr(job, defaultBinaryName(targetName)));
     }
     line += getVariableStrings(job, "LIB", "", true);
     line += getVariableString(job, "LIBPATH", "-L", true);

@@ -74,13 +74,13 @@ std::vector<std::string> LLVM_LD::buildCommandLines(const std::string& targetNam
         line += getVariableString(job, "LIBPATH", "/LIBPATH:", true);
         line += getVariableStrings(job, "LINK_FLAGS", "", true);
         if (shared) line += " /DLL";
-        line += " /OUT:\"" + outputName + "\"";
+        line += " /OUT:" + quotedPath(outputName);
     } else {
         line += getVariableString(job, "LIBPATH", "-L", true);
         line += getVariableStrings(job, "LINK_FLAGS", "", true);
         line += getVariableString(job, "LD_SCRIPT", "-T", true);
         if (shared) line += " -shared";
-        line += " -o \"" + outputName + "\"";
+        line += " -o " + quotedPath(outputName);
     }
     return {std::move(line)};
 }

@@ -33,7 +33,7 @@ std::vector<std::string> LLVM_OBJCOPY::buildCommandLines(const std::string&, Con
     std::string line = quotedExecutable();
     line += getVariableStrings(job, "OBJCOPY_FLAGS", "", false);
     line += getVariableString(job, "INPUT", "", true);
-    line += " \"" + storedOutputName() + "\"";
+    line += " " + quotedPath(storedOutputName());
     return {std::move(line)};
 }
 

@@ -32,7 +32,7 @@ bool LLVMTool::windows() const { return isWindowsToolchain(toolchain_.target); }
 
 bool LLVMTool::msvc() const { return isMsvcToolchain(toolchain_.target); }
 
-std::string LLVMTool::quotedExecutable() const { return "\"" + executable_.string() + "\""; }
+std::string LLVMTool::quotedExecutable() const { return quotedPath(executable_.string()); }
 
 std::string LLVMTool::defaultBinaryName(const std::string& base) const
 {

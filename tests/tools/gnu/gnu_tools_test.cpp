@@ -64,8 +64,8 @@ TEST(GNUCompileOnlyFlag, IsTheWordDashC)
 }
 
 // The exact line of each tool, as the unit file writes the target. Texts read word by word (defines,
-// libraries, link and copy flags) give one piece per word, list items one piece each, also after the
-// build's job merge.
+// libraries, link and copy flags) give one piece per word, list items and paths one piece each, also
+// after the build's job merge; file names reach the shell literally.
 TEST(GNUTools, CommandLines)
 {
     const struct {
@@ -85,6 +85,8 @@ TEST(GNUTools, CommandLines)
         {GccTool, {"C_FLAGS = [\"-g\", \"-c\"]", "C_FILES = \"m.c\"", "CPP_FILES = \"n.cpp\""},
          {Gcc + " -g -c \"m.c\""}},
         {GccTool, {"C_FILES = \"m.c\"", "OUTPUT_NAME = \"\""}, {Gcc + " \"m.c\" -o \"target\""}},
+        {GccTool, {R"x(C_FILES = P"(a$b.c)")x", R"x(LIB = P"(my libs/libx.a)")x", "OUTPUT_NAME = \"a`b\""},
+         {Gcc + R"( "a\$b.c" -o "a\`b" "my libs/libx.a")"}},
         {ArTool, {"OBJS = \"a.o\""}, {Ar + " rcs \"target\" \"a.o\""}},
         {ArTool, {"OBJS = \"a.o\"", "OUTPUT_NAME = \"\""}, {Ar + " rcs \"target.a\" \"a.o\""}},
         {LdTool,

@@ -132,6 +132,8 @@ TEST(LLVMToolsTest, CommandLines)
         {Msvc, "ld", dll,
          {R"("/opt/llvm/bin/lld-link" "a.o" "b.o" "libm.a" /LIBPATH:"lib" "--as-needed" /DLL /OUT:"app.dll")"}},
         {Msvc, "ld", {objects}, {R"("/opt/llvm/bin/lld-link" "a.o" "b.o" /OUT:"app.exe")"}},
+        {Msvc, "ld", {objects, R"x(LIB = P"(my libs/x.lib)")x", R"(OUTPUT_NAME = "a$b.dll")"},
+         {R"("/opt/llvm/bin/lld-link" "a.o" "b.o" "my libs/x.lib" /OUT:"a\$b.dll")"}},
         {MinGW, "ld", {objects, "SHARED"}, {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.dll")"}},
         {MinGW, "ld", {objects}, {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -o "app.exe")"}},
     };
