@@ -92,7 +92,9 @@ void TolmApplication::StartBuild() {
 
     VisitChain chain;
     std::optional<Tolm::Context> outputs;
-    const Tolm::QualifiedTargetName main{"", mainTarget.unit, mainTarget.target};
+    // The namespace is kept: a target of an imported project named on the
+    // command line is built in that project.
+    const Tolm::QualifiedTargetName main{mainTarget.ns, mainTarget.unit, mainTarget.target};
     runWalk([&] { outputs.emplace(BuildTarget(main, {}, chain)); });
     if (!outputsFile.empty()) writeOutputsFile(outputsFile, *outputs);
 }
@@ -119,12 +121,15 @@ Tolm::ContextPtr TolmApplication::CreateImplicitContextForProject(const Tolm::Pr
     auto context = std::make_shared<Tolm::Context>();
     context->addAssignments(builtinContext);
     context->addAssignment(textSetting("project_root", current->projectFile.parent_path().string()), 0);
-    if (auto fallback = current->profiles.find(Util::CiString("default")); fallback != current->profiles.end())
+    const Util::CiString defaultName("default");
+    if (auto fallback = current->profiles.find(defaultName); fallback != current->profiles.end())
         addProfile(*context, fallback->second);
     if (!current->selectedProfile.empty()) {
         auto chosen = current->profiles.find(Util::CiString(current->selectedProfile));
         if (chosen == current->profiles.end()) throw Tolm::NotFoundException("profile", current->selectedProfile);
-        addProfile(*context, chosen->second);
+        // The default profile chosen by name is applied once: twice would
+        // repeat every "+=" of it.
+        if (chosen->first != defaultName) addProfile(*context, chosen->second);
         context->addAssignment(textSetting("PROFILE", current->selectedProfile), 0);
     }
     if (!commandMode) context->addAssignments(commandLineContext);

@@ -110,10 +110,11 @@ TEST_F(ProjectScenario, LoadingFailures) {
 
 // A named path import puts the imported project under that name, a
 // registered project is imported by its name; their targets and tools are
-// there under those namespaces.
+// there under those namespaces, and can be built from the importer.
 TEST_F(ProjectScenario, ImportsByPathAndByName) {
-    write("lib/.tolm_project.txt", "name libproj\ntools { cc { } }\nunits { l { \"tolm.txt\" } }\n");
-    write("lib/tolm.txt", "unit l\nlt: { }\n");
+    write("lib/.tolm_project.txt",
+          "name libproj\ntools { cc { } }\nunits { l { \"tolm.txt\" } }\nprofiles { default { D += \"d\" } }\n");
+    write("lib/tolm.txt", "unit l\nlt: { cmdline = \"echo lt ${D}\" }\n");
     write("shared/.tolm_project.txt", "name shared\nunits { s { \"tolm.txt\" } }\n");
     write("shared/tolm.txt", "unit s\nst: { }\n");
     ASSERT_EQ(tolm({"-r"}, "shared").exitCode, 0);
@@ -125,6 +126,11 @@ TEST_F(ProjectScenario, ImportsByPathAndByName) {
     EXPECT_TRUE(hasLine(renamed.out, "Main target changed from app/a::main to mylib/l::lt.\n")) << renamed.out;
     EXPECT_TRUE(hasLine(renamed.out, "Project mylib tool 'mylib/cc' has no 'tool_type'. Skipping.\n"));
     EXPECT_EQ(renamed.exitCode, 0);
+
+    // An imported target named on the command line is built in its own project, with its
+    // default profile applied once, also when that profile is named.
+    EXPECT_TRUE(hasLine(tolm({"mylib/l::lt"}, "app").out, "lt d\n"));
+    EXPECT_TRUE(hasLine(tolm({"default"}, "lib").out, "lt d\n"));
 
     const RunResult registered = tolm({"-v", "1", "-u", "shared/s::st"}, "app");
     EXPECT_TRUE(hasLine(registered.out, "Main target changed from app/a::main to shared/s::st.\n")) << registered.out;
