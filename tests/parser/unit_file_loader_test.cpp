@@ -6,8 +6,6 @@
 #include "parser/visit_helpers.h"
 #include "scenario/scratch_dir.h"
 #include "parser/unit_file_loader.h"
-#include "types/target_context.h"
-#include "types/variable_access.h"
 
 namespace fs = std::filesystem;
 
@@ -88,32 +86,6 @@ TEST_F(UnitFileLoader, BadFiles) {
     const std::string printed = testing::internal::GetCapturedStderr();
     for (const char* line : {"line 1:12 ", "line 2:5 ", "line 1:14 token recognition error"})
         EXPECT_NE(printed.find(line), std::string::npos) << printed;
-}
-
-// A realistic unit file loads and one target's context evaluates end to end.
-TEST_F(UnitFileLoader, EvaluatesTargetContext) {
-    write("tolm.txt", R"--(unit demo
-/* The library every program links. */
-lib: { C_FILES = P"(src/lib/*.c)" }
-app(mode, arch): +lib => libs @gen.objects(., extra) {
-    CFLAGS = ["-Wall", "-Wextra"]
-    if mode = "debug" { CFLAGS += "-g" }
-    if mode != "debug" { CFLAGS += "-O2" }  // release
-    OUTPUT_NAME = "app-${mode}"
-    LIMITS = { jobs = 4 }
-}
-)--");
-    auto unit = load(root / "tolm.txt");
-    EXPECT_EQ(unit->mainTarget, "lib");
-    using TestSupport::str;
-    auto context =
-        std::make_shared<Tolm::TargetContext>(unit->targets.at("app"), std::vector{str("debug"), str("x86")});
-    context->evaluateConditions();
-    context->resolveVariables();
-    EXPECT_EQ(Tolm::variableText(*context, "CFLAGS"), "-Wall -Wextra -g");
-    EXPECT_EQ(Tolm::variableText(*context, "output_name"), "app-debug");
-    EXPECT_EQ(ParserTest::kindOf(Tolm::getVariable(*context, "LIMITS")), "context");
-    EXPECT_EQ(context->name.toString(), "/demo::app");
 }
 
 }  // namespace
