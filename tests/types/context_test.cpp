@@ -51,15 +51,6 @@ TEST(AssignmentTest, AppendOntoNothingTakesClone)
     EXPECT_EQ(entry.value->toString() + "|" + supplied->toString(), "a b|a");
 }
 
-// A refused append fails and leaves value, resolved and modifier as they were.
-TEST(AssignmentTest, RefusedMergeLeavesEntry)
-{
-    Assignment entry("X", ref("Y"), Type::Set, 1);
-    entry.resolved = true;
-    EXPECT_THROW(entry.mergeFrom(append("X", str("b")), 1), BadOperation);
-    EXPECT_EQ(entry.value->toString() + std::to_string(entry.modifier) + std::to_string(entry.resolved), "Y11");
-}
-
 // The dump: braces, each entry in source form in case-insensitive name order (operators with their blanks,
 // a bare declaration as the name alone, no modifier), an empty line; nothing below the threshold; a target
 // context first writes its name, the empty namespace as a leading "/".
@@ -243,19 +234,6 @@ TEST_F(ContextLookupTest, Failures)
     EXPECT_EQ(failure<std::runtime_error>("L[L]"), "Unsupported key type: [ \"p\", \"q\" ]");
     EXPECT_EQ(failure<std::invalid_argument>("L[none]"), "key value is null");
     EXPECT_THROW(c.lookup(Identifier()), InternalError);
-}
-
-// Once X naming Y is looked up both share one value: an append to X is seen through Y; a text already
-// expanded keeps its text when Y changes later.
-TEST_F(ContextLookupTest, ResolvedValuesAreKept)
-{
-    c.addAssignment(set("Y", makeListValue({str("a")})), 0);
-    c.addAssignment(set("X", ref("Y")), 0);
-    c.addAssignment(set("T", str("<${Y}>")), 0);
-    EXPECT_EQ(look("T")->toString(), "<a>");
-    look("X");
-    c.addAssignment(append("X", str("b")), 0);
-    EXPECT_EQ(look("Y")->toString() + look("T")->toString(), "a b<a>");
 }
 
 // A variable that refers to itself, directly, through others or through an enclosing text, fails with

@@ -6,7 +6,6 @@
 
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
-#include "types/path_collection.h"
 #include "types/tolm_int.h"
 #include "types/tolm_path_string.h"
 #include "types/tolm_string.h"
@@ -180,14 +179,6 @@ TEST(TolmListTest, ResolveFlattens)
     EXPECT_EQ(failureOf<TolmException>([&] { missing->resolve(); }), "List item missing resolved to no value.");
 }
 
-// Prints and iterates the NAMES in case-insensitive order, as text values; an empty context prints nothing.
-TEST(TolmContextTest, NamesInOrder)
-{
-    auto value = contextValue({set("B", str("1")), set("a", str("2")), set("Z", str("3"))});
-    EXPECT_EQ(value->toString() + "|" + value->toLiteral() + "|" + contextValue({})->toString(), "a B Z|a B Z|");
-    EXPECT_EQ(elementTexts(value), (std::vector<std::string>{"a", "B", "Z"}));
-}
-
 // Appending or adding a text declares it in the shared context, clearing an old value; adding a context
 // leaves this one unchanged; raw texts and integers are refused, and a failed merge changes nothing.
 TEST(TolmContextTest, Combining)
@@ -242,21 +233,6 @@ TEST(TolmPathStringTest, Equality)
     EXPECT_TRUE(TolmPathString("src/a.c", dir).equals(TolmPathString((dir / "src/a.c").native(), "")));
     EXPECT_FALSE(TolmPathString("nothing.c", dir).equals(TolmPathString("nothing.c", dir)));
     EXPECT_TRUE(TolmPathString("\"Src\"", dir).equals(*str("src")));
-}
-
-// Paths come from path values at any list depth, in order and joined to their
-// base (an absolute text replacing it); other values and null add nothing.
-TEST(PathCollectionTest, CollectsPathValuesInOrder)
-{
-    const auto value = listOf({makePathStringValue("/p", "src/a.c"), str("not/a/path.c"),
-                               listOf({makePathStringValue("/p", "/abs/b.c"), makePathStringValue("", "rel/c.c")}),
-                               raw("raw.c"), num(3)});
-    std::vector<std::filesystem::path> out{"/already/there"};
-    collectPathsFromValue(value, out);
-    collectPathsFromValue(nullptr, out);
-    collectPathsFromValue(makePathStringValue("/base", "x.o"), out);
-    EXPECT_EQ(out, (std::vector<std::filesystem::path>{"/already/there", "/p/src/a.c", "/abs/b.c", "rel/c.c",
-                                                       "/base/x.o"}));
 }
 
 }  // namespace
