@@ -1,16 +1,11 @@
-// The cache file target's helpers: the length repair its mutator applies, and the seeds it starts from.
+// The length repair the cache file target's mutator applies.
 
 #include "fuzz/cache_file_repair.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <utility>
-#include <vector>
-
-#include "app/cache_file.h"
-#include "support/test_support.h"
 
 namespace {
 
@@ -46,24 +41,6 @@ TEST(CacheFileRepair, LengthsMadeRight)
                                     v5 + "\n1\n1\nk\n1\n1\nB 1 0\n1\nX = \"ab\"\n",
                                     std::string("TOLM_CACHE_V6\n1\n1\nkey\n0\n0\n"), v5 + "\n1\n1\nkey"})
         EXPECT_EQ(repairCacheLengths(kept), kept);
-}
-
-// The seeds are files a build could have written: each loads without a
-// warning, so mutations start from records rather than from a refused file.
-TEST(CacheFileSeeds, LoadWithoutWarning)
-{
-    const std::filesystem::path seeds = std::filesystem::path(TOLM_FUZZ_DIR) / "corpus" / "cache_file";
-    int loaded = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(seeds)) {
-        const std::string bytes = TestSupport::contentOf(entry.path());
-        BuildCache cache(entry.path());
-        TestSupport::LogCapture capture(5);
-        loadBuildCacheBytes(cache, bytes);
-        EXPECT_EQ(capture.text(), "") << entry.path();
-        EXPECT_EQ(repairCacheLengths(bytes), bytes) << entry.path();
-        if (!cache.records.empty()) ++loaded;
-    }
-    EXPECT_GE(loaded, 5);
 }
 
 }  // namespace

@@ -83,21 +83,4 @@ TEST(TolmTopParser, AcceptRejectTable) {
     for (const auto& [rule, text, valid] : cases) EXPECT_EQ(parsesCleanly(rule, text), valid) << text;
 }
 
-// Messages carry path, one-based line, zero-based column, the quoted token
-// for parser errors only, and the runtime's text; every error is kept in order.
-TEST(ThrowingErrorListener, MessageFormat) {
-    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
-        {"name demo\nunits {\n  core { \"a\" } }\n  }", {"test.txt(4,2): '}' extraneous input '}' expecting <EOF>"}},
-        {"name demo\n  $", {"test.txt(2,2): token recognition error at: '$'"}},
-        {"units {", {"test.txt(1,7): '<EOF>' mismatched input '<EOF>' expecting {'}', IDENTIFIER}"}},
-        {"$ name demo %",
-         {"test.txt(1,0): token recognition error at: '$'", "test.txt(1,12): token recognition error at: '%'"}},
-    };
-    for (const auto& [text, messages] : cases) {
-        Parsed p(text);
-        p.parser.projFile();
-        EXPECT_EQ(p.errors.messages, messages) << text;
-    }
-}
-
 }  // namespace
