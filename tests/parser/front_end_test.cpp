@@ -19,19 +19,14 @@ struct LexCase {
 // Each input lexes to exactly its documented tokens and error count; '?=' is displayed escaped.
 TEST(CommonLexer, TokenTable) {
     const std::vector<LexCase> cases = {
-        {"unit if import units profiles projects tools name",
-         {"UNIT_STR:unit", "IF_STR:if", "IMPORT_STR:import", "UNITS_STR:units", "PROFILES_STR:profiles",
-          "PROJECTS_STR:projects", "TOOLS_STR:tools", "NAME_STR:name"}, 0},
-        {"units2 name_x if-then Unit a-b-c a-1",
-         {"IDENTIFIER:units2", "IDENTIFIER:name_x", "IDENTIFIER:if-then", "IDENTIFIER:Unit", "IDENTIFIER:a-b-c",
+        {"unit units2 if-then Unit a-b-c a-1",
+         {"UNIT_STR:unit", "IDENTIFIER:units2", "IDENTIFIER:if-then", "IDENTIFIER:Unit", "IDENTIFIER:a-b-c",
           "IDENTIFIER:a-1"}, 0},
         {"-12 1-2 +3", {"NUMBER:-12", "NUMBER:1", "NUMBER:-2", "PLUS:+", "NUMBER:3"}, 0},
         {"- 1", {"NUMBER:1"}, 1}, {"-O2", {"NUMBER:2"}, 1},
         {"a::b a:b :::", {"IDENTIFIER:a", "DCOLON:::", "IDENTIFIER:b", "IDENTIFIER:a", "COLON::", "IDENTIFIER:b",
                           "DCOLON:::", "COLON::"}, 0},
-        {"= != += ?= => +> < > ! ^ @ ? x",
-         {"EQUALS:=", "NEQUALS:!=", "APPEND:+=", "ASSIGNEMPTY:?=", "ALIAS:=>", "MERGE_ALIAS:+>", "LESSER:<",
-          "GREATER:>", "MUST:!", "UP:^", "AT:@", "IDENTIFIER:x"}, 1},
+        {"?= => +> ? x", {"ASSIGNEMPTY:?=", "ALIAS:=>", "MERGE_ALIAS:+>", "IDENTIFIER:x"}, 1},
         {"\"a\n// b /* c\" \"\"", {"STRING:\"a\n// b /* c\"", "STRING:\"\""}, 0},
         {"x // \"no string\n/* \" */ y", {"IDENTIFIER:x", "IDENTIFIER:y"}, 0},
         {R"--(R"(a)b)" R"()")--", {R"--(RAW_STRING:R"(a)b)")--", R"--(RAW_STRING:R"()")--"}, 0},
@@ -76,43 +71,16 @@ bool parsesCleanly(Rule rule, const std::string& text) {
 TEST(TolmTopParser, AcceptRejectTable) {
     using enum Rule;
     const std::vector<std::tuple<Rule, const char*, bool>> cases = {
-        {Unit, "", true}, {Registry, "// nothing\n/* at all */", true},
-        {Registry, R"(projects { demo "/home/u/demo" } tools { gcc { !cc = "gcc" } })", true},
-        {Registry, "projects { demo }", false},
-        {Assignment, "a", true}, {Assignment, "!a", true}, {Assignment, "a ?= 1", true},
-        {Assignment, "x = 1 y = 2", true},  // the rule itself stops after one assignment
-        {Assignment, "", false}, {Assignment, "= 1", false}, {Assignment, "name = 1", false},
-        {Unit, R"--(t: { x = [] y = [[1], {a = 1}] z = ["a", R"(b)", P"(c)", d.e[0], -4] })--", true},
-        {Unit, "t: { x = [1, 2,] }", false},
+        {Unit, "", true}, {Registry, "// nothing\n/* at all */", true}, {Registry, "projects { demo }", false},
+        {Assignment, "!a", true}, {Assignment, "name = 1", false},
         {Unit, R"--(t: { x = a[1:-1] y = a[-2] z = a[R"(ab.*)"] w = a[y.z][0] })--", true},
-        {Unit, "t: { x = a[a:b] }", false},
-        {Unit, R"(t: { if DEBUG { X = 1 } if os != "linux" { } if a.b = {} { } })", true},
+        {Unit, "t: { x = [1, 2,] }", false}, {Unit, "t: { x = a[a:b] }", false},
         {Unit, "t: { if { X = 1 } }", false}, {Unit, "t: { if a >= 1 { } }", false},
-        {Unit, "unit core\napp: {}\nlib(a, b): app {}", true},
         {Unit, "app() : {}", false}, {Unit, "app:", false}, {Unit, "unit: {}", false},
-        {Unit, "t: ns/lib::app lib::app app @list.item {}", true},
-        {Unit, "t: +dep => out @m(.) +> out2 d(x, y.z) {}", true},
         {Unit, "t: ns/app {}", false}, {Unit, "t: lib:: {}", false}, {Unit, "t: dep() {}", false},
         {Unit, "t: dep => name {}", false}, {Unit, "a: {} trailing", false},
     };
     for (const auto& [rule, text, valid] : cases) EXPECT_EQ(parsesCleanly(rule, text), valid) << text;
-}
-
-// Messages carry path, one-based line, zero-based column, the quoted token
-// for parser errors only, and the runtime's text; every error is kept in order.
-TEST(ThrowingErrorListener, MessageFormat) {
-    const std::vector<std::pair<const char*, std::vector<std::string>>> cases = {
-        {"name demo\nunits {\n  core { \"a\" } }\n  }", {"test.txt(4,2): '}' extraneous input '}' expecting <EOF>"}},
-        {"name demo\n  $", {"test.txt(2,2): token recognition error at: '$'"}},
-        {"units {", {"test.txt(1,7): '<EOF>' mismatched input '<EOF>' expecting {'}', IDENTIFIER}"}},
-        {"$ name demo %",
-         {"test.txt(1,0): token recognition error at: '$'", "test.txt(1,12): token recognition error at: '%'"}},
-    };
-    for (const auto& [text, messages] : cases) {
-        Parsed p(text);
-        p.parser.projFile();
-        EXPECT_EQ(p.errors.messages, messages) << text;
-    }
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
-// Replays every input that once made a fuzz target fail, and the seed
-// corpus, through the same checks the fuzz targets run.
+// Replays every input that once made a fuzz target fail, and the seed corpus, through the same checks
+// the fuzz targets run.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "fuzz/fuzz_checks.h"

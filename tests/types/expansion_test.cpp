@@ -3,8 +3,6 @@
 #include <map>
 #include <stdexcept>
 
-#include <fmt/format.h>
-
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
 #include "types/resolution_cycle.h"
@@ -89,7 +87,6 @@ TEST(TextExpansionTest, ExpandsOrFails)
         // The whole text between the braces is the name, hyphens included.
         {"${my-var}", "right"},
         {"${my junk}", "!Invalid variable reference 'my junk': Unexpected character at position 2"},
-        {"${L[0]extra}", "!Invalid variable reference 'L[0]extra': Unexpected character at position 4"},
         {"${Self}", "!cycle: Self"},
         {"${P}", "!cycle: p"},  // the name as written where the cycle closes
         {"x ${C1} y", "!cycle: C1"},
@@ -167,46 +164,27 @@ TolmValuePtr numbers(std::size_t count)
     return list;
 }
 
-// One value's expansion stops once it passes a million texts or 64 MiB of text, naming the
-// variable; the failure is not taken for a missing variable, and at the bound nothing changes. The
-// thirty doubling lines themselves are loaded from a unit file by the hostile input tests.
-TEST(ExpansionBoundTest, StopsRunawayExpansion)
+// One value's expansion stops past a million texts, naming the variable, and a text of no variable is
+// bounded on its own; exactly a million texts still expand. The 64 MiB bound is shown by the hostile
+// unit file.
+TEST(ExpansionBoundTest, StopsPastAMillionTexts)
 {
-    std::vector<Assignment> doubling{set("A1", str("xxxxxxxxxxxxxxxxxxxx"))};  // 20 bytes, twice as long per line
-    for (int i = 2; i <= 24; ++i)
-        doubling.push_back(set(fmt::format("A{}", i), str(fmt::format("${{A{}}}${{A{}}}", i - 1, i - 1))));
-    doubling.push_back(set("L", numbers(10)));
-    doubling.push_back(set("SEVEN", str("#{L}#{L}#{L}#{L}#{L}#{L}#{L}")));
-    doubling.push_back(set("USES", str("before ${A24} after")));
-    const ContextPtr context = ContextTemplate(std::move(doubling)).createContext();
-    const std::pair<const char*, const char*> cases[] = {
-        {"A22", "41943040 bytes"},  // 40 MiB: below the bound
-        {"SEVEN", "!Expansion of variable 'SEVEN' produces more than 1000000 texts."},
-        {"USES", "!Expansion of variable 'A23' produces more than 64 MiB of text."},
-    };
-    for (const auto& [name, expected] : cases) {
-        EXPECT_EQ(outcome([&] {
-                      return std::to_string(context->lookup(parsedIdentifier(name))->toString().size()) + " bytes";
-                  }),
-                  expected)
-            << name;
-    }
-
-    // Exactly a million texts is still fine, one more is not; a text of no
-    // variable is bounded on its own.
-    const ContextPtr crossing =
-        ContextTemplate({set("A", numbers(1000)), set("B", numbers(1000)), set("C", numbers(1001))}).createContext();
-    TolmString million("#{A}.#{B}");
-    million.setResolver(crossing.get());
+    const ContextPtr context = ContextTemplate({set("A", numbers(1000)), set("B", numbers(1000)),
+                                                set("C", numbers(1001)), set("L", numbers(10)),
+                                                set("SEVEN", str("#{L}#{L}#{L}#{L}#{L}#{L}#{L}"))})
+                                   .createContext();
+    EXPECT_EQ(outcome([&] { return shown(context->lookup(parsedIdentifier("SEVEN"))); }),
+              "!Expansion of variable 'SEVEN' produces more than 1000000 texts.");
+    TolmString million("#{A}.#{B}"), tooMany("#{A}.#{C}");
+    million.setResolver(context.get());
+    tooMany.setResolver(context.get());
     EXPECT_EQ(std::dynamic_pointer_cast<TolmList>(million.resolve())->size(), 1000000u);
-    TolmString tooMany("#{A}.#{C}");
-    tooMany.setResolver(crossing.get());
     EXPECT_EQ(outcome([&] { return shown(tooMany.resolve()); }),
               "!Expansion of a text produces more than 1000000 texts.");
 }
 
-// Resolving keeps the joined result as the value's own text and hands back
-// new values without a resolver; a failure leaves the text as it was.
+// Resolving keeps the joined result as the value's own text and hands back new values without a
+// resolver; a failure leaves the text as it was.
 TEST(StringResolutionTest, StoresTextOnlyOnSuccess)
 {
     MapResolver variables;
@@ -214,8 +192,7 @@ TEST(StringResolutionTest, StoresTextOnlyOnSuccess)
     TolmString value("x#{S}");
     value.setResolver(&variables);
     const auto result = value.resolve();
-    EXPECT_EQ(shown(result), "[xa|xb]");
-    EXPECT_EQ(value.text, "xa xb");
+    EXPECT_EQ(shown(result) + value.text, "[xa|xb]xa xb");
     EXPECT_EQ(dynamic_cast<const TolmString&>(*valueBegin(result)->current()).resolver, nullptr);
     value.text = "${open";
     EXPECT_THROW(value.resolve(), TolmException);
@@ -272,56 +249,32 @@ TEST(WildcardMatchTest, SingleComponentRules)
         EXPECT_EQ(matchWildcard(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
 }
 
-// Each wildcard component matches the entries of every directory reached so
-// far, in byte order per directory; plain components join without a look at
-// the disk; "." and ".." never appear and "**" does not descend.
+// Each wildcard component matches the entries of every directory reached so far, in byte order per
+// directory; plain components join without a look at the disk, repeated separators becoming one; "."
+// and ".." never appear and "**" does not descend.
 TEST(WildcardExpansionTest, ExpandsAgainstTree)
 {
     const ScratchDir scratch;
     for (const char* file : {"src/c.c", "src/a.c", "src/b.c", "src/c.h", "m2/z.c", "m1/y.c", "m1/x.c",
                              "m1/x.h", ".hidden", "sub/deep.c", "top.c", "file"})
         scratch.write(file, "x");
-    const struct {
-        const char* pattern;
-        std::vector<const char*> expected;
-    } cases[] = {
+    const std::pair<const char*, std::vector<const char*>> cases[] = {
         {"src/*.c", {"src/a.c", "src/b.c", "src/c.c"}},
         {"*/obj", {".hidden/obj", "file/obj", "m1/obj", "m2/obj", "src/obj", "sub/obj", "top.c/obj"}},
-        {"**.c", {"top.c"}},
-        {".*", {".hidden"}},
-        {"m?/*.c", {"m1/x.c", "m1/y.c", "m2/z.c"}},
-        {"missing/*.c", {}},
-        {"file/*", {}},
-        {"nope/x.c", {"nope/x.c"}},
-        {"src/./?.c", {"src/./a.c", "src/./b.c", "src/./c.c"}},
-        {"m?/", {"m1/", "m2/"}},
-        {"src//a.*", {"src/a.c"}},
-        {"m1//*.h", {"m1/x.h"}},
+        {"**.c", {"top.c"}}, {".*", {".hidden"}}, {"m?/*.c", {"m1/x.c", "m1/y.c", "m2/z.c"}},
+        {"missing/*.c", {}}, {"file/*", {}}, {"nope/x.c", {"nope/x.c"}}, {"m?/", {"m1/", "m2/"}},
+        {"src/./?.c", {"src/./a.c", "src/./b.c", "src/./c.c"}}, {"src//a.*", {"src/a.c"}}, {"m1//*.h", {"m1/x.h"}},
     };
-    for (const auto& c : cases) {
-        std::vector<fs::path> expected;
-        for (const char* path : c.expected)
-            expected.push_back(scratch.path() / path);
-        EXPECT_EQ(expandGlob(scratch.path() / c.pattern), expected) << c.pattern;
-        std::vector<std::string> texts;
-        for (const fs::path& path : expected) texts.push_back(path.native());
-        EXPECT_EQ(expandGlobTexts((scratch.path() / c.pattern).native()), texts) << c.pattern;
+    for (const auto& [pattern, paths] : cases) {
+        std::vector<std::string> expected;
+        for (const char* path : paths) expected.push_back(scratch.path() / path);
+        EXPECT_EQ(expandGlobTexts(scratch.path() / pattern), expected) << pattern;
     }
-    // Without a root a wildcard starts from the empty path, which is no
-    // directory; a plain relative path comes back as it is.
+    // Without a root a wildcard starts from the empty path, which is no directory.
     EXPECT_TRUE(expandGlob("*.c").empty());
-    EXPECT_EQ(expandGlob("rel/x.c"), std::vector<fs::path>{"rel/x.c"});
-
-    // A pattern without wildcards comes back spelled as the component walk spells it: repeated
-    // separators become one, everything else stays.
-    for (const char* plain : {"a/b/", "/", "", "../x", "//a", "a///b/./c//"}) {
-        const fs::path pattern(plain);
-        fs::path walked = pattern.root_path();
-        for (const fs::path& part : pattern.relative_path()) walked /= part;
-        const std::vector<fs::path> expanded = expandGlob(pattern);
-        ASSERT_EQ(expanded.size(), 1u) << plain;
-        EXPECT_EQ(expanded.front().native(), walked.native()) << plain;
-    }
+    for (const auto& [plain, walked] : {std::pair{"rel/x.c", "rel/x.c"}, {"a/b/", "a/b/"}, {"/", "/"}, {"", ""},
+                                        {"../x", "../x"}, {"//a", "/a"}, {"a///b/./c//", "a/b/./c/"}})
+        EXPECT_EQ(expandGlobTexts(plain), std::vector<std::string>{walked}) << plain;
 }
 
 }  // namespace

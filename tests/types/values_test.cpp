@@ -6,7 +6,6 @@
 
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
-#include "types/path_collection.h"
 #include "types/tolm_int.h"
 #include "types/tolm_path_string.h"
 #include "types/tolm_string.h"
@@ -15,7 +14,7 @@ namespace Tolm {
 namespace {
 using namespace TestSupport;
 
-// add/append join each operand kind by its spacing rule; other operands fail naming the operand, then the string.
+// add/append join each operand kind by its spacing rule; an unresolved operand fails and changes nothing.
 TEST(TolmBaseStringTest, Combining)
 {
     struct Case { const char* left; TolmValuePtr operand; std::string added, appended; };
@@ -25,8 +24,7 @@ TEST(TolmBaseStringTest, Combining)
         {"x", listOf({str("1"), str("2")}), "x 1 2", "x 1 2"}, {"x", listOf({}), "x ", "x "}};
     for (const Case& c : cases) {
         auto left = str(c.left);
-        EXPECT_EQ(left->add(*c.operand)->toString(), c.added) << c.operand->toLiteral();
-        EXPECT_EQ(left->toString(), c.left);
+        EXPECT_EQ(left->add(*c.operand)->toString() + "|" + left->toString(), c.added + "|" + c.left);
         left->append(*c.operand);
         EXPECT_EQ(left->toString(), c.appended) << c.operand->toLiteral();
     }
@@ -34,8 +32,6 @@ TEST(TolmBaseStringTest, Combining)
     EXPECT_EQ(failureOf<BadConversion>([&] { s->append(*ref("v.w")); }),
               "Cannot convert TolmIdentifier v.w to TolmString");
     EXPECT_EQ(s->toString(), "s");
-    EXPECT_EQ(failureOf<BadConversion>([&] { raw("r")->add(*ref("v")); }),
-              "Cannot convert TolmIdentifier v to TolmRawString");
 }
 
 // Equality ignores case and one pair of quotes (not raw); order is by byte length; an integer is simply unequal.
@@ -68,13 +64,10 @@ TEST(ValueGetTest, KeysAndFailures)
     EXPECT_EQ(ab->get(at(1)), ab->items()[1]);
     const std::string hi = "\"hello\" cannot be indexed with ", l = "[ \"a\", \"b\" ] cannot be indexed with ";
     const std::tuple<TolmValuePtr, AccessKey, std::string> failures[] = {{hello, at(5), hi + "[5]"},
-        {hello, at(-1), hi + "[-1]"}, {hello, "name", hi + "name"}, {hello, KeyPattern{"a*"}, hi + "/a*/"},
-        {ab, at(2), l + "[2]"}, {ab, at(-1), l + "[-1]"}, {ab, KeyRange{0, 1, 1}, l + "[0:1:1]"}, {ab, "x", l + "x"},
-        {ab, KeyPattern{"p"}, l + "/p/"}, {num(5), at(0), "5 cannot be indexed with [0]"},
-        {ref("v"), at(0), "v cannot be indexed with [0]"}};
+        {hello, at(-1), hi + "[-1]"}, {hello, KeyPattern{"a*"}, hi + "/a*/"}, {ab, at(2), l + "[2]"},
+        {ab, KeyRange{0, 1, 1}, l + "[0:1:1]"}, {ab, "x", l + "x"}, {num(5), at(0), "5 cannot be indexed with [0]"}};
     for (const auto& [value, key, message] : failures)
         EXPECT_EQ(failureOf<IndexException>([&] { value->get(key); }), "Variable " + message);
-    EXPECT_THROW(hello->get(KeyRange{6, 7, 1}), std::out_of_range);
     EXPECT_THROW(hello->get(KeyRange{-1, 2, 1}), std::out_of_range);
 }
 
@@ -93,15 +86,11 @@ TEST(TolmBaseStringTest, WordIteration)
 TEST(TolmIntTest, SumsAndRefusals)
 {
     TolmInt big(INT32_MAX), low(INT32_MIN), five(5);
-    EXPECT_EQ(big.add(TolmInt(1))->toString(), "-2147483648");
-    EXPECT_EQ(big.value, INT32_MAX);
+    EXPECT_EQ(big.add(TolmInt(1))->toString() + "|" + big.toString(), "-2147483648|2147483647");
     low.append(TolmInt(-1));
     EXPECT_EQ(low.value, INT32_MAX);
-    auto s = str("5");
-    const std::function<void()> operations[] = {[&] { five.add(*s); }, [&] { five.append(*s); },
-        [&] { five.equals(*s); }, [&] { five.notEquals(*s); }, [&] { five.greaterThan(*s); },
-        [&] { five.lessThan(*s); }};
-    for (const auto& op : operations) EXPECT_EQ(failureOf<BadConversion>(op), "Cannot convert TolmInt 5 to TolmString");
+    EXPECT_EQ(failureOf<BadConversion>([&] { five.append(*str("5")); }), "Cannot convert TolmInt 5 to TolmString");
+    EXPECT_THROW(five.lessThan(*str("5")), BadConversion);
     EXPECT_EQ(five.value, 5);
     EXPECT_TRUE(elementTexts(num(7)).empty());
 }
@@ -124,12 +113,9 @@ TEST(TolmIdentifierTest, UnresolvedUsesFail)
 // Plain text joins items with one space; the literal brackets each item's own literal form.
 TEST(TolmListTest, TextAndLiteralForms)
 {
-    auto ab = listOf({str("a"), str("b")});
-    EXPECT_EQ(ab->toString(), "a b");
-    EXPECT_EQ(ab->toLiteral(), "[ \"a\", \"b\" ]");
-    EXPECT_EQ(listOf({})->toLiteral(), "[]");
-    auto mixed = listOf({str("q\"t"), num(-12), makePathStringValue("/b", std::string("p")),
-                         ref("v[1]"), listOf({raw("r")})});
+    auto mixed = listOf({str("q\"t"), num(-12), makePathStringValue("/b", std::string("p")), ref("v[1]"),
+                         listOf({raw("r")})});
+    EXPECT_EQ(mixed->toString() + "|" + listOf({})->toLiteral(), "q\"t -12 p v[1] r|[]");
     EXPECT_EQ(mixed->toLiteral(), "[ \"q\"t\", -12, P\"/b/p\", v[1], [ \"r\" ] ]");
 }
 
@@ -164,20 +150,15 @@ TEST(TolmListTest, RejectsEmptyItems)
     EXPECT_EQ(list.size(), 0u);
 }
 
-// Lists compare item by item, a proper prefix first; ordering against a non-list fails naming the operand first.
+// Lists compare item by item, a proper prefix first; ordering against a non-list fails.
 TEST(TolmListTest, Comparisons)
 {
-    auto one = listOf({num(1)}), two = listOf({num(2)}), oneTwo = listOf({num(1), num(2)}), empty = listOf({});
+    auto one = listOf({num(1)}), two = listOf({num(2)}), oneTwo = listOf({num(1), num(2)});
     EXPECT_TRUE(listOf({str("a")})->equals(*listOf({str("A")})));
     EXPECT_FALSE(one->equals(*oneTwo));
-    EXPECT_TRUE(empty->equals(*listOf({})));
-    EXPECT_TRUE(listOf({str("a")})->notEquals(*str("a")));
     EXPECT_TRUE(one->lessThan(*oneTwo) && oneTwo->lessThan(*two) && two->greaterThan(*oneTwo));
-    EXPECT_FALSE(empty->lessThan(*listOf({})) || empty->greaterThan(*listOf({})));
     EXPECT_EQ(failureOf<BadConversion>([&] { one->lessThan(*str("s")); }),
               "Cannot convert TolmString \"s\" to TolmList");
-    EXPECT_EQ(failureOf<BadConversion>([&] { one->greaterThan(*num(3)); }),
-              "Cannot convert TolmInt 3 to TolmList");
 }
 
 // Resolving gives one flat new list; an item that resolves to no value is reported, not stored.
@@ -196,14 +177,6 @@ TEST(TolmListTest, ResolveFlattens)
     auto missing = listOf({ref("missing")});
     missing->setResolver(&resolver);
     EXPECT_EQ(failureOf<TolmException>([&] { missing->resolve(); }), "List item missing resolved to no value.");
-}
-
-// Prints and iterates the NAMES in case-insensitive order, as text values; an empty context prints nothing.
-TEST(TolmContextTest, NamesInOrder)
-{
-    auto value = contextValue({set("B", str("1")), set("a", str("2")), set("Z", str("3"))});
-    EXPECT_EQ(value->toString() + "|" + value->toLiteral() + "|" + contextValue({})->toString(), "a B Z|a B Z|");
-    EXPECT_EQ(elementTexts(value), (std::vector<std::string>{"a", "B", "Z"}));
 }
 
 // Appending or adding a text declares it in the shared context, clearing an old value; adding a context
@@ -260,21 +233,6 @@ TEST(TolmPathStringTest, Equality)
     EXPECT_TRUE(TolmPathString("src/a.c", dir).equals(TolmPathString((dir / "src/a.c").native(), "")));
     EXPECT_FALSE(TolmPathString("nothing.c", dir).equals(TolmPathString("nothing.c", dir)));
     EXPECT_TRUE(TolmPathString("\"Src\"", dir).equals(*str("src")));
-}
-
-// Paths come from path values at any list depth, in order and joined to their
-// base (an absolute text replacing it); other values and null add nothing.
-TEST(PathCollectionTest, CollectsPathValuesInOrder)
-{
-    const auto value = listOf({makePathStringValue("/p", "src/a.c"), str("not/a/path.c"),
-                               listOf({makePathStringValue("/p", "/abs/b.c"), makePathStringValue("", "rel/c.c")}),
-                               raw("raw.c"), num(3)});
-    std::vector<std::filesystem::path> out{"/already/there"};
-    collectPathsFromValue(value, out);
-    collectPathsFromValue(nullptr, out);
-    collectPathsFromValue(makePathStringValue("/base", "x.o"), out);
-    EXPECT_EQ(out, (std::vector<std::filesystem::path>{"/already/there", "/p/src/a.c", "/abs/b.c", "rel/c.c",
-                                                       "/base/x.o"}));
 }
 
 }  // namespace

@@ -6,11 +6,10 @@
 
 using namespace TestSupport;
 
-// The exact command-line pieces: each non-empty piece opens with a space,
-// quotes are added only where missing; getVariableString keeps a text whole
-// and flattens lists fully, getVariableStrings splits words and opens one
-// list level below the value's own elements. A path is one shell word that
-// /bin/sh reads literally, quoted even where texts are not when it needs it.
+// The exact command-line pieces: each non-empty piece opens with a space, quotes are added only where
+// missing; getVariableString keeps a text whole and flattens lists fully, getVariableStrings splits words
+// and opens one list level below the value's own elements. A path is one shell word that /bin/sh reads
+// literally, quoted even where texts are not when it needs it.
 TEST(VariableAccessTest, CommandLinePieces)
 {
     const struct {
@@ -41,22 +40,4 @@ TEST(VariableAccessTest, CommandLinePieces)
         EXPECT_EQ(Tolm::getVariableStrings(context.assignments, "Flags", c.prefix, c.quote), c.split)
             << c.value->toString();
     }
-}
-
-// Absent names and names without a value fall back without a failure; only
-// getVariable reports an absent name, and gives null for one without value.
-TEST(VariableAccessTest, AbsentAndValuelessVariables)
-{
-    Tolm::Context context;
-    context.addAssignment(set("DECLARED", nullptr, Tolm::Assignment::RequiredModifier), 1);
-    const auto& variables = context.assignments;
-    EXPECT_EQ(Tolm::variableTextOr(variables, "OUTPUT_NAME", "app"), "app");
-    EXPECT_EQ(Tolm::variableTextOr(context, "declared", "app"), "app");
-    EXPECT_EQ(Tolm::lookupVariableText(variables, "nothing"), "");
-    EXPECT_EQ(Tolm::getVariableString(variables, "DECLARED", "", true), "");
-    EXPECT_EQ(Tolm::getVariableStrings(variables, "nothing", "", true), "");
-    EXPECT_EQ(Tolm::variableModifier(variables, "nothing"), 0u);
-    EXPECT_EQ(Tolm::getVariable(context, "declared"), nullptr);
-    EXPECT_EQ(failureOf<Tolm::NotFoundException>([&] { Tolm::getVariable(variables, "OUTPUT_NAME"); }),
-              "Variable 'OUTPUT_NAME' not found.");
 }
