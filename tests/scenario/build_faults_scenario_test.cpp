@@ -19,7 +19,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Scenario::RunResult;
 
 const char* const kSources[] = {"a1", "a2", "b1", "b2", "c1", "c2", "d1", "d2"};
 
@@ -56,11 +55,9 @@ protected:
             sources += std::string(sources.empty() ? "" : ", ") + "P\"(" + name + ".c)\"";
             write(std::string(name) + ".c", "int " + std::string(name) + ";\n");
         }
-        write(".tolm_project.txt", "name demo\ntools {\n  gnu { tool_type = \"gnu-gcc\" toolchain_path = \"" +
-                                       bin.string() + "\" }\n}\nunits {\n  app { \"tolm.txt\" }\n}\n");
-        write("tolm.txt", "unit app\nprog: objects { OBJS = objects.objs OUTPUT_DIR = \"" + at("out") +
-                              "\" }\nobjects: { C_FILES = [" + sources + "] C_FLAGS = \"-c\" OUTPUT_DIR = \"" +
-                              at("out") + "\" }\n");
+        writeProject("prog: objects { OBJS = objects.objs OUTPUT_DIR = P\"(out)\" }\nobjects: { C_FILES = [" + sources +
+                         "] C_FLAGS = \"-c\" OUTPUT_DIR = P\"(out)\" }\n",
+                     tool("gnu-gcc", bin.string()));
     }
 
     std::string object(const std::string& name) const { return at("out/" + name + ".o"); }

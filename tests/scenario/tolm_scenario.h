@@ -18,13 +18,23 @@
 class TolmScenario : public testing::Test {
 protected:
     using Words = std::vector<std::string>;
+    using RunResult = Scenario::RunResult;
 
     // A run in `subdirectory` of the work directory.
-    Scenario::RunResult tolm(const Words& words, const std::string& subdirectory = "") const {
+    RunResult tolm(const Words& words, const std::string& subdirectory = "") const {
         return Scenario::runTolm(words, work_.path() / subdirectory, home_.path());
     }
-    std::filesystem::path write(const std::string& relative, const std::string& text) const {
+    std::filesystem::path write(const std::filesystem::path& relative, const std::string& text) const {
         return work_.write(relative, text);
+    }
+    // Project "demo" in `directory`: the tools block given and unit app, whose file holds `targets`.
+    void writeProject(const std::string& targets, const std::string& tools = "", const std::string& directory = "") const {
+        write(std::filesystem::path(directory) / ".tolm_project.txt", "name demo\n" + tools + "units { app { \"tolm.txt\" } }\n");
+        write(std::filesystem::path(directory) / "tolm.txt", "unit app\n" + targets);
+    }
+    // A tools block of one tool, "t", of the type in the directory.
+    static std::string tool(const std::string& type, const std::string& directory = "/usr/bin") {
+        return "tools { t { tool_type = \"" + type + "\" toolchain_path = \"" + directory + "\" } }\n";
     }
     // The path of a work file as tolm prints it.
     std::string at(const std::string& relative) const { return (work_.path() / relative).string(); }
@@ -42,6 +52,19 @@ protected:
     // Whether `line` (a whole line, end included) is among the output's lines.
     static bool hasLine(const std::string& output, const std::string& line) {
         return ("\n" + output).find("\n" + line) != std::string::npos;
+    }
+    // How many of the output's lines are `line` (end excluded).
+    static int count(const RunResult& run, const std::string& line) {
+        int found = 0;
+        const std::string output = "\n" + run.out;
+        for (std::size_t at = output.find("\n" + line + "\n"); at != std::string::npos;
+             at = output.find("\n" + line + "\n", at + 1))
+            ++found;
+        return found;
+    }
+    // Whether the run ended well without starting a job.
+    static bool ranNothing(const RunResult& run) {
+        return run.exitCode == 0 && run.out.find("Starting build job") == std::string::npos;
     }
 
     ScratchDir work_;
