@@ -62,6 +62,15 @@ protected:
             ++found;
         return found;
     }
+    // What a program prints, run in its own directory with the environment entries given; its
+    // status and error output when it fails.
+    static std::string outputOfProgram(const std::filesystem::path& program, const Words& words = {},
+                                       const Words& environment = {}) {
+        Scenario::RunEnvironment extra;
+        extra.extra = environment;
+        const RunResult run = Scenario::runProgram(program.string(), words, program.parent_path(), extra);
+        return run.exitCode == 0 ? run.out : "exit " + std::to_string(run.exitCode) + ": " + run.err;
+    }
     // Whether the run ended well without starting a job.
     static bool ranNothing(const RunResult& run) {
         return run.exitCode == 0 && run.out.find("Starting build job") == std::string::npos;
