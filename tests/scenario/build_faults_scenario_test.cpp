@@ -118,11 +118,8 @@ TEST_F(BuildFaultsScenario, SignalsStopTheCompilers) {
         for (const char* held : {"c1", "d1"}) write(std::string(held) + ".c", "HOLD\n");
         write("hold", "");
         std::atomic<pid_t> pid{0};
-        Scenario::RunEnvironment environment;
-        environment.home = home_.path().string();
-        environment.started = [&](pid_t started) { pid = started; };
-        auto run = std::async(std::launch::async,
-                              [&] { return Scenario::runTolm({"-j", "4", "prog"}, work_.path(), environment); });
+        const Scenario::RunEnvironment environment{.home = home_.path().string(), .started = [&](pid_t started) { pid = started; }};
+        auto run = std::async(std::launch::async, [&] { return Scenario::runTolm({"-j", "4", "prog"}, work_.path(), environment); });
         EXPECT_TRUE(eventually([&] {
             return contentOf(object("a2")) == "halfwhole" && contentOf(object("b2")) == "halfwhole" &&
                    !running(at("a1.c")) && !running(at("b1.c")) && fs::exists(object("c1")) && fs::exists(object("d1"));

@@ -125,10 +125,8 @@ TEST_F(CommandLineScenario, UnwritableStandardOutputFails) {
         {"/dev/null", 0, ""},
     };
     for (const auto& c : cases) {
-        Scenario::RunEnvironment environment;
-        environment.home = home_.path().string();
-        const RunResult run = Scenario::runProgram(
-            "/bin/sh", {"-c", std::string("exec \"$0\" --version >") + c.device, TOLM_BINARY}, work_.path(), environment);
+        const RunResult run = Scenario::runProgram("/bin/sh", {"-c", std::string("exec \"$0\" --version >") + c.device, TOLM_BINARY},
+                                                   work_.path(), {.home = home_.path().string()});
         EXPECT_EQ(run.exitCode, c.exitCode) << c.device;
         EXPECT_EQ(run.err, c.err) << c.device;
     }

@@ -56,8 +56,7 @@ TEST_F(TolmScenario, ShapesExampleBuildsWithGccOrWithClang)
             ++commands;
         }
         EXPECT_EQ(commands, 5) << run.out;  // three compilers, the archiver and the link
-        const fs::path program = work_.path() / "app/bin/shapes";
-        EXPECT_EQ(Scenario::runProgram(program.string(), {}, work_.path(), {}).out,
+        EXPECT_EQ(outputOfProgram(work_.path() / "app/bin/shapes"),
                   "square: perimeter 8.00, area 4.00\ntriangle: perimeter 12.00, area 6.00\n(release build)\n");
     }
 }

@@ -49,7 +49,7 @@ TEST_F(RegistryScenario, RegistersProjects) {
     EXPECT_EQ(detected.rfind(moved, 0), 0u) << detected;
     EXPECT_EQ(detected == moved, detected.find("tools {") == std::string::npos) << detected;
 
-    const RunResult noProject = Scenario::runTolm({"-r"}, home_.path(), home_.path());
+    const RunResult noProject = tolm({"-r"}, home_.path().string());
     EXPECT_EQ(noProject.out, "Error: project '' not found.\n");
     EXPECT_EQ(noProject.exitCode, 1);
 }
@@ -80,10 +80,8 @@ TEST_F(RegistryScenario, UnusableRegistryIsNeverWritten) {
 
     const std::string warning = "Unable to load registry file: Unable to resolve HOME path.\n";
     for (const auto& home : {std::optional<std::string>(), std::optional<std::string>("")}) {
-        Scenario::RunEnvironment environment;
-        environment.home = home;
         for (const char* option : {"-u", "-r", "--find-compilers"}) {
-            const RunResult run = Scenario::runTolm({option}, work_.path(), environment);
+            const RunResult run = Scenario::runTolm({option}, work_.path(), {.home = home});
             const bool lists = option == std::string("-u");
             EXPECT_EQ(run.out, warning + (lists ? "app\n" : "Error: The user registry is not available: Unable to "
                                                            "resolve HOME path.\n")) << option;

@@ -20,9 +20,9 @@ protected:
     using Words = std::vector<std::string>;
     using RunResult = Scenario::RunResult;
 
-    // A run in `subdirectory` of the work directory.
+    // A run in `subdirectory` of the work directory (or in the directory, when absolute).
     RunResult tolm(const Words& words, const std::string& subdirectory = "") const {
-        return Scenario::runTolm(words, work_.path() / subdirectory, home_.path());
+        return Scenario::runTolm(words, work_.path() / subdirectory, {.home = home_.path().string()});
     }
     std::filesystem::path write(const std::filesystem::path& relative, const std::string& text) const {
         return work_.write(relative, text);
@@ -66,9 +66,7 @@ protected:
     // status and error output when it fails.
     static std::string outputOfProgram(const std::filesystem::path& program, const Words& words = {},
                                        const Words& environment = {}) {
-        Scenario::RunEnvironment extra;
-        extra.extra = environment;
-        const RunResult run = Scenario::runProgram(program.string(), words, program.parent_path(), extra);
+        const RunResult run = Scenario::runProgram(program.string(), words, program.parent_path(), {.extra = environment});
         return run.exitCode == 0 ? run.out : "exit " + std::to_string(run.exitCode) + ": " + run.err;
     }
     // Whether the run ended well without starting a job.
