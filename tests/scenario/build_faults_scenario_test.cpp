@@ -38,18 +38,14 @@ protected:
     // there. A link writes half its output and fails while the file "nolink" exists. The eight
     // sources compile in four jobs of two with -j 4.
     void SetUp() override {
-        const fs::path bin = work_.path() / "bin";
         const std::string root = FakeTool::shellQuoted(work_.path().string());
-        FakeTool::writeExecutable(bin / "gcc",
-                                  "#!/bin/sh\ncase \"$1\" in -dump*) exec /usr/bin/gcc \"$@\";; esac\n"
-                                  "for a in \"$@\"; do\n"
-                                  "  if [ \"$prev\" = -o ]; then printf half > \"$a\"; [ -e " + root + "/nolink ] && exit 1;"
-                                  " printf whole >> \"$a\"; fi; prev=\"$a\"\n"
-                                  "  case \"$a\" in *.c) o=\"$(basename \"$a\" .c).o\"; printf half > \"$o\"\n"
-                                  "    if grep -q HOLD \"$a\"; then while [ -e " + root + "/hold ]; do sleep 0.02; done; fi\n"
-                                  "    if grep -q KILL \"$a\"; then kill -9 $$; fi\n"
-                                  "    printf whole >> \"$o\";; esac\ndone\n");
-        for (const char* tool : {"g++", "ar", "ld", "objcopy"}) fs::create_symlink("/usr/bin/" + std::string(tool), bin / tool);
+        const fs::path bin = toolDirectory("for a in \"$@\"; do\n"
+                                           "  if [ \"$prev\" = -o ]; then printf half > \"$a\"; [ -e " + root + "/nolink ] && exit 1;"
+                                           " printf whole >> \"$a\"; fi; prev=\"$a\"\n"
+                                           "  case \"$a\" in *.c) o=\"$(basename \"$a\" .c).o\"; printf half > \"$o\"\n"
+                                           "    if grep -q HOLD \"$a\"; then while [ -e " + root + "/hold ]; do sleep 0.02; done; fi\n"
+                                           "    if grep -q KILL \"$a\"; then kill -9 $$; fi\n"
+                                           "    printf whole >> \"$o\";; esac\ndone\n");
         std::string sources;
         for (const char* name : kSources) {
             sources += std::string(sources.empty() ? "" : ", ") + "P\"(" + name + ".c)\"";

@@ -28,13 +28,6 @@ protected:
             if (line.starts_with(lead)) commands.push_back(line.substr(lead.size() - 1));
         return commands;
     }
-    // A directory of tools: `gcc` as given, the other GNU tools the machine's own.
-    fs::path toolDirectory(const std::string& gcc) const {
-        const fs::path bin = work_.path() / "bin";
-        FakeTool::writeExecutable(bin / "gcc", "#!/bin/sh\ncase \"$1\" in -dump*) exec /usr/bin/gcc \"$@\";; esac\n" + gcc);
-        for (const char* tool : {"g++", "ar", "ld", "objcopy"}) fs::create_symlink("/usr/bin/" + std::string(tool), bin / tool);
-        return bin;
-    }
 };
 
 const char* const kTargets = R"unit(

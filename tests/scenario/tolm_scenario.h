@@ -36,6 +36,15 @@ protected:
     static std::string tool(const std::string& type, const std::string& directory = "/usr/bin") {
         return "tools { t { tool_type = \"" + type + "\" toolchain_path = \"" + directory + "\" } }\n";
     }
+    // A directory "bin" of GNU tools: a stand-in gcc that runs `script` once it has passed the
+    // probes on to the machine's gcc, and the machine's other tools.
+    std::filesystem::path toolDirectory(const std::string& script) const {
+        const std::filesystem::path gcc = write("bin/gcc", "#!/bin/sh\ncase \"$1\" in -dump*) exec /usr/bin/gcc \"$@\";; esac\n" + script);
+        std::filesystem::permissions(gcc, std::filesystem::perms::owner_all);
+        for (const char* tool : {"g++", "ar", "ld", "objcopy"})
+            std::filesystem::create_symlink("/usr/bin/" + std::string(tool), gcc.parent_path() / tool);
+        return gcc.parent_path();
+    }
     // The path of a work file as tolm prints it.
     std::string at(const std::string& relative) const { return (work_.path() / relative).string(); }
 
