@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,8 +45,7 @@ protected:
             if (contentOf(at(laneDir(lane) + file)) != "one\n") return std::string("wrong ") + file + "\n" + run.out;
         const std::string warning = "Cache file '" + cacheOf(lane) + "' ";
         int warnings = 0;
-        std::istringstream lines(run.out);
-        for (std::string line; std::getline(lines, line);) {
+        for (const std::string& line : linesOf(run.out)) {
             if (line == "Starting build" || line.starts_with("[app::")) continue;
             if (line.starts_with(warning) && line.ends_with(". Starting with empty cache.") && ++warnings == 1) continue;
             return "unexpected line: " + line + "\n" + run.out;

@@ -1,7 +1,6 @@
 // The example projects under examples/ as the README presents them: the
 // project text it quotes, and the switch between gcc and clang it describes.
 
-#include <sstream>
 #include <string>
 
 #include "scenario/tolm_scenario.h"
@@ -45,8 +44,7 @@ TEST_F(TolmScenario, ShapesExampleBuildsWithGccOrWithClang)
         const Scenario::RunResult run = tolm(llvm ? Words{"release", "LLVM"} : Words{"release"}, "app");
         ASSERT_EQ(run.exitCode, 0) << run.out;
         int commands = 0;
-        std::istringstream lines(run.out);
-        for (std::string line; std::getline(lines, line);) {
+        for (const std::string& line : linesOf(run.out)) {
             // A command line: "[unit::target] " and the program in quotes.
             const std::size_t quote = line.find("] \"");
             if (line.rfind('[', 0) != 0 || quote == npos) continue;

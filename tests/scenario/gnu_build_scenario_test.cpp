@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,8 +23,7 @@ protected:
     static Lines commandsOf(const RunResult& run, const std::string& target) {
         const std::string lead = "[app::" + target + "] \"";
         Lines commands;
-        std::istringstream lines(run.out);
-        for (std::string line; std::getline(lines, line);)
+        for (const std::string& line : linesOf(run.out))
             if (line.starts_with(lead)) commands.push_back(line.substr(lead.size() - 1));
         return commands;
     }
@@ -164,12 +162,7 @@ TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongThousands) {
                  "objects: { C_FILES = [\n" + sources + "\n] C_FLAGS = \"-c\" OUTPUT_DIR = P\"(objs)\" }\n",
                  tool("gnu-gcc", bin.string()));
     // The members of the library, in order.
-    const auto archive = [&] {
-        Lines members;
-        std::istringstream in(contentOf(at("out/libbig.a")));
-        for (std::string line; std::getline(in, line);) members.push_back(line);
-        return members;
-    };
+    const auto archive = [&] { return linesOf(contentOf(at("out/libbig.a"))); };
 
     const RunResult first = tolm({"-j", "8"});
     ASSERT_EQ(first.exitCode, 0) << first.out;

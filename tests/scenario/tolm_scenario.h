@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -62,14 +64,17 @@ protected:
     static bool hasLine(const std::string& output, const std::string& line) {
         return ("\n" + output).find("\n" + line) != std::string::npos;
     }
+    // The lines of a text, without their ends.
+    static Words linesOf(const std::string& text) {
+        Words lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
     // How many of the output's lines are `line` (end excluded).
     static int count(const RunResult& run, const std::string& line) {
-        int found = 0;
-        const std::string output = "\n" + run.out;
-        for (std::size_t at = output.find("\n" + line + "\n"); at != std::string::npos;
-             at = output.find("\n" + line + "\n", at + 1))
-            ++found;
-        return found;
+        const Words lines = linesOf(run.out);
+        return static_cast<int>(std::count(lines.begin(), lines.end(), line));
     }
     // What a program prints, run in its own directory with the environment entries given; its
     // status and error output when it fails.
