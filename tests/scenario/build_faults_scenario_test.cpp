@@ -39,13 +39,14 @@ protected:
     // sources compile in four jobs of two with -j 4.
     void SetUp() override {
         const std::string root = FakeTool::shellQuoted(work_.path().string());
-        const fs::path bin = toolDirectory("for a in \"$@\"; do\n"
-                                           "  if [ \"$prev\" = -o ]; then printf half > \"$a\"; [ -e " + root + "/nolink ] && exit 1;"
-                                           " printf whole >> \"$a\"; fi; prev=\"$a\"\n"
-                                           "  case \"$a\" in *.c) o=\"$(basename \"$a\" .c).o\"; printf half > \"$o\"\n"
-                                           "    if grep -q HOLD \"$a\"; then while [ -e " + root + "/hold ]; do sleep 0.02; done; fi\n"
-                                           "    if grep -q KILL \"$a\"; then kill -9 $$; fi\n"
-                                           "    printf whole >> \"$o\";; esac\ndone\n");
+        const fs::path bin = toolDirectory(
+            "for a in \"$@\"; do\n"
+            "  if [ \"$prev\" = -o ]; then printf half > \"$a\"; [ -e " + root + "/nolink ] && exit 1;"
+            " printf whole >> \"$a\"; fi; prev=\"$a\"\n"
+            "  case \"$a\" in *.c) o=\"$(basename \"$a\" .c).o\"; printf half > \"$o\"\n"
+            "    if grep -q HOLD \"$a\"; then while [ -e " + root + "/hold ]; do sleep 0.02; done; fi\n"
+            "    if grep -q KILL \"$a\"; then kill -9 $$; fi\n"
+            "    printf whole >> \"$o\";; esac\ndone\n");
         std::string sources;
         for (const char* name : kSources) {
             sources += std::string(sources.empty() ? "" : ", ") + "P\"(" + name + ".c)\"";
@@ -114,8 +115,10 @@ TEST_F(BuildFaultsScenario, SignalsStopTheCompilers) {
         for (const char* held : {"c1", "d1"}) write(std::string(held) + ".c", "HOLD\n");
         write("hold", "");
         std::atomic<pid_t> pid{0};
-        const Scenario::RunEnvironment environment{.home = home_.path().string(), .started = [&](pid_t started) { pid = started; }};
-        auto run = std::async(std::launch::async, [&] { return Scenario::runTolm({"-j", "4", "prog"}, work_.path(), environment); });
+        const Scenario::RunEnvironment environment{.home = home_.path().string(),
+                                                   .started = [&](pid_t started) { pid = started; }};
+        auto run = std::async(std::launch::async,
+                              [&] { return Scenario::runTolm({"-j", "4", "prog"}, work_.path(), environment); });
         EXPECT_TRUE(eventually([&] {
             return contentOf(object("a2")) == "halfwhole" && contentOf(object("b2")) == "halfwhole" &&
                    !running(at("a1.c")) && !running(at("b1.c")) && fs::exists(object("c1")) && fs::exists(object("d1"));

@@ -199,7 +199,8 @@ t8000: { cmdline = "true" }
         EXPECT_EQ(run.exitCode, 1) << c.target;
     }
     std::string chain = unit;
-    for (int i = 1; i < 8000; ++i) chain += "t" + std::to_string(i) + ": t" + std::to_string(i + 1) + " { cmdline = \"true\" }\n";
+    for (int i = 1; i < 8000; ++i)
+        chain += "t" + std::to_string(i) + ": t" + std::to_string(i + 1) + " { cmdline = \"true\" }\n";
     write("tolm.txt", chain);
     const RunResult deep = tolm({"-v", "6", "t1"});
     EXPECT_EQ(deep.out, "Error: Dependency chain too deep at 'demo/app::t2001': depth 2001 is more than 2000 targets.\n");

@@ -37,7 +37,8 @@ prog: mylib { C3_FILES = [P"(src/main.c3)"] LINK_FLAGS = [mylib.lib] }
 mylib: { C3_FILES = [P"(src/lib.c3)"] STATIC }
 )unit",
                  tool("c3c", at("c3")));
-    const std::vector<std::string> app = {"-O1", "-g", "-o", "app", "-z", "now", "-z", "relro", "compile", at("src/main.c3")};
+    const std::vector<std::string> app = {"-O1", "-g", "-o", "app", "-z", "now", "-z", "relro", "compile",
+                                          at("src/main.c3")};
     const std::vector<std::string> library = {"-o", "mylib", "static-lib", at("src/lib.c3")};
     const std::vector<std::string> prog = {"-o", "prog", "-z", at(output("mylib/mylib")), "compile", at("src/main.c3")};
 

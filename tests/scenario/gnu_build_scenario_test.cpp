@@ -37,7 +37,8 @@ byhand: mathlib { C_FILES = P"(main.c)" LIB = P"(my libs/libmath.a)" OUTPUT_DIR 
 square: objects { OBJS = objects.objs SO OUTPUT_NAME = "libsquare.so" OUTPUT_DIR = P"(my libs)" }
 user: square { C_FILES = P"(user.c)" LIB = square.so OUTPUT_DIR = P"(bin)" }
 hello: { CPP_FILES = P"(hello.cpp)" C_FILES = P"(name.c)" C_FLAGS = "-O2 -fno-common" OUTPUT_DIR = P"(bin)" }
-plain: { C_FILES = [P"(plain.c)", P"(name.c)"] C_FLAGS = "-fno-common -I/opt/x-c" OUTPUT_NAME = "plain-c" OUTPUT_DIR = P"(bin)" }
+plain: { C_FILES = [P"(plain.c)", P"(name.c)"] C_FLAGS = "-fno-common -I/opt/x-c" OUTPUT_NAME = "plain-c"
+         OUTPUT_DIR = P"(bin)" }
 blob: { INPUT = P"(data.txt)" OBJCOPY_FLAGS = "-I binary -O elf64-x86-64" OUTPUT_NAME = "data.o" OUTPUT_DIR = P"(bin)" }
 all: calc byhand user hello plain blob { ^stamp = P"(all.txt)" cmdline = "touch all.txt" }
 )unit";
@@ -57,12 +58,15 @@ TEST_F(GnuBuildScenario, ProgramsAndLibrariesWithBothToolchains) {
     for (const std::string type : {"gnu-gcc", "llvm-clang"}) {
         const std::string project = type + " $HOME `x` \\";
         writeProject(kTargets, tool(type), project);
-        for (int i = 0; i < 5; ++i) write(project + "/src/" + names[i] + ".c", "int f" + std::to_string(i) + "(void) { return 2; }\n");
+        for (int i = 0; i < 5; ++i)
+            write(project + "/src/" + names[i] + ".c", "int f" + std::to_string(i) + "(void) { return 2; }\n");
         write(project + "/src/add.c", "int add(int a) { return a + BASE; }\n");
         write(project + "/src/twice.c", "#ifdef NDEBUG\nint twice(int a) { return 2 * a; }\n#endif\n");
-        write(project + "/main.c", "#include <stdio.h>\nint add(int), twice(int), f0(void), f1(void), f2(void), f3(void), f4(void);\n"
-                                   "int main(void) { printf(\"%d\\n\", twice(add(4)) + f0() + f1() + f2() + f3() + f4() - 10); }\n");
-        write(project + "/user.c", "#include <stdio.h>\nint twice(int);\nint main(void) { printf(\"%d\\n\", twice(21)); }\n");
+        write(project + "/main.c", "#include <stdio.h>\nint add(int), twice(int), f0(void), f1(void), f2(void), f3(void),\n"
+                                   "  f4(void);\nint main(void) {\n"
+                                   "  printf(\"%d\\n\", twice(add(4)) + f0() + f1() + f2() + f3() + f4() - 10);\n}\n");
+        write(project + "/user.c",
+              "#include <stdio.h>\nint twice(int);\nint main(void) { printf(\"%d\\n\", twice(21)); }\n");
         write(project + "/hello.cpp", "#include <iostream>\nconst char* name();\n"
                                       "int main() { std::cout << \"hello \" << name() << std::endl; }\n");
         write(project + "/name.c", "const char* name(void) { return \"tolm\"; }\n");
@@ -96,7 +100,8 @@ TEST_F(GnuBuildScenario, ProgramsAndLibrariesWithBothToolchains) {
         fs::remove(file("src/twice.c"));
         ASSERT_EQ(tolm({"mathlib"}, project).exitCode, 0);
         const std::string members = outputOfProgram("/usr/bin/ar", {"t", file("my libs/libmath.a")});
-        EXPECT_TRUE(members.find("add.o\n") != std::string::npos && members.find("twice.o") == std::string::npos) << members;
+        EXPECT_TRUE(members.find("add.o\n") != std::string::npos && members.find("twice.o") == std::string::npos)
+            << members;
     }
     for (const auto& entry : fs::recursive_directory_iterator(work_.path()))
         EXPECT_NE(entry.path().filename().string().rfind("PWNED", 0), 0u) << entry.path();
@@ -109,9 +114,10 @@ TEST_F(GnuBuildScenario, ProgramsAndLibrariesWithBothToolchains) {
 TEST_F(GnuBuildScenario, ToolchainChoiceAndParallelCompiles) {
     const std::string started = FakeTool::shellQuoted(at("started"));
     fs::create_directories(at("started"));
-    const fs::path bin = toolDirectory("touch " + started + "/$$\nn=0\nwhile [ \"$(ls " + started + " | wc -l)\" -lt 2 ]; do\n"
-                                       "  n=$((n + 1)); if [ $n -gt 600 ]; then echo 'no other compiler started' >&2; exit 1; fi\n"
-                                       "  sleep 0.05\ndone\nexec /usr/bin/gcc \"$@\"\n");
+    const fs::path bin = toolDirectory(
+        "touch " + started + "/$$\nn=0\nwhile [ \"$(ls " + started + " | wc -l)\" -lt 2 ]; do\n"
+        "  n=$((n + 1)); if [ $n -gt 600 ]; then echo 'no other compiler started' >&2; exit 1; fi\n"
+        "  sleep 0.05\ndone\nexec /usr/bin/gcc \"$@\"\n");
     FakeTool::gnuCompiler(bin / "arm-none-eabi-gcc", "arm-none-eabi", "99.1.0");
     FakeTool::gnuCompiler(bin / "arm-none-eabi-g++", "arm-none-eabi", "99.1.0");
     for (const char* tool : {"ar", "ld", "objcopy"})
@@ -129,7 +135,8 @@ TEST_F(GnuBuildScenario, ToolchainChoiceAndParallelCompiles) {
     Lines compiles = commandsOf(run, "objects");
     std::sort(compiles.begin(), compiles.end());
     const std::string gcc = "\"" + (bin / "gcc").string() + "\" -c \"";
-    EXPECT_EQ(compiles, (Lines{gcc + at("a.c") + "\" \"" + at("b.c") + "\"", gcc + at("c.c") + "\" \"" + at("d.c") + "\""}));
+    EXPECT_EQ(compiles,
+              (Lines{gcc + at("a.c") + "\" \"" + at("b.c") + "\"", gcc + at("c.c") + "\" \"" + at("d.c") + "\""}));
     EXPECT_EQ(std::distance(fs::directory_iterator(at("started")), fs::directory_iterator()), 2);
     EXPECT_TRUE(commandsOf(run, "lib").at(0).starts_with("\"" + (bin / "ar").string() + "\" rcs \"liba.a\""));
     EXPECT_EQ(outputOfProgram("/usr/bin/ar", {"t", at("lib/liba.a")}), "a.o\nb.o\nc.o\nd.o\n");
@@ -181,7 +188,8 @@ TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongThousands) {
         EXPECT_TRUE(archive() == objects) << edited;
     }
     ASSERT_EQ(tolm({"-o", "objects.txt", "objects"}).exitCode, 0);
-    EXPECT_TRUE(contentOf(at("objects.txt")) == "OBJS = [ " + listed + " ]\n") << contentOf(at("objects.txt")).substr(0, 200);
+    EXPECT_TRUE(contentOf(at("objects.txt")) == "OBJS = [ " + listed + " ]\n")
+        << contentOf(at("objects.txt")).substr(0, 200);
 }
 
 }  // namespace

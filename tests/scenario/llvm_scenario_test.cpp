@@ -80,7 +80,8 @@ TEST_F(LLVMScenario, FindCompilersLeavesProjectToolsAlone)
     const std::string clangVersion = answer("clang", "-dumpversion"), triple = toolchain_.target.text;
     const std::string gnuName = "default_gnu_" + sanitizeToolchainName(machine.substr(0, machine.find('-'))) + "_" +
                                 sanitizeToolchainName(gccVersion);
-    const std::string llvmName = "default_llvm_" + sanitizeToolchainName(triple) + "_" + sanitizeToolchainName(clangVersion);
+    const std::string llvmName =
+        "default_llvm_" + sanitizeToolchainName(triple) + "_" + sanitizeToolchainName(clangVersion);
     writeProject(R"unit(objects: { C_FILES = P"(add.c)" C_FLAGS = "-c -fPIC" }
 archive: objects { OBJS = objects.objs STATIC }
 shared: objects { OBJS = objects.objs SHARED OUTPUT_NAME = "libadd.so" }

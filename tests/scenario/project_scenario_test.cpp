@@ -188,7 +188,8 @@ TEST_F(ProjectScenario, CreateProject) {
     EXPECT_TRUE(home_.isEmpty());
     const std::string text = contentOf(at("my app/.tolm_project.txt"));
     EXPECT_TRUE(text.starts_with("name my_app\nunits\n{\napp\n{\n  \"tolm.txt\"\n}\n")) << text;
-    for (const char* part : {"lib\n{\n", "  \"src/lib/Tolm.txt\"\n", "  \"src/lib/extra/tolm.txt\"\n", "core\n{\n  \"core/tolm.txt\"\n}\n"})
+    for (const char* part :
+         {"lib\n{\n", "  \"src/lib/Tolm.txt\"\n", "  \"src/lib/extra/tolm.txt\"\n", "core\n{\n  \"core/tolm.txt\"\n}\n"})
         EXPECT_NE(text.find(part), std::string::npos) << part << text;
     EXPECT_EQ(text.find("tools"), std::string::npos) << text;
     EXPECT_EQ(text.find("gen"), std::string::npos) << text;
@@ -196,12 +197,12 @@ TEST_F(ProjectScenario, CreateProject) {
     EXPECT_EQ(tolm({"-l", "1"}, "my app").out, "main\n");
 
     const RunResult again = tolm({"--create-project"}, "my app");
-    EXPECT_EQ(again.out, "Error: Project file '" + at("my app/.tolm_project.txt") + "' already exists; it is left unchanged.\n");
+    EXPECT_EQ(again.out,
+              "Error: Project file '" + at("my app/.tolm_project.txt") + "' already exists; it is left unchanged.\n");
     EXPECT_EQ(again.exitCode, 1);
-    EXPECT_EQ(contentOf(at("my app/.tolm_project.txt")), text);
-
     write("my app/web/tolm.txt", "unit web\nw: { }\n");
     ASSERT_EQ(tolm({"--create-project"}, "my app/web").exitCode, 0);
+    EXPECT_EQ(contentOf(at("my app/.tolm_project.txt")), text);
     const std::string inner = contentOf(at("my app/web/.tolm_project.txt"));
     EXPECT_TRUE(inner.starts_with("name web\nunits\n{\n")) << inner;
     EXPECT_NE(inner.find("web\n{\n  \"tolm.txt\"\n}\n"), std::string::npos) << inner;

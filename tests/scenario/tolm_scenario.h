@@ -31,7 +31,8 @@ protected:
     }
     // Project "demo" in `directory`: the tools block given and unit app, whose file holds `targets`.
     void writeProject(const std::string& targets, const std::string& tools = "", const std::string& directory = "") const {
-        write(std::filesystem::path(directory) / ".tolm_project.txt", "name demo\n" + tools + "units { app { \"tolm.txt\" } }\n");
+        write(std::filesystem::path(directory) / ".tolm_project.txt",
+              "name demo\n" + tools + "units { app { \"tolm.txt\" } }\n");
         write(std::filesystem::path(directory) / "tolm.txt", "unit app\n" + targets);
     }
     // A tools block of one tool, "t", of the type in the directory.
@@ -41,7 +42,8 @@ protected:
     // A directory "bin" of GNU tools: a stand-in gcc that runs `script` once it has passed the
     // probes on to the machine's gcc, and the machine's other tools.
     std::filesystem::path toolDirectory(const std::string& script) const {
-        const std::filesystem::path gcc = write("bin/gcc", "#!/bin/sh\ncase \"$1\" in -dump*) exec /usr/bin/gcc \"$@\";; esac\n" + script);
+        const std::filesystem::path gcc =
+            write("bin/gcc", "#!/bin/sh\ncase \"$1\" in -dump*) exec /usr/bin/gcc \"$@\";; esac\n" + script);
         std::filesystem::permissions(gcc, std::filesystem::perms::owner_all);
         for (const char* tool : {"g++", "ar", "ld", "objcopy"})
             std::filesystem::create_symlink("/usr/bin/" + std::string(tool), gcc.parent_path() / tool);
