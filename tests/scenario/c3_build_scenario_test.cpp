@@ -30,13 +30,22 @@ protected:
 // The stand-in gets exactly the arguments meant, link flags written as one text a word at a time
 // after a "-z" each, and leaves the output; the next run probes the compiler's version at tool
 // set-up but builds nothing. An executable links the path a static library's outputs name, so a
-// rebuilt library rebuilds it; a touched source rebuilds its own target.
-TEST_F(C3BuildScenario, ExecutablesAndLibraryAcrossRuns) {
-    writeProject(R"unit(app: { C3_FILES = [P"(src/main.c3)"] C3C_FLAGS = "-O1 -g" LINK_FLAGS = "now relro" }
+// rebuilt library rebuilds it; a touched source rebuilds its own target. Cache records and output
+// directories carry the namespace: with one output root for two projects, their u::lib targets
+// are both built (neither is a hit on the other's record), into directories of their own.
+TEST_F(C3BuildScenario, BuildsAcrossRuns) {
+    write(".tolm_project.txt", "name demo\nimport { \"other/.tolm_project.txt\"; }\n" + tool("c3c", at("c3")) +
+                                   "units { app { \"tolm.txt\" } u { \"u.txt\" } }\n");
+    write("tolm.txt", R"unit(unit app
+app: { C3_FILES = [P"(src/main.c3)"] C3C_FLAGS = "-O1 -g" LINK_FLAGS = "now relro" }
 prog: mylib { C3_FILES = [P"(src/main.c3)"] LINK_FLAGS = [mylib.lib] }
 mylib: { C3_FILES = [P"(src/lib.c3)"] STATIC }
-)unit",
-                 tool("c3c", at("c3")));
+both: u::lib other/u::lib { cmdline = "true" }
+)unit");
+    write("u.txt", "unit u\nlib: { C3_FILES = [P\"(src/lib.c3)\"] EXE }\n");
+    write("other/.tolm_project.txt", "name other\nunits { u { \"tolm.txt\" } }\n");
+    write("other/tolm.txt", "unit u\nlib: { C3_FILES = [P\"(b.c3)\"] EXE }\n");
+    write("other/b.c3", "");
     const std::vector<std::string> app = {"-O1", "-g", "-o", "app", "-z", "now", "-z", "relro", "compile",
                                           at("src/main.c3")};
     const std::vector<std::string> library = {"-o", "mylib", "static-lib", at("src/lib.c3")};
@@ -66,25 +75,12 @@ mylib: { C3_FILES = [P"(src/lib.c3)"] STATIC }
     makeOlder(output("app/app"), "src/main.c3");
     ASSERT_EQ(tolm({"app"}).exitCode, 0);
     EXPECT_EQ(builds(), (Calls{app, library, prog, library, prog, app}));
-}
 
-// Cache records and output directories carry the namespace: with one output root for both
-// projects, their u::lib targets are both built (neither is a hit on the other's record), into
-// directories of their own, and the next run finds both built.
-TEST_F(C3BuildScenario, NamespacesKeepRecordsAndDirectoriesApart) {
-    write(".tolm_project.txt", "name demo\nimport { \"other/.tolm_project.txt\"; }\n" + tool("c3c", at("c3")) +
-                                   "units { app { \"tolm.txt\" } u { \"u.txt\" } }\n");
-    write("tolm.txt", "unit app\nmain: u::lib other/u::lib { cmdline = \"true\" }\n");
-    write("u.txt", "unit u\nlib: { C3_FILES = [P\"(src/lib.c3)\"] EXE }\n");
-    write("other/.tolm_project.txt", "name other\nunits { u { \"tolm.txt\" } }\n");
-    write("other/tolm.txt", "unit u\nlib: { C3_FILES = [P\"(b.c3)\"] EXE }\n");
-    write("other/b.c3", "");
     const std::string root = "OUTPUT_DEF_DIR=\"" + at("out") + "\"";
-    const RunResult run = tolm({"main", root});
-    EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.7.0/demo/u/lib") + "\n")) << run.out;
-    EXPECT_TRUE(hasLine(run.out, "[u::lib] Output dir: " + at("out/c3c-0.7.0/other/u/lib") + "\n"));
-    EXPECT_EQ(tolm({"main", root}).out.find("Output dir"), std::string::npos);
+    const RunResult both = tolm({"both", root});
+    EXPECT_TRUE(hasLine(both.out, "[u::lib] Output dir: " + at("out/c3c-0.7.0/demo/u/lib") + "\n")) << both.out;
+    EXPECT_TRUE(hasLine(both.out, "[u::lib] Output dir: " + at("out/c3c-0.7.0/other/u/lib") + "\n"));
+    EXPECT_EQ(tolm({"both", root}).out.find("Output dir"), std::string::npos);
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ profiles {
 // everything else is silenced), units in file order, profiles in name order; only the first list
 // asked for is printed. Without a project the unit and profile lists fail with 255 once the unit
 // file (or in command mode none) is loaded; the target list works on the unit file, whose unnamed
-// unit is unit "1".
-TEST_F(ProjectScenario, Lists) {
+// unit is unit "1". Units and profiles that do not fit together stop the run and say why.
+TEST_F(ProjectScenario, ListsAndLoading) {
     write("tolm.txt", "b: { }\na: { }\n");
     for (const Words& words : {Words{"-u"}, Words{"-p"}, Words{"-c", "-u"}}) {
         const RunResult run = tolm(words);
@@ -67,18 +67,13 @@ TEST_F(ProjectScenario, Lists) {
         EXPECT_EQ(run.out, c.out) << c.words[0] << " " << c.words[1];
         EXPECT_EQ(run.exitCode, 0) << c.words[0];
     }
-    const RunResult unknown = tolm({"-l", "nope"});
-    EXPECT_EQ(unknown.out, "Error: Unit 'demo/nope' not found.\n");
-    EXPECT_EQ(unknown.exitCode, 1);
-}
 
-// Units and profiles that do not fit together stop the run and say why.
-TEST_F(ProjectScenario, LoadingFailures) {
     const struct {
         const char* moreCore;
         Words words;
         std::string out;
-    } cases[] = {
+    } failures[] = {
+        {"unit CORE\nextra: { }\n", {"-l", "nope"}, "Error: Unit 'demo/nope' not found.\n"},
         {"unit core\nextra: { }\nCORELIB: { }\n", {"-u"},
          "Error: Unable to merge unit 'core' from file '" + at("src/core/more.txt") + "': Key already exists: corelib\n"},
         {"unit kernel\nextra: { }\n", {"-u"},
@@ -88,7 +83,7 @@ TEST_F(ProjectScenario, LoadingFailures) {
          "Error: " + at("src/core/more.txt") + " Parsing failed due to syntax errors.\n"},
         {"unit core\n", {"-u", "debug", "release"}, "Error: Profile already set to 'Debug'. It can only be set once.\n"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : failures) {
         writeDemo(c.moreCore);
         const RunResult run = tolm(c.words);
         // The syntax error itself goes to standard error.
