@@ -67,36 +67,14 @@ TEST_F(CommandLineScenario, OutputAndStatus) {
 
 // A run that cannot go on fails loudly with status 1 and says why: without a unit file, with a
 // word that is no assignment, and with deep nesting or a number out of range in a command-line
-// word or the unit file, naming where; nothing overflows the stack.
-TEST_F(CommandLineScenario, FailuresSayWhy) {
+// word or the unit file, naming where; nothing overflows the stack. A bare word that names no
+// target, unit or profile is still declared (a target may test for it), and the run says so
+// before it builds; a profile's or a unit's name is no such word.
+TEST_F(CommandLineScenario, WordsAndFailures) {
     const RunResult missing = tolm({"app"});
     EXPECT_EQ(missing.out, "Error: File not found at " + at("tolm.txt") + "\n");
     EXPECT_EQ(missing.exitCode, 1);
 
-    write(".tolm_project.txt", "name demo\nunits { core { \"tolm.txt\" } }\n");
-    write("tolm.txt", "unit core\nt: { X = 1 }\n");
-    const std::string deepList = std::string(20000, '[') + std::string(20000, ']');
-    const struct {
-        const char* unitFile;
-        Words words;
-        std::string out;
-    } cases[] = {
-        {nullptr, {"t", "not a word"}, "Parsing assignment failed due to syntax errors.\n"},
-        {nullptr, {"-l", "1", "X=" + deepList}, "assignment(1,202): nesting deeper than 200 levels\n"},
-        {nullptr, {"-l", "1", "X=99999999999"}, "assignment(1,2): number 99999999999 is out of range for a 32-bit integer\n"},
-        {"deep", {"-l", "1"}, "Error: " + at("tolm.txt") + "(2,208): nesting deeper than 200 levels\n"},
-    };
-    for (const auto& c : cases) {
-        if (c.unitFile) write("tolm.txt", "unit core\nt: { X = " + deepList + " }\n");
-        const RunResult run = tolm(c.words);
-        EXPECT_EQ(run.exitCode, 1) << c.out;
-        EXPECT_EQ(run.out, c.out);
-    }
-}
-
-// A bare word that names no target, unit or profile is still declared (a target may test for
-// it), and the run says so before it builds; a profile's or a unit's name is no such word.
-TEST_F(CommandLineScenario, WordsThatNameNothingAreSaid) {
     write(".tolm_project.txt", "name lua\nunits { lua { \"tolm.txt\" } }\nprofiles { debug { } }\n");
     write("tolm.txt", "unit lua\nliblua: { cmdline = \"echo built\" if LLVM { cmdline = \"echo with llvm\" } }\n");
     const auto built = [](const std::string& echoed) {
@@ -104,20 +82,29 @@ TEST_F(CommandLineScenario, WordsThatNameNothingAreSaid) {
                echoed + "\n" + echoed + "\n[lua::liblua] Build done\n";
     };
     const std::string said = "' is no target, unit or profile: declared as a variable.\n";
+    const std::string deepList = std::string(20000, '[') + std::string(20000, ']');
     const struct {
-        const char* word;
+        Words words;
         std::string out;
+        int exitCode;
     } cases[] = {
-        {"liblau", "'liblau" + said + built("built")},
-        {"debug", built("built")},
-        {"lua", built("built")},
-        {"LLVM", "'LLVM" + said + built("with llvm")},
+        {{"liblau"}, "'liblau" + said + built("built"), 0},
+        {{"debug"}, built("built"), 0},
+        {{"lua"}, built("built"), 0},
+        {{"LLVM"}, "'LLVM" + said + built("with llvm"), 0},
+        {{"liblua", "not a word"}, "Parsing assignment failed due to syntax errors.\n", 1},
+        {{"-l", "1", "X=" + deepList}, "assignment(1,202): nesting deeper than 200 levels\n", 1},
+        {{"-l", "1", "X=99999999999"}, "assignment(1,2): number 99999999999 is out of range for a 32-bit integer\n", 1},
     };
     for (const auto& c : cases) {
-        const RunResult run = tolm({c.word});
-        EXPECT_EQ(run.out, c.out) << c.word;
-        EXPECT_EQ(run.exitCode, 0) << c.word;
+        const RunResult run = tolm(c.words);
+        EXPECT_EQ(run.out, c.out) << c.words[0];
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.words[0];
     }
+    write("tolm.txt", "unit lua\nt: { X = " + deepList + " }\n");
+    const RunResult deep = tolm({"-l", "1"});
+    EXPECT_EQ(deep.out, "Error: " + at("tolm.txt") + "(2,208): nesting deeper than 200 levels\n");
+    EXPECT_EQ(deep.exitCode, 1);
 }
 
 }  // namespace
