@@ -79,13 +79,12 @@ TEST_F(RegistryScenario, UnusableRegistryIsNeverWritten) {
     EXPECT_EQ(run.exitCode, 1);
 
     const std::string warning = "Unable to load registry file: Unable to resolve HOME path.\n";
+    const std::string unavailable = "Error: The user registry is not available: Unable to resolve HOME path.\n";
     for (const auto& home : {std::optional<std::string>(), std::optional<std::string>("")}) {
-        for (const char* option : {"-u", "-r", "--find-compilers"}) {
+        for (const std::string option : {"-u", "-r", "--find-compilers"}) {
             const RunResult run = Scenario::runTolm({option}, work_.path(), {.home = home});
-            const bool lists = option == std::string("-u");
-            EXPECT_EQ(run.out, warning + (lists ? "app\n" : "Error: The user registry is not available: Unable to "
-                                                           "resolve HOME path.\n")) << option;
-            EXPECT_EQ(run.exitCode, lists ? 0 : 1) << option;
+            EXPECT_EQ(run.out, warning + (option == "-u" ? "app\n" : unavailable)) << option;
+            EXPECT_EQ(run.exitCode, option == "-u" ? 0 : 1) << option;
         }
     }
 }
