@@ -19,7 +19,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Scenario::RunResult;
 
 const char* const kSources[] = {"a1", "a2", "b1", "b2", "c1", "c2", "d1", "d2"};
 
@@ -39,28 +38,23 @@ protected:
     // there. A link writes half its output and fails while the file "nolink" exists. The eight
     // sources compile in four jobs of two with -j 4.
     void SetUp() override {
-        const fs::path bin = work_.path() / "bin";
         const std::string root = FakeTool::shellQuoted(work_.path().string());
-        FakeTool::writeExecutable(bin / "gcc",
-                                  "#!/bin/sh\ncase \"$1\" in -dump*) exec /usr/bin/gcc \"$@\";; esac\n"
-                                  "for a in \"$@\"; do\n"
-                                  "  if [ \"$prev\" = -o ]; then printf half > \"$a\"; [ -e " + root + "/nolink ] && exit 1;"
-                                  " printf whole >> \"$a\"; fi; prev=\"$a\"\n"
-                                  "  case \"$a\" in *.c) o=\"$(basename \"$a\" .c).o\"; printf half > \"$o\"\n"
-                                  "    if grep -q HOLD \"$a\"; then while [ -e " + root + "/hold ]; do sleep 0.02; done; fi\n"
-                                  "    if grep -q KILL \"$a\"; then kill -9 $$; fi\n"
-                                  "    printf whole >> \"$o\";; esac\ndone\n");
-        for (const char* tool : {"g++", "ar", "ld", "objcopy"}) fs::create_symlink("/usr/bin/" + std::string(tool), bin / tool);
+        const fs::path bin = toolDirectory(
+            "for a in \"$@\"; do\n"
+            "  if [ \"$prev\" = -o ]; then printf half > \"$a\"; [ -e " + root + "/nolink ] && exit 1;"
+            " printf whole >> \"$a\"; fi; prev=\"$a\"\n"
+            "  case \"$a\" in *.c) o=\"$(basename \"$a\" .c).o\"; printf half > \"$o\"\n"
+            "    if grep -q HOLD \"$a\"; then while [ -e " + root + "/hold ]; do sleep 0.02; done; fi\n"
+            "    if grep -q KILL \"$a\"; then kill -9 $$; fi\n"
+            "    printf whole >> \"$o\";; esac\ndone\n");
         std::string sources;
         for (const char* name : kSources) {
             sources += std::string(sources.empty() ? "" : ", ") + "P\"(" + name + ".c)\"";
             write(std::string(name) + ".c", "int " + std::string(name) + ";\n");
         }
-        write(".tolm_project.txt", "name demo\ntools {\n  gnu { tool_type = \"gnu-gcc\" toolchain_path = \"" +
-                                       bin.string() + "\" }\n}\nunits {\n  app { \"tolm.txt\" }\n}\n");
-        write("tolm.txt", "unit app\nprog: objects { OBJS = objects.objs OUTPUT_DIR = \"" + at("out") +
-                              "\" }\nobjects: { C_FILES = [" + sources + "] C_FLAGS = \"-c\" OUTPUT_DIR = \"" +
-                              at("out") + "\" }\n");
+        writeProject("prog: objects { OBJS = objects.objs OUTPUT_DIR = P\"(out)\" }\nobjects: { C_FILES = [" + sources +
+                         "] C_FLAGS = \"-c\" OUTPUT_DIR = P\"(out)\" }\n",
+                     tool("gnu-gcc", bin.string()));
     }
 
     std::string object(const std::string& name) const { return at("out/" + name + ".o"); }
@@ -121,9 +115,8 @@ TEST_F(BuildFaultsScenario, SignalsStopTheCompilers) {
         for (const char* held : {"c1", "d1"}) write(std::string(held) + ".c", "HOLD\n");
         write("hold", "");
         std::atomic<pid_t> pid{0};
-        Scenario::RunEnvironment environment;
-        environment.home = home_.path().string();
-        environment.started = [&](pid_t started) { pid = started; };
+        const Scenario::RunEnvironment environment{.home = home_.path().string(),
+                                                   .started = [&](pid_t started) { pid = started; }};
         auto run = std::async(std::launch::async,
                               [&] { return Scenario::runTolm({"-j", "4", "prog"}, work_.path(), environment); });
         EXPECT_TRUE(eventually([&] {

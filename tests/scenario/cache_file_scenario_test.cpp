@@ -5,9 +5,7 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -17,10 +15,7 @@
 
 namespace {
 
-using Scenario::RunResult;
-
-const char* const kUnit = R"unit(unit main
-app: lib { ^bin = P"(app.txt)" cmdline = "cat lib.txt > app.txt" }
+const char* const kUnit = R"unit(app: lib { ^bin = P"(app.txt)" cmdline = "cat lib.txt > app.txt" }
 lib: { ^out = P"(lib.txt)" cmdline = "echo one > lib.txt" }
 )unit";
 
@@ -31,10 +26,7 @@ constexpr int kLanes = 4;
 class CacheFileScenario : public TolmScenario {
 protected:
     void SetUp() override {
-        for (int lane = 0; lane < kLanes; ++lane) {
-            write(laneDir(lane) + "/.tolm_project.txt", "name demo\nunits {\n  main { \"tolm.txt\" }\n}\n");
-            write(laneDir(lane) + "/tolm.txt", kUnit);
-        }
+        for (int lane = 0; lane < kLanes; ++lane) writeProject(kUnit, "", laneDir(lane));
     }
 
     static std::string laneDir(int lane) { return std::to_string(lane); }
@@ -48,18 +40,13 @@ protected:
     // Empty when the run built both files correctly and said nothing but the
     // build's own lines and at most one load warning; else what went wrong.
     std::string problemOf(const RunResult& run, int lane) const {
-        if (run.exitCode != 0) return "exit " + std::to_string(run.exitCode) + "\n" + run.out;
-        if (!run.err.empty()) return "error output: " + run.err;
+        if (run.exitCode != 0 || !run.err.empty()) return "exit " + std::to_string(run.exitCode) + "\n" + run.err + run.out;
         for (const char* file : {"/lib.txt", "/app.txt"})
             if (contentOf(at(laneDir(lane) + file)) != "one\n") return std::string("wrong ") + file + "\n" + run.out;
         const std::string warning = "Cache file '" + cacheOf(lane) + "' ";
         int warnings = 0;
-        std::size_t start = 0;
-        while (start < run.out.size()) {
-            const std::size_t end = run.out.find('\n', start);
-            const std::string line = run.out.substr(start, end - start);
-            start = end == std::string::npos ? run.out.size() : end + 1;
-            if (line == "Starting build" || line.starts_with("[main::")) continue;
+        for (const std::string& line : linesOf(run.out)) {
+            if (line == "Starting build" || line.starts_with("[app::")) continue;
             if (line.starts_with(warning) && line.ends_with(". Starting with empty cache.") && ++warnings == 1) continue;
             return "unexpected line: " + line + "\n" + run.out;
         }
@@ -82,15 +69,7 @@ protected:
         for (const auto& problems : found) all.insert(all.end(), problems.begin(), problems.end());
         return all;
     }
-
-    static void setContent(const std::string& file, const std::string& bytes) {
-        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-    }
 };
-
-std::string firstOf(const std::vector<std::string>& problems) {
-    return problems.empty() ? "" : problems.front();
-}
 
 // A cache file cut short anywhere, or with a byte changed, never stops the build: every run
 // ends well with both files built, warning at most once. A cut file is replaced by a whole one.
@@ -101,18 +80,17 @@ TEST_F(CacheFileScenario, DamagedCacheFileNeverStopsTheBuild) {
         good[lane] = contentOf(cacheOf(lane));
         ASSERT_TRUE(good[lane].starts_with("TOLM_CACHE_V5\n2\n")) << good[lane];
         // The same run again is a hit on both records: the file keeps the dependant too.
-        const RunResult again = build(lane);
-        ASSERT_EQ(again.out.find("Starting build job"), std::string::npos) << again.out;
+        ASSERT_TRUE(ranNothing(build(lane)));
     }
     const std::size_t size = good[0].size();
     for (const std::string& file : good) ASSERT_EQ(file.size(), size);
 
     const auto cut = inLanes(size, [&](int lane, std::size_t length) {
-        setContent(cacheOf(lane), good[lane].substr(0, length));
+        write(cacheOf(lane), good[lane].substr(0, length));
         if (std::string problem = problemOf(build(lane), lane); !problem.empty()) return problem;
         return contentOf(cacheOf(lane)) == good[lane] ? std::string() : "cache file not replaced";
     });
-    EXPECT_TRUE(cut.empty()) << cut.size() << " cuts failed, first " << firstOf(cut);
+    EXPECT_TRUE(cut.empty()) << cut.size() << " cuts failed, first " << cut.front();
 
     // A sample of offsets, each byte changed three ways: a letter's case, all bits, none.
     constexpr std::size_t kStep = 10;
@@ -121,18 +99,18 @@ TEST_F(CacheFileScenario, DamagedCacheFileNeverStopsTheBuild) {
         std::string bytes = good[lane];
         const char original = bytes[offset];
         bytes[offset] = index % 3 == 0 ? static_cast<char>(original ^ 0x20) : index % 3 == 1 ? '\xFF' : '\0';
-        setContent(cacheOf(lane), bytes);
+        write(cacheOf(lane), bytes);
         return problemOf(build(lane), lane);
     });
-    EXPECT_TRUE(changed.empty()) << changed.size() << " changed bytes failed, first " << firstOf(changed);
+    EXPECT_TRUE(changed.empty()) << changed.size() << " changed bytes failed, first " << changed.front();
 
     // Even a file without its last line feed is damaged: the load warns and both are rebuilt.
-    setContent(cacheOf(0), good[0].substr(0, size - 1));
+    write(cacheOf(0), good[0].substr(0, size - 1));
     const RunResult rebuilt = build(0);
     EXPECT_TRUE(hasLine(rebuilt.out, "Cache file '" + cacheOf(0) + "' is malformed (env/context assignment). Starting "
                                      "with empty cache.\n")) << rebuilt.out;
-    EXPECT_TRUE(hasLine(rebuilt.out, "[main::lib] Starting build job\n"));
-    EXPECT_TRUE(hasLine(rebuilt.out, "[main::app] Starting build job\n"));
+    EXPECT_TRUE(hasLine(rebuilt.out, "[app::lib] Starting build job\n"));
+    EXPECT_TRUE(hasLine(rebuilt.out, "[app::app] Starting build job\n"));
 }
 
 // A cache path that is not a regular file (a FIFO) is read as no cache with a warning, and the build
@@ -148,19 +126,18 @@ TEST_F(CacheFileScenario, FailuresKeepTheOldFile) {
     EXPECT_TRUE(std::filesystem::is_fifo(cacheOf(1)));
 
     ASSERT_EQ(problemOf(build(0), 0), "");
-    write(laneDir(0) + "/tolm.txt", std::string(kUnit) + "broken: lib { cmdline = \"exit 3\" }\nbare: { X = \"1\" }\n");
-    setContent(cacheOf(0), contentOf(cacheOf(0)).substr(0, 20));
+    writeProject(std::string(kUnit) + "broken: lib { cmdline = \"exit 3\" }\nbare: { X = \"1\" }\n", "", laneDir(0));
+    write(cacheOf(0), contentOf(cacheOf(0)).substr(0, 20));
     const RunResult failed = tolm({"broken"}, laneDir(0));
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_TRUE(hasLine(failed.out, "Cache file '" + cacheOf(0) + "' is malformed (record key). Starting with empty cache.\n"))
         << failed.out;
-    EXPECT_TRUE(hasLine(failed.out, "[main::lib] Starting build job\n")) << failed.out;
-    EXPECT_TRUE(hasLine(failed.out, "[main::broken] Build of main::broken failed. Exiting..\n")) << failed.out;
-    const RunResult kept = tolm({"lib"}, laneDir(0));
-    EXPECT_EQ(kept.out.find("Starting build job"), std::string::npos) << kept.out;
+    EXPECT_TRUE(hasLine(failed.out, "[app::lib] Starting build job\n")) << failed.out;
+    EXPECT_TRUE(hasLine(failed.out, "[app::broken] Build of app::broken failed. Exiting..\n")) << failed.out;
+    EXPECT_TRUE(ranNothing(tolm({"lib"}, laneDir(0))));
 
     const std::string damaged = contentOf(cacheOf(0)).substr(0, 20);
-    setContent(cacheOf(0), damaged);
+    write(cacheOf(0), damaged);
     EXPECT_EQ(tolm({"bare"}, laneDir(0)).exitCode, 1);
     EXPECT_EQ(contentOf(cacheOf(0)), damaged);
 }

@@ -11,16 +11,15 @@
 
 namespace {
 
-using Scenario::RunResult;
-
 // The usage text's first line: its option lines restate the code, so a usage run is checked by
 // its first and last lines.
 const std::string kUsage = "tolm [options] target? [assignment]*\n";
 
 // Each test runs in an empty directory with an empty home directory.
-class CommandLineScenario : public TolmScenario {};
+using CommandLineScenario = TolmScenario;
 
-// Whole runs: exact output, exit status and nothing on standard error.
+// Whole runs: exact output, exit status and nothing on standard error; output that cannot be
+// written fails the run.
 TEST_F(CommandLineScenario, OutputAndStatus) {
     const struct {
         Words words;
@@ -55,40 +54,27 @@ TEST_F(CommandLineScenario, OutputAndStatus) {
     // Nothing above touched the registry or the project directory.
     EXPECT_TRUE(home_.isEmpty());
     EXPECT_TRUE(work_.isEmpty());
+
+    // Output that cannot be written is a failure with its own message, not a silent success. The
+    // shell only points standard output at the device and then becomes tolm itself.
+    for (const std::string device : {"/dev/full", "/dev/null"}) {
+        const RunResult run = Scenario::runProgram("/bin/sh", {"-c", "exec \"$0\" --version >" + device, TOLM_BINARY},
+                                                   work_.path(), {.home = home_.path().string()});
+        EXPECT_EQ(run.exitCode, device == "/dev/full" ? 1 : 0) << device;
+        EXPECT_EQ(run.err, device == "/dev/full" ? "Error: cannot write to standard output\n" : "") << device;
+    }
 }
 
 // A run that cannot go on fails loudly with status 1 and says why: without a unit file, with a
 // word that is no assignment, and with deep nesting or a number out of range in a command-line
-// word or the unit file, naming where; nothing overflows the stack.
-TEST_F(CommandLineScenario, FailuresSayWhy) {
+// word or the unit file, naming where; nothing overflows the stack. A bare word that names no
+// target, unit or profile is still declared (a target may test for it), and the run says so
+// before it builds; a profile's or a unit's name is no such word.
+TEST_F(CommandLineScenario, WordsAndFailures) {
     const RunResult missing = tolm({"app"});
     EXPECT_EQ(missing.out, "Error: File not found at " + at("tolm.txt") + "\n");
     EXPECT_EQ(missing.exitCode, 1);
 
-    write(".tolm_project.txt", "name demo\nunits { core { \"tolm.txt\" } }\n");
-    write("tolm.txt", "unit core\nt: { X = 1 }\n");
-    const std::string deepList = std::string(20000, '[') + std::string(20000, ']');
-    const struct {
-        const char* unitFile;
-        Words words;
-        std::string out;
-    } cases[] = {
-        {nullptr, {"t", "not a word"}, "Parsing assignment failed due to syntax errors.\n"},
-        {nullptr, {"-l", "1", "X=" + deepList}, "assignment(1,202): nesting deeper than 200 levels\n"},
-        {nullptr, {"-l", "1", "X=99999999999"}, "assignment(1,2): number 99999999999 is out of range for a 32-bit integer\n"},
-        {"deep", {"-l", "1"}, "Error: " + at("tolm.txt") + "(2,208): nesting deeper than 200 levels\n"},
-    };
-    for (const auto& c : cases) {
-        if (c.unitFile) write("tolm.txt", "unit core\nt: { X = " + deepList + " }\n");
-        const RunResult run = tolm(c.words);
-        EXPECT_EQ(run.exitCode, 1) << c.out;
-        EXPECT_EQ(run.out, c.out);
-    }
-}
-
-// A bare word that names no target, unit or profile is still declared (a target may test for
-// it), and the run says so before it builds; a profile's or a unit's name is no such word.
-TEST_F(CommandLineScenario, WordsThatNameNothingAreSaid) {
     write(".tolm_project.txt", "name lua\nunits { lua { \"tolm.txt\" } }\nprofiles { debug { } }\n");
     write("tolm.txt", "unit lua\nliblua: { cmdline = \"echo built\" if LLVM { cmdline = \"echo with llvm\" } }\n");
     const auto built = [](const std::string& echoed) {
@@ -96,42 +82,29 @@ TEST_F(CommandLineScenario, WordsThatNameNothingAreSaid) {
                echoed + "\n" + echoed + "\n[lua::liblua] Build done\n";
     };
     const std::string said = "' is no target, unit or profile: declared as a variable.\n";
+    const std::string deepList = std::string(20000, '[') + std::string(20000, ']');
     const struct {
-        const char* word;
+        Words words;
         std::string out;
-    } cases[] = {
-        {"liblau", "'liblau" + said + built("built")},
-        {"debug", built("built")},
-        {"lua", built("built")},
-        {"LLVM", "'LLVM" + said + built("with llvm")},
-    };
-    for (const auto& c : cases) {
-        const RunResult run = tolm({c.word});
-        EXPECT_EQ(run.out, c.out) << c.word;
-        EXPECT_EQ(run.exitCode, 0) << c.word;
-    }
-}
-
-// Output that cannot be written is a failure with its own message, not a silent success; writable
-// output keeps its status. The shell only points standard output at the device and then becomes
-// tolm itself.
-TEST_F(CommandLineScenario, UnwritableStandardOutputFails) {
-    const struct {
-        const char* device;
         int exitCode;
-        const char* err;
     } cases[] = {
-        {"/dev/full", 1, "Error: cannot write to standard output\n"},
-        {"/dev/null", 0, ""},
+        {{"liblau"}, "'liblau" + said + built("built"), 0},
+        {{"debug"}, built("built"), 0},
+        {{"lua"}, built("built"), 0},
+        {{"LLVM"}, "'LLVM" + said + built("with llvm"), 0},
+        {{"liblua", "not a word"}, "Parsing assignment failed due to syntax errors.\n", 1},
+        {{"-l", "1", "X=" + deepList}, "assignment(1,202): nesting deeper than 200 levels\n", 1},
+        {{"-l", "1", "X=99999999999"}, "assignment(1,2): number 99999999999 is out of range for a 32-bit integer\n", 1},
     };
     for (const auto& c : cases) {
-        Scenario::RunEnvironment environment;
-        environment.home = home_.path().string();
-        const RunResult run = Scenario::runProgram(
-            "/bin/sh", {"-c", std::string("exec \"$0\" --version >") + c.device, TOLM_BINARY}, work_.path(), environment);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.device;
-        EXPECT_EQ(run.err, c.err) << c.device;
+        const RunResult run = tolm(c.words);
+        EXPECT_EQ(run.out, c.out) << c.words[0];
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.words[0];
     }
+    write("tolm.txt", "unit lua\nt: { X = " + deepList + " }\n");
+    const RunResult deep = tolm({"-l", "1"});
+    EXPECT_EQ(deep.out, "Error: " + at("tolm.txt") + "(2,208): nesting deeper than 200 levels\n");
+    EXPECT_EQ(deep.exitCode, 1);
 }
 
-} // namespace
+}  // namespace

@@ -1,7 +1,6 @@
 // The example projects under examples/ as the README presents them: the
 // project text it quotes, and the switch between gcc and clang it describes.
 
-#include <sstream>
 #include <string>
 
 #include "scenario/tolm_scenario.h"
@@ -45,8 +44,7 @@ TEST_F(TolmScenario, ShapesExampleBuildsWithGccOrWithClang)
         const Scenario::RunResult run = tolm(llvm ? Words{"release", "LLVM"} : Words{"release"}, "app");
         ASSERT_EQ(run.exitCode, 0) << run.out;
         int commands = 0;
-        std::istringstream lines(run.out);
-        for (std::string line; std::getline(lines, line);) {
+        for (const std::string& line : linesOf(run.out)) {
             // A command line: "[unit::target] " and the program in quotes.
             const std::size_t quote = line.find("] \"");
             if (line.rfind('[', 0) != 0 || quote == npos) continue;
@@ -56,8 +54,7 @@ TEST_F(TolmScenario, ShapesExampleBuildsWithGccOrWithClang)
             ++commands;
         }
         EXPECT_EQ(commands, 5) << run.out;  // three compilers, the archiver and the link
-        const fs::path program = work_.path() / "app/bin/shapes";
-        EXPECT_EQ(Scenario::runProgram(program.string(), {}, work_.path(), {}).out,
+        EXPECT_EQ(outputOfProgram(work_.path() / "app/bin/shapes"),
                   "square: perimeter 8.00, area 4.00\ntriangle: perimeter 12.00, area 6.00\n(release build)\n");
     }
 }

@@ -9,8 +9,6 @@
 
 namespace {
 
-using Scenario::RunResult;
-
 class ProjectScenario : public TolmScenario {
 protected:
     // Project "demo": unit app (main target "main"), unit core from two
@@ -33,10 +31,22 @@ profiles {
     }
 };
 
-// The lists print one name a line: targets in name order (the unit's main
-// target even when everything else is silenced), units in file order,
-// profiles in name order; only the first list asked for is printed.
-TEST_F(ProjectScenario, Lists) {
+// The lists print one name a line: targets in name order (the unit's main target even when
+// everything else is silenced), units in file order, profiles in name order; only the first list
+// asked for is printed. Without a project the unit and profile lists fail with 255 once the unit
+// file (or in command mode none) is loaded; the target list works on the unit file, whose unnamed
+// unit is unit "1". Units and profiles that do not fit together stop the run and say why.
+TEST_F(ProjectScenario, ListsAndLoading) {
+    write("tolm.txt", "b: { }\na: { }\n");
+    for (const Words& words : {Words{"-u"}, Words{"-p"}, Words{"-c", "-u"}}) {
+        const RunResult run = tolm(words);
+        EXPECT_EQ(run.out, "No file to list. You need .tolm_project.txt.\n");
+        EXPECT_EQ(run.exitCode, 255);
+    }
+    EXPECT_EQ(tolm({"-l", "1"}).out, "a\nb\n");
+    write("sub/other.txt", "unit other\nx: { }\n");
+    EXPECT_EQ(tolm({"-f", "sub/other.txt", "-l", "other"}).out, "x\n");
+
     writeDemo();
     const struct {
         Words words;
@@ -57,35 +67,13 @@ TEST_F(ProjectScenario, Lists) {
         EXPECT_EQ(run.out, c.out) << c.words[0] << " " << c.words[1];
         EXPECT_EQ(run.exitCode, 0) << c.words[0];
     }
-    const RunResult unknown = tolm({"-l", "nope"});
-    EXPECT_EQ(unknown.out, "Error: Unit 'demo/nope' not found.\n");
-    EXPECT_EQ(unknown.exitCode, 1);
-}
 
-// Without a project the unit and profile lists fail with 255 once the unit
-// file (or in command mode none) is loaded; the target list works on the
-// unit file, whose unnamed unit is unit "1".
-TEST_F(ProjectScenario, ListsWithoutProject) {
-    write("tolm.txt", "b: { }\na: { }\n");
-    for (const Words& words : {Words{"-u"}, Words{"-p"}, Words{"-c", "-u"}}) {
-        const RunResult run = tolm(words);
-        EXPECT_EQ(run.out, "No file to list. You need .tolm_project.txt.\n");
-        EXPECT_EQ(run.exitCode, 255);
-    }
-    const RunResult run = tolm({"-l", "1"});
-    EXPECT_EQ(run.out, "a\nb\n");
-    EXPECT_EQ(run.exitCode, 0);
-    write("sub/other.txt", "unit other\nx: { }\n");
-    EXPECT_EQ(tolm({"-f", "sub/other.txt", "-l", "other"}).out, "x\n");
-}
-
-// Units and profiles that do not fit together stop the run and say why.
-TEST_F(ProjectScenario, LoadingFailures) {
     const struct {
         const char* moreCore;
         Words words;
         std::string out;
-    } cases[] = {
+    } failures[] = {
+        {"unit CORE\nextra: { }\n", {"-l", "nope"}, "Error: Unit 'demo/nope' not found.\n"},
         {"unit core\nextra: { }\nCORELIB: { }\n", {"-u"},
          "Error: Unable to merge unit 'core' from file '" + at("src/core/more.txt") + "': Key already exists: corelib\n"},
         {"unit kernel\nextra: { }\n", {"-u"},
@@ -95,7 +83,7 @@ TEST_F(ProjectScenario, LoadingFailures) {
          "Error: " + at("src/core/more.txt") + " Parsing failed due to syntax errors.\n"},
         {"unit core\n", {"-u", "debug", "release"}, "Error: Profile already set to 'Debug'. It can only be set once.\n"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : failures) {
         writeDemo(c.moreCore);
         const RunResult run = tolm(c.words);
         // The syntax error itself goes to standard error.
@@ -175,66 +163,52 @@ TEST_F(ProjectScenario, DiamondAndCycle) {
     EXPECT_EQ(tolm({"-u"}, "self").out, "Error: Import cycle: " + link("self") + " -> " + link("self") + "\n");
 }
 
-// "--create-project" lists every unit a "tolm.txt" (any letter case, any depth)
-// declares on its first line, with its files relative to the current
-// directory, and the next run loads it: the units, and a unit merged from
-// two files.
-TEST_F(ProjectScenario, CreatedFileReadsBack) {
+// "--create-project" lists every unit a "tolm.txt" (any letter case, any depth) declares on its
+// first line, with its files relative to the current directory, under a name made an identifier,
+// and the next run loads it: the units, and a unit merged from two files. Inside a project the tree
+// is scanned from its root, and the new file, written in the current directory, reaches the files
+// through "..". An existing project file is never replaced: the run says so and fails, the file
+// keeps every byte; a project file that cannot be written is an error, never a silent success.
+TEST_F(ProjectScenario, CreateProject) {
     write("my app/tolm.txt", "unit app\nmain: { }\n");
     write("my app/src/lib/Tolm.txt", "unit lib\nlib: { }\n");
     write("my app/src/lib/extra/tolm.txt", "unit lib\nextra: { }\n");
     write("my app/tools/tolm.txt", "// unit tools\nt: { }\n");
     write("my app/gen/tolm.txt", "unit\ng: { }\n");
     write("my app/docs/notes.txt", "unit notes\n");
-
+    write("my app/core/tolm.txt", "unit core\nc: { }\n");
     const RunResult create = tolm({"--create-project"}, "my app");
     EXPECT_EQ(create.out, "");
     EXPECT_EQ(create.exitCode, 0);
-    const std::string text = contentOf(work_.path() / "my app/.tolm_project.txt");
-    EXPECT_EQ(text.rfind("name my_app\nunits\n{\napp\n{\n  \"tolm.txt\"\n}\nlib\n{\n", 0), 0u) << text;
-    EXPECT_NE(text.find("  \"src/lib/Tolm.txt\"\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("  \"src/lib/extra/tolm.txt\"\n"), std::string::npos) << text;
+    EXPECT_TRUE(home_.isEmpty());
+    const std::string text = contentOf(at("my app/.tolm_project.txt"));
+    EXPECT_TRUE(text.starts_with("name my_app\nunits\n{\napp\n{\n  \"tolm.txt\"\n}\n")) << text;
+    for (const char* part :
+         {"lib\n{\n", "  \"src/lib/Tolm.txt\"\n", "  \"src/lib/extra/tolm.txt\"\n", "core\n{\n  \"core/tolm.txt\"\n}\n"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << text;
     EXPECT_EQ(text.find("tools"), std::string::npos) << text;
     EXPECT_EQ(text.find("gen"), std::string::npos) << text;
-
-    EXPECT_EQ(tolm({"-u"}, "my app").out, "app\nlib\n");
     EXPECT_EQ(tolm({"-l", "lib"}, "my app/src").out, "extra\nlib\n");
     EXPECT_EQ(tolm({"-l", "1"}, "my app").out, "main\n");
-}
 
-// Inside an existing project the tree is scanned from its root, and the new
-// file, written in the current directory, reaches the files through "..".
-TEST_F(ProjectScenario, CreateFromASubdirectory) {
-    write(".tolm_project.txt", "name old\nunits { core { \"core/tolm.txt\" } }\n");
-    write("core/tolm.txt", "unit core\nc: { }\n");
-    write("app/tolm.txt", "unit app\na: { }\n");
-    ASSERT_EQ(tolm({"--create-project"}, "app").exitCode, 0);
-    EXPECT_EQ(contentOf(work_.path() / "app/.tolm_project.txt"),
-              "name app\nunits\n{\napp\n{\n  \"tolm.txt\"\n}\ncore\n{\n  \"../core/tolm.txt\"\n}\n}\n");
-    EXPECT_EQ(tolm({"-u"}, "app").out, "app\ncore\n");
-    EXPECT_EQ(tolm({"-l", "core"}, "app").out, "c\n");
-    EXPECT_EQ(contentOf(work_.path() / ".tolm_project.txt"), "name old\nunits { core { \"core/tolm.txt\" } }\n");
-}
+    const RunResult again = tolm({"--create-project"}, "my app");
+    EXPECT_EQ(again.out,
+              "Error: Project file '" + at("my app/.tolm_project.txt") + "' already exists; it is left unchanged.\n");
+    EXPECT_EQ(again.exitCode, 1);
+    write("my app/web/tolm.txt", "unit web\nw: { }\n");
+    ASSERT_EQ(tolm({"--create-project"}, "my app/web").exitCode, 0);
+    EXPECT_EQ(contentOf(at("my app/.tolm_project.txt")), text);
+    const std::string inner = contentOf(at("my app/web/.tolm_project.txt"));
+    EXPECT_TRUE(inner.starts_with("name web\nunits\n{\n")) << inner;
+    EXPECT_NE(inner.find("web\n{\n  \"tolm.txt\"\n}\n"), std::string::npos) << inner;
+    EXPECT_NE(inner.find("core\n{\n  \"../core/tolm.txt\"\n}\n"), std::string::npos) << inner;
+    EXPECT_EQ(tolm({"-l", "core"}, "my app/web").out, "c\n");
 
-// An existing project file is never replaced: the run says so and fails, the file keeps every
-// byte. A project file that cannot be written is an error, never a silent success.
-TEST_F(ProjectScenario, CreateNeverReplacesAndFailsLoudly) {
-    std::filesystem::create_directories(at("empty"));
-    ASSERT_EQ(tolm({"--create-project"}, "empty").exitCode, 0);
-    const std::string edited = "name empty\nunits\n{\n}\nimport { lua; }\n";
-    EXPECT_EQ(contentOf(at("empty/.tolm_project.txt")) + "import { lua; }\n", edited);
-    write("empty/.tolm_project.txt", edited);
-    RunResult run = tolm({"--create-project"}, "empty");
-    EXPECT_EQ(run.out, "Error: Project file '" + at("empty/.tolm_project.txt") + "' already exists; it is left unchanged.\n");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(contentOf(at("empty/.tolm_project.txt")), edited);
-
-    std::filesystem::create_directories(work_.path() / ".tolm_project.txt");
-    run = tolm({"--create-project"});
-    EXPECT_EQ(run.out, "Error: Unable to write project file '" + at(".tolm_project.txt") + "'.\n");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(std::filesystem::is_directory(work_.path() / ".tolm_project.txt"));
-    EXPECT_TRUE(home_.isEmpty());
+    std::filesystem::create_directories(at("blocked/.tolm_project.txt"));
+    const RunResult blocked = tolm({"--create-project"}, "blocked");
+    EXPECT_EQ(blocked.out, "Error: Unable to write project file '" + at("blocked/.tolm_project.txt") + "'.\n");
+    EXPECT_EQ(blocked.exitCode, 1);
+    EXPECT_TRUE(std::filesystem::is_directory(at("blocked/.tolm_project.txt")));
 }
 
 }  // namespace

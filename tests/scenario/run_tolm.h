@@ -1,8 +1,8 @@
 #pragma once
 
 // Runs the real tolm binary the way a user would: in a chosen directory, with
-// HOME pointed at a scratch directory, and captures what it prints. Every
-// scenario test goes through runTolm.
+// exactly the environment given (HOME pointed at a scratch directory), and
+// captures what it prints. Every scenario test goes through runTolm.
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,62 +26,38 @@ struct RunResult {
     std::string err;
 };
 
-// The environment of one run. By default: HOME and the caller's PATH only.
+// The environment of one run: HOME, the caller's PATH and the extra entries.
 struct RunEnvironment {
     // Unset: no HOME variable at all; the empty text sets HOME to "".
-    std::optional<std::string> home;
-    // Unset: the caller's PATH.
-    std::optional<std::string> path;
+    std::optional<std::string> home{};
     // Further "NAME=value" entries.
-    std::vector<std::string> extra;
+    std::vector<std::string> extra{};
     // Told the process id once the program runs, for a test that signals it.
-    std::function<void(pid_t)> started;
+    std::function<void(pid_t)> started{};
 };
 
-namespace Detail {
-
-// Output goes to anonymous temporary files rather than pipes, so a chatty
-// child can never block on a full pipe while the parent waits for it.
-using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-inline File tempFile() {
-    File file(std::tmpfile(), &std::fclose);
-    if (!file) throw std::runtime_error("tmpfile failed");
-    return file;
-}
-
-inline std::string contentOf(std::FILE* file) {
-    std::string text;
-    char buffer[4096];
-    std::rewind(file);
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
-    return text;
-}
-
-}  // namespace Detail
-
-// Runs `binary` with `words` after the program name, in `cwd`, with exactly
-// the environment described; arguments go straight to exec, so no shell
-// quoting is involved.
+// Runs `binary` with `words` after the program name, in `cwd`; arguments go
+// straight to exec, so no shell quoting is involved.
 inline RunResult runProgram(const std::string& binary, const std::vector<std::string>& words,
                             const std::filesystem::path& cwd, const RunEnvironment& environment) {
     // Everything the child needs is prepared before fork.
-    std::vector<std::string> args{binary};
+    std::vector<std::string> args{binary}, entries;
     args.insert(args.end(), words.begin(), words.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    std::vector<std::string> entries;
     if (environment.home) entries.push_back("HOME=" + *environment.home);
     const char* callerPath = std::getenv("PATH");
-    entries.push_back("PATH=" + environment.path.value_or(callerPath ? callerPath : "/usr/bin:/bin"));
+    entries.push_back(std::string("PATH=") + (callerPath ? callerPath : "/usr/bin:/bin"));
     entries.insert(entries.end(), environment.extra.begin(), environment.extra.end());
-    std::vector<char*> envp;
+    std::vector<char*> argv, envp;
+    for (std::string& arg : args) argv.push_back(arg.data());
     for (std::string& entry : entries) envp.push_back(entry.data());
+    argv.push_back(nullptr);
     envp.push_back(nullptr);
 
-    const Detail::File out = Detail::tempFile(), err = Detail::tempFile();
+    // Output goes to anonymous temporary files rather than pipes, so a chatty
+    // child can never block on a full pipe while the parent waits for it.
+    using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+    const File out(std::tmpfile(), &std::fclose), err(std::tmpfile(), &std::fclose);
+    if (!out || !err) throw std::runtime_error("tmpfile failed");
     std::fflush(nullptr);
 
     const pid_t pid = fork();
@@ -97,18 +73,17 @@ inline RunResult runProgram(const std::string& binary, const std::vector<std::st
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
         if (errno != EINTR) throw std::runtime_error("waitpid failed");
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Detail::contentOf(out.get()),
-            Detail::contentOf(err.get())};
+    const auto contentOf = [](std::FILE* file) {
+        std::string text;
+        char buffer[4096];
+        std::rewind(file);
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
+        return text;
+    };
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contentOf(out.get()), contentOf(err.get())};
 }
 
-// The tolm binary of this build, with HOME set to `home`.
-inline RunResult runTolm(const std::vector<std::string>& words, const std::filesystem::path& cwd,
-                         const std::filesystem::path& home) {
-    RunEnvironment environment;
-    environment.home = home.string();
-    return runProgram(TOLM_BINARY, words, cwd, environment);
-}
-
+// The tolm binary of this build.
 inline RunResult runTolm(const std::vector<std::string>& words, const std::filesystem::path& cwd,
                          const RunEnvironment& environment) {
     return runProgram(TOLM_BINARY, words, cwd, environment);
