@@ -58,9 +58,11 @@ std::vector<std::string> argumentVector(const std::filesystem::path& executable,
 // 0 while no test has chosen a limit.
 std::atomic<std::size_t> chosenLimit{0};
 
+// The processor count, but at least two: a compiler's independent questions
+// are asked side by side even on one processor.
 std::size_t probeLimit()
 {
-    static const std::size_t processors = std::max(1u, std::thread::hardware_concurrency());
+    static const std::size_t processors = std::max(2u, std::thread::hardware_concurrency());
     const std::size_t chosen = chosenLimit.load();
     return chosen == 0 ? processors : chosen;
 }

@@ -27,8 +27,8 @@ struct CommandOutput {
     std::int32_t exitStatus = -1;
 };
 
-// How many probe programs run at once: the processor count, unless a test
-// has set another (0 brings the processor count back). Returns the old one.
+// How many probe programs run at once: the processor count (at least two),
+// unless a test has set another (0 brings that back). Returns the old one.
 std::size_t setProbeLimit(std::size_t limit);
 
 class ProbeBatch {

@@ -8,6 +8,7 @@
 #include "support/test_support.h"
 #include "tools/fake_tool.h"
 #include "tools/gnu/gnu_finder.h"
+#include "tools/probe_batch.h"
 #include "types/context_template.h"
 
 namespace {
@@ -178,6 +179,29 @@ TEST(GNUSearchRoot, FindsToolchainsInBinDirectories)
         for (const GNUToolchainInfo& t : GNUFinder::searchRoot(GNUWants{}, c.root)) found.push_back(describe(t));
         EXPECT_EQ(found, c.found) << c.root;
     }
+}
+
+// Every compiler is asked at once (the first one answers only while all eight first questions
+// run), -dumpversion after the answer it follows, and the results keep search order.
+TEST(GNUSearchRoot, AsksEveryCompilerAtOnceAndKeepsTheOrder)
+{
+    ScratchDir dir;
+    const fs::path log = dir.path() / "probes.log";
+    FakeTool::write(dir.path() / "bin" / "gcc", {{"-dumpmachine", "x86_64-linux-gnu"}, {"-dumpfullversion", "12.2.0"}},
+                    log, 8);
+    FakeTool::gnuCompiler(dir.path() / "bin" / "g++", "x86_64-linux-gnu", "12.3.0", log);
+    FakeTool::write(dir.path() / "usr" / "bin" / "gcc", {{"-dumpmachine", "arm-eabi"}, {"-dumpversion", "9"}}, log);
+    FakeTool::write(dir.path() / "usr" / "bin" / "cc", {{"-dumpfullversion", "1"}}, log);  // names no machine
+
+    const std::size_t processors = setProbeLimit(8);
+    std::vector<std::string> found;
+    for (const GNUToolchainInfo& t : GNUFinder::searchRoot(GNUWants{}, dir.path())) found.push_back(describe(t));
+    setProbeLimit(processors);
+    const std::string d = dir.path().string();
+    EXPECT_EQ(found, (std::vector<std::string>{"12.2.0|x86_64-linux-gnu|x86_64|linux|gnu|" + d + "/bin|" + d,
+                                               "12.3.0|x86_64-linux-gnu|x86_64|linux|gnu|" + d + "/bin|" + d,
+                                               "9|arm-eabi|arm|eabi||" + d + "/usr/bin|" + d + "/usr"}));
+    EXPECT_EQ(FakeTool::logLines(log).size(), 9u);
 }
 
 // One registry definition per toolchain, even when two roots reach it; a compiler that names no
