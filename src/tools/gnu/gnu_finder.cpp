@@ -58,14 +58,6 @@ void askCompiler(ProbeBatch& batch, CompilerFile& compiler)
     });
 }
 
-// The file name without a ".exe" extension (any letter case).
-std::string withoutExe(const std::string& fileName)
-{
-    // Only a name ending so can have that extension.
-    if (fileName.size() < 4 || !Util::ciEquals(fileName.substr(fileName.size() - 4), ".exe")) return fileName;
-    return fileNameWithoutExe(fileName);
-}
-
 // The two names a family's compilers go by, for the families the searches
 // use; empty for any other family text.
 std::vector<std::string_view> familyNames(const std::string& family)
@@ -136,7 +128,7 @@ public:
         for (const std::string& fileName : Util::directoryNames(directory)) {
             // The name first: it needs no system call, and most entries of a
             // bin directory are no compiler of the family.
-            const GNUFinder::CompilerName compiler = GNUFinder::readCompilerName(family, withoutExe(fileName));
+            const GNUFinder::CompilerName compiler = GNUFinder::readCompilerName(family, nameWithoutExe(fileName));
             if (!compiler.matches) continue;
             const fs::path path = directory / fileName;
             std::error_code error;

@@ -5,11 +5,13 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include "tools/probe.h"
 #include "tools/toolchain_walk.h"
 #include "types/tolm_exceptions.h"
 #include "types/variable_access.h"
+#include "util/directory_names.h"
 
 namespace fs = std::filesystem;
 
@@ -45,6 +47,9 @@ std::vector<fs::path> candidateDirectories(const fs::path& givenRoot)
 
 bool isClangName(const std::string& name)
 {
+    // Most names of a bin directory fail the first five letters; the
+    // expression is for the few that start so.
+    if (name.size() < 5 || !Util::ciEquals(std::string_view(name).substr(0, 5), "clang")) return false;
     static const std::regex clangName(R"(^clang(?:-[0-9]+(?:\.[0-9]+)*)?$)", std::regex::ECMAScript | std::regex::icase);
     return std::regex_match(name, clangName);
 }
@@ -174,11 +179,12 @@ std::vector<LLVMToolchainInfo> searchRoot(const LLVMWants& wants, const fs::path
     std::vector<ClangFile> files;
     for (const fs::path& directory : candidateDirectories(root)) {
         if (!isDirectoryQuietly(directory)) continue;
-        for (const fs::directory_entry& entry : listDirectory(directory)) {
-            const fs::path& file = entry.path();
-            if (!isSymlinkQuietly(file) && !isRegularFileQuietly(file)) continue;
-            const std::string name = fileNameWithoutExe(file);
+        for (const std::string& fileName : Util::directoryNames(directory)) {
+            // The name first: it needs no system call.
+            const std::string name = nameWithoutExe(fileName);
             if (!isClangName(name)) continue;
+            const fs::path file = directory / fileName;
+            if (!isSymlinkQuietly(file) && !isRegularFileQuietly(file)) continue;
             std::optional<ClangFile> clang = withCompanions(directory, file, name);
             if (!clang) continue;
             files.push_back(std::move(*clang));
