@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -66,12 +67,14 @@ inline void clang(const std::filesystem::path& file, const std::string& version,
     write(file, {{"-dumpversion", version}, {"-print-target-triple", triple}}, log);
 }
 
-// The lines of a probe log; empty when nothing ran.
+// The lines of a probe log, sorted: probes run side by side, so the order
+// they started in means nothing. Empty when nothing ran.
 inline std::vector<std::string> logLines(const std::filesystem::path& log)
 {
     std::vector<std::string> lines;
     std::ifstream in(log);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
     return lines;
 }
 
