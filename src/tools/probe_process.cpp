@@ -166,12 +166,3 @@ void ProcessGroup::wait()
         for (auto each = ended.rbegin(); each != ended.rend(); ++each) each->ended(std::move(each->result));
     }
 }
-
-ProcessOutput runProcess(const std::vector<std::string>& arguments)
-{
-    ProcessOutput result;
-    ProcessGroup group(1);
-    group.start(arguments, [&result](ProcessOutput output) { result = std::move(output); });
-    group.wait();
-    return result;
-}

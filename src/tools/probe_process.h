@@ -45,7 +45,8 @@ public:
     ProcessGroup(const ProcessGroup&) = delete;
     ProcessGroup& operator=(const ProcessGroup&) = delete;
 
-    // Queues a program as runProcess runs it; programs start in this order.
+    // Queues arguments[0] (searched on PATH only when it holds no '/') with
+    // the whole vector as its argv; programs start in the order queued.
     void start(std::vector<std::string> arguments, Ended ended);
 
     // Runs until every queued program, also those that an `ended` queues,
@@ -74,8 +75,3 @@ private:
     std::deque<Waiting> waiting_;
     std::vector<Running> running_;
 };
-
-// Runs arguments[0] (searched on PATH only when it holds no '/') with the
-// whole vector as its argv, and waits for it to end. Never throws for a
-// program that fails; an empty vector gives exit status -1.
-ProcessOutput runProcess(const std::vector<std::string>& arguments);
