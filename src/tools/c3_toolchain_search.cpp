@@ -33,15 +33,18 @@ public:
                 tryCandidate(place);
         }
         if (fs::is_directory(status)) walk(wanted);
-        return std::move(found_);
+
+        // Every candidate is asked at once; the results keep their order.
+        std::vector<ToolchainPaths> found;
+        for (std::optional<ToolchainPaths>& toolchain : probeToolVersions(candidates_))
+            if (toolchain && c3VersionPasses(wants_, toolchain->version)) found.push_back(std::move(*toolchain));
+        return found;
     }
 
 private:
     void tryCandidate(const fs::path& path)
     {
-        if (!markVisited(visited_, path)) return;
-        std::optional<ToolchainPaths> toolchain = probeToolVersion(path);
-        if (toolchain && c3VersionPasses(wants_, toolchain->version)) found_.push_back(std::move(*toolchain));
+        if (markVisited(visited_, path)) candidates_.push_back(path);
     }
 
     // Depth first in directory order, like a recursive directory walk, but a
@@ -63,7 +66,7 @@ private:
 
     const C3Wants& wants_;
     std::set<std::string> visited_;
-    std::vector<ToolchainPaths> found_;
+    std::vector<fs::path> candidates_;
 };
 
 }  // namespace

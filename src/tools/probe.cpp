@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
-#include <map>
 #include <memory>
-#include <utility>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
-#include "tools/probe_process.h"
 #include "types/context_template.h"
 #include "util/ci_string.h"
 
@@ -20,50 +18,6 @@ namespace {
 namespace Messages {
 constexpr const char* NoHome = "Unable to resolve HOME path.";
 }  // namespace Messages
-
-// Probe output counts only these as white space around the answer.
-constexpr const char* ProbeBlanks = " \t\n\r";
-
-// A probe's output is read line by line in 511-byte pieces, and a NUL byte
-// ends the text of its piece: what follows it up to the piece's end is lost.
-std::string dropNulTails(const std::string& raw)
-{
-    constexpr std::size_t PieceLength = 511;
-    std::string text;
-    text.reserve(raw.size());
-    std::size_t pieceUsed = 0;
-    bool dropping = false;
-    for (const char c : raw) {
-        if (c == '\0') dropping = true;
-        if (!dropping) text.push_back(c);
-        if (c == '\n' || ++pieceUsed == PieceLength) {
-            pieceUsed = 0;
-            dropping = false;
-        }
-    }
-    return text;
-}
-
-std::string trimProbeBlanks(const std::string& text)
-{
-    const std::size_t first = text.find_first_not_of(ProbeBlanks);
-    if (first == std::string::npos) return {};
-    const std::size_t last = text.find_last_not_of(ProbeBlanks);
-    return text.substr(first, last - first + 1);
-}
-
-// The words of a probe's argument text, split at blanks and tabs.
-std::vector<std::string> argumentWords(const std::string& arguments)
-{
-    std::vector<std::string> words;
-    std::size_t at = 0;
-    while ((at = arguments.find_first_not_of(" \t", at)) != std::string::npos) {
-        const std::size_t end = arguments.find_first_of(" \t", at);
-        words.push_back(arguments.substr(at, end - at));
-        at = end;
-    }
-    return words;
-}
 
 // The version a tool states: its first dotted number, so "c3c version 0.7.0"
 // gives 0.7.0 and not the 3 of the tool's own name. Output without a dotted
@@ -93,51 +47,29 @@ std::uint32_t versionPart(const std::string& piece)
     }
 }
 
-// The answers of the scope alive on this thread; null outside any.
-using ProbeAnswers = std::map<std::pair<std::string, std::string>, CommandOutput>;
-thread_local std::unique_ptr<ProbeAnswers> currentAnswers;
-
-CommandOutput runProbe(const std::filesystem::path& executable, const std::string& arguments)
-{
-    std::vector<std::string> argv{executable.string()};
-    for (std::string& word : argumentWords(arguments)) argv.push_back(std::move(word));
-    const ProcessOutput run = runProcess(argv);
-    CommandOutput result;
-    result.output = trimProbeBlanks(dropNulTails(run.output));
-    result.exitStatus = run.exitStatus;
-    return result;
-}
-
 }  // namespace
-
-ProbeAnswerScope::ProbeAnswerScope() : outermost_(!currentAnswers)
-{
-    if (outermost_) currentAnswers = std::make_unique<ProbeAnswers>();
-}
-
-ProbeAnswerScope::~ProbeAnswerScope()
-{
-    if (outermost_) currentAnswers.reset();
-}
-
-CommandOutput captureCommandOutput(const std::filesystem::path& executable, const std::string& arguments)
-{
-    if (!currentAnswers) return runProbe(executable, arguments);
-    auto key = std::make_pair(executable.string(), arguments);
-    auto known = currentAnswers->find(key);
-    if (known == currentAnswers->end()) known = currentAnswers->emplace(std::move(key), runProbe(executable, arguments)).first;
-    return known->second;
-}
 
 std::optional<ToolchainPaths> probeToolVersion(const std::filesystem::path& executable)
 {
-    std::error_code ignored;
-    if (!std::filesystem::is_regular_file(std::filesystem::status(executable, ignored))) return std::nullopt;
-    const CommandOutput answer = captureCommandOutput(executable, "--version");
-    if (answer.exitStatus != 0) return std::nullopt;
-    std::optional<std::string> version = statedVersion(answer.output.string());
-    if (!version) return std::nullopt;
-    return ToolchainPaths{std::move(*version), executable, executable.parent_path()};
+    return probeToolVersions({executable}).front();
+}
+
+std::vector<std::optional<ToolchainPaths>> probeToolVersions(const std::vector<std::filesystem::path>& executables)
+{
+    std::vector<std::optional<ToolchainPaths>> found(executables.size());
+    ProbeBatch batch;
+    for (std::size_t i = 0; i < executables.size(); ++i) {
+        const std::filesystem::path& executable = executables[i];
+        std::error_code ignored;
+        if (!std::filesystem::is_regular_file(std::filesystem::status(executable, ignored))) continue;
+        batch.ask(executable, "--version", [&found, &executable, i](const CommandOutput& answer) {
+            if (answer.exitStatus != 0) return;
+            std::optional<std::string> version = statedVersion(answer.output.string());
+            if (version) found[i] = ToolchainPaths{std::move(*version), executable, executable.parent_path()};
+        });
+    }
+    batch.run();
+    return found;
 }
 
 std::vector<std::uint32_t> splitVersion(const std::string& version)

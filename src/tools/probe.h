@@ -1,12 +1,8 @@
 #pragma once
-// Helpers of the toolchain searches: running a probe command and capturing
-// what it prints, reading a tool's version, comparing dotted versions,
-// normalising and de-duplicating paths, the per-user configuration directory
-// and the pieces of a detected toolchain's registry entry.
-//
-// Probe paths come from walking the file system, so they are never handed to
-// a shell: a probe is an argument vector run directly, with standard input
-// from /dev/null and standard error discarded.
+// Helpers of the toolchain searches: reading a tool's version, comparing
+// dotted versions, normalising and de-duplicating paths, the per-user
+// configuration directory and the pieces of a detected toolchain's registry
+// entry. Running the probes themselves is probe_batch.h's.
 
 #include <cstdint>
 #include <filesystem>
@@ -16,18 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "tools/probe_batch.h"
 #include "types/assignment.h"
 
 namespace Tolm {
 class ContextTemplate;
 }
-
-struct CommandOutput {
-    // Standard output without leading and trailing blanks, tabs, CRs and LFs.
-    std::filesystem::path output;
-    // The exit code 0..255 of a normal exit; -1 otherwise.
-    std::int32_t exitStatus = -1;
-};
 
 struct ToolchainPaths {
     std::string version;  // never empty
@@ -35,27 +25,10 @@ struct ToolchainPaths {
     std::filesystem::path directory;   // parent of executable
 };
 
-// Runs the executable with the blank-separated words of `arguments`.
-CommandOutput captureCommandOutput(const std::filesystem::path& executable, const std::string& arguments);
-
-// One tool set-up may ask a program the same question twice: the search
-// probes /usr/bin/gcc, and the choice of the machine's own toolchain asks it
-// for its machine again. While a scope lives, captureCommandOutput on its
-// thread runs each executable (as written) with each argument text once and
-// gives the first answer again. A scope inside another shares its answers.
-class ProbeAnswerScope {
-public:
-    ProbeAnswerScope();
-    ~ProbeAnswerScope();
-    ProbeAnswerScope(const ProbeAnswerScope&) = delete;
-    ProbeAnswerScope& operator=(const ProbeAnswerScope&) = delete;
-
-private:
-    bool outermost_;
-};
-
 // The version a regular file prints for "--version": its first dotted number.
 std::optional<ToolchainPaths> probeToolVersion(const std::filesystem::path& executable);
+// The same for several files, asked all at once; one result per file, in order.
+std::vector<std::optional<ToolchainPaths>> probeToolVersions(const std::vector<std::filesystem::path>& executables);
 
 std::vector<std::uint32_t> splitVersion(const std::string& version);
 // -1, 0 or 1; missing parts count as 0.

@@ -1,11 +1,13 @@
 #include "tools/probe_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace {
 
@@ -18,6 +20,7 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
 
     int get() const noexcept { return fd_; }
+    int release() noexcept { return std::exchange(fd_, -1); }
     void close() noexcept
     {
         if (fd_ >= 0) ::close(fd_);
@@ -58,20 +61,6 @@ private:
     bool ready_ = false;
 };
 
-void readAll(int fd, std::string& text)
-{
-    char buffer[4096];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count > 0) {
-            text.append(buffer, static_cast<std::size_t>(count));
-            continue;
-        }
-        if (count < 0 && errno == EINTR) continue;
-        return;
-    }
-}
-
 std::int32_t waitForExit(pid_t child)
 {
     int status = 0;
@@ -83,32 +72,97 @@ std::int32_t waitForExit(pid_t child)
     return WEXITSTATUS(status);
 }
 
+// Closes the program's output and collects its exit status.
+std::int32_t reap(pid_t pid, int& output)
+{
+    if (output >= 0) ::close(output);
+    output = -1;
+    return waitForExit(pid);
+}
+
 }  // namespace
 
-ProcessOutput runProcess(const std::vector<std::string>& arguments)
-{
-    ProcessOutput result;
-    if (arguments.empty()) return result;
+ProcessGroup::ProcessGroup(std::size_t limit) : limit_(limit == 0 ? 1 : limit) {}
 
+ProcessGroup::~ProcessGroup()
+{
+    for (Running& running : running_) reap(running.pid, running.output);
+}
+
+void ProcessGroup::start(std::vector<std::string> arguments, Ended ended)
+{
+    waiting_.push_back({std::move(arguments), std::move(ended)});
+}
+
+bool ProcessGroup::launch(Waiting& next)
+{
+    if (next.arguments.empty()) return false;
     int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) return result;
+    if (::pipe2(ends, O_CLOEXEC) != 0) return false;
     FileDescriptor readEnd(ends[0]);
     FileDescriptor writeEnd(ends[1]);
 
     ChildStreams streams(writeEnd.get());
-    if (!streams.ready()) return result;
+    if (!streams.ready()) return false;
 
     std::vector<char*> argv;
-    argv.reserve(arguments.size() + 1);
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.reserve(next.arguments.size() + 1);
+    for (std::string& argument : next.arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    // Room first: once the child runs, it must be recorded to be waited for.
+    running_.reserve(running_.size() + 1);
     pid_t child = 0;
-    if (::posix_spawnp(&child, argv[0], streams.actions(), nullptr, argv.data(), environ) != 0) return result;
+    if (::posix_spawnp(&child, argv[0], streams.actions(), nullptr, argv.data(), environ) != 0) return false;
 
-    // Only the child may hold the write end now, so the read ends when it does.
-    writeEnd.close();
-    readAll(readEnd.get(), result.output);
-    result.exitStatus = waitForExit(child);
-    return result;
+    // Only the child holds the write end now, so the output ends when the
+    // child and whatever it started have closed it.
+    running_.push_back({child, readEnd.release(), {}, std::move(next.ended)});
+    return true;
+}
+
+bool ProcessGroup::readSome(std::size_t index)
+{
+    Running& running = running_[index];
+    char buffer[4096];
+    const ssize_t count = ::read(running.output, buffer, sizeof buffer);
+    if (count > 0) {
+        running.result.output.append(buffer, static_cast<std::size_t>(count));
+        return false;
+    }
+    return count == 0 || (errno != EINTR && errno != EAGAIN);
+}
+
+void ProcessGroup::wait()
+{
+    std::vector<pollfd> polled;
+    std::vector<Running> ended;
+    while (!waiting_.empty() || !running_.empty()) {
+        while (running_.size() < limit_ && !waiting_.empty()) {
+            Waiting next = std::move(waiting_.front());
+            waiting_.pop_front();
+            if (!launch(next)) next.ended(ProcessOutput{});
+        }
+        if (running_.empty()) continue;
+
+        polled.clear();
+        for (const Running& running : running_) polled.push_back({running.output, POLLIN, 0});
+        if (::poll(polled.data(), polled.size(), -1) < 0) {
+            if (errno == EINTR) continue;
+            // Without poll, a plain read of each still makes progress.
+            for (pollfd& each : polled) each.revents = POLLIN;
+        }
+
+        ended.clear();
+        ended.reserve(running_.size());
+        for (std::size_t i = polled.size(); i-- > 0;) {
+            if (polled[i].revents == 0 || !readSome(i)) continue;
+            ended.push_back(std::move(running_[i]));
+            running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        // Every ended program is collected before any callback runs, so a
+        // callback that throws leaves no child behind.
+        for (Running& each : ended) each.result.exitStatus = reap(each.pid, each.output);
+        for (auto each = ended.rbegin(); each != ended.rend(); ++each) each->ended(std::move(each->result));
+    }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Starting a probe program without a shell.
+// Starting probe programs without a shell, several at once.
 //
 // The programs a toolchain search probes are files it found by walking
 // directories, so their paths may hold blanks, quotes or `$(...)`. A shell
@@ -7,8 +7,22 @@
 // vector instead, so every byte of every argument reaches it unchanged.
 // Standard input reads /dev/null, standard error is discarded and standard
 // output comes back through a pipe.
+//
+// A compiler takes tens of milliseconds to answer even a trivial question,
+// and a search asks several compilers several questions. A ProcessGroup
+// runs them side by side on the calling thread: it starts up to its limit,
+// reads every running program's output as it comes (poll), and starts the
+// next waiting program as soon as one has ended. The callback of a program
+// runs on that same thread, and may start further programs. (Worker threads
+// that each start and wait for one program were tried: on a busy machine
+// every hop between threads costs a wake-up, and they were slower.)
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +34,44 @@ struct ProcessOutput {
     std::int32_t exitStatus = -1;
 };
 
-// Runs arguments[0] (searched on PATH only when it holds no '/') with the
-// whole vector as its argv, and waits for it to end. Never throws for a
-// program that fails; an empty vector gives exit status -1.
-ProcessOutput runProcess(const std::vector<std::string>& arguments);
+class ProcessGroup {
+public:
+    using Ended = std::function<void(ProcessOutput)>;
+
+    // At most `limit` programs (at least one) run at the same time.
+    explicit ProcessGroup(std::size_t limit);
+    // Waits for every program still running; none is left behind.
+    ~ProcessGroup();
+    ProcessGroup(const ProcessGroup&) = delete;
+    ProcessGroup& operator=(const ProcessGroup&) = delete;
+
+    // Queues arguments[0] (searched on PATH only when it holds no '/') with
+    // the whole vector as its argv; programs start in the order queued.
+    void start(std::vector<std::string> arguments, Ended ended);
+
+    // Runs until every queued program, also those that an `ended` queues,
+    // has ended and its `ended` has returned. A program that cannot be
+    // started ends at once with exit status -1.
+    void wait();
+
+private:
+    struct Waiting {
+        std::vector<std::string> arguments;
+        Ended ended;
+    };
+    struct Running {
+        pid_t pid = -1;
+        int output = -1;  // the read end of the program's standard output
+        ProcessOutput result;
+        Ended ended;
+    };
+
+    // Starts a waiting program; false when it could not start.
+    bool launch(Waiting& next);
+    // Reads what `running_[index]` wrote; true once its output has ended.
+    bool readSome(std::size_t index);
+
+    std::size_t limit_;
+    std::deque<Waiting> waiting_;
+    std::vector<Running> running_;
+};

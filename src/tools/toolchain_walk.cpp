@@ -1,5 +1,12 @@
 #include "tools/toolchain_walk.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <memory>
+#include <string_view>
 #include <system_error>
 
 #include "tools/probe.h"
@@ -31,26 +38,56 @@ bool isRegularFileQuietly(const fs::path& path)
     return fs::is_regular_file(path, ignored);
 }
 
-void addBinDirectoriesBelow(const fs::path& root, const BinDirectoryRules& rules, std::set<std::string>& visited,
-                            std::vector<fs::path>& found)
+namespace {
+
+// Whether the entry is a directory itself (links are not followed); the
+// listing's type when it gives one, else the file's own status.
+bool isRealDirectory(int directoryFd, const dirent& entry)
 {
-    std::error_code error;
-    fs::recursive_directory_iterator walk(root, fs::directory_options::skip_permission_denied, error);
-    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-        const fs::path& path = walk->path();
-        const std::string name = path.filename().string();
+    if (entry.d_type != DT_UNKNOWN) return entry.d_type == DT_DIR;
+    struct stat status;
+    return ::fstatat(directoryFd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
+}
+
+// Walks below one directory depth first, in listing order, as a recursive
+// directory iterator that skips what it may not read: a directory that may
+// not be opened is passed over, any other error ends the whole walk (false).
+// Only names are read, and paths are made only for directories: a bin
+// directory below the root holds a thousand files and no directory.
+bool walkBelow(const fs::path& directory, const BinDirectoryRules& rules, std::set<std::string>& visited,
+               std::vector<fs::path>& found)
+{
+    const std::unique_ptr<DIR, int (*)(DIR*)> stream(::opendir(directory.c_str()), &::closedir);
+    if (!stream) return errno == EACCES;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(stream.get());
+        if (entry == nullptr) return errno == 0;
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") continue;
         const bool named = rules.ignoreCase ? Util::ciEquals(name, "bin") : name == "bin";
-        if (!named || !isDirectoryQuietly(path)) continue;
-        if (markVisited(visited, path)) found.push_back(path);
-        if (!rules.descendIntoBin) walk.disable_recursion_pending();
+        if (named) {
+            const fs::path bin = directory / name;
+            if (isDirectoryQuietly(bin) && markVisited(visited, bin)) found.push_back(bin);
+            if (!rules.descendIntoBin) continue;
+        }
+        if (isRealDirectory(::dirfd(stream.get()), *entry) && !walkBelow(directory / name, rules, visited, found))
+            return false;
     }
 }
 
-std::vector<fs::directory_entry> listDirectory(const fs::path& directory)
+}  // namespace
+
+void addBinDirectoriesBelow(const fs::path& root, const BinDirectoryRules& rules, std::set<std::string>& visited,
+                            std::vector<fs::path>& found)
 {
-    std::vector<fs::directory_entry> entries;
-    std::error_code error;
-    fs::directory_iterator list(directory, fs::directory_options::skip_permission_denied, error);
-    for (; !error && list != fs::directory_iterator(); list.increment(error)) entries.push_back(*list);
-    return entries;
+    walkBelow(root, rules, visited, found);
+}
+
+std::string nameWithoutExe(const std::string& fileName)
+{
+    // Only a name ending so can have that extension.
+    if (fileName.size() < 4 || !Util::ciEquals(std::string_view(fileName).substr(fileName.size() - 4), ".exe"))
+        return fileName;
+    return fileNameWithoutExe(fileName);
 }

@@ -36,6 +36,6 @@ struct BinDirectoryRules {
 void addBinDirectoriesBelow(const std::filesystem::path& root, const BinDirectoryRules& rules,
                             std::set<std::string>& visited, std::vector<std::filesystem::path>& found);
 
-// The entries of one directory in listing order; an unreadable directory
-// gives none and an error while listing ends the list.
-std::vector<std::filesystem::directory_entry> listDirectory(const std::filesystem::path& directory);
+// fileNameWithoutExe of a name read from a directory listing, without
+// making a path of it.
+std::string nameWithoutExe(const std::string& fileName);

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -33,12 +34,18 @@ inline void writeExecutable(const std::filesystem::path& file, const std::string
 }
 
 // A program that prints answers.at("$*") and exits 0, or exits 1 for any
-// other argument text. With a log, every run appends "<$0> <$*>" to it.
+// other argument text. With a log, every run appends "<$0> <$*>" to it; with
+// `meet` as well, it then waits until the log holds that many lines, so it
+// answers only while that many runs have started, and exits 1 when they
+// have not after 15 s or more.
 inline void write(const std::filesystem::path& file, const std::map<std::string, std::string>& answers,
-                  const std::filesystem::path& log = {})
+                  const std::filesystem::path& log = {}, int meet = 0)
 {
     std::string script = "#!/bin/sh\n";
     if (!log.empty()) script += "echo \"$0 $*\" >> " + shellQuoted(log.string()) + "\n";
+    if (meet > 0)
+        script += "i=0; while [ $(wc -l < " + shellQuoted(log.string()) + ") -lt " + std::to_string(meet) +
+                  " ]; do i=$((i+1)); [ $i -gt 1500 ] && exit 1; sleep 0.01; done\n";
     script += "case \"$*\" in\n";
     for (const auto& [arguments, output] : answers)
         script += shellQuoted(arguments) + ") printf '%s\\n' " + shellQuoted(output) + "; exit 0;;\n";
@@ -60,12 +67,14 @@ inline void clang(const std::filesystem::path& file, const std::string& version,
     write(file, {{"-dumpversion", version}, {"-print-target-triple", triple}}, log);
 }
 
-// The lines of a probe log; empty when nothing ran.
+// The lines of a probe log, sorted: probes run side by side, so the order
+// they started in means nothing. Empty when nothing ran.
 inline std::vector<std::string> logLines(const std::filesystem::path& log)
 {
     std::vector<std::string> lines;
     std::ifstream in(log);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
     return lines;
 }
 

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
@@ -129,6 +130,26 @@ TEST(CaptureCommandOutput, AnswerScopeRunsEachQuestionOnce)
     }
     captureCommandOutput(gcc, "-dumpmachine");
     EXPECT_EQ(runs(), 6u);
+}
+
+// A batch runs as many programs side by side as its limit allows, and no more.
+TEST(ProbeBatch, RunsUpToTheLimitAtOnce)
+{
+    ScratchDir dir;
+    // Each run counts the runs alive once two have started.
+    const fs::path probe = script(dir, "probe",
+                                  "touch \"$0.$$\"; echo >> \"$0.log\"; i=0\n"
+                                  "while [ $(wc -l < \"$0.log\") -lt 2 ] && [ $i -lt 1500 ]; do i=$((i+1)); sleep 0.01; done\n"
+                                  "ls \"$0\".[0-9]* | wc -l; rm \"$0.$$\"");
+    const std::size_t processors = setProbeLimit(2);
+    std::vector<std::string> alive;
+    ProbeBatch batch;
+    for (int i = 0; i < 5; ++i)
+        batch.ask(probe, "", [&alive](const CommandOutput& answer) { alive.push_back(answer.output.string()); });
+    batch.run();
+    setProbeLimit(processors);
+    ASSERT_EQ(alive.size(), 5u);
+    EXPECT_EQ(*std::max_element(alive.begin(), alive.end()), "2");
 }
 
 // A path holding shell syntax is a name like any other: only the file runs.

@@ -25,33 +25,37 @@ std::string familyPattern(const std::string& family)
     return family;
 }
 
-std::string answerOf(const fs::path& compiler, const char* arguments)
+std::string answerText(const CommandOutput& answer)
 {
-    const CommandOutput answer = captureCommandOutput(compiler, arguments);
     return answer.exitStatus == 0 ? answer.output.string() : std::string();
 }
 
-// One compiler of a directory: what it reports, or nothing when it does not
-// say which machine it builds for. `versionInName` is the version its name
-// ends with, if any.
-std::optional<GNUCompilerProbe> probeCompiler(const fs::path& compiler, const std::string& versionInName)
-{
-    GNUCompilerProbe probe;
-    probe.machine = answerOf(compiler, "-dumpmachine");
-    if (probe.machine.empty()) return std::nullopt;
-    probe.version = answerOf(compiler, "-dumpfullversion");
-    if (probe.version.empty()) probe.version = answerOf(compiler, "-dumpversion");
-    if (probe.version.empty()) probe.version = versionInName;
-    probe.executable = compiler.string();
-    return probe;
-}
+// One compiler file of a directory and what it says of itself.
+struct CompilerFile {
+    fs::path path;
+    std::string versionInName;  // the version its name ends with, if any
+    std::string machine;
+    std::string version;
+    int firstAnswersDue = 2;
+};
 
-// The file name without a ".exe" extension (any letter case).
-std::string withoutExe(const std::string& fileName)
+// Asks a compiler its machine and full version at once; only when it names
+// a machine but no full version is it asked for -dumpversion as well.
+void askCompiler(ProbeBatch& batch, CompilerFile& compiler)
 {
-    // Only a name ending so can have that extension.
-    if (fileName.size() < 4 || !Util::ciEquals(fileName.substr(fileName.size() - 4), ".exe")) return fileName;
-    return fileNameWithoutExe(fileName);
+    const auto firstAnswered = [&batch, &compiler] {
+        if (--compiler.firstAnswersDue > 0 || compiler.machine.empty() || !compiler.version.empty()) return;
+        batch.ask(compiler.path, "-dumpversion",
+                  [&compiler](const CommandOutput& answer) { compiler.version = answerText(answer); });
+    };
+    batch.ask(compiler.path, "-dumpmachine", [&compiler, firstAnswered](const CommandOutput& answer) {
+        compiler.machine = answerText(answer);
+        firstAnswered();
+    });
+    batch.ask(compiler.path, "-dumpfullversion", [&compiler, firstAnswered](const CommandOutput& answer) {
+        compiler.version = answerText(answer);
+        firstAnswered();
+    });
 }
 
 // The two names a family's compilers go by, for the families the searches
@@ -111,6 +115,59 @@ GNUFinder::CompilerName readWithPatterns(const std::string& family, const std::s
     if (result.matches && std::regex_match(name, match, versionInName)) result.version = match.str(1);
     return result;
 }
+
+// The compilers of one family in one directory: listed first, then asked
+// through a batch that other scans may share, then read in listing order.
+class DirectoryScan {
+public:
+    DirectoryScan(const std::string& family, const fs::path& directory)
+    {
+        if (!isDirectoryQuietly(directory)) return;
+        directoryText_ = normalizedPathString(directory);
+        std::set<std::string> visitedFiles;
+        for (const std::string& fileName : Util::directoryNames(directory)) {
+            // The name first: it needs no system call, and most entries of a
+            // bin directory are no compiler of the family.
+            const GNUFinder::CompilerName compiler = GNUFinder::readCompilerName(family, nameWithoutExe(fileName));
+            if (!compiler.matches) continue;
+            const fs::path path = directory / fileName;
+            std::error_code error;
+            const bool regular = fs::is_regular_file(fs::status(path, error));
+            if (error) continue;
+            if (!regular && !fs::is_symlink(fs::symlink_status(path, error))) continue;
+            // Only compiler names count as seen: another name of the same
+            // file (gnatgcc linked to gcc) must not hide it, whatever the
+            // listing order.
+            if (!markVisited(visitedFiles, path)) continue;
+            compilers_.push_back({path, compiler.version, {}, {}});
+        }
+    }
+
+    // The compilers are not moved once asked: the answers land in them.
+    void ask(ProbeBatch& batch)
+    {
+        for (CompilerFile& compiler : compilers_) askCompiler(batch, compiler);
+    }
+
+    // The compilers that named a machine, one per machine and version.
+    std::vector<GNUCompilerProbe> probes() const
+    {
+        std::vector<GNUCompilerProbe> probes;
+        std::set<std::string> keys;
+        for (const CompilerFile& compiler : compilers_) {
+            if (compiler.machine.empty()) continue;
+            GNUCompilerProbe probe{compiler.version.empty() ? compiler.versionInName : compiler.version,
+                                   compiler.machine, compiler.path.string()};
+            if (keys.insert(directoryText_ + "|" + probe.machine + "|" + probe.version).second)
+                probes.push_back(std::move(probe));
+        }
+        return probes;
+    }
+
+private:
+    std::string directoryText_;
+    std::vector<CompilerFile> compilers_;
+};
 
 // Names one toolchain across the searches: directory, triplet and version.
 std::string toolchainKey(const GNUToolchainInfo& toolchain)
@@ -194,20 +251,34 @@ namespace GNUFinder {
 std::vector<GNUToolchainInfo> searchRoot(const GNUWants& wants, fs::path root)
 {
     root = withoutTrailingSeparator(root);
-    std::vector<GNUToolchainInfo> result;
-    std::set<std::string> keys;
+    struct BinScan {
+        fs::path directory;
+        DirectoryScan c;
+        DirectoryScan cpp;
+    };
+    // Every directory is listed before any compiler is asked, so all of them
+    // are asked at once.
+    std::vector<BinScan> scans;
     for (const fs::path& directory : binDirectories(root)) {
-        std::vector<GNUCompilerProbe> cProbes;
-        std::vector<GNUCompilerProbe> cppProbes;
         try {
-            cProbes = scanDirectory("gcc", directory);
-            cppProbes = scanDirectory(R"(g\+\+)", directory);
+            scans.push_back({directory, DirectoryScan("gcc", directory), DirectoryScan(R"(g\+\+)", directory)});
         } catch (const fs::filesystem_error&) {
             continue;  // a directory that changes under the scan adds nothing
         }
+    }
+    ProbeBatch batch;
+    for (BinScan& scan : scans) {
+        scan.c.ask(batch);
+        scan.cpp.ask(batch);
+    }
+    batch.run();
+
+    std::vector<GNUToolchainInfo> result;
+    std::set<std::string> keys;
+    for (const BinScan& scan : scans) {
         std::vector<GNUToolchainInfo> selected;
-        selectCandidates(wants, directory.parent_path(), cProbes, selected);
-        selectCandidates(wants, directory.parent_path(), cppProbes, selected);
+        selectCandidates(wants, scan.directory.parent_path(), scan.c.probes(), selected);
+        selectCandidates(wants, scan.directory.parent_path(), scan.cpp.probes(), selected);
         for (GNUToolchainInfo& toolchain : selected)
             if (keys.insert(toolchainKey(toolchain)).second) result.push_back(std::move(toolchain));
     }
@@ -237,31 +308,11 @@ CompilerName readCompilerName(const std::string& family, const std::string& name
 
 std::vector<GNUCompilerProbe> scanDirectory(const std::string& family, const fs::path& directory)
 {
-    std::vector<GNUCompilerProbe> probes;
-    if (!isDirectoryQuietly(directory)) return probes;
-    const std::string directoryText = normalizedPathString(directory);
-
-    std::set<std::string> visitedFiles;
-    std::set<std::string> probeKeys;
-    for (const std::string& fileName : Util::directoryNames(directory)) {
-        // The name first: it needs no system call, and most entries of a bin
-        // directory are no compiler of the family.
-        const CompilerName compiler = readCompilerName(family, withoutExe(fileName));
-        if (!compiler.matches) continue;
-        const fs::path path = directory / fileName;
-        std::error_code error;
-        const bool regular = fs::is_regular_file(fs::status(path, error));
-        if (error) continue;
-        if (!regular && !fs::is_symlink(fs::symlink_status(path, error))) continue;
-        // Only compiler names count as seen: another name of the same file
-        // (gnatgcc linked to gcc) must not hide it, whatever the listing order.
-        if (!markVisited(visitedFiles, path)) continue;
-        std::optional<GNUCompilerProbe> probe = probeCompiler(path, compiler.version);
-        if (!probe) continue;
-        if (probeKeys.insert(directoryText + "|" + probe->machine + "|" + probe->version).second)
-            probes.push_back(std::move(*probe));
-    }
-    return probes;
+    DirectoryScan scan(family, directory);
+    ProbeBatch batch;
+    scan.ask(batch);
+    batch.run();
+    return scan.probes();
 }
 
 void selectCandidates(const GNUWants& wants, const fs::path& rootPath, const std::vector<GNUCompilerProbe>& probes,

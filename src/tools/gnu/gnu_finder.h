@@ -4,8 +4,9 @@
 // A GNU toolchain is known by what its compiler says of itself: the machine
 // triplet of "-dumpmachine" (also the prefix of its tool names) and its
 // version. The search collects every "bin" directory at or below a root,
-// probes each compiler-like file there once however many names lead to it,
-// and keeps one record per directory, triplet and version. Directories that
+// probes each compiler-like file there once however many names lead to it
+// (all of them at once, probe_batch.h), and keeps one record per directory,
+// triplet and version, in listing order whichever compiler answers first. Directories that
 // cannot be read and compilers that do not answer are not errors: they only
 // make the result smaller. Nothing here logs.
 

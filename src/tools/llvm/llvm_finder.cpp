@@ -1,14 +1,17 @@
 #include "tools/llvm/llvm_finder.h"
 
 #include <algorithm>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include "tools/probe.h"
 #include "tools/toolchain_walk.h"
 #include "types/tolm_exceptions.h"
 #include "types/variable_access.h"
+#include "util/directory_names.h"
 
 namespace fs = std::filesystem;
 
@@ -44,49 +47,111 @@ std::vector<fs::path> candidateDirectories(const fs::path& givenRoot)
 
 bool isClangName(const std::string& name)
 {
+    // Most names of a bin directory fail the first five letters; the
+    // expression is for the few that start so.
+    if (name.size() < 5 || !Util::ciEquals(std::string_view(name).substr(0, 5), "clang")) return false;
     static const std::regex clangName(R"(^clang(?:-[0-9]+(?:\.[0-9]+)*)?$)", std::regex::ECMAScript | std::regex::icase);
     return std::regex_match(name, clangName);
 }
 
-// The toolchain of one clang file, or nothing when a companion is missing, a
-// probe fails or the wants refuse it.
-std::optional<LLVMToolchainInfo> examineClang(const LLVMWants& wants, const fs::path& directory,
-                                              const fs::path& clang, const std::string& suffix)
+// One clang file of a candidate directory whose companions are all there,
+// and what it answers.
+struct ClangFile {
+    LLVMToolchainInfo toolchain;  // directory, clang and companions so far
+    std::string suffix;           // the text after "clang", such as "-17"
+    std::string clangText;        // the normalised path of the clang
+    CommandOutput version;
+    CommandOutput triple;
+    int answersDue = 2;
+    bool accepted = false;
+};
+
+// The clang of `directory` named `name` with all three companions beside
+// it, or nothing.
+std::optional<ClangFile> withCompanions(const fs::path& directory, const fs::path& clang, const std::string& name)
 {
-    LLVMToolchainInfo toolchain;
+    ClangFile file;
+    file.suffix = name.substr(5);
+    LLVMToolchainInfo& toolchain = file.toolchain;
     toolchain.binDirectory = directory;
     toolchain.clang = clang;
-    toolchain.clangxx = LLVMFinder::findTool(directory, "clang++", suffix);
-    toolchain.ar = LLVMFinder::findTool(directory, "llvm-ar", suffix);
-    toolchain.objcopy = LLVMFinder::findTool(directory, "llvm-objcopy", suffix);
+    toolchain.clangxx = LLVMFinder::findTool(directory, "clang++", file.suffix);
+    toolchain.ar = LLVMFinder::findTool(directory, "llvm-ar", file.suffix);
+    toolchain.objcopy = LLVMFinder::findTool(directory, "llvm-objcopy", file.suffix);
     if (toolchain.clangxx.empty() || toolchain.ar.empty() || toolchain.objcopy.empty()) return std::nullopt;
+    file.clangText = normalizedPathString(clang);
+    return file;
+}
 
-    const CommandOutput version = captureCommandOutput(clang, "-dumpversion");
-    if (version.exitStatus != 0 || version.output.empty()) return std::nullopt;
-    toolchain.version = version.output.string();
-
-    std::string arguments = "-print-target-triple";
-    if (!wants.TOOLCHAIN_TRIPLET.empty()) arguments = "--target=" + wants.TOOLCHAIN_TRIPLET + " " + arguments;
-    const CommandOutput triple = captureCommandOutput(clang, arguments);
-    if (triple.exitStatus != 0 || triple.output.empty()) return std::nullopt;
+// Completes the toolchain from the clang's answers; false when a probe
+// failed, the linker is missing or the wants refuse it.
+bool completeToolchain(const LLVMWants& wants, ClangFile& file)
+{
+    LLVMToolchainInfo& toolchain = file.toolchain;
+    if (file.version.exitStatus != 0 || file.version.output.empty()) return false;
+    toolchain.version = file.version.output.string();
+    if (file.triple.exitStatus != 0 || file.triple.output.empty()) return false;
     toolchain.requestedTarget = wants.TOOLCHAIN_TRIPLET;
-    toolchain.target = parseTargetTriple(triple.output.string());
+    toolchain.target = parseTargetTriple(file.triple.output.string());
 
     const char* linker = isMsvcToolchain(toolchain.target) ? "lld-link" : "ld.lld";
-    toolchain.linker = LLVMFinder::findTool(directory, linker, suffix);
-    if (toolchain.linker.empty()) return std::nullopt;
+    toolchain.linker = LLVMFinder::findTool(toolchain.binDirectory, linker, file.suffix);
+    if (toolchain.linker.empty()) return false;
 
     if (!wants.toolchain_version.empty() && wants.toolchain_version != "0" &&
         !Util::ciEquals(wants.toolchain_version, toolchain.version))
-        return std::nullopt;
-    if (!versionAtLeast(toolchain.version, wants.toolchain_min_version)) return std::nullopt;
-    if (!wants.arch.empty() && !Util::ciEquals(wants.arch, toolchain.target.arch)) return std::nullopt;
-    return toolchain;
+        return false;
+    if (!versionAtLeast(toolchain.version, wants.toolchain_min_version)) return false;
+    return wants.arch.empty() || Util::ciEquals(wants.arch, toolchain.target.arch);
 }
 
-std::string resultKey(const LLVMToolchainInfo& toolchain)
+// Asks the clang files of a search, grouped by the file they lead to. Of
+// each group the first one in search order that makes a toolchain is kept
+// and the later ones are not asked; one that does not make a toolchain hands
+// on to the next of its group. Different files are asked all at once.
+class ClangQuestions {
+public:
+    ClangQuestions(const LLVMWants& wants, std::vector<ClangFile>& files) : wants_(wants)
+    {
+        for (ClangFile& file : files) groups_[file.clangText].push_back(&file);
+        if (!wants.TOOLCHAIN_TRIPLET.empty())
+            tripleQuestion_ = "--target=" + wants.TOOLCHAIN_TRIPLET + " " + tripleQuestion_;
+    }
+
+    void run()
+    {
+        for (const auto& [clangText, group] : groups_) ask(group, 0);
+        batch_.run();
+    }
+
+private:
+    void ask(const std::vector<ClangFile*>& group, std::size_t place)
+    {
+        ClangFile& file = *group[place];
+        const auto answered = [this, &file, &group, place] {
+            if (--file.answersDue > 0) return;
+            file.accepted = completeToolchain(wants_, file);
+            if (!file.accepted && place + 1 < group.size()) ask(group, place + 1);
+        };
+        batch_.ask(file.toolchain.clang, "-dumpversion", [&file, answered](const CommandOutput& answer) {
+            file.version = answer;
+            answered();
+        });
+        batch_.ask(file.toolchain.clang, tripleQuestion_, [&file, answered](const CommandOutput& answer) {
+            file.triple = answer;
+            answered();
+        });
+    }
+
+    const LLVMWants& wants_;
+    std::string tripleQuestion_ = "-print-target-triple";
+    std::map<std::string, std::vector<ClangFile*>> groups_;
+    ProbeBatch batch_;
+};
+
+std::string resultKey(const ClangFile& file)
 {
-    return normalizedPathString(toolchain.clang) + "|" + toolchain.version + "|" + toolchain.target.text;
+    return file.clangText + "|" + file.toolchain.version + "|" + file.toolchain.target.text;
 }
 
 }  // namespace
@@ -110,27 +175,30 @@ namespace LLVMFinder {
 
 std::vector<LLVMToolchainInfo> searchRoot(const LLVMWants& wants, const fs::path& root)
 {
-    std::vector<LLVMToolchainInfo> result;
-    std::set<std::string> acceptedClangs;
-    std::set<std::string> keys;
+    // Every clang with its companions, in search order, before any is asked.
+    std::vector<ClangFile> files;
     for (const fs::path& directory : candidateDirectories(root)) {
         if (!isDirectoryQuietly(directory)) continue;
-        std::vector<LLVMToolchainInfo> found;
-        for (const fs::directory_entry& entry : listDirectory(directory)) {
-            const fs::path& file = entry.path();
-            if (!isSymlinkQuietly(file) && !isRegularFileQuietly(file)) continue;
-            const std::string name = fileNameWithoutExe(file);
+        for (const std::string& fileName : Util::directoryNames(directory)) {
+            // The name first: it needs no system call.
+            const std::string name = nameWithoutExe(fileName);
             if (!isClangName(name)) continue;
-            const std::string clangText = normalizedPathString(file);
-            if (acceptedClangs.count(clangText) != 0) continue;
-            std::optional<LLVMToolchainInfo> toolchain = examineClang(wants, directory, file, name.substr(5));
-            if (!toolchain) continue;
-            acceptedClangs.insert(clangText);
-            found.push_back(std::move(*toolchain));
+            const fs::path file = directory / fileName;
+            if (!isSymlinkQuietly(file) && !isRegularFileQuietly(file)) continue;
+            std::optional<ClangFile> clang = withCompanions(directory, file, name);
+            if (!clang) continue;
+            files.push_back(std::move(*clang));
         }
-        for (LLVMToolchainInfo& toolchain : found)
-            if (keys.insert(resultKey(toolchain)).second) result.push_back(std::move(toolchain));
     }
+
+    ClangQuestions(wants, files).run();
+
+    // The toolchains in search order, each key once.
+    std::vector<LLVMToolchainInfo> result;
+    std::set<std::string> keys;
+    for (ClangFile& file : files)
+        if (file.accepted && keys.insert(resultKey(file)).second)
+            result.push_back(std::move(file.toolchain));
     return result;
 }
 

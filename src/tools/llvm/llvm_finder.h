@@ -4,12 +4,15 @@
 // An LLVM toolchain is a "clang" file (optionally with a version suffix such
 // as -17) whose companions clang++, llvm-ar, llvm-objcopy and a linker carry
 // the same suffix in the same directory. The clang is asked for its version
-// and its target triple; the triple decides the linker (lld-link for the
-// MSVC flavour of Windows, ld.lld otherwise).
+// and its target triple, both at once and at once with every other clang of
+// the search; the triple decides the linker (lld-link for the MSVC flavour
+// of Windows, ld.lld otherwise).
 //
 // A clang file counts as seen only once it was accepted as a toolchain, so
 // a link to it from a directory that lacks the companions never hides the
 // toolchain in its own directory, whatever order the directories come in.
+// Of several paths to one file only the first is asked; the next is asked
+// only when that one was refused.
 //
 // Versions compare by their leading numbers. A number too large for 32 bits
 // is not a version at all: such a text is unordered against every other, so

@@ -8,6 +8,7 @@
 #include "support/test_support.h"
 #include "tools/fake_tool.h"
 #include "tools/gnu/gnu_finder.h"
+#include "tools/probe_batch.h"
 #include "types/context_template.h"
 
 namespace {
@@ -47,21 +48,19 @@ TEST(GNUScanDirectory, CompilerNamesReadAsThePatterns)
     EXPECT_FALSE(GNUFinder::readCompilerName("tcc", "gcc").matches);
 }
 
-// The version comes from -dumpfullversion, then -dumpversion, then the name;
-// a compiler that names no machine is not a toolchain.
+// The version comes from -dumpfullversion, then -dumpversion (the search's
+// test), then the name; a compiler that names an empty machine is no toolchain.
 TEST(GNUScanDirectory, VersionFallbacksAndSilentCompilers)
 {
     ScratchDir dir;
-    FakeTool::write(dir.path() / "a" / "gcc", {{"-dumpmachine", "m"}, {"-dumpversion", "9"}});
     FakeTool::write(dir.path() / "b" / "x86_64-linux-gnu-gcc-11", {{"-dumpmachine", "m"}});
     FakeTool::write(dir.path() / "c" / "gcc", {{"-dumpmachine", "m"}});
     FakeTool::write(dir.path() / "d" / "gcc", {{"-dumpmachine", ""}, {"-dumpfullversion", "12"}});
-    FakeTool::write(dir.path() / "e" / "gcc", {{"-dumpfullversion", "12"}});
     FakeTool::write(dir.path() / "f" / "gcc", {{"-dumpmachine", "m"}, {"-dumpfullversion", "12.2.0"},
                                               {"-dumpversion", "12"}});
 
     const std::pair<const char*, std::vector<std::string>> cases[] = {
-        {"a", {"9"}}, {"b", {"11"}}, {"c", {""}}, {"d", {}}, {"e", {}}, {"f", {"12.2.0"}},
+        {"b", {"11"}}, {"c", {""}}, {"d", {}}, {"f", {"12.2.0"}},
     };
     for (const auto& [sub, versions] : cases) {
         std::vector<std::string> found;
@@ -178,6 +177,29 @@ TEST(GNUSearchRoot, FindsToolchainsInBinDirectories)
         for (const GNUToolchainInfo& t : GNUFinder::searchRoot(GNUWants{}, c.root)) found.push_back(describe(t));
         EXPECT_EQ(found, c.found) << c.root;
     }
+}
+
+// Every compiler is asked at once (the first one answers only while all eight first questions
+// run), -dumpversion after the answer it follows, and the results keep search order.
+TEST(GNUSearchRoot, AsksEveryCompilerAtOnceAndKeepsTheOrder)
+{
+    ScratchDir dir;
+    const fs::path log = dir.path() / "probes.log";
+    FakeTool::write(dir.path() / "bin" / "gcc", {{"-dumpmachine", "x86_64-linux-gnu"}, {"-dumpfullversion", "12.2.0"}},
+                    log, 8);
+    FakeTool::gnuCompiler(dir.path() / "bin" / "g++", "x86_64-linux-gnu", "12.3.0", log);
+    FakeTool::write(dir.path() / "usr" / "bin" / "gcc", {{"-dumpmachine", "arm-eabi"}, {"-dumpversion", "9"}}, log);
+    FakeTool::write(dir.path() / "usr" / "bin" / "cc", {{"-dumpfullversion", "1"}}, log);  // names no machine
+
+    const std::size_t processors = setProbeLimit(8);
+    std::vector<std::string> found;
+    for (const GNUToolchainInfo& t : GNUFinder::searchRoot(GNUWants{}, dir.path())) found.push_back(describe(t));
+    setProbeLimit(processors);
+    const std::string d = dir.path().string();
+    EXPECT_EQ(found, (std::vector<std::string>{"12.2.0|x86_64-linux-gnu|x86_64|linux|gnu|" + d + "/bin|" + d,
+                                               "12.3.0|x86_64-linux-gnu|x86_64|linux|gnu|" + d + "/bin|" + d,
+                                               "9|arm-eabi|arm|eabi||" + d + "/usr/bin|" + d + "/usr"}));
+    EXPECT_EQ(FakeTool::logLines(log).size(), 9u);
 }
 
 // One registry definition per toolchain, even when two roots reach it; a compiler that names no

@@ -132,7 +132,7 @@ TEST(GNUMatcherFactory, AsksEachCompilerOnce)
     LogCapture quiet(6);
     EXPECT_EQ(choiceOf(*gnuMatcher({pathWant(bin)})), "x86_64-linux-gnu 12.2.0: gcc g++ ar ld objcopy");
     EXPECT_EQ(FakeTool::logLines(log),
-              (Lines{(bin / "gcc").string() + " -dumpmachine", (bin / "gcc").string() + " -dumpfullversion"}));
+              (Lines{(bin / "gcc").string() + " -dumpfullversion", (bin / "gcc").string() + " -dumpmachine"}));
 }
 
 class GNUMatcherTest : public testing::Test {

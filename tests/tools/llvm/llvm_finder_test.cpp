@@ -188,11 +188,12 @@ TEST(LLVMSearchRoot, AppliesWants)
     writeToolchain(dir, dir.path() / "a" / "bin", "-17", "17.0.6", "x86_64-pc-linux-gnu");
     writeToolchain(dir, dir.path() / "b" / "bin", "", "18.1.3", "aarch64-unknown-linux-gnu");
     writeToolchain(dir, dir.path() / "c" / "bin", "", "17.0.0", "x86_64-pc-linux-gnu");
+    // Version and triple are asked at once: each answer waits for both questions.
     FakeTool::write(dir.path() / "c" / "bin" / "clang",
                     {{"-dumpversion", "17.0.0"},
                      {"-print-target-triple", "x86_64-pc-linux-gnu"},
                      {"--target=aarch64-linux-gnu -print-target-triple", "aarch64-unknown-linux-gnu"}},
-                    log);
+                    log, 2);
 
     const auto versionsFound = [&](const LLVMWants& wants) {
         std::vector<std::string> versions;
@@ -223,7 +224,7 @@ TEST(LLVMSearchRoot, AppliesWants)
     EXPECT_EQ(targeted[0].target.text, "aarch64-unknown-linux-gnu");
     const std::vector<std::string> probes = FakeTool::logLines(log);
     ASSERT_EQ(probes.size(), 2u);
-    EXPECT_TRUE(probes[1].ends_with(" --target=aarch64-linux-gnu -print-target-triple")) << probes[1];
+    EXPECT_TRUE(probes[0].ends_with(" --target=aarch64-linux-gnu -print-target-triple")) << probes[0];
 }
 
 // Which directories a root means: a file or link root means its directory
@@ -276,6 +277,14 @@ TEST(LLVMSearchRoot, FindsEachClangOnceWhateverTheOrder)
     const std::vector<LLVMToolchainInfo> found = LLVMFinder::searchRoot(LLVMWants{}, second);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].binDirectory, second / "bin");
+
+    // A link that is asked and refused (its directory has no linker) hands on to the real one.
+    const fs::path third = dir.path() / "third";
+    writeToolchain(dir, third / "x" / "bin", "", "14.0.6", "x86_64-pc-linux-gnu");
+    for (const char* companion : {"clang++", "llvm-ar", "llvm-objcopy"}) dir.write(fs::path("third/bin") / companion, "");
+    fs::create_symlink(third / "x" / "bin" / "clang", third / "bin" / "clang");
+    ASSERT_EQ(search(LLVMWants{}, third).size(), 1u);
+    EXPECT_EQ(LLVMFinder::searchRoot(LLVMWants{}, third).at(0).binDirectory, third / "x" / "bin");
 }
 
 }  // namespace
