@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -18,7 +17,6 @@ namespace {
 
 using namespace TestSupport;
 using AppTest::FakeBuilder;
-using AppTest::QuietLog;
 using Tolm::Command;
 
 // Runs no process: "exit N" gives N, "throw" throws, everything else succeeds. Records what ran.
@@ -37,10 +35,9 @@ private:
     std::mutex mutex_;
 };
 
-std::shared_ptr<Tolm::Context> job(std::vector<TolmValuePtr> commands, const char* source = "") {
+std::shared_ptr<Tolm::Context> job(std::vector<TolmValuePtr> commands) {
     auto context = std::make_shared<Tolm::Context>();
     context->addAssignment(set("CMD", listOf(std::move(commands))), 0);
-    if (*source) context->addAssignment(set("SRC", str(source)), 0);
     return context;
 }
 
@@ -56,13 +53,15 @@ std::string joined(const std::vector<std::string>& items) {
     return text;
 }
 
-// Each job's commands run in order until the first failure; the others run to their end.
+// Each job's commands run in order until the first failure; the others run to their end. Builder
+// failures pass through, finishBuild following once prepareOutput has run, never before.
 TEST(BuildJobsTest, FailingJobFailsTheTargetAfterAllEnded) {
     const struct {
         std::vector<std::shared_ptr<Tolm::Context>> jobs;
         const char* ran;    // sorted: jobs run at once
         const char* calls;  // the Builder's, in order
         const char* failure;
+        bool failPrepare = false, failCommands = false;
     } cases[] = {
         {{job({str("a1"), str("a2")}), job({str("b1")})}, "a1,a2,b1",
          "prepare 2,commands,commands,output 0,output 0,finish", "no failure"},
@@ -74,9 +73,13 @@ TEST(BuildJobsTest, FailingJobFailsTheTargetAfterAllEnded) {
         {{job({}), nullptr}, "", "prepare 1,commands,output 0,finish", "no failure"},
         {{nullptr, nullptr}, "", "", "no failure"},
         {{}, "", "", "no failure"},
+        {{job({str("a1")})}, "", "prepare 1", "prepare failed", true},
+        {{job({str("a1")})}, "", "prepare 1,commands,finish", "commands failed", false, true},
     };
     for (const auto& c : cases) {
         FakeBuilder builder;
+        builder.failPrepare = c.failPrepare;
+        builder.failCommands = c.failCommands;
         FakeRunner runner;
         Tolm::Context output;
         LogCapture capture(7);
@@ -88,42 +91,7 @@ TEST(BuildJobsTest, FailingJobFailsTheTargetAfterAllEnded) {
         EXPECT_EQ(joined(builder.calls), c.calls);
         EXPECT_EQ(failure, c.failure) << c.calls;
         EXPECT_EQ(log, failure == "Build failed." ? "Build of main::app failed. Exiting..\n" : "") << c.calls;
-        EXPECT_TRUE(output.assignments.empty() || failure == "no failure");
     }
-}
-
-// A variable produced by several jobs becomes one list, the first job's values first.
-TEST(BuildJobsTest, MergesJobOutputsInJobOrder) {
-    FakeBuilder builder;
-    builder.outputOf = [](Tolm::Context& job, Tolm::Context& output) {
-        output.addAssignment(set("OBJS", str(textOf(job, "SRC") + ".o"), 1), 0);
-        output.addAssignment(set("result", num(0)), 0);
-    };
-    FakeRunner runner;
-    Tolm::Context output;
-    QuietLog quiet;
-    std::vector<BuildJob> jobs = jobsOf({job({}, "a"), job({}, "b"), job({}, "c")});
-    runJobs(builder, jobs, "u::t", output, runner);
-    EXPECT_EQ(textOf(output, "OBJS"), "a.o b.o c.o");
-    EXPECT_EQ(output.assignments.at("OBJS").modifier, 1u);
-    EXPECT_EQ(textOf(output, "result"), "0 0 0");
-}
-
-// Builder failures pass through; finishBuild follows once prepareOutput has run, never before.
-TEST(BuildJobsTest, BuilderFailuresFinishTheBuild) {
-    QuietLog quiet;
-    FakeRunner runner;
-    Tolm::Context output;
-    FakeBuilder preparing;
-    preparing.failPrepare = true;
-    std::vector<BuildJob> jobs = jobsOf({job({})});
-    EXPECT_EQ(failureOf([&] { runJobs(preparing, jobs, "u::t", output, runner); }), "prepare failed");
-    EXPECT_EQ(joined(preparing.calls), "prepare 1");
-
-    FakeBuilder commanding;
-    commanding.failCommands = true;
-    EXPECT_EQ(failureOf([&] { runJobs(commanding, jobs, "u::t", output, runner); }), "commands failed");
-    EXPECT_EQ(joined(commanding.calls), "prepare 1,commands,finish");
 }
 
 // The command's directories go in front of PATH; empty entries are left out.
@@ -175,14 +143,6 @@ TEST(ProcessRunnerTest, RunsThroughTheShell) {
     EXPECT_TRUE(temporary.isEmpty());
 }
 
-// The line that announces a command is out before anything the command prints.
-TEST(ProcessRunnerTest, AnnouncementComesFirst) {
-    ShellProcessRunner runner;
-    LogCapture capture(5);
-    EXPECT_EQ(runCommands({{"echo from-child", {}, 0, {}}, {"echo second", {}, 0, {}}}, runner, "u::t"), 0);
-    EXPECT_EQ(capture.text(), "echo from-child\nfrom-child\necho second\nsecond\n");
-}
-
 // A file's write time is the library's, to the nanosecond, also far from today; a missing path or
 // one below a plain file has none.
 TEST(SystemFileTimesTest, ReadsWriteTimes) {
@@ -197,31 +157,6 @@ TEST(SystemFileTimesTest, ReadsWriteTimes) {
     }
     EXPECT_FALSE(systemFileTimes().lastWriteTime(scratch.path() / "missing"));
     EXPECT_FALSE(systemFileTimes().lastWriteTime(file / "below"));
-}
-
-// Remembered times ask the file system once per path, a missing path included, until forgotten.
-TEST(SystemFileTimesTest, RemembersUntilForgotten) {
-    class Counting : public FileTimes {
-    public:
-        std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const override {
-            ++asked[path];
-            if (path == "missing") return std::nullopt;
-            return std::filesystem::file_time_type(std::chrono::seconds(tick));
-        }
-        mutable std::map<std::string, int> asked;
-        int tick = 1;
-    } source;
-    RememberedFileTimes times(source);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(times.lastWriteTime("a.o"));
-        EXPECT_FALSE(times.lastWriteTime("missing"));
-    }
-    EXPECT_EQ(source.asked, (std::map<std::string, int>{{"a.o", 1}, {"missing", 1}}));
-    source.tick = 2;
-    EXPECT_EQ(times.lastWriteTime("a.o"), std::filesystem::file_time_type(std::chrono::seconds(1)));
-    times.forget();
-    EXPECT_EQ(times.lastWriteTime("a.o"), std::filesystem::file_time_type(std::chrono::seconds(2)));
-    EXPECT_EQ(source.asked["a.o"], 2);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <memory>
 #include <string>
 
-#include "app/app_test_support.h"
 #include "support/test_support.h"
 #include "tolm_app.h"
 #include "tools/matcher.h"
@@ -81,17 +80,6 @@ TEST(ToolSelectionTest, ChoosesByScore) {
     }
 }
 
-// The choice names the winner and its score at level 3 (the build scenarios show it silent at
-// the default level).
-TEST(ToolSelectionTest, NamesTheWinner) {
-    TolmApplication app;
-    app.tools["b"] = tool("b", {declare("A"), set("X", str("x")), declare("OUT")});
-    app.tools["a"] = tool("a", {}, Tolm::MatchResult{}, {declare("NEEDED")});
-    LogCapture capture(3);
-    chosen(app, {"A = \"1\"", "X = \"x\"", "^OUT"});
-    EXPECT_EQ(capture.text(), "Best registered tool: b, score: 3\n");
-}
-
 // While a project tool can build the target the registry's take no part; built-in tools always
 // compete, and without a possible project tool the registry's compete as before.
 TEST(ToolSelectionTest, ProjectToolsBeforeRegistryTools) {
@@ -112,25 +100,6 @@ TEST(ToolSelectionTest, ProjectToolsBeforeRegistryTools) {
         app.registryTools = {"reg"};
         app.projectTools = {"lua/gnu"};
         EXPECT_EQ(chosen(app, c.target), c.expected);
-    }
-}
-
-// The report lists every matched variable, or says there is none.
-TEST(ToolSelectionTest, PrintsReport) {
-    TolmApplication app;
-    AppTest::FakeBuilder builder;
-    const std::string header = "Tool selection\n--------------\nRegistered : gnu\nTool       : fake\nReason     :\n";
-    Tolm::MatchResult result;
-    result.scores = {{"C_FILES", {Tolm::MatchKind::PartialMatch, 1}},
-                     {"cflags", {Tolm::MatchKind::ExactMatch, 0}},
-                     {"OUT", {Tolm::MatchKind::NoMatch, 0}}};
-    for (const char* listed : {"  - C_FILES partial match\n  - cflags full match\n", "  - no matched variables\n"}) {
-        LogCapture capture(3);
-        app.PrintToolSelection(*tool("gnu", {}), builder, result);
-        EXPECT_EQ(capture.text(), header + listed);
-        // Only the variable that matched nothing is left for the second report.
-        result.scores.erase("C_FILES");
-        result.scores.erase("cflags");
     }
 }
 
