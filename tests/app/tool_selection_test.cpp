@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 
 #include "support/test_support.h"
@@ -45,13 +46,15 @@ std::string chosen(TolmApplication& app, const std::vector<std::string>& target)
     return best ? best->name : "none";
 }
 
-// Highest score wins; ties go to the first name ignoring case; impossible tools never win.
+// Highest score wins; ties go to the first name ignoring case; impossible tools never win. While a
+// project tool can build the target the registry's take no part, but built-in tools still do.
 TEST(ToolSelectionTest, ChoosesByScore) {
     const Tolm::VariableMatch exact{Tolm::MatchKind::ExactMatch, 0};
     const struct {
         std::vector<std::shared_ptr<FakeMatcher>> tools;
         std::vector<std::string> target;
         const char* expected;
+        std::set<Util::CiString> registryTools = {}, projectTools = {};
     } cases[] = {
         {{tool("beta", {declare("A")}), tool("Alpha", {declare("A")})}, {"A = \"1\""}, "Alpha"},
         // Two partial matches tie with one exact match (its default value); the earlier name wins.
@@ -71,35 +74,20 @@ TEST(ToolSelectionTest, ChoosesByScore) {
         // A required variable without value must be set; one with a value need not be.
         {{tool("a", {}, possible(), {declare("cmdline")}), tool("b", {}, possible(), {set("X", str("1"))})},
          {"A = \"1\""}, "b"},
+        {{tool("lua/gnu", {declare("A")}), tool("reg", {set("A", str("1"))})}, {"A = \"1\""}, "lua/gnu", {"reg"},
+         {"lua/gnu"}},
+        {{tool("lua/gnu", {declare("A")}, Tolm::MatchResult{}), tool("reg", {set("A", str("1"))})}, {"A = \"1\""},
+         "reg", {"reg"}, {"lua/gnu"}},
+        {{tool("basic", {set("C", str("c"))}), tool("lua/gnu", {declare("A")}), tool("reg", {set("A", str("1"))})},
+         {"A = \"1\"", "C = \"c\""}, "basic", {"reg"}, {"lua/gnu"}},
     };
     for (const auto& c : cases) {
         TolmApplication app;
         for (const auto& matcher : c.tools) app.tools[matcher->name] = matcher;
         app.tools["empty"] = nullptr;
+        app.registryTools = c.registryTools;
+        app.projectTools = c.projectTools;
         EXPECT_EQ(chosen(app, c.target), c.expected) << (c.target.empty() ? "" : c.target[0]);
-    }
-}
-
-// While a project tool can build the target the registry's take no part; built-in tools always
-// compete, and without a possible project tool the registry's compete as before.
-TEST(ToolSelectionTest, ProjectToolsBeforeRegistryTools) {
-    const struct {
-        bool projectCanBuild;
-        std::vector<std::string> target;
-        const char* expected;
-    } cases[] = {
-        {true, {"A = \"1\""}, "lua/gnu"},
-        {false, {"A = \"1\""}, "reg"},
-        {true, {"A = \"1\"", "C = \"c\""}, "default_basic"},
-    };
-    for (const auto& c : cases) {
-        TolmApplication app;
-        app.tools["default_basic"] = tool("default_basic", {set("C", str("c"))});
-        app.tools["lua/gnu"] = tool("lua/gnu", {declare("A")}, c.projectCanBuild ? possible() : Tolm::MatchResult{});
-        app.tools["reg"] = tool("reg", {set("A", str("1"))});
-        app.registryTools = {"reg"};
-        app.projectTools = {"lua/gnu"};
-        EXPECT_EQ(chosen(app, c.target), c.expected);
     }
 }
 
