@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <typeinfo>
 
@@ -84,23 +82,6 @@ TEST(TolmRegistrySave, FailuresAndLinks)
     blocked.save();
     EXPECT_TRUE(std::filesystem::is_symlink(blocked.path));
     EXPECT_EQ(contentOf(real), "projects {\n  app \"/a/p.txt\"\n}\n");
-}
-
-// A malformed file fails with the first message, which starts with the path
-// and the line and column; an empty file reads; a missing file is not found.
-TEST(ParseRegistryFile, Failures)
-{
-    ScratchDir scratch;
-    const auto file = scratch.path() / "r.txt";
-    for (const auto& [content, prefix] : {std::pair{"tools {\n}\nprojects {\n}\n", "(3,0): 'projects' "},
-                                          {"projects {\n  app $ \"/a\"\n}\n", "(2,6): token recognition error at: '$'"}}) {
-        scratch.write("r.txt", content);
-        const std::string error = failureOf([&] { parseRegistryFile(file); });
-        EXPECT_EQ(error.rfind(file.string() + prefix, 0), 0u) << error;
-    }
-    EXPECT_EQ(failureOf([&] { parseRegistryFile(scratch.write("empty.txt", "// nothing yet\n")); }), "no failure");
-    EXPECT_EQ(failureOf([&] { parseRegistryFile(scratch.path() / "none"); }),
-              "Registry file '" + (scratch.path() / "none").string() + "' not found.");
 }
 
 std::string literalOf(const TolmValuePtr& value)
