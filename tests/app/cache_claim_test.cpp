@@ -147,16 +147,6 @@ TEST_F(CacheClaimTest, ReusesIntermediatesOnlyUnderSameContext) {
     EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO SRC=/src/a.c /src/b.c");
 }
 
-// Recipes with the same inputs are one recipe: the first one made.
-TEST_F(CacheClaimTest, KeepsFirstOfIdenticalRecipes) {
-    CachedRecipe second = compile("a");
-    second.outputs[0] = set("OBJ", path("/out/other.o"), 1);
-    builder.recipes.recipes = {compile("a"), second};
-    CacheClaim result = claim();
-    ASSERT_EQ(result.recipes.size(), 1u);
-    EXPECT_EQ(result.recipes.begin()->second.outputs[0].value->toString(), "/out/a.o");
-}
-
 // The claim slices the stale recipes by the job count and the tool's limit.
 TEST_F(CacheClaimTest, SplitsRecipesIntoWorkers) {
     for (int i = 0; i < 8; ++i) builder.recipes.recipes.push_back(compile("s" + std::to_string(i)));
