@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "app/app_test_support.h"
 #include "app/build_cache.h"
 #include "app/visit_chain.h"
 #include "parser/visit_helpers.h"
@@ -21,20 +20,6 @@
 namespace {
 
 using namespace TestSupport;
-
-// A tool for targets that set FAKE, handing out one shared fake Builder.
-class FakeMatcher : public Tolm::Matcher {
-public:
-    FakeMatcher() : Tolm::Matcher("fake", {}, ToolTestSupport::mapOf({declare("FAKE")}), {}, {}) {}
-    std::unique_ptr<Tolm::Matcher> clone() const override { return std::make_unique<FakeMatcher>(*this); }
-    Tolm::MatchResult match(const Tolm::TargetContext&) const override {
-        Tolm::MatchResult result;
-        result.note = Tolm::MatchResult::BuildPossible;
-        return result;
-    }
-    std::shared_ptr<Tolm::Builder> selectBuilder(const Tolm::TargetContext&) override { return builder; }
-    std::shared_ptr<AppTest::FakeBuilder> builder = std::make_shared<AppTest::FakeBuilder>();
-};
 
 class TargetWalkTest : public ::testing::Test {
 protected:
@@ -115,24 +100,6 @@ TEST_F(TargetWalkTest, ExportsOwnOutputValues) {
     unit("unit main\napp: {cmdline = \"true\" ^OUT = \"mine\"}\n");
     EXPECT_EQ(build("app", 5), "");
     EXPECT_EQ(contentOf(app.outputsFile), "OUT = \"mine\"\n");
-}
-
-// Outputs follow the recipes' order, not their keys' order, so a hit writes the same -o file
-// byte for byte as the build before it.
-TEST_F(TargetWalkTest, OutputsKeepRecipeOrder) {
-    auto fake = std::make_shared<FakeMatcher>();
-    app.tools["fake"] = fake;
-    for (const char* name : {"zeta", "alpha", "mid"}) {
-        Tolm::CachedRecipe recipe;
-        recipe.inputs.push_back({set("SRC", str(name)), {}});
-        recipe.outputs.push_back(set("OBJ", str(std::string(name) + ".o"), 1));
-        fake->builder->recipes.recipes.push_back(recipe);
-    }
-    unit("unit main\napp: lib lib2 {FAKE}\nlib: {FAKE}\nlib2: lib {FAKE}\n");
-    std::string log;
-    EXPECT_EQ(build("app", 1, &log), "");
-    EXPECT_TRUE(log.find("[main::lib] Cache hit for 'main::lib'.\n") != std::string::npos) << log;
-    EXPECT_EQ(contentOf(app.outputsFile), "OBJ = [ \"zeta.o\", \"alpha.o\", \"mid.o\" ]\n");
 }
 
 }  // namespace
