@@ -9,8 +9,6 @@
 #include "app/cache_test_support.h"
 #include "app/recipe_check.h"
 #include "support/test_support.h"
-#include "types/tolm_list.h"
-#include "types/tolm_path_string.h"
 
 namespace {
 

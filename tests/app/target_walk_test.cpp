@@ -7,7 +7,6 @@
 #include <string>
 
 #include "app/build_cache.h"
-#include "app/visit_chain.h"
 #include "parser/visit_helpers.h"
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
@@ -15,7 +14,6 @@
 #include "tools/matcher.h"
 #include "tools/tool_test_support.h"
 #include "types/project.h"
-#include "types/value_factories.h"
 
 namespace {
 
