@@ -31,8 +31,6 @@ private:
     int savedVerbosity_ = Log::verbosity;
 };
 
-std::filesystem::path inCwd(const std::string& name) { return std::filesystem::current_path() / name; }
-
 // -v and -j take the next word only when it starts with a digit, and then only its leading digits;
 // option names ignore case and the number of dashes; other words, the empty one included, are
 // positional, and "--" and unknown options vanish.
@@ -68,7 +66,7 @@ TEST_F(CommandLine, UnitFileOutputsFileAndCommandMode) {
     auto cf = parse({"-c", "-f", "a/../b/./x", "-o", "-u"});
     EXPECT_TRUE(cf->commandMode);
     EXPECT_EQ(cf->searchMode, 1);
-    EXPECT_EQ(cf->defaultUnitFile, inCwd("b/x"));
+    EXPECT_EQ(cf->defaultUnitFile, std::filesystem::current_path() / "b/x");
     EXPECT_EQ(cf->outputsFile, "-u");
     EXPECT_FALSE(cf->listUnits);
 
@@ -76,21 +74,6 @@ TEST_F(CommandLine, UnitFileOutputsFileAndCommandMode) {
     EXPECT_EQ(fc->searchMode, 2);
     EXPECT_TRUE(fc->defaultUnitFile.empty());
     EXPECT_FALSE(fc->listProfiles);
-}
-
-// Every flag option, under either of its names, sets its own field; -l keeps its unit.
-TEST_F(CommandLine, FlagsSetTheirFields) {
-    for (const Words& words : {Words{"-d", "-U", "--p", "-r", "-l", "1"},
-                               Words{"--dump", "--list-units", "--LIST-PROFILES", "--register",
-                                     "--LIST-TARGETS", "1"}}) {
-        auto app = parse(words);
-        EXPECT_TRUE(app->dumpContexts && app->listUnits && app->listProfiles && app->registerProject);
-        EXPECT_EQ(app->listTargetsUnit, "1");
-        EXPECT_FALSE(app->commandMode || app->createProject || app->showVersion);
-    }
-    auto app = parse({"--create-project", "--find-compilers", "--version"});
-    EXPECT_TRUE(app->createProject && app->findCompilersMode && app->showVersion);
-    EXPECT_TRUE(app->arguments.empty());
 }
 
 } // namespace

@@ -7,12 +7,8 @@
 
 #include "app/app_test_support.h"
 #include "app/cache_test_support.h"
-#include "app/cached_assignment_parse.h"
-#include "app/cached_assignment_text.h"
 #include "app/recipe_check.h"
 #include "support/test_support.h"
-#include "types/tolm_list.h"
-#include "types/tolm_path_string.h"
 
 namespace {
 
@@ -41,16 +37,6 @@ CachedRecipe compile(const std::string& name) {
     CachedRecipe recipe;
     recipe.inputs.push_back(CachedInput{set("SRC", path("/src/" + name + ".c")), set("OBJ", path("/out/" + name + ".o"))});
     recipe.outputs.push_back(set("OBJ", path("/out/" + name + ".o"), 1));
-    return recipe;
-}
-
-// A link step over two sources whose objects it may reuse.
-CachedRecipe link() {
-    CachedRecipe recipe;
-    for (const char* name : {"a", "b"})
-        recipe.inputs.push_back(CachedInput{set("SRC", path(std::string("/src/") + name + ".c")),
-                                            set("OBJ", path(std::string("/out/") + name + ".o"))});
-    recipe.outputs.push_back(set("BIN", path("/out/app"), 1));
     return recipe;
 }
 
@@ -93,45 +79,22 @@ public:
     std::shared_ptr<Tolm::TargetContext> target;
 };
 
-// A target seen for the first time is claimed and built whole. Only the holder of the claim
-// stores the result, and a key without a record takes any; once stored, the next visit is a hit
-// that looks at no file.
+// A target seen for the first time is claimed and built whole, and only the holder of the claim
+// stores the result; once stored, the next visit is a hit that looks at no file.
 TEST_F(CacheClaimTest, FirstVisitClaimsThenHits) {
     LogCapture capture(0);
     CacheClaim first = claim();
     releaseCacheClaim(cache, "proj/main::app", first.claimToken + 1, {}, {});
-    EXPECT_EQ(cache.records.at("proj/main::app")->state, Tolm::RuntimeRecord::Claimed);
     releaseCacheClaim(cache, "proj/main::app", first.claimToken, first.recipes, first.context);
-    releaseCacheClaim(cache, "proj/other::x", 99, first.recipes, {});
     CacheClaim second = claim();
     EXPECT_EQ(capture.text(), "Cache claimed for 'main::app'.\n"
                               "Cache upsert rejected for 'proj/main::app': claim token mismatch.\n"
-                              "Inserted new cache record for 'proj/other::x'.\n"
                               "Cache hit for 'main::app'.\n");
-    EXPECT_EQ(first.claimToken, 1u);
     EXPECT_EQ(jobsOf(first), "FLAGS=-DFOO SRC=/src/a.c /src/b.c");
-    EXPECT_EQ(second.claimToken, 0u);
     EXPECT_TRUE(second.jobContexts.empty());
     EXPECT_EQ(second.recipes.size(), 2u);
     EXPECT_EQ(times.asked, 0);
-    const auto& record = *cache.records.at("proj/main::app");
-    EXPECT_TRUE(record.verified);
-    EXPECT_EQ(record.state, Tolm::RuntimeRecord::Free);
-    EXPECT_EQ(record.claimToken, 0u);
-    EXPECT_TRUE(cache.records.at("proj/other::x")->verified);
-}
-
-// A Builder without recipes builds from one copy of the whole target and leaves the cache alone.
-TEST_F(CacheClaimTest, TargetWithoutRecipesIsNotCached) {
-    builder.recipes = {};
-    target->addAssignment(set("cmdline", str("make")), 0);
-    LogCapture capture(2);
-    CacheClaim result = claim();
-    ASSERT_EQ(capture.text(), "Target 'main::app' not suitable for caching. Using the original context.\n");
-    EXPECT_EQ(jobsOf(result), "cmdline=make");
-    EXPECT_NE(result.jobContexts[0].get(), target.get());
-    EXPECT_EQ(result.claimToken, 0u);
-    EXPECT_TRUE(cache.records.empty());
+    EXPECT_EQ(cache.records.at("proj/main::app")->state, Tolm::RuntimeRecord::Free);
 }
 
 // A record read from the file: only what changed is built, and an unchanged input of a stale
@@ -143,13 +106,8 @@ TEST_F(CacheClaimTest, RecordFromFileBuildsOnlyWhatChanged) {
         const char* jobs;
     } cases[] = {
         {"nothing", [](CacheClaimTest&) {}, ""},
-        {"a.c touched", [](CacheClaimTest& t) { t.times.ticks["/src/a.c"] = 21; }, "FLAGS=-DFOO SRC=/src/a.c"},
         {"a.c as old as a.o", [](CacheClaimTest& t) { t.times.ticks["/src/a.c"] = 20; }, "FLAGS=-DFOO SRC=/src/a.c"},
-        {"b.o deleted", [](CacheClaimTest& t) { t.times.ticks.erase("/out/b.o"); }, "FLAGS=-DFOO SRC=/src/b.c"},
         {"a.c deleted", [](CacheClaimTest& t) { t.times.ticks.erase("/src/a.c"); }, "FLAGS=-DFOO SRC=/src/a.c"},
-        {"flags changed case",
-         [](CacheClaimTest& t) { t.builder.recipes.context = {set("FLAGS", str("-Dfoo"))}; },
-         "FLAGS=-Dfoo SRC=/src/a.c /src/b.c"},
         {"new source", [](CacheClaimTest& t) { t.builder.recipes.recipes.push_back(compile("c")); },
          "FLAGS=-DFOO SRC=/src/c.c"},
         {"output renamed",
@@ -175,97 +133,23 @@ TEST_F(CacheClaimTest, RecordFromFileBuildsOnlyWhatChanged) {
 
 // A stale link step gets the objects of its unchanged sources; other context flags reuse nothing.
 TEST_F(CacheClaimTest, ReusesIntermediatesOnlyUnderSameContext) {
-    builder.recipes.recipes = {link()};
-    loaded({link()}, {set("FLAGS", str("-DFOO"))});
+    CachedRecipe link;
+    for (const CachedRecipe& object : {compile("a"), compile("b")}) link.inputs.push_back(object.inputs[0]);
+    link.outputs.push_back(set("BIN", path("/out/app"), 1));
+    builder.recipes.recipes = {link};
+    loaded({link}, {set("FLAGS", str("-DFOO"))});
     times.ticks["/src/b.c"] = 40;
     EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO OBJ=/out/a.o SRC=/src/b.c");
 
-    loaded({link()}, {set("FLAGS", str("-DBAR"))});
+    loaded({link}, {set("FLAGS", str("-DBAR"))});
     EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO SRC=/src/a.c /src/b.c");
-}
-
-// The check never throws: a cached value of another type than the new one just means "changed".
-TEST_F(CacheClaimTest, ValueOfAnotherTypeMeansChanged) {
-    CachedRecipe stored = compile("a");
-    stored.inputs.push_back(CachedInput{set("LEVEL", num(2)), {}});
-    CachedRecipe fresh = compile("a");
-    fresh.inputs.push_back(CachedInput{set("LEVEL", str("2")), {}});
-    builder.recipes.recipes = {fresh};
-    // The recipe key only hashes texts, so both land under the same key.
-    ASSERT_EQ(hashCacheInputs(stored.inputs), hashCacheInputs(fresh.inputs));
-    loaded({stored}, {set("FLAGS", str("-DFOO"))});
-    EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO LEVEL=2 OBJ=/out/a.o");
-}
-
-// The assignment as the next run reads it from the cache file.
-Tolm::Assignment readBack(const Tolm::Assignment& assignment) {
-    auto text = cacheAssignmentText(assignment);
-    EXPECT_TRUE(text) << assignment.toString();
-    auto read = assignmentFromCacheText(text.value_or(""), static_cast<std::uint32_t>(assignment.type),
-                                        assignment.modifier);
-    EXPECT_TRUE(read) << *text;
-    return read.value_or(Tolm::Assignment{});
-}
-
-CachedRecipe readBack(const CachedRecipe& recipe) {
-    CachedRecipe read;
-    for (const CachedInput& input : recipe.inputs) read.inputs.push_back(CachedInput{readBack(input.input), {}});
-    for (const Tolm::Assignment& output : recipe.outputs) read.outputs.push_back(readBack(output));
-    return read;
-}
-
-// A dependency's outputs, a context value, compare by content after a trip through the cache
-// file; the files they name count as inputs, so a rebuilt dependency rebuilds its dependant.
-TEST_F(CacheClaimTest, DependencyOutputsNameInputs) {
-    auto dependant = [](const std::string& libPath, const std::string& libName) {
-        CachedRecipe recipe;
-        auto outputs = contextValue({set("LIB", listOf({path(libPath)}), 1), set("LIB_NAME", str(libName), 1)});
-        recipe.inputs.push_back(CachedInput{append("lib", outputs), {}});
-        recipe.inputs.push_back(CachedInput{append("util", contextValue({set("gen", contextValue({set("bin", path("/out/gen"))}))})), {}});
-        recipe.outputs.push_back(set("BIN", path("/out/app"), 1));
-        return recipe;
-    };
-    const struct {
-        const char* change;
-        CachedRecipe fresh;
-        int libTick, genTick;
-        const char* jobs;
-    } cases[] = {
-        {"nothing", dependant("/out/lib.a", "lib"), 25, 25, ""},
-        {"lib rebuilt", dependant("/out/lib.a", "lib"), 31, 25, "lib=LIB LIB_NAME util=gen"},
-        {"nested gen rebuilt", dependant("/out/lib.a", "lib"), 25, 30, "lib=LIB LIB_NAME util=gen"},
-        {"lib renamed", dependant("/out/lib.a", "lib2"), 25, 25, "lib=LIB LIB_NAME util=gen"},
-    };
-    for (const auto& c : cases) {
-        builder.recipes.recipes = {c.fresh};
-        builder.recipes.context = {};
-        times.ticks = {{"/out/lib.a", c.libTick}, {"/out/gen", c.genTick}, {"/out/app", 30}};
-        loaded({readBack(dependant("/out/lib.a", "lib"))}, {});
-        EXPECT_EQ(jobsOf(claim()), c.jobs) << c.change;
-    }
-}
-
-// Recipes with the same inputs are one recipe: the first one made.
-TEST_F(CacheClaimTest, KeepsFirstOfIdenticalRecipes) {
-    CachedRecipe second = compile("a");
-    second.outputs[0] = set("OBJ", path("/out/other.o"), 1);
-    builder.recipes.recipes = {compile("a"), second};
-    CacheClaim result = claim();
-    ASSERT_EQ(result.recipes.size(), 1u);
-    EXPECT_EQ(result.recipes.begin()->second.outputs[0].value->toString(), "/out/a.o");
 }
 
 // The claim slices the stale recipes by the job count and the tool's limit.
 TEST_F(CacheClaimTest, SplitsRecipesIntoWorkers) {
-    builder.recipes.recipes.clear();
-    for (int i = 0; i < 10; ++i) builder.recipes.recipes.push_back(compile("s" + std::to_string(i)));
+    for (int i = 0; i < 8; ++i) builder.recipes.recipes.push_back(compile("s" + std::to_string(i)));
     builder.recipes.maxParallelJobs = 3;
-    std::string sizes;
-    for (const auto& job : claim(8).jobContexts) {
-        const auto& list = dynamic_cast<const Tolm::TolmList&>(*job->assignments.at("SRC").value);
-        sizes += (sizes.empty() ? "" : " ") + std::to_string(list.size());
-    }
-    EXPECT_EQ(sizes, "4 3 3");
+    EXPECT_EQ(claim(8).jobContexts.size(), 3u);
 }
 
 // A failed claim keeps the recipes whose jobs succeeded; the others keep their old form only under
@@ -287,22 +171,6 @@ TEST_F(CacheClaimTest, FailedClaimKeepsWhatCompleted) {
     CacheClaim created = claim();
     releaseFailedClaim(cache, "proj/main::app", created, {});
     EXPECT_TRUE(cache.records.empty());
-}
-
-// A record claimed by someone else is busy: nothing to run, nothing logged, no token.
-TEST_F(CacheClaimTest, ClaimedRecordIsBusy) {
-    for (bool verified : {true, false}) {
-        auto record = loaded({compile("a")}, {});
-        record->verified = verified;
-        record->state = Tolm::RuntimeRecord::Claimed;
-        record->claimToken = 7;
-        LogCapture capture(0);
-        CacheClaim result = claim();
-        EXPECT_EQ(capture.text(), "");
-        EXPECT_TRUE(result.jobContexts.empty());
-        EXPECT_EQ(result.claimToken, 0u);
-        EXPECT_EQ(record->claimToken, 7u);
-    }
 }
 
 // Worker count: one worker unless every bound allows two, each worker getting at least two recipes.
@@ -348,10 +216,6 @@ TEST(WorkerGroupingTest, ContiguousSlices) {
     EXPECT_TRUE(groupIntoWorkerContexts(target, {}, context, 3).empty());
 }
 
-TolmValuePtr based(const std::string& base, const std::string& text) {
-    return std::make_shared<Tolm::TolmPathString>(text, base);
-}
-
 // Cache comparison is exact: letter case and value type count (a raw text is a text: the cache
 // file stores a text holding a double quote as one), nested contexts compare by content, paths by
 // the file they name however it is spelled.
@@ -360,21 +224,18 @@ TEST(CachedValueTest, ExactComparison) {
         TolmValuePtr a, b;
         bool same;
     } cases[] = {
-        {str("-DFOO"), str("-DFOO"), true},
         {str("-DFOO"), str("-Dfoo"), false},
         {str("-DV=\"1\""), raw("-DV=\"1\""), true},
         {raw("/a/b"), path("/a/b"), false},
         {num(5), str("5"), false},
-        {str("5"), num(5), false},
-        {num(5), num(5), true},
         {path("/a/./b"), path("/a/b"), true},
         {path("/a/b"), path("/a/b/"), false},
         // A path read back from the cache file (based at ".") against the same path resolved now
         // (no base), and relative texts against their base directories.
-        {based(".", "/p/a.c"), based("", "/p/a.c"), true},
-        {based("/p/", "a.c"), based("/p", "a.c"), true},
-        {based("/p", "a.c"), based("/q", "a.c"), false},
-        {based("/p", "../q/a.c"), based("", "/q/a.c"), true},
+        {CacheTest::path(".", "/p/a.c"), CacheTest::path("", "/p/a.c"), true},
+        {CacheTest::path("/p/", "a.c"), CacheTest::path("/p", "a.c"), true},
+        {CacheTest::path("/p", "a.c"), CacheTest::path("/q", "a.c"), false},
+        {CacheTest::path("/p", "../q/a.c"), CacheTest::path("", "/q/a.c"), true},
         {path("/a/B"), path("/a/b"), false},
         {listOf({str("a"), str("b")}), listOf({str("a"), str("b")}), true},
         {listOf({str("a")}), listOf({str("a"), str("b")}), false},

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,18 +16,7 @@ namespace {
 using namespace TestSupport;
 using CacheTest::describe;
 using CacheTest::make;
-using CacheTest::path;
 namespace fs = std::filesystem;
-
-Tolm::CachedInput input(Tolm::Assignment in, Tolm::Assignment intermediate = {})
-{
-    return Tolm::CachedInput{std::move(in), std::move(intermediate), false};
-}
-
-Tolm::CachedRecipe recipe(std::vector<Tolm::CachedInput> inputs, std::vector<Tolm::Assignment> outputs = {})
-{
-    return Tolm::CachedRecipe{std::move(inputs), std::move(outputs)};
-}
 
 void addRecord(BuildCache& cache, const std::string& key, std::vector<Tolm::CachedRecipe> recipes,
                std::vector<Tolm::Assignment> context)
@@ -103,30 +90,6 @@ protected:
     ScratchDir scratch;
 };
 
-// Records a build makes: inputs with and without intermediates, outputs,
-// context; paths, lists, texts with quotes and line breaks, and assignments
-// without a value. The value forms one by one are the assignment text tests'.
-void fillTypicalCache(BuildCache& cache)
-{
-    addRecord(cache, "demo/app::main",
-              {
-                  recipe({input(make("C_FILE", path("", "/p/src/a.c"), 1), make("O_FILE", path("/p/out", "a.o"), 1)),
-                          input(make("HEADER", path(".", "inc/a.h"), 2))},
-                         {make("O_FILES", listOf({path("/p/out", "a.o"), path("/p/out", "b.o")}), 2, 1)}),
-                  recipe({input(make("C_FILE", path("", "/p/src/b.c"), 1), make("O_FILE", path("/p/out", "b.o"), 1))}),
-              },
-              {make("CFLAGS", str("-O2 -DNAME=\"x y\""), 1), make("NOTE", str("two\nlines"), 1),
-               make("EMPTY", nullptr, 1), make("DECLARED", nullptr, 4), make("ODD", str("v"), 9, 2)});
-    // Dependency outputs arrive as context values: a target's own, and one
-    // per target under another unit's name.
-    addRecord(cache, "demo/app::bin",
-              {recipe({input(make("lib", contextValue({set("LIB", path("/p/out", "lib.a")), set("LIB_NAME", str("ZIP"))}), 2)),
-                       input(make("util", contextValue({set("gen", contextValue({set("bin", listOf({path("/p/out", "gen")}), 1)}))}), 2))},
-                      {make("BIN", path("/p/out", "app"), 1, 1)})},
-              {});
-    addRecord(cache, "tool", {}, {});
-}
-
 // Hand-made files of each version. V5 holds the header, the record count,
 // then per record its key, recipes (each input followed by its intermediate
 // flag, then the outputs) and context; it reads and saves back to the same
@@ -164,43 +127,6 @@ TEST_F(CacheFileTest, HandMadeFilesOfEachVersion)
     EXPECT_EQ(contentOf(cacheFile()), "TOLM_CACHE_V5\n" + key + source + "0\n" + number + "0\n" + rest);
 }
 
-// Writing, reading and writing again gives the same bytes, and the records
-// read carry the values written, unverified and free.
-TEST_F(CacheFileTest, RoundTripKeepsBytes)
-{
-    BuildCache first(cacheFile());
-    fillTypicalCache(first);
-    ASSERT_EQ(save(first), "");
-    const std::string written = contentOf(cacheFile());
-
-    BuildCache loaded(cacheFile());
-    loaded.nextClaimToken = 42;
-    EXPECT_EQ(load(written, loaded), "");
-    EXPECT_EQ(loaded.nextClaimToken, 1u);
-    EXPECT_EQ(dump(loaded),
-              "demo/app::bin\n"
-              "  recipe\n"
-              "    in lib 2/0 context{LIB 1/0 path(.|/p/out/lib.a);LIB_NAME 1/0 TolmString(ZIP);}\n"
-              "    in util 2/0 context{gen 1/0 context{bin 1/1 list[path(.|/p/out/gen);];};}\n"
-              "    out BIN 1/1 path(.|/p/out/app)\n"
-              "demo/app::main\n"
-              "  recipe\n"
-              "    in C_FILE 1/0 path(.|/p/src/a.c) -> O_FILE 1/0 path(.|/p/out/a.o)\n"
-              "    in HEADER 2/0 path(.|inc/a.h)\n"
-              "    out O_FILES 2/1 list[path(.|/p/out/a.o);path(.|/p/out/b.o);]\n"
-              "  recipe\n"
-              "    in C_FILE 1/0 path(.|/p/src/b.c) -> O_FILE 1/0 path(.|/p/out/b.o)\n"
-              "  context CFLAGS 1/0 TolmRawString(-O2 -DNAME=\"x y\")\n"
-              "  context NOTE 1/0 TolmString(two\nlines)\n"
-              "  context EMPTY 1/0 none\n"
-              "  context DECLARED 4/0 none\n"
-              "  context ODD 9/2 TolmString(v)\n"
-              "tool\n");
-
-    ASSERT_EQ(save(loaded), "");
-    EXPECT_EQ(contentOf(cacheFile()), written);
-}
-
 // Each way a file can break gives its own warning and an empty cache, even
 // after good records.
 TEST_F(CacheFileTest, DamagedFileWarnings)
@@ -222,17 +148,13 @@ TEST_F(CacheFileTest, DamagedFileWarnings)
         {v5 + element("bad") + "x\n", "is malformed (recipe count)"},
         {v5 + element("bad") + "1\n", "is malformed (inputs count)"},
         {v5 + element("bad") + "1\n1\nB 1 0\n1\nX\n", "is malformed (input assignment)"},
-        {v5 + element("bad") + "1\n1\nA 1\n1\nX\n", "is malformed (input assignment)"},
         {v5 + element("bad") + "1\n1\n" + assignmentLines("X = [1,]"), "is malformed (input assignment)"},
         {in, "is malformed (input intermediate flag)"},
-        {in + "2\n", "is malformed (input intermediate flag)"},
         {in + "1\n" + assignmentLines("\"no name\""), "is malformed (input intermediate assignment)"},
         {in + "0\n", "is malformed (outputs count)"},
         {in + "0\n1\n" + assignmentLines("X = \"\xFF\""), "is malformed (output assignment)"},
         {in + "0\n0\n", "is malformed (env/context count)"},
         {in + "0\n0\n18446744073709551615\n", "is malformed (env/context assignment)"},
-        {in + "0\n0\n1\n" + assignmentLines("X : 1", "4 0"), "is malformed (env/context assignment)"},
-        {in + "0\n0\n1\n" + assignmentLines("X = ", "7 0"), "is malformed (env/context assignment)"},
     };
     for (const auto& [content, problem] : cases) {
         BuildCache cache(cacheFile());
@@ -270,13 +192,13 @@ TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
 {
     const std::string old = "TOLM_CACHE_V5\n0\n";
     BuildCache cache(cacheFile());
-    fillTypicalCache(cache);
+    addRecord(cache, "app", {}, {make("X", str("x"), 1)});
     const std::string cachePath = cacheFile().string();
 
     // A cache file name so long that no temporary name fits beside it.
     const std::string longName = std::string(250, 'c');
     BuildCache tooLong(scratch.write("proj/" + longName, old));
-    fillTypicalCache(tooLong);
+    addRecord(tooLong, "app", {}, {});
     std::string message = save(tooLong);
     EXPECT_TRUE(message.starts_with("Unable to open cache file '" + tooLong.cacheFile.string() + ".tmp.")) << message;
     EXPECT_EQ(contentOf(tooLong.cacheFile), old);
@@ -303,11 +225,6 @@ TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
     EXPECT_TRUE(message.starts_with("Unable to create cache directory '" + (scratch.path() / "file").string() + "': "))
         << message;
     EXPECT_EQ(contentOf(scratch.path() / "file"), "x");
-
-    // Missing directories are made.
-    BuildCache deeper(scratch.path() / "a" / "b" / ".tolm_cache");
-    EXPECT_EQ(save(deeper), "");
-    EXPECT_EQ(contentOf(scratch.path() / "a" / "b" / ".tolm_cache"), old);
 }
 
 // A record holding a value that no text reads back is left out, saying which target and value, so
@@ -317,8 +234,9 @@ TEST_F(CacheFileTest, UnwritableRecordLeftOut)
     BuildCache cache(cacheFile());
     addRecord(cache, "keep", {}, {make("X", str("x"), 1)});
     addRecord(cache, "context", {}, {make("X", contextValue({set("A", str("1"))}), 1)});
-    addRecord(cache, "name", {recipe({input(make("name", str("x"), 1))})}, {});
-    addRecord(cache, "bytes", {recipe({input(make("X", listOf({str("a"), str("b\xFF")}), 1))})}, {});
+    const auto recipeOf = [](Tolm::Assignment in) { return Tolm::CachedRecipe{{{std::move(in), {}, false}}, {}}; };
+    addRecord(cache, "name", {recipeOf(make("name", str("x"), 1))}, {});
+    addRecord(cache, "bytes", {recipeOf(make("X", listOf({str("a"), str("b\xFF")}), 1))}, {});
     ASSERT_EQ(save(cache), "Target 'bytes' is rebuilt on every run: its value 'b\xFF' of 'X' cannot be stored in the "
                            "cache file.\nTarget 'name' is rebuilt on every run: its value 'x' of 'name' cannot be "
                            "stored in the cache file.\n");

@@ -50,27 +50,9 @@ struct Walk {
         : target(contextOf(std::move(own))), store(target, kApp) {}
 };
 
-// Each output lands under the alias, its target name (same unit and namespace) or its unit's name.
-TEST(DependencyOutputsTest, NamesTheOutput) {
-    LogCapture capture(5);
-    Walk walk;
-    const auto output = [&](const QualifiedTargetName& name, const char* alias, const char* lib) {
-        walk.store.addOutput(dependencyWith(alias, *alias ? 1 : 0), name, contextOf({set("LIB", str(lib))}));
-    };
-    output({"proj", "main", "lib"}, "", "liblib.a");
-    output({"PROJ", "Main", "zlib"}, "", "libz.a");
-    output({"proj", "core", "lib1"}, "", "lib1.a");
-    output({"proj", "core", "lib2"}, "", "lib2.a");
-    output({"other", "main", "lib"}, "", "far.a");
-    output({"proj", "tools", "gen"}, "gen", "gen");
-    EXPECT_EQ(capture.text(), "");
-    EXPECT_EQ(shape(*walk.target),
-              "core={lib1={LIB=lib1.a} lib2={LIB=lib2.a}} gen={LIB=gen} lib={LIB=liblib.a} "
-              "main={lib={LIB=far.a}} zlib={LIB=libz.a}");
-}
-
-// Names already taken give one warning each; the outputs are still added.
-TEST(DependencyOutputsTest, WarnsAboutCollisions) {
+// Each output lands under the alias, its target name (same unit and namespace, in any letter case)
+// or its unit's name; names already taken give one warning each, and the outputs are still added.
+TEST(DependencyOutputsTest, NamesOutputsAndWarnsAboutCollisions) {
     const char* const tail = " Names are case-insensitive; this may make dependency output ambiguous.\n";
     const struct {
         std::vector<Tolm::Assignment> own;
@@ -79,6 +61,9 @@ TEST(DependencyOutputsTest, WarnsAboutCollisions) {
         const char* warning;  // without the common tail
         const char* shape;
     } cases[] = {
+        {{}, dependencyWith("gen", 1), {"proj", "tools", "gen"}, "", "gen={LIB=a}"},
+        {{}, dependencyWith(), {"PROJ", "Main", "zlib"}, "", "zlib={LIB=a}"},
+        {{}, dependencyWith(), {"other", "main", "lib"}, "", "main={lib={LIB=a}}"},
         {{set("out", contextValue({set("x", str("1"))}))}, dependencyWith("OUT", 1), {"proj", "main", "lib"},
          "Dependency output alias 'OUT' collides with an existing context variable.", "out={LIB=a x=1}"},
         // A variable that cannot take the outputs fails the walk after the warning.
@@ -103,25 +88,6 @@ TEST(DependencyOutputsTest, WarnsAboutCollisions) {
         EXPECT_EQ(capture.text(), *c.warning ? c.warning + std::string(tail) : "") << c.shape;
         EXPECT_EQ(failure == "no failure" ? shape(*walk.target) : "!" + failure, c.shape);
     }
-}
-
-// Merged-alias outputs accumulate in one context under the alias, checked for collisions once.
-TEST(DependencyOutputsTest, MergesUnderOneAlias) {
-    Walk walk({set("all", contextValue({}))});
-    LogCapture capture(5);
-    const auto merged = dependencyWith("all", 2);
-    walk.store.addMergedAliasOutput(merged, {"proj", "main", "a"}, contextOf({set("LIBS", listOf({str("a")}))}));
-    walk.store.addMergedAliasOutput(merged, {"proj", "core", "b"}, contextOf({set("LIBS", str("b"))}));
-    walk.store.addMergedAliasOutput(merged, {"proj", "main", "c"},
-                                    contextOf({set("LIBS", listOf({str("c")})), set("BIN", str("c"))}));
-    const std::string log = capture.text();
-    EXPECT_EQ(shape(*walk.target), "all={BIN=c LIBS=a b c}");
-    EXPECT_EQ(log.rfind("Dependency output alias 'all' collides with an existing context variable.", 0), 0u) << log;
-    EXPECT_EQ(log.find('\n'), log.size() - 1) << "one warning only";
-
-    EXPECT_EQ(failureOf([&] { walk.store.addMergedAliasOutput(dependencyWith(), {"proj", "main", "a"}, contextOf({})); })
-                  .rfind("Internal: ", 0),
-              0u);
 }
 
 // A variable the merged context refuses now (it still holds an unresolved reference) is

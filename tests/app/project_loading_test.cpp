@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/project_discovery.h"
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
 #include "tolm_app.h"
@@ -27,22 +26,6 @@ private:
     fs::path previous_;
 };
 
-// The nearest directory at or above the start that holds the project file
-// wins; any kind of entry of that name counts.
-TEST(ProjectDiscovery, SearchesUpward) {
-    ScratchDir scratch;
-    const fs::path root = scratch.path();
-    fs::create_directories(root / "a/b/c");
-    EXPECT_EQ(findProjectDirectory(root / "a/b/c"), std::nullopt);
-
-    scratch.write("a/.tolm_project.txt", "name a\n");
-    EXPECT_EQ(findProjectDirectory(root / "a/b/c"), root / "a");
-    EXPECT_EQ(findProjectDirectory(root / "a"), root / "a");
-    fs::create_directories(root / "a/b/.tolm_project.txt");
-    EXPECT_EQ(findProjectDirectory(root / "a/b/c"), root / "a/b");
-    EXPECT_EQ(findProjectDirectory(root), std::nullopt);
-}
-
 // Projects written into a scratch tree, loaded the way a run in `directory`
 // loads them.
 class ProjectLoading : public testing::Test {
@@ -59,45 +42,30 @@ protected:
         InDirectory here(scratch.path() / dir);
         app = std::make_unique<TolmApplication>();
         app->arguments = std::move(words);
-        TestSupport::LogCapture capture(1);
-        std::string failure = TestSupport::failureOf([&] {
+        TestSupport::LogCapture quiet(8);
+        return TestSupport::failureOf([&] {
             app->LoadRootProject();
             app->LoadUnits();
         });
-        log = capture.text();
-        return failure;
-    }
-    std::string file(const std::string& dir) const {
-        return fs::weakly_canonical(scratch.path() / dir / ".tolm_project.txt").string();
-    }
-    std::size_t count(const std::string& text) const {
-        std::size_t n = 0;
-        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
-        return n;
     }
 
     ScratchDir scratch;
     std::unique_ptr<TolmApplication> app;
-    std::string log;
 };
 
-// A project reached through two imports under the same namespace is read
-// once and is one shared record; the same file under another name is a
-// project of its own.
-TEST_F(ProjectLoading, DiamondIsLoadedOnce) {
-    project("app", "app", "\"../left/.tolm_project.txt\";\n\"../right/.tolm_project.txt\";\n\"../base/.tolm_project.txt\" other;\n");
-    project("left", "left", "\"../base/.tolm_project.txt\";\n");
-    project("right", "right", "\"../base/../base/.tolm_project.txt\";\n");
+// A project imported twice under one namespace is one shared record; the same
+// file under another name is a project of its own. (The build scenarios show
+// a diamond read once.)
+TEST_F(ProjectLoading, SameFileUnderTwoNames) {
+    project("app", "app", "\"../base/.tolm_project.txt\";\n\"../base/.tolm_project.txt\";\n"
+                          "\"../base/.tolm_project.txt\" other;\n");
     project("base", "base", "");
     ASSERT_EQ(load("app"), "no failure");
-
     const auto& imported = app->project->importedProjects;
     ASSERT_EQ(imported.size(), 3u);
-    EXPECT_EQ(imported[0]->importedProjects.at(0), imported[1]->importedProjects.at(0));
-    EXPECT_NE(imported[2], imported[0]->importedProjects.at(0));
+    EXPECT_EQ(imported[0], imported[1]);
+    EXPECT_NE(imported[2], imported[0]);
     EXPECT_EQ(imported[2]->name, "other");
-    EXPECT_EQ(count("Loading project file"), 5u);
-    EXPECT_EQ(count("Loaded unit 'baseu'"), 2u);
     EXPECT_TRUE(app->unitRegistry.hasTarget("base/baseu::t"));
     EXPECT_TRUE(app->unitRegistry.hasTarget("other/baseu::t"));
 }
@@ -116,6 +84,7 @@ TEST_F(ProjectLoading, ImportProfiles) {
     EXPECT_EQ(app->activeProfile->name, "fast");
 }
 
+// Imports that cannot be resolved fail, naming what is missing or in conflict.
 TEST_F(ProjectLoading, ImportFailures) {
     const struct {
         const char* imports;
@@ -128,7 +97,7 @@ TEST_F(ProjectLoading, ImportFailures) {
         // The registry of this test run is not loaded.
         {"registered;\n", "registry '' not found."},
         {"\"../lib/.tolm_project.txt\" (fast);\n\"../lib/.tolm_project.txt\" (slow);\n",
-         "Project 'lib' (" + file("lib") + ") is imported with profile 'fast' and with profile 'slow'."},
+         "Project 'lib' (" + fs::weakly_canonical(scratch.path() / "lib/.tolm_project.txt").string() + ") is imported with profile 'fast' and with profile 'slow'."},
     };
     project("lib", "lib", "");
     for (const auto& c : cases) {

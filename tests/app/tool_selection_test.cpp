@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 
-#include "app/app_test_support.h"
 #include "support/test_support.h"
 #include "tolm_app.h"
 #include "tools/matcher.h"
@@ -46,13 +46,15 @@ std::string chosen(TolmApplication& app, const std::vector<std::string>& target)
     return best ? best->name : "none";
 }
 
-// Highest score wins; ties go to the first name ignoring case; impossible tools never win.
+// Highest score wins; ties go to the first name ignoring case; impossible tools never win. While a
+// project tool can build the target the registry's take no part, but built-in tools still do.
 TEST(ToolSelectionTest, ChoosesByScore) {
     const Tolm::VariableMatch exact{Tolm::MatchKind::ExactMatch, 0};
     const struct {
         std::vector<std::shared_ptr<FakeMatcher>> tools;
         std::vector<std::string> target;
         const char* expected;
+        std::set<Util::CiString> registryTools = {}, projectTools = {};
     } cases[] = {
         {{tool("beta", {declare("A")}), tool("Alpha", {declare("A")})}, {"A = \"1\""}, "Alpha"},
         // Two partial matches tie with one exact match (its default value); the earlier name wins.
@@ -72,65 +74,20 @@ TEST(ToolSelectionTest, ChoosesByScore) {
         // A required variable without value must be set; one with a value need not be.
         {{tool("a", {}, possible(), {declare("cmdline")}), tool("b", {}, possible(), {set("X", str("1"))})},
          {"A = \"1\""}, "b"},
+        {{tool("lua/gnu", {declare("A")}), tool("reg", {set("A", str("1"))})}, {"A = \"1\""}, "lua/gnu", {"reg"},
+         {"lua/gnu"}},
+        {{tool("lua/gnu", {declare("A")}, Tolm::MatchResult{}), tool("reg", {set("A", str("1"))})}, {"A = \"1\""},
+         "reg", {"reg"}, {"lua/gnu"}},
+        {{tool("basic", {set("C", str("c"))}), tool("lua/gnu", {declare("A")}), tool("reg", {set("A", str("1"))})},
+         {"A = \"1\"", "C = \"c\""}, "basic", {"reg"}, {"lua/gnu"}},
     };
     for (const auto& c : cases) {
         TolmApplication app;
         for (const auto& matcher : c.tools) app.tools[matcher->name] = matcher;
         app.tools["empty"] = nullptr;
+        app.registryTools = c.registryTools;
+        app.projectTools = c.projectTools;
         EXPECT_EQ(chosen(app, c.target), c.expected) << (c.target.empty() ? "" : c.target[0]);
-    }
-}
-
-// The choice names the winner and its score at level 3 (the build scenarios show it silent at
-// the default level).
-TEST(ToolSelectionTest, NamesTheWinner) {
-    TolmApplication app;
-    app.tools["b"] = tool("b", {declare("A"), set("X", str("x")), declare("OUT")});
-    app.tools["a"] = tool("a", {}, Tolm::MatchResult{}, {declare("NEEDED")});
-    LogCapture capture(3);
-    chosen(app, {"A = \"1\"", "X = \"x\"", "^OUT"});
-    EXPECT_EQ(capture.text(), "Best registered tool: b, score: 3\n");
-}
-
-// While a project tool can build the target the registry's take no part; built-in tools always
-// compete, and without a possible project tool the registry's compete as before.
-TEST(ToolSelectionTest, ProjectToolsBeforeRegistryTools) {
-    const struct {
-        bool projectCanBuild;
-        std::vector<std::string> target;
-        const char* expected;
-    } cases[] = {
-        {true, {"A = \"1\""}, "lua/gnu"},
-        {false, {"A = \"1\""}, "reg"},
-        {true, {"A = \"1\"", "C = \"c\""}, "default_basic"},
-    };
-    for (const auto& c : cases) {
-        TolmApplication app;
-        app.tools["default_basic"] = tool("default_basic", {set("C", str("c"))});
-        app.tools["lua/gnu"] = tool("lua/gnu", {declare("A")}, c.projectCanBuild ? possible() : Tolm::MatchResult{});
-        app.tools["reg"] = tool("reg", {set("A", str("1"))});
-        app.registryTools = {"reg"};
-        app.projectTools = {"lua/gnu"};
-        EXPECT_EQ(chosen(app, c.target), c.expected);
-    }
-}
-
-// The report lists every matched variable, or says there is none.
-TEST(ToolSelectionTest, PrintsReport) {
-    TolmApplication app;
-    AppTest::FakeBuilder builder;
-    const std::string header = "Tool selection\n--------------\nRegistered : gnu\nTool       : fake\nReason     :\n";
-    Tolm::MatchResult result;
-    result.scores = {{"C_FILES", {Tolm::MatchKind::PartialMatch, 1}},
-                     {"cflags", {Tolm::MatchKind::ExactMatch, 0}},
-                     {"OUT", {Tolm::MatchKind::NoMatch, 0}}};
-    for (const char* listed : {"  - C_FILES partial match\n  - cflags full match\n", "  - no matched variables\n"}) {
-        LogCapture capture(3);
-        app.PrintToolSelection(*tool("gnu", {}), builder, result);
-        EXPECT_EQ(capture.text(), header + listed);
-        // Only the variable that matched nothing is left for the second report.
-        result.scores.erase("C_FILES");
-        result.scores.erase("cflags");
     }
 }
 

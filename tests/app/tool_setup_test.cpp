@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <set>
 #include <stdexcept>
 #include <string>
 
-#include "app/builtin_variables.h"
 #include "parser/project_file_loader.h"
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
@@ -35,7 +33,6 @@ public:
             Tolm::registerMatcherFactory(type, "NULL", factory);
         };
         add("test-fake", makeFake);
-        add("test-none", [](Util::CiString, Tolm::NameMap, Tolm::NameMap) -> Tolm::Matcher* { return nullptr; });
         add("test-tolm-failure", [](Util::CiString, Tolm::NameMap, Tolm::NameMap) -> Tolm::Matcher* {
             throw Tolm::TolmException("No toolchain found.");
         });
@@ -83,7 +80,6 @@ TEST(ToolSetup, CreatesMatchersFromDefinitions) {
         {"tool_type X = 1", "Registry tool 't' has empty 'tool_type'. Skipping.\n", nullptr, nullptr},
         {"X = 1", "Registry tool 't' has no 'tool_type'. Skipping.\n", nullptr, nullptr},
         {"tool_type = \"unknown\"", "Unable to create Registry tool 'unknown' for 't'.\n", nullptr, nullptr},
-        {"tool_type = \"test-none\"", "Unable to create Registry tool 'test-none' for 't'.\n", nullptr, nullptr},
         {"tool_type = \"test-tolm-failure\"", "No toolchain found.\n", nullptr, nullptr},
         {"tool_type = \"test-std-failure\"",
          "Unable to create Registry tool 'test-std-failure' for 't': probe crashed\n", nullptr, nullptr},
@@ -139,26 +135,6 @@ TEST(ToolSetup, ToolMapAcrossOrigins) {
     for (const auto& [name, matcher] : app.tools) names += name.str() + "=" + matcher->name + " ";
     EXPECT_EQ(names, "app/cc=app/cc cc=cc default_basic=default_basic default_no_tool=DEFAULT_NO_TOOL ");
     EXPECT_EQ(namesOf(app.tools.at("default_basic")->required), "cmdline = ");
-}
-
-// The built-in variables: the date of the given moment without leading
-// zeros, the root as given, and "?=" wherever a project may override.
-TEST(BuiltinVariables, ValuesAndOperators) {
-    std::tm fifthOfMarch{};
-    fifthOfMarch.tm_year = 2024 - 1900;
-    fifthOfMarch.tm_mon = 2;
-    fifthOfMarch.tm_mday = 5;
-    fifthOfMarch.tm_hour = 12;
-    fifthOfMarch.tm_isdst = -1;
-    Tolm::Context context;
-    addBuiltinVariables(context, "/work/demo", std::mktime(&fifthOfMarch));
-
-    std::string lines;
-    for (const auto& [name, assignment] : context.assignments) lines += assignment.toString() + "\n";
-    EXPECT_EQ(lines, "cwd ?= \"" + std::filesystem::current_path().string() +
-                         "\"\n"
-                         "day ?= \"5\"\nmonth ?= \"3\"\nos_family ?= \"unix\"\n"
-                         "output_def_dir = \"out\"\nproject_root = \"/work/demo\"\nyear ?= \"2024\"\n");
 }
 
 }  // namespace

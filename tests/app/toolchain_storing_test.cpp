@@ -11,7 +11,6 @@
 namespace {
 
 using namespace TestSupport;
-using Definitions = std::vector<std::shared_ptr<Tolm::ContextTemplate>>;
 
 std::shared_ptr<Tolm::ContextTemplate> definition(std::vector<Tolm::Assignment> assignments) {
     return std::make_shared<Tolm::ContextTemplate>(std::move(assignments));
@@ -42,26 +41,6 @@ TEST(StoreDetectedToolchains, StoresUnderToolchainName) {
               "clang-16:\n"
               "gcc-12: tool_type = \"gnu-gcc\" toolchain_version = \"12.2.0\"\n"
               "mine:\n");
-}
-
-// One unusable definition stores nothing at all.
-TEST(StoreDetectedToolchains, RejectsUnusableDefinitions) {
-    const auto good = definition({set("toolchain_name", str("good"))});
-    const struct {
-        Definitions definitions;
-        const char* failure;
-    } cases[] = {
-        {{good, nullptr}, "Build tool context is null."},
-        {{good, definition({set("toolchain_name", str("a")), set("Toolchain_Name", str("b"))})},
-         "Build tool context has multiple 'name' assignments."},
-        {{definition({declare("toolchain_name")})}, "value of variable 'toolchain_name' not found."},
-        {{good, definition({set("tool_type", str("gnu-gcc"))})}, "variable 'toolchain_name' not found."},
-    };
-    for (const auto& c : cases) {
-        TolmRegistry registry;
-        EXPECT_EQ(failureOf([&] { storeDetectedToolchains(registry, c.definitions); }), c.failure);
-        EXPECT_TRUE(registry.tools.empty()) << c.failure;
-    }
 }
 
 }  // namespace

@@ -13,22 +13,16 @@ namespace {
 using Tolm::QualifiedTargetName;
 using Tolm::UnitRegistry;
 
-// The registry of a project "demo" (units app and core, app the default)
-// that imports "other" (unit ui).
-UnitRegistry demoRegistry() {
+// In a project "demo" (units app and core, app the default) that imports "other" (unit ui), a
+// reference resolves with the defaults filling what it leaves out, ignoring letter case; what does
+// not resolve names the first part that is missing.
+TEST(UnitRegistry, ResolvesTargetReferences) {
     UnitRegistry registry;
     registry.add("demo", "app", TestSupport::unitWith("app", {"build", "Test"}));
     registry.add("demo", "core", TestSupport::unitWith("core", {"lib"}));
     registry.add("other", "ui", TestSupport::unitWith("ui", {"widget"}));
     registry.defaultNamespace = "demo";
     registry.defaultUnit = "app";
-    return registry;
-}
-
-// A reference resolves with the defaults filling what it leaves out, ignoring
-// letter case; what does not resolve names the first part that is missing.
-TEST(UnitRegistry, ResolvesTargetReferences) {
-    const UnitRegistry registry = demoRegistry();
     const struct {
         const char* reference;
         const char* completed;  // the name after the lookup, or the failure
