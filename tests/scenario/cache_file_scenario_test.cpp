@@ -142,22 +142,31 @@ TEST_F(CacheFileScenario, FailuresKeepTheOldFile) {
     EXPECT_EQ(contentOf(cacheOf(0)), damaged);
 }
 
-// Two runs at once, one building and one with nothing to do, both saving: the cache file is always
-// there and whole, so no run ever warns about it; a link at the old temporary name is left alone.
+// Runs at once: in each round two that build and save (their words are new) and one with nothing to
+// do, which finds its record whatever the others saved. The cache file is always there and whole, so
+// no run ever warns about it; a link at the old temporary name is left alone.
 TEST_F(CacheFileScenario, ConcurrentRunsKeepTheFile) {
+    writeProject(std::string(kUnit) + "other: { ^out = P\"(other.txt)\" cmdline = \"echo other > other.txt\" }\n", "",
+                 laneDir(0));
     const std::string victim = write("victim", "mine").string();
     std::filesystem::create_symlink(victim, cacheOf(0) + ".tmp");
     ASSERT_EQ(problemOf(build(0), 0), "");
+    ASSERT_EQ(tolm({"other"}, laneDir(0)).exitCode, 0);
     for (int round = 0; round < 100; ++round) {
-        RunResult building, idle;
-        std::thread other([&] { building = tolm({"app", "X=\"" + std::to_string(round) + "\""}, laneDir(0)); });
-        idle = tolm({"lib"}, laneDir(0));
-        other.join();
-        for (const RunResult* run : {&building, &idle}) {
+        RunResult building, rebuilding, idle;
+        std::thread first([&] { building = tolm({"app", "X=\"" + std::to_string(round) + "\""}, laneDir(0)); });
+        std::thread second([&] { idle = tolm({"other"}, laneDir(0)); });
+        rebuilding = tolm({"lib", "Y=\"" + std::to_string(round) + "\""}, laneDir(0));
+        first.join();
+        second.join();
+        for (const RunResult* run : {&building, &rebuilding, &idle}) {
             ASSERT_EQ(run->exitCode, 0) << round << run->out;
             ASSERT_EQ(run->out.find("Cache file"), std::string::npos) << round << run->out;
             ASSERT_EQ(run->out.find("Unable to"), std::string::npos) << round << run->out;
         }
+        ASSERT_NE(building.out.find("[app::app] Starting build job"), std::string::npos) << round << building.out;
+        ASSERT_NE(rebuilding.out.find("[app::lib] Starting build job"), std::string::npos) << round << rebuilding.out;
+        ASSERT_TRUE(ranNothing(idle)) << round << idle.out;
         ASSERT_TRUE(contentOf(cacheOf(0)).starts_with("TOLM_CACHE_V5\n")) << round;
     }
     EXPECT_EQ(contentOf(victim), "mine");

@@ -142,13 +142,15 @@ TEST_F(GnuBuildScenario, ToolchainChoiceAndParallelCompiles) {
     EXPECT_EQ(outputOfProgram("/usr/bin/ar", {"t", at("lib/liba.a")}), "a.o\nb.o\nc.o\nd.o\n");
 }
 
-// A library of 2,500 sources, whose archive command is longer than one argument may be, and a program
-// linking it, through a stand-in gcc (an empty object per source, an empty program) and a stand-in ar
-// (the member names, one a line, so the archive shows the order the objects reached it). The first
-// build archives every object in source order; a no-op rebuild runs no command; an object older than
-// its source (the first, the last) recompiles that source alone and archives all objects again, still
-// in order; "-o" lists them (OBJS) in order too.
+// A library of 2,500 sources, whose archive command is longer than one argument may be (128 KiB: the
+// objects' directory has a long name), and a program linking it, through a stand-in gcc (an empty
+// object per source, an empty program) and a stand-in ar (the member names, one a line, so the
+// archive shows the order the objects reached it). The first build archives every object in source
+// order; a no-op rebuild runs no command; an object older than its source (the first, the last)
+// recompiles that source alone and archives all objects again, still in order; "-o" lists them
+// (OBJS) in order too.
 TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongThousands) {
+    const std::string objectDir = "objects-of-the-library-one-for-each-of-its-sources";
     const fs::path bin = toolDirectory("for a in \"$@\"; do case \"$prev\" in -o) : > \"$a\";; esac; prev=\"$a\"\n"
                                        "case \"$a\" in *.c) : > \"$(basename \"$a\" .c).o\";; esac; done\n");
     fs::remove(bin / "ar");
@@ -160,19 +162,20 @@ TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongThousands) {
         const std::string name = "f" + std::to_string(i);
         sources += std::string(i == 0 ? "" : ",\n") + "  P\"(src/" + name + ".c)\"";
         write("src/" + name + ".c", "");
-        objects.push_back(at("objs/" + name + ".o"));
+        objects.push_back(at(objectDir + "/" + name + ".o"));
         listed += std::string(i == 0 ? "" : ", ") + "P\"" + objects.back() + "\"";
     }
     write("main.c", "");
     writeProject("prog: lib => archive { C_FILES = P\"(main.c)\" LIB = archive.lib OUTPUT_DIR = P\"(out)\" }\n"
                  "lib: objects { OBJS = objects.objs STATIC OUTPUT_NAME = \"libbig.a\" OUTPUT_DIR = P\"(out)\" }\n"
-                 "objects: { C_FILES = [\n" + sources + "\n] C_FLAGS = \"-c\" OUTPUT_DIR = P\"(objs)\" }\n",
+                 "objects: { C_FILES = [\n" + sources + "\n] C_FLAGS = \"-c\" OUTPUT_DIR = P\"(" + objectDir + ")\" }\n",
                  tool("gnu-gcc", bin.string()));
     // The members of the library, in order.
     const auto archive = [&] { return linesOf(contentOf(at("out/libbig.a"))); };
 
     const RunResult first = tolm({"-j", "8"});
     ASSERT_EQ(first.exitCode, 0) << first.out;
+    EXPECT_GT(commandsOf(first, "lib").at(0).size(), 128u * 1024);
     EXPECT_TRUE(archive() == objects) << archive().size() << " members";
     EXPECT_TRUE(fs::exists(at("out/prog")));
     EXPECT_TRUE(ranNothing(tolm({"-j", "8"})));

@@ -8,6 +8,7 @@
 #include "support/test_support.h"
 #include "tools/c3_toolchain_search.h"
 #include "tools/fake_c3c.h"
+#include "tools/probe_batch.h"
 #include "tools/tool_test_support.h"
 
 namespace Tolm {
@@ -107,6 +108,27 @@ TEST(C3MatcherTest, ProbesEachCandidateOnce)
     EXPECT_EQ(c3.directory(), root);
     EXPECT_EQ(FakeC3c::calls(root / "bin/c3c").size(), 1u);
     EXPECT_EQ(FakeC3c::calls(root / "z/c3c"), (std::vector<std::vector<std::string>>{{"--version"}}));
+}
+
+// Every candidate is asked at once: the first answers only while all three run, so it ends last.
+// One that fails is left out; the others keep their order, the direct places before the walk.
+TEST(C3MatcherTest, AsksEveryCandidateAtOnceAndKeepsTheOrder)
+{
+    ScratchDir scratch;
+    const fs::path root = scratch.path(), log = root / "probes.log";
+    FakeTool::write(root / "c3c", {{"--version", "c3c version 0.7.1"}}, log, 3);
+    FakeTool::write(root / "bin/c3c", {}, log);
+    FakeTool::write(root / "sub/c3c", {{"--version", "c3c version 0.6.0"}}, log);
+
+    const std::size_t processors = setProbeLimit(8);
+    const std::vector<ToolchainPaths> found = findC3Toolchains(C3Wants{root, "", ""});
+    setProbeLimit(processors);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].executable, root / "c3c");
+    EXPECT_EQ(found[0].version, "0.7.1");
+    EXPECT_EQ(found[1].executable, root / "sub/c3c");
+    EXPECT_EQ(found[1].version, "0.6.0");
+    EXPECT_EQ(FakeTool::logLines(log).size(), 3u);
 }
 
 // Found paths reach the probe and the build command as data: a directory name full of shell syntax runs

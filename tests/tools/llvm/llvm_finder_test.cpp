@@ -7,6 +7,7 @@
 #include "support/test_support.h"
 #include "tools/fake_tool.h"
 #include "tools/llvm/llvm_finder.h"
+#include "tools/probe_batch.h"
 
 namespace {
 
@@ -225,6 +226,28 @@ TEST(LLVMSearchRoot, AppliesWants)
     const std::vector<std::string> probes = FakeTool::logLines(log);
     ASSERT_EQ(probes.size(), 2u);
     EXPECT_TRUE(probes[0].ends_with(" --target=aarch64-linux-gnu -print-target-triple")) << probes[0];
+}
+
+// Every clang is asked at once, its version and triple side by side: the first one answers only
+// while all six questions run, so it ends last. One whose triple question fails is skipped; the
+// results keep search order (bin, usr/bin, then the walk).
+TEST(LLVMSearchRoot, AsksEveryClangAtOnceAndKeepsTheOrder)
+{
+    ScratchDir dir;
+    const fs::path log = dir.path() / "probes.log";
+    writeToolchain(dir, dir.path() / "bin", "-17", "17.0.6", "x86_64-pc-linux-gnu");
+    FakeTool::write(dir.path() / "bin" / "clang-17",
+                    {{"-dumpversion", "17.0.6"}, {"-print-target-triple", "x86_64-pc-linux-gnu"}}, log, 6);
+    writeToolchain(dir, dir.path() / "usr" / "bin", "", "15.0.7", "x86_64-pc-linux-gnu");
+    FakeTool::write(dir.path() / "usr" / "bin" / "clang", {{"-dumpversion", "15.0.7"}}, log);  // names no triple
+    writeToolchain(dir, dir.path() / "opt" / "bin", "", "16.0.6", "aarch64-unknown-linux-gnu", log);
+
+    const std::size_t processors = setProbeLimit(8);
+    const std::vector<std::string> found = search(LLVMWants{}, dir.path());
+    setProbeLimit(processors);
+    EXPECT_EQ(found, (std::vector<std::string>{"17.0.6|x86_64-pc-linux-gnu|bin|clang-17|ld.lld-17",
+                                               "16.0.6|aarch64-unknown-linux-gnu|bin|clang|ld.lld"}));
+    EXPECT_EQ(FakeTool::logLines(log).size(), 6u);
 }
 
 // Which directories a root means: a file or link root means its directory
