@@ -27,7 +27,7 @@ TEST(Readme, QuotesProjectTextOnlyFromTheExamples)
         const std::string block = readme.substr(at, readme.find("```", at) - at);
         EXPECT_NE(files.find(block), npos) << block;
     }
-    EXPECT_GE(blocks, 6);
+    EXPECT_GE(blocks, 12);
 }
 
 // The shapes example built as the README says: gcc runs every command by
