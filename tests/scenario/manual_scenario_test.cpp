@@ -81,7 +81,7 @@ TEST_F(ManualScenario, Conditions) {
 
 // The profile default, the chosen profile and the command line's words gathered into one set that
 // meets the target's own value: "+=" after it, and the first operator deciding how the set acts.
-// A variable of the profile default reaches only the targets that insert it.
+// A variable of the profile default that no tool reads changes only the targets that insert it.
 TEST_F(ManualScenario, ProfilesAndWordsMeetTheTargetsOwnValue) {
     const struct {
         Words words;
