@@ -41,6 +41,15 @@ void ExpansionBudget::chargeText(std::size_t bytes)
     if (budget->bytes_ > MaxExpansionBytes) budget->exceeded(ExpansionMessages::BytesBound);
 }
 
+void ExpansionBudget::chargeListItem(std::size_t bytes)
+{
+    ExpansionBudget* budget = activeBudget;
+    if (!budget) return;
+    if (++budget->items_ > MaxExpansionTexts) budget->exceeded(ExpansionMessages::ItemsBound);
+    budget->bytes_ += bytes;
+    if (budget->bytes_ > MaxExpansionBytes) budget->exceeded(ExpansionMessages::BytesBound);
+}
+
 void ExpansionBudget::checkGrowing(std::uint64_t texts, std::uint64_t bytes)
 {
     const ExpansionBudget* budget = activeBudget;

@@ -37,4 +37,18 @@ where: { cmdline = R"(echo at $(pwd))" }
     EXPECT_TRUE(hasLine(where.out, "at " + fs::canonical(work_.path()).string() + "\n")) << where.out;
 }
 
+// Forty lines that each double a list stop at the first list past the bound, naming it, instead of
+// taking gigabytes.
+TEST_F(InputFilesScenario, DoubledListStops) {
+    std::string text = "a: {\n  L0 = [\"a\", \"b\"]\n";
+    for (int i = 1; i < 40; ++i)
+        text += "  L" + std::to_string(i) + " = [L" + std::to_string(i - 1) + ", L" + std::to_string(i - 1) + "]\n";
+    write("tolm.txt", text + "  cmdline = \"echo ${L39}\"\n}\n");
+    const RunResult run = tolm({});
+    EXPECT_TRUE(run.out.ends_with("Error: Expansion of variable 'L19' produces more than 1000000 list items.\n"))
+        << run.out;
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out.find("Starting build job"), std::string::npos);
+}
+
 }  // namespace
