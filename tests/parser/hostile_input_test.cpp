@@ -1,10 +1,8 @@
 // Inputs a careless or hostile user may write: nesting deep enough to exhaust the stack, runaway
-// expansion, numbers out of range and special files where a file is read. Each must fail with a
-// clear message naming where.
+// expansion and numbers out of range. Each must fail with a clear message naming where.
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -167,23 +165,6 @@ TEST(HostileInput, OtherEntryPoints) {
     scratch.write("p.txt", "tools { cc { N = 4294967296 } }");
     EXPECT_EQ(failureOf<std::out_of_range>([&] { loadProjectFile(record); }),
               project.string() + "(1,17): number 4294967296 is out of range for a 32-bit integer");
-}
-
-// FIFOs and devices, also behind a link, are refused at once by every loader, naming the file: a
-// FIFO without a writer would block the read for ever, and /dev/zero would never end.
-TEST(HostileInput, SpecialFilesAreRefused) {
-    ScratchDir scratch;
-    const std::filesystem::path fifo = scratch.path() / "fifo", zero = scratch.path() / "zero";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::filesystem::create_symlink("/dev/zero", zero);
-    TolmApplication app;
-    for (const std::filesystem::path& file : {fifo, zero, std::filesystem::path("/dev/zero")}) {
-        const std::string refused = " '" + file.string() + "' is not a regular file.";
-        Tolm::Project record(file, "");
-        EXPECT_EQ(failureOf([&] { loadProjectFile(record); }), "Project file" + refused);
-        EXPECT_EQ(failureOf([&] { parseRegistryFile(file); }), "Registry file" + refused);
-        EXPECT_EQ(failureOf([&] { app.LoadUnitFile(file); }), "Unit file" + refused);
-    }
 }
 
 }  // namespace

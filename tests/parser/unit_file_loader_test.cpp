@@ -6,7 +6,6 @@
 #include "parser/visit_helpers.h"
 #include "scenario/scratch_dir.h"
 #include "parser/unit_file_loader.h"
-#include "types/tolm_base_string.h"
 
 namespace fs = std::filesystem;
 
@@ -63,26 +62,6 @@ TEST_F(UnitFileLoader, LoadsGoodFiles) {
     fs::current_path(previous);
     EXPECT_EQ(baseOf(*bare, "a"), fs::weakly_canonical(root));
     EXPECT_EQ(bare->targets.at("a").name.toString(), "/::a");
-}
-
-// A raw or path literal ends at the first ')"', also when its content ends in ')': each target keeps
-// its own values, and a shell line keeps its command substitution.
-TEST_F(UnitFileLoader, LiteralsEndAtTheFirstClosingPair) {
-    write("this.txt", R"--(unit u
-a: { O = P"(backup (1))" cmdline = "echo a-ran" }
-b: { O = P"(y)" cmdline = "echo b-ran" }
-c: { O = P"(z)" cmdline = R"(date; echo $(pwd))" }
-)--");
-    auto unit = load(root / "this.txt");
-    std::string values;
-    for (const char* name : {"a", "b", "c"}) {
-        for (const auto& assignment : unit->targets.at(name).assignments) {
-            const auto* text = dynamic_cast<const Tolm::TolmBaseString*>(assignment.value.get());
-            values += std::string(name) + "." + assignment.name + "=" + (text ? text->text : "?") + "\n";
-        }
-    }
-    EXPECT_EQ(values, "a.O=backup (1)\na.cmdline=echo a-ran\nb.O=y\nb.cmdline=echo b-ran\n"
-                      "c.O=z\nc.cmdline=date; echo $(pwd)\n");
 }
 
 // Bad files fail with their messages: a directory, bytes that are no UTF-8, a regex index, and lexer
