@@ -69,6 +69,9 @@ public:
 
 private:
     [[noreturn]] void exceeded(const char* bound) const;
+    // One more of what `counter` counts (past MaxExpansionTexts: `bound`),
+    // and `bytes` more text.
+    static void charge(std::uint64_t ExpansionBudget::*counter, const char* bound, std::size_t bytes);
 
     std::string variable_;
     std::uint64_t texts_ = 0;
