@@ -125,6 +125,9 @@ TEST(RegistryRoundTrip, EveryValueKind)
         std::vector{
             Assignment("NOTE", str("multi\nline $(x) // no comment"), Type::SetIfEmpty, 0),
             set("PATTERN", makeRawStringValue("a)b \"q\" a))")),
+            // Content ending in ')' closes with the ')"' after it.
+            set("RAW_END", makeRawStringValue("echo $(pwd)")),
+            set("PATH_END", makePathStringValue("/a", "backup (1)")),
             set("toolchain_path", makePathStringValue("/usr", "bin")),
             set("version", makeIntValue(-12)),
             append("LIST", makeListValue({str("a"), num(3), makePathStringValue("/p", "q")})),
@@ -136,9 +139,8 @@ TEST(RegistryRoundTrip, EveryValueKind)
         std::vector<ConditionalBlock>{{{ref("mode"), str("debug"), Op::NotEqual}, nested}});
     auto lossy = std::make_shared<ContextTemplate>(std::vector{
         set("QUOTE", str("a\"b")),
-        set("RAW_END", makeRawStringValue("f(x)")),
         set("RAW_QUOTE", makeRawStringValue("a)\"b")),
-        set("PATH_END", makePathStringValue("/a", "b)")),
+        set("PATH_QUOTE", makePathStringValue("/a", "b)\"")),
         set("BLOCK", std::make_shared<TolmContext>(std::make_shared<Context>())),
         set("NESTED", makeListValue({makeListValue({makeIntValue(1)})})),
         Assignment("APPEND_NOTHING", nullptr, Type::Append, 0),

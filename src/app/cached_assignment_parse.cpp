@@ -100,20 +100,13 @@ private:
         return Tolm::makeStringValueMoved(std::move(content));
     }
 
-    // R"(...)" or P"(...)". Inside, a ")" closes the literal when a double
-    // quote follows and otherwise takes the next character with it, which is
-    // the only way the lexer can read it.
+    // R"(...)" or P"(...)": as for the lexer, the first ')"' closes it.
     template <typename Make>
     Tolm::TolmValuePtr parenthesised(Make make)
     {
         const std::size_t begin = pos_ + 3;
-        std::size_t at = begin;
-        while (true) {
-            at = text_.find(')', at);
-            if (at == std::string_view::npos || at + 1 == text_.size()) return nullptr;
-            if (text_[at + 1] == '"') break;
-            at += 2;
-        }
+        const std::size_t at = text_.find(")\"", begin);
+        if (at == std::string_view::npos) return nullptr;
         std::string content(text_.substr(begin, at - begin));
         pos_ = at + 2;
         return make(std::move(content));

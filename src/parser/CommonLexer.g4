@@ -50,5 +50,6 @@ NAME_STR      : 'name' ;
 
 IDENTIFIER    : [a-zA-Z_] [a-zA-Z0-9_\-]* ;
 
-// One character of raw content, or a ')' that does not close the literal.
-fragment RAW_CONTENT : ~[)] | ')' ~["] ;
+// One character of raw content. The loop around it is non-greedy, so a raw
+// or path literal ends at the first ')"', also when its content ends in ')'.
+fragment RAW_CONTENT : . ;

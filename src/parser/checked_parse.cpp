@@ -1,12 +1,14 @@
 #include "parser/checked_parse.h"
 
-#include <fstream>
-#include <iterator>
+#include <fmt/format.h>
+
 #include <stdexcept>
+#include <utility>
 
 #include "parser/nesting_check.h"
 #include "parser/utf8_check.h"
 #include "types/tolm_exceptions.h"
+#include "util/regular_file.h"
 
 CheckedParse::CheckedParse(const std::string& text, const std::filesystem::path& source)
     : ParsePipeline(text), listener(source), source_(source)
@@ -30,17 +32,15 @@ void CheckedParse::refuseDeepNesting()
 
 std::string readSourceFile(const std::filesystem::path& file, const char* kind)
 {
-    std::ifstream in(file, std::ios::in | std::ios::binary);
-    // A directory opens on Linux but cannot be read; treat it as no file.
-    std::error_code ignored;
-    if (!in || std::filesystem::is_directory(file, ignored)) {
-        throw Tolm::NotFoundException(kind, file.string());
-    }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw Tolm::NotFoundException(kind, file.string());
+    Util::FileBytes content = Util::readRegularFile(file);
+    if (content.kind == Util::FileBytes::NotRegular)
+        throw Tolm::TolmException(fmt::format(fmt::runtime(kNotRegularFile), kind, file.string()));
+    // A directory is treated as no file, as is one that cannot be read.
+    if (content.kind != Util::FileBytes::Read) throw Tolm::NotFoundException(kind, file.string());
     // The runtime's own complaint would not say which file is broken.
-    if (!Tolm::isValidUtf8(text)) throw std::runtime_error(file.string() + ": " + Tolm::kIllegalUtf8Message);
-    return text;
+    if (!Tolm::isValidUtf8(content.bytes))
+        throw std::runtime_error(file.string() + ": " + Tolm::kIllegalUtf8Message);
+    return std::move(content.bytes);
 }
 
 std::filesystem::path sourceBaseDirectory(const std::filesystem::path& file)

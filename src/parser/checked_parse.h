@@ -32,10 +32,15 @@ private:
     std::filesystem::path source_;
 };
 
-// The whole content of a file. Throws Tolm::NotFoundException with `kind` and
-// the path's text when the file cannot be read (missing, unreadable, or a
-// directory), and std::runtime_error naming the file when it is not valid
-// UTF-8.
+// With the kind of file ("Project file") and its path: a FIFO, a device or a
+// socket where a file of the language should be.
+inline constexpr const char* kNotRegularFile = "{} '{}' is not a regular file.";
+
+// The whole content of a file, read without blocking. Throws
+// Tolm::TolmException (kNotRegularFile) for a FIFO, a device or a socket,
+// Tolm::NotFoundException with `kind` and the path's text when the file
+// cannot be read (missing, unreadable, or a directory), and
+// std::runtime_error naming the file when it is not valid UTF-8.
 std::string readSourceFile(const std::filesystem::path& file, const char* kind);
 
 // The directory against which relative paths of `file` are taken: its parent

@@ -91,19 +91,10 @@ bool isWritableName(std::string_view text)
 
 bool fitsRawString(std::string_view content)
 {
-    // Walk the content as the lexer does: a ')' takes the next character with
-    // it unless that is '"', which would end the token early. A ')' at the end
-    // would pair with the closing ')' and run past it.
-    std::size_t i = 0;
-    while (i < content.size()) {
-        if (content[i] != ')') {
-            ++i;
-            continue;
-        }
-        if (i + 1 == content.size() || content[i + 1] == '"') return false;
-        i += 2;
-    }
-    return true;
+    // The lexer ends the literal at the first ')"', so that pair is the one
+    // thing the content cannot hold; a ')' at its end closes with the ')"'
+    // after it.
+    return content.find(")\"") == std::string_view::npos;
 }
 
 std::optional<std::string> writableIdentifier(const Identifier& identifier)

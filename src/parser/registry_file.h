@@ -31,7 +31,8 @@ inline constexpr const char* kNoRegistry = "Unable to parse registry file.";
 }  // namespace RegistryFileMessages
 
 // Reads and parses the registry file. Throws Tolm::NotFoundException (kind
-// "Registry file") when it cannot be read, std::runtime_error with the first
-// syntax error (path, line and column first) when it does not parse, and
-// passes on the failures of building its content.
+// "Registry file") when it cannot be read, Tolm::TolmException when it is a
+// FIFO or a device (never read), std::runtime_error with the first syntax
+// error (path, line and column first) when it does not parse, and passes on
+// the failures of building its content.
 TolmRegData parseRegistryFile(const std::filesystem::path& file);

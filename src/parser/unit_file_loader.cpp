@@ -1,10 +1,9 @@
 #include "parser/unit_file_loader.h"
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "parser/checked_parse.h"
 #include "parser/nesting_check.h"
@@ -16,6 +15,7 @@
 #include "types/tolm_exceptions.h"
 #include "types/unit.h"
 #include "util/log.h"
+#include "util/regular_file.h"
 
 namespace {
 
@@ -24,16 +24,8 @@ constexpr const char* NotFound = "File not found at ";
 constexpr const char* CannotOpen = "Unable to open file!";
 constexpr const char* SyntaxErrors = " Parsing failed due to syntax errors.";
 constexpr const char* NoUnit = "Unable to parse unit file.";
+constexpr const char* Kind = "Unit file";
 }  // namespace Messages
-
-// The whole file, or nothing when it cannot be read (a directory included).
-bool readWholeFile(const std::filesystem::path& file, const std::filesystem::file_status& status, std::string& text) {
-    if (std::filesystem::is_directory(status)) return false;
-    std::ifstream in(file);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
 
 }  // namespace
 
@@ -41,10 +33,13 @@ std::shared_ptr<Tolm::Unit> loadUnitFile(const std::filesystem::path& file) {
     const auto status = std::filesystem::status(file);
     if (!std::filesystem::exists(status)) throw Tolm::TolmException(Messages::NotFound + file.string());
 
-    std::string text;
-    const bool readable = readWholeFile(file, status, text);
+    // Read without blocking: a FIFO or a device is refused, not read.
+    Util::FileBytes content = Util::readRegularFile(file);
     Log::log(1, "Parsing {}\n", file.string());
-    if (!readable) throw Tolm::TolmException(Messages::CannotOpen);
+    if (content.kind == Util::FileBytes::NotRegular)
+        throw Tolm::TolmException(fmt::format(fmt::runtime(kNotRegularFile), Messages::Kind, file.string()));
+    if (content.kind != Util::FileBytes::Read) throw Tolm::TolmException(Messages::CannotOpen);
+    const std::string text = std::move(content.bytes);
     // Named like the project and registry loaders do, so the user knows which file is broken.
     if (!Tolm::isValidUtf8(text)) throw std::runtime_error(file.string() + ": " + Tolm::kIllegalUtf8Message);
 

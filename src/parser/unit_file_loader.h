@@ -12,7 +12,8 @@
 // Parses the file into a unit with its name (empty when the file names
 // none), its targets and its default target. A relative path is taken in the
 // current directory. Throws Tolm::TolmException "File not found at " + path,
-// "Unable to open file!", path + " Parsing failed due to syntax errors." or
-// "Unable to parse unit file.", and std::runtime_error naming the file when
-// it is not valid UTF-8.
+// "Unit file '" + path + "' is not a regular file." (a FIFO or a device,
+// refused without reading), "Unable to open file!", path + " Parsing failed
+// due to syntax errors." or "Unable to parse unit file.", and
+// std::runtime_error naming the file when it is not valid UTF-8.
 std::shared_ptr<Tolm::Unit> loadUnitFile(const std::filesystem::path& file);

@@ -32,13 +32,23 @@ void ExpansionBudget::exceeded(const char* bound) const
     throw ExpansionLimit(fmt::format(fmt::runtime(ExpansionMessages::TooLarge), variable_, bound));
 }
 
-void ExpansionBudget::chargeText(std::size_t bytes)
+void ExpansionBudget::charge(std::uint64_t ExpansionBudget::*counter, const char* bound, std::size_t bytes)
 {
     ExpansionBudget* budget = activeBudget;
     if (!budget) return;
-    if (++budget->texts_ > MaxExpansionTexts) budget->exceeded(ExpansionMessages::TextsBound);
+    if (++(budget->*counter) > MaxExpansionTexts) budget->exceeded(bound);
     budget->bytes_ += bytes;
     if (budget->bytes_ > MaxExpansionBytes) budget->exceeded(ExpansionMessages::BytesBound);
+}
+
+void ExpansionBudget::chargeText(std::size_t bytes)
+{
+    charge(&ExpansionBudget::texts_, ExpansionMessages::TextsBound, bytes);
+}
+
+void ExpansionBudget::chargeListItem(std::size_t bytes)
+{
+    charge(&ExpansionBudget::items_, ExpansionMessages::ItemsBound, bytes);
 }
 
 void ExpansionBudget::checkGrowing(std::uint64_t texts, std::uint64_t bytes)

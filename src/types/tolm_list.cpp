@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "types/expansion_limits.h"
+#include "types/tolm_base_string.h"
 #include "types/tolm_exceptions.h"
 #include "types/value_casts.h"
 
@@ -172,6 +175,11 @@ void TolmList::setResolver(Resolver* newResolver)
 
 TolmValuePtr TolmList::resolve()
 {
+    // Only spliced items can make the result outgrow the list as written:
+    // [A, A] doubles A. They count against the expansion bounds, so a chain
+    // of such lists stops long before it exhausts memory.
+    std::optional<ExpansionBudget> ownBudget;
+    if (!ExpansionBudget::active()) ownBudget.emplace(std::string());
     auto result = std::make_shared<TolmList>();
     for (const TolmValuePtr& item : items_) {
         TolmValuePtr resolved = item;
@@ -185,7 +193,10 @@ TolmValuePtr TolmList::resolve()
             continue;
         }
         for (auto it = nested->begin(), stop = nested->end(); !it->equals(*stop); it->advance()) {
-            result->push(it->current());
+            TolmValuePtr spliced = it->current();
+            const auto* text = valueAs<TolmBaseString>(spliced.get());
+            ExpansionBudget::chargeListItem(text ? text->text.size() : 0);
+            result->push(std::move(spliced));
         }
     }
     return result;

@@ -31,8 +31,14 @@ TEST(CommonLexer, TokenTable) {
         {"x // \"no string\n/* \" */ y", {"IDENTIFIER:x", "IDENTIFIER:y"}, 0},
         {R"--(R"(a)b)" R"()")--", {R"--(RAW_STRING:R"(a)b)")--", R"--(RAW_STRING:R"()")--"}, 0},
         {R"--(R"(x")" P"(src/*.c)")--", {R"--(RAW_STRING:R"(x")")--", R"--(PATH_STRING:P"(src/*.c)")--"}, 0},
-        // Content ending in ')' swallows the closing pair and finds none later.
-        {R"--(R"(f(x))")--", {"IDENTIFIER:R", R"--(STRING:"(f(x))")--"}, 0},
+        // The first ')"' closes the literal, also after content ending in ')'.
+        {R"--(R"(f(x))")--", {R"--(RAW_STRING:R"(f(x))")--"}, 0},
+        {"P\"(backup (1))\" cmdline = \"echo\" P\"(y)\"",
+         {R"--(PATH_STRING:P"(backup (1))")--", "IDENTIFIER:cmdline", "EQUALS:=", R"--(STRING:"echo")--",
+          R"--(PATH_STRING:P"(y)")--"}, 0},
+        {R"--(R"(echo $(pwd))" R"(()))" R"())")--",
+         {R"--(RAW_STRING:R"(echo $(pwd))")--", R"--(RAW_STRING:R"(()))")--", R"--(RAW_STRING:R"())")--"}, 0},
+        {R"--(R"(a))"b)")--", {R"--(RAW_STRING:R"(a))")--", "IDENTIFIER:b", "RBRACKET:)"}, 1},
         {R"(R"abc")", {"IDENTIFIER:R", R"(STRING:"abc")"}, 0},
         {"/* a /* b */ c */", {"IDENTIFIER:c", "SLASH:/"}, 1},
         {"  \t\r\n// only a comment\n/* and\n this */", {}, 0},

@@ -14,6 +14,7 @@
 #include "scenario/scratch_dir.h"
 #include "tolm_app.h"
 #include "types/target_context.h"
+#include "types/tolm_list.h"
 #include "types/variable_access.h"
 
 namespace {
@@ -89,6 +90,29 @@ TEST_F(HostileUnitFile, DoublingStopsAtTheBound) {
     EXPECT_EQ(valueOf("A30"), "Expansion of variable 'A23' produces more than 64 MiB of text.");
     ASSERT_EQ(loadFailure(text + "  if A24 { Y = 1 }\n}\n"), "no failure");
     EXPECT_EQ(valueOf("Y"), "Expansion of variable 'A23' produces more than 64 MiB of text.");
+}
+
+// Forty lines that each double a list stop with the first list past a million items, which the
+// text using the last one names; a list of long texts stops at 64 MiB of text first. Nineteen
+// lines, half a million items, still resolve.
+TEST_F(HostileUnitFile, DoubledListStopsAtTheBound) {
+    auto doubled = [](const std::string& first, int lines, const std::string& use) {
+        std::string text = "t: {\n  L0 = [" + first + "]\n";
+        for (int i = 1; i < lines; ++i) text += fmt::format("  L{} = [L{}, L{}]\n", i, i - 1, i - 1);
+        return text + "  " + use + "\n}\n";
+    };
+    ASSERT_EQ(loadFailure(doubled("\"a\", \"b\"", 40, "cmdline = \"echo ${L39}\"")), "no failure");
+    EXPECT_EQ(valueOf("cmdline"), "Expansion of variable 'L19' produces more than 1000000 list items.");
+    ASSERT_EQ(loadFailure(doubled("\"" + std::string(1000, 'x') + "\"", 40, "X = 1")), "no failure");
+    EXPECT_EQ(valueOf("X"), "Expansion of variable 'L17' produces more than 64 MiB of text.");
+
+    ASSERT_EQ(loadFailure(doubled("\"a\", \"b\"", 19, "COUNT = [L18, 1]")), "no failure");
+    auto context = std::make_shared<Tolm::TargetContext>(unit->targets.at("t"), std::vector<Tolm::TolmValuePtr>{});
+    context->evaluateConditions();
+    context->resolveVariables();
+    const auto count = std::dynamic_pointer_cast<Tolm::TolmList>(Tolm::getVariable(*context, "COUNT"));
+    ASSERT_TRUE(count);
+    EXPECT_EQ(count->size(), (std::size_t(1) << 19) + 1);
 }
 
 // A chain of variables each naming the next resolves up to 200 deep, by text or by reference;
