@@ -1,6 +1,5 @@
 #include "app/project_creation.h"
 
-#include <fstream>
 #include <sstream>
 #include <system_error>
 
@@ -11,6 +10,7 @@
 #include "types/tolm_exceptions.h"
 #include "util/file_replace.h"
 #include "util/log.h"
+#include "util/regular_file.h"
 
 namespace {
 
@@ -29,14 +29,14 @@ constexpr const char* kDefaultName = "project";
 // The unit a unit file declares on its first line; "" when it declares none
 // or cannot be read.
 std::string declaredUnit(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    if (!in) {
+    // Read like every other input file, so a FIFO swapped in after the
+    // directory walk saw a regular file cannot block the run.
+    auto content = Util::readRegularFile(file);
+    if (content.kind != Util::FileBytes::Read) {
         Log::log(LogLevel::Error, Messages::UnitFileUnreadable);
         return {};
     }
-    std::string line;
-    std::getline(in, line);
-    std::istringstream words(line);
+    std::istringstream words(content.bytes.substr(0, content.bytes.find('\n')));
     std::string keyword, name;
     if (!(words >> keyword >> name) || !Util::ciEquals(keyword, "unit")) return {};
     return name;
