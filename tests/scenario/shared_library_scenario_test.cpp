@@ -30,6 +30,14 @@ protected:
             if (line.starts_with(lead)) return line.substr(lead.size() - 1);
         return {};
     }
+    // A project of the tool type in the directory of that name: the targets, a library source
+    // x.c and a program main.c that prints what the library gives, plus one.
+    void writeLibraryProject(const std::string& type, const std::string& targets) const
+    {
+        writeProject(targets, tool(type), type);
+        write(type + "/x.c", "int f(void) { return 41; }\n");
+        write(type + "/main.c", "#include <stdio.h>\nint f(void);\nint main(void) { printf(\"%d\\n\", f() + 1); }\n");
+    }
     // The output directory the run printed for the target.
     static fs::path outputDirectoryOf(const RunResult& run, const std::string& target)
     {
@@ -105,9 +113,7 @@ TEST_F(SharedLibraryScenario, CompilerLinksASharedLibraryWithSources)
 x: { C_FILES = P"(x.c)" C_FLAGS = "-fPIC" SHARED OUTPUT_NAME = "libx.so" OUTPUT_DIR = P"(lib)" }
 )unit";
     for (const std::string type : {"gnu-gcc", "llvm-clang"}) {
-        writeProject(targets, tool(type), type);
-        write(type + "/x.c", "int f(void) { return 41; }\n");
-        write(type + "/main.c", "#include <stdio.h>\nint f(void);\nint main(void) { printf(\"%d\\n\", f() + 1); }\n");
+        writeLibraryProject(type, targets);
         const std::string lib = at(type + "/lib/libx.so");
 
         const RunResult run = tolm({"app"}, type);
@@ -139,9 +145,7 @@ vlib: o { OBJS = o.objs STATIC OUTPUT_NAME = "-v.a" OUTPUT_DIR = P"(lib)" }
 app: vlib { C_FILES = P"(main.c)" LIB = vlib.lib OUTPUT_DIR = P"(bin)" }
 )unit";
     for (const std::string type : {"gnu-gcc", "llvm-clang"}) {
-        writeProject(targets, tool(type), type);
-        write(type + "/x.c", "int f(void) { return 41; }\n");
-        write(type + "/main.c", "#include <stdio.h>\nint f(void);\nint main(void) { printf(\"%d\\n\", f() + 1); }\n");
+        writeLibraryProject(type, targets);
         const std::string archive = at(type + "/lib/-v.a");
 
         const RunResult run = tolm({"app"}, type);

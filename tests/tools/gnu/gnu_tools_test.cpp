@@ -98,19 +98,8 @@ TEST(GNUTools, CommandLines)
         {LdTool, {"OBJS = \"a.o\"", "KO", "SO = \"1\"", "OUTPUT_NAME = \"\""},
          {Ld + " \"a.o\" -shared  -o \"target.so\""}},
         {LdTool, {"OBJS = \"a.o\"", "OUTPUT_NAME = \"\""}, {Ld + " \"a.o\" -o \"target.elf\""}},
-    };
-    for (const auto& row : rows) EXPECT_EQ(linesOf(row.tool, row.variables), row.expected) << row.variables[0];
-}
-
-// A compiler links a shared object with -shared, named as ld names one, also after the job merge; a
-// compile-only target, and a dependency that is merely named "shared", link nothing shared.
-TEST(GNUTools, SharedObjectCommandLines)
-{
-    const struct {
-        GNUToolIndex tool;
-        Lines variables;
-        Lines expected;
-    } rows[] = {
+        // A compiler links a shared object with -shared, named as ld names one; compiling only, or a
+        // dependency merely named "shared", links nothing shared.
         {GccTool, {"C_FILES = \"x.c\"", "C_FLAGS = \"-fPIC\"", "SHARED", "OUTPUT_NAME = \"libx.so\""},
          {Gcc + " -fPIC \"x.c\" -shared -o \"libx.so\""}},
         {GccTool, {"C_FILES = \"x.c\"", "SO = \"1\""}, {Gcc + " \"x.c\" -shared -o \"target\""}},
@@ -118,19 +107,8 @@ TEST(GNUTools, SharedObjectCommandLines)
          {Gpp + " \"a.o\" -shared -o \"target.so\" \"-lm\""}},
         {GccTool, {"C_FILES = \"x.c\"", "C_FLAGS = \"-c -fPIC\"", "SHARED"}, {Gcc + " -c -fPIC \"x.c\""}},
         {GccTool, {"C_FILES = \"x.c\"", "shared += { objs = \"a.o\" }"}, {Gcc + " \"x.c\" -o \"target\""}},
-    };
-    for (const auto& row : rows) EXPECT_EQ(linesOf(row.tool, row.variables), row.expected) << row.variables[0];
-}
-
-// A relative file name that begins with '-' reaches every tool from the current directory, so that
-// none reads it as an option; library flags stay flags.
-TEST(GNUTools, FileNamesThatLookLikeOptions)
-{
-    const struct {
-        GNUToolIndex tool;
-        Lines variables;
-        Lines expected;
-    } rows[] = {
+        // A relative file name that begins with '-' is named from the current directory, so that no
+        // tool reads it as an option; library flags stay flags.
         {ArTool, {"OBJS = P\"(-a.o)\"", "OUTPUT_NAME = \"-v.a\""}, {Ar + " rcs \"./-v.a\" \"./-a.o\""}},
         {GccTool, {"C_FILES = P\"(-m.c)\"", "OUTPUT_NAME = \"-app\"", "LIB = \"-lm\""},
          {Gcc + " \"./-m.c\" -o \"./-app\" \"-lm\""}},
