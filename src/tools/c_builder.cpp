@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "types/target_context.h"
+#include "types/tolm_context.h"
 #include "types/tolm_exceptions.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
@@ -144,6 +145,22 @@ std::string instanceSuffix(const TargetContext& target)
 {
     const std::string hash = target.instanceHash();
     return hash.empty() ? std::string() : "@" + hash;
+}
+
+bool asksForSharedLibrary(const Context& target, std::initializer_list<const char*> selectors)
+{
+    for (const char* name : selectors) {
+        if (!hasVariable(target, name)) continue;
+        if (!valueAs<TolmContext>(getVariable(target, name).get())) return true;
+    }
+    return false;
+}
+
+bool namesSources(const Context& target)
+{
+    for (const char* name : {"C_FILES", "CPP_FILES"})
+        if (hasVariable(target, name) && variableModifier(target, name) != Assignment::OutputModifier) return true;
+    return false;
 }
 
 CBuilder::CBuilder(NameMap matchSubjects, ToolVariableMap toolVariables)

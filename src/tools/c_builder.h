@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -51,6 +52,17 @@ std::string objectPath(const std::string& source, const std::filesystem::path& d
 
 // "@" and the target's instance hash; empty for a target without parameters.
 std::string instanceSuffix(const TargetContext& target);
+
+// Whether the target asks for a shared library: it holds one of the selector
+// variables (SO, SHARED, ...), with or without a value. A dependency named
+// like one asks for nothing: its outputs arrive as a nested context.
+bool asksForSharedLibrary(const Context& target, std::initializer_list<const char*> selectors);
+
+// Whether the target has sources of its own: it holds C_FILES or CPP_FILES,
+// with or without a value, other than as an output. A target that asks for a
+// shared library goes to a compiler only then (the compiler links it with
+// -shared); otherwise only the linker may take it.
+bool namesSources(const Context& target);
 
 class CBuilder : public Builder {
 public:

@@ -44,8 +44,11 @@ bool isPlainWord(std::string_view text)
 std::string quotedPath(std::string_view path)
 {
     std::string word;
-    word.reserve(path.size() + 2);
+    word.reserve(path.size() + 4);
     word += '"';
+    // A program reads a word that begins with '-' as an option; the same file
+    // named from the current directory cannot be one.
+    if (path.starts_with('-')) word += "./";
     for (const char c : path) {
         if (c == '$' || c == '`' || c == '"' || c == '\\') word += '\\';
         word += c;
@@ -93,8 +96,11 @@ std::string valueToCommandText(const TolmValue& value, const std::string& prefix
     const std::string text = value.toString();
     if (text.empty()) return text;
     std::string piece = " " + prefix;
-    if (dynamic_cast<const TolmPathString*>(&value))
-        return piece + (quote || !isPlainWord(text) ? quotedPath(text) : text);
+    if (dynamic_cast<const TolmPathString*>(&value)) {
+        // Right after the space a path would stand where options stand.
+        const bool standsAlone = prefix.empty() && text.front() == '-';
+        return piece + (quote || standsAlone || !isPlainWord(text) ? quotedPath(text) : text);
+    }
     if (quote && text.front() != '"') piece += '"';
     piece += text;
     if (quote && text.back() != '"') piece += '"';

@@ -50,15 +50,17 @@ std::string variableText(const Context& variables, const std::string& name);
 std::string lookupVariableText(const VariableMap& variables, std::string name);
 
 // A file name as one shell word that /bin/sh takes literally: between double
-// quotes, with a backslash before each $, backquote, " and \. A name without
-// those characters only gains the quotes.
+// quotes, with a backslash before each $, backquote, " and \. A relative name
+// that begins with '-' is written from the current directory ("./-v.a"), so
+// no program takes it for an option. Any other name only gains the quotes.
 std::string quotedPath(std::string_view path);
 
 // One piece: a space, the prefix and the value's text. With `quote`, the
 // text gets a double quote before it unless it starts with one, and after it
 // unless it ends with one. A path value is written with quotedPath instead;
 // without `quote` only when the shell would read its text as more than a
-// plain word. A null value gives nothing.
+// plain word, or when, without a prefix, it begins with '-'. A null value
+// gives nothing.
 std::string valueToCommandText(const TolmValue& value, const std::string& prefix, bool quote);
 std::string valueToCommandText(const TolmValuePtr& value, const std::string& prefix, bool quote);
 

@@ -24,17 +24,9 @@ std::string recipeOutputName(const TargetContext& target)
     return variableTextOr(target, "OUTPUT_NAME", target.name.target);
 }
 
-// The target's name with the extension, for an output name set to empty.
-std::string fileName(const std::string& outputName, const std::string& targetName, const char* extension)
-{
-    return outputName.empty() ? fs::path(targetName).replace_extension(extension).string() : outputName;
-}
-
-bool linksSharedObject(const Context& context) { return hasVariable(context, "SO") || hasVariable(context, "SHARED"); }
-
 const char* linkExtension(const Context& context)
 {
-    if (linksSharedObject(context)) return ".so";
+    if (gnuLinksSharedObject(context)) return ".so";
     return hasVariable(context, "KO") ? ".ko" : ".elf";
 }
 
@@ -51,6 +43,8 @@ CachedRecipe recipeOf(const TargetContext& target, std::initializer_list<const c
 MatchResult GNU_AR::matchTarget(const Context& target) const
 {
     MatchResult result = GNUTool::matchTarget(target);
+    // A shared object is the linker's, whatever else the target says.
+    if (gnuAsksForSharedObject(target)) result.note = MatchResult::BuildImpossible;
     const auto outputName = target.assignments.find("OUTPUT_NAME");
     if (outputName == target.assignments.end()) return result;
     const Assignment& assignment = outputName->second;
@@ -64,7 +58,7 @@ RecipeSet GNU_AR::doCreateRecipes(const TargetContext& target) const
 {
     CachedRecipe recipe = recipeOf(target, {"OBJS"});
     addOutputAssignments(recipe.outputs, "LIB", "LIB_NAME", outputDirectoryOf(target),
-                         fileName(recipeOutputName(target), target.name.target, ".a"));
+                         fileNameOr(recipeOutputName(target), target.name.target, ".a"));
     RecipeSet set;
     set.recipes.push_back(std::move(recipe));
     return set;
@@ -74,7 +68,7 @@ RecipeSet GNU_AR::doCreateRecipes(const TargetContext& target) const
 // build would stay in it: every build starts from no archive at all.
 void GNU_AR::onOutputPrepared(Context&)
 {
-    const fs::path archive = storedOutputDirectory() / fileName(storedOutputName(), storedTargetName(), ".a");
+    const fs::path archive = storedOutputDirectory() / fileNameOr(storedOutputName(), storedTargetName(), ".a");
     std::error_code error;
     fs::remove(archive, error);
     if (error)
@@ -83,7 +77,7 @@ void GNU_AR::onOutputPrepared(Context&)
 
 std::vector<std::string> GNU_AR::buildCommandLines(const std::string& targetName, Context& job)
 {
-    const std::string archive = quotedPath(fileName(storedOutputName(), targetName, ".a"));
+    const std::string archive = quotedPath(fileNameOr(storedOutputName(), targetName, ".a"));
     return {quotedExecutable() + " rcs " + archive + getVariableString(job, "OBJS", "", true)};
 }
 
@@ -91,8 +85,15 @@ Context GNU_AR::createOutputContext(Context&, int)
 {
     Context outputs;
     addOutputVariables(outputs, "lib", "lib_name", storedOutputDirectory(),
-                       fileName(storedOutputName(), storedTargetName(), ".a"));
+                       fileNameOr(storedOutputName(), storedTargetName(), ".a"));
     return outputs;
+}
+
+MatchResult GNU_LD::matchTarget(const Context& target) const
+{
+    MatchResult result = GNUTool::matchTarget(target);
+    if (gnuAsksForSharedObject(target) && namesSources(target)) result.note = MatchResult::BuildImpossible;
+    return result;
 }
 
 RecipeSet GNU_LD::doCreateRecipes(const TargetContext& target) const
@@ -102,9 +103,9 @@ RecipeSet GNU_LD::doCreateRecipes(const TargetContext& target) const
 
     CachedRecipe recipe = recipeOf(target, {"OBJS", "LIB", "LIBPATH", "LINK_FLAGS", "LD_SCRIPT"});
     const fs::path directory = outputDirectoryOf(target);
-    const std::string output = fileName(recipeOutputName(target), target.name.target, linkExtension(target));
+    const std::string output = fileNameOr(recipeOutputName(target), target.name.target, linkExtension(target));
     addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory, output);
-    if (linksSharedObject(target)) addOutputAssignments(recipe.outputs, "SO", "SO_NAME", directory, output);
+    if (gnuLinksSharedObject(target)) addOutputAssignments(recipe.outputs, "SO", "SO_NAME", directory, output);
     set.recipes.push_back(std::move(recipe));
     keepWordsThroughMerge(set, {"LIB", "LINK_FLAGS"});
     return set;
@@ -118,18 +119,25 @@ std::vector<std::string> GNU_LD::buildCommandLines(const std::string& targetName
     line += getVariableString(job, "LIBPATH", "-L", true);
     line += getVariableStrings(job, "LINK_FLAGS", "", true);
     line += getVariableString(job, "LD_SCRIPT", "-T", true);
-    if (linksSharedObject(job)) line += " -shared ";
-    line += " -o " + quotedPath(fileName(storedOutputName(), targetName, linkExtension(job)));
+    if (gnuLinksSharedObject(job)) line += " -shared ";
+    line += " -o " + quotedPath(fileNameOr(storedOutputName(), targetName, linkExtension(job)));
     return {std::move(line)};
 }
 
 Context GNU_LD::createOutputContext(Context& job, int)
 {
     Context outputs;
-    const std::string output = fileName(storedOutputName(), storedTargetName(), linkExtension(job));
-    if (linksSharedObject(job)) addOutputVariables(outputs, "so", "so_name", storedOutputDirectory(), output);
+    const std::string output = fileNameOr(storedOutputName(), storedTargetName(), linkExtension(job));
+    if (gnuLinksSharedObject(job)) addOutputVariables(outputs, "so", "so_name", storedOutputDirectory(), output);
     addOutputVariables(outputs, "binary", "binary_name", storedOutputDirectory(), output);
     return outputs;
+}
+
+MatchResult GNU_OBJCOPY::matchTarget(const Context& target) const
+{
+    MatchResult result = GNUTool::matchTarget(target);
+    if (gnuAsksForSharedObject(target)) result.note = MatchResult::BuildImpossible;
+    return result;
 }
 
 RecipeSet GNU_OBJCOPY::doCreateRecipes(const TargetContext& target) const

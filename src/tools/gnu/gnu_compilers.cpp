@@ -20,6 +20,9 @@ constexpr const char* ObjsWithCompileOnly = "OBJS were passed to '{}', but targe
 
 bool compileOnly(const Context& context) { return gnuHasCompileOnlyFlag(variableText(context, "C_FLAGS")); }
 
+// A linked target that holds SO or SHARED is linked as a shared object.
+bool linksShared(const Context& context) { return !compileOnly(context) && gnuAsksForSharedObject(context); }
+
 }  // namespace
 
 GNUCompiler::GNUCompiler(NameMap matchSubjects, ToolVariableMap toolVariables, GNUToolchainInfo toolchain,
@@ -40,6 +43,8 @@ MatchResult GNUCompiler::matchTarget(const Context& target) const
             break;
         }
     }
+    // Objects alone that make a shared object are the linker's.
+    if (gnuAsksForSharedObject(target) && !namesSources(target)) result.note = MatchResult::BuildImpossible;
     scoreTargetVariables(target.assignments, result);
     return result;
 }
@@ -62,11 +67,16 @@ RecipeSet GNUCompiler::doCreateRecipes(const TargetContext& target) const
     } else {
         copyBuiltinVariable(variables, "LINK_FLAGS", set.context);
         copyBuiltinVariable(variables, "LIBPATH", set.context);
+        // Every job must see the link kind.
+        if (linksShared(target))
+            for (const char* name : {"SO", "SHARED"}) copyBuiltinVariable(variables, name, set.context);
         CachedRecipe recipe;
         for (const char* name : {"OBJS", "C_FILES", "CPP_FILES", "LIB", "LD_SCRIPT"})
             deriveVariable(variables, name, recipe.inputs, std::nullopt);
-        const std::string outputName = outputNameOr(variableTextOr(variables, "OUTPUT_NAME", ""), target.name.target);
+        const std::string outputName =
+            linkedFileName(variableTextOr(variables, "OUTPUT_NAME", target.name.target), target.name.target, target);
         addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory, outputName);
+        if (linksShared(target)) addOutputAssignments(recipe.outputs, "SO", "SO_NAME", directory, outputName);
         set.recipes.push_back(std::move(recipe));
     }
     keepWordsThroughMerge(set, {"C_DEFINES", "LIB", "LINK_FLAGS"});
@@ -87,7 +97,8 @@ std::vector<std::string> GNUCompiler::buildCommandLines(const std::string& targe
     } else {
         line += getVariableString(job, "OBJS", "", true);
         line += getVariableString(job, "LD_SCRIPT", "-T", true);
-        line += " -o " + quotedPath(outputNameOr(storedOutputName(), targetName));
+        if (linksShared(job)) line += " -shared";
+        line += " -o " + quotedPath(linkedFileName(storedOutputName(), targetName, job));
     }
     line += getVariableStrings(job, "LIB", "", true);
     line += getVariableString(job, "LIBPATH", "-Wl,-L", true);
@@ -105,11 +116,18 @@ Context GNUCompiler::createOutputContext(Context& job, int)
     outputs.addAssignment(
         Assignment("objs", std::make_shared<TolmList>(std::move(objects)), Assignment::AssignType::Set, 0), 0);
     if (!compileOnly(job)) {
-        const std::string outputName = outputNameOr(storedOutputName(), storedTargetName());
+        const std::string outputName = linkedFileName(storedOutputName(), storedTargetName(), job);
+        if (linksShared(job)) addOutputVariables(outputs, "so", "so_name", directory, outputName);
         addOutputVariables(outputs, "elf", "elf_name", directory, outputName);
         addOutputVariables(outputs, "binary", "binary_name", directory, outputName);
     }
     return outputs;
+}
+
+std::string GNUCompiler::linkedFileName(const std::string& outputName, const std::string& targetName,
+                                        const Context& context)
+{
+    return linksShared(context) ? fileNameOr(outputName, targetName, ".so") : outputNameOr(outputName, targetName);
 }
 
 GNU_GCC::GNU_GCC(NameMap matchSubjects, ToolVariableMap toolVariables, GNUToolchainInfo toolchain,

@@ -12,6 +12,12 @@
 //   the command object files that do not exist.
 // The two tools differ only in which sources their command line names: g++
 // also takes CPP_FILES; gcc makes recipes for them but never compiles them.
+//
+// A linked target that holds SO or SHARED becomes a shared object, linked
+// with -shared, named and exported as the linker's own shared link (so and
+// so_name besides binary). A compiler takes such a target only when it has
+// sources of its own (C_FILES or CPP_FILES, also without a value): objects
+// alone go to the linker.
 
 #include <cstdint>
 #include <string>
@@ -25,7 +31,8 @@ class GNUCompiler : public GNUTool {
 public:
     Context createOutputContext(Context& job, int exitCode) override;
     // Possible for the first of the match subjects (C_FILES, OBJS; g++
-    // first CPP_FILES) that the target sets other than as an output.
+    // first CPP_FILES) that the target sets other than as an output; not for
+    // a shared object without sources.
     MatchResult matchTarget(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
     // -1 (no limit) in compile-only mode, else 1.
@@ -38,6 +45,11 @@ protected:
                 std::filesystem::path executable, bool compilesCpp);
 
 private:
+    // The file a link writes: the output name; for an empty one the target's
+    // name, with its extension replaced by .so for a shared object.
+    static std::string linkedFileName(const std::string& outputName, const std::string& targetName,
+                                      const Context& context);
+
     bool compilesCpp_;
 };
 

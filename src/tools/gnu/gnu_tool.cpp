@@ -60,6 +60,19 @@ std::string GNUTool::outputNameOr(const std::string& outputName, const std::stri
     return outputName.empty() ? fallback : outputName;
 }
 
+std::string GNUTool::fileNameOr(const std::string& outputName, const std::string& targetName,
+                                const std::string& extension)
+{
+    return outputName.empty() ? fs::path(targetName).replace_extension(extension).string() : outputName;
+}
+
+bool gnuLinksSharedObject(const Context& context)
+{
+    return hasVariable(context, "SO") || hasVariable(context, "SHARED");
+}
+
+bool gnuAsksForSharedObject(const Context& target) { return asksForSharedLibrary(target, {"SO", "SHARED"}); }
+
 bool gnuHasCompileOnlyFlag(const std::string& flags)
 {
     std::istringstream words(flags);

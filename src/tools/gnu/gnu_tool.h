@@ -44,11 +44,22 @@ protected:
     std::string quotedExecutable() const;
     // The output name, or the fallback when it is empty.
     static std::string outputNameOr(const std::string& outputName, const std::string& fallback);
+    // The output name, or for an empty one the target's name with its
+    // extension replaced (x.so for a shared object).
+    static std::string fileNameOr(const std::string& outputName, const std::string& targetName,
+                                  const std::string& extension);
 
 private:
     GNUToolchainInfo toolchain_;
     std::filesystem::path executable_;
 };
+
+// Whether ld links a shared object for the context: it holds SO or SHARED.
+bool gnuLinksSharedObject(const Context& context);
+
+// Whether the target asks for a shared object: asksForSharedLibrary with SO
+// and SHARED. Only ld, or a compiler for a target with sources, takes it.
+bool gnuAsksForSharedObject(const Context& target);
 
 // Whether the flags ask for compiling only: `-c` is one of their
 // blank-separated words. -fno-common or -I/opt/x-c are not.

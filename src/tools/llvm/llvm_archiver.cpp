@@ -41,7 +41,8 @@ Context LLVM_AR::createOutputContext(Context& job, int)
 MatchResult LLVM_AR::matchTarget(const Context& target) const
 {
     MatchResult result = LLVMTool::matchTarget(target);
-    if (!isStaticLibraryTarget(target)) result.note = MatchResult::BuildImpossible;
+    // A shared library is the linker's, whatever else the target says.
+    if (!isStaticLibraryTarget(target) || llvmAsksForSharedLibrary(target)) result.note = MatchResult::BuildImpossible;
     if (outputNameHasExtension(target, ".a") || outputNameHasExtension(target, ".lib"))
         result.scores[Util::CiString("OUTPUT_NAME")].kind = MatchKind::ExactMatch;
     return result;

@@ -1,6 +1,7 @@
 #pragma once
 // llvm-ar: a target becomes a static library when it says so (STATIC or AR)
-// or its OUTPUT_NAME ends in .a or .lib; the linker refuses such targets.
+// or its OUTPUT_NAME ends in .a or .lib; the linker refuses such targets
+// unless they also ask for a shared library, which is always the linker's.
 //
 // llvm-ar adds to an archive that exists, so objects of sources removed since
 // the last build would stay in the library. The old archive is removed when
@@ -18,7 +19,8 @@ public:
     using LLVMTool::LLVMTool;
 
     Context createOutputContext(Context& job, int exitCode) override;
-    // The default match, impossible for a target that is no static library;
+    // The default match, impossible for a target that is no static library
+    // or that asks for a shared one (SO, SHARED or DLL);
     // an OUTPUT_NAME ending in .a or .lib scores as an exact match.
     MatchResult matchTarget(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;

@@ -19,6 +19,12 @@ constexpr const char* ObjectsIgnored = "OBJS were passed to '{}', but target use
 
 bool compilesOnly(const Context& context) { return hasCompileOnlyFlag(variableText(context, "C_FLAGS")); }
 
+// A linked target that holds SO, SHARED or DLL is linked as a shared library.
+bool linksShared(const Context& context) { return !compilesOnly(context) && llvmAsksForSharedLibrary(context); }
+
+// The link kinds every job must see.
+constexpr const char* SharedSelectors[] = {"SO", "DLL", "SHARED"};
+
 // The variables a compile-and-link recipe consumes, in command order; none of
 // them gets an intermediate.
 constexpr const char* LinkInputs[] = {"OBJS", "C_FILES", "CPP_FILES", "LIB", "LD_SCRIPT"};
@@ -37,10 +43,14 @@ RecipeSet LLVMTool::createCompilerRecipes(const TargetContext& target) const
         collectObjects(variables, "CPP_FILES", directory, set.recipes);
     } else {
         for (const char* setting : {"LINK_FLAGS", "LIBPATH"}) copyBuiltinVariable(variables, setting, set.context);
+        if (linksShared(target))
+            for (const char* selector : SharedSelectors) copyBuiltinVariable(variables, selector, set.context);
         CachedRecipe recipe;
         for (const char* input : LinkInputs) deriveVariable(variables, input, recipe.inputs, std::nullopt);
-        addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory,
-                             outputNameOr(target, defaultBinaryName(target.name.target)));
+        const std::string outputName = linkedFileName(target.name.target, target);
+        addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory, outputName);
+        if (linksShared(target))
+            addOutputAssignments(recipe.outputs, sharedPathVariable(), sharedNameVariable(), directory, outputName);
         set.recipes.push_back(std::move(recipe));
     }
     keepWordsThroughMerge(set, {"C_DEFINES", "LIB", "LINK_FLAGS"});
@@ -65,7 +75,8 @@ std::string LLVMTool::buildClangCommand(const std::string& targetName, const Con
         line += getVariableString(job, "OBJS", "", true);
         line += getVariableString(job, "LD_SCRIPT", "-T", true);
         line += " -fuse-ld=lld";
-        line += " -o " + quotedPath(outputNameOr(job, defaultBinaryName(targetName)));
+        if (linksShared(job)) line += " -shared";
+        line += " -o " + quotedPath(linkedFileName(targetName, job));
     }
     line += getVariableStrings(job, "LIB", "", true);
     line += getVariableString(job, "LIBPATH", "-L", true);
@@ -83,10 +94,17 @@ Context LLVMTool::declareCompilerOutputs(const Context& job) const
         Assignment("OBJS", std::make_shared<TolmList>(std::move(objects)), Assignment::AssignType::Set, 0), 0);
     if (compilesOnly(job)) return outputs;
 
-    const std::string outputName = outputNameOr(job, defaultBinaryName(storedTargetName()));
+    const std::string outputName = linkedFileName(storedTargetName(), job);
     addOutputVariables(outputs, "BINARY", "BINARY_NAME", storedOutputDirectory(), outputName);
     if (!windows()) addOutputVariables(outputs, "ELF", "ELF_NAME", storedOutputDirectory(), outputName);
+    if (linksShared(job))
+        addOutputVariables(outputs, sharedPathVariable(), sharedNameVariable(), storedOutputDirectory(), outputName);
     return outputs;
+}
+
+std::string LLVMTool::linkedFileName(const std::string& targetName, const Context& context) const
+{
+    return outputNameOr(context, linksShared(context) ? sharedLibraryName(targetName) : defaultBinaryName(targetName));
 }
 
 template <bool CPlusPlus>

@@ -21,13 +21,9 @@ constexpr const char* LinkKinds[] = {"SO", "DLL", "SHARED", "KO"};
 std::string LLVM_LD::linkOutputFileName(const std::string& base, const Context& context) const
 {
     if (hasVariable(context, "KO")) return withDefaultExtension(base, ".ko");
-    if (hasSharedOutputSelector(context)) return withDefaultExtension(base, windows() ? ".dll" : ".so");
+    if (hasSharedOutputSelector(context)) return sharedLibraryName(base);
     return withDefaultExtension(base, windows() ? ".exe" : ".elf");
 }
-
-const char* LLVM_LD::sharedPathVariable() const { return windows() ? "DLL" : "SO"; }
-
-const char* LLVM_LD::sharedNameVariable() const { return windows() ? "DLL_NAME" : "SO_NAME"; }
 
 Context LLVM_LD::createOutputContext(Context& job, int)
 {
@@ -42,7 +38,9 @@ Context LLVM_LD::createOutputContext(Context& job, int)
 MatchResult LLVM_LD::matchTarget(const Context& target) const
 {
     MatchResult result = LLVMTool::matchTarget(target);
-    if (isStaticLibraryTarget(target)) result.note = MatchResult::BuildImpossible;
+    const bool shared = llvmAsksForSharedLibrary(target);
+    // Sources of a shared library are compiled and linked by the compiler.
+    if (shared ? namesSources(target) : isStaticLibraryTarget(target)) result.note = MatchResult::BuildImpossible;
     return result;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The LLVM linker: ld.lld with GNU-style options, or lld-link with MSVC-style
 // options (/LIBPATH:, /DLL, /OUT:) for a Windows toolchain of the MSVC
-// flavour. It links every target with OBJS that is no static library.
+// flavour. It links every target with OBJS that is no static library; a
+// target that asks for a shared library is always its, unless the target
+// compiles sources of its own.
 //
 // SO, SHARED or DLL (present, whatever their value) make a shared library; KO
 // names a kernel module. The default file name follows the platform: .exe or
@@ -19,7 +21,8 @@ public:
     using LLVMTool::LLVMTool;
 
     Context createOutputContext(Context& job, int exitCode) override;
-    // The default match, impossible for a static library target.
+    // The default match, impossible for a static library target that does
+    // not ask for a shared one, and for a shared one with sources of its own.
     MatchResult matchTarget(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
     std::vector<std::string> buildCommandLines(const std::string& targetName, Context& job) override;
@@ -27,10 +30,6 @@ public:
     // The base with the extension of the link kind added when it has none.
     std::string linkOutputFileName(const std::string& base, const Context& context) const;
 
-private:
-    // The output pair of a shared library: DLL on Windows, SO elsewhere.
-    const char* sharedPathVariable() const;
-    const char* sharedNameVariable() const;
 };
 
 }  // namespace Tolm

@@ -15,6 +15,13 @@ Context LLVM_OBJCOPY::createOutputContext(Context&, int)
     return outputs;
 }
 
+MatchResult LLVM_OBJCOPY::matchTarget(const Context& target) const
+{
+    MatchResult result = LLVMTool::matchTarget(target);
+    if (llvmAsksForSharedLibrary(target)) result.note = MatchResult::BuildImpossible;
+    return result;
+}
+
 RecipeSet LLVM_OBJCOPY::doCreateRecipes(const TargetContext& target) const
 {
     CachedRecipe recipe;

@@ -39,6 +39,15 @@ std::string LLVMTool::defaultBinaryName(const std::string& base) const
     return windows() ? withDefaultExtension(base, ".exe") : base;
 }
 
+std::string LLVMTool::sharedLibraryName(const std::string& base) const
+{
+    return withDefaultExtension(base, windows() ? ".dll" : ".so");
+}
+
+const char* LLVMTool::sharedPathVariable() const { return windows() ? "DLL" : "SO"; }
+
+const char* LLVMTool::sharedNameVariable() const { return windows() ? "DLL_NAME" : "SO_NAME"; }
+
 std::string withDefaultExtension(const std::string& name, const std::string& extension)
 {
     return std::filesystem::path(name).has_extension() ? name : name + extension;
@@ -65,6 +74,8 @@ bool hasSharedOutputSelector(const Context& context)
 {
     return hasVariable(context, "SO") || hasVariable(context, "SHARED") || hasVariable(context, "DLL");
 }
+
+bool llvmAsksForSharedLibrary(const Context& target) { return asksForSharedLibrary(target, {"SO", "SHARED", "DLL"}); }
 
 std::string outputNameOr(const Context& context, const std::string& fallback)
 {

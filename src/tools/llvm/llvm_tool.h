@@ -46,13 +46,23 @@ protected:
     std::string quotedExecutable() const;
     // The base with ".exe" added on Windows when it has no extension.
     std::string defaultBinaryName(const std::string& base) const;
+    // The base with ".dll" (Windows) or ".so" added when it has no extension.
+    std::string sharedLibraryName(const std::string& base) const;
+    // The output pair of a shared library: DLL on Windows, SO elsewhere.
+    const char* sharedPathVariable() const;
+    const char* sharedNameVariable() const;
 
     // What the two compilers share; C++ files are named on the line only
-    // with `withCppFiles`.
+    // with `withCppFiles`. A linked target that holds SO, SHARED or DLL is
+    // linked with -shared and named and exported as the linker's own shared
+    // link does.
     RecipeSet createCompilerRecipes(const TargetContext& target) const;
     std::int64_t compileOnlyJobLimit(const TargetContext& target) const;
     std::string buildClangCommand(const std::string& targetName, const Context& job, bool withCppFiles) const;
     Context declareCompilerOutputs(const Context& job) const;
+    // The file a compiler's link writes: OUTPUT_NAME when the context holds
+    // it, else the target's name as a program or as a shared library.
+    std::string linkedFileName(const std::string& targetName, const Context& context) const;
 
 private:
     LLVMToolchainInfo toolchain_;
@@ -72,6 +82,11 @@ bool outputNameHasExtension(const Context& context, const std::string& extension
 
 // Whether the context names SO, SHARED or DLL (with or without a value).
 bool hasSharedOutputSelector(const Context& context);
+
+// Whether the target asks for a shared library: asksForSharedLibrary with SO,
+// SHARED and DLL. Only the linker, or a compiler for a target with sources,
+// takes it.
+bool llvmAsksForSharedLibrary(const Context& target);
 
 // The text of OUTPUT_NAME when the context holds the name (empty without a
 // value); the fallback when it does not.

@@ -171,6 +171,17 @@ TEST_F(GNUMatcherTest, MatchAndSelectBuilder)
         {{"OBJS = \"a.o\""}, "gcc"},
         {{"OBJS = \"a.o\"", "STATIC"}, "ar"},
         {{"OBJS = \"a.o\"", "SHARED"}, "ld"},
+        // A shared object: the linker's, unless the target has sources for a compiler to link.
+        {{"OBJS = \"a.o\"", "SHARED", "C_FLAGS = \"-Wall\"", "C_DEFINES = \"FOO\"", "OUTPUT_NAME = \"libx.so\""},
+         "ld"},
+        {{"OBJS = \"a.o\"", "SO = \"1\"", "STATIC", "OUTPUT_NAME = \"libx.a\""}, "ld"},
+        {{"OBJS = \"a.o\"", "SHARED", "C_FILES"}, "gcc"},
+        {{"OBJS = \"a.o\"", "SO", "CPP_FILES"}, "g++"},
+        {{"OBJS = \"a.o\"", "SHARED", "C_FILES = \"b.c\""}, "gcc"},
+        {{"OBJS = \"a.o\"", "SHARED", "^C_FILES = \"b.c\""}, "ld"},
+        {{"INPUT = \"d.bin\"", "SHARED"}, ""},
+        // A dependency named like a selector asks for nothing.
+        {{"OBJS = \"a.o\"", "STATIC", "so += { lib = \"x\" }"}, "ar"},
         {{"INPUT = \"d.bin\"", "OUTPUT_NAME = \"d.o\""}, "objcopy"},
         {{"OTHER = \"x\""}, ""},
         {{"^C_FILES = \"a.c\""}, ""},
@@ -184,6 +195,11 @@ TEST_F(GNUMatcherTest, MatchAndSelectBuilder)
 
     // The first possible tool's result, whole: gcc does not know CPP_FILES, g++ would.
     EXPECT_EQ(match({"C_FILES = \"a.c\"", "CPP_FILES = \"b.cpp\""}).scores.at("CPP_FILES").kind, MatchKind::NoMatch);
+    // A shared object without sources is scored as the linker scores it, which tool selection
+    // compares with other toolchains: the compiler's flags and defines do not count.
+    const MatchResult shared = match({"OBJS = \"a.o\"", "SHARED", "C_FLAGS = \"-Wall\""});
+    EXPECT_EQ(shared.scores.at("SHARED").kind, MatchKind::ExactMatch);
+    EXPECT_EQ(shared.scores.at("C_FLAGS").kind, MatchKind::NoMatch);
     // No tool possible: the object copier's result.
     EXPECT_EQ(match({"OBJCOPY_FLAGS = \"-O binary\""}).scores.at("OBJCOPY_FLAGS").kind, MatchKind::PartialMatch);
 }

@@ -19,6 +19,7 @@ using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 
 const std::string Gcc = "\"/tc/bin/gcc\"";
+const std::string Gpp = "\"/tc/bin/g++\"";
 const std::string Ar = "\"/tc/bin/ar\"";
 const std::string Ld = "\"/tc/bin/ld\"";
 
@@ -97,6 +98,23 @@ TEST(GNUTools, CommandLines)
         {LdTool, {"OBJS = \"a.o\"", "KO", "SO = \"1\"", "OUTPUT_NAME = \"\""},
          {Ld + " \"a.o\" -shared  -o \"target.so\""}},
         {LdTool, {"OBJS = \"a.o\"", "OUTPUT_NAME = \"\""}, {Ld + " \"a.o\" -o \"target.elf\""}},
+        // A compiler links a shared object with -shared, named as ld names one; compiling only, or a
+        // dependency merely named "shared", links nothing shared.
+        {GccTool, {"C_FILES = \"x.c\"", "C_FLAGS = \"-fPIC\"", "SHARED", "OUTPUT_NAME = \"libx.so\""},
+         {Gcc + " -fPIC \"x.c\" -shared -o \"libx.so\""}},
+        {GccTool, {"C_FILES = \"x.c\"", "SO = \"1\""}, {Gcc + " \"x.c\" -shared -o \"target\""}},
+        {GppTool, {"OBJS = \"a.o\"", "CPP_FILES", "SO", "OUTPUT_NAME = \"\"", "LIB = \"-lm\""},
+         {Gpp + " \"a.o\" -shared -o \"target.so\" \"-lm\""}},
+        {GccTool, {"C_FILES = \"x.c\"", "C_FLAGS = \"-c -fPIC\"", "SHARED"}, {Gcc + " -c -fPIC \"x.c\""}},
+        {GccTool, {"C_FILES = \"x.c\"", "shared += { objs = \"a.o\" }"}, {Gcc + " \"x.c\" -o \"target\""}},
+        // A relative file name that begins with '-' is named from the current directory, so that no
+        // tool reads it as an option; library flags stay flags.
+        {ArTool, {"OBJS = P\"(-a.o)\"", "OUTPUT_NAME = \"-v.a\""}, {Ar + " rcs \"./-v.a\" \"./-a.o\""}},
+        {GccTool, {"C_FILES = P\"(-m.c)\"", "OUTPUT_NAME = \"-app\"", "LIB = \"-lm\""},
+         {Gcc + " \"./-m.c\" -o \"./-app\" \"-lm\""}},
+        {LdTool, {"OBJS = \"a.o\"", "SHARED", "OUTPUT_NAME = \"-x.so\""}, {Ld + " \"a.o\" -shared  -o \"./-x.so\""}},
+        {ObjcopyTool, {"INPUT = P\"(-d.bin)\"", "OUTPUT_NAME = \"-d.o\""},
+         {"\"/tc/bin/objcopy\" \"./-d.bin\" \"./-d.o\""}},
     };
     for (const auto& row : rows) EXPECT_EQ(linesOf(row.tool, row.variables), row.expected) << row.variables[0];
 }
@@ -163,6 +181,9 @@ TEST(GNUTools, Recipes)
         {GccTool, link, linked},
         {ArTool, {"OBJS = [\"a.o\", \"b.o\"]", "OUTPUT_NAME = \"lib/libm.a\""},
          "OBJS=[a.o b.o] -> LIB=" + out + "lib/libm.a LIB_NAME=libm.a; context PROJECT_ROOT OUTPUT_NAME; limit 1"},
+        {GccTool, {"C_FILES = \"a.c\"", "SHARED", "OUTPUT_NAME = \"libx.so\""},
+         "C_FILES=a.c -> BINARY=" + out + "libx.so BINARY_NAME=libx.so SO=" + out +
+             "libx.so SO_NAME=libx.so; context SHARED PROJECT_ROOT OUTPUT_NAME; limit 1"},
         {LdTool, {"OBJS = \"a.o\"", "LIB = \"-lc\"", "LINK_FLAGS = [\"-z now\"]", "SHARED", "OUTPUT_NAME = \"\""},
          "OBJS=a.o LIB=[-lc] LINK_FLAGS=[-z now] -> BINARY=" + out + "target.so BINARY_NAME=target.so SO=" + out +
              "target.so SO_NAME=target.so; context SHARED PROJECT_ROOT OUTPUT_NAME; limit 1"},
@@ -190,7 +211,7 @@ Lines outputsOf(CBuilder& builder, Lines variables)
 }
 
 // What a dependent target receives: object files of a compile-only target; objects, elf and binary of
-// a linked one; a shared object as so and binary; the copy as output.
+// a linked one; a shared object as so and binary, also when a compiler links it; the copy as output.
 TEST(GNUTools, OutputContexts)
 {
     const struct {
@@ -204,6 +225,10 @@ TEST(GNUTools, OutputContexts)
          {"binary=/o/bin/app", "binary_name=app", "elf=/o/bin/app", "elf_name=app", "objs=[]"}},
         {LdTool, {"OBJS = \"a.o\"", "SHARED", "OUTPUT_NAME = \"libx.so\""},
          {"binary=/o/libx.so", "binary_name=libx.so", "so=/o/libx.so", "so_name=libx.so"}},
+        {GppTool, {"CPP_FILES = \"x.cpp\"", "SO", "OUTPUT_NAME = \"libx.so\""},
+         {"binary=/o/libx.so", "binary_name=libx.so", "elf=/o/libx.so", "elf_name=libx.so", "objs=[/o/x.o]",
+          "so=/o/libx.so", "so_name=libx.so"}},
+        {GccTool, {"C_FLAGS = \"-c\"", "C_FILES = \"a.c\"", "SHARED"}, {"objs=[/o/a.o]"}},
         {ObjcopyTool, {"INPUT = \"d.bin\"", "OUTPUT_NAME = \"d.o\""}, {"output=/o/d.o", "output_name=d.o"}},
     };
     for (const auto& row : rows) EXPECT_EQ(outputsOf(*toolAt(row.tool), row.variables), row.expected) << row.variables[0];

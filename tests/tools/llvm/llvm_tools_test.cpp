@@ -77,6 +77,9 @@ TEST(LLVMToolsTest, CompilerRecipes)
           R"(INCLUDE = ["inc"])", R"(OUTPUT_NAME = "tool")"},
          "OBJS=x.o C_FILES=a.c b.c CPP_FILES=c.cpp LIB=libm.a LD_SCRIPT=x.ld -> BINARY=tool BINARY_NAME=tool; "
          "context INCLUDE LINK_FLAGS LIBPATH PROJECT_ROOT OUTPUT_NAME; limit 1"},
+        {{R"(CPP_FILES = "c.cpp")", "SHARED"},
+         "CPP_FILES=c.cpp -> BINARY=app.so BINARY_NAME=app.so SO=app.so SO_NAME=app.so; context SHARED PROJECT_ROOT; "
+         "limit 1"},
     };
     for (const auto& c : cases) EXPECT_EQ(describe(toolOf("clang++")->createRecipes(*targetOf(c.lines))), c.expected);
 }
@@ -136,6 +139,22 @@ TEST(LLVMToolsTest, CommandLines)
          {R"("/opt/llvm/bin/lld-link" "a.o" "b.o" "my libs/x.lib" /OUT:"a\$b.dll")"}},
         {MinGW, "ld", {objects, "SHARED"}, {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "app.dll")"}},
         {MinGW, "ld", {objects}, {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -o "app.exe")"}},
+        // A compiler links a shared library as the linker names one; compiling only links nothing.
+        {Linux, "clang", {R"(C_FILES = "x.c")", "SHARED"}, {clang + R"( "x.c" -fuse-ld=lld -shared -o "app.so")"}},
+        {Linux, "clang++", {R"(CPP_FILES = "x.cpp")", R"(SO = "1")", R"(OUTPUT_NAME = "libx.so")"},
+         {R"("/opt/llvm/bin/clang++" --target=x86_64-pc-linux-gnu "x.cpp" -fuse-ld=lld -shared -o "libx.so")"}},
+        {Msvc, "clang", {R"(C_FILES = "a.c")", "DLL"},
+         {R"("/opt/llvm/bin/clang" --target=x86_64-pc-windows-msvc "a.c" -fuse-ld=lld -shared -o "app.dll")"}},
+        {Linux, "clang", {R"(C_FILES = "x.c")", R"(C_FLAGS = "-c")", "SHARED"}, {clang + R"( -c "x.c")"}},
+        {Linux, "clang", {R"(C_FILES = "x.c")", R"(shared += { OBJS = "a.o" })"},
+         {clang + R"( "x.c" -fuse-ld=lld -o "app")"}},
+        // A relative file name that begins with '-' cannot be read as an option.
+        {Linux, "ar", {R"x(OBJS = [P"(-a.o)"])x", "STATIC", R"(OUTPUT_NAME = "-v.a")"},
+         {R"("/opt/llvm/bin/llvm-ar" rcs "./-v.a" "./-a.o")"}},
+        {Linux, "clang", {R"x(C_FILES = P"(-m.c)")x", R"(OUTPUT_NAME = "-m")", R"(LIB = "-lm")"},
+         {clang + R"( "./-m.c" -fuse-ld=lld -o "./-m" "-lm")"}},
+        {Linux, "ld", {objects, "SO", R"(OUTPUT_NAME = "-x.so")"},
+         {R"("/opt/llvm/bin/ld.lld" "a.o" "b.o" -shared -o "./-x.so")"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(commandLines(*toolOf(c.tool, toolchainFor(c.triple)), c.lines), c.expected)
@@ -182,7 +201,7 @@ std::string outputsOf(CBuilder& tool, const std::vector<std::string>& lines, con
 }
 
 // Compilers export their objects and, when they link, the binary (also as
-// ELF off Windows); the archiver its library; the linker its binary and,
+// ELF off Windows, and as SO or DLL for a shared library); the archiver its library; the linker its binary and,
 // for a shared library, the same file as SO or DLL; the copier its output.
 TEST(LLVMToolsTest, OutputContexts)
 {
@@ -203,6 +222,10 @@ TEST(LLVMToolsTest, OutputContexts)
         {Linux, "ld", {out, R"(OBJS = ["a.o"])", "SO"}, "BINARY=app.so BINARY_NAME=app.so SO=app.so SO_NAME=app.so"},
         {Msvc, "ld", {out, R"(OBJS = ["a.o"])", "DLL"},
          "BINARY=app.dll BINARY_NAME=app.dll DLL=app.dll DLL_NAME=app.dll"},
+        {Linux, "clang", {out, R"(C_FILES = "a.c")", "SHARED"},
+         "BINARY=app.so BINARY_NAME=app.so ELF=app.so ELF_NAME=app.so OBJS=a.o SO=app.so SO_NAME=app.so"},
+        {Msvc, "clang", {out, R"(C_FILES = "a.c")", "SO"},
+         "BINARY=app.dll BINARY_NAME=app.dll DLL=app.dll DLL_NAME=app.dll OBJS=a.o"},
         {Linux, "objcopy", {out, R"(INPUT = "app.elf")"}, "OUTPUT=app OUTPUT_NAME=app"},
     };
     for (const auto& c : cases) {
