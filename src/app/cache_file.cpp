@@ -52,8 +52,8 @@ constexpr const char* NotStorable =
 
 // Save errors (level 7).
 constexpr const char* CreateDirectory = "Unable to create cache directory '{}': {}\n";
-constexpr const char* OpenForWriting = "Unable to open cache file '{}' for writing.\n";
-constexpr const char* Flush = "Unable to flush cache file '{}'.\n";
+constexpr const char* OpenForWriting = "Unable to open cache file '{}' for writing: {}\n";
+constexpr const char* Flush = "Unable to flush cache file '{}': {}\n";
 constexpr const char* Replace = "Unable to replace cache file '{}' with '{}': {}\n";
 }  // namespace Messages
 
@@ -295,7 +295,7 @@ std::string renderCacheFile(const std::vector<RecordCopy>& records)
 
 // A new file beside the cache file for the next content: a name no other
 // run uses, created exclusively and never through a link. -1 when none can be
-// made; `temp` then names the last name tried.
+// made; `temp` then names the last name tried and errno says why.
 int createTempFile(const std::filesystem::path& cacheFile, std::filesystem::path& temp)
 {
     std::random_device random;
@@ -308,17 +308,26 @@ int createTempFile(const std::filesystem::path& cacheFile, std::filesystem::path
     return -1;
 }
 
-// Writes all of the content; false on the first failed write or close.
-bool writeAndClose(int file, const std::string& content)
+std::string reason(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+// Writes all of the content and closes the file: 0, or the error number of
+// the first write or the close that failed. A write beyond the file-size
+// limit fails with EFBIG rather than ending the program (see Run).
+int writeAndClose(int file, const std::string& content)
 {
-    bool written = true;
-    for (std::size_t done = 0; written && done < content.size();) {
+    int error = 0;
+    for (std::size_t done = 0; error == 0 && done < content.size();) {
         const ssize_t count = write(file, content.data() + done, content.size() - done);
         if (count < 0 && errno == EINTR) continue;
-        written = count > 0;
-        if (written) done += static_cast<std::size_t>(count);
+        if (count < 0)
+            error = errno;
+        else if (count == 0)
+            error = EIO;
+        else
+            done += static_cast<std::size_t>(count);
     }
-    return close(file) == 0 && written;
+    if (close(file) != 0 && error == 0) error = errno;
+    return error;
 }
 
 }  // namespace
@@ -376,12 +385,13 @@ void saveBuildCache(BuildCache& cache)
     std::filesystem::path temp;
     const int file = createTempFile(cacheFile, temp);
     if (file < 0) {
-        Log::log(LogLevel::Error, fmt::runtime(Messages::OpenForWriting), temp.string());
+        const int failure = errno;
+        Log::log(LogLevel::Error, fmt::runtime(Messages::OpenForWriting), temp.string(), reason(failure));
         return;
     }
     std::error_code error;
-    if (!writeAndClose(file, content)) {
-        Log::log(LogLevel::Error, fmt::runtime(Messages::Flush), temp.string());
+    if (const int failure = writeAndClose(file, content)) {
+        Log::log(LogLevel::Error, fmt::runtime(Messages::Flush), temp.string(), reason(failure));
         std::filesystem::remove(temp, error);
         return;
     }

@@ -51,5 +51,6 @@ void loadBuildCache(BuildCache& cache);
 void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes);
 
 // Writes every record of the cache to its file. Failures are logged at
-// level 7 and change nothing else; the old file stays in place.
+// level 7 with the system's reason and change nothing else: the old file
+// stays in place and no temporary file is left.
 void saveBuildCache(BuildCache& cache);

@@ -201,6 +201,7 @@ TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
     addRecord(tooLong, "app", {}, {});
     std::string message = save(tooLong);
     EXPECT_TRUE(message.starts_with("Unable to open cache file '" + tooLong.cacheFile.string() + ".tmp.")) << message;
+    EXPECT_TRUE(message.ends_with("' for writing: File name too long\n")) << message;
     EXPECT_EQ(contentOf(tooLong.cacheFile), old);
 
     // A directory with content where the cache file goes: not removed.

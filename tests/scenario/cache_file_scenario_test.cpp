@@ -173,4 +173,28 @@ TEST_F(CacheFileScenario, ConcurrentRunsKeepTheFile) {
     EXPECT_TRUE(std::filesystem::is_symlink(cacheOf(0) + ".tmp"));
 }
 
+// Under a file-size limit the cache save fails with the system's reason instead of ending tolm:
+// the build's own status, the old cache file in place and no temporary file left. The target
+// holds a value long enough to take the file past the limit; a new word makes the save write.
+TEST_F(CacheFileScenario, SaveUnderFileSizeLimitSaysWhy) {
+    writeProject("gen: { ^out = P\"(out.txt)\" cmdline = \"echo x > out.txt\" BIG = \"" + std::string(60000, 'b') +
+                 "\" }\n");
+    ASSERT_EQ(tolm({"gen"}).exitCode, 0);
+    const std::string old = contentOf(at(".tolm_cache"));
+    ASSERT_GT(old.size(), 40u * 512);
+
+    // dash counts the limit in blocks of 512 bytes.
+    const RunResult limited = Scenario::runProgram(
+        "/bin/sh", {"-c", "ulimit -f 40; exec \"$0\" gen X=\\\"1\\\"", TOLM_BINARY}, work_.path(),
+        {.home = home_.path().string()});
+    EXPECT_EQ(limited.exitCode, 0) << limited.out;
+    const std::string message = "Unable to flush cache file '" + at(".tolm_cache") + ".tmp.";
+    const std::size_t line = limited.out.find(message);
+    ASSERT_NE(line, std::string::npos) << limited.out;
+    EXPECT_EQ(limited.out.substr(line + message.size() + 8), "': File too large\n");
+    EXPECT_EQ(contentOf(at(".tolm_cache")), old);
+    for (const auto& entry : std::filesystem::directory_iterator(work_.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
+}
+
 }  // namespace
