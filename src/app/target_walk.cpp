@@ -7,7 +7,9 @@
 // Targets are named by their completed name (the unit registry fills in an
 // empty namespace and unit) from the lookup on: the loop check, the cache
 // record and the tools' output directories all see the namespace, so two
-// projects' targets of the same unit and name never meet.
+// projects' targets of the same unit and name never meet. Each target
+// instance is walked once per build; a later reference reuses the outputs of
+// its first visit (visit_chain.h).
 
 #include <map>
 #include <memory>
@@ -125,6 +127,11 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     BuildInterrupt::throwIfCaught();
     const Tolm::Target& target = unitRegistry.getTarget(name);
     VisitChain::Visit visit(chain, name.toString());
+    // An instance walked before in this build gives that visit's outputs
+    // again, silently: it was built, or found up to date, then.
+    const std::string instance = instanceKey(name, parameters);
+    if (auto walked = chain.walked.find(instance); !instance.empty() && walked != chain.walked.end())
+        return walked->second;
     const std::string displayName = name.unit + "::" + name.target;
     Log::IndentGuard prefix("[" + displayName + "] ");
     Log::log(5, fmt::runtime(Messages::Visiting));
@@ -229,5 +236,6 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     Log::log(3, fmt::runtime(Messages::OutputContext));
     output.dump(3);
     Log::log(5, fmt::runtime(Messages::Done));
+    if (!instance.empty()) chain.walked.emplace(instance, output);
     return output;
 }
