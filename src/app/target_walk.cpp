@@ -211,7 +211,8 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         runBuildJobs(*builder, jobs, displayName, output);
     } catch (...) {
         if (claim.claimToken != 0)
-            releaseFailedClaim(*buildCache, targetContext->instanceName(), claim, completedRecipes(claim, jobs));
+            releaseFailedClaim(*buildCache, targetContext->instanceName(), claim, completedRecipes(claim, jobs),
+                               buildCache->fileTimes);
         throw;
     }
 
@@ -225,8 +226,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
             for (const Assignment& assignment : recipe.outputs) produced.push_back(&assignment);
         mergeGathered(output, produced);
         if (claim.claimToken != 0)
-            releaseCacheClaim(*buildCache, targetContext->instanceName(), claim.claimToken, std::move(claim.recipes),
-                              std::move(claim.context));
+            releaseCacheClaim(*buildCache, targetContext->instanceName(), claim, buildCache->fileTimes);
     }
     for (const auto& [key, assignment] : targetContext->assignments) {
         if (assignment.modifier != Assignment::OutputModifier) continue;
