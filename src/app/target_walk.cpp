@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include "app/build_cache.h"
 #include "app/build_interrupt.h"
@@ -48,6 +49,9 @@ constexpr const char* SecondAppend = "Second try adding implicit append {}.\n";
 constexpr const char* InputContext = "Input context:\n";
 constexpr const char* OutputContext = "Output context:\n";
 constexpr const char* Done = "Build done\n";
+constexpr const char* UnknownMember = "Variable '{}' not found in target '{}'.";
+constexpr const char* DependencyOutputs = " Outputs of dependency '{}': {}.";
+constexpr const char* NoDependencyOutputs = " Dependency '{}' has no outputs.";
 }  // namespace Messages
 
 using Tolm::Assignment;
@@ -90,6 +94,18 @@ void reportClaimedVariables(const Tolm::Builder& builder, const Tolm::Context& b
     Log::log(1, fmt::runtime(Messages::Filtering));
     for (const auto& [name, entry] : claims.scores)
         if (entry.claimed == 1) Log::log(1, fmt::runtime(Messages::Claiming), name);
+}
+
+// A dotted name that names nothing, said with the target, and when its first
+// part names a dependency, with what that dependency gives.
+Tolm::TolmException unknownMember(const Tolm::MissingMemberException& missing, const std::string& displayName,
+                                  const DependencyOutputStore& outputs) {
+    std::string text = fmt::format(fmt::runtime(Messages::UnknownMember), missing.reference(), displayName);
+    if (!outputs.holds(missing.base())) return Tolm::TolmException(text);
+    if (missing.available().empty())
+        return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::NoDependencyOutputs), missing.holder()));
+    return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::DependencyOutputs), missing.holder(),
+                                                  fmt::join(missing.available(), ", ")));
 }
 
 void append(std::vector<Assignment>& list, std::vector<Assignment>&& more) {
@@ -182,19 +198,23 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     }
 
     // 5. Resolve, then retry what could not be merged before resolution.
-    targetContext->resolveVariables();
-    for (const Assignment& leftover : implicitAssignments) {
-        Log::log(1, fmt::runtime(Messages::SecondAssignment), literalOf(leftover.value));
-        const Tolm::TolmValuePtr current = Tolm::getVariable(*targetContext, leftover.name);
-        const Assignment& own = targetContext->assignments.at(Util::CiString(leftover.name));
-        remembered.insert_or_assign(Util::CiString(leftover.name), setCopy(own.name, current, own.modifier));
-        targetContext->addAssignment(leftover, 0);
+    try {
+        targetContext->resolveVariables();
+        for (const Assignment& leftover : implicitAssignments) {
+            Log::log(1, fmt::runtime(Messages::SecondAssignment), literalOf(leftover.value));
+            const Tolm::TolmValuePtr current = Tolm::getVariable(*targetContext, leftover.name);
+            const Assignment& own = targetContext->assignments.at(Util::CiString(leftover.name));
+            remembered.insert_or_assign(Util::CiString(leftover.name), setCopy(own.name, current, own.modifier));
+            targetContext->addAssignment(leftover, 0);
+        }
+        for (const Assignment& leftover : implicitAppends) {
+            Log::log(1, fmt::runtime(Messages::SecondAppend), literalOf(leftover.value));
+            targetContext->addAssignment(leftover, 0);
+        }
+        outputs.retryMergedAppends();
+    } catch (const Tolm::MissingMemberException& missing) {
+        throw unknownMember(missing, displayName, outputs);
     }
-    for (const Assignment& leftover : implicitAppends) {
-        Log::log(1, fmt::runtime(Messages::SecondAppend), literalOf(leftover.value));
-        targetContext->addAssignment(leftover, 0);
-    }
-    outputs.retryMergedAppends();
     Log::log(3, fmt::runtime(Messages::InputContext));
     targetContext->dump(3);
 

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "app/build_cache.h"
 #include "app/visit_chain.h"
 #include "parser/visit_helpers.h"
@@ -119,6 +121,37 @@ TEST_F(TargetWalkTest, SharedDependencyWalkedOnce) {
     EXPECT_EQ(times("[main::base] Visiting target\n"), 1);
     EXPECT_EQ(times("] true\n"), 4);
     EXPECT_EQ(contentOf(app.outputsFile), "OUT = [ \"b\", \"b\" ]\n");
+}
+
+// A dotted name whose last part names nothing: the error names the target and the name as written
+// and, when the first part names a dependency (by target, alias or unit), what that dependency
+// gives.
+TEST_F(TargetWalkTest, UnknownMemberNamesTargetAndOutputs) {
+    unit("unit main\n"
+         "none: quiet { cmdline = \"true\" X = quiet.so }\n"
+         "some: lib { cmdline = \"true\" X = lib.so }\n"
+         "aliased: lib => L { cmdline = \"true\" X = L.so }\n"
+         "merged: lib +> M { cmdline = \"true\" X = M.so }\n"
+         "fromunit: other::lib2 { cmdline = \"true\" X = other.lib2.so }\n"
+         "plain: { cmdline = \"true\" Y = { k = \"1\" } X = Y.so }\n"
+         "quiet: { cmdline = \"true\" }\n"
+         "lib: { cmdline = \"true\" ^bin = \"b\" ^BIN_NAME = \"n\" }\n");
+    unit("unit other\nlib2: { cmdline = \"true\" ^so_name = \"s\" }\n");
+    const std::string missing = "Variable '{}' not found in target 'main::{}'.";
+    const struct {
+        const char* target;
+        const char* reference;
+        std::string more;
+    } cases[] = {
+        {"none", "quiet.so", " Dependency 'quiet' has no outputs."},
+        {"some", "lib.so", " Outputs of dependency 'lib': bin, BIN_NAME."},
+        {"aliased", "L.so", " Outputs of dependency 'L': bin, BIN_NAME."},
+        {"merged", "M.so", " Outputs of dependency 'M': bin, BIN_NAME."},
+        {"fromunit", "other.lib2.so", " Outputs of dependency 'other.lib2': so_name."},
+        {"plain", "Y.so", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(build(c.target, 7), fmt::format(fmt::runtime(missing), c.reference, c.target) + c.more) << c.target;
 }
 
 // The key of an instance tells apart every name (ignoring case) and every parameter value by

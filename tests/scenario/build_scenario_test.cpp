@@ -160,7 +160,7 @@ show(v): { cmdline = "echo show ${v}" }
 // target no tool can build, a malformed dynamic dependency, a command that cannot start, a chain
 // of dependencies deeper than the walk goes (before any command runs); variables that cannot be
 // resolved (another unit's output read without the unit's name, an index that does not fit the
-// value, a cycle), each said in words.
+// value, a cycle, an output a dependency does not have), each said in words.
 TEST_F(BuildScenario, BuildErrors) {
     write(".tolm_project.txt", "name demo\nunits { app { \"tolm.txt\" } core { \"core.txt\" } }\n");
     write("core.txt", "unit core\nlibz: { ^lib = P\"(libz.a)\" NO_TOOL }\n");
@@ -175,6 +175,8 @@ example: core::libz { cmdline = libz.lib }
 range: { X = "abc" cmdline = X[5:7] }
 position: { parts = { show = "A" } cmdline = parts[0] }
 cycle: { X = Y Y = X cmdline = X }
+member: plain { cmdline = "true" X = plain.so }
+plain: { cmdline = "true" }
 t8000: { cmdline = "true" }
 )unit";
     write("tolm.txt", unit);
@@ -195,6 +197,9 @@ t8000: { cmdline = "true" }
         {"range", "Variable \"abc\" cannot be indexed with [5:7:1]: the range starts past its end.\n"},
         {"position", "Cannot index a context value with [0]; select one of its variables (show) by name.\n"},
         {"cycle", "Variable 'X' refers to itself, directly or through others.\n"},
+        {"member", "[app::plain] Visiting target\n[app::plain] Starting build job\n[app::plain] true\n"
+                   "[app::plain] Build done\nError: Variable 'plain.so' not found in target 'app::member'. "
+                   "Dependency 'plain' has no outputs.\n"},
     };
     for (const auto& c : cases) {
         const RunResult run = tolm({c.target});
