@@ -46,6 +46,9 @@ constexpr const char* LoadWarnings[] = {
     "Cache file '{}' is malformed (output assignment). Starting with empty cache.\n",
     "Cache file '{}' is malformed (env/context count). Starting with empty cache.\n",
     "Cache file '{}' is malformed (env/context assignment). Starting with empty cache.\n",
+    "Cache file '{}' is malformed (program). Starting with empty cache.\n",
+    "Cache file '{}' is malformed (output times count). Starting with empty cache.\n",
+    "Cache file '{}' is malformed (output time). Starting with empty cache.\n",
 };
 constexpr const char* UnsupportedHeader = "Cache file '{}' has unsupported header '{}'. Starting with empty cache.\n";
 
@@ -153,6 +156,7 @@ std::string describe(const Tolm::RuntimeRecord& record)
     std::string text;
     if (record.verified || record.state != Tolm::RuntimeRecord::Free || record.claimToken != 0)
         text += " (not as loaded)";
+    text += "\n  program " + record.program;
     for (const auto& [key, recipe] : record.recipes) {
         text += "\n  recipe";
         if (key != hashCacheInputs(recipe.inputs)) text += " (wrong key)";
@@ -161,6 +165,9 @@ std::string describe(const Tolm::RuntimeRecord& record)
             if (entry.hasIntermediate()) text += " -> " + describe(entry.intermediate, Match::RoundTrip);
         }
         for (const auto& output : recipe.outputs) text += "\n    out " + describe(output, Match::RoundTrip);
+        text += "\n    times";
+        for (const auto& time : recipe.outputTimes)
+            text += " " + (time ? std::to_string(time->time_since_epoch().count()) : std::string("-"));
     }
     for (const auto& assignment : record.context) text += "\n  context " + describe(assignment, Match::RoundTrip);
     return text;

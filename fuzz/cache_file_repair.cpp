@@ -19,12 +19,13 @@ public:
     {
         const auto header = in_.line();
         if (!header) return false;
-        const bool v5 = *header == "TOLM_CACHE_V5";
-        if (!v5 && *header != "TOLM_CACHE_V4" && *header != "TOLM_CACHE_V3") return false;
+        const bool v6 = *header == "TOLM_CACHE_V6";
+        const bool flagged = v6 || *header == "TOLM_CACHE_V5";
+        if (!flagged && *header != "TOLM_CACHE_V4" && *header != "TOLM_CACHE_V3") return false;
         std::uint64_t records = 0;
         if (!count(records)) return false;
         for (std::uint64_t i = 0; i < records; ++i)
-            if (!record(v5)) return false;
+            if (!record(flagged, v6)) return false;
         return true;
     }
 
@@ -35,22 +36,34 @@ public:
     }
 
 private:
-    bool record(bool v5)
+    // `flagged`: inputs carry the intermediate flag (V5 and later); `timed`:
+    // a program follows the key and output times the outputs (V6).
+    bool record(bool flagged, bool timed)
     {
         std::uint64_t recipes = 0;
-        if (!string() || !count(recipes)) return false;
+        if (!string() || (timed && !string()) || !count(recipes)) return false;
         for (std::uint64_t i = 0; i < recipes; ++i) {
             std::uint64_t inputs = 0;
             if (!count(inputs)) return false;
             for (std::uint64_t j = 0; j < inputs; ++j) {
                 if (!assignment()) return false;
-                if (!v5) continue;
+                if (!flagged) continue;
                 std::uint64_t flag = 0;
                 if (!count(flag) || (flag == 1 && !assignment())) return false;
             }
             if (!assignments()) return false;
+            if (timed && !outputTimes()) return false;
         }
         return assignments();
+    }
+
+    bool outputTimes()
+    {
+        std::uint64_t n = 0;
+        if (!count(n)) return false;
+        for (std::uint64_t i = 0; i < n; ++i)
+            if (!readCacheTime(in_)) return false;
+        return true;
     }
 
     bool assignments()

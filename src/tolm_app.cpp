@@ -1,5 +1,7 @@
 #include "tolm_app.h"
 
+#include <signal.h>
+
 #include "app/build_cache.h"
 #include "app/build_interrupt.h"
 #include "app/cache_file.h"
@@ -17,6 +19,20 @@ namespace {
 constexpr const char* kVersion = "3.12.0.0";
 constexpr const char* kRegistryOrigin = "Registry";
 
+void ignoreFileSizeSignal(int) {}
+
+// A write beyond the file-size limit (ulimit -f) then fails with EFBIG, and
+// the writer says so, instead of SIGXFSZ ending the program with a file
+// half-written. A handler rather than SIG_IGN: an ignored signal stays
+// ignored in the commands the build starts, a handled one is reset to the
+// default when they start.
+void keepRunningPastFileSizeLimit() {
+    struct sigaction action {};
+    action.sa_handler = ignoreFileSizeSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGXFSZ, &action, nullptr);
+}
+
 }  // namespace
 
 TolmApplication::TolmApplication() = default;
@@ -28,6 +44,7 @@ TolmApplication::~TolmApplication() = default;
 // the registry is read), toolchain detection (before the project search),
 // registration (after the project is loaded), the lists, and last the build.
 int TolmApplication::Run() {
+    keepRunningPastFileSizeLimit();
     if (showVersion) {
         Log::log(LogLevel::Info, "{}\n", kVersion);
         return 0;

@@ -11,18 +11,18 @@ std::uint64_t hashCacheInputs(const std::vector<Tolm::CachedInput>& inputs) {
     return Tolm::fnv1aHash64(bytes);
 }
 
-bool RecipeMap::insert(std::uint64_t key, Tolm::CachedRecipe recipe) {
+bool RecipeMap::insert(std::uint64_t key, StoredRecipe recipe) {
     if (!index_.emplace(key, entries_.size()).second) return false;
     entries_.emplace_back(key, std::move(recipe));
     return true;
 }
 
-const Tolm::CachedRecipe* RecipeMap::find(std::uint64_t key) const {
+const StoredRecipe* RecipeMap::find(std::uint64_t key) const {
     auto found = index_.find(key);
     return found == index_.end() ? nullptr : &entries_[found->second].second;
 }
 
-Tolm::CachedRecipe* RecipeMap::find(std::uint64_t key) {
+StoredRecipe* RecipeMap::find(std::uint64_t key) {
     auto found = index_.find(key);
     return found == index_.end() ? nullptr : &entries_[found->second].second;
 }

@@ -2,11 +2,16 @@
 // The build cache in memory.
 //
 // One record per target instance, keyed by the instance name (namespace,
-// unit, target and instance hash), holds the recipes its Builder made and the
-// context assignments its jobs received. A later visit of the same instance
-// compares its new recipes with the record and builds only what is out of
-// date. The file ".tolm_cache" carries the records from run to run
-// (cache_file.h).
+// unit, target and instance hash), holds the recipes its Builder made, the
+// context assignments its jobs received and the program that ran them. A
+// later visit of the same instance compares its new recipes with the record
+// and builds only what is out of date. The file ".tolm_cache" carries the
+// records from run to run (cache_file.h).
+//
+// A recipe also remembers the write time of each file its outputs name, as
+// its job left them (as ninja's build log does). A file written since by
+// anyone else (a command killed halfway, another project's build with other
+// flags) no longer has that time, and the recipe is built again.
 //
 // Locking: the cache's mutex guards `records` and `nextClaimToken`; each
 // record's mutex guards its fields. Nobody holds both, except the cache file
@@ -19,6 +24,8 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -37,18 +44,34 @@ class TargetContext;
 // value's text, with no separators; intermediates and outputs take no part.
 std::uint64_t hashCacheInputs(const std::vector<Tolm::CachedInput>& inputs);
 
+// The write time a job left one output file at; none when the file was
+// missing then.
+using OutputTime = std::optional<std::filesystem::file_time_type>;
+
+// A recipe as the cache keeps it.
+struct StoredRecipe : Tolm::CachedRecipe {
+    StoredRecipe() = default;
+    StoredRecipe(Tolm::CachedRecipe recipe) : Tolm::CachedRecipe(std::move(recipe)) {}
+
+    // One per file the outputs name, in the order collectDependedPaths gives
+    // them, as the recipe's job left them. Empty until a job of this run
+    // built the recipe or it was found up to date, and for a recipe read
+    // from a cache file written before output times were kept.
+    std::vector<OutputTime> outputTimes;
+};
+
 // Recipes keyed by the hash of their inputs, kept in the order they were
 // added, so outputs and the cache file follow the recipes' own order and an
 // unchanged build writes the same bytes.
 class RecipeMap {
 public:
-    using Entry = std::pair<std::uint64_t, Tolm::CachedRecipe>;
+    using Entry = std::pair<std::uint64_t, StoredRecipe>;
 
     // Adds the recipe under `key`; a key already present keeps the earlier
     // recipe and the new one is dropped (returns false).
-    bool insert(std::uint64_t key, Tolm::CachedRecipe recipe);
-    const Tolm::CachedRecipe* find(std::uint64_t key) const;
-    Tolm::CachedRecipe* find(std::uint64_t key);
+    bool insert(std::uint64_t key, StoredRecipe recipe);
+    const StoredRecipe* find(std::uint64_t key) const;
+    StoredRecipe* find(std::uint64_t key);
 
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
@@ -71,6 +94,10 @@ struct RuntimeRecord {
 
     RecipeMap recipes;
     std::vector<Assignment> context;
+    // The path of the program that ran the recipes' commands; empty for a
+    // tool with no program of its own (a command target's shell line is in
+    // its recipe).
+    std::string program;
     // False for a record read from the cache file, true once created or
     // replaced in this run.
     bool verified = false;
@@ -111,6 +138,8 @@ struct CacheClaim {
     // Every recipe of the target, with the reuse flags the check set.
     RecipeMap recipes;
     std::vector<Tolm::Assignment> context;
+    // The program the target's Builder runs (see RuntimeRecord).
+    std::string program;
     // The jobs to run; empty for a hit.
     std::vector<std::shared_ptr<Tolm::Context>> jobContexts;
     // The keys of the recipes each job context builds, in the same order.

@@ -11,6 +11,9 @@
 #include "app/gathered_variables.h"
 #include "app/recipe_check.h"
 #include "tolm_app.h"
+#include "tools/c3_builder.h"
+#include "tools/gnu/gnu_tool.h"
+#include "tools/llvm/llvm_tool.h"
 #include "types/target_context.h"
 #include "util/log.h"
 
@@ -42,13 +45,18 @@ RecipeList allRecipes(RecipeMap& recipes) {
     return list;
 }
 
+// Whether the record's recipes were built as the claim's would be: under the
+// same context assignments, by the same program.
+bool builtAlike(const Tolm::RuntimeRecord& record, const CacheClaim& claim) {
+    return record.program == claim.program && sameCachedAssignments(record.context, claim.context);
+}
+
 // The recipes a record read from the cache file no longer covers.
-RecipeList staleRecipes(RecipeMap& recipes, const std::vector<Tolm::Assignment>& context,
-                        const Tolm::RuntimeRecord& record, const FileTimes& times) {
+RecipeList staleRecipes(CacheClaim& claim, const Tolm::RuntimeRecord& record, const FileTimes& times) {
     RecipeList stale;
-    const bool sameContext = sameCachedAssignments(record.context, context);
-    for (auto& [key, recipe] : recipes) {
-        const Tolm::CachedRecipe* stored = sameContext ? record.recipes.find(key) : nullptr;
+    const bool alike = builtAlike(record, claim);
+    for (auto& [key, recipe] : claim.recipes) {
+        const StoredRecipe* stored = alike ? record.recipes.find(key) : nullptr;
         if (!stored || !sameCachedAssignments(recipe.outputs, stored->outputs)) {
             clearReuse(recipe);
             stale.push_back(&recipe);
@@ -132,6 +140,7 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
     const std::string displayName = target.name.unit + "::" + target.name.target;
     Tolm::RecipeSet set = builder.createRecipes(target);
     CacheClaim claim;
+    claim.program = builderProgram(builder);
     if (set.recipes.empty()) {
         Log::log(2, fmt::runtime(Messages::NotCacheable), displayName);
         claim.jobContexts.push_back(std::make_shared<Tolm::TargetContext>(target, target.name));
@@ -173,7 +182,7 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
             else
                 outcome = Outcome::Miss;
         } else {
-            toBuild = staleRecipes(claim.recipes, claim.context, *record, times);
+            toBuild = staleRecipes(claim, *record, times);
             if (toBuild.empty()) {
                 outcome = Outcome::Hit;
             } else if (record->state == Tolm::RuntimeRecord::Free) {
@@ -213,16 +222,26 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
     return claim;
 }
 
-void releaseCacheClaim(BuildCache& cache, const std::string& key, std::uint64_t token, RecipeMap recipes,
-                       std::vector<Tolm::Assignment> context) {
+std::string builderProgram(const Tolm::Builder& builder) {
+    if (const auto* gnu = dynamic_cast<const Tolm::GNUTool*>(&builder)) return gnu->executable().string();
+    if (const auto* llvm = dynamic_cast<const Tolm::LLVMTool*>(&builder)) return llvm->executable().string();
+    if (const auto* c3 = dynamic_cast<const Tolm::C3Builder*>(&builder)) return c3->toolchain().executable.string();
+    return {};
+}
+
+void releaseCacheClaim(BuildCache& cache, const std::string& key, CacheClaim& claim, const FileTimes& times) {
+    for (const std::vector<std::uint64_t>& job : claim.jobRecipes)
+        for (std::uint64_t built : job)
+            if (StoredRecipe* recipe = claim.recipes.find(built)) recordOutputTimes(*recipe, times);
     std::shared_ptr<Tolm::RuntimeRecord> record;
     {
         std::lock_guard<std::mutex> lock(cache.mutex);
         auto found = cache.records.find(key);
         if (found == cache.records.end()) {
             auto fresh = std::make_shared<Tolm::RuntimeRecord>();
-            fresh->recipes = std::move(recipes);
-            fresh->context = std::move(context);
+            fresh->recipes = std::move(claim.recipes);
+            fresh->context = std::move(claim.context);
+            fresh->program = std::move(claim.program);
             fresh->verified = true;
             cache.records.emplace(key, std::move(fresh));
             cache.stored = true;
@@ -232,12 +251,13 @@ void releaseCacheClaim(BuildCache& cache, const std::string& key, std::uint64_t 
         record = found->second;
     }
     std::lock_guard<std::mutex> lock(record->mutex);
-    if (record->claimToken != token) {
+    if (record->claimToken != claim.claimToken) {
         Log::log(7, fmt::runtime(Messages::Rejected), key);
         return;
     }
-    record->recipes = std::move(recipes);
-    record->context = std::move(context);
+    record->recipes = std::move(claim.recipes);
+    record->context = std::move(claim.context);
+    record->program = std::move(claim.program);
     record->state = Tolm::RuntimeRecord::Free;
     record->verified = true;
     record->claimToken = 0;
@@ -246,7 +266,9 @@ void releaseCacheClaim(BuildCache& cache, const std::string& key, std::uint64_t 
 }
 
 void releaseFailedClaim(BuildCache& cache, const std::string& key, CacheClaim& claim,
-                        const std::vector<std::uint64_t>& completed) {
+                        const std::vector<std::uint64_t>& completed, const FileTimes& times) {
+    for (std::uint64_t built : completed)
+        if (StoredRecipe* recipe = claim.recipes.find(built)) recordOutputTimes(*recipe, times);
     std::shared_ptr<Tolm::RuntimeRecord> record;
     {
         std::lock_guard<std::mutex> lock(cache.mutex);
@@ -262,17 +284,19 @@ void releaseFailedClaim(BuildCache& cache, const std::string& key, CacheClaim& c
         }
         if (!completed.empty()) {
             // A recipe that did not complete keeps its old form only while
-            // the context it was built with is still the target's.
-            const bool sameContext = sameCachedAssignments(record->context, claim.context);
+            // the context and program it was built with are still the
+            // target's.
+            const bool alike = builtAlike(*record, claim);
             RecipeMap kept;
             for (auto& [recipeKey, recipe] : claim.recipes) {
                 if (std::find(completed.begin(), completed.end(), recipeKey) != completed.end())
                     kept.insert(recipeKey, std::move(recipe));
-                else if (const Tolm::CachedRecipe* old = sameContext ? record->recipes.find(recipeKey) : nullptr)
+                else if (const StoredRecipe* old = alike ? record->recipes.find(recipeKey) : nullptr)
                     kept.insert(recipeKey, *old);
             }
             record->recipes = std::move(kept);
             record->context = std::move(claim.context);
+            record->program = std::move(claim.program);
             cache.stored = true;
         }
         // Not verified: nothing in it is trusted without the file check.

@@ -10,8 +10,10 @@
 //
 // A record made or stored in this run is trusted without looking at any
 // file; a record read from the cache file is checked recipe by recipe (see
-// recipe_check.h). The walk runs on one thread, so a record is never found
-// claimed by someone else: waiting for one gives up at once.
+// recipe_check.h). A record whose commands another program ran (another
+// compiler now builds the target) is built again whole. The walk runs on one
+// thread, so a record is never found claimed by someone else: waiting for
+// one gives up at once.
 
 #include <cstdint>
 #include <string>
@@ -31,16 +33,22 @@ class TargetContext;
 CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tolm::TargetContext& target,
                             std::uint64_t jobs, const FileTimes& times);
 
-// Stores a claimed visit's recipes and context under the record key and frees
-// the record. A token that is not the record's changes nothing and is logged
-// at level 7.
-void releaseCacheClaim(BuildCache& cache, const std::string& key, std::uint64_t token, RecipeMap recipes,
-                       std::vector<Tolm::Assignment> context);
+// The path of the program the Builder runs: the compiler, archiver, linker
+// or object copier of a toolchain; empty for a tool that runs none of its
+// own.
+std::string builderProgram(const Tolm::Builder& builder);
+
+// Stores a claimed visit's recipes, context and program under the record key
+// and frees the record, once all its jobs succeeded: the recipes the jobs
+// built take the write times their outputs have now. A token that is not the
+// record's changes nothing and is logged at level 7.
+void releaseCacheClaim(BuildCache& cache, const std::string& key, CacheClaim& claim, const FileTimes& times);
 
 // Frees the record of a claimed visit whose jobs did not all succeed, taking
 // the claim's recipes and context. The recipes with keys in `completed` are
-// stored; every other recipe keeps what the record held for it, or nothing
-// when the record's context differs. Nothing completed leaves the record as
-// it was before the run, and removes one the claim made.
+// stored, with the write times their outputs have now; every other recipe
+// keeps what the record held for it, or nothing when the record's context or
+// program differs. Nothing completed leaves the record as it was before the
+// run, and removes one the claim made.
 void releaseFailedClaim(BuildCache& cache, const std::string& key, CacheClaim& claim,
-                        const std::vector<std::uint64_t>& completed);
+                        const std::vector<std::uint64_t>& completed, const FileTimes& times);

@@ -44,6 +44,10 @@ constexpr const char* OutputAssignment =
 constexpr const char* ContextCount = "Cache file '{}' is malformed (env/context count). Starting with empty cache.\n";
 constexpr const char* ContextAssignment =
     "Cache file '{}' is malformed (env/context assignment). Starting with empty cache.\n";
+constexpr const char* Program = "Cache file '{}' is malformed (program). Starting with empty cache.\n";
+constexpr const char* OutputTimesCount =
+    "Cache file '{}' is malformed (output times count). Starting with empty cache.\n";
+constexpr const char* OutputTime = "Cache file '{}' is malformed (output time). Starting with empty cache.\n";
 constexpr const char* NotRegular =
     "Cache file '{}' is not a regular file and is left as it is. Starting with empty cache.\n";
 // Save notes (level 6): the record key, the value's text and its variable.
@@ -52,19 +56,22 @@ constexpr const char* NotStorable =
 
 // Save errors (level 7).
 constexpr const char* CreateDirectory = "Unable to create cache directory '{}': {}\n";
-constexpr const char* OpenForWriting = "Unable to open cache file '{}' for writing.\n";
-constexpr const char* Flush = "Unable to flush cache file '{}'.\n";
+constexpr const char* OpenForWriting = "Unable to open cache file '{}' for writing: {}\n";
+constexpr const char* Flush = "Unable to flush cache file '{}': {}\n";
 constexpr const char* Replace = "Unable to replace cache file '{}' with '{}': {}\n";
 }  // namespace Messages
 
+constexpr std::string_view HeaderV6 = "TOLM_CACHE_V6";
 constexpr std::string_view HeaderV5 = "TOLM_CACHE_V5";
 constexpr std::string_view HeaderV4 = "TOLM_CACHE_V4";
 constexpr std::string_view HeaderV3 = "TOLM_CACHE_V3";
 
-// The fewest bytes an assignment takes in the file ("A 0 0\n0\n\n"), and a
-// record ("0\n\n0\n0\n"): no list is sized beyond what the rest could hold.
+// The fewest bytes an assignment takes in the file ("A 0 0\n0\n\n"), a
+// record ("0\n\n0\n0\n") and an output time ("-\n"): no list is sized beyond
+// what the rest could hold.
 constexpr std::size_t MinAssignmentBytes = 9;
 constexpr std::size_t MinRecordBytes = 7;
+constexpr std::size_t MinTimeBytes = 2;
 
 // The first element that broke its rule; ends the load.
 struct Malformed {
@@ -109,20 +116,24 @@ private:
     {
         Tolm::CachedInput entry;
         entry.input = need(readCacheAssignment(in_), Messages::InputAssignment);
-        if (version_ != HeaderV5) return entry;
+        if (version_ != HeaderV6 && version_ != HeaderV5) return entry;
         const std::uint64_t flag = need(readCacheNumber(in_), Messages::IntermediateFlag);
         if (flag > 1) throw Malformed{Messages::IntermediateFlag};
         if (flag == 1) entry.intermediate = need(readCacheAssignment(in_), Messages::IntermediateAssignment);
         return entry;
     }
 
-    Tolm::CachedRecipe readRecipe()
+    StoredRecipe readRecipe()
     {
-        Tolm::CachedRecipe recipe;
+        StoredRecipe recipe;
         const std::uint64_t inputs = need(readCacheNumber(in_), Messages::InputsCount);
         recipe.inputs.reserve(plausible(inputs, MinAssignmentBytes));
         for (std::uint64_t i = 0; i < inputs; ++i) recipe.inputs.push_back(readInput());
         recipe.outputs = readAssignments(Messages::OutputsCount, Messages::OutputAssignment);
+        if (version_ != HeaderV6) return recipe;
+        const std::uint64_t times = need(readCacheNumber(in_), Messages::OutputTimesCount);
+        recipe.outputTimes.reserve(plausible(times, MinTimeBytes));
+        for (std::uint64_t i = 0; i < times; ++i) recipe.outputTimes.push_back(need(readCacheTime(in_), Messages::OutputTime));
         return recipe;
     }
 
@@ -130,9 +141,10 @@ private:
     {
         std::string key(need(readCacheString(in_), Messages::RecordKey));
         auto record = std::make_shared<Tolm::RuntimeRecord>();
+        if (version_ == HeaderV6) record->program = need(readCacheString(in_), Messages::Program);
         const std::uint64_t recipes = need(readCacheNumber(in_), Messages::RecipeCount);
         for (std::uint64_t i = 0; i < recipes; ++i) {
-            Tolm::CachedRecipe recipe = readRecipe();
+            StoredRecipe recipe = readRecipe();
             // A second recipe with the same inputs is dropped.
             const std::uint64_t recipeKey = hashCacheInputs(recipe.inputs);
             record->recipes.insert(recipeKey, std::move(recipe));
@@ -190,7 +202,7 @@ std::optional<LoadFailure> parseCacheFile(std::string_view bytes, RuntimeRecordM
     CacheReader in(bytes);
     auto header = in.line();
     if (!header) return LoadFailure{Messages::InvalidHeader, {}};
-    if (*header != HeaderV5 && *header != HeaderV4 && *header != HeaderV3)
+    if (*header != HeaderV6 && *header != HeaderV5 && *header != HeaderV4 && *header != HeaderV3)
         return LoadFailure{Messages::UnsupportedHeader, header};
     auto count = readCacheNumber(in);
     if (!count) return LoadFailure{Messages::InvalidRecordsCount, {}};
@@ -212,8 +224,9 @@ void installRecords(BuildCache& cache, RuntimeRecordMap records)
 // What the save writes of one record, copied under its lock.
 struct RecordCopy {
     std::string key;
-    std::vector<Tolm::CachedRecipe> recipes;  // in the record's order
+    std::vector<StoredRecipe> recipes;  // in the record's order
     std::vector<Tolm::Assignment> context;
+    std::string program;
 };
 
 std::vector<RecordCopy> snapshotRecords(BuildCache& cache)
@@ -226,7 +239,7 @@ std::vector<RecordCopy> snapshotRecords(BuildCache& cache)
         copies.reserve(cache.records.size());
         for (const auto& [key, record] : cache.records) {
             std::lock_guard recordLock(record->mutex);
-            RecordCopy& copy = copies.emplace_back(RecordCopy{key.str(), {}, record->context});
+            RecordCopy& copy = copies.emplace_back(RecordCopy{key.str(), {}, record->context, record->program});
             copy.recipes.reserve(record->recipes.size());
             for (const auto& entry : record->recipes) copy.recipes.push_back(entry.second);
         }
@@ -261,8 +274,9 @@ bool renderRecord(const RecordCopy& record, std::string& out)
         return false;
     };
     appendCacheString(out, record.key);
+    appendCacheString(out, record.program);
     appendCacheCount(out, record.recipes.size());
-    for (const Tolm::CachedRecipe& recipe : record.recipes) {
+    for (const StoredRecipe& recipe : record.recipes) {
         appendCacheCount(out, recipe.inputs.size());
         for (const Tolm::CachedInput& entry : recipe.inputs) {
             if (!assignment(entry.input)) return false;
@@ -272,6 +286,8 @@ bool renderRecord(const RecordCopy& record, std::string& out)
         appendCacheCount(out, recipe.outputs.size());
         for (const Tolm::Assignment& output : recipe.outputs)
             if (!assignment(output)) return false;
+        appendCacheCount(out, recipe.outputTimes.size());
+        for (const OutputTime& time : recipe.outputTimes) appendCacheTime(out, time);
     }
     appendCacheCount(out, record.context.size());
     for (const Tolm::Assignment& element : record.context)
@@ -286,7 +302,7 @@ std::string renderCacheFile(const std::vector<RecordCopy>& records)
     std::uint64_t written = 0;
     for (const RecordCopy& record : records)
         if (renderRecord(record, body)) ++written;
-    std::string content(HeaderV5);
+    std::string content(HeaderV6);
     content += '\n';
     appendCacheCount(content, written);
     content += body;
@@ -295,7 +311,7 @@ std::string renderCacheFile(const std::vector<RecordCopy>& records)
 
 // A new file beside the cache file for the next content: a name no other
 // run uses, created exclusively and never through a link. -1 when none can be
-// made; `temp` then names the last name tried.
+// made; `temp` then names the last name tried and errno says why.
 int createTempFile(const std::filesystem::path& cacheFile, std::filesystem::path& temp)
 {
     std::random_device random;
@@ -308,17 +324,26 @@ int createTempFile(const std::filesystem::path& cacheFile, std::filesystem::path
     return -1;
 }
 
-// Writes all of the content; false on the first failed write or close.
-bool writeAndClose(int file, const std::string& content)
+std::string reason(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+// Writes all of the content and closes the file: 0, or the error number of
+// the first write or the close that failed. A write beyond the file-size
+// limit fails with EFBIG rather than ending the program (see Run).
+int writeAndClose(int file, const std::string& content)
 {
-    bool written = true;
-    for (std::size_t done = 0; written && done < content.size();) {
+    int error = 0;
+    for (std::size_t done = 0; error == 0 && done < content.size();) {
         const ssize_t count = write(file, content.data() + done, content.size() - done);
         if (count < 0 && errno == EINTR) continue;
-        written = count > 0;
-        if (written) done += static_cast<std::size_t>(count);
+        if (count < 0)
+            error = errno;
+        else if (count == 0)
+            error = EIO;
+        else
+            done += static_cast<std::size_t>(count);
     }
-    return close(file) == 0 && written;
+    if (close(file) != 0 && error == 0) error = errno;
+    return error;
 }
 
 }  // namespace
@@ -376,12 +401,13 @@ void saveBuildCache(BuildCache& cache)
     std::filesystem::path temp;
     const int file = createTempFile(cacheFile, temp);
     if (file < 0) {
-        Log::log(LogLevel::Error, fmt::runtime(Messages::OpenForWriting), temp.string());
+        const int failure = errno;
+        Log::log(LogLevel::Error, fmt::runtime(Messages::OpenForWriting), temp.string(), reason(failure));
         return;
     }
     std::error_code error;
-    if (!writeAndClose(file, content)) {
-        Log::log(LogLevel::Error, fmt::runtime(Messages::Flush), temp.string());
+    if (const int failure = writeAndClose(file, content)) {
+        Log::log(LogLevel::Error, fmt::runtime(Messages::Flush), temp.string(), reason(failure));
         std::filesystem::remove(temp, error);
         return;
     }

@@ -5,18 +5,25 @@
 // stored what its jobs completed.
 //
 // Layout (elements as in cache_lines.h):
-//   TOLM_CACHE_V5
+//   TOLM_CACHE_V6
 //   record count
-//   per record: key string, recipe count,
+//   per record: key string, program string (the path of the program that
+//               ran the record's commands; empty for none of the tool's own),
+//               recipe count,
 //     per recipe: input count,
 //       per input: input assignment, intermediate flag (0 or 1), and the
 //                  intermediate assignment when the flag is 1;
 //     output count, output assignments;
+//     output time count, output times (one per file the outputs name, in
+//       order, as the recipe's job left it);
 //   context count, context assignments.
-// "TOLM_CACHE_V4" files have no flag and no intermediate; "TOLM_CACHE_V3"
-// files are laid out like V4 and their context is read and dropped. Only V5
-// is written. Recipe keys are not stored: the load computes them from the
-// inputs. Whatever follows the last record is ignored.
+// Older files still read: "TOLM_CACHE_V5" files have no program and no
+// output times, "TOLM_CACHE_V4" files not even the flag and the
+// intermediate, "TOLM_CACHE_V3" files are laid out like V4 and their context
+// is read and dropped. A record without output times is never up to date, so
+// each target of an older file is built once more, and then saved as V6.
+// Only V6 is written. Recipe keys are not stored: the load computes them
+// from the inputs. Whatever follows the last record is ignored.
 //
 // Two promises shape this file:
 // - A cache file never stops a build. One that is missing or unreadable
@@ -51,5 +58,6 @@ void loadBuildCache(BuildCache& cache);
 void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes);
 
 // Writes every record of the cache to its file. Failures are logged at
-// level 7 and change nothing else; the old file stays in place.
+// level 7 with the system's reason and change nothing else: the old file
+// stays in place and no temporary file is left.
 void saveBuildCache(BuildCache& cache);

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 #include "app/cached_assignment_parse.h"
@@ -62,6 +63,25 @@ std::optional<std::int32_t> takeInt(std::string_view& text)
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+// Reads a signed number of at most `bound` in magnitude: spaces skipped, an
+// optional minus, at least one digit, up to the next space or the end.
+std::optional<std::int64_t> takeNumber(std::string_view& text, std::int64_t bound)
+{
+    text = skipSpaces(text);
+    std::size_t at = 0;
+    const bool negative = at < text.size() && text[at] == '-';
+    if (negative) ++at;
+    const std::size_t digits = at;
+    std::int64_t magnitude = 0;
+    for (; at < text.size() && isDigit(text[at]); ++at) {
+        magnitude = magnitude * 10 + (text[at] - '0');
+        if (magnitude > bound) return std::nullopt;
+    }
+    if (at == digits || (at < text.size() && !isSpace(text[at]))) return std::nullopt;
+    text.remove_prefix(at);
+    return negative ? -magnitude : magnitude;
+}
+
 }  // namespace
 
 std::optional<std::string_view> CacheReader::line()
@@ -108,6 +128,18 @@ bool appendCacheAssignment(std::string& out, const Tolm::Assignment& assignment)
     out += '\n';
     appendCacheString(out, *text);
     return true;
+}
+
+void appendCacheTime(std::string& out, const std::optional<std::filesystem::file_time_type>& time)
+{
+    if (!time) {
+        out += "-\n";
+        return;
+    }
+    // Whole seconds convert between the clocks without overflow.
+    const auto whole = std::chrono::floor<std::chrono::seconds>(*time);
+    out += fmt::format("{} {:09}\n", std::chrono::file_clock::to_sys(whole).time_since_epoch().count(),
+                       (*time - whole).count());
 }
 
 bool writeCacheCount(std::ostream& out, std::uint64_t count)
@@ -169,4 +201,24 @@ std::optional<Tolm::Assignment> readCacheAssignment(CacheReader& in)
     auto text = readCacheString(in);
     if (!text) return std::nullopt;
     return assignmentFromCacheText(*text, static_cast<std::uint32_t>(*type), static_cast<std::uint32_t>(*modifier));
+}
+
+std::optional<std::optional<std::filesystem::file_time_type>> readCacheTime(CacheReader& in)
+{
+    using namespace std::chrono;
+    auto line = in.line();
+    if (!line) return std::nullopt;
+    std::string_view text = *line;
+    if (skipSpaces(text) == "-") return std::optional<std::filesystem::file_time_type>();
+    // Far beyond any time the file clock holds, and far from overflowing the
+    // conversion below.
+    constexpr std::int64_t Far = std::int64_t{1} << 40;
+    const auto sinceEpoch = takeNumber(text, Far);
+    const auto fraction = takeNumber(text, 999999999);
+    if (!sinceEpoch || !fraction || *fraction < 0) return std::nullopt;
+    const std::int64_t fileSeconds = file_clock::from_sys(sys_seconds(seconds(*sinceEpoch))).time_since_epoch().count();
+    constexpr std::int64_t Held = duration_cast<seconds>(std::filesystem::file_time_type::duration::max()).count();
+    if (fileSeconds <= -Held || fileSeconds >= Held) return std::nullopt;
+    return std::filesystem::file_time_type(duration_cast<std::filesystem::file_time_type::duration>(seconds(fileSeconds)) +
+                                           nanoseconds(*fraction));
 }

@@ -6,7 +6,11 @@
 //   ignores whatever follows the digits);
 // - string: a count n, then exactly n bytes of any value, then '\n';
 // - assignment: a line "A <type> <modifier>", then a string holding its text
-//   (cached_assignment_text.h).
+//   (cached_assignment_text.h);
+// - time: a line holding a file's last write time as the seconds since
+//   1970-01-01 UTC (signed) and the nanoseconds within that second (nine
+//   digits), separated by a blank ("1765099999 012345678"), or "-" for a file
+//   that did not exist.
 //
 // The reader walks the whole file held in memory: a string is a view into it,
 // and a length or count can never make it allocate more than the bytes that
@@ -14,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -50,7 +55,11 @@ void appendCacheString(std::string& out, std::string_view text);
 // False, appending nothing, when the assignment has no text that reads back.
 bool appendCacheAssignment(std::string& out, const Tolm::Assignment& assignment);
 
+void appendCacheTime(std::string& out, const std::optional<std::filesystem::file_time_type>& time);
+
 // Each reader gives nullopt when the element is missing or breaks its rule.
 std::optional<std::uint64_t> readCacheNumber(CacheReader& in);
 std::optional<std::string_view> readCacheString(CacheReader& in);
 std::optional<Tolm::Assignment> readCacheAssignment(CacheReader& in);
+// A time the file clock cannot hold breaks the rule.
+std::optional<std::optional<std::filesystem::file_time_type>> readCacheTime(CacheReader& in);

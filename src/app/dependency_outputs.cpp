@@ -57,10 +57,13 @@ void DependencyOutputStore::addOutput(const Tolm::Dependency& dependency,
                                       const Tolm::ContextPtr& output) {
     checkCollisions(*target_, targetName_, dependencyName, dependency.alias);
     if (!dependency.alias.empty()) {
+        names_.insert(Util::CiString(dependency.alias));
         target_->addAssignment(appendOf(dependency.alias, output), 0);
     } else if (sameUnit(dependencyName, targetName_)) {
+        names_.insert(Util::CiString(dependencyName.target));
         target_->addAssignment(appendOf(dependencyName.target, output), 0);
     } else {
+        names_.insert(Util::CiString(dependencyName.unit));
         // Targets of another unit meet under the unit's name, one nested
         // variable per target.
         auto holder = std::make_shared<Tolm::Context>();
@@ -75,6 +78,7 @@ void DependencyOutputStore::addMergedAliasOutput(const Tolm::Dependency& depende
                                                  const Tolm::QualifiedTargetName& dependencyName,
                                                  const Tolm::ContextPtr& output) {
     if (dependency.alias.empty()) throw Tolm::InternalError();
+    names_.insert(Util::CiString(dependency.alias));
     Tolm::ContextPtr& merged = mergedContexts_[Util::CiString(dependency.alias)];
     if (!merged) {
         checkCollisions(*target_, targetName_, dependencyName, dependency.alias);

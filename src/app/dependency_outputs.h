@@ -10,6 +10,7 @@
 // under the alias. Name collisions are warnings only.
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ public:
     // Called once after the target's variables are resolved; failures now
     // propagate.
     void retryMergedAppends();
+    // Whether a dependency's outputs went in under the name.
+    bool holds(const std::string& name) const { return names_.count(Util::CiString(name)) != 0; }
 
 private:
     Tolm::ContextPtr target_;
@@ -46,4 +49,6 @@ private:
     // the target's variable of that name holds.
     std::map<Util::CiString, Tolm::ContextPtr> mergedContexts_;
     std::map<Util::CiString, std::vector<Tolm::Assignment>> pendingAppends_;
+    // The names the outputs went in under.
+    std::set<Util::CiString> names_;
 };

@@ -1,7 +1,10 @@
 #include "app/recipe_check.h"
 
 #include <optional>
+#include <string>
 #include <typeinfo>
+#include <utility>
+#include <vector>
 
 #include "types/tolm_base_string.h"
 #include "types/tolm_context.h"
@@ -67,20 +70,26 @@ bool sameContent(const Tolm::TolmValue& a, const Tolm::TolmValue& b) {
     return a.toLiteral() == b.toLiteral();
 }
 
-// The earliest write time of the files the outputs name; empty when they
-// name none or one is missing.
-std::optional<std::filesystem::file_time_type> outputTime(const Tolm::CachedRecipe& recipe, const FileTimes& times,
-                                                          std::vector<std::string>& paths) {
+// The write time of each file the outputs name, in order; `paths` gets the
+// files.
+std::vector<OutputTime> outputTimesOf(const Tolm::CachedRecipe& recipe, const FileTimes& times,
+                                      std::vector<std::string>& paths) {
     paths.clear();
     for (const Tolm::Assignment& output : recipe.outputs) collectDependedPaths(output.value, paths);
-    if (paths.empty()) return std::nullopt;
-    std::optional<std::filesystem::file_time_type> earliest;
-    for (const std::string& path : paths) {
-        const auto time = times.lastWriteTime(path);
+    std::vector<OutputTime> written;
+    written.reserve(paths.size());
+    for (const std::string& path : paths) written.push_back(times.lastWriteTime(path));
+    return written;
+}
+
+// The earliest of the times; none when there is none or a file is missing.
+OutputTime earliest(const std::vector<OutputTime>& written) {
+    OutputTime first;
+    for (const OutputTime& time : written) {
         if (!time) return std::nullopt;
-        if (!earliest || *time < *earliest) earliest = time;
+        if (!first || *time < *first) first = time;
     }
-    return earliest;
+    return first;
 }
 
 bool sameInput(const Tolm::CachedInput& fresh, const Tolm::CachedInput& stored) {
@@ -127,9 +136,14 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
     }
 }
 
-bool recipeUpToDate(Tolm::CachedRecipe& fresh, const Tolm::CachedRecipe& stored, const FileTimes& times) {
+bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times) {
     std::vector<std::string> paths;
-    const auto built = outputTime(fresh, times, paths);
+    std::vector<OutputTime> written = outputTimesOf(fresh, times, paths);
+    if (written != stored.outputTimes) {
+        for (Tolm::CachedInput& input : fresh.inputs) input.reuse = false;
+        return false;
+    }
+    const OutputTime built = earliest(written);
     bool upToDate = built.has_value() && fresh.inputs.size() == stored.inputs.size();
     for (std::size_t i = 0; i < fresh.inputs.size(); ++i) {
         Tolm::CachedInput& input = fresh.inputs[i];
@@ -149,5 +163,11 @@ bool recipeUpToDate(Tolm::CachedRecipe& fresh, const Tolm::CachedRecipe& stored,
         input.reuse = passes;
         upToDate = upToDate && passes;
     }
+    if (upToDate) fresh.outputTimes = std::move(written);
     return upToDate;
+}
+
+void recordOutputTimes(StoredRecipe& recipe, const FileTimes& times) {
+    std::vector<std::string> paths;
+    recipe.outputTimes = outputTimesOf(recipe, times, paths);
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/build_cache.h"
 #include "app/file_times.h"
 #include "tools/builder.h"
 #include "types/assignment.h"
@@ -31,8 +32,15 @@ bool sameCachedAssignments(const std::vector<Tolm::Assignment>& a, const std::ve
 void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::string>& out);
 
 // For a recipe whose outputs equal the stored ones: up to date when every
-// output file exists, there are as many inputs as stored, and every input
-// equals its stored counterpart and names only files strictly older than
-// the oldest output. Sets each input's reuse flag to whether it passed; an
-// input naming no file passes on equal assignments alone.
-bool recipeUpToDate(Tolm::CachedRecipe& fresh, const Tolm::CachedRecipe& stored, const FileTimes& times);
+// output file exists with the write time its job left it at, there are as
+// many inputs as stored, and every input equals its stored counterpart and
+// names only files strictly older than the oldest output. Sets each input's
+// reuse flag to whether it passed; an input naming no file passes on equal
+// assignments alone. An output written since its job (or never timed) makes
+// nothing of the recipe trusted: no input is reused. An up-to-date recipe
+// takes the stored times.
+bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times);
+
+// Notes the write time of every file the recipe's outputs name, as they are
+// now: once its job has ended.
+void recordOutputTimes(StoredRecipe& recipe, const FileTimes& times);

@@ -7,7 +7,9 @@
 // Targets are named by their completed name (the unit registry fills in an
 // empty namespace and unit) from the lookup on: the loop check, the cache
 // record and the tools' output directories all see the namespace, so two
-// projects' targets of the same unit and name never meet.
+// projects' targets of the same unit and name never meet. Each target
+// instance is walked once per build; a later reference reuses the outputs of
+// its first visit (visit_chain.h).
 
 #include <map>
 #include <memory>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include "app/build_cache.h"
 #include "app/build_interrupt.h"
@@ -46,6 +49,9 @@ constexpr const char* SecondAppend = "Second try adding implicit append {}.\n";
 constexpr const char* InputContext = "Input context:\n";
 constexpr const char* OutputContext = "Output context:\n";
 constexpr const char* Done = "Build done\n";
+constexpr const char* UnknownMember = "Variable '{}' not found in target '{}'.";
+constexpr const char* DependencyOutputs = " Outputs of dependency '{}': {}.";
+constexpr const char* NoDependencyOutputs = " Dependency '{}' has no outputs.";
 }  // namespace Messages
 
 using Tolm::Assignment;
@@ -90,6 +96,18 @@ void reportClaimedVariables(const Tolm::Builder& builder, const Tolm::Context& b
         if (entry.claimed == 1) Log::log(1, fmt::runtime(Messages::Claiming), name);
 }
 
+// A dotted name that names nothing, said with the target, and when its first
+// part names a dependency, with what that dependency gives.
+Tolm::TolmException unknownMember(const Tolm::MissingMemberException& missing, const std::string& displayName,
+                                  const DependencyOutputStore& outputs) {
+    std::string text = fmt::format(fmt::runtime(Messages::UnknownMember), missing.reference(), displayName);
+    if (!outputs.holds(missing.base())) return Tolm::TolmException(text);
+    if (missing.available().empty())
+        return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::NoDependencyOutputs), missing.holder()));
+    return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::DependencyOutputs), missing.holder(),
+                                                  fmt::join(missing.available(), ", ")));
+}
+
 void append(std::vector<Assignment>& list, std::vector<Assignment>&& more) {
     for (Assignment& assignment : more) list.push_back(std::move(assignment));
 }
@@ -125,6 +143,11 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     BuildInterrupt::throwIfCaught();
     const Tolm::Target& target = unitRegistry.getTarget(name);
     VisitChain::Visit visit(chain, name.toString());
+    // An instance walked before in this build gives that visit's outputs
+    // again, silently: it was built, or found up to date, then.
+    const std::string instance = instanceKey(name, parameters);
+    if (auto walked = chain.walked.find(instance); !instance.empty() && walked != chain.walked.end())
+        return walked->second;
     const std::string displayName = name.unit + "::" + name.target;
     Log::IndentGuard prefix("[" + displayName + "] ");
     Log::log(5, fmt::runtime(Messages::Visiting));
@@ -175,19 +198,23 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     }
 
     // 5. Resolve, then retry what could not be merged before resolution.
-    targetContext->resolveVariables();
-    for (const Assignment& leftover : implicitAssignments) {
-        Log::log(1, fmt::runtime(Messages::SecondAssignment), literalOf(leftover.value));
-        const Tolm::TolmValuePtr current = Tolm::getVariable(*targetContext, leftover.name);
-        const Assignment& own = targetContext->assignments.at(Util::CiString(leftover.name));
-        remembered.insert_or_assign(Util::CiString(leftover.name), setCopy(own.name, current, own.modifier));
-        targetContext->addAssignment(leftover, 0);
+    try {
+        targetContext->resolveVariables();
+        for (const Assignment& leftover : implicitAssignments) {
+            Log::log(1, fmt::runtime(Messages::SecondAssignment), literalOf(leftover.value));
+            const Tolm::TolmValuePtr current = Tolm::getVariable(*targetContext, leftover.name);
+            const Assignment& own = targetContext->assignments.at(Util::CiString(leftover.name));
+            remembered.insert_or_assign(Util::CiString(leftover.name), setCopy(own.name, current, own.modifier));
+            targetContext->addAssignment(leftover, 0);
+        }
+        for (const Assignment& leftover : implicitAppends) {
+            Log::log(1, fmt::runtime(Messages::SecondAppend), literalOf(leftover.value));
+            targetContext->addAssignment(leftover, 0);
+        }
+        outputs.retryMergedAppends();
+    } catch (const Tolm::MissingMemberException& missing) {
+        throw unknownMember(missing, displayName, outputs);
     }
-    for (const Assignment& leftover : implicitAppends) {
-        Log::log(1, fmt::runtime(Messages::SecondAppend), literalOf(leftover.value));
-        targetContext->addAssignment(leftover, 0);
-    }
-    outputs.retryMergedAppends();
     Log::log(3, fmt::runtime(Messages::InputContext));
     targetContext->dump(3);
 
@@ -204,7 +231,8 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         runBuildJobs(*builder, jobs, displayName, output);
     } catch (...) {
         if (claim.claimToken != 0)
-            releaseFailedClaim(*buildCache, targetContext->instanceName(), claim, completedRecipes(claim, jobs));
+            releaseFailedClaim(*buildCache, targetContext->instanceName(), claim, completedRecipes(claim, jobs),
+                               buildCache->fileTimes);
         throw;
     }
 
@@ -218,8 +246,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
             for (const Assignment& assignment : recipe.outputs) produced.push_back(&assignment);
         mergeGathered(output, produced);
         if (claim.claimToken != 0)
-            releaseCacheClaim(*buildCache, targetContext->instanceName(), claim.claimToken, std::move(claim.recipes),
-                              std::move(claim.context));
+            releaseCacheClaim(*buildCache, targetContext->instanceName(), claim, buildCache->fileTimes);
     }
     for (const auto& [key, assignment] : targetContext->assignments) {
         if (assignment.modifier != Assignment::OutputModifier) continue;
@@ -229,5 +256,6 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     Log::log(3, fmt::runtime(Messages::OutputContext));
     output.dump(3);
     Log::log(5, fmt::runtime(Messages::Done));
+    if (!instance.empty()) chain.walked.emplace(instance, output);
     return output;
 }

@@ -157,7 +157,14 @@ Assignment& Context::getAssignment(const KeyChain& chain)
     auto* nested = dynamic_cast<TolmContext*>(reached.get());
     if (!nested) throw IdentifierError(chain, chain.size() - 1, MustBeContext);
     if (!nested->context) throw InternalError();
-    return entryOf(nested->context->assignments, name);
+    Context::AssignmentMap& members = nested->context->assignments;
+    auto entry = members.find(Util::CiString(name));
+    if (entry != members.end()) return entry->second;
+    std::vector<std::string> available;
+    for (const auto& [key, member] : members) available.push_back(member.name);
+    const KeyChain holder(chain.begin(), chain.end() - 1);
+    throw MissingMemberException(name, writtenText(chain), std::get<std::string>(chain.front()), writtenText(holder),
+                                 std::move(available));
 }
 
 }  // namespace Tolm

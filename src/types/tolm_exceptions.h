@@ -52,6 +52,31 @@ private:
     std::string name_;
 };
 
+// A dotted name whose last part the context value it reaches lacks: the
+// message of NotFoundException for that part. What the caller may add rides
+// along: the name as written, the part before its first dot, the written
+// name of the context value and the variables that one holds.
+class MissingMemberException : public NotFoundException {
+public:
+    MissingMemberException(std::string member, std::string reference, std::string base, std::string holder,
+                           std::vector<std::string> available)
+        : NotFoundException("Assignment", std::move(member)), reference_(std::move(reference)), base_(std::move(base)),
+          holder_(std::move(holder)), available_(std::move(available))
+    {
+    }
+
+    const std::string& reference() const { return reference_; }
+    const std::string& base() const { return base_; }
+    const std::string& holder() const { return holder_; }
+    const std::vector<std::string>& available() const { return available_; }
+
+private:
+    std::string reference_;
+    std::string base_;
+    std::string holder_;
+    std::vector<std::string> available_;
+};
+
 // "Cannot convert " + value type + " " + literal + " to " + operand type
 class BadConversion : public TolmException {
 public:

@@ -66,11 +66,15 @@ public:
     }
 
     CacheClaim claim(std::uint64_t jobs = 1) { return claimCachedBuild(cache, builder, *target, jobs, times); }
+    const std::shared_ptr<Tolm::RuntimeRecord>& record() { return cache.records.at(target->instanceName()); }
 
-    // Puts a record as the cache file leaves it under the target's key.
+    // Puts a record as the cache file leaves it under the target's key, its outputs timed as they
+    // are now.
     std::shared_ptr<Tolm::RuntimeRecord> loaded(std::vector<CachedRecipe> recipes,
                                                 std::vector<Tolm::Assignment> context) {
-        return cache.records[target->instanceName()] = CacheTest::record(std::move(recipes), std::move(context));
+        auto record = CacheTest::record(std::move(recipes), std::move(context));
+        for (auto& [key, recipe] : record->recipes) recordOutputTimes(recipe, times);
+        return cache.records[target->instanceName()] = record;
     }
 
     BuildCache cache{"/nowhere/.tolm_cache"};
@@ -84,8 +88,12 @@ public:
 TEST_F(CacheClaimTest, FirstVisitClaimsThenHits) {
     LogCapture capture(0);
     CacheClaim first = claim();
-    releaseCacheClaim(cache, "proj/main::app", first.claimToken + 1, {}, {});
-    releaseCacheClaim(cache, "proj/main::app", first.claimToken, first.recipes, first.context);
+    CacheClaim stranger;
+    stranger.claimToken = first.claimToken + 1;
+    releaseCacheClaim(cache, "proj/main::app", stranger, times);
+    releaseCacheClaim(cache, "proj/main::app", first, times);
+    // The release noted the times of the objects built; the hit looks at no file.
+    times.asked = 0;
     CacheClaim second = claim();
     EXPECT_EQ(capture.text(), "Cache claimed for 'main::app'.\n"
                               "Cache upsert rejected for 'proj/main::app': claim token mismatch.\n"
@@ -113,6 +121,16 @@ TEST_F(CacheClaimTest, RecordFromFileBuildsOnlyWhatChanged) {
         {"output renamed",
          [](CacheClaimTest& t) { t.builder.recipes.recipes[1].outputs[0] = set("OBJ", path("/out/b2.o"), 1); },
          "FLAGS=-DFOO SRC=/src/b.c"},
+        // Written since its job, even to a time still after its source's.
+        {"a.o rewritten", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 25; }, "FLAGS=-DFOO SRC=/src/a.c"},
+        {"a.o removed", [](CacheClaimTest& t) { t.times.ticks.erase("/out/a.o"); }, "FLAGS=-DFOO SRC=/src/a.c"},
+        {"built by another program", [](CacheClaimTest& t) { t.record()->program = "/usr/bin/clang"; },
+         "FLAGS=-DFOO SRC=/src/a.c /src/b.c"},
+        {"from a file without times",
+         [](CacheClaimTest& t) {
+             for (auto& [key, recipe] : t.record()->recipes) recipe.outputTimes.clear();
+         },
+         "FLAGS=-DFOO SRC=/src/a.c /src/b.c"},
     };
     for (const auto& c : cases) {
         start();
@@ -163,13 +181,14 @@ TEST_F(CacheClaimTest, FailedClaimKeepsWhatCompleted) {
         for (const char* name : {"a", "b", "c", "d"}) times.ticks[std::string("/out/") + name + ".o"] = 20;
         loaded(builder.recipes.recipes, {set("FLAGS", str(oldFlags))});
         CacheClaim failed = claim(2);
-        releaseFailedClaim(cache, "proj/main::app", failed, failed.jobRecipes.at(0));
+        // The first job wrote a.o and b.o, the second failed.
         times.ticks["/out/a.o"] = times.ticks["/out/b.o"] = 30;
+        releaseFailedClaim(cache, "proj/main::app", failed, failed.jobRecipes.at(0), times);
         EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO SRC=/src/c.c /src/d.c") << oldFlags;
     }
     cache.records.clear();
     CacheClaim created = claim();
-    releaseFailedClaim(cache, "proj/main::app", created, {});
+    releaseFailedClaim(cache, "proj/main::app", created, {}, times);
     EXPECT_TRUE(cache.records.empty());
 }
 

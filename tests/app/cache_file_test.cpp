@@ -26,6 +26,15 @@ void addRecord(BuildCache& cache, const std::string& key, std::vector<Tolm::Cach
     cache.records.emplace(key, std::move(record));
 }
 
+// A time as seconds and nanoseconds since 1970, "-" for none.
+std::string timeText(const OutputTime& time)
+{
+    if (!time) return "-";
+    const auto since = std::chrono::file_clock::to_sys(*time).time_since_epoch();
+    const auto whole = std::chrono::floor<std::chrono::seconds>(since);
+    return std::to_string(whole.count()) + "s+" + std::to_string((since - whole).count());
+}
+
 // Every record as text, in key order, with what a load must leave in it.
 std::string dump(BuildCache& cache)
 {
@@ -33,6 +42,7 @@ std::string dump(BuildCache& cache)
     for (const auto& [key, record] : cache.records) {
         std::string text = key.str();
         if (record->verified || record->state != 0 || record->claimToken != 0) text += " (not as loaded)";
+        if (!record->program.empty()) text += "\n  program " + record->program;
         for (const auto& [hash, recipe] : record->recipes) {
             text += "\n  recipe";
             if (hash != hashCacheInputs(recipe.inputs)) text += " (wrong key)";
@@ -42,6 +52,8 @@ std::string dump(BuildCache& cache)
                 if (entry.reuse) text += " (reuse)";
             }
             for (const auto& output : recipe.outputs) text += "\n    out " + describe(output);
+            if (!recipe.outputTimes.empty()) text += "\n    times";
+            for (const auto& time : recipe.outputTimes) text += " " + timeText(time);
         }
         for (const auto& assignment : record->context) text += "\n  context " + describe(assignment);
         records.push_back(text);
@@ -90,41 +102,55 @@ protected:
     ScratchDir scratch;
 };
 
-// Hand-made files of each version. V5 holds the header, the record count,
-// then per record its key, recipes (each input followed by its intermediate
-// flag, then the outputs) and context; it reads and saves back to the same
-// bytes. V4 has no intermediate flags, V3 drops the context too; the next
-// save writes V5.
+// Hand-made files of each version. V6 holds the header, the record count,
+// then per record its key, the program that ran its commands, recipes (each
+// input followed by its intermediate flag, then the outputs and the times the
+// job left their files at) and context; it reads and saves back to the same
+// bytes. V5 has no program and no times, V4 no intermediate flags either, V3
+// drops the context too; the next save writes V6.
 TEST_F(CacheFileTest, HandMadeFilesOfEachVersion)
 {
-    const std::string key = "1\n" + element("app::main") + "1\n2\n";
+    const std::string key = "1\n" + element("app::main");
+    const std::string recipes = "1\n2\n";
     const std::string source = assignmentLines("C_FILE = P\"(/p/a.c)\"");
+    const std::string object = "1\n" + assignmentLines("O_FILE = P\"(/o/a.o)\"");
     const std::string number = assignmentLines("N += 4", "2 0");
-    const std::string rest = "1\n" + assignmentLines("BIN = \"app\"", "1 1") + "1\n" + assignmentLines("CFLAGS = \"-g\"");
-    const std::string v5 =
-        "TOLM_CACHE_V5\n" + key + source + "1\n" + assignmentLines("O_FILE = P\"(/o/a.o)\"") + number + "0\n" + rest;
-    auto recipe = [](const std::string& intermediate) {
-        return "app::main\n  recipe\n    in C_FILE 1/0 path(.|/p/a.c)" + intermediate +
-               "\n    in N 2/0 TolmInt(4)\n    out BIN 1/1 TolmString(app)\n";
+    const std::string output = "1\n" + assignmentLines("BIN = \"app\"", "1 1");
+    const std::string context = "1\n" + assignmentLines("CFLAGS = \"-g\"");
+    const std::string v6 = "TOLM_CACHE_V6\n" + key + element("/usr/bin/gcc") + recipes + source + object + number +
+                           "0\n" + output + "3\n-5 000000007\n1765099999 123456789\n-\n" + context;
+    const std::string v5 = "TOLM_CACHE_V5\n" + key + recipes + source + object + number + "0\n" + output + context;
+    auto recipe = [](const std::string& intermediate, const std::string& timed) {
+        return "  recipe\n    in C_FILE 1/0 path(.|/p/a.c)" + intermediate +
+               "\n    in N 2/0 TolmInt(4)\n    out BIN 1/1 TolmString(app)\n" + timed;
     };
-    const std::string context = "  context CFLAGS 1/0 TolmString(-g)\n";
+    const std::string withObject = " -> O_FILE 1/0 path(.|/o/a.o)";
+    const std::string contextShown = "  context CFLAGS 1/0 TolmString(-g)\n";
 
     BuildCache current(cacheFile());
-    EXPECT_EQ(load(v5, current), "");
-    EXPECT_EQ(dump(current), recipe(" -> O_FILE 1/0 path(.|/o/a.o)") + context);
+    EXPECT_EQ(load(v6, current), "");
+    EXPECT_EQ(dump(current), "app::main\n  program /usr/bin/gcc\n" +
+                                 recipe(withObject, "    times -5s+7 1765099999s+123456789 -\n") + contextShown);
     ASSERT_EQ(save(current), "");
-    EXPECT_EQ(contentOf(cacheFile()), v5);
+    EXPECT_EQ(contentOf(cacheFile()), v6);
     EXPECT_EQ(projectFiles(), 1);
 
+    BuildCache older(cacheFile());
+    EXPECT_EQ(load(v5, older), "");
+    EXPECT_EQ(dump(older), "app::main\n" + recipe(withObject, "") + contextShown);
     BuildCache v4(cacheFile());
-    EXPECT_EQ(load("TOLM_CACHE_V4\n" + key + source + number + rest, v4), "");
-    EXPECT_EQ(dump(v4), recipe("") + context);
+    EXPECT_EQ(load("TOLM_CACHE_V4\n" + key + recipes + source + number + output + context, v4), "");
+    EXPECT_EQ(dump(v4), "app::main\n" + recipe("", "") + contextShown);
     BuildCache v3(cacheFile());
-    EXPECT_EQ(load("TOLM_CACHE_V3\n" + key + source + number + rest, v3), "");
-    EXPECT_EQ(dump(v3), recipe(""));
+    EXPECT_EQ(load("TOLM_CACHE_V3\n" + key + recipes + source + number + output + context, v3), "");
+    EXPECT_EQ(dump(v3), "app::main\n" + recipe("", ""));
 
+    ASSERT_EQ(save(older), "");
+    EXPECT_EQ(contentOf(cacheFile()),
+              "TOLM_CACHE_V6\n" + key + element("") + recipes + source + object + number + "0\n" + output + "0\n" + context);
     ASSERT_EQ(save(v4), "");
-    EXPECT_EQ(contentOf(cacheFile()), "TOLM_CACHE_V5\n" + key + source + "0\n" + number + "0\n" + rest);
+    EXPECT_EQ(contentOf(cacheFile()),
+              "TOLM_CACHE_V6\n" + key + element("") + recipes + source + "0\n" + number + "0\n" + output + "0\n" + context);
 }
 
 // Each way a file can break gives its own warning and an empty cache, even
@@ -134,9 +160,12 @@ TEST_F(CacheFileTest, DamagedFileWarnings)
     const std::string good = element("good") + "0\n0\n";
     const std::string v5 = "TOLM_CACHE_V5\n2\n" + good;
     const std::string in = v5 + element("bad") + "1\n1\n" + assignmentLines("X = 1");
+    const auto timed = [](const std::string& time) {
+        return "TOLM_CACHE_V6\n1\n" + element("bad") + element("") + "1\n0\n0\n1\n" + time + "\n";
+    };
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", "has invalid header"},
-        {"TOLM_CACHE_V6\n0\n", "has unsupported header 'TOLM_CACHE_V6'"},
+        {"TOLM_CACHE_V7\n0\n", "has unsupported header 'TOLM_CACHE_V7'"},
         {"TOLM_CACHE_V5\r\n0\n", "has unsupported header 'TOLM_CACHE_V5\r'"},
         {"TOLM_CACHE_V5\n", "has invalid records count"},
         {"TOLM_CACHE_V5\n-1\n", "has invalid records count"},
@@ -155,6 +184,17 @@ TEST_F(CacheFileTest, DamagedFileWarnings)
         {in + "0\n1\n" + assignmentLines("X = \"\xFF\""), "is malformed (output assignment)"},
         {in + "0\n0\n", "is malformed (env/context count)"},
         {in + "0\n0\n18446744073709551615\n", "is malformed (env/context assignment)"},
+        // What V6 adds: the program after the key, the times after the outputs.
+        {"TOLM_CACHE_V6\n1\n" + element("bad") + "9\nshort\n", "is malformed (program)"},
+        {"TOLM_CACHE_V6\n1\n" + element("bad") + element("") + "1\n0\n0\n", "is malformed (output times count)"},
+        {timed("soon"), "is malformed (output time)"},
+        {timed("1765099999"), "is malformed (output time)"},
+        {timed("1765099999 1000000000"), "is malformed (output time)"},
+        {timed("1765099999 -1"), "is malformed (output time)"},
+        {timed("1765099999x 0"), "is malformed (output time)"},
+        // Beyond what the file clock holds: about the year 2500.
+        {timed("16725225600 0"), "is malformed (output time)"},
+        {timed("-9223372036854775808 0"), "is malformed (output time)"},
     };
     for (const auto& [content, problem] : cases) {
         BuildCache cache(cacheFile());
@@ -201,6 +241,7 @@ TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
     addRecord(tooLong, "app", {}, {});
     std::string message = save(tooLong);
     EXPECT_TRUE(message.starts_with("Unable to open cache file '" + tooLong.cacheFile.string() + ".tmp.")) << message;
+    EXPECT_TRUE(message.ends_with("' for writing: File name too long\n")) << message;
     EXPECT_EQ(contentOf(tooLong.cacheFile), old);
 
     // A directory with content where the cache file goes: not removed.

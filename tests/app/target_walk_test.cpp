@@ -6,7 +6,10 @@
 #include <memory>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "app/build_cache.h"
+#include "app/visit_chain.h"
 #include "parser/visit_helpers.h"
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
@@ -98,6 +101,75 @@ TEST_F(TargetWalkTest, ExportsOwnOutputValues) {
     unit("unit main\napp: {cmdline = \"true\" ^OUT = \"mine\"}\n");
     EXPECT_EQ(build("app", 5), "");
     EXPECT_EQ(contentOf(app.outputsFile), "OUT = \"mine\"\n");
+}
+
+// A dotted name whose last part names nothing: the error names the target and the name as written
+// and, when the first part names a dependency (by target, alias or unit), what that dependency
+// gives.
+TEST_F(TargetWalkTest, UnknownMemberNamesTargetAndOutputs) {
+    unit("unit main\n"
+         "none: quiet { cmdline = \"true\" X = quiet.so }\n"
+         "some: lib { cmdline = \"true\" X = lib.so }\n"
+         "aliased: lib => L { cmdline = \"true\" X = L.so }\n"
+         "merged: lib +> M { cmdline = \"true\" X = M.so }\n"
+         "fromunit: other::lib2 { cmdline = \"true\" X = other.lib2.so }\n"
+         "plain: { cmdline = \"true\" Y = { k = \"1\" } X = Y.so }\n"
+         "quiet: { cmdline = \"true\" }\n"
+         "lib: { cmdline = \"true\" ^bin = \"b\" ^BIN_NAME = \"n\" }\n");
+    unit("unit other\nlib2: { cmdline = \"true\" ^so_name = \"s\" }\n");
+    const std::string missing = "Variable '{}' not found in target 'main::{}'.";
+    const struct {
+        const char* target;
+        const char* reference;
+        std::string more;
+    } cases[] = {
+        {"none", "quiet.so", " Dependency 'quiet' has no outputs."},
+        {"some", "lib.so", " Outputs of dependency 'lib': bin, BIN_NAME."},
+        {"aliased", "L.so", " Outputs of dependency 'L': bin, BIN_NAME."},
+        {"merged", "M.so", " Outputs of dependency 'M': bin, BIN_NAME."},
+        {"fromunit", "other.lib2.so", " Outputs of dependency 'other.lib2': so_name."},
+        {"plain", "Y.so", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(build(c.target, 7), fmt::format(fmt::runtime(missing), c.reference, c.target) + c.more) << c.target;
+}
+
+// The key of an instance tells apart every name (ignoring case) and every parameter value by
+// class and content, a path by its base too; a value it cannot describe exactly gives no key.
+TEST(InstanceKeyTest, TellsInstancesApart) {
+    const Tolm::QualifiedTargetName lib{"proj", "main", "lib"};
+    EXPECT_EQ(instanceKey({"PROJ", "Main", "LIB"}, {}), instanceKey(lib, {}));
+    EXPECT_NE(instanceKey({"other", "main", "lib"}, {}), instanceKey(lib, {}));
+    EXPECT_NE(instanceKey({"proj", "mainlib", ""}, {}), instanceKey(lib, {}));
+    // Two values are not one value holding both texts.
+    EXPECT_NE(instanceKey(lib, {str("a"), str("b")}), instanceKey(lib, {str("a1:b")}));
+
+    auto path = [](const std::string& base, std::string text) { return Tolm::makePathStringValue(base, std::move(text)); };
+    const struct {
+        TolmValuePtr a, b;
+        bool same;
+    } values[] = {
+        {str("x"), str("x"), true},
+        {str("x"), str("X"), false},
+        {str("x"), raw("x"), false},
+        {str("x"), path("", "x"), false},
+        {str(""), nullptr, false},
+        {num(1), str("1"), false},
+        {path("/p", "a.c"), path("/p", "a.c"), true},
+        {path("/p", "a.c"), path("/q", "a.c"), false},
+        {listOf({str("a"), str("b")}), listOf({str("a"), str("b")}), true},
+        {listOf({str("a b")}), listOf({str("a"), str("b")}), false},
+        {contextValue({set("A", str("1"))}), contextValue({set("a", str("1"))}), false},
+        {contextValue({set("A", str("1"))}), contextValue({append("A", str("1"))}), false},
+        {contextValue({set("A", str("1"))}), contextValue({set("A", str("1"), 1)}), false},
+    };
+    for (const auto& v : values)
+        EXPECT_EQ(instanceKey(lib, {v.a}) == instanceKey(lib, {v.b}), v.same) << v.a->toLiteral();
+
+    auto withCondition = contextValue({set("A", str("1"))});
+    withCondition->context->conditions.emplace_back();
+    EXPECT_EQ(instanceKey(lib, {withCondition}), "");
+    EXPECT_EQ(instanceKey(lib, {listOf({withCondition})}), "");
 }
 
 }  // namespace

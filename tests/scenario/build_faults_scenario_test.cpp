@@ -141,4 +141,34 @@ TEST_F(BuildFaultsScenario, SignalsStopTheCompilers) {
     }
 }
 
+// tolm killed outright (SIGKILL) while a command has written half its output: the next run does
+// not take that half for built, though it is newer than its input (its time is not the one the
+// last build left); it builds it again, and then has nothing to do.
+TEST_F(BuildFaultsScenario, HalfOutputOfAKilledBuildIsBuiltAgain) {
+    const std::string hold = FakeTool::shellQuoted(at("hold"));
+    writeProject("gen: { src = P\"(in.txt)\" ^out = P\"(out.txt)\" cmdline = \"printf HALF > out.txt; while [ -e " + hold +
+                 " ]; do sleep 0.02; done; cat in.txt > out.txt\" }\n");
+    write("in.txt", "one\n");
+    ASSERT_EQ(tolm({"gen"}).exitCode, 0);
+    ASSERT_EQ(contentOf(at("out.txt")), "one\n");
+
+    write("in.txt", "two\n");
+    write("hold", "");
+    std::atomic<pid_t> pid{0};
+    const Scenario::RunEnvironment environment{.home = home_.path().string(),
+                                               .started = [&](pid_t started) { pid = started; }};
+    auto run = std::async(std::launch::async, [&] { return Scenario::runTolm({"gen"}, work_.path(), environment); });
+    EXPECT_TRUE(eventually([&] { return contentOf(at("out.txt")) == "HALF"; }));
+    if (pid > 0) kill(pid, SIGKILL);
+    EXPECT_TRUE(eventually([&] { return !running(at("hold")); }));
+    fs::remove(at("hold"));
+    EXPECT_EQ(run.get().exitCode, -1);
+    ASSERT_EQ(contentOf(at("out.txt")), "HALF");
+
+    const RunResult next = tolm({"gen"});
+    EXPECT_EQ(count(next, "[app::gen] Starting build job"), 1) << next.out;
+    EXPECT_EQ(contentOf(at("out.txt")), "two\n");
+    EXPECT_TRUE(ranNothing(tolm({"gen"})));
+}
+
 }  // namespace
