@@ -112,7 +112,8 @@ TEST(TextExpansionTest, ReferenceWithoutResolver)
               "!Variable 'L' cannot be looked up: the text belongs to no context.");
 }
 
-// Cross expansion: one text per element in the value's order, back references
+// Cross expansion: one text per element in the value's order (a context
+// value's names in name order), back references
 // repeat the element of their own level, combinations vary the first slowest,
 // crossing nothing gives no texts; unresolved back references, failed
 // lookups, values without one and element cycles fail.
@@ -126,6 +127,7 @@ TEST(CrossExpansionTest, ExpandsOrFails)
     for (const auto& [name, text] : {std::pair{"X", "from-x"}, {"W", "p q"}, {"Blank", "   "}, {"WHICH", "S"}})
         variables.setText(name, text);
     variables.values["N"] = nullptr;
+    variables.values["CTX"] = contextValue({set("b", str("2")), set("A", str("1"))});
     // A raw text is not expanded on its own, so it can bring its reference back.
     variables.values["C"] = makeListValue({std::make_shared<TolmRawString>("#{C}")});
     TolmString owner("");
@@ -141,6 +143,7 @@ TEST(CrossExpansionTest, ExpandsOrFails)
         {"-I#{R}", "[-Ifrom-x|-Iplain]"},  // elements are expanded again
         {"#{${WHICH}}.o", "[a.o|b.o]"},
         {"cc #{E}.c", "[]"}, {"#{Blank}", "[]"},
+        {"#{CTX}.o", "[A.o|b.o]"},  // a context value's elements are its names
         {"#{S} #12", "!unresolved cross expansion reference '#12'"},
         {"#1 #{S}", "!unresolved cross expansion reference '#1'"},
         {"issue #7", "!unresolved cross expansion reference '#7'"},  // no cross expansion at all

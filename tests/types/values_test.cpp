@@ -179,6 +179,15 @@ TEST(TolmListTest, ResolveFlattens)
     EXPECT_EQ(failureOf<TolmException>([&] { missing->resolve(); }), "List item missing resolved to no value.");
 }
 
+// Prints and iterates the NAMES in case-insensitive order, as text values; an empty context prints nothing.
+TEST(TolmContextTest, NamesInOrder)
+{
+    auto value = contextValue({set("B", str("1")), set("a", str("2")), set("Z", str("3"))});
+    EXPECT_EQ(value->toString() + "|" + value->toLiteral() + "|" + contextValue({})->toString(), "a B Z|a B Z|");
+    EXPECT_EQ(elementTexts(value), (std::vector<std::string>{"a", "B", "Z"}));
+    EXPECT_TRUE(elementTexts(contextValue({})).empty());
+}
+
 // Appending or adding a text declares it in the shared context, clearing an old value; adding a context
 // leaves this one unchanged; raw texts and integers are refused, and a failed merge changes nothing.
 TEST(TolmContextTest, Combining)
