@@ -186,6 +186,34 @@ TEST(ExpansionBoundTest, StopsPastAMillionTexts)
               "!Expansion of a text produces more than 1000000 texts.");
 }
 
+// Texts still being built count against the bounds, also when none of them is ever finished: a
+// text growing through its references, the texts of a cross expansion, each crossing an empty list
+// at the end, and a first text of a list after a million finished ones stop once past a bound; just
+// below it they give no texts.
+TEST(ExpansionBoundTest, GrowingTextsCount)
+{
+    const std::string mebibyte(std::size_t(1) << 20, 'x');
+    std::string references;
+    for (int i = 0; i < 63; ++i) references += "${MB}";
+    const ContextPtr context =
+        ContextTemplate({set("MB", str(mebibyte)), set("E", listOf({})), set("L1", numbers(1)),
+                         set("L63", numbers(63)), set("L64", numbers(64)), set("A", numbers(1000)),
+                         set("GROWS", str(references + "#{E}")), set("GROWS_PAST", str(references + "${MB}#{E}")),
+                         set("CROSSES", str(mebibyte + "#{L63}#{E}")),
+                         set("CROSSES_PAST", str(mebibyte + "#{L64}#{E}")),
+                         set("COUNTS_PAST", listOf({str("#{A}.#{A}"), str("#{L1}#{E}")}))})
+            .createContext();
+    const std::pair<const char*, std::string> cases[] = {
+        {"GROWS", "[]"},
+        {"GROWS_PAST", "!Expansion of variable 'GROWS_PAST' produces more than 64 MiB of text."},
+        {"CROSSES", "[]"},
+        {"CROSSES_PAST", "!Expansion of variable 'CROSSES_PAST' produces more than 64 MiB of text."},
+        {"COUNTS_PAST", "!Expansion of variable 'COUNTS_PAST' produces more than 1000000 texts."},
+    };
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(outcome([&] { return shown(context->lookup(parsedIdentifier(name))); }), expected) << name;
+}
+
 // Resolving keeps the joined result as the value's own text and hands back new values without a
 // resolver; a failure leaves the text as it was.
 TEST(StringResolutionTest, StoresTextOnlyOnSuccess)
