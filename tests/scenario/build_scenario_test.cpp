@@ -72,6 +72,29 @@ dep: lib u::gen { ^bin = P"(dep.txt)" cmdline = "cat lib.txt gen.txt > dep.txt" 
     EXPECT_EQ(count(later, dep), 1);
 }
 
+// Without a project file the unit file alone is built, its unnamed unit as unit "1": the built-in
+// variables and then the command-line assignments reach its targets, "-d" prints them as the
+// implicit context, and the cache file beside the unit file makes the next run do nothing. In
+// command mode the assignments are kept apart and printed after it.
+TEST_F(BuildScenario, BuildWithoutProjectFile) {
+    write("tolm.txt", "other: { cmdline = \"false\" }\n"
+                      "app: { ^bin = P\"(app.txt)\" cmdline = \"echo ${os_family} ${output_def_dir} > app.txt\" }\n");
+    const std::string here = work_.path().string();
+    const RunResult run = tolm({"-d", "app", "output_def_dir=\"bin\""});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(run.out.starts_with("Starting build\nImplicit context:\n{\ncwd ?= \"" + here + "\"\n")) << run.out;
+    const std::string lines[] = {"os_family ?= \"unix\"\noutput_def_dir = \"bin\"\nproject_root = \"" + here + "\"\n",
+                                 "[1::app] echo unix bin > app.txt\n[1::app] Build done\n"};
+    for (const std::string& line : lines) EXPECT_TRUE(hasLine(run.out, line)) << line << run.out;
+    EXPECT_EQ(contentOf(at("app.txt")), "unix bin\n");
+    const RunResult again = tolm({"app", "output_def_dir=\"bin\""});
+    EXPECT_TRUE(ranNothing(again)) << again.out;
+
+    const RunResult commandMode = tolm({"-c", "-d", "output_def_dir=\"bin\""});
+    EXPECT_TRUE(hasLine(commandMode.out, "output_def_dir = \"out\"\nproject_root = \"\"\n")) << commandMode.out;
+    EXPECT_TRUE(hasLine(commandMode.out, "}\n\n{\noutput_def_dir = \"bin\"\n}\n\n")) << commandMode.out;
+}
+
 // Across runs: a command that fails after writing part of its declared output leaves none of it, so
 // the next run runs it again rather than taking the half file for built. A declared output it did
 // not write stays.
@@ -158,9 +181,10 @@ show(v): { cmdline = "echo show ${v}" }
 
 // What stops a build: a loop (found at its first repetition, the main target included), a
 // target no tool can build, a malformed dynamic dependency, a command that cannot start, a chain
-// of dependencies deeper than the walk goes (before any command runs); variables that cannot be
-// resolved (another unit's output read without the unit's name, an index that does not fit the
-// value, a cycle, an output a dependency does not have), each said in words.
+// of dependencies deeper than the walk goes (before any command runs, whatever stack tolm was
+// given); variables that cannot be resolved (another unit's output read without the unit's name,
+// an index that does not fit the value, a cycle, an output a dependency does not have), each said
+// in words.
 TEST_F(BuildScenario, BuildErrors) {
     write(".tolm_project.txt", "name demo\nunits { app { \"tolm.txt\" } core { \"core.txt\" } }\n");
     write("core.txt", "unit core\nlibz: { ^lib = P\"(libz.a)\" NO_TOOL }\n");
