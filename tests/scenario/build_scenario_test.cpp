@@ -237,6 +237,13 @@ t8000: { cmdline = "true" }
     const RunResult deep = tolm({"-v", "6", "t1"});
     EXPECT_EQ(deep.out, "Error: Dependency chain too deep at 'demo/app::t2001': depth 2001 is more than 2000 targets.\n");
     EXPECT_EQ(deep.exitCode, 1);
+    // The walk has a stack of its own: 2000 targets deep it needs more than the 1 MiB tolm is given
+    // here. The shell only lowers the limit and then becomes tolm itself.
+    const RunResult smallStack = Scenario::runProgram(
+        "/bin/sh", {"-c", "ulimit -s 1024 && exec \"$0\" -v 6 t1", TOLM_BINARY}, work_.path(),
+        {.home = home_.path().string()});
+    EXPECT_EQ(smallStack.out, deep.out);
+    EXPECT_EQ(smallStack.exitCode, 1);
 }
 
 // Layered targets, each depending on the next two: every one is walked and built once, so the
