@@ -179,6 +179,26 @@ show(v): { cmdline = "echo show ${v}" }
                         "case-insensitive; this may make dependency output ambiguous.\n"));
 }
 
+// What a profile or a "+" dependency adds to a variable the target sets through another variable is
+// added once that variable is resolved, and exported as when the target sets a text.
+TEST_F(BuildScenario, ImplicitValuesJoinReferencedVariables) {
+    write(".tolm_project.txt", "name demo\nunits { app { \"tolm.txt\" } }\nprofiles { default { X += \"b\" } }\n");
+    write("tolm.txt", R"unit(unit app
+byReference: +lib { Y = "a" ^X = Y Z = "z" ^OUT = Z cmdline = "true" }
+byText: +lib { ^X = "a" ^OUT = "z" cmdline = "true" }
+lib: { ^OUT = "lib" cmdline = "true" }
+)unit");
+    for (const char* target : {"byReference", "byText"}) {
+        const RunResult run = tolm({"-v", "1", "-o", "outputs.txt", target});
+        EXPECT_EQ(run.exitCode, 0) << run.out;
+        EXPECT_EQ(contentOf(at("outputs.txt")), "OUT = \"z lib\"\nX = \"a\"\n") << target;
+        const std::string prefix = "[app::" + std::string(target) + "] Second try adding implicit ";
+        const bool late = std::string(target) == "byReference";
+        EXPECT_EQ(hasLine(run.out, prefix + "assignment \"b\".\n"), late) << run.out;
+        EXPECT_EQ(hasLine(run.out, prefix + "append \"lib\".\n"), late) << run.out;
+    }
+}
+
 // What stops a build: a loop (found at its first repetition, the main target included), a
 // target no tool can build, a malformed dynamic dependency, a command that cannot start, a chain
 // of dependencies deeper than the walk goes (before any command runs, whatever stack tolm was
