@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tolm_app.h"
@@ -74,6 +75,48 @@ TEST_F(CommandLine, UnitFileOutputsFileAndCommandMode) {
     EXPECT_EQ(fc->searchMode, 2);
     EXPECT_TRUE(fc->defaultUnitFile.empty());
     EXPECT_FALSE(fc->listProfiles);
+}
+
+// The flags set by `app`, by option name, and the unit -l asked for.
+std::string flagsOf(const TolmApplication& app) {
+    std::string flags;
+    const std::pair<bool, const char*> fields[] = {
+        {app.dumpContexts, "dump"},       {app.listUnits, "units"},     {app.listProfiles, "profiles"},
+        {app.registerProject, "register"}, {app.createProject, "create"}, {app.findCompilersMode, "find"},
+        {app.showVersion, "version"},     {app.commandMode, "command"}};
+    for (const auto& [set, name] : fields)
+        if (set) flags += std::string(" ") + name;
+    if (!app.listTargetsUnit.empty()) flags += " targets of " + app.listTargetsUnit;
+    return flags.empty() ? flags : flags.substr(1);
+}
+
+// Every flag option, under either of its names, sets its own field and no other; -l keeps its unit.
+TEST_F(CommandLine, FlagsSetTheirFields) {
+    const struct {
+        Words words;
+        std::string flags;
+    } cases[] = {
+        {{"-d"}, "dump"},
+        {{"--DUMP"}, "dump"},
+        {{"-U"}, "units"},
+        {{"--list-units"}, "units"},
+        {{"--p"}, "profiles"},
+        {{"--LIST-PROFILES"}, "profiles"},
+        {{"-r"}, "register"},
+        {{"--register"}, "register"},
+        {{"--create-project"}, "create"},
+        {{"--find-compilers"}, "find"},
+        {{"--version"}, "version"},
+        {{"-cmdmode"}, "command"},
+        {{"-l", "1"}, "targets of 1"},
+        {{"--LIST-TARGETS", "core"}, "targets of core"},
+        {{"-d", "-u", "-p", "-r", "-l", "x"}, "dump units profiles register targets of x"},
+    };
+    for (const auto& c : cases) {
+        auto app = parse(c.words);
+        EXPECT_EQ(flagsOf(*app), c.flags) << c.words[0];
+        EXPECT_TRUE(app->arguments.empty()) << c.words[0];
+    }
 }
 
 } // namespace

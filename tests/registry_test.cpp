@@ -109,7 +109,8 @@ std::string describe(const ContextTemplate* block, const std::string& indent = "
 // Saving a registry with projects and tools of every value kind, both
 // modifiers and nested conditional blocks, then reading it back, gives the
 // same projects and tools; a relative project path comes back joined onto the
-// registry's canonical directory; values with no written form are left out.
+// registry's canonical directory; values and conditions with no written form
+// are left out.
 TEST(RegistryRoundTrip, EveryValueKind)
 {
     ScratchDir scratch;
@@ -136,7 +137,11 @@ TEST(RegistryRoundTrip, EveryValueKind)
             Assignment("C_FILES", nullptr, Type::Declare, Assignment::RequiredModifier),
             set("OUTPUT", str("out"), Assignment::OutputModifier),
         },
-        std::vector<ConditionalBlock>{{{ref("mode"), str("debug"), Op::NotEqual}, nested}});
+        std::vector<ConditionalBlock>{
+            {{ref("mode"), str("debug"), Op::NotEqual}, nested},
+            {{ref("mode"), str("release"), Op::Equal},
+             std::make_shared<ContextTemplate>(std::vector{set("O", num(2))})},
+            {{ref("LEVEL"), num(3), Op::Less}, std::make_shared<ContextTemplate>()}});
     auto lossy = std::make_shared<ContextTemplate>(std::vector{
         set("QUOTE", str("a\"b")),
         set("RAW_QUOTE", makeRawStringValue("a)\"b")),
@@ -146,7 +151,7 @@ TEST(RegistryRoundTrip, EveryValueKind)
         Assignment("APPEND_NOTHING", nullptr, Type::Append, 0),
         Assignment("DECLARED", makeIntValue(1), Type::Declare, 0),
         set("KEPT", makeIntValue(7)),
-    });
+    }, std::vector<ConditionalBlock>{{{str("not a name"), nullptr, Op::Exists}, std::make_shared<ContextTemplate>()}});
     registry.tools = {{"gcc", gcc}, {"bare", nullptr}, {"lossy", lossy}};
     LogCapture quiet(8);
     registry.save();

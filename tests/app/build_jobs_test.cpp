@@ -134,12 +134,13 @@ TEST(ProcessRunnerTest, RunsThroughTheShell) {
     EXPECT_TRUE(temporary.isEmpty());
 }
 
-// A file's write time is the library's, to the nanosecond, also one past what nanoseconds since
-// 1970 hold; a missing path has none.
+// A file's write time is the library's, to the nanosecond, also one before 1970 and one past what
+// nanoseconds since 1970 hold; a missing path has none.
 TEST(SystemFileTimesTest, ReadsWriteTimes) {
     ScratchDir scratch;
     const auto file = scratch.write("file", "x");
-    for (const std::int64_t seconds : {std::int64_t{1'700'000'000}, std::int64_t{1} << 34}) {
+    for (const std::int64_t seconds :
+         {std::int64_t{1'700'000'000}, std::int64_t{-1'000'000'000}, std::int64_t{1} << 34}) {
         const timespec times[2] = {{seconds, 7}, {seconds, 7}};
         ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
         std::error_code error;

@@ -25,7 +25,8 @@ TEST(ProjectIdentifier, MakesNamesReadable) {
 }
 
 // A link back up the tree is scanned once, not until paths grow too long;
-// a file the project file could not quote is left out with a warning.
+// a file the project file could not quote, and a unit whose name it could
+// not hold, are left out with a warning.
 TEST(DiscoverUnitFiles, LinkLoopsAndUnwritablePaths) {
     ScratchDir scratch;
     const fs::path previous = fs::current_path();
@@ -33,6 +34,7 @@ TEST(DiscoverUnitFiles, LinkLoopsAndUnwritablePaths) {
     scratch.write("a/tolm.txt", "unit a\n");
     fs::create_directory_symlink("..", scratch.path() / "a/up");
     scratch.write("b\"q/tolm.txt", "unit a\n");
+    scratch.write("c/tolm.txt", "unit 9lives\n");
     Tolm::ProjectTree tree;
     discoverUnitFiles(tree, scratch.path(), tree.root);
     TestSupport::LogCapture capture(6);
@@ -41,7 +43,9 @@ TEST(DiscoverUnitFiles, LinkLoopsAndUnwritablePaths) {
 
     EXPECT_EQ(tree.units.at("a").size(), 2u);
     EXPECT_EQ(text, "name demo\nunits\n{\na\n{\n  \"a/tolm.txt\"\n}\n}\n");
-    EXPECT_EQ(capture.text(), "Unit file 'b\"q/tolm.txt' left out of the project file: its path cannot be written there.\n");
+    EXPECT_EQ(capture.text(),
+              "Unit '9lives' left out of the project file: its name is not an identifier.\n"
+              "Unit file 'b\"q/tolm.txt' left out of the project file: its path cannot be written there.\n");
 }
 
 }  // namespace

@@ -95,6 +95,37 @@ TEST_F(TargetWalkTest, RuntimeContextLayers) {
     EXPECT_EQ(failureOf([&] { app.CreateImplicitContextForProject(app.project); }), "profile 'missing' not found.");
 }
 
+// Without a project the walk starts from the implicit context: built-in variables, the active
+// profile with PROFILE, then the command line (not in command mode, where "-d" prints it apart).
+TEST_F(TargetWalkTest, ImplicitContextWithoutProject) {
+    app.project = nullptr;
+    app.unitRegistry.defaultNamespace = "";
+    std::shared_ptr<Tolm::Unit> parsed = ParserTest::unitOf("unit main\napp: {cmdline = \"true\" ^seen = A}\n");
+    app.unitRegistry.add("", "main", parsed);
+    app.builtinContext.addAssignment(set("A", str("builtin")), 0);
+    app.builtinContext.addAssignment(set("B", str("builtin")), 0);
+    app.activeProfile = std::make_shared<Tolm::Profile>(Tolm::Profile{
+        "fast", std::make_shared<Tolm::ContextTemplate>(std::vector<Tolm::Assignment>{set("A", str("fast"))})});
+    app.commandLineContext.addAssignment(set("B", str("cli")), 0);
+    app.dumpContexts = true;
+    const struct {
+        bool commandMode;
+        const char* dump;
+    } cases[] = {
+        {false, "Starting build\nImplicit context:\n{\nA = \"fast\"\nB = \"cli\"\nPROFILE = \"fast\"\n}\n\n"},
+        {true, "Starting build\nImplicit context:\n{\nA = \"fast\"\nB = \"builtin\"\nPROFILE = \"fast\"\n}\n\n"
+               "{\nB = \"cli\"\n}\n\n"},
+    };
+    for (const auto& c : cases) {
+        app.commandMode = c.commandMode;
+        app.implicitContext.assignments.clear();
+        std::string log;
+        EXPECT_EQ(build("app", 5, &log), "");
+        EXPECT_TRUE(log.starts_with(c.dump)) << log;
+        EXPECT_EQ(contentOf(app.outputsFile), "seen = \"fast\"\n");
+    }
+}
+
 // An output variable the runtime context also sets is exported with the target's own value.
 TEST_F(TargetWalkTest, ExportsOwnOutputValues) {
     app.commandLineContext.addAssignment(set("OUT", str("global")), 0);

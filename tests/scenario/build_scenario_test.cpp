@@ -72,6 +72,29 @@ dep: lib u::gen { ^bin = P"(dep.txt)" cmdline = "cat lib.txt gen.txt > dep.txt" 
     EXPECT_EQ(count(later, dep), 1);
 }
 
+// Without a project file the unit file alone is built, its unnamed unit as unit "1": the built-in
+// variables and then the command-line assignments reach its targets, "-d" prints them as the
+// implicit context, and the cache file beside the unit file makes the next run do nothing. In
+// command mode the assignments are kept apart and printed after it.
+TEST_F(BuildScenario, BuildWithoutProjectFile) {
+    write("tolm.txt", "other: { cmdline = \"false\" }\n"
+                      "app: { ^bin = P\"(app.txt)\" cmdline = \"echo ${os_family} ${output_def_dir} > app.txt\" }\n");
+    const std::string here = work_.path().string();
+    const RunResult run = tolm({"-d", "app", "output_def_dir=\"bin\""});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(run.out.starts_with("Starting build\nImplicit context:\n{\ncwd ?= \"" + here + "\"\n")) << run.out;
+    const std::string lines[] = {"os_family ?= \"unix\"\noutput_def_dir = \"bin\"\nproject_root = \"" + here + "\"\n",
+                                 "[1::app] echo unix bin > app.txt\n[1::app] Build done\n"};
+    for (const std::string& line : lines) EXPECT_TRUE(hasLine(run.out, line)) << line << run.out;
+    EXPECT_EQ(contentOf(at("app.txt")), "unix bin\n");
+    const RunResult again = tolm({"app", "output_def_dir=\"bin\""});
+    EXPECT_TRUE(ranNothing(again)) << again.out;
+
+    const RunResult commandMode = tolm({"-c", "-d", "output_def_dir=\"bin\""});
+    EXPECT_TRUE(hasLine(commandMode.out, "output_def_dir = \"out\"\nproject_root = \"\"\n")) << commandMode.out;
+    EXPECT_TRUE(hasLine(commandMode.out, "}\n\n{\noutput_def_dir = \"bin\"\n}\n\n")) << commandMode.out;
+}
+
 // Across runs: a command that fails after writing part of its declared output leaves none of it, so
 // the next run runs it again rather than taking the half file for built. A declared output it did
 // not write stays.
@@ -156,11 +179,32 @@ show(v): { cmdline = "echo show ${v}" }
                         "case-insensitive; this may make dependency output ambiguous.\n"));
 }
 
+// What a profile or a "+" dependency adds to a variable the target sets through another variable is
+// added once that variable is resolved, and exported as when the target sets a text.
+TEST_F(BuildScenario, ImplicitValuesJoinReferencedVariables) {
+    write(".tolm_project.txt", "name demo\nunits { app { \"tolm.txt\" } }\nprofiles { default { X += \"b\" } }\n");
+    write("tolm.txt", R"unit(unit app
+byReference: +lib { Y = "a" ^X = Y Z = "z" ^OUT = Z cmdline = "true" }
+byText: +lib { ^X = "a" ^OUT = "z" cmdline = "true" }
+lib: { ^OUT = "lib" cmdline = "true" }
+)unit");
+    for (const char* target : {"byReference", "byText"}) {
+        const RunResult run = tolm({"-v", "1", "-o", "outputs.txt", target});
+        EXPECT_EQ(run.exitCode, 0) << run.out;
+        EXPECT_EQ(contentOf(at("outputs.txt")), "OUT = \"z lib\"\nX = \"a\"\n") << target;
+        const std::string prefix = "[app::" + std::string(target) + "] Second try adding implicit ";
+        const bool late = std::string(target) == "byReference";
+        EXPECT_EQ(hasLine(run.out, prefix + "assignment \"b\".\n"), late) << run.out;
+        EXPECT_EQ(hasLine(run.out, prefix + "append \"lib\".\n"), late) << run.out;
+    }
+}
+
 // What stops a build: a loop (found at its first repetition, the main target included), a
 // target no tool can build, a malformed dynamic dependency, a command that cannot start, a chain
-// of dependencies deeper than the walk goes (before any command runs); variables that cannot be
-// resolved (another unit's output read without the unit's name, an index that does not fit the
-// value, a cycle, an output a dependency does not have), each said in words.
+// of dependencies deeper than the walk goes (before any command runs, whatever stack tolm was
+// given); variables that cannot be resolved (another unit's output read without the unit's name,
+// an index that does not fit the value, a cycle, an output a dependency does not have), each said
+// in words.
 TEST_F(BuildScenario, BuildErrors) {
     write(".tolm_project.txt", "name demo\nunits { app { \"tolm.txt\" } core { \"core.txt\" } }\n");
     write("core.txt", "unit core\nlibz: { ^lib = P\"(libz.a)\" NO_TOOL }\n");
@@ -213,6 +257,13 @@ t8000: { cmdline = "true" }
     const RunResult deep = tolm({"-v", "6", "t1"});
     EXPECT_EQ(deep.out, "Error: Dependency chain too deep at 'demo/app::t2001': depth 2001 is more than 2000 targets.\n");
     EXPECT_EQ(deep.exitCode, 1);
+    // The walk has a stack of its own: 2000 targets deep it needs more than the 1 MiB tolm is given
+    // here. The shell only lowers the limit and then becomes tolm itself.
+    const RunResult smallStack = Scenario::runProgram(
+        "/bin/sh", {"-c", "ulimit -s 1024 && exec \"$0\" -v 6 t1", TOLM_BINARY}, work_.path(),
+        {.home = home_.path().string()});
+    EXPECT_EQ(smallStack.out, deep.out);
+    EXPECT_EQ(smallStack.exitCode, 1);
 }
 
 // Layered targets, each depending on the next two: every one is walked and built once, so the

@@ -98,7 +98,8 @@ TEST_F(ProjectScenario, ListsAndLoading) {
 
 // A named path import puts the imported project under that name, a
 // registered project is imported by its name; their targets and tools are
-// there under those namespaces, and can be built from the importer.
+// there under those namespaces, and can be built from the importer. A name
+// the registry does not hold stops the run.
 TEST_F(ProjectScenario, ImportsByPathAndByName) {
     write("lib/.tolm_project.txt",
           "name libproj\ntools { cc { } }\nunits { l { \"tolm.txt\" } }\nprofiles { default { D += \"d\" } }\n");
@@ -125,6 +126,21 @@ TEST_F(ProjectScenario, ImportsByPathAndByName) {
     // Targets of a namespace that was not imported are no targets: the word is an assignment.
     EXPECT_EQ(tolm({"-u", "libproj/l::lt"}, "app").out,
               "Project mylib tool 'mylib/cc' has no 'tool_type'. Skipping.\nParsing assignment failed due to syntax errors.\n");
+
+    // "-d" prints the variables the targets of each project start with, in namespace order: an
+    // imported project's own root and default profile are among its own.
+    const std::string dumped = tolm({"-d", "mylib/l::lt"}, "app").out;
+    const std::string head = "Implicit context for project '";
+    const std::size_t app = dumped.find(head + "app':\n{\n"), mylib = dumped.find(head + "mylib':\n{\n"),
+                      shared = dumped.find(head + "shared':\n{\n"), profile = dumped.find("\nD += \"d\"\n");
+    EXPECT_TRUE(app < mylib && mylib < profile && profile < shared && shared != std::string::npos) << dumped;
+    EXPECT_TRUE(hasLine(dumped.substr(shared), "project_root = \"" + at("shared") + "\"\n")) << dumped;
+
+    write("other/.tolm_project.txt", "name other\nimport { nowhere; }\nunits { o { \"tolm.txt\" } }\n");
+    write("other/tolm.txt", "unit o\not: { }\n");
+    const RunResult unknown = tolm({"-u"}, "other");
+    EXPECT_EQ(unknown.out, "Error: Registered project 'nowhere' not found.\n");
+    EXPECT_EQ(unknown.exitCode, 1);
 }
 
 // A project reached through two imports is read and set up once, and builds as one project, not

@@ -51,6 +51,22 @@ TEST(AssignmentTest, AppendOntoNothingTakesClone)
     EXPECT_EQ(entry.value->toString() + "|" + supplied->toString(), "a b|a");
 }
 
+// An entry of another variable, an unknown operator or a refused append fails and leaves value, resolved and
+// modifier as they were.
+TEST(AssignmentTest, RefusedMergeLeavesEntry)
+{
+    Assignment entry("X", str("old"), Type::Set, 1);
+    entry.resolved = true;
+    EXPECT_EQ(failureOf<AssignmentException>([&] { entry.mergeFrom(set("Y", str("b"), 2), 1); }),
+              "Attempted to modify assignment: X = \"old\" with Y = \"b\"");
+    EXPECT_EQ(failureOf<AssignmentException>([&] { entry.mergeFrom(Assignment("X", str("b"), Type(7), 2), 1); }),
+              "Attempted to modify assignment: X = \"old\" with X\"b\"");
+    EXPECT_EQ(entry.value->toString() + std::to_string(entry.modifier) + std::to_string(entry.resolved), "old11");
+    entry.value = ref("Y");
+    EXPECT_THROW(entry.mergeFrom(append("X", str("b")), 1), BadOperation);
+    EXPECT_EQ(entry.value->toString() + std::to_string(entry.modifier) + std::to_string(entry.resolved), "Y11");
+}
+
 // The dump: braces, each entry in source form in case-insensitive name order (operators with their blanks,
 // a bare declaration as the name alone, no modifier), an empty line; nothing below the threshold; a target
 // context first writes its name, the empty namespace as a leading "/".

@@ -112,7 +112,8 @@ TEST(TextExpansionTest, ReferenceWithoutResolver)
               "!Variable 'L' cannot be looked up: the text belongs to no context.");
 }
 
-// Cross expansion: one text per element in the value's order, back references
+// Cross expansion: one text per element in the value's order (a context
+// value's names in name order), back references
 // repeat the element of their own level, combinations vary the first slowest,
 // crossing nothing gives no texts; unresolved back references, failed
 // lookups, values without one and element cycles fail.
@@ -126,6 +127,7 @@ TEST(CrossExpansionTest, ExpandsOrFails)
     for (const auto& [name, text] : {std::pair{"X", "from-x"}, {"W", "p q"}, {"Blank", "   "}, {"WHICH", "S"}})
         variables.setText(name, text);
     variables.values["N"] = nullptr;
+    variables.values["CTX"] = contextValue({set("b", str("2")), set("A", str("1"))});
     // A raw text is not expanded on its own, so it can bring its reference back.
     variables.values["C"] = makeListValue({std::make_shared<TolmRawString>("#{C}")});
     TolmString owner("");
@@ -141,6 +143,7 @@ TEST(CrossExpansionTest, ExpandsOrFails)
         {"-I#{R}", "[-Ifrom-x|-Iplain]"},  // elements are expanded again
         {"#{${WHICH}}.o", "[a.o|b.o]"},
         {"cc #{E}.c", "[]"}, {"#{Blank}", "[]"},
+        {"#{CTX}.o", "[A.o|b.o]"},  // a context value's elements are its names
         {"#{S} #12", "!unresolved cross expansion reference '#12'"},
         {"#1 #{S}", "!unresolved cross expansion reference '#1'"},
         {"issue #7", "!unresolved cross expansion reference '#7'"},  // no cross expansion at all
@@ -181,6 +184,34 @@ TEST(ExpansionBoundTest, StopsPastAMillionTexts)
     EXPECT_EQ(std::dynamic_pointer_cast<TolmList>(million.resolve())->size(), 1000000u);
     EXPECT_EQ(outcome([&] { return shown(tooMany.resolve()); }),
               "!Expansion of a text produces more than 1000000 texts.");
+}
+
+// Texts still being built count against the bounds, also when none of them is ever finished: a
+// text growing through its references, the texts of a cross expansion, each crossing an empty list
+// at the end, and a first text of a list after a million finished ones stop once past a bound; just
+// below it they give no texts.
+TEST(ExpansionBoundTest, GrowingTextsCount)
+{
+    const std::string mebibyte(std::size_t(1) << 20, 'x');
+    std::string references;
+    for (int i = 0; i < 63; ++i) references += "${MB}";
+    const ContextPtr context =
+        ContextTemplate({set("MB", str(mebibyte)), set("E", listOf({})), set("L1", numbers(1)),
+                         set("L63", numbers(63)), set("L64", numbers(64)), set("A", numbers(1000)),
+                         set("GROWS", str(references + "#{E}")), set("GROWS_PAST", str(references + "${MB}#{E}")),
+                         set("CROSSES", str(mebibyte + "#{L63}#{E}")),
+                         set("CROSSES_PAST", str(mebibyte + "#{L64}#{E}")),
+                         set("COUNTS_PAST", listOf({str("#{A}.#{A}"), str("#{L1}#{E}")}))})
+            .createContext();
+    const std::pair<const char*, std::string> cases[] = {
+        {"GROWS", "[]"},
+        {"GROWS_PAST", "!Expansion of variable 'GROWS_PAST' produces more than 64 MiB of text."},
+        {"CROSSES", "[]"},
+        {"CROSSES_PAST", "!Expansion of variable 'CROSSES_PAST' produces more than 64 MiB of text."},
+        {"COUNTS_PAST", "!Expansion of variable 'COUNTS_PAST' produces more than 1000000 texts."},
+    };
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(outcome([&] { return shown(context->lookup(parsedIdentifier(name))); }), expected) << name;
 }
 
 // Resolving keeps the joined result as the value's own text and hands back new values without a

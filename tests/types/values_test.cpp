@@ -6,6 +6,7 @@
 
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
+#include "types/path_collection.h"
 #include "types/tolm_int.h"
 #include "types/tolm_path_string.h"
 #include "types/tolm_string.h"
@@ -65,7 +66,8 @@ TEST(ValueGetTest, KeysAndFailures)
     const std::string hi = "\"hello\" cannot be indexed with ", l = "[ \"a\", \"b\" ] cannot be indexed with ";
     const std::tuple<TolmValuePtr, AccessKey, std::string> failures[] = {{hello, at(5), hi + "[5]"},
         {hello, at(-1), hi + "[-1]"}, {hello, KeyPattern{"a*"}, hi + "/a*/"}, {ab, at(2), l + "[2]"},
-        {ab, KeyRange{0, 1, 1}, l + "[0:1:1]"}, {ab, "x", l + "x"}, {num(5), at(0), "5 cannot be indexed with [0]"}};
+        {ab, KeyRange{0, 1, 1}, l + "[0:1:1]"}, {ab, "x", l + "x"}, {num(5), at(0), "5 cannot be indexed with [0]"},
+        {ref("v"), at(0), "v cannot be indexed with [0]"}};
     for (const auto& [value, key, message] : failures)
         EXPECT_EQ(failureOf<IndexException>([&] { value->get(key); }), "Variable " + message);
     EXPECT_THROW(hello->get(KeyRange{-1, 2, 1}), std::out_of_range);
@@ -150,13 +152,16 @@ TEST(TolmListTest, RejectsEmptyItems)
     EXPECT_EQ(list.size(), 0u);
 }
 
-// Lists compare item by item, a proper prefix first; ordering against a non-list fails.
+// Lists compare item by item, a proper prefix first, equal lists neither way; ordering against a non-list fails.
 TEST(TolmListTest, Comparisons)
 {
-    auto one = listOf({num(1)}), two = listOf({num(2)}), oneTwo = listOf({num(1), num(2)});
+    auto one = listOf({num(1)}), two = listOf({num(2)}), oneTwo = listOf({num(1), num(2)}), empty = listOf({});
     EXPECT_TRUE(listOf({str("a")})->equals(*listOf({str("A")})));
     EXPECT_FALSE(one->equals(*oneTwo));
+    EXPECT_TRUE(empty->equals(*listOf({})));
     EXPECT_TRUE(one->lessThan(*oneTwo) && oneTwo->lessThan(*two) && two->greaterThan(*oneTwo));
+    EXPECT_TRUE(oneTwo->greaterThan(*one) && !one->greaterThan(*oneTwo));
+    EXPECT_FALSE(empty->lessThan(*listOf({})) || empty->greaterThan(*listOf({})));
     EXPECT_EQ(failureOf<BadConversion>([&] { one->lessThan(*str("s")); }),
               "Cannot convert TolmString \"s\" to TolmList");
 }
@@ -179,6 +184,19 @@ TEST(TolmListTest, ResolveFlattens)
     EXPECT_EQ(failureOf<TolmException>([&] { missing->resolve(); }), "List item missing resolved to no value.");
 }
 
+// Prints and iterates the NAMES in case-insensitive order, as text values; an empty context prints nothing.
+TEST(TolmContextTest, NamesInOrder)
+{
+    auto value = contextValue({set("B", str("1")), set("a", str("2")), set("Z", str("3"))});
+    EXPECT_EQ(value->toString() + "|" + value->toLiteral() + "|" + contextValue({})->toString(), "a B Z|a B Z|");
+    EXPECT_EQ(elementTexts(value), (std::vector<std::string>{"a", "B", "Z"}));
+    EXPECT_TRUE(elementTexts(contextValue({})).empty());
+    // A context value without a context is an empty one.
+    const auto none = std::make_shared<TolmContext>(nullptr);
+    EXPECT_EQ(none->toString(), "");
+    EXPECT_TRUE(elementTexts(none).empty());
+}
+
 // Appending or adding a text declares it in the shared context, clearing an old value; adding a context
 // leaves this one unchanged; raw texts and integers are refused, and a failed merge changes nothing.
 TEST(TolmContextTest, Combining)
@@ -195,14 +213,14 @@ TEST(TolmContextTest, Combining)
     EXPECT_THROW(value->add(*makeIntValue(1)), BadConversion);
 }
 
-// Equality means the same context object, greaterThan counts entries, a clone gets its own copy of the
+// Equality means the same context object, ordering counts entries, a clone gets its own copy of the
 // context, and get by a missing name is a Variable not found.
 TEST(TolmContextTest, ComparisonCloneAndGet)
 {
-    auto value = contextValue({set("A", str("1"))});
+    auto value = contextValue({set("A", str("1"))}), two = contextValue({set("x", nullptr), set("y", nullptr)});
     EXPECT_TRUE(value->equals(TolmContext(value->context)));
     EXPECT_FALSE(value->equals(*contextValue({set("A", str("1"))})));
-    EXPECT_TRUE(contextValue({set("x", nullptr), set("y", nullptr)})->greaterThan(*value));
+    EXPECT_TRUE(two->greaterThan(*value) && value->lessThan(*two) && !two->lessThan(*value));
     EXPECT_THROW(value->equals(*str("A")), BadConversion);
     TolmValuePtr copy = value->clone();
     EXPECT_FALSE(copy->equals(*value));
@@ -233,6 +251,21 @@ TEST(TolmPathStringTest, Equality)
     EXPECT_TRUE(TolmPathString("src/a.c", dir).equals(TolmPathString((dir / "src/a.c").native(), "")));
     EXPECT_FALSE(TolmPathString("nothing.c", dir).equals(TolmPathString("nothing.c", dir)));
     EXPECT_TRUE(TolmPathString("\"Src\"", dir).equals(*str("src")));
+}
+
+// Paths come from path values at any list depth, in order and joined to their
+// base (an absolute text replacing it); other values and null add nothing.
+TEST(PathCollectionTest, CollectsPathValuesInOrder)
+{
+    const auto value = listOf({makePathStringValue("/p", "src/a.c"), str("not/a/path.c"),
+                               listOf({makePathStringValue("/p", "/abs/b.c"), makePathStringValue("", "rel/c.c")}),
+                               raw("raw.c"), num(3)});
+    std::vector<std::filesystem::path> out{"/already/there"};
+    collectPathsFromValue(value, out);
+    collectPathsFromValue(nullptr, out);
+    collectPathsFromValue(makePathStringValue("/base", "x.o"), out);
+    EXPECT_EQ(out, (std::vector<std::filesystem::path>{"/already/there", "/p/src/a.c", "/abs/b.c", "rel/c.c",
+                                                       "/base/x.o"}));
 }
 
 }  // namespace

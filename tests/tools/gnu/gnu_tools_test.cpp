@@ -234,6 +234,25 @@ TEST(GNUTools, OutputContexts)
     for (const auto& row : rows) EXPECT_EQ(outputsOf(*toolAt(row.tool), row.variables), row.expected) << row.variables[0];
 }
 
+// Re-archiving starts from nothing: the old archive is removed when the build starts, and a
+// directory in its place stops the build instead of leaving stale objects behind.
+TEST(GNUTools, ArchiveStartsEmpty)
+{
+    const ScratchDir dir;
+    const auto ar = toolAt(ArTool);
+    const auto target =
+        targetOf({"OBJS = \"a.o\"", "OUTPUT_NAME = \"libx.a\"", "OUTPUT_DIR = \"" + dir.path().string() + "\""});
+    const fs::path archive = dir.write("libx.a", "!<arch>\nold member");
+    ar->prepareOutput(*target, 1);
+    EXPECT_FALSE(fs::exists(archive));
+    ar->prepareOutput(*target, 1);  // nothing to remove is fine
+
+    dir.write("libx.a/inside", "x");
+    EXPECT_TRUE(failureOf([&] { ar->prepareOutput(*target, 1); })
+                    .starts_with("Cannot remove the old archive '" + archive.string() + "': "));
+    EXPECT_TRUE(fs::exists(archive / "inside"));
+}
+
 // A match subject set only as an output does not count, and says so; the archiver prefers a target
 // whose output name ends in .a, in any case, as it does a declared STATIC.
 TEST(GNUTools, MatchTarget)
