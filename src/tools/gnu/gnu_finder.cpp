@@ -120,12 +120,12 @@ GNUFinder::CompilerName readWithPatterns(const std::string& family, const std::s
 // through a batch that other scans may share, then read in listing order.
 class DirectoryScan {
 public:
-    DirectoryScan(const std::string& family, const fs::path& directory)
+    // `names` is the directory's listing, read once for every family.
+    DirectoryScan(const std::string& family, const fs::path& directory, const std::vector<std::string>& names)
     {
-        if (!isDirectoryQuietly(directory)) return;
         directoryText_ = normalizedPathString(directory);
         std::set<std::string> visitedFiles;
-        for (const std::string& fileName : Util::directoryNames(directory)) {
+        for (const std::string& fileName : names) {
             // The name first: it needs no system call, and most entries of a
             // bin directory are no compiler of the family.
             const GNUFinder::CompilerName compiler = GNUFinder::readCompilerName(family, nameWithoutExe(fileName));
@@ -261,7 +261,10 @@ std::vector<GNUToolchainInfo> searchRoot(const GNUWants& wants, fs::path root)
     std::vector<BinScan> scans;
     for (const fs::path& directory : binDirectories(root)) {
         try {
-            scans.push_back({directory, DirectoryScan("gcc", directory), DirectoryScan(R"(g\+\+)", directory)});
+            if (!isDirectoryQuietly(directory)) continue;
+            const std::vector<std::string> names = Util::directoryNames(directory);
+            scans.push_back(
+                {directory, DirectoryScan("gcc", directory, names), DirectoryScan(R"(g\+\+)", directory, names)});
         } catch (const fs::filesystem_error&) {
             continue;  // a directory that changes under the scan adds nothing
         }
@@ -308,7 +311,8 @@ CompilerName readCompilerName(const std::string& family, const std::string& name
 
 std::vector<GNUCompilerProbe> scanDirectory(const std::string& family, const fs::path& directory)
 {
-    DirectoryScan scan(family, directory);
+    if (!isDirectoryQuietly(directory)) return {};
+    DirectoryScan scan(family, directory, Util::directoryNames(directory));
     ProbeBatch batch;
     scan.ask(batch);
     batch.run();
