@@ -11,9 +11,6 @@
 #include "app/gathered_variables.h"
 #include "app/recipe_check.h"
 #include "tolm_app.h"
-#include "tools/c3_builder.h"
-#include "tools/gnu/gnu_tool.h"
-#include "tools/llvm/llvm_tool.h"
 #include "types/target_context.h"
 #include "util/log.h"
 
@@ -140,7 +137,7 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
     const std::string displayName = target.name.unit + "::" + target.name.target;
     Tolm::RecipeSet set = builder.createRecipes(target);
     CacheClaim claim;
-    claim.program = builderProgram(builder);
+    claim.program = builder.program();
     if (set.recipes.empty()) {
         Log::log(2, fmt::runtime(Messages::NotCacheable), displayName);
         claim.jobContexts.push_back(std::make_shared<Tolm::TargetContext>(target, target.name));
@@ -220,13 +217,6 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
         claim.jobRecipes = sliceKeys(toBuild, workers);
     }
     return claim;
-}
-
-std::string builderProgram(const Tolm::Builder& builder) {
-    if (const auto* gnu = dynamic_cast<const Tolm::GNUTool*>(&builder)) return gnu->executable().string();
-    if (const auto* llvm = dynamic_cast<const Tolm::LLVMTool*>(&builder)) return llvm->executable().string();
-    if (const auto* c3 = dynamic_cast<const Tolm::C3Builder*>(&builder)) return c3->toolchain().executable.string();
-    return {};
 }
 
 void releaseCacheClaim(BuildCache& cache, const std::string& key, CacheClaim& claim, const FileTimes& times) {

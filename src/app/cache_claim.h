@@ -33,11 +33,6 @@ class TargetContext;
 CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tolm::TargetContext& target,
                             std::uint64_t jobs, const FileTimes& times);
 
-// The path of the program the Builder runs: the compiler, archiver, linker
-// or object copier of a toolchain; empty for a tool that runs none of its
-// own.
-std::string builderProgram(const Tolm::Builder& builder);
-
 // Stores a claimed visit's recipes, context and program under the record key
 // and frees the record, once all its jobs succeeded: the recipes the jobs
 // built take the write times their outputs have now. A token that is not the

@@ -122,6 +122,10 @@ public:
     virtual MatchResult matchTarget(const Context& target) const;
     virtual RecipeSet createRecipes(const TargetContext& target) = 0;
     virtual std::vector<Command> createCommands(Context& job) = 0;
+    // The path of the program that runs the commands: the compiler,
+    // archiver, linker or object copier of a toolchain; empty for a tool
+    // that runs none of its own.
+    virtual std::string program() const { return {}; }
 
     // Gives every target variable its match kind and claim mark.
     void scoreTargetVariables(const Context::AssignmentMap& targetVariables, MatchResult& result) const;

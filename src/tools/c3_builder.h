@@ -50,6 +50,7 @@ public:
     static std::string outputBaseName(const Context& context, const std::string& fallback);
 
     const ToolchainPaths& toolchain() const { return toolchain_; }
+    std::string program() const override { return toolchain_.executable.string(); }
 
 private:
     ToolchainPaths toolchain_;

@@ -38,6 +38,7 @@ public:
 
     const GNUToolchainInfo& toolchain() const { return toolchain_; }
     const std::filesystem::path& executable() const { return executable_; }
+    std::string program() const override { return executable_.string(); }
 
 protected:
     // The executable between double quotes: the first piece of every line.

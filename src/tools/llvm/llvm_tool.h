@@ -38,6 +38,7 @@ public:
 
     const LLVMToolchainInfo& toolchain() const { return toolchain_; }
     const std::filesystem::path& executable() const { return executable_; }
+    std::string program() const override { return executable_.string(); }
 
 protected:
     bool windows() const;
