@@ -126,6 +126,12 @@ public:
     // archiver, linker or object copier of a toolchain; empty for a tool
     // that runs none of its own.
     virtual std::string program() const { return {}; }
+    // Called by the matcher that hands this Builder out for the target, as
+    // the tool is chosen: before the target's conditional blocks apply and
+    // before its dependencies' outputs are merged in. What the Builder
+    // decides from the target's own variables it decides here and keeps for
+    // its later calls on that target. Nothing by default.
+    virtual void chosenFor(const TargetContext&) {}
 
     // Gives every target variable its match kind and claim mark.
     void scoreTargetVariables(const Context::AssignmentMap& targetVariables, MatchResult& result) const;

@@ -1,8 +1,9 @@
 #include "tools/c_builder.h"
 
-#include <unordered_map>
+#include <exception>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 
 #include <fmt/format.h>
 
@@ -84,6 +85,15 @@ public:
 private:
     std::unordered_map<std::string, std::string> claims_;
 };
+
+// The target as the walk evaluates it next: its conditional blocks applied
+// to a copy, the target itself untouched.
+std::shared_ptr<TargetContext> withConditionsApplied(const TargetContext& target)
+{
+    auto evaluated = std::make_shared<TargetContext>(target);
+    evaluated->evaluateConditions();
+    return evaluated;
+}
 
 std::string sourceText(const CachedRecipe& recipe)
 {
@@ -189,6 +199,31 @@ RecipeSet CBuilder::createRecipes(const TargetContext& target)
     for (const char* name : BuiltinVariables) copyBuiltinVariable(target.assignments, name, set.context);
     set.maxParallelJobs = maxParallelJobs(target, set);
     return set;
+}
+
+void CBuilder::chosenFor(const TargetContext& target)
+{
+    bool asked = readSharedRequest(target);
+    if (!asked && !target.conditions.empty()) {
+        // A condition that cannot be evaluated fails the walk with its own
+        // message right after this; the answer is never read then.
+        try {
+            asked = readSharedRequest(*withConditionsApplied(target));
+        } catch (const std::exception&) {
+        }
+    }
+    sharedRequests_.insert_or_assign(target.instanceName(), asked);
+}
+
+bool CBuilder::readSharedRequest(const Context&) const { return false; }
+
+bool CBuilder::sharedRequested(const Context& context) const
+{
+    if (const auto* target = dynamic_cast<const TargetContext*>(&context)) {
+        const auto noted = sharedRequests_.find(target->instanceName());
+        if (noted != sharedRequests_.end()) return noted->second;
+    }
+    return readSharedRequest(context);
 }
 
 std::vector<Command> CBuilder::createCommands(Context& job)

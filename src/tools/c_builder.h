@@ -14,6 +14,15 @@
 // name (a/util.c, b/util.c) would overwrite each other's object. The shared
 // operations that name object files refuse that with a TolmException naming
 // both sources, so every tool built on this base inherits the check.
+//
+// Whether a target asks for a shared library is decided once, when the tool
+// is chosen for it, from the target's own variables: its block with its
+// conditional blocks applied, its profiles and the command line. Outputs of
+// dependencies arrive later (a "+" dependency merges a library's SO into the
+// program that links it; a dependency named SO or SHARED becomes a variable
+// of that name) and never count. The tool keeps the answer by the target's
+// instance name, which every job context of the target carries, so recipes,
+// command lines and exports all follow the one answer.
 
 #include <cstdint>
 #include <filesystem>
@@ -21,6 +30,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -75,6 +85,8 @@ public:
     void finishBuild() override;
     RecipeSet createRecipes(const TargetContext& target) override;
     std::vector<Command> createCommands(Context& job) override;
+    // Notes whether the target asks for a shared library.
+    void chosenFor(const TargetContext& target) override;
 
     // The slots a C-family tool adds, in slot order.
     // The tool's recipes and its own set-level outputs.
@@ -90,6 +102,14 @@ public:
     // One component of the default output directory, e.g. x86_64-linux-gnu.
     virtual std::string toolchainId() const = 0;
     virtual std::string objectFileSuffix() const;
+    // Whether the target asks for a shared library, read from its variables
+    // as they stand; no tool of this base links one unless it says so.
+    virtual bool readSharedRequest(const Context& target) const;
+
+    // Whether the target of the context asks for a shared library: the
+    // answer noted when this tool was chosen for it, else (a context of a
+    // target the tool was not chosen for) the context read as it stands.
+    bool sharedRequested(const Context& context) const;
 
     // Fills the per-build state from a job context: target name ("no_target"
     // for a context that is no target context), output name, output directory.
@@ -152,6 +172,8 @@ private:
     std::string outputName_;
     std::string targetName_;
     std::uint64_t jobCount_ = 1;
+    // Whether the target asks for a shared library, by instance name.
+    std::unordered_map<std::string, bool> sharedRequests_;
 };
 
 }  // namespace Tolm

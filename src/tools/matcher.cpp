@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "types/target_context.h"
+
 namespace Tolm {
 
 Matcher::Matcher(std::string name, NameMap variables, NameMap required, const NameMap& extraVariables,
@@ -25,6 +27,23 @@ Matcher::Matcher(std::string name, NameMap variables, NameMap required, const Na
 }
 
 MatchResult Matcher::match(const TargetContext&) const { return MatchResult{}; }
+
+std::shared_ptr<Builder> chooseTool(const std::vector<std::shared_ptr<Builder>>& tools, const TargetContext& target)
+{
+    std::shared_ptr<Builder> chosen;
+    int best = -1;
+    for (const std::shared_ptr<Builder>& tool : tools) {
+        const MatchResult result = tool->matchTarget(target);
+        if (!result.possible()) continue;
+        const int score = tool->scoreMatch(target, result);
+        if (score > best) {
+            best = score;
+            chosen = tool;
+        }
+    }
+    if (chosen) chosen->chosenFor(target);
+    return chosen;
+}
 
 Matcher* Matcher::create(const Util::CiString& type, const std::string& name, NameMap variables, NameMap required)
 {

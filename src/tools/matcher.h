@@ -51,6 +51,10 @@ public:
                            NameMap required);
 };
 
+// The first of the highest-scoring tools that can build the target, told
+// that it was chosen for it; empty when none can.
+std::shared_ptr<Builder> chooseTool(const std::vector<std::shared_ptr<Builder>>& tools, const TargetContext& target);
+
 using MatcherFactory = std::function<Matcher*(Util::CiString name, NameMap variables, NameMap required)>;
 using MatcherRegistry = std::unordered_map<Util::CiString, MatcherFactory, Util::CiHasher, Util::CiEqualTo>;
 

@@ -24,9 +24,9 @@ std::string recipeOutputName(const TargetContext& target)
     return variableTextOr(target, "OUTPUT_NAME", target.name.target);
 }
 
-const char* linkExtension(const Context& context)
+const char* linkExtension(bool shared, const Context& context)
 {
-    if (gnuLinksSharedObject(context)) return ".so";
+    if (shared) return ".so";
     return hasVariable(context, "KO") ? ".ko" : ".elf";
 }
 
@@ -98,14 +98,18 @@ MatchResult GNU_LD::matchTarget(const Context& target) const
 
 RecipeSet GNU_LD::doCreateRecipes(const TargetContext& target) const
 {
+    const bool shared = sharedRequested(target);
     RecipeSet set;
-    for (const char* name : {"SO", "SHARED", "KO"}) copyBuiltinVariable(target.assignments, name, set.context);
+    // Every job must see the link kind.
+    if (shared)
+        for (const char* name : {"SO", "SHARED"}) copyBuiltinVariable(target.assignments, name, set.context);
+    copyBuiltinVariable(target.assignments, "KO", set.context);
 
     CachedRecipe recipe = recipeOf(target, {"OBJS", "LIB", "LIBPATH", "LINK_FLAGS", "LD_SCRIPT"});
     const fs::path directory = outputDirectoryOf(target);
-    const std::string output = fileNameOr(recipeOutputName(target), target.name.target, linkExtension(target));
+    const std::string output = fileNameOr(recipeOutputName(target), target.name.target, linkExtension(shared, target));
     addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory, output);
-    if (gnuLinksSharedObject(target)) addOutputAssignments(recipe.outputs, "SO", "SO_NAME", directory, output);
+    if (shared) addOutputAssignments(recipe.outputs, "SO", "SO_NAME", directory, output);
     set.recipes.push_back(std::move(recipe));
     keepWordsThroughMerge(set, {"LIB", "LINK_FLAGS"});
     return set;
@@ -113,22 +117,24 @@ RecipeSet GNU_LD::doCreateRecipes(const TargetContext& target) const
 
 std::vector<std::string> GNU_LD::buildCommandLines(const std::string& targetName, Context& job)
 {
+    const bool shared = sharedRequested(job);
     std::string line = quotedExecutable();
     line += getVariableString(job, "OBJS", "", true);
     line += getVariableStrings(job, "LIB", "", true);
     line += getVariableString(job, "LIBPATH", "-L", true);
     line += getVariableStrings(job, "LINK_FLAGS", "", true);
     line += getVariableString(job, "LD_SCRIPT", "-T", true);
-    if (gnuLinksSharedObject(job)) line += " -shared ";
-    line += " -o " + quotedPath(fileNameOr(storedOutputName(), targetName, linkExtension(job)));
+    if (shared) line += " -shared ";
+    line += " -o " + quotedPath(fileNameOr(storedOutputName(), targetName, linkExtension(shared, job)));
     return {std::move(line)};
 }
 
 Context GNU_LD::createOutputContext(Context& job, int)
 {
     Context outputs;
-    const std::string output = fileNameOr(storedOutputName(), storedTargetName(), linkExtension(job));
-    if (gnuLinksSharedObject(job)) addOutputVariables(outputs, "so", "so_name", storedOutputDirectory(), output);
+    const bool shared = sharedRequested(job);
+    const std::string output = fileNameOr(storedOutputName(), storedTargetName(), linkExtension(shared, job));
+    if (shared) addOutputVariables(outputs, "so", "so_name", storedOutputDirectory(), output);
     addOutputVariables(outputs, "binary", "binary_name", storedOutputDirectory(), output);
     return outputs;
 }

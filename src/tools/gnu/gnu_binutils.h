@@ -44,7 +44,8 @@ public:
     // own: the compiler compiles and links those.
     MatchResult matchTarget(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
-    // One line; SO or SHARED link a shared object, KO a kernel module.
+    // One line; a target that asks for a shared object (SO or SHARED)
+    // links one, KO a kernel module.
     std::vector<std::string> buildCommandLines(const std::string& targetName, Context& job) override;
 };
 

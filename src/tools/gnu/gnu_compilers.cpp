@@ -20,9 +20,6 @@ constexpr const char* ObjsWithCompileOnly = "OBJS were passed to '{}', but targe
 
 bool compileOnly(const Context& context) { return gnuHasCompileOnlyFlag(variableText(context, "C_FLAGS")); }
 
-// A linked target that holds SO or SHARED is linked as a shared object.
-bool linksShared(const Context& context) { return !compileOnly(context) && gnuAsksForSharedObject(context); }
-
 }  // namespace
 
 GNUCompiler::GNUCompiler(NameMap matchSubjects, ToolVariableMap toolVariables, GNUToolchainInfo toolchain,
@@ -124,8 +121,13 @@ Context GNUCompiler::createOutputContext(Context& job, int)
     return outputs;
 }
 
+bool GNUCompiler::linksShared(const Context& context) const
+{
+    return !compileOnly(context) && sharedRequested(context);
+}
+
 std::string GNUCompiler::linkedFileName(const std::string& outputName, const std::string& targetName,
-                                        const Context& context)
+                                        const Context& context) const
 {
     return linksShared(context) ? fileNameOr(outputName, targetName, ".so") : outputNameOr(outputName, targetName);
 }

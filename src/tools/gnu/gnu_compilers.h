@@ -13,11 +13,11 @@
 // The two tools differ only in which sources their command line names: g++
 // also takes CPP_FILES; gcc makes recipes for them but never compiles them.
 //
-// A linked target that holds SO or SHARED becomes a shared object, linked
-// with -shared, named and exported as the linker's own shared link (so and
-// so_name besides binary). A compiler takes such a target only when it has
-// sources of its own (C_FILES or CPP_FILES, also without a value): objects
-// alone go to the linker.
+// A linked target that asks for a shared object (SO or SHARED, decided as
+// c_builder.h says) becomes one, linked with -shared, named and exported as
+// the linker's own shared link (so and so_name besides binary). A compiler
+// takes such a target only when it has sources of its own (C_FILES or
+// CPP_FILES, also without a value): objects alone go to the linker.
 
 #include <cstdint>
 #include <string>
@@ -45,10 +45,12 @@ protected:
                 std::filesystem::path executable, bool compilesCpp);
 
 private:
+    // A linked target that asks for a shared object is linked as one.
+    bool linksShared(const Context& context) const;
     // The file a link writes: the output name; for an empty one the target's
     // name, with its extension replaced by .so for a shared object.
-    static std::string linkedFileName(const std::string& outputName, const std::string& targetName,
-                                      const Context& context);
+    std::string linkedFileName(const std::string& outputName, const std::string& targetName,
+                               const Context& context) const;
 
     bool compilesCpp_;
 };

@@ -174,18 +174,7 @@ MatchResult GNUMatcher::match(const TargetContext& target) const
 
 std::shared_ptr<Builder> GNUMatcher::selectBuilder(const TargetContext& target)
 {
-    std::shared_ptr<Builder> best;
-    int bestScore = -1;
-    for (const std::shared_ptr<Builder>& tool : tools_) {
-        const MatchResult result = tool->matchTarget(target);
-        if (!result.possible()) continue;
-        const int score = tool->scoreMatch(target, result);
-        if (score > bestScore) {
-            best = tool;
-            bestScore = score;
-        }
-    }
-    return best;
+    return chooseTool(tools_, target);
 }
 
 void RegisterGNUMatcher()

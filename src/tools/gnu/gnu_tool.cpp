@@ -4,8 +4,6 @@
 #include <system_error>
 #include <utility>
 
-#include "types/variable_access.h"
-
 namespace Tolm {
 
 namespace fs = std::filesystem;
@@ -53,6 +51,8 @@ std::vector<Command> GNUTool::createCommands(Context& job)
 
 std::string GNUTool::toolchainId() const { return toolchain_.arch + "-" + toolchain_.os + "-" + toolchain_.abi; }
 
+bool GNUTool::readSharedRequest(const Context& target) const { return gnuAsksForSharedObject(target); }
+
 std::string GNUTool::quotedExecutable() const { return quotedPath(executable_.string()); }
 
 std::string GNUTool::outputNameOr(const std::string& outputName, const std::string& fallback)
@@ -64,11 +64,6 @@ std::string GNUTool::fileNameOr(const std::string& outputName, const std::string
                                 const std::string& extension)
 {
     return outputName.empty() ? fs::path(targetName).replace_extension(extension).string() : outputName;
-}
-
-bool gnuLinksSharedObject(const Context& context)
-{
-    return hasVariable(context, "SO") || hasVariable(context, "SHARED");
 }
 
 bool gnuAsksForSharedObject(const Context& target) { return asksForSharedLibrary(target, {"SO", "SHARED"}); }

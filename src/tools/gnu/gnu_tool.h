@@ -35,6 +35,8 @@ public:
     std::vector<Command> createCommands(Context& job) override;
     // arch-os-abi, both dashes always written: x86_64-linux-gnu, x86_64--gnu.
     std::string toolchainId() const override;
+    // SO or SHARED (gnuAsksForSharedObject).
+    bool readSharedRequest(const Context& target) const override;
 
     const GNUToolchainInfo& toolchain() const { return toolchain_; }
     const std::filesystem::path& executable() const { return executable_; }
@@ -54,9 +56,6 @@ private:
     GNUToolchainInfo toolchain_;
     std::filesystem::path executable_;
 };
-
-// Whether ld links a shared object for the context: it holds SO or SHARED.
-bool gnuLinksSharedObject(const Context& context);
 
 // Whether the target asks for a shared object: asksForSharedLibrary with SO
 // and SHARED. Only ld, or a compiler for a target with sources, takes it.

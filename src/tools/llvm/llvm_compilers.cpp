@@ -19,9 +19,6 @@ constexpr const char* ObjectsIgnored = "OBJS were passed to '{}', but target use
 
 bool compilesOnly(const Context& context) { return hasCompileOnlyFlag(variableText(context, "C_FLAGS")); }
 
-// A linked target that holds SO, SHARED or DLL is linked as a shared library.
-bool linksShared(const Context& context) { return !compilesOnly(context) && llvmAsksForSharedLibrary(context); }
-
 // The link kinds every job must see.
 constexpr const char* SharedSelectors[] = {"SO", "DLL", "SHARED"};
 
@@ -100,6 +97,11 @@ Context LLVMTool::declareCompilerOutputs(const Context& job) const
     if (linksShared(job))
         addOutputVariables(outputs, sharedPathVariable(), sharedNameVariable(), storedOutputDirectory(), outputName);
     return outputs;
+}
+
+bool LLVMTool::linksShared(const Context& context) const
+{
+    return !compilesOnly(context) && sharedRequested(context);
 }
 
 std::string LLVMTool::linkedFileName(const std::string& targetName, const Context& context) const

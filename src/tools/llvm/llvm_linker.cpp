@@ -13,15 +13,15 @@ namespace {
 
 // The variables a link consumes, in command order.
 constexpr const char* LinkInputs[] = {"OBJS", "LIB", "LIBPATH", "LINK_FLAGS", "LD_SCRIPT"};
-// The link kind every job must see.
-constexpr const char* LinkKinds[] = {"SO", "DLL", "SHARED", "KO"};
+// The link kinds every job must see: the shared ones only for a shared link.
+constexpr const char* SharedKinds[] = {"SO", "DLL", "SHARED"};
 
 }  // namespace
 
 std::string LLVM_LD::linkOutputFileName(const std::string& base, const Context& context) const
 {
     if (hasVariable(context, "KO")) return withDefaultExtension(base, ".ko");
-    if (hasSharedOutputSelector(context)) return sharedLibraryName(base);
+    if (sharedRequested(context)) return sharedLibraryName(base);
     return withDefaultExtension(base, windows() ? ".exe" : ".elf");
 }
 
@@ -30,7 +30,7 @@ Context LLVM_LD::createOutputContext(Context& job, int)
     Context outputs;
     const std::string outputName = outputNameOr(job, linkOutputFileName(storedTargetName(), job));
     addOutputVariables(outputs, "BINARY", "BINARY_NAME", storedOutputDirectory(), outputName);
-    if (hasSharedOutputSelector(job))
+    if (sharedRequested(job))
         addOutputVariables(outputs, sharedPathVariable(), sharedNameVariable(), storedOutputDirectory(), outputName);
     return outputs;
 }
@@ -51,11 +51,14 @@ RecipeSet LLVM_LD::doCreateRecipes(const TargetContext& target) const
     CachedRecipe recipe;
     for (const char* input : LinkInputs) deriveVariable(target.assignments, input, recipe.inputs, std::nullopt);
     addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory, outputName);
-    if (hasSharedOutputSelector(target))
+    const bool shared = sharedRequested(target);
+    if (shared)
         addOutputAssignments(recipe.outputs, sharedPathVariable(), sharedNameVariable(), directory, outputName);
 
     RecipeSet set;
-    for (const char* kind : LinkKinds) copyBuiltinVariable(target.assignments, kind, set.context);
+    if (shared)
+        for (const char* kind : SharedKinds) copyBuiltinVariable(target.assignments, kind, set.context);
+    copyBuiltinVariable(target.assignments, "KO", set.context);
     set.recipes.push_back(std::move(recipe));
     keepWordsThroughMerge(set, {"LIB", "LINK_FLAGS"});
     return set;
@@ -63,7 +66,7 @@ RecipeSet LLVM_LD::doCreateRecipes(const TargetContext& target) const
 
 std::vector<std::string> LLVM_LD::buildCommandLines(const std::string& targetName, Context& job)
 {
-    const bool shared = hasSharedOutputSelector(job);
+    const bool shared = sharedRequested(job);
     const std::string outputName = outputNameOr(job, linkOutputFileName(targetName, job));
     std::string line = quotedExecutable();
     line += getVariableString(job, "OBJS", "", true);

@@ -5,9 +5,10 @@
 // target that asks for a shared library is always its, unless the target
 // compiles sources of its own.
 //
-// SO, SHARED or DLL (present, whatever their value) make a shared library; KO
-// names a kernel module. The default file name follows the platform: .exe or
-// .dll on Windows, .elf or .so elsewhere, .ko for a module.
+// A target that asks for a shared library (SO, SHARED or DLL, decided as
+// c_builder.h says) links one; KO names a kernel module. The default file
+// name follows the platform: .exe or .dll on Windows, .elf or .so
+// elsewhere, .ko for a module.
 
 #include <string>
 #include <vector>

@@ -120,18 +120,7 @@ MatchResult LLVMMatcher::match(const TargetContext& target) const
 
 std::shared_ptr<Builder> LLVMMatcher::selectBuilder(const TargetContext& target)
 {
-    std::shared_ptr<Builder> chosen;
-    int best = -1;
-    for (const std::shared_ptr<Builder>& tool : tools_) {
-        const MatchResult result = tool->matchTarget(target);
-        if (!result.possible()) continue;
-        const int score = tool->scoreMatch(target, result);
-        if (score > best) {
-            best = score;
-            chosen = tool;
-        }
-    }
-    return chosen;
+    return chooseTool(tools_, target);
 }
 
 void RegisterLLVMMatcher()

@@ -28,6 +28,8 @@ std::vector<Command> LLVMTool::createCommands(Context& job)
 
 std::string LLVMTool::toolchainId() const { return toolchain_.target.text; }
 
+bool LLVMTool::readSharedRequest(const Context& target) const { return llvmAsksForSharedLibrary(target); }
+
 bool LLVMTool::windows() const { return isWindowsToolchain(toolchain_.target); }
 
 bool LLVMTool::msvc() const { return isMsvcToolchain(toolchain_.target); }
@@ -68,11 +70,6 @@ bool outputNameHasExtension(const Context& context, const std::string& extension
     const TolmValuePtr value = getVariable(context, "OUTPUT_NAME");
     if (!value) return false;
     return Util::ciEquals(std::filesystem::path(value->toString()).extension().string(), extension);
-}
-
-bool hasSharedOutputSelector(const Context& context)
-{
-    return hasVariable(context, "SO") || hasVariable(context, "SHARED") || hasVariable(context, "DLL");
 }
 
 bool llvmAsksForSharedLibrary(const Context& target) { return asksForSharedLibrary(target, {"SO", "SHARED", "DLL"}); }

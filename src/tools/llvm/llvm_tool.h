@@ -35,6 +35,8 @@ public:
     std::vector<Command> createCommands(Context& job) override;
     // The toolchain's whole target triple.
     std::string toolchainId() const override;
+    // SO, SHARED or DLL (llvmAsksForSharedLibrary).
+    bool readSharedRequest(const Context& target) const override;
 
     const LLVMToolchainInfo& toolchain() const { return toolchain_; }
     const std::filesystem::path& executable() const { return executable_; }
@@ -54,9 +56,9 @@ protected:
     const char* sharedNameVariable() const;
 
     // What the two compilers share; C++ files are named on the line only
-    // with `withCppFiles`. A linked target that holds SO, SHARED or DLL is
-    // linked with -shared and named and exported as the linker's own shared
-    // link does.
+    // with `withCppFiles`. A linked target that asks for a shared library
+    // (SO, SHARED or DLL, decided as c_builder.h says) is linked with -shared
+    // and named and exported as the linker's own shared link does.
     RecipeSet createCompilerRecipes(const TargetContext& target) const;
     std::int64_t compileOnlyJobLimit(const TargetContext& target) const;
     std::string buildClangCommand(const std::string& targetName, const Context& job, bool withCppFiles) const;
@@ -64,6 +66,9 @@ protected:
     // The file a compiler's link writes: OUTPUT_NAME when the context holds
     // it, else the target's name as a program or as a shared library.
     std::string linkedFileName(const std::string& targetName, const Context& context) const;
+    // Whether a compiler's job links a shared library: it asks for one and
+    // does not compile only.
+    bool linksShared(const Context& context) const;
 
 private:
     LLVMToolchainInfo toolchain_;
@@ -80,9 +85,6 @@ bool hasCompileOnlyFlag(const std::string& flags);
 // Whether OUTPUT_NAME is set to a value, not as an output variable, and its
 // extension is the given one, ignoring letter case.
 bool outputNameHasExtension(const Context& context, const std::string& extension);
-
-// Whether the context names SO, SHARED or DLL (with or without a value).
-bool hasSharedOutputSelector(const Context& context);
 
 // Whether the target asks for a shared library: asksForSharedLibrary with SO,
 // SHARED and DLL. Only the linker, or a compiler for a target with sources,

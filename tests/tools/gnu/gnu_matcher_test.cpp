@@ -9,6 +9,7 @@
 #include "parser/parse_assignment.h"
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
+#include "tools/c_builder.h"
 #include "tools/gnu/gnu_matcher.h"
 #include "tools/gnu/gnu_test_support.h"
 #include "tools/tool_test_support.h"
@@ -202,6 +203,27 @@ TEST_F(GNUMatcherTest, MatchAndSelectBuilder)
     EXPECT_EQ(shared.scores.at("C_FLAGS").kind, MatchKind::NoMatch);
     // No tool possible: the object copier's result.
     EXPECT_EQ(match({"OBJCOPY_FLAGS = \"-O binary\""}).scores.at("OBJCOPY_FLAGS").kind, MatchKind::PartialMatch);
+}
+
+// The tool handed out for a target notes then whether the target asks for a shared object, by the
+// target's name: what its dependencies merge in afterwards, or a look-alike target it was not chosen
+// for, leaves that answer alone.
+TEST_F(GNUMatcherTest, ChosenToolKeepsTheSharedRequest)
+{
+    const auto program = targetOf({"C_FILES = \"m.c\""});
+    const auto library = targetOf({"OBJS = \"a.o\"", "SHARED"});
+    library->name.target = "library";
+    const auto gcc = std::dynamic_pointer_cast<CBuilder>(matcher_->selectBuilder(*program));
+    const auto ld = std::dynamic_pointer_cast<CBuilder>(matcher_->selectBuilder(*library));
+    ASSERT_TRUE(gcc && ld);
+    program->addAssignment(parseAssignment("SO = P\"(/l/libx.so)\"", "/"), 0);
+    library->assignments.erase("SHARED");
+
+    EXPECT_FALSE(gcc->sharedRequested(*program));
+    EXPECT_TRUE(ld->sharedRequested(*library));
+    const auto other = targetOf({"C_FILES = \"m.c\"", "SO"});
+    other->name.target = "other";
+    EXPECT_TRUE(gcc->sharedRequested(*other));
 }
 
 // A clone hands out the very same tools, and they outlive the matcher they came from.

@@ -234,6 +234,49 @@ TEST(GNUTools, OutputContexts)
     for (const auto& row : rows) EXPECT_EQ(outputsOf(*toolAt(row.tool), row.variables), row.expected) << row.variables[0];
 }
 
+// Whether a target links a shared object is settled when its tool is chosen; what arrives later
+// from dependencies (a library's so merged in by "+", a dependency named so) changes neither the
+// recipes, nor the line of the job or of the target itself, nor the outputs.
+TEST(GNUTools, SharedLinkSettledWhenChosen)
+{
+    const struct {
+        GNUToolIndex tool;
+        Lines own;
+        Lines merged;
+        std::string line;
+        Lines outputs;
+    } rows[] = {
+        {GccTool, {"C_FILES = \"m.c\""}, {"so = P\"(/l/libx.so)\"", "so_name = \"libx.so\""},
+         Gcc + " \"m.c\" -o \"target\"", {"binary", "binary_name", "elf", "elf_name", "objs"}},
+        {LdTool, {"OBJS = \"a.o\"", "LD"}, {"so += { objs = \"x.o\" }", "SHARED += { objs = \"y.o\" }"},
+         Ld + " \"a.o\" -o \"target\"", {"binary", "binary_name"}},
+        {LdTool, {"OBJS = \"a.o\"", "SHARED"}, {}, Ld + " \"a.o\" -shared  -o \"target\"",
+         {"binary", "binary_name", "so", "so_name"}},
+    };
+    for (const auto& row : rows) {
+        LogCapture quiet(6);
+        Lines own = row.own;
+        own.push_back("OUTPUT_DIR = \"/o\"");
+        const auto target = targetOf(own);
+        const auto builder = toolAt(row.tool);
+        builder->chosenFor(*target);
+        for (const std::string& line : row.merged) target->addAssignment(parseAssignment(line, "/proj"), 0);
+
+        const RecipeSet set = builder->createRecipes(*target);
+        const bool shared = std::find(row.outputs.begin(), row.outputs.end(), "so") != row.outputs.end();
+        EXPECT_EQ(describe(set).find(" SO=") != std::string::npos, shared) << describe(set);
+        EXPECT_EQ(describe(set).find(" SHARED") != std::string::npos, shared) << describe(set);
+        const auto job = mergedJob(*target, set);
+        builder->setOutputDirectory(*job);
+        EXPECT_EQ(builder->buildCommandLines("target", *job), Lines{row.line}) << row.own[0];
+        EXPECT_EQ(builder->buildCommandLines("target", *target), Lines{row.line}) << row.own[0];
+        Lines names;
+        for (const auto& [name, assignment] : builder->createOutputContext(*target, 0).assignments)
+            names.push_back(name.str());
+        EXPECT_EQ(names, row.outputs) << row.own[0];
+    }
+}
+
 // Re-archiving starts from nothing: the old archive is removed when the build starts, and a
 // directory in its place stops the build instead of leaving stale objects behind.
 TEST(GNUTools, ArchiveStartsEmpty)

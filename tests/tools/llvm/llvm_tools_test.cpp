@@ -233,6 +233,53 @@ TEST(LLVMToolsTest, OutputContexts)
     }
 }
 
+// Whether a target links a shared library is settled when its tool is chosen; a library's SO or DLL
+// merged in later by "+", or a dependency named so or shared, changes neither its recipes, nor the
+// line of its job or of the target itself, nor its outputs.
+TEST(LLVMToolsTest, SharedLinkSettledWhenChosen)
+{
+    const std::string clang = R"("/opt/llvm/bin/clang" --target=)";
+    const std::string objects = R"(OBJS = ["a.o"])";
+    const struct {
+        const char* triple;
+        const char* tool;
+        std::vector<std::string> own;
+        std::vector<std::string> merged;
+        std::string line;
+        std::string outputs;
+    } cases[] = {
+        {Linux, "clang", {R"(C_FILES = "m.c")"}, {R"x(SO = P"(/l/libx.so)")x", R"(SO_NAME = "libx.so")"},
+         clang + Linux + R"( "m.c" -fuse-ld=lld -o "app")", "BINARY BINARY_NAME ELF ELF_NAME OBJS"},
+        {MinGW, "clang", {R"(C_FILES = "m.c")"}, {R"x(DLL = P"(/l/x.dll)")x"},
+         clang + MinGW + R"( "m.c" -fuse-ld=lld -o "app.exe")", "BINARY BINARY_NAME OBJS"},
+        {Linux, "ld", {objects}, {R"(so += { OBJS = "x.o" })", R"(shared += { OBJS = "y.o" })"},
+         R"("/opt/llvm/bin/ld.lld" "a.o" -o "app.elf")", "BINARY BINARY_NAME"},
+        {Linux, "ld", {objects, "SO"}, {}, R"("/opt/llvm/bin/ld.lld" "a.o" -shared -o "app.so")",
+         "BINARY BINARY_NAME SO SO_NAME"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> own = c.own;
+        own.push_back(R"(OUTPUT_DIR = "/o")");
+        const auto target = targetOf(own);
+        const auto tool = toolOf(c.tool, toolchainFor(c.triple));
+        tool->chosenFor(*target);
+        for (const std::string& line : c.merged) target->addAssignment(parseAssignment(line, "/proj"), 0);
+
+        const RecipeSet set = tool->createRecipes(*target);
+        const bool shared = c.outputs.ends_with("SO_NAME");
+        EXPECT_EQ(describe(set).find(" SO=") != std::string::npos, shared) << describe(set);
+        EXPECT_EQ(describe(set).find("context SO") != std::string::npos, shared) << describe(set);
+        const auto job = jobOf(*target, set);
+        tool->setOutputDirectory(*job);
+        EXPECT_EQ(tool->buildCommandLines("app", *job), std::vector<std::string>{c.line}) << c.tool;
+        EXPECT_EQ(tool->buildCommandLines("app", *target), std::vector<std::string>{c.line}) << c.tool;
+        std::string names;
+        for (const auto& [name, assignment] : tool->createOutputContext(*target, 0).assignments)
+            names += (names.empty() ? "" : " ") + name.str();
+        EXPECT_EQ(names, c.outputs) << c.tool;
+    }
+}
+
 // The object copier's flags are never quoted, its inputs always, and its
 // output is the name stored when the build started.
 TEST(LLVMToolsTest, ObjectCopyCommand)
