@@ -30,6 +30,18 @@ protected:
             if (line.starts_with(lead)) return line.substr(lead.size() - 1);
         return {};
     }
+    // A project whose targets gcc builds, or clang with "tolm LLVM": unit u of the targets, and
+    // the profiles block given.
+    void writeToolchainsProject(const std::string& targets, const std::string& profiles = "") const
+    {
+        write(".tolm_project.txt", R"(tools {
+  clang { tool_type = "llvm-clang" toolchain_path = "/usr/bin" !LLVM }
+  gcc { tool_type = "gnu-gcc" toolchain_path = "/usr/bin" }
+}
+units { u { "tolm.txt" } }
+)" + profiles);
+        write("tolm.txt", "unit u\n" + targets);
+    }
     // A project of the tool type in the directory of that name: the targets, a library source
     // x.c and a program main.c that prints what the library gives, plus one.
     void writeLibraryProject(const std::string& type, const std::string& targets) const
@@ -77,17 +89,10 @@ std::string elfKind(const fs::path& file)
 // ld.lld, each a shared object (not a program) even with a main in it; the next runs do nothing.
 TEST_F(SharedLibraryScenario, ObjectsAskingForASharedObjectGoToTheLinker)
 {
-    write(".tolm_project.txt", R"unit(tools {
-  clang { tool_type = "llvm-clang" toolchain_path = "/usr/bin" !LLVM }
-  gcc { tool_type = "gnu-gcc" toolchain_path = "/usr/bin" }
-}
-units { u { "tolm.txt" } }
-profiles { default { C_FLAGS += "-Wall" C_DEFINES += "FOO" } }
-)unit");
-    write("tolm.txt", R"unit(unit u
-so: pic { OBJS = pic.objs SHARED OUTPUT_NAME = "libx.so" }
+    writeToolchainsProject(R"unit(so: pic { OBJS = pic.objs SHARED OUTPUT_NAME = "libx.so" }
 pic: { C_FILES = P"(x.c)" C_FLAGS = "-c -fPIC" }
-)unit");
+)unit",
+                           "profiles { default { C_FLAGS += \"-Wall\" C_DEFINES += \"FOO\" } }\n");
     write("x.c", "int f(void) { return 1; }\nint main(void) { return f(); }\n");
 
     for (const bool llvm : {false, true}) {
@@ -102,6 +107,73 @@ pic: { C_FILES = P"(x.c)" C_FLAGS = "-c -fPIC" }
         EXPECT_EQ(elfKind(outputDirectoryOf(run, "u::so") / "libx.so"), "shared object") << line;
         EXPECT_TRUE(ranNothing(tolm(words))) << llvm;
     }
+}
+
+// A program with a "+" dependency on a shared library receives the library's so, and stays a
+// program: gcc, and clang with "tolm LLVM", link it without -shared under its own name, it runs
+// and gives the library's answer, and the next run does nothing.
+TEST_F(SharedLibraryScenario, PlusDependencyOnASharedLibraryLeavesAProgram)
+{
+    writeToolchainsProject(R"unit(app: +lib => l { C_FILES = P"(src/main.c)" LIB = l.so }
+pic: { C_FILES = P"(src/lib.c)" C_FLAGS = "-c -fPIC" }
+lib: pic { OBJS = pic.objs SHARED OUTPUT_NAME = "libx.so" }
+)unit");
+    write("src/lib.c", "int f(void) { return 3; }\n");
+    write("src/main.c", "int f(void);\nint main(void) { return f(); }\n");
+
+    for (const bool llvm : {false, true}) {
+        const Words words = llvm ? Words{"LLVM", "app"} : Words{"app"};
+        const RunResult run = tolm(words);
+        ASSERT_EQ(run.exitCode, 0) << run.out;
+        const std::string line = commandOf(run, "u::app");
+        EXPECT_EQ(line.find("-shared"), std::string::npos) << line;
+        EXPECT_NE(line.find(" -o \"app\" \""), std::string::npos) << line;
+        EXPECT_NE(commandOf(run, "u::lib").find(" -o \"libx.so\""), std::string::npos) << run.out;
+        const fs::path program = outputDirectoryOf(run, "u::app") / "app";
+        EXPECT_EQ(elfKind(program), "program") << line;
+        EXPECT_EQ(outputOfProgram(program), "exit 3: ") << line;
+        EXPECT_TRUE(ranNothing(tolm(words))) << llvm;
+    }
+}
+
+// A dependency or an alias named like a shared-library selector (so, shared) only gives the
+// linker objects: ld, and ld.lld with "tolm LLVM", link a program without -shared.
+TEST_F(SharedLibraryScenario, DependencyNamedSoLinksNoSharedObject)
+{
+    writeToolchainsProject(R"unit(app: so { OBJS = so.objs LD }
+aliased: so => shared { OBJS = shared.objs LD }
+so: { C_FILES = P"(x.c)" C_FLAGS = "-c" }
+)unit");
+    write("x.c", "void _start(void) {}\n");
+
+    for (const bool llvm : {false, true}) {
+        for (const std::string target : {"app", "aliased"}) {
+            const Words words = llvm ? Words{"LLVM", target} : Words{target};
+            const RunResult run = tolm(words);
+            ASSERT_EQ(run.exitCode, 0) << run.out;
+            const std::string name = llvm ? target + ".elf" : target;
+            const std::string line = commandOf(run, "u::" + target);
+            EXPECT_NE(line.find(llvm ? "/usr/bin/ld.lld\" \"" : "ld\" \""), std::string::npos) << line;
+            EXPECT_TRUE(line.ends_with("x.o\" -o \"" + name + "\"")) << line;
+            EXPECT_EQ(elfKind(outputDirectoryOf(run, "u::" + target) / name), "fixed-address file") << line;
+        }
+    }
+}
+
+// A target whose own conditional block asks for a shared object still links one, though the
+// block applies only after its tool was chosen.
+TEST_F(SharedLibraryScenario, ConditionalBlockAsksForASharedObject)
+{
+    writeToolchainsProject(R"unit(lib: pic { OBJS = pic.objs OUTPUT_NAME = "libx.so" if PICK { SHARED } }
+pic: { C_FILES = P"(x.c)" C_FLAGS = "-c -fPIC" }
+)unit");
+    write("x.c", "int f(void) { return 3; }\n");
+
+    const RunResult run = tolm({"lib", "PICK"});
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    const std::string line = commandOf(run, "u::lib");
+    EXPECT_TRUE(line.ends_with("x.o\" -shared -o \"libx.so\"")) << line;
+    EXPECT_EQ(elfKind(outputDirectoryOf(run, "u::lib") / "libx.so"), "shared object") << line;
 }
 
 // A target with sources that asks for a shared library is compiled and linked by the compiler
