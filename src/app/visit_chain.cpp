@@ -4,13 +4,12 @@
 
 #include <exception>
 #include <string_view>
-#include <typeinfo>
 #include <utility>
 
 #include <fmt/format.h>
 
+#include "types/instance_hash.h"
 #include "types/tolm_exceptions.h"
-#include "types/value_casts.h"
 
 namespace {
 
@@ -33,39 +32,6 @@ void appendText(std::string& key, std::string_view text) {
     key += std::to_string(text.size());
     key += ':';
     key += text;
-}
-
-// False when the value holds something the key cannot describe exactly.
-bool describeValue(const Tolm::TolmValuePtr& value, std::string& key) {
-    if (!value) {
-        key += '-';
-        return true;
-    }
-    appendText(key, typeid(*value).name());
-    if (const auto* path = Tolm::valueAs<Tolm::TolmPathString>(value.get())) {
-        appendText(key, path->baseDirectory.native());
-        appendText(key, path->text);
-    } else if (const auto* text = Tolm::valueAs<Tolm::TolmBaseString>(value.get())) {
-        appendText(key, text->text);
-    } else if (const auto* list = Tolm::valueAs<Tolm::TolmList>(value.get())) {
-        key += '[';
-        for (const Tolm::TolmValuePtr& item : list->items())
-            if (!describeValue(item, key)) return false;
-        key += ']';
-    } else if (const auto* nested = Tolm::valueAs<Tolm::TolmContext>(value.get())) {
-        if (!nested->context) return true;
-        if (!nested->context->conditions.empty()) return false;
-        key += '{';
-        for (const auto& [name, assignment] : nested->context->assignments) {
-            appendText(key, assignment.name);
-            key += std::to_string(static_cast<unsigned>(assignment.type)) + ',' + std::to_string(assignment.modifier);
-            if (!describeValue(assignment.value, key)) return false;
-        }
-        key += '}';
-    } else {
-        appendText(key, value->toLiteral());
-    }
-    return true;
 }
 
 void* runTask(void* argument) {
@@ -103,8 +69,9 @@ std::string instanceKey(const Tolm::QualifiedTargetName& name, const std::vector
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         appendText(key, folded);
     }
-    for (const Tolm::TolmValuePtr& parameter : parameters)
-        if (!describeValue(parameter, key)) return {};
+    // Described as the instance hash describes them, so the walk reuses an
+    // output only where the cache record and output directory are the same.
+    for (const Tolm::TolmValuePtr& parameter : parameters) Tolm::describeInstanceValue(parameter, key);
     return key;
 }
 

@@ -55,10 +55,8 @@ struct VisitChain {
 };
 
 // The key of one target instance in `walked`: the completed name (ignoring
-// case) and every parameter value by its class and exact content, a path
-// with its base directory. Empty when a value holds something the key could
-// not tell apart (a nested context with conditional blocks): such an
-// instance is walked every time it is reached.
+// case) and every parameter value by its class and complete value, a path
+// with its base directory, as the instance hash takes them.
 std::string instanceKey(const Tolm::QualifiedTargetName& name, const std::vector<Tolm::TolmValuePtr>& parameters);
 
 // Runs the walk on a thread whose stack holds MaxVisitDepth visits and waits

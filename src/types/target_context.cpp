@@ -1,6 +1,7 @@
 #include "types/target_context.h"
 
 #include <algorithm>
+#include <span>
 
 #include "types/instance_hash.h"
 #include "types/target.h"
@@ -16,27 +17,9 @@ TargetContext::TargetContext(const QualifiedTargetName& targetName, const std::v
     : Context(assignmentList, blocks), name(targetName), dependencies(targetDependencies)
 {
     std::size_t count = std::min(parameterNames.size(), parameterValues.size());
-    for (std::size_t i = 0; i < count; ++i) {
-        const TolmValuePtr& value = parameterValues[i];
-        std::string text = value ? value->toString() : std::string();
-        if (count == 1) {
-            instanceText = std::move(text);
-        } else {
-            if (i > 0) instanceText.append(std::begin(InstanceSeparator), std::end(InstanceSeparator));
-            appendEscaped(instanceText, text);
-        }
-        addAssignment(Assignment(parameterNames[i], value, Assignment::AssignType::Set, 0), 0);
-    }
-}
-
-void TargetContext::appendEscaped(std::string& joined, const std::string& text)
-{
-    for (char c : text) {
-        if (c == '\0')
-            joined.append(std::begin(EscapedNul), std::end(EscapedNul));
-        else
-            joined += c;
-    }
+    instanceText = instanceTextOf(std::span(parameterValues).first(count));
+    for (std::size_t i = 0; i < count; ++i)
+        addAssignment(Assignment(parameterNames[i], parameterValues[i], Assignment::AssignType::Set, 0), 0);
 }
 
 TargetContext::TargetContext(const Target& target, const std::vector<TolmValuePtr>& parameterValues)

@@ -18,16 +18,11 @@ class TargetContext : public Context {
 public:
     QualifiedTargetName name;
     std::vector<Dependency> dependencies;
-    // The parameter values' texts in parameter order; empty without
-    // parameters. One value's text stands as it is. Two or more are joined
-    // with InstanceSeparator, and a NUL inside such a text is written as
-    // EscapedNul, so that ("ab", "c") and ("a", "bc") stay different
-    // instances whatever bytes the texts hold.
+    // What tells this instance apart, made from the parameter values by
+    // instanceTextOf (types/instance_hash.h); empty without parameters and
+    // for one empty text. It is the input of the instance hash and never
+    // printed.
     std::string instanceText;
-
-    // Every NUL of a joined instance text starts one of these two pairs.
-    static constexpr char InstanceSeparator[] = {'\0', '\1'};
-    static constexpr char EscapedNul[] = {'\0', '\2'};
 
     // The target's block evaluated for the parameter values: the i-th name
     // is set to the i-th value; names or values beyond the shorter list are
@@ -54,9 +49,6 @@ public:
 
     // The target's canonical name, then the context's braces and assignments.
     void dump(int level) override;
-
-private:
-    static void appendEscaped(std::string& joined, const std::string& text);
 };
 
 }  // namespace Tolm

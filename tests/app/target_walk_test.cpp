@@ -16,7 +16,10 @@
 #include "tolm_app.h"
 #include "tools/matcher.h"
 #include "tools/tool_test_support.h"
+#include "types/context_template.h"
 #include "types/project.h"
+#include "types/target.h"
+#include "types/target_context.h"
 
 namespace {
 
@@ -166,7 +169,8 @@ TEST_F(TargetWalkTest, UnknownMemberNamesTargetAndOutputs) {
 }
 
 // The key of an instance tells apart every name (ignoring case) and every parameter value by
-// class and content, a path by its base too; a value it cannot describe exactly gives no key.
+// class and content, a path by its base too, a nested context by its conditional blocks too; two
+// values share a key exactly when they share an instance name (cache record and output directory).
 TEST(InstanceKeyTest, TellsInstancesApart) {
     const Tolm::QualifiedTargetName lib{"proj", "main", "lib"};
     EXPECT_EQ(instanceKey({"PROJ", "Main", "LIB"}, {}), instanceKey(lib, {}));
@@ -176,6 +180,13 @@ TEST(InstanceKeyTest, TellsInstancesApart) {
     EXPECT_NE(instanceKey(lib, {str("a"), str("b")}), instanceKey(lib, {str("a1:b")}));
 
     auto path = [](const std::string& base, std::string text) { return Tolm::makePathStringValue(base, std::move(text)); };
+    auto guarded = [](const std::string& right) {
+        auto nested = contextValue({set("A", str("1"))});
+        nested->context->conditions.emplace_back(
+            Tolm::Condition{ref("A"), str(right), Tolm::Condition::OperatorType::Equal},
+            std::make_shared<Tolm::ContextTemplate>(std::vector{set("B", str("2"))}));
+        return nested;
+    };
     const struct {
         TolmValuePtr a, b;
         bool same;
@@ -193,14 +204,19 @@ TEST(InstanceKeyTest, TellsInstancesApart) {
         {contextValue({set("A", str("1"))}), contextValue({set("a", str("1"))}), false},
         {contextValue({set("A", str("1"))}), contextValue({append("A", str("1"))}), false},
         {contextValue({set("A", str("1"))}), contextValue({set("A", str("1"), 1)}), false},
+        {guarded("1"), guarded("1"), true},
+        {guarded("1"), guarded("2"), false},
+        {listOf({guarded("1")}), listOf({contextValue({set("A", str("1"))})}), false},
     };
-    for (const auto& v : values)
-        EXPECT_EQ(instanceKey(lib, {v.a}) == instanceKey(lib, {v.b}), v.same) << v.a->toLiteral();
-
-    auto withCondition = contextValue({set("A", str("1"))});
-    withCondition->context->conditions.emplace_back();
-    EXPECT_EQ(instanceKey(lib, {withCondition}), "");
-    EXPECT_EQ(instanceKey(lib, {listOf({withCondition})}), "");
+    Tolm::Target target;
+    target.name = lib;
+    target.parameters = {"p"};
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        const auto& v = values[i];
+        EXPECT_EQ(instanceKey(lib, {v.a}) == instanceKey(lib, {v.b}), v.same) << i;
+        EXPECT_EQ(Tolm::TargetContext(target, {v.a}).instanceName() == Tolm::TargetContext(target, {v.b}).instanceName(),
+                  v.same) << i;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/test_support.h"
+#include "types/context_template.h"
 #include "types/instance_hash.h"
 #include "types/target.h"
 
@@ -50,6 +51,49 @@ TEST(TargetContextTest, InstanceTextKeepsValuesApart)
         TargetContext second(libTarget({"a", "b"}), {str(p[2]), str(p[3])});
         EXPECT_NE(first.instanceName(), second.instanceName()) << p[0] << "|" << p[1];
     }
+}
+
+// Plain texts keep the instance names they always had; any other parameter is told apart by its
+// class and complete value, and the same values always give the same name.
+TEST(TargetContextTest, InstanceHashFromClassAndCompleteValue)
+{
+    using Values = std::vector<TolmValuePtr>;
+    const auto nameOf = [](const Values& values) {
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < values.size(); ++i) names.push_back("p" + std::to_string(i));
+        return TargetContext(libTarget(names), values).instanceName();
+    };
+    EXPECT_EQ(nameOf({str("3")}), "lib::app@af63ae4c86019e62");
+    EXPECT_EQ(nameOf({str("release"), str("x86")}), "lib::app@6c40f0d0b6674f1d");
+    EXPECT_EQ(nameOf({str(std::string("a\0b", 3)), str("c")}), "lib::app@369e400e26ac6460");
+    EXPECT_EQ(nameOf({str("")}), "lib::app");
+    // Pinned: a changed description would move every such instance to a new directory and record.
+    EXPECT_EQ(nameOf({num(3)}), "lib::app@beefeaba9f56cec1");
+
+    const auto path = [](const std::string& base, std::string text) { return makePathStringValue(base, std::move(text)); };
+    const auto objects = [&](const std::string& object) { return contextValue({set("OBJS", listOf({path("", object)}))}); };
+    const auto guarded = [](const std::string& value) {
+        auto nested = contextValue({set("x", str("1"))});
+        nested->context->conditions.emplace_back(Condition{ref("x"), str("1"), Condition::OperatorType::Equal},
+                                                 std::make_shared<ContextTemplate>(std::vector{set("D", str(value))}));
+        return nested;
+    };
+    const struct {
+        Values a, b;
+        bool same;
+    } cases[] = {
+        {{num(3)}, {str("3")}, false},
+        {{num(3), str("3")}, {str("3"), num(3)}, false},
+        {{objects("/p/a.o")}, {objects("/p/b.o")}, false},
+        {{objects("/p/a.o")}, {objects("/p/a.o")}, true},
+        {{contextValue({set("A", str("1"))})}, {contextValue({set("A", num(1))})}, false},
+        {{path("/p", "a.c")}, {path("/q", "a.c")}, false},
+        {{listOf({str("a"), str("b")})}, {str("a b")}, false},
+        {{guarded("y")}, {guarded("y")}, true},
+        {{guarded("y")}, {guarded("z")}, false},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(nameOf(cases[i].a) == nameOf(cases[i].b), cases[i].same) << "case " << i;
 }
 
 // Two instances of one target share no values, not even nested contexts, and leave the template alone.
