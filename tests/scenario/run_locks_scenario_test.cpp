@@ -12,8 +12,8 @@
 #include <functional>
 #include <future>
 #include <sstream>
-#include <system_error>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -79,11 +79,9 @@ bool awaitWhileRunning(pid_t pid, const std::function<bool()>& happened) {
 
 class RunLocksScenario : public TolmScenario {
 protected:
-    Scenario::RunEnvironment environment(std::function<void(pid_t)> started = {}) const {
-        return {.home = home_.path().string(), .started = std::move(started)};
-    }
-    RunResult tolmWhile(const Words& words, std::function<void(pid_t)> started, const std::string& directory = "") const {
-        return Scenario::runTolm(words, work_.path() / directory, environment(std::move(started)));
+    // A run in the work directory; `started` is called while it runs.
+    RunResult tolmWhile(const Words& words, std::function<void(pid_t)> started) const {
+        return Scenario::runTolm(words, work_.path(), {.home = home_.path().string(), .started = std::move(started)});
     }
     // Whether the run printed the wait line, once it has done so or ended.
     static bool waits(pid_t pid) {
