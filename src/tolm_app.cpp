@@ -6,6 +6,7 @@
 #include "app/build_interrupt.h"
 #include "app/cache_file.h"
 #include "app/lists.h"
+#include "app/run_locks.h"
 #include "app/toolchain_storing.h"
 #include "tolm_registry.h"
 #include "tools/find_compilers.h"
@@ -59,8 +60,8 @@ int TolmApplication::Run() {
     if (findCompilersMode) {
         // Checked before the search, which may take a while.
         RequireWritableRegistry();
-        storeDetectedToolchains(*registry, findCompilers());
-        registry->save();
+        const auto detected = findCompilers();
+        UpdateRegistry([&detected](TolmRegistry& changed) { storeDetectedToolchains(changed, detected); });
         return 0;
     }
 
@@ -86,12 +87,14 @@ int TolmApplication::Run() {
     if (listUnits) return printUnitList(*this);
     if (listProfiles) return printProfileList(*this);
 
-    // The build: cache load, target walk, cache save. A build that fails or
-    // is interrupted still saves what its jobs completed; one that stored
-    // nothing (it failed before any job ended) leaves the file as it was.
+    // The build: cache load, target walk, cache save, under the project lock
+    // (app/run_locks.h). A build that fails or is interrupted still saves
+    // what its jobs completed; one that stored nothing (it failed before any
+    // job ended) leaves the file as it was.
     buildCache = std::make_unique<BuildCache>(projectRoot / ".tolm_cache");
-    loadBuildCache(*buildCache);
     BuildInterrupt::Scope signals;
+    const ProjectLock projectLock(buildCache->cacheFile);
+    loadBuildCache(*buildCache);
     try {
         StartBuild();
     } catch (...) {

@@ -5,6 +5,7 @@
 // registry, units, tools, cache); each step of the run works on it.
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -95,6 +96,10 @@ public:
     // Throws unless the registry loaded and may be written back: a registry
     // file that could not be read is never overwritten.
     void RequireWritableRegistry() const;
+    // Applies `change` to the registry as the file holds it now and rewrites
+    // the file, all under the registry lock, so changes of runs at once all
+    // land. Call RequireWritableRegistry first.
+    void UpdateRegistry(const std::function<void(TolmRegistry&)>& change);
     // Why `registry` could not be loaded; empty when it loaded.
     std::string registryLoadFailure;
 

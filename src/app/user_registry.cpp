@@ -1,14 +1,16 @@
 // The user registry as the run uses it: loaded near the start of every run
 // (a problem with it is only a warning, since most runs merely read it), and
-// written back by "-r". A registry that could not be loaded is never written
-// back: its maps would be empty or partial, and the save would silently
-// throw away every project and tool the file held.
+// written back by "-r" and "--find-compilers", each change under the
+// registry lock (app/run_locks.h). A registry that could not be loaded is
+// never written back: its maps would be empty or partial, and the save would
+// silently throw away every project and tool the file held.
 
 #include <fstream>
 #include <memory>
 #include <string>
 #include <system_error>
 
+#include "app/run_locks.h"
 #include "parser/registry_file.h"
 #include "tolm_app.h"
 #include "tolm_registry.h"
@@ -86,6 +88,14 @@ void TolmApplication::RegisterProject() {
     const std::filesystem::path file = registryFile();
     if (!std::filesystem::exists(file) && !createEmptyFile(file))
         throw Tolm::NotFoundException(Messages::FileKind, file.string());
-    registry->addProject(project);
+    UpdateRegistry([this](TolmRegistry& changed) { changed.addProject(project); });
+}
+
+void TolmApplication::UpdateRegistry(const std::function<void(TolmRegistry&)>& change) {
+    const RegistryLock lock(registry->path);
+    // Another run may have changed the file since this one read it.
+    LoadRegistry();
+    RequireWritableRegistry();
+    change(*registry);
     registry->save();
 }

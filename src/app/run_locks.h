@@ -1,0 +1,57 @@
+#pragma once
+// The two locks of a run, each a lock file with an exclusive flock
+// (util/file_lock.h), so that runs at once never lose each other's work.
+//
+// - The registry lock (beside the registry file) is held by a run that
+//   changes the registry, from its reading the file again to its replacing
+//   it: each change then starts from the last one. It is held for a moment
+//   only, so a run that cannot take it within a time-out gives up with an
+//   error. Reading the registry takes no lock: the file is always replaced
+//   whole, so a reader sees the old one or the new one.
+// - The project lock (beside the cache file) is held by a build from its
+//   loading the cache to its saving it: two builds in one project would
+//   otherwise overwrite each other's outputs and record the other's files as
+//   their own. A second build waits for it as long as it takes, saying so
+//   once, and then starts from what the first left. Builds in other projects
+//   never wait for each other.
+//
+// A tolm that a command of the build starts (a command target calling tolm)
+// must not wait for the lock of the build that runs it, or neither ends. The
+// holder therefore names its lock file in the environment its commands
+// inherit; a run that finds its own lock file named there and taken builds
+// without it. Its cache save is then overwritten by the holder's, which
+// writes every record from memory; the recorded output times make each of
+// its targets that changed build once more rather than pass as up to date.
+//
+// A project whose root takes no lock file (a read-only place) or whose file
+// system has no locks builds without the lock, as it always did; any other
+// failure to use the lock file (a directory in its place, say) is an error
+// naming it.
+
+#include <filesystem>
+#include <memory>
+
+#include "util/file_lock.h"
+
+class RegistryLock {
+public:
+    // Takes the lock beside the registry file. Throws Tolm::TolmException
+    // naming the lock file when it cannot be used or stays taken.
+    explicit RegistryLock(const std::filesystem::path& registryFile);
+
+private:
+    Util::FileLock lock_;
+};
+
+class ProjectLock {
+public:
+    // Takes the lock beside the cache file, waiting for it as long as it
+    // takes; the wait ends with BuildInterrupted when a signal arrives (make
+    // the BuildInterrupt::Scope first). Throws Tolm::TolmException naming the
+    // lock file when it cannot be used.
+    explicit ProjectLock(const std::filesystem::path& cacheFile);
+
+private:
+    // Empty while the build runs without the lock.
+    std::unique_ptr<Util::FileLock> lock_;
+};

@@ -1,0 +1,53 @@
+#pragma once
+// An exclusive lock on a lock file, held for the life of the object.
+//
+// The lock is flock(2) on the file: the system drops it when the holder's
+// descriptor closes, also when the holder dies, so a lock file left behind
+// never blocks anyone, and its content means nothing. The descriptor is
+// opened close-on-exec, so the commands a holder starts never inherit, and
+// never keep, the lock. Waiting is a loop of attempts that do not block, so
+// the waiter can give up between them: after a time-out, or when the caller's
+// check between attempts throws (a signal that arrived, say).
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace Util {
+
+class FileLock {
+public:
+    enum class Attempt {
+        Held,    // this object holds the lock
+        Busy,    // another holds it (after a time-out, still)
+        Failed,  // the file could not be opened or locked: error() says why
+    };
+
+    // Opens the lock file, creating it when missing; holds nothing yet. An
+    // existing lock file in a place this process may not write to is still
+    // opened for reading, which is enough to lock it.
+    explicit FileLock(std::filesystem::path file);
+    // Releases the lock, when held, and closes the file.
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // One attempt, without waiting.
+    Attempt tryLock();
+    // Attempts until the lock is held, a short sleep and `betweenAttempts`
+    // between two of them; Busy once `timeout` has passed (none: never).
+    Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
+
+    const std::filesystem::path& file() const { return file_; }
+    // The system's error number of the failure; 0 while there was none.
+    int error() const { return error_; }
+
+private:
+    std::filesystem::path file_;
+    int descriptor_ = -1;
+    int error_ = 0;
+    bool held_ = false;
+};
+
+}  // namespace Util

@@ -1,0 +1,264 @@
+// Runs of the real binary at once: registrations in one registry all land,
+// and builds in one project take turns, so none records another's outputs as
+// its own. Each test forces the overlap it needs through events (a file a
+// command makes, a line a run prints, a child a run starts), never through
+// time.
+
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "scenario/tolm_scenario.h"
+#include "tools/fake_tool.h"
+#include "util/file_lock.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kWaiting = "Waiting for another tolm run in this project to finish...";
+
+std::string procFile(pid_t pid, const std::string& name) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/" + name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The fields of /proc/<pid>/stat after the program's name: state, parent, ...
+std::vector<std::string> statFields(pid_t pid) {
+    const std::string stat = procFile(pid, "stat");
+    std::istringstream rest(stat.substr(std::min(stat.size(), stat.rfind(')') + 1)));
+    std::vector<std::string> fields;
+    for (std::string field; rest >> field;) fields.push_back(field);
+    return fields;
+}
+
+// Gone, or a zombie that its parent has not waited for yet.
+bool hasEnded(pid_t pid) {
+    const auto fields = statFields(pid);
+    return fields.empty() || fields[0] == "Z";
+}
+
+bool hasChild(pid_t pid) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const auto fields = statFields(std::stoi(name));
+        if (fields.size() > 1 && fields[1] == std::to_string(pid)) return true;
+    }
+    return false;
+}
+
+// What a running tolm printed so far: its standard output is a file, which /proc reopens. Nothing
+// while it is still the runner's child before exec, whose output is the runner's own.
+std::string printedSoFar(pid_t pid) {
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    if (error || program != fs::canonical(TOLM_BINARY)) return "";
+    return procFile(pid, "fd/1");
+}
+
+// Looks again and again until `happened` holds (true) or the program has ended (false).
+bool awaitWhileRunning(pid_t pid, const std::function<bool()>& happened) {
+    for (;;) {
+        if (happened()) return true;
+        if (hasEnded(pid)) return happened();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+class RunLocksScenario : public TolmScenario {
+protected:
+    // A run in the work directory; `started` is called while it runs.
+    RunResult tolmWhile(const Words& words, std::function<void(pid_t)> started) const {
+        return Scenario::runTolm(words, work_.path(), {.home = home_.path().string(), .started = std::move(started)});
+    }
+    // Whether the run printed the wait line, once it has done so or ended.
+    static bool waits(pid_t pid) {
+        return awaitWhileRunning(pid, [pid] { return printedSoFar(pid).find(kWaiting) != std::string::npos; });
+    }
+};
+
+// Eight registrations at once, each in a project of its own, five rounds: every run says it updated
+// the registry, and the file then holds every project registered so far.
+TEST_F(RunLocksScenario, RegistrationsAtOnceAllLand) {
+    constexpr int kProjects = 8;
+    std::vector<std::string> registered;
+    for (int round = 0; round < 5; ++round) {
+        std::vector<std::string> names;
+        for (int index = 0; index < kProjects; ++index) {
+            names.push_back("p" + std::to_string(round) + "_" + std::to_string(index));
+            write(names.back() + "/.tolm_project.txt", "name " + names.back() + "\nunits { app { \"tolm.txt\" } }\n");
+            write(names.back() + "/tolm.txt", "unit app\nmain: { }\n");
+        }
+        std::vector<std::future<RunResult>> runs;
+        for (const std::string& name : names)
+            runs.push_back(std::async(std::launch::async, [&, name] { return tolm({"-r"}, name); }));
+        for (auto& run : runs) {
+            const RunResult result = run.get();
+            ASSERT_EQ(result.exitCode, 0) << round << result.out;
+            ASSERT_EQ(result.out, "Updated file '" + registryFile().string() + "'.\n") << round;
+        }
+        registered.insert(registered.end(), names.begin(), names.end());
+        const std::string file = contentOf(registryFile());
+        std::string lost;
+        for (const std::string& name : registered)
+            if (!hasLine(file, "  " + name + " \"" + at(name + "/.tolm_project.txt") + "\"\n")) lost += " " + name;
+        ASSERT_EQ(lost, "") << round << "\n" << file;
+    }
+}
+
+// A registration made while toolchain detection probes (after it read the registry, before it
+// writes it) survives the detection's save, beside the toolchains it stores.
+TEST_F(RunLocksScenario, RegistrationBesideDetectionKeepsBoth) {
+    writeProject("main: { }\n");
+    ASSERT_EQ(tolm({"--find-compilers"}).exitCode, 0);
+    const std::string detected = contentOf(registryFile());
+    fs::remove(registryFile());
+
+    RunResult registration;
+    const RunResult detection = tolmWhile({"--find-compilers"}, [&](pid_t pid) {
+        awaitWhileRunning(pid, [pid] { return hasChild(pid); });
+        registration = tolm({"-r"});
+    });
+    EXPECT_EQ(detection.exitCode, 0) << detection.out;
+    EXPECT_EQ(registration.exitCode, 0) << registration.out;
+    const std::string project = "projects {\n  demo \"" + at(".tolm_project.txt") + "\"\n}\n";
+    EXPECT_EQ(contentOf(registryFile()), detected.empty() ? project : project + "\n" + detected);
+}
+
+// A build started while another runs its command in the same project says once that it waits,
+// and builds only when the first has saved: the first keeps the output it wrote, the second
+// writes its own, and a later run with the first's value rebuilds rather than trust a file
+// holding the second's.
+TEST_F(RunLocksScenario, SecondBuildWaitsForTheFirst) {
+    writeProject("t: { ^OUT = P\"(o.txt)\" cmdline = \"echo ${X} > o.txt; touch started.${X}; "
+                 "while [ ! -e release.${X} ]; do sleep 0.01; done\" }\n");
+    write("release.2", "");
+    std::promise<pid_t> firstPid;
+    auto first = std::async(std::launch::async, [&] {
+        return tolmWhile({"t", "X=\"1\""}, [&](pid_t pid) { firstPid.set_value(pid); });
+    });
+    const pid_t pid = firstPid.get_future().get();
+    ASSERT_TRUE(awaitWhileRunning(pid, [&] { return fs::exists(at("started.1")); }));
+
+    bool waited = false;
+    const RunResult second = tolmWhile({"t", "X=\"2\""}, [&](pid_t running) {
+        waited = waits(running);
+        write("release.1", "");
+    });
+    const RunResult earlier = first.get();
+    EXPECT_TRUE(waited);
+    EXPECT_EQ(earlier.exitCode, 0) << earlier.out;
+    EXPECT_EQ(count(earlier, kWaiting), 0) << earlier.out;
+    EXPECT_EQ(second.exitCode, 0) << second.out;
+    EXPECT_EQ(count(second, kWaiting), 1) << second.out;
+    EXPECT_EQ(second.out.rfind(kWaiting + "\nStarting build\n", 0), 0u) << second.out;
+    EXPECT_EQ(contentOf(at("o.txt")), "2\n");
+
+    const RunResult later = tolm({"t", "X=\"1\""});
+    EXPECT_EQ(later.exitCode, 0) << later.out;
+    EXPECT_EQ(contentOf(at("o.txt")), "1\n") << later.out;
+}
+
+// Four builds at once with other values, a hundred rounds: the run alone after them finds every
+// output holding its own value, whichever of the four saved last. Runs did overlap: some waited.
+TEST_F(RunLocksScenario, BuildsAtOnceLeaveEveryOutputRight) {
+    writeProject("app: lib { ^bin = P\"(app.txt)\" cmdline = \"echo ${X} > app.txt\" }\n"
+                 "lib: { ^out = P\"(lib.txt)\" cmdline = \"echo ${X} > lib.txt\" }\n");
+    constexpr int kRuns = 4;
+    int waited = 0;
+    for (int round = 0; round < 100; ++round) {
+        const auto value = [round](int run) { return std::to_string(round * kRuns + run); };
+        std::vector<std::future<RunResult>> runs;
+        for (int run = 0; run < kRuns; ++run)
+            runs.push_back(std::async(std::launch::async, [&, run] { return tolm({"app", "X=\"" + value(run) + "\""}); }));
+        for (auto& run : runs) {
+            const RunResult result = run.get();
+            ASSERT_EQ(result.exitCode, 0) << round << result.out;
+            waited += count(result, kWaiting);
+        }
+        const std::string alone = value(round % kRuns);
+        const RunResult check = tolm({"app", "X=\"" + alone + "\""});
+        ASSERT_EQ(check.exitCode, 0) << round << check.out;
+        ASSERT_EQ(contentOf(at("lib.txt")), alone + "\n") << round << check.out;
+        ASSERT_EQ(contentOf(at("app.txt")), alone + "\n") << round << check.out;
+    }
+    EXPECT_GT(waited, 0);
+}
+
+// A command target calling tolm in its own project does not wait for the lock of the build that
+// runs it; the outer build ends well and leaves a whole cache file, and the inner target builds
+// right afterwards. No command holds the lock file open, so none can keep it past the build.
+TEST_F(RunLocksScenario, CommandsOfAHolderNeverWaitForIt) {
+    const std::string binary = FakeTool::shellQuoted(TOLM_BINARY);
+    writeProject("outer: { cmdline = \"" + binary + " inner\" }\n"
+                 "inner: { ^out = P\"(inner.txt)\" cmdline = \"echo in > inner.txt\" }\n"
+                 "files: { cmdline = \"ls -l /proc/self/fd > fds.txt\" }\n");
+    bool innerWaited = false;
+    const RunResult outer = tolmWhile({"outer"}, [&](pid_t pid) {
+        // A waiting inner run would wait for ever: the signal ends both.
+        if ((innerWaited = waits(pid))) kill(pid, SIGTERM);
+    });
+    EXPECT_FALSE(innerWaited) << outer.out;
+    EXPECT_EQ(outer.exitCode, 0) << outer.out;
+    EXPECT_TRUE(hasLine(outer.out, "[app::inner] echo in > inner.txt\n")) << outer.out;
+    EXPECT_EQ(contentOf(at("inner.txt")), "in\n");
+    EXPECT_TRUE(contentOf(at(".tolm_cache")).starts_with("TOLM_CACHE_V6\n"));
+    const RunResult inner = tolm({"inner"});
+    EXPECT_EQ(inner.exitCode, 0) << inner.out;
+    EXPECT_EQ(inner.out.find("Cache file"), std::string::npos) << inner.out;
+    EXPECT_EQ(contentOf(at("inner.txt")), "in\n");
+
+    ASSERT_EQ(tolm({"files"}).exitCode, 0);
+    const std::string files = contentOf(at("fds.txt"));
+    EXPECT_NE(files.find(at("fds.txt")), std::string::npos) << files;
+    EXPECT_EQ(files.find(".tolm_cache.lock"), std::string::npos) << files;
+}
+
+// A signal ends the wait at once, as it ends a build. The lists take no lock.
+TEST_F(RunLocksScenario, SignalEndsTheWait) {
+    writeProject("t: { cmdline = \"true\" }\n");
+    Util::FileLock held(at(".tolm_cache.lock"));
+    ASSERT_EQ(held.tryLock(), Util::FileLock::Attempt::Held);
+    EXPECT_EQ(tolm({"-u"}).out, "app\n");
+    const RunResult stopped = tolmWhile({"t"}, [](pid_t pid) {
+        if (waits(pid)) kill(pid, SIGINT);
+    });
+    EXPECT_EQ(stopped.exitCode, 128 + SIGINT);
+    EXPECT_EQ(stopped.out, kWaiting + "\nError: Build interrupted by SIGINT.\n");
+}
+
+// A lock file that cannot be used (a directory in its place) is an error naming it, for the runs
+// that need it; the others go on.
+TEST_F(RunLocksScenario, UnusableLockFileIsAnError) {
+    writeProject("t: { ^out = P\"(o.txt)\" cmdline = \"echo x > o.txt\" }\n");
+    fs::create_directories(at(".tolm_cache.lock"));
+    const RunResult build = tolm({"t"});
+    EXPECT_EQ(build.out, "Error: Unable to use lock file '" + at(".tolm_cache.lock") + "': Is a directory\n");
+    EXPECT_EQ(build.exitCode, 1);
+    EXPECT_FALSE(fs::exists(at("o.txt")));
+    EXPECT_EQ(tolm({"-u"}).exitCode, 0);
+
+    fs::remove(at(".tolm_cache.lock"));
+    const std::string registryLock = registryFile().string() + ".lock";
+    fs::create_directories(registryLock);
+    const RunResult registration = tolm({"-r"});
+    EXPECT_EQ(registration.out, "Error: Unable to use lock file '" + registryLock + "': Is a directory\n");
+    EXPECT_EQ(registration.exitCode, 1);
+    EXPECT_EQ(contentOf(registryFile()), "");
+    EXPECT_EQ(tolm({"t"}).exitCode, 0);
+    EXPECT_EQ(contentOf(at("o.txt")), "x\n");
+}
+
+}  // namespace
