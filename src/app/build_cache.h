@@ -139,6 +139,9 @@ struct BuildCache {
     // so a failed build still has something to save. Used by the walk's
     // thread only.
     bool stored = false;
+    // The file was read whole and in the newest format: while nothing is
+    // stored, the records are what it holds, and the save writes nothing.
+    bool fileCurrent = false;
     // The cache path is not a regular file (a FIFO, a directory): it was read
     // as no cache and is never written over.
     bool leaveFileAlone = false;

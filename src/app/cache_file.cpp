@@ -228,12 +228,13 @@ struct LoadFailure {
     std::optional<std::string_view> header;
 };
 
-std::optional<LoadFailure> parseCacheFile(std::string_view bytes, RuntimeRecordMap& records)
+// `version` gets the file's version once its header is known.
+std::optional<LoadFailure> parseCacheFile(std::string_view bytes, RuntimeRecordMap& records, int& version)
 {
     CacheReader in(bytes);
     auto header = in.line();
     if (!header) return LoadFailure{Messages::InvalidHeader, {}};
-    const int version = versionOf(*header);
+    version = versionOf(*header);
     if (version == 0) return LoadFailure{Messages::UnsupportedHeader, header};
     auto count = readCacheNumber(in);
     if (!count) return LoadFailure{Messages::InvalidRecordsCount, {}};
@@ -393,13 +394,17 @@ void loadBuildCache(BuildCache& cache)
         Log::log(LogLevel::Warning, fmt::runtime(Messages::NotRegular), cache.cacheFile.string());
         cache.leaveFileAlone = true;
     }
+    cache.fileCurrent = false;
     installRecords(cache, {});
 }
 
 void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes)
 {
     RuntimeRecordMap records;
-    if (auto failure = parseCacheFile(bytes, records)) {
+    int version = 0;
+    const auto failure = parseCacheFile(bytes, records, version);
+    cache.fileCurrent = !failure && version == NewestVersion;
+    if (failure) {
         const std::string fileName = cache.cacheFile.string();
         if (failure->header)
             Log::log(LogLevel::Warning, fmt::runtime(failure->message), fileName, *failure->header);
@@ -413,6 +418,8 @@ void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes)
 
 void saveBuildCache(BuildCache& cache)
 {
+    // Nothing to render: the file holds what was loaded.
+    if (cache.fileCurrent && !cache.stored) return;
     const std::string content = renderCacheFile(snapshotRecords(cache));
     if (cache.leaveFileAlone) return;
 

@@ -41,7 +41,9 @@
 //   file; a save that fails leaves the old file as it was, and two runs
 //   saving at once never leave it missing. A cache path that is not a
 //   regular file (a FIFO, say) is read as no cache, with a warning, and
-//   never written over. A save whose bytes equal the file's writes nothing.
+//   never written over. A save whose bytes equal the file's writes nothing,
+//   and a run that stored nothing in a cache read whole from a file of the
+//   newest format does not even make them.
 //
 // The save writes the records sorted by key and each record's recipes in
 // their own order, so an unchanged cache gives the same bytes every time.

@@ -257,6 +257,25 @@ TEST_F(CacheFileTest, LoadToleratesAndMerges)
               "next\n");
 }
 
+// A run that stored nothing in a cache read from a file of the newest format leaves the file as it
+// is, even when another run has replaced it since; one that stored a record, or read an older
+// format, writes it.
+TEST_F(CacheFileTest, SaveWithNothingStoredWritesNothing)
+{
+    const std::string v7 = "TOLM_CACHE_V7\n1\n" + element("app::main") + element("") + "0\n0\n";
+    const std::string other = "TOLM_CACHE_V7\n0\n";
+    for (const std::string header : {"TOLM_CACHE_V7", "TOLM_CACHE_V6"}) {
+        BuildCache cache(cacheFile());
+        load(header + v7.substr(v7.find('\n')), cache);
+        scratch.write("proj/.tolm_cache", other);
+        ASSERT_EQ(save(cache), "");
+        EXPECT_EQ(contentOf(cacheFile()), header == "TOLM_CACHE_V7" ? other : v7) << header;
+        cache.stored = true;
+        ASSERT_EQ(save(cache), "");
+        EXPECT_EQ(contentOf(cacheFile()), v7) << header;
+    }
+}
+
 // A save that cannot complete says why and leaves the old cache file alone; a save of the same bytes
 // writes nothing.
 TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
