@@ -19,13 +19,14 @@ public:
     {
         const auto header = in_.line();
         if (!header) return false;
-        const bool v6 = *header == "TOLM_CACHE_V6";
-        const bool flagged = v6 || *header == "TOLM_CACHE_V5";
-        if (!flagged && *header != "TOLM_CACHE_V4" && *header != "TOLM_CACHE_V3") return false;
+        int version = 0;
+        for (int known = 3; known <= 7; ++known)
+            if (*header == "TOLM_CACHE_V" + std::to_string(known)) version = known;
+        if (version == 0) return false;
         std::uint64_t records = 0;
         if (!count(records)) return false;
         for (std::uint64_t i = 0; i < records; ++i)
-            if (!record(flagged, v6)) return false;
+            if (!record(version)) return false;
         return true;
     }
 
@@ -36,10 +37,12 @@ public:
     }
 
 private:
-    // `flagged`: inputs carry the intermediate flag (V5 and later); `timed`:
-    // a program follows the key and output times the outputs (V6).
-    bool record(bool flagged, bool timed)
+    // Inputs carry the intermediate flag from V5 on; a program follows the
+    // key and output times the outputs from V6 on; fingerprints and input
+    // times follow those from V7 on.
+    bool record(int version)
     {
+        const bool flagged = version >= 5, timed = version >= 6;
         std::uint64_t recipes = 0;
         if (!string() || (timed && !string()) || !count(recipes)) return false;
         for (std::uint64_t i = 0; i < recipes; ++i) {
@@ -52,17 +55,27 @@ private:
                 if (!count(flag) || (flag == 1 && !assignment())) return false;
             }
             if (!assignments()) return false;
-            if (timed && !outputTimes()) return false;
+            if (timed && !times()) return false;
+            if (version >= 7 && (!fingerprints() || !times())) return false;
         }
         return assignments();
     }
 
-    bool outputTimes()
+    bool times()
     {
         std::uint64_t n = 0;
         if (!count(n)) return false;
         for (std::uint64_t i = 0; i < n; ++i)
             if (!readCacheTime(in_)) return false;
+        return true;
+    }
+
+    bool fingerprints()
+    {
+        std::uint64_t n = 0;
+        if (!count(n)) return false;
+        for (std::uint64_t i = 0; i < n; ++i)
+            if (!readCacheFingerprint(in_)) return false;
         return true;
     }
 

@@ -8,10 +8,16 @@
 // and builds only what is out of date. The file ".tolm_cache" carries the
 // records from run to run (cache_file.h).
 //
-// A recipe also remembers the write time of each file its outputs name, as
-// its job left them (as ninja's build log does). A file written since by
-// anyone else (a command killed halfway, another project's build with other
-// flags) no longer has that time, and the recipe is built again.
+// What a recipe's job left is remembered with the recipe: the write time
+// and a fingerprint of the content of each file its outputs name, and the
+// write time each file its inputs name had when the job started. On a later
+// run the recipe holds while its outputs still have those times. An output
+// written since with other content (a command killed halfway, an importing
+// project's build with other flags) makes the recipe stale; one written
+// again with the same bytes (an importing project's build with the same
+// flags) holds, and its new time is taken. An input with the same time as
+// the output is trusted only while it still has the time its job started
+// with; one that changed while its job ran leaves the recipe stale.
 //
 // Locking: the cache's mutex guards `records` and `nextClaimToken`; each
 // record's mutex guards its fields. Nobody holds both, except the cache file
@@ -44,9 +50,11 @@ class TargetContext;
 // value's text, with no separators; intermediates and outputs take no part.
 std::uint64_t hashCacheInputs(const std::vector<Tolm::CachedInput>& inputs);
 
-// The write time a job left one output file at; none when the file was
-// missing then.
-using OutputTime = std::optional<std::filesystem::file_time_type>;
+// The write time of one file at a moment that matters to the cache; none
+// when the file was missing then.
+using FileTime = std::optional<std::filesystem::file_time_type>;
+// A fingerprint of a file's content; none when it could not be read.
+using Fingerprint = std::optional<std::uint64_t>;
 
 // A recipe as the cache keeps it.
 struct StoredRecipe : Tolm::CachedRecipe {
@@ -55,9 +63,16 @@ struct StoredRecipe : Tolm::CachedRecipe {
 
     // One per file the outputs name, in the order collectDependedPaths gives
     // them, as the recipe's job left them. Empty until a job of this run
-    // built the recipe or it was found up to date, and for a recipe read
-    // from a cache file written before output times were kept.
-    std::vector<OutputTime> outputTimes;
+    // built the recipe or it was found up to date, for a job whose inputs
+    // changed while it ran, and for a recipe read from a cache file written
+    // before output times were kept.
+    std::vector<FileTime> outputTimes;
+    // The content of the same files, as the job left them; empty where
+    // outputTimes is, and for a cache file written before they were kept.
+    std::vector<Fingerprint> outputFingerprints;
+    // One per file the inputs name, in order: its write time when the job
+    // started. Empty where outputTimes is, and for older cache files.
+    std::vector<FileTime> inputTimes;
 };
 
 // Recipes keyed by the hash of their inputs, kept in the order they were
@@ -120,12 +135,19 @@ struct BuildCache {
     std::mutex mutex;
     RuntimeRecordMap records;
     std::uint64_t nextClaimToken = 1;
-    // A record was stored in this run, so a failed build still has something
-    // to save. Used by the walk's thread only.
+    // A record was stored or its times were brought up to date in this run,
+    // so a failed build still has something to save. Used by the walk's
+    // thread only.
     bool stored = false;
+    // The file was read whole and in the newest format: while nothing is
+    // stored, the records are what it holds, and the save writes nothing.
+    bool fileCurrent = false;
     // The cache path is not a regular file (a FIFO, a directory): it was read
     // as no cache and is never written over.
     bool leaveFileAlone = false;
+    // The built-in date variables as this run set them; inputs equal to one
+    // of them are left out of every recipe (see claimCachedBuild).
+    std::vector<Tolm::Assignment> runDate;
     // The file times the checks of this run read; the walk forgets them
     // before it runs commands. Used on the main thread only.
     RememberedFileTimes fileTimes{systemFileTimes()};

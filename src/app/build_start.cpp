@@ -14,6 +14,8 @@
 
 #include <fmt/format.h>
 
+#include "app/build_cache.h"
+#include "app/builtin_variables.h"
 #include "app/visit_chain.h"
 #include "tolm_app.h"
 #include "types/profile.h"
@@ -66,6 +68,7 @@ void TolmApplication::StartBuild() {
     Log::log(1, fmt::runtime(Messages::MainUnit), mainTarget.unit);
     Log::log(1, fmt::runtime(Messages::MainTarget), mainTarget.target);
 
+    if (buildCache) buildCache->runDate = builtinDateVariables(builtinContext);
     if (project) {
         CreateProjectRuntimeContexts();
     } else {

@@ -1,5 +1,6 @@
 #include "app/builtin_variables.h"
 
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -7,6 +8,8 @@
 #include "types/value_factories.h"
 
 namespace {
+
+constexpr const char* DateVariables[] = {"year", "month", "day"};
 
 using Type = Tolm::Assignment::AssignType;
 
@@ -29,13 +32,21 @@ void addBuiltinVariables(Tolm::Context& context, const std::filesystem::path& pr
 
     std::tm local{};
     localtime_r(&now, &local);
-    addText(context, "year", std::to_string(local.tm_year + 1900), Type::SetIfEmpty);
-    addText(context, "month", std::to_string(local.tm_mon + 1), Type::SetIfEmpty);
-    addText(context, "day", std::to_string(local.tm_mday), Type::SetIfEmpty);
+    const int date[] = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+    for (std::size_t i = 0; i < std::size(DateVariables); ++i)
+        addText(context, DateVariables[i], std::to_string(date[i]), Type::SetIfEmpty);
 
     addText(context, "project_root", projectRoot.string(), Type::Set);
     addText(context, "output_def_dir", "out", Type::Set);
     addText(context, "cwd", std::filesystem::current_path().string(), Type::SetIfEmpty);
+}
+
+std::vector<Tolm::Assignment> builtinDateVariables(const Tolm::Context& builtins) {
+    std::vector<Tolm::Assignment> date;
+    for (const char* name : DateVariables)
+        if (auto found = builtins.assignments.find(Util::CiString(name)); found != builtins.assignments.end())
+            date.push_back(found->second);
+    return date;
 }
 
 void TolmApplication::CreateImplicitContext() {

@@ -7,9 +7,14 @@
 
 #include <ctime>
 #include <filesystem>
+#include <vector>
 
 #include "types/context.h"
 
 // Adds the variables to `context`, the date taken from `now` in the local
 // time zone.
 void addBuiltinVariables(Tolm::Context& context, const std::filesystem::path& projectRoot, std::time_t now);
+
+// The date variables (year, month, day) among the built-in ones, as they
+// were set.
+std::vector<Tolm::Assignment> builtinDateVariables(const Tolm::Context& builtins);

@@ -48,20 +48,39 @@ bool builtAlike(const Tolm::RuntimeRecord& record, const CacheClaim& claim) {
     return record.program == claim.program && sameCachedAssignments(record.context, claim.context);
 }
 
-// The recipes a record read from the cache file no longer covers.
-RecipeList staleRecipes(CacheClaim& claim, const Tolm::RuntimeRecord& record, const FileTimes& times) {
+// The recipes a record read from the cache file no longer covers. A recipe
+// whose outputs were written again with the same content holds, and the
+// record takes their new times, so the next check reads no content; sets
+// `refreshed` then.
+RecipeList staleRecipes(CacheClaim& claim, Tolm::RuntimeRecord& record, const FileTimes& times, bool& refreshed) {
     RecipeList stale;
     const bool alike = builtAlike(record, claim);
     for (auto& [key, recipe] : claim.recipes) {
-        const StoredRecipe* stored = alike ? record.recipes.find(key) : nullptr;
+        StoredRecipe* stored = alike ? record.recipes.find(key) : nullptr;
         if (!stored || !sameCachedAssignments(recipe.outputs, stored->outputs)) {
             clearReuse(recipe);
             stale.push_back(&recipe);
         } else if (!recipeUpToDate(recipe, *stored, times)) {
             stale.push_back(&recipe);
+        } else if (recipe.outputTimes != stored->outputTimes) {
+            stored->outputTimes = recipe.outputTimes;
+            refreshed = true;
         }
     }
     return stale;
+}
+
+// Leaves out the inputs that are the run's date as the run set it: a target
+// that uses the date shows it in the values that use it, so the date alone
+// rebuilds nothing.
+void dropRunDate(Tolm::RecipeSet& set, const std::vector<Tolm::Assignment>& runDate) {
+    if (runDate.empty()) return;
+    for (Tolm::CachedRecipe& recipe : set.recipes)
+        std::erase_if(recipe.inputs, [&](const Tolm::CachedInput& input) {
+            return !input.hasIntermediate() &&
+                   std::any_of(runDate.begin(), runDate.end(),
+                               [&](const Tolm::Assignment& date) { return sameCachedAssignment(input.input, date); });
+        });
 }
 
 // How many of `count` recipes slice `slice` of `slices` holds: the first
@@ -136,6 +155,7 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
                             std::uint64_t jobs, const FileTimes& times) {
     const std::string displayName = target.name.unit + "::" + target.name.target;
     Tolm::RecipeSet set = builder.createRecipes(target);
+    dropRunDate(set, cache.runDate);
     CacheClaim claim;
     claim.program = builder.program();
     if (set.recipes.empty()) {
@@ -179,7 +199,10 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
             else
                 outcome = Outcome::Miss;
         } else {
-            toBuild = staleRecipes(claim, *record, times);
+            bool refreshed = false;
+            toBuild = staleRecipes(claim, *record, times, refreshed);
+            // Only the walk's thread uses the flag.
+            if (refreshed) cache.stored = true;
             if (toBuild.empty()) {
                 outcome = Outcome::Hit;
             } else if (record->state == Tolm::RuntimeRecord::Free) {
@@ -215,6 +238,10 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
             computeWorkerCount(jobs, static_cast<std::uint64_t>(set.maxParallelJobs), toBuild.size());
         claim.jobContexts = groupIntoWorkerContexts(target, toBuild, claim.context, workers);
         claim.jobRecipes = sliceKeys(toBuild, workers);
+        // The jobs start next: no command runs before them.
+        for (const std::vector<std::uint64_t>& job : claim.jobRecipes)
+            for (std::uint64_t key : job)
+                if (StoredRecipe* recipe = claim.recipes.find(key)) recordInputTimes(*recipe, times);
     }
     return claim;
 }
@@ -222,7 +249,7 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
 void releaseCacheClaim(BuildCache& cache, const std::string& key, CacheClaim& claim, const FileTimes& times) {
     for (const std::vector<std::uint64_t>& job : claim.jobRecipes)
         for (std::uint64_t built : job)
-            if (StoredRecipe* recipe = claim.recipes.find(built)) recordOutputTimes(*recipe, times);
+            if (StoredRecipe* recipe = claim.recipes.find(built)) recordJobResult(*recipe, times);
     std::shared_ptr<Tolm::RuntimeRecord> record;
     {
         std::lock_guard<std::mutex> lock(cache.mutex);
@@ -258,7 +285,7 @@ void releaseCacheClaim(BuildCache& cache, const std::string& key, CacheClaim& cl
 void releaseFailedClaim(BuildCache& cache, const std::string& key, CacheClaim& claim,
                         const std::vector<std::uint64_t>& completed, const FileTimes& times) {
     for (std::uint64_t built : completed)
-        if (StoredRecipe* recipe = claim.recipes.find(built)) recordOutputTimes(*recipe, times);
+        if (StoredRecipe* recipe = claim.recipes.find(built)) recordJobResult(*recipe, times);
     std::shared_ptr<Tolm::RuntimeRecord> record;
     {
         std::lock_guard<std::mutex> lock(cache.mutex);

@@ -28,20 +28,22 @@ namespace Tolm {
 class TargetContext;
 }
 
-// The cache check of one target visit. `jobs` is the "-j" count. Failures of
-// the Builder pass through; the check itself never throws.
+// The cache check of one target visit. `jobs` is the "-j" count. Inputs that
+// are the run's date (the cache's runDate) are left out of the recipes.
+// Notes the start times of the recipes to build. Failures of the Builder
+// pass through; the check itself never throws.
 CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tolm::TargetContext& target,
                             std::uint64_t jobs, const FileTimes& times);
 
 // Stores a claimed visit's recipes, context and program under the record key
 // and frees the record, once all its jobs succeeded: the recipes the jobs
-// built take the write times their outputs have now. A token that is not the
+// built take the times and contents their outputs have now (recordJobResult). A token that is not the
 // record's changes nothing and is logged at level 7.
 void releaseCacheClaim(BuildCache& cache, const std::string& key, CacheClaim& claim, const FileTimes& times);
 
 // Frees the record of a claimed visit whose jobs did not all succeed, taking
 // the claim's recipes and context. The recipes with keys in `completed` are
-// stored, with the write times their outputs have now; every other recipe
+// stored, with the times and contents their outputs have now; every other recipe
 // keeps what the record held for it, or nothing when the record's context or
 // program differs. Nothing completed leaves the record as it was before the
 // run, and removes one the claim made.

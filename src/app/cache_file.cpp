@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <random>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,6 +49,13 @@ constexpr const char* Program = "Cache file '{}' is malformed (program). Startin
 constexpr const char* OutputTimesCount =
     "Cache file '{}' is malformed (output times count). Starting with empty cache.\n";
 constexpr const char* OutputTime = "Cache file '{}' is malformed (output time). Starting with empty cache.\n";
+constexpr const char* FingerprintsCount =
+    "Cache file '{}' is malformed (output fingerprints count). Starting with empty cache.\n";
+constexpr const char* Fingerprint =
+    "Cache file '{}' is malformed (output fingerprint). Starting with empty cache.\n";
+constexpr const char* InputTimesCount =
+    "Cache file '{}' is malformed (input times count). Starting with empty cache.\n";
+constexpr const char* InputTime = "Cache file '{}' is malformed (input time). Starting with empty cache.\n";
 constexpr const char* NotRegular =
     "Cache file '{}' is not a regular file and is left as it is. Starting with empty cache.\n";
 // Save notes (level 6): the record key, the value's text and its variable.
@@ -61,10 +69,20 @@ constexpr const char* Flush = "Unable to flush cache file '{}': {}\n";
 constexpr const char* Replace = "Unable to replace cache file '{}' with '{}': {}\n";
 }  // namespace Messages
 
-constexpr std::string_view HeaderV6 = "TOLM_CACHE_V6";
-constexpr std::string_view HeaderV5 = "TOLM_CACHE_V5";
-constexpr std::string_view HeaderV4 = "TOLM_CACHE_V4";
-constexpr std::string_view HeaderV3 = "TOLM_CACHE_V3";
+// The header of each format the reader knows, by version; only the newest
+// is written.
+constexpr std::string_view Headers[] = {"TOLM_CACHE_V3", "TOLM_CACHE_V4", "TOLM_CACHE_V5", "TOLM_CACHE_V6",
+                                        "TOLM_CACHE_V7"};
+constexpr int OldestVersion = 3;
+constexpr int NewestVersion = OldestVersion + static_cast<int>(std::size(Headers)) - 1;
+
+// The version a header line names; 0 for none the reader knows.
+int versionOf(std::string_view header)
+{
+    for (std::size_t i = 0; i < std::size(Headers); ++i)
+        if (header == Headers[i]) return OldestVersion + static_cast<int>(i);
+    return 0;
+}
 
 // The fewest bytes an assignment takes in the file ("A 0 0\n0\n\n"), a
 // record ("0\n\n0\n0\n") and an output time ("-\n"): no list is sized beyond
@@ -88,7 +106,7 @@ T need(std::optional<T> element, const char* message)
 // Reads the records that follow the header of a file of one version.
 class RecordParser {
 public:
-    RecordParser(CacheReader& in, std::string_view version) : in_(in), version_(version) {}
+    RecordParser(CacheReader& in, int version) : in_(in), version_(version) {}
 
     void readRecords(std::uint64_t count, RuntimeRecordMap& records)
     {
@@ -116,7 +134,7 @@ private:
     {
         Tolm::CachedInput entry;
         entry.input = need(readCacheAssignment(in_), Messages::InputAssignment);
-        if (version_ != HeaderV6 && version_ != HeaderV5) return entry;
+        if (version_ < 5) return entry;
         const std::uint64_t flag = need(readCacheNumber(in_), Messages::IntermediateFlag);
         if (flag > 1) throw Malformed{Messages::IntermediateFlag};
         if (flag == 1) entry.intermediate = need(readCacheAssignment(in_), Messages::IntermediateAssignment);
@@ -130,18 +148,31 @@ private:
         recipe.inputs.reserve(plausible(inputs, MinAssignmentBytes));
         for (std::uint64_t i = 0; i < inputs; ++i) recipe.inputs.push_back(readInput());
         recipe.outputs = readAssignments(Messages::OutputsCount, Messages::OutputAssignment);
-        if (version_ != HeaderV6) return recipe;
-        const std::uint64_t times = need(readCacheNumber(in_), Messages::OutputTimesCount);
-        recipe.outputTimes.reserve(plausible(times, MinTimeBytes));
-        for (std::uint64_t i = 0; i < times; ++i) recipe.outputTimes.push_back(need(readCacheTime(in_), Messages::OutputTime));
+        if (version_ < 6) return recipe;
+        recipe.outputTimes = readTimes(Messages::OutputTimesCount, Messages::OutputTime);
+        if (version_ < 7) return recipe;
+        const std::uint64_t fingerprints = need(readCacheNumber(in_), Messages::FingerprintsCount);
+        recipe.outputFingerprints.reserve(plausible(fingerprints, MinTimeBytes));
+        for (std::uint64_t i = 0; i < fingerprints; ++i)
+            recipe.outputFingerprints.push_back(need(readCacheFingerprint(in_), Messages::Fingerprint));
+        recipe.inputTimes = readTimes(Messages::InputTimesCount, Messages::InputTime);
         return recipe;
+    }
+
+    std::vector<FileTime> readTimes(const char* countMessage, const char* timeMessage)
+    {
+        const std::uint64_t count = need(readCacheNumber(in_), countMessage);
+        std::vector<FileTime> times;
+        times.reserve(plausible(count, MinTimeBytes));
+        for (std::uint64_t i = 0; i < count; ++i) times.push_back(need(readCacheTime(in_), timeMessage));
+        return times;
     }
 
     void readRecord(RuntimeRecordMap& records)
     {
         std::string key(need(readCacheString(in_), Messages::RecordKey));
         auto record = std::make_shared<Tolm::RuntimeRecord>();
-        if (version_ == HeaderV6) record->program = need(readCacheString(in_), Messages::Program);
+        if (version_ >= 6) record->program = need(readCacheString(in_), Messages::Program);
         const std::uint64_t recipes = need(readCacheNumber(in_), Messages::RecipeCount);
         for (std::uint64_t i = 0; i < recipes; ++i) {
             StoredRecipe recipe = readRecipe();
@@ -150,7 +181,7 @@ private:
             record->recipes.insert(recipeKey, std::move(recipe));
         }
         record->context = readAssignments(Messages::ContextCount, Messages::ContextAssignment);
-        if (version_ == HeaderV3) record->context.clear();
+        if (version_ == 3) record->context.clear();
         // A later record under the same key (ignoring case) replaces the
         // earlier one, key spelling included.
         records.erase(Util::CiString(key));
@@ -158,7 +189,7 @@ private:
     }
 
     CacheReader& in_;
-    std::string_view version_;
+    int version_;
 };
 
 // What is at the cache path.
@@ -197,17 +228,18 @@ struct LoadFailure {
     std::optional<std::string_view> header;
 };
 
-std::optional<LoadFailure> parseCacheFile(std::string_view bytes, RuntimeRecordMap& records)
+// `version` gets the file's version once its header is known.
+std::optional<LoadFailure> parseCacheFile(std::string_view bytes, RuntimeRecordMap& records, int& version)
 {
     CacheReader in(bytes);
     auto header = in.line();
     if (!header) return LoadFailure{Messages::InvalidHeader, {}};
-    if (*header != HeaderV6 && *header != HeaderV5 && *header != HeaderV4 && *header != HeaderV3)
-        return LoadFailure{Messages::UnsupportedHeader, header};
+    version = versionOf(*header);
+    if (version == 0) return LoadFailure{Messages::UnsupportedHeader, header};
     auto count = readCacheNumber(in);
     if (!count) return LoadFailure{Messages::InvalidRecordsCount, {}};
     try {
-        RecordParser(in, *header).readRecords(*count, records);
+        RecordParser(in, version).readRecords(*count, records);
     } catch (const Malformed& failure) {
         return LoadFailure{failure.message, {}};
     }
@@ -287,7 +319,11 @@ bool renderRecord(const RecordCopy& record, std::string& out)
         for (const Tolm::Assignment& output : recipe.outputs)
             if (!assignment(output)) return false;
         appendCacheCount(out, recipe.outputTimes.size());
-        for (const OutputTime& time : recipe.outputTimes) appendCacheTime(out, time);
+        for (const FileTime& time : recipe.outputTimes) appendCacheTime(out, time);
+        appendCacheCount(out, recipe.outputFingerprints.size());
+        for (const Fingerprint& fingerprint : recipe.outputFingerprints) appendCacheFingerprint(out, fingerprint);
+        appendCacheCount(out, recipe.inputTimes.size());
+        for (const FileTime& time : recipe.inputTimes) appendCacheTime(out, time);
     }
     appendCacheCount(out, record.context.size());
     for (const Tolm::Assignment& element : record.context)
@@ -302,7 +338,7 @@ std::string renderCacheFile(const std::vector<RecordCopy>& records)
     std::uint64_t written = 0;
     for (const RecordCopy& record : records)
         if (renderRecord(record, body)) ++written;
-    std::string content(HeaderV6);
+    std::string content(Headers[NewestVersion - OldestVersion]);
     content += '\n';
     appendCacheCount(content, written);
     content += body;
@@ -358,13 +394,17 @@ void loadBuildCache(BuildCache& cache)
         Log::log(LogLevel::Warning, fmt::runtime(Messages::NotRegular), cache.cacheFile.string());
         cache.leaveFileAlone = true;
     }
+    cache.fileCurrent = false;
     installRecords(cache, {});
 }
 
 void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes)
 {
     RuntimeRecordMap records;
-    if (auto failure = parseCacheFile(bytes, records)) {
+    int version = 0;
+    const auto failure = parseCacheFile(bytes, records, version);
+    cache.fileCurrent = !failure && version == NewestVersion;
+    if (failure) {
         const std::string fileName = cache.cacheFile.string();
         if (failure->header)
             Log::log(LogLevel::Warning, fmt::runtime(failure->message), fileName, *failure->header);
@@ -378,6 +418,8 @@ void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes)
 
 void saveBuildCache(BuildCache& cache)
 {
+    // Nothing to render: the file holds what was loaded.
+    if (cache.fileCurrent && !cache.stored) return;
     const std::string content = renderCacheFile(snapshotRecords(cache));
     if (cache.leaveFileAlone) return;
 

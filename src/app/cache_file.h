@@ -5,7 +5,7 @@
 // stored what its jobs completed.
 //
 // Layout (elements as in cache_lines.h):
-//   TOLM_CACHE_V6
+//   TOLM_CACHE_V7
 //   record count
 //   per record: key string, program string (the path of the program that
 //               ran the record's commands; empty for none of the tool's own),
@@ -16,14 +16,19 @@
 //     output count, output assignments;
 //     output time count, output times (one per file the outputs name, in
 //       order, as the recipe's job left it);
+//     fingerprint count, fingerprints (of the same files' contents);
+//     input time count, input times (one per file the inputs name, in
+//       order, as its job started);
 //   context count, context assignments.
-// Older files still read: "TOLM_CACHE_V5" files have no program and no
-// output times, "TOLM_CACHE_V4" files not even the flag and the
-// intermediate, "TOLM_CACHE_V3" files are laid out like V4 and their context
-// is read and dropped. A record without output times is never up to date, so
-// each target of an older file is built once more, and then saved as V6.
-// Only V6 is written. Recipe keys are not stored: the load computes them
-// from the inputs. Whatever follows the last record is ignored.
+// Older files still read: "TOLM_CACHE_V6" files have no fingerprints and
+// no input times, "TOLM_CACHE_V5" files not even a program and output
+// times, "TOLM_CACHE_V4" files not even the flag and the intermediate,
+// "TOLM_CACHE_V3" files are laid out like V4 and their context is read and
+// dropped. A record without output times is never up to date, so each
+// target of a V5 or older file is built once more; the recipes of a V6 file
+// are checked by their times alone. Whatever is read is saved as V7. Recipe
+// keys are not stored: the load computes them from the inputs. Whatever
+// follows the last record is ignored.
 //
 // Two promises shape this file:
 // - A cache file never stops a build. One that is missing or unreadable
@@ -36,7 +41,9 @@
 //   file; a save that fails leaves the old file as it was, and two runs
 //   saving at once never leave it missing. A cache path that is not a
 //   regular file (a FIFO, say) is read as no cache, with a warning, and
-//   never written over. A save whose bytes equal the file's writes nothing.
+//   never written over. A save whose bytes equal the file's writes nothing,
+//   and a run that stored nothing in a cache read whole from a file of the
+//   newest format does not even make them.
 //
 // The save writes the records sorted by key and each record's recipes in
 // their own order, so an unchanged cache gives the same bytes every time.

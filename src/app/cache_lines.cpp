@@ -222,3 +222,28 @@ std::optional<std::optional<std::filesystem::file_time_type>> readCacheTime(Cach
     return std::filesystem::file_time_type(duration_cast<std::filesystem::file_time_type::duration>(seconds(fileSeconds)) +
                                            nanoseconds(*fraction));
 }
+
+void appendCacheFingerprint(std::string& out, const std::optional<std::uint64_t>& fingerprint)
+{
+    out += fingerprint ? fmt::format("{:016x}\n", *fingerprint) : std::string("-\n");
+}
+
+std::optional<std::optional<std::uint64_t>> readCacheFingerprint(CacheReader& in)
+{
+    auto line = in.line();
+    if (!line) return std::nullopt;
+    if (*line == "-") return std::optional<std::uint64_t>();
+    if (line->size() != 16) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char digit : *line) {
+        int nibble;
+        if (digit >= '0' && digit <= '9')
+            nibble = digit - '0';
+        else if (digit >= 'a' && digit <= 'f')
+            nibble = digit - 'a' + 10;
+        else
+            return std::nullopt;
+        value = value << 4 | static_cast<std::uint64_t>(nibble);
+    }
+    return std::optional<std::uint64_t>(value);
+}

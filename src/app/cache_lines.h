@@ -10,7 +10,9 @@
 // - time: a line holding a file's last write time as the seconds since
 //   1970-01-01 UTC (signed) and the nanoseconds within that second (nine
 //   digits), separated by a blank ("1765099999 012345678"), or "-" for a file
-//   that did not exist.
+//   that did not exist;
+// - fingerprint: a line of 16 lower-case hexadecimal digits, a hash of a
+//   file's content, or "-" for a file that could not be read.
 //
 // The reader walks the whole file held in memory: a string is a view into it,
 // and a length or count can never make it allocate more than the bytes that
@@ -63,3 +65,6 @@ std::optional<std::string_view> readCacheString(CacheReader& in);
 std::optional<Tolm::Assignment> readCacheAssignment(CacheReader& in);
 // A time the file clock cannot hold breaks the rule.
 std::optional<std::optional<std::filesystem::file_time_type>> readCacheTime(CacheReader& in);
+
+void appendCacheFingerprint(std::string& out, const std::optional<std::uint64_t>& fingerprint);
+std::optional<std::optional<std::uint64_t>> readCacheFingerprint(CacheReader& in);

@@ -1,6 +1,7 @@
 #pragma once
-// The file system's modification times, behind a seam so the cache check can
-// be tested with a logical clock instead of real files and real waiting.
+// The file system's modification times and content fingerprints, behind a
+// seam so the cache check can be tested with a logical clock instead of real
+// files and real waiting.
 //
 // A no-op build asks for the time of every source and every object, and an
 // object is asked twice: once as the output of its compile recipe and once
@@ -9,6 +10,7 @@
 // each path costs one stat. Whoever is about to run commands (which may write
 // any file) forgets them first.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -21,6 +23,10 @@ public:
     // empty when the path does not exist or its status or time cannot be
     // read. Never throws.
     virtual std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const = 0;
+    // A 64-bit hash of the content of an existing regular file; empty when
+    // it cannot be read. Reads the whole file: asked only when a write time
+    // alone cannot tell. Never throws.
+    virtual std::optional<std::uint64_t> contentFingerprint(const std::string& path) const = 0;
 };
 
 // The real file system.
@@ -32,6 +38,10 @@ public:
     explicit RememberedFileTimes(const FileTimes& source) : source_(source) {}
 
     std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const override;
+    // Not remembered: asked at most once per file and check.
+    std::optional<std::uint64_t> contentFingerprint(const std::string& path) const override {
+        return source_.contentFingerprint(path);
+    }
     void forget() { known_.clear(); }
 
 private:

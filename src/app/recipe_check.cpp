@@ -70,26 +70,47 @@ bool sameContent(const Tolm::TolmValue& a, const Tolm::TolmValue& b) {
     return a.toLiteral() == b.toLiteral();
 }
 
-// The write time of each file the outputs name, in order; `paths` gets the
-// files.
-std::vector<OutputTime> outputTimesOf(const Tolm::CachedRecipe& recipe, const FileTimes& times,
-                                      std::vector<std::string>& paths) {
-    paths.clear();
-    for (const Tolm::Assignment& output : recipe.outputs) collectDependedPaths(output.value, paths);
-    std::vector<OutputTime> written;
+// The files the values name, in order.
+std::vector<std::string> pathsOf(const std::vector<Tolm::Assignment>& values) {
+    std::vector<std::string> paths;
+    for (const Tolm::Assignment& value : values) collectDependedPaths(value.value, paths);
+    return paths;
+}
+
+std::vector<std::string> inputPathsOf(const Tolm::CachedRecipe& recipe) {
+    std::vector<std::string> paths;
+    for (const Tolm::CachedInput& input : recipe.inputs) collectDependedPaths(input.input.value, paths);
+    return paths;
+}
+
+std::vector<FileTime> timesOf(const std::vector<std::string>& paths, const FileTimes& times) {
+    std::vector<FileTime> written;
     written.reserve(paths.size());
     for (const std::string& path : paths) written.push_back(times.lastWriteTime(path));
     return written;
 }
 
 // The earliest of the times; none when there is none or a file is missing.
-OutputTime earliest(const std::vector<OutputTime>& written) {
-    OutputTime first;
-    for (const OutputTime& time : written) {
+FileTime earliest(const std::vector<FileTime>& written) {
+    FileTime first;
+    for (const FileTime& time : written) {
         if (!time) return std::nullopt;
         if (!first || *time < *first) first = time;
     }
     return first;
+}
+
+// Whether the outputs are as the stored job left them: each file with its
+// stored time, or written since with the same content.
+bool outputsAsLeft(const std::vector<std::string>& paths, const std::vector<FileTime>& written,
+                   const StoredRecipe& stored, const FileTimes& times) {
+    if (written.size() != stored.outputTimes.size()) return false;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (written[i] == stored.outputTimes[i]) continue;
+        if (!written[i] || i >= stored.outputFingerprints.size() || !stored.outputFingerprints[i]) return false;
+        if (times.contentFingerprint(paths[i]) != stored.outputFingerprints[i]) return false;
+    }
+    return true;
 }
 
 bool sameInput(const Tolm::CachedInput& fresh, const Tolm::CachedInput& stored) {
@@ -137,14 +158,18 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
 }
 
 bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times) {
-    std::vector<std::string> paths;
-    std::vector<OutputTime> written = outputTimesOf(fresh, times, paths);
-    if (written != stored.outputTimes) {
+    const std::vector<std::string> outputPaths = pathsOf(fresh.outputs);
+    std::vector<FileTime> written = timesOf(outputPaths, times);
+    if (!outputsAsLeft(outputPaths, written, stored, times)) {
         for (Tolm::CachedInput& input : fresh.inputs) input.reuse = false;
         return false;
     }
-    const OutputTime built = earliest(written);
+    const FileTime built = earliest(written);
     bool upToDate = built.has_value() && fresh.inputs.size() == stored.inputs.size();
+    std::vector<std::string> paths;
+    // Inputs equal to the stored ones name the same files in the same order,
+    // so the running index matches the stored start times.
+    std::size_t timed = 0;
     for (std::size_t i = 0; i < fresh.inputs.size(); ++i) {
         Tolm::CachedInput& input = fresh.inputs[i];
         bool passes = i < stored.inputs.size() && sameInput(input, stored.inputs[i]);
@@ -152,22 +177,41 @@ bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileT
             paths.clear();
             collectDependedPaths(input.input.value, paths);
             for (const std::string& path : paths) {
-                const auto time = times.lastWriteTime(path);
-                // An input written in the same tick as the output may be newer.
-                if (!time || !built || !(*time < *built)) {
-                    passes = false;
-                    break;
-                }
+                const FileTime time = times.lastWriteTime(path);
+                const std::size_t at = timed++;
+                if (time && built && *time < *built) continue;
+                // Written in the same tick as the output: older only when the
+                // job started from this very time.
+                if (time && built && *time == *built && at < stored.inputTimes.size() && stored.inputTimes[at] == time)
+                    continue;
+                passes = false;
+                break;
             }
         }
         input.reuse = passes;
         upToDate = upToDate && passes;
     }
-    if (upToDate) fresh.outputTimes = std::move(written);
-    return upToDate;
+    if (!upToDate) return false;
+    fresh.outputTimes = std::move(written);
+    fresh.outputFingerprints = stored.outputFingerprints;
+    fresh.inputTimes = stored.inputTimes;
+    return true;
 }
 
-void recordOutputTimes(StoredRecipe& recipe, const FileTimes& times) {
-    std::vector<std::string> paths;
-    recipe.outputTimes = outputTimesOf(recipe, times, paths);
+void recordInputTimes(StoredRecipe& recipe, const FileTimes& times) {
+    recipe.inputTimes = timesOf(inputPathsOf(recipe), times);
+}
+
+void recordJobResult(StoredRecipe& recipe, const FileTimes& times) {
+    recipe.outputTimes.clear();
+    recipe.outputFingerprints.clear();
+    if (timesOf(inputPathsOf(recipe), times) != recipe.inputTimes) {
+        recipe.inputTimes.clear();
+        return;
+    }
+    const std::vector<std::string> paths = pathsOf(recipe.outputs);
+    recipe.outputTimes = timesOf(paths, times);
+    recipe.outputFingerprints.reserve(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        recipe.outputFingerprints.push_back(recipe.outputTimes[i] ? times.contentFingerprint(paths[i]) : std::nullopt);
 }

@@ -32,15 +32,24 @@ bool sameCachedAssignments(const std::vector<Tolm::Assignment>& a, const std::ve
 void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::string>& out);
 
 // For a recipe whose outputs equal the stored ones: up to date when every
-// output file exists with the write time its job left it at, there are as
-// many inputs as stored, and every input equals its stored counterpart and
-// names only files strictly older than the oldest output. Sets each input's
-// reuse flag to whether it passed; an input naming no file passes on equal
-// assignments alone. An output written since its job (or never timed) makes
+// output file exists with the write time its job left it at (or, written
+// since, still with the content it left), there are as many inputs as
+// stored, and every input equals its stored counterpart and names only files
+// older than the oldest output: strictly older, or of the same time and
+// still with the time they had when the job started. Sets each input's reuse
+// flag to whether it passed; an input naming no file passes on equal
+// assignments alone. An output changed since its job (or never timed) makes
 // nothing of the recipe trusted: no input is reused. An up-to-date recipe
-// takes the stored times.
+// takes the stored record of its job, with the outputs' times as they are
+// now.
 bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times);
 
-// Notes the write time of every file the recipe's outputs name, as they are
-// now: once its job has ended.
-void recordOutputTimes(StoredRecipe& recipe, const FileTimes& times);
+// Notes the write time every file the recipe's inputs name has as its job
+// is about to start.
+void recordInputTimes(StoredRecipe& recipe, const FileTimes& times);
+
+// Once the recipe's job has ended: notes the write time and the content of
+// every file its outputs name. When a file its inputs name no longer has the
+// time noted at the start, the job may have read an older content than the
+// one now there: nothing is noted, so the next run builds the recipe again.
+void recordJobResult(StoredRecipe& recipe, const FileTimes& times);

@@ -125,6 +125,20 @@ std::vector<BuildJob> jobsOf(CacheClaim& claim) {
     return jobs;
 }
 
+// Every file the claim's recipes write.
+std::vector<std::string> outputFilesOf(const CacheClaim& claim) {
+    std::vector<std::string> files;
+    for (const auto& [key, recipe] : claim.recipes)
+        for (const Assignment& output : recipe.outputs) collectDependedPaths(output.value, files);
+    return files;
+}
+
+// The instance as the messages name it: the display name, and the instance
+// hash (its output directory's suffix) for a parameterised one.
+std::string ownerName(const Tolm::TargetContext& target, const std::string& displayName) {
+    return target.instanceText.empty() ? displayName : displayName + "@" + target.instanceHash();
+}
+
 // The recipes of the jobs that succeeded.
 std::vector<std::uint64_t> completedRecipes(const CacheClaim& claim, const std::vector<BuildJob>& jobs) {
     std::vector<std::uint64_t> completed;
@@ -218,8 +232,9 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     Log::log(3, fmt::runtime(Messages::InputContext));
     targetContext->dump(3);
 
-    // 6. Build what the cache does not cover. When a job fails, what the
-    // jobs that succeeded built is kept in the record.
+    // 6. Build what the cache does not cover, unless another instance of
+    // this run writes one of the same files. When a job fails, what the jobs
+    // that succeeded built is kept in the record.
     CacheClaim claim;
     std::vector<BuildJob> jobs{BuildJob{targetContext, {}, false}};
     if (buildCache) {
@@ -228,6 +243,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     }
     Tolm::Context output;
     try {
+        if (buildCache) chain.outputOwners.claim(outputFilesOf(claim), ownerName(*targetContext, displayName));
         runBuildJobs(*builder, jobs, displayName, output);
     } catch (...) {
         if (claim.claimToken != 0)

@@ -24,6 +24,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/output_owners.h"
 #include "types/context.h"
 #include "types/qualified_target_name.h"
 #include "types/tolm_value.h"
@@ -38,6 +39,8 @@ struct VisitChain {
     std::unordered_set<Util::CiString, Util::CiHasher, Util::CiEqualTo> keys;
     // The output context of every instance walked to its end, by instanceKey.
     std::unordered_map<std::string, Tolm::Context> walked;
+    // The files each instance's recipes write.
+    OutputOwners outputOwners;
 
     // Enters the key for its lifetime. Throws LoopFoundException, listing the
     // chain newest first, when the key is already entered, and TolmException

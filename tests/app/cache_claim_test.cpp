@@ -17,7 +17,8 @@ using AppTest::FakeBuilder;
 using Tolm::CachedInput;
 using Tolm::CachedRecipe;
 
-// File times on a logical clock: a path is missing unless given a tick.
+// File times on a logical clock: a path is missing unless given a tick. Its
+// content is its entry in `contents` (a file without one reads as 0).
 class FakeFileTimes : public FileTimes {
 public:
     std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const override {
@@ -26,8 +27,16 @@ public:
         if (found == ticks.end()) return std::nullopt;
         return std::filesystem::file_time_type(std::chrono::seconds(found->second));
     }
+    std::optional<std::uint64_t> contentFingerprint(const std::string& path) const override {
+        ++hashed;
+        if (!ticks.count(path)) return std::nullopt;
+        auto found = contents.find(path);
+        return found == contents.end() ? 0 : found->second;
+    }
     std::map<std::string, int> ticks;
+    std::map<std::string, std::uint64_t> contents;
     mutable int asked = 0;
+    mutable int hashed = 0;
 };
 
 TolmValuePtr path(const std::string& text) { return Tolm::makePathStringValue(text); }
@@ -63,17 +72,21 @@ public:
         builder.recipes.recipes = {compile("a"), compile("b")};
         builder.recipes.context = {set("FLAGS", str("-DFOO"))};
         times.ticks = {{"/src/a.c", 10}, {"/src/b.c", 10}, {"/out/a.o", 20}, {"/out/b.o", 20}, {"/out/app", 30}};
+        times.contents.clear();
     }
 
     CacheClaim claim(std::uint64_t jobs = 1) { return claimCachedBuild(cache, builder, *target, jobs, times); }
     const std::shared_ptr<Tolm::RuntimeRecord>& record() { return cache.records.at(target->instanceName()); }
 
-    // Puts a record as the cache file leaves it under the target's key, its outputs timed as they
-    // are now.
+    // Puts a record as the cache file leaves it under the target's key, as if its jobs had just
+    // ended with every file as it is now.
     std::shared_ptr<Tolm::RuntimeRecord> loaded(std::vector<CachedRecipe> recipes,
                                                 std::vector<Tolm::Assignment> context) {
         auto record = CacheTest::record(std::move(recipes), std::move(context));
-        for (auto& [key, recipe] : record->recipes) recordOutputTimes(recipe, times);
+        for (auto& [key, recipe] : record->recipes) {
+            recordInputTimes(recipe, times);
+            recordJobResult(recipe, times);
+        }
         return cache.records[target->instanceName()] = record;
     }
 
@@ -121,8 +134,29 @@ TEST_F(CacheClaimTest, RecordFromFileBuildsOnlyWhatChanged) {
         {"output renamed",
          [](CacheClaimTest& t) { t.builder.recipes.recipes[1].outputs[0] = set("OBJ", path("/out/b2.o"), 1); },
          "FLAGS=-DFOO SRC=/src/b.c"},
-        // Written since its job, even to a time still after its source's.
-        {"a.o rewritten", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 25; }, "FLAGS=-DFOO SRC=/src/a.c"},
+        // Written since its job, even to a time still after its source's, with other content; with the
+        // same content (an importing project built it alike) it holds.
+        {"a.o rewritten",
+         [](CacheClaimTest& t) {
+             t.times.ticks["/out/a.o"] = 25;
+             t.times.contents["/out/a.o"] = 7;
+         },
+         "FLAGS=-DFOO SRC=/src/a.c"},
+        {"a.o rewritten alike", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 25; }, ""},
+        {"a.o rewritten alike, from a file without fingerprints",
+         [](CacheClaimTest& t) {
+             t.times.ticks["/out/a.o"] = 25;
+             for (auto& [key, recipe] : t.record()->recipes) recipe.outputFingerprints.clear();
+         },
+         "FLAGS=-DFOO SRC=/src/a.c"},
+        // The same tick as its object: trusted only when its job started from that very time.
+        {"a.c as old as a.o since its job",
+         [](CacheClaimTest& t) {
+             for (auto& [key, recipe] : t.record()->recipes)
+                 if (recipe.inputTimes.front()) recipe.inputTimes.front() = std::filesystem::file_time_type(std::chrono::seconds(20));
+             t.times.ticks["/src/a.c"] = t.times.ticks["/src/b.c"] = 20;
+         },
+         ""},
         {"a.o removed", [](CacheClaimTest& t) { t.times.ticks.erase("/out/a.o"); }, "FLAGS=-DFOO SRC=/src/a.c"},
         {"built by another program", [](CacheClaimTest& t) { t.record()->program = "/usr/bin/clang"; },
          "FLAGS=-DFOO SRC=/src/a.c /src/b.c"},
@@ -147,6 +181,31 @@ TEST_F(CacheClaimTest, RecordFromFileBuildsOnlyWhatChanged) {
         EXPECT_EQ(record->verified, false) << c.change;
         EXPECT_EQ(record->state, hit ? Tolm::RuntimeRecord::Free : Tolm::RuntimeRecord::Claimed) << c.change;
     }
+}
+
+// An output written again with the same content holds, and the record takes its new time: the
+// next check reads no content. A check where every time matches reads none at all.
+TEST_F(CacheClaimTest, OutputWrittenAgainAlikeTakesItsNewTime) {
+    loaded({compile("a"), compile("b")}, {set("FLAGS", str("-DFOO"))});
+    times.hashed = 0;
+    EXPECT_TRUE(claim().jobContexts.empty());
+    EXPECT_EQ(times.hashed, 0);
+    times.ticks["/out/a.o"] = 25;
+    EXPECT_TRUE(claim().jobContexts.empty());
+    EXPECT_EQ(times.hashed, 1);
+    EXPECT_TRUE(cache.stored);
+    EXPECT_TRUE(claim().jobContexts.empty());
+    EXPECT_EQ(times.hashed, 1);
+}
+
+// A source saved while its job ran: the job may have read the older text, so the recipe is built
+// again on the next run, however the times compare then; the other recipe holds.
+TEST_F(CacheClaimTest, InputChangedWhileItsJobRanIsBuiltAgain) {
+    CacheClaim built = claim();
+    times.ticks["/src/a.c"] = 15;
+    releaseCacheClaim(cache, target->instanceName(), built, times);
+    record()->verified = false;
+    EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO SRC=/src/a.c");
 }
 
 // A stale link step gets the objects of its unchanged sources; other context flags reuse nothing.

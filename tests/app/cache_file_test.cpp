@@ -27,7 +27,7 @@ void addRecord(BuildCache& cache, const std::string& key, std::vector<Tolm::Cach
 }
 
 // A time as seconds and nanoseconds since 1970, "-" for none.
-std::string timeText(const OutputTime& time)
+std::string timeText(const FileTime& time)
 {
     if (!time) return "-";
     const auto since = std::chrono::file_clock::to_sys(*time).time_since_epoch();
@@ -54,6 +54,11 @@ std::string dump(BuildCache& cache)
             for (const auto& output : recipe.outputs) text += "\n    out " + describe(output);
             if (!recipe.outputTimes.empty()) text += "\n    times";
             for (const auto& time : recipe.outputTimes) text += " " + timeText(time);
+            if (!recipe.outputFingerprints.empty()) text += "\n    contents";
+            for (const auto& fingerprint : recipe.outputFingerprints)
+                text += fingerprint ? " " + std::to_string(*fingerprint) : " -";
+            if (!recipe.inputTimes.empty()) text += "\n    started";
+            for (const auto& time : recipe.inputTimes) text += " " + timeText(time);
         }
         for (const auto& assignment : record->context) text += "\n  context " + describe(assignment);
         records.push_back(text);
@@ -102,12 +107,14 @@ protected:
     ScratchDir scratch;
 };
 
-// Hand-made files of each version. V6 holds the header, the record count,
+// Hand-made files of each version. V7 holds the header, the record count,
 // then per record its key, the program that ran its commands, recipes (each
-// input followed by its intermediate flag, then the outputs and the times the
-// job left their files at) and context; it reads and saves back to the same
-// bytes. V5 has no program and no times, V4 no intermediate flags either, V3
-// drops the context too; the next save writes V6.
+// input followed by its intermediate flag, then the outputs, the times the
+// job left their files at and their contents' fingerprints, and the times
+// the input files had when it started) and context; it reads and saves back
+// to the same bytes. V6 has no fingerprints and no start times, V5 no program
+// and no times either, V4 no intermediate flags, V3 drops the context too;
+// the next save writes V7.
 TEST_F(CacheFileTest, HandMadeFilesOfEachVersion)
 {
     const std::string key = "1\n" + element("app::main");
@@ -117,8 +124,11 @@ TEST_F(CacheFileTest, HandMadeFilesOfEachVersion)
     const std::string number = assignmentLines("N += 4", "2 0");
     const std::string output = "1\n" + assignmentLines("BIN = \"app\"", "1 1");
     const std::string context = "1\n" + assignmentLines("CFLAGS = \"-g\"");
-    const std::string v6 = "TOLM_CACHE_V6\n" + key + element("/usr/bin/gcc") + recipes + source + object + number +
-                           "0\n" + output + "3\n-5 000000007\n1765099999 123456789\n-\n" + context;
+    const std::string times = "3\n-5 000000007\n1765099999 123456789\n-\n";
+    const std::string v6Recipe = source + object + number + "0\n" + output + times;
+    const std::string v7 = "TOLM_CACHE_V7\n" + key + element("/usr/bin/gcc") + recipes + v6Recipe +
+                           "3\n00000000000000ff\n-\nffffffffffffffff\n1\n1765099990 000000001\n" + context;
+    const std::string v6 = "TOLM_CACHE_V6\n" + key + element("/usr/bin/gcc") + recipes + v6Recipe + context;
     const std::string v5 = "TOLM_CACHE_V5\n" + key + recipes + source + object + number + "0\n" + output + context;
     auto recipe = [](const std::string& intermediate, const std::string& timed) {
         return "  recipe\n    in C_FILE 1/0 path(.|/p/a.c)" + intermediate +
@@ -126,15 +136,21 @@ TEST_F(CacheFileTest, HandMadeFilesOfEachVersion)
     };
     const std::string withObject = " -> O_FILE 1/0 path(.|/o/a.o)";
     const std::string contextShown = "  context CFLAGS 1/0 TolmString(-g)\n";
+    const std::string timesShown = "    times -5s+7 1765099999s+123456789 -\n";
 
     BuildCache current(cacheFile());
-    EXPECT_EQ(load(v6, current), "");
+    EXPECT_EQ(load(v7, current), "");
     EXPECT_EQ(dump(current), "app::main\n  program /usr/bin/gcc\n" +
-                                 recipe(withObject, "    times -5s+7 1765099999s+123456789 -\n") + contextShown);
+                                 recipe(withObject, timesShown + "    contents 255 - 18446744073709551615\n"
+                                                                 "    started 1765099990s+1\n") +
+                                 contextShown);
     ASSERT_EQ(save(current), "");
-    EXPECT_EQ(contentOf(cacheFile()), v6);
+    EXPECT_EQ(contentOf(cacheFile()), v7);
     EXPECT_EQ(projectFiles(), 1);
 
+    BuildCache timedOnly(cacheFile());
+    EXPECT_EQ(load(v6, timedOnly), "");
+    EXPECT_EQ(dump(timedOnly), "app::main\n  program /usr/bin/gcc\n" + recipe(withObject, timesShown) + contextShown);
     BuildCache older(cacheFile());
     EXPECT_EQ(load(v5, older), "");
     EXPECT_EQ(dump(older), "app::main\n" + recipe(withObject, "") + contextShown);
@@ -145,12 +161,15 @@ TEST_F(CacheFileTest, HandMadeFilesOfEachVersion)
     EXPECT_EQ(load("TOLM_CACHE_V3\n" + key + recipes + source + number + output + context, v3), "");
     EXPECT_EQ(dump(v3), "app::main\n" + recipe("", ""));
 
+    ASSERT_EQ(save(timedOnly), "");
+    EXPECT_EQ(contentOf(cacheFile()),
+              "TOLM_CACHE_V7\n" + key + element("/usr/bin/gcc") + recipes + v6Recipe + "0\n0\n" + context);
     ASSERT_EQ(save(older), "");
-    EXPECT_EQ(contentOf(cacheFile()),
-              "TOLM_CACHE_V6\n" + key + element("") + recipes + source + object + number + "0\n" + output + "0\n" + context);
+    EXPECT_EQ(contentOf(cacheFile()), "TOLM_CACHE_V7\n" + key + element("") + recipes + source + object + number +
+                                          "0\n" + output + "0\n0\n0\n" + context);
     ASSERT_EQ(save(v4), "");
-    EXPECT_EQ(contentOf(cacheFile()),
-              "TOLM_CACHE_V6\n" + key + element("") + recipes + source + "0\n" + number + "0\n" + output + "0\n" + context);
+    EXPECT_EQ(contentOf(cacheFile()), "TOLM_CACHE_V7\n" + key + element("") + recipes + source + "0\n" + number +
+                                          "0\n" + output + "0\n0\n0\n" + context);
 }
 
 // Each way a file can break gives its own warning and an empty cache, even
@@ -163,9 +182,12 @@ TEST_F(CacheFileTest, DamagedFileWarnings)
     const auto timed = [](const std::string& time) {
         return "TOLM_CACHE_V6\n1\n" + element("bad") + element("") + "1\n0\n0\n1\n" + time + "\n";
     };
+    const auto fingerprinted = [](const std::string& rest) {
+        return "TOLM_CACHE_V7\n1\n" + element("bad") + element("") + "1\n0\n0\n0\n" + rest;
+    };
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", "has invalid header"},
-        {"TOLM_CACHE_V7\n0\n", "has unsupported header 'TOLM_CACHE_V7'"},
+        {"TOLM_CACHE_V8\n0\n", "has unsupported header 'TOLM_CACHE_V8'"},
         {"TOLM_CACHE_V5\r\n0\n", "has unsupported header 'TOLM_CACHE_V5\r'"},
         {"TOLM_CACHE_V5\n", "has invalid records count"},
         {"TOLM_CACHE_V5\n-1\n", "has invalid records count"},
@@ -195,6 +217,15 @@ TEST_F(CacheFileTest, DamagedFileWarnings)
         // Beyond what the file clock holds: about the year 2500.
         {timed("16725225600 0"), "is malformed (output time)"},
         {timed("-9223372036854775808 0"), "is malformed (output time)"},
+        // What V7 adds: the outputs' fingerprints and the inputs' start times after the times.
+        {fingerprinted(""), "is malformed (output fingerprints count)"},
+        {fingerprinted("1\n"), "is malformed (output fingerprint)"},
+        {fingerprinted("1\n00000000000000FF\n"), "is malformed (output fingerprint)"},
+        {fingerprinted("1\nff\n"), "is malformed (output fingerprint)"},
+        {fingerprinted("1\n0000000000000000ff\n"), "is malformed (output fingerprint)"},
+        {fingerprinted("1\n-\n"), "is malformed (input times count)"},
+        {fingerprinted("0\n1\n"), "is malformed (input time)"},
+        {fingerprinted("0\n1\nnow\n"), "is malformed (input time)"},
     };
     for (const auto& [content, problem] : cases) {
         BuildCache cache(cacheFile());
@@ -224,6 +255,25 @@ TEST_F(CacheFileTest, LoadToleratesAndMerges)
               "  recipe\n"
               "    in IN 1/0 TolmString(a) -> OBJ 1/0 TolmString(first)\n"
               "next\n");
+}
+
+// A run that stored nothing in a cache read from a file of the newest format leaves the file as it
+// is, even when another run has replaced it since; one that stored a record, or read an older
+// format, writes it.
+TEST_F(CacheFileTest, SaveWithNothingStoredWritesNothing)
+{
+    const std::string v7 = "TOLM_CACHE_V7\n1\n" + element("app::main") + element("") + "0\n0\n";
+    const std::string other = "TOLM_CACHE_V7\n0\n";
+    for (const std::string header : {"TOLM_CACHE_V7", "TOLM_CACHE_V6"}) {
+        BuildCache cache(cacheFile());
+        load(header + v7.substr(v7.find('\n')), cache);
+        scratch.write("proj/.tolm_cache", other);
+        ASSERT_EQ(save(cache), "");
+        EXPECT_EQ(contentOf(cacheFile()), header == "TOLM_CACHE_V7" ? other : v7) << header;
+        cache.stored = true;
+        ASSERT_EQ(save(cache), "");
+        EXPECT_EQ(contentOf(cacheFile()), v7) << header;
+    }
 }
 
 // A save that cannot complete says why and leaves the old cache file alone; a save of the same bytes

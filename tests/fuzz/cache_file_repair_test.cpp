@@ -36,13 +36,16 @@ TEST(CacheFileRepair, LengthsMadeRight)
         // V6 adds a program string after the key and output times after the outputs.
         {"TOLM_CACHE_V6\n2\n3\nkey\n1\n/bin/cc\n1\n0\n0\n1\n-\n0\n1\nk2\n0\n\n0\n0\n",
          "TOLM_CACHE_V6\n2\n3\nkey\n7\n/bin/cc\n1\n0\n0\n1\n-\n0\n2\nk2\n0\n\n0\n0\n"},
+        // V7 adds fingerprints and input times after the output times.
+        {"TOLM_CACHE_V7\n2\n3\nkey\n0\n\n1\n0\n0\n1\n-\n1\n-\n1\n-\n0\n1\nk2\n0\n\n0\n0\n",
+         "TOLM_CACHE_V7\n2\n3\nkey\n0\n\n1\n0\n0\n1\n-\n1\n-\n1\n-\n0\n2\nk2\n0\n\n0\n0\n"},
     };
     for (const auto& [input, repaired] : cases) EXPECT_EQ(repairCacheLengths(input), repaired) << input;
     // Right lengths stay, also across a line feed, and so does everything from a broken line or header on,
     // or without a line feed to end the bytes at.
     for (const std::string& kept : {oneInput(v5, "9", twoLines, true),
                                     v5 + "\n1\n1\nk\n1\n1\nB 1 0\n1\nX = \"ab\"\n",
-                                    std::string("TOLM_CACHE_V7\n1\n1\nkey\n0\n0\n"), v5 + "\n1\n1\nkey"})
+                                    std::string("TOLM_CACHE_V8\n1\n1\nkey\n0\n0\n"), v5 + "\n1\n1\nkey"})
         EXPECT_EQ(repairCacheLengths(kept), kept);
 }
 

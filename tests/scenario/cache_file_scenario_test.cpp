@@ -91,7 +91,7 @@ TEST_F(CacheFileScenario, DamagedCacheFileNeverStopsTheBuild) {
     for (int lane = 0; lane < kLanes; ++lane) {
         ASSERT_EQ(problemOf(build(lane), lane), "");
         good[lane] = contentOf(cacheOf(lane));
-        ASSERT_TRUE(good[lane].starts_with("TOLM_CACHE_V6\n2\n")) << good[lane];
+        ASSERT_TRUE(good[lane].starts_with("TOLM_CACHE_V7\n2\n")) << good[lane];
         // The same run again is a hit on both records: the file keeps the dependant too.
         ASSERT_TRUE(ranNothing(build(lane)));
     }
@@ -180,7 +180,7 @@ TEST_F(CacheFileScenario, ConcurrentRunsKeepTheFile) {
         ASSERT_NE(building.out.find("[app::app] Starting build job"), std::string::npos) << round << building.out;
         ASSERT_NE(rebuilding.out.find("[app::lib] Starting build job"), std::string::npos) << round << rebuilding.out;
         ASSERT_TRUE(ranNothing(idle)) << round << idle.out;
-        ASSERT_TRUE(contentOf(cacheOf(0)).starts_with("TOLM_CACHE_V6\n")) << round;
+        ASSERT_TRUE(contentOf(cacheOf(0)).starts_with("TOLM_CACHE_V7\n")) << round;
     }
     EXPECT_EQ(contentOf(victim), "mine");
     EXPECT_TRUE(std::filesystem::is_symlink(cacheOf(0) + ".tmp"));

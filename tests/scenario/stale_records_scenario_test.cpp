@@ -151,7 +151,7 @@ TEST_F(StaleRecordsScenario, OlderCacheFileBuildsOnceMore) {
         EXPECT_TRUE(hasLine(again.out, "[app::" + std::string(target) + "] Cache claimed for 'app::" + target + "'.\n"))
             << older << again.out;
         EXPECT_EQ(count(again, "[app::" + std::string(target) + "] Starting build job"), 1);
-        EXPECT_TRUE(contentOf(at(".tolm_cache")).starts_with("TOLM_CACHE_V6\n"));
+        EXPECT_TRUE(contentOf(at(".tolm_cache")).starts_with("TOLM_CACHE_V7\n"));
         EXPECT_TRUE(ranNothing(tolm({target})));
     }
 }

@@ -1,0 +1,39 @@
+#include "app/output_owners.h"
+
+#include <filesystem>
+#include <string_view>
+
+#include <fmt/format.h>
+
+#include "types/tolm_exceptions.h"
+
+namespace {
+
+namespace Messages {
+constexpr const char* SharedOutput = "Targets '{}' and '{}' would both write '{}'; give one of them another output.";
+}  // namespace Messages
+
+// Whether the path has no empty, "." or ".." part to fold: the common case,
+// which then needs no copy of the library's normal form.
+bool plainlyNormal(std::string_view path) {
+    if (path.empty()) return false;
+    for (std::size_t start = path.front() == '/' ? 1 : 0; start <= path.size();) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        if (part.empty() ? end != path.size() || start != path.size() : part == "." || part == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+void OutputOwners::claim(const std::vector<std::string>& files, const std::string& owner) {
+    for (const std::string& file : files) {
+        auto [found, added] = owners_.try_emplace(
+            plainlyNormal(file) ? file : std::filesystem::path(file).lexically_normal().string(), owner);
+        if (!added && found->second != owner)
+            throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::SharedOutput), found->second, owner, file));
+    }
+}

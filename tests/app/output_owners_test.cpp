@@ -1,0 +1,25 @@
+#include "app/output_owners.h"
+
+#include <gtest/gtest.h>
+
+#include "types/tolm_exceptions.h"
+
+namespace {
+
+// An owner may name its files again (a target reached twice); another owner naming one of them,
+// also spelt another way, is refused with both names and the file as it spelt it.
+TEST(OutputOwnersTest, OneWriterPerFile) {
+    OutputOwners owners;
+    owners.claim({"/p/obj/x.o", "/p/bin/app"}, "u::ta");
+    EXPECT_NO_THROW(owners.claim({"/p/obj/x.o"}, "u::ta"));
+    EXPECT_NO_THROW(owners.claim({"/p/obj/y.o"}, "u::tb"));
+    try {
+        owners.claim({"/p/obj/z.o", "/p/obj/./sub/../x.o"}, "u::prog@0123456789abcdef");
+        FAIL() << "no error";
+    } catch (const Tolm::TolmException& error) {
+        EXPECT_EQ(error.message(), "Targets 'u::ta' and 'u::prog@0123456789abcdef' would both write "
+                                   "'/p/obj/./sub/../x.o'; give one of them another output.");
+    }
+}
+
+}  // namespace

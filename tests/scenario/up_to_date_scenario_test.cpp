@@ -1,0 +1,103 @@
+// What a run after a complete build finds up to date, through the real
+// binary: an imported project and its importer built alike leave each other
+// alone, outputs of fast commands sharing a timestamp tick with their inputs
+// hold, an input saved while its command ran is built again, and a new day
+// alone rebuilds only what uses the date.
+
+#include <filesystem>
+#include <string>
+
+#include "scenario/tolm_scenario.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class UpToDateScenario : public TolmScenario {
+protected:
+    // How many jobs the run started (a command target's job runs one command); the run must end
+    // well.
+    static int jobsOf(const RunResult& run) {
+        EXPECT_EQ(run.exitCode, 0) << run.out;
+        int jobs = 0;
+        for (const std::string& line : linesOf(run.out)) jobs += line.ends_with("] Starting build job");
+        return jobs;
+    }
+    // How many programs the run started: the command lines naming one in quotes.
+    static int commandsOf(const RunResult& run) {
+        EXPECT_EQ(run.exitCode, 0) << run.out;
+        int commands = 0;
+        for (const std::string& line : linesOf(run.out)) commands += line.find("] \"") != std::string::npos;
+        return commands;
+    }
+};
+
+// The shapes example, its library project built on its own and through the program project in
+// turn with the same profile: once each has built, neither rebuilds anything. A program build with
+// other flags rewrites the library's files: with other code the library's own next run builds once,
+// then nothing; with the same bytes (a define no source reads) it builds nothing.
+TEST_F(UpToDateScenario, ImportedProjectAndImporterSettle) {
+    fs::copy(fs::path(TOLM_SOURCE_DIR) / "examples/shapes", work_.path(), fs::copy_options::recursive);
+    for (const char* project : {"app", "geometry"})
+        for (const char* built : {"out", "bin", ".tolm_cache"}) fs::remove_all(work_.path() / project / built);
+
+    EXPECT_EQ(commandsOf(tolm({"release"}, "geometry")), 2);
+    EXPECT_EQ(commandsOf(tolm({"release"}, "app")), 5);
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(commandsOf(tolm({"release"}, "geometry")), 0) << round;
+        EXPECT_EQ(commandsOf(tolm({"release"}, "app")), 0) << round;
+    }
+
+    EXPECT_EQ(commandsOf(tolm({"release", "C_FLAGS += \"-O0\""}, "app")), 5);
+    EXPECT_EQ(commandsOf(tolm({"release"}, "geometry")), 2);
+    EXPECT_EQ(commandsOf(tolm({"release"}, "geometry")), 0);
+    EXPECT_EQ(commandsOf(tolm({"release", "C_DEFINES += \"UNREAD\""}, "app")), 5);
+    EXPECT_EQ(commandsOf(tolm({"release"}, "geometry")), 0);
+}
+
+// A chain of a thousand commands that each end within a timestamp tick of the one before: the run
+// after the complete build runs none of them.
+TEST_F(UpToDateScenario, FastCommandsReachANoOp) {
+    constexpr int Length = 1000;
+    std::string targets;
+    for (int i = 0; i < Length; ++i) {
+        const std::string n = std::to_string(i);
+        targets += "t" + n + ": " + (i + 1 < Length ? "t" + std::to_string(i + 1) : "") + " { cmdline = \"touch o/" + n +
+                   "\" ^O = P\"(o/" + n + ")\" }\n";
+    }
+    writeProject(targets);
+    fs::create_directory(work_.path() / "o");
+    EXPECT_EQ(jobsOf(tolm({})), Length);
+    EXPECT_EQ(jobsOf(tolm({})), 0);
+}
+
+// An input saved while its command runs (here the command saves it itself, once, after reading
+// it): the output holds the older text, so the next run builds it again, and the one after that
+// has nothing to do.
+TEST_F(UpToDateScenario, InputSavedDuringItsCommandIsBuiltAgain) {
+    writeProject("copy: { src = P\"(in.txt)\" ^OUT = P\"(out.txt)\" cmdline = \"cat in.txt > tmp.txt; if [ -e once ]; "
+                 "then rm once; echo new > in.txt; fi; cat tmp.txt > out.txt\" }\n");
+    write("in.txt", "old\n");
+    write("once", "");
+    EXPECT_EQ(jobsOf(tolm({})), 1);
+    EXPECT_EQ(contentOf(at("out.txt")), "old\n");
+    EXPECT_EQ(jobsOf(tolm({})), 1);
+    EXPECT_EQ(contentOf(at("out.txt")), "new\n");
+    EXPECT_EQ(jobsOf(tolm({})), 0);
+}
+
+// Two runs 26 hours apart in local time (always another day): a command target that does not
+// read the date runs once; one whose command line holds the day runs again.
+TEST_F(UpToDateScenario, NewDayRebuildsOnlyWhatUsesTheDate) {
+    writeProject("all: plain dated { NO_TOOL }\n"
+                 "plain: { cmdline = \"echo run >> plain.txt\" ^OUT = P\"(plain.txt)\" }\n"
+                 "dated: { cmdline = \"echo ${day} >> dated.txt\" ^OUT = P\"(dated.txt)\" }\n");
+    for (const char* zone : {"TZ=UTC-13", "TZ=UTC+13"}) {
+        const RunResult run = Scenario::runTolm({}, work_.path(), {.home = home_.path().string(), .extra = {zone}});
+        ASSERT_EQ(run.exitCode, 0) << run.out;
+    }
+    EXPECT_EQ(linesOf(contentOf(at("plain.txt"))).size(), 1u);
+    EXPECT_EQ(linesOf(contentOf(at("dated.txt"))).size(), 2u);
+}
+
+}  // namespace
