@@ -214,7 +214,7 @@ TEST_F(RunLocksScenario, CommandsOfAHolderNeverWaitForIt) {
     EXPECT_EQ(outer.exitCode, 0) << outer.out;
     EXPECT_TRUE(hasLine(outer.out, "[app::inner] echo in > inner.txt\n")) << outer.out;
     EXPECT_EQ(contentOf(at("inner.txt")), "in\n");
-    EXPECT_TRUE(contentOf(at(".tolm_cache")).starts_with("TOLM_CACHE_V6\n"));
+    EXPECT_TRUE(contentOf(at(".tolm_cache")).starts_with("TOLM_CACHE_V7\n"));
     const RunResult inner = tolm({"inner"});
     EXPECT_EQ(inner.exitCode, 0) << inner.out;
     EXPECT_EQ(inner.out.find("Cache file"), std::string::npos) << inner.out;
