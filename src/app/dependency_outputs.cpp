@@ -52,33 +52,48 @@ Tolm::ContextPtr contextHeldBy(const Tolm::Context& holder, const std::string& n
 DependencyOutputStore::DependencyOutputStore(Tolm::ContextPtr target, Tolm::QualifiedTargetName targetName)
     : target_(std::move(target)), targetName_(std::move(targetName)) {}
 
+OutputPlace DependencyOutputStore::placeOf(const Tolm::Dependency& dependency,
+                                          const Tolm::QualifiedTargetName& dependencyName,
+                                          const Tolm::QualifiedTargetName& targetName) {
+    if (!dependency.alias.empty()) return {dependency.alias, false};
+    if (sameUnit(dependencyName, targetName)) return {dependencyName.target, false};
+    return {dependencyName.unit, true};
+}
+
+bool DependencyOutputStore::holdsUnitTargets(const std::string& name) const {
+    auto found = names_.find(Util::CiString(name));
+    return found != names_.end() && found->second;
+}
+
+void DependencyOutputStore::remember(const OutputPlace& place) {
+    auto [entry, fresh] = names_.try_emplace(Util::CiString(place.name), place.unitTargets);
+    if (!fresh) entry->second = entry->second && place.unitTargets;
+}
+
 void DependencyOutputStore::addOutput(const Tolm::Dependency& dependency,
                                       const Tolm::QualifiedTargetName& dependencyName,
                                       const Tolm::ContextPtr& output) {
     checkCollisions(*target_, targetName_, dependencyName, dependency.alias);
-    if (!dependency.alias.empty()) {
-        names_.insert(Util::CiString(dependency.alias));
-        target_->addAssignment(appendOf(dependency.alias, output), 0);
-    } else if (sameUnit(dependencyName, targetName_)) {
-        names_.insert(Util::CiString(dependencyName.target));
-        target_->addAssignment(appendOf(dependencyName.target, output), 0);
-    } else {
-        names_.insert(Util::CiString(dependencyName.unit));
-        // Targets of another unit meet under the unit's name, one nested
-        // variable per target.
-        auto holder = std::make_shared<Tolm::Context>();
-        holder->addAssignment(Assignment(dependencyName.target, std::make_shared<Tolm::TolmContext>(output),
-                                         Type::Set, Assignment::NoModifier),
-                              0);
-        target_->addAssignment(appendOf(dependencyName.unit, holder), 0);
+    const OutputPlace place = placeOf(dependency, dependencyName, targetName_);
+    remember(place);
+    if (!place.unitTargets) {
+        target_->addAssignment(appendOf(place.name, output), 0);
+        return;
     }
+    // Targets of another unit meet under the unit's name, one nested
+    // variable per target.
+    auto holder = std::make_shared<Tolm::Context>();
+    holder->addAssignment(Assignment(dependencyName.target, std::make_shared<Tolm::TolmContext>(output), Type::Set,
+                                     Assignment::NoModifier),
+                          0);
+    target_->addAssignment(appendOf(place.name, holder), 0);
 }
 
 void DependencyOutputStore::addMergedAliasOutput(const Tolm::Dependency& dependency,
                                                  const Tolm::QualifiedTargetName& dependencyName,
                                                  const Tolm::ContextPtr& output) {
     if (dependency.alias.empty()) throw Tolm::InternalError();
-    names_.insert(Util::CiString(dependency.alias));
+    remember({dependency.alias, false});
     Tolm::ContextPtr& merged = mergedContexts_[Util::CiString(dependency.alias)];
     if (!merged) {
         checkCollisions(*target_, targetName_, dependencyName, dependency.alias);

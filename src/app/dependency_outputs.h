@@ -10,7 +10,6 @@
 // under the alias. Name collisions are warnings only.
 
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -20,10 +19,23 @@
 #include "types/qualified_target_name.h"
 #include "util/ci_string.h"
 
+// The name a dependency's outputs go in under, and whether that name holds
+// the targets of the dependency's unit (each holding its outputs) rather than
+// the outputs themselves.
+struct OutputPlace {
+    std::string name;
+    bool unitTargets = false;
+};
+
 // One per target visit.
 class DependencyOutputStore {
 public:
     DependencyOutputStore(Tolm::ContextPtr target, Tolm::QualifiedTargetName targetName);
+
+    // Where the outputs of `dependency`, completed to `dependencyName`, go in
+    // for the target `targetName`.
+    static OutputPlace placeOf(const Tolm::Dependency& dependency, const Tolm::QualifiedTargetName& dependencyName,
+                               const Tolm::QualifiedTargetName& targetName);
 
     // For a dependency without alias or with a plain alias. `dependencyName`
     // is the child's name as the walk completed it.
@@ -41,6 +53,8 @@ public:
     void retryMergedAppends();
     // Whether a dependency's outputs went in under the name.
     bool holds(const std::string& name) const { return names_.count(Util::CiString(name)) != 0; }
+    // Whether the name holds only targets of other units, never outputs.
+    bool holdsUnitTargets(const std::string& name) const;
 
 private:
     Tolm::ContextPtr target_;
@@ -49,6 +63,9 @@ private:
     // the target's variable of that name holds.
     std::map<Util::CiString, Tolm::ContextPtr> mergedContexts_;
     std::map<Util::CiString, std::vector<Tolm::Assignment>> pendingAppends_;
-    // The names the outputs went in under.
-    std::set<Util::CiString> names_;
+    // The names the outputs went in under; true while a name has held only
+    // unit targets.
+    std::map<Util::CiString, bool> names_;
+
+    void remember(const OutputPlace& place);
 };

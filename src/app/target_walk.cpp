@@ -19,7 +19,6 @@
 #include <vector>
 
 #include <fmt/format.h>
-#include <fmt/ranges.h>
 
 #include "app/build_cache.h"
 #include "app/build_interrupt.h"
@@ -29,6 +28,7 @@
 #include "app/dependency_outputs.h"
 #include "app/gathered_variables.h"
 #include "app/recipe_check.h"
+#include "app/reference_errors.h"
 #include "app/visit_chain.h"
 #include "tolm_app.h"
 #include "tools/matcher.h"
@@ -49,9 +49,6 @@ constexpr const char* SecondAppend = "Second try adding implicit append {}.\n";
 constexpr const char* InputContext = "Input context:\n";
 constexpr const char* OutputContext = "Output context:\n";
 constexpr const char* Done = "Build done\n";
-constexpr const char* UnknownMember = "Variable '{}' not found in target '{}'.";
-constexpr const char* DependencyOutputs = " Outputs of dependency '{}': {}.";
-constexpr const char* NoDependencyOutputs = " Dependency '{}' has no outputs.";
 }  // namespace Messages
 
 using Tolm::Assignment;
@@ -94,18 +91,6 @@ void reportClaimedVariables(const Tolm::Builder& builder, const Tolm::Context& b
     Log::log(1, fmt::runtime(Messages::Filtering));
     for (const auto& [name, entry] : claims.scores)
         if (entry.claimed == 1) Log::log(1, fmt::runtime(Messages::Claiming), name);
-}
-
-// A dotted name that names nothing, said with the target, and when its first
-// part names a dependency, with what that dependency gives.
-Tolm::TolmException unknownMember(const Tolm::MissingMemberException& missing, const std::string& displayName,
-                                  const DependencyOutputStore& outputs) {
-    std::string text = fmt::format(fmt::runtime(Messages::UnknownMember), missing.reference(), displayName);
-    if (!outputs.holds(missing.base())) return Tolm::TolmException(text);
-    if (missing.available().empty())
-        return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::NoDependencyOutputs), missing.holder()));
-    return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::DependencyOutputs), missing.holder(),
-                                                  fmt::join(missing.available(), ", ")));
 }
 
 void append(std::vector<Assignment>& list, std::vector<Assignment>&& more) {
@@ -194,14 +179,20 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     targetContext->evaluateConditions();
     DependencyOutputStore outputs(targetContext, name);
     std::vector<Assignment> implicitAppends;
-    for (const Tolm::Dependency& dependency : createDependencyList(*targetContext)) {
+    const std::vector<Tolm::Dependency> dependencies = createDependencyList(*targetContext);
+    const std::vector<PlannedDependency> plan = planDependencies(dependencies, name);
+    checkUnitReferences(*targetContext, displayName, plan);
+    for (const PlannedDependency& planned : plan) {
+        const Tolm::Dependency& dependency = *planned.dependency;
+        const Tolm::QualifiedTargetName& childName = planned.name;
         std::vector<Tolm::TolmValuePtr> childParameters;
         if (dependency.source) childParameters.push_back(dependency.source);
-        for (const Tolm::Identifier& parameter : dependency.parameters)
-            childParameters.push_back(targetContext->lookup(parameter));
-        const auto& written = std::get<Tolm::QualifiedTargetName>(dependency.target);
-        const Tolm::QualifiedTargetName childName{written.ns.empty() ? name.ns : written.ns,
-                                                  written.unit.empty() ? name.unit : written.unit, written.target};
+        try {
+            for (const Tolm::Identifier& parameter : dependency.parameters)
+                childParameters.push_back(targetContext->lookup(parameter));
+        } catch (const Tolm::MissingMemberException& missing) {
+            throw unknownReference(missing, displayName, outputs);
+        }
         auto childOutput = std::make_shared<Tolm::Context>(BuildTarget(childName, childParameters, chain));
         if (dependency.aliasKind == 2)
             outputs.addMergedAliasOutput(dependency, childName, childOutput);
@@ -227,7 +218,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         }
         outputs.retryMergedAppends();
     } catch (const Tolm::MissingMemberException& missing) {
-        throw unknownMember(missing, displayName, outputs);
+        throw unknownReference(missing, displayName, outputs);
     }
     Log::log(3, fmt::runtime(Messages::InputContext));
     targetContext->dump(3);

@@ -35,13 +35,20 @@ private:
 // With the kind of file ("Project file") and its path: a FIFO, a device or a
 // socket where a file of the language should be.
 inline constexpr const char* kNotRegularFile = "{} '{}' is not a regular file.";
+// The same for a directory.
+inline constexpr const char* kDirectoryFile = "{} '{}' is a directory.";
+
+// How readSourceFile reports a directory at the path: as a file it cannot
+// read, or in its own words (kDirectoryFile).
+enum class DirectoryAs { Unreadable, Directory };
 
 // The whole content of a file, read without blocking. Throws
 // Tolm::TolmException (kNotRegularFile) for a FIFO, a device or a socket,
 // Tolm::NotFoundException with `kind` and the path's text when the file
-// cannot be read (missing, unreadable, or a directory), and
+// cannot be read (missing, unreadable, or a directory taken as unreadable),
+// Tolm::TolmException (kDirectoryFile) for a directory said as one, and
 // std::runtime_error naming the file when it is not valid UTF-8.
-std::string readSourceFile(const std::filesystem::path& file, const char* kind);
+std::string readSourceFile(const std::filesystem::path& file, const char* kind, DirectoryAs directory);
 
 // The directory against which relative paths of `file` are taken: its parent
 // directory ("." for a bare file name), made absolute and normalised.

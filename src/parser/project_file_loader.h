@@ -17,7 +17,7 @@ inline constexpr const char* kNoProject = "Unable to parse project file.";
 // from the file only when the record has none yet. The record changes only
 // once the whole file has been read, so a failure leaves it as it was. Throws
 // Tolm::NotFoundException (kind "Project file") when the file cannot be read,
-// Tolm::TolmException when it is a FIFO or a device (never read),
+// Tolm::TolmException when it is a directory, a FIFO or a device (never read),
 // std::runtime_error with the first syntax error (path, line and column first)
 // when it does not parse, and passes on the failures of building its content.
 void loadProjectFile(Tolm::Project& project);

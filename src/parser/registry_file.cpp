@@ -8,7 +8,8 @@
 
 TolmRegData parseRegistryFile(const std::filesystem::path& file)
 {
-    const std::string text = readSourceFile(file, RegistryFileMessages::kNotFoundKind);
+    // Said as a registry that cannot be read, which the run only warns about.
+    const std::string text = readSourceFile(file, RegistryFileMessages::kNotFoundKind, DirectoryAs::Unreadable);
 
     CheckedParse parse(text, file);
     parse.refuseDeepNesting();

@@ -38,6 +38,8 @@ std::shared_ptr<Tolm::Unit> loadUnitFile(const std::filesystem::path& file) {
     Log::log(1, "Parsing {}\n", file.string());
     if (content.kind == Util::FileBytes::NotRegular)
         throw Tolm::TolmException(fmt::format(fmt::runtime(kNotRegularFile), Messages::Kind, file.string()));
+    if (content.kind == Util::FileBytes::Directory)
+        throw Tolm::TolmException(fmt::format(fmt::runtime(kDirectoryFile), Messages::Kind, file.string()));
     if (content.kind != Util::FileBytes::Read) throw Tolm::TolmException(Messages::CannotOpen);
     const std::string text = std::move(content.bytes);
     // Named like the project and registry loaders do, so the user knows which file is broken.

@@ -5,9 +5,11 @@
 // resolved value is cached in it. A chain ending in an index selects a part
 // of the base variable's resolved value; nothing is cached then.
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -32,6 +34,7 @@ const char* const MissingFirstNameInTarget = "Variable '{}' not found in target 
 const char* const MustBeContext = "Identifier part must be context.";
 const char* const NoValueToFollow = "Variable '{}' has no value to select from.";
 constexpr const char* AssignmentKind = "Assignment";
+constexpr const char* VariableKind = "Variable";
 
 AccessKey keyFromValue(const TolmValuePtr& value)
 {
@@ -53,17 +56,6 @@ std::string chainText(const KeyChain& chain, std::size_t count)
     return text;
 }
 
-// Follows keys [1, end) from a base value; a step without a value fails
-// instead of selecting from nothing.
-TolmValuePtr follow(TolmValuePtr value, const KeyChain& chain, std::size_t end)
-{
-    for (std::size_t i = 1; i < end; ++i) {
-        if (!value) throw TolmException(fmt::format(fmt::runtime(NoValueToFollow), chainText(chain, i)));
-        value = value->get(chain[i]);
-    }
-    return value;
-}
-
 // The identifier as written: names joined by dots, indexes in brackets.
 std::string writtenText(const KeyChain& chain)
 {
@@ -73,6 +65,34 @@ std::string writtenText(const KeyChain& chain)
         else text += (text.empty() ? "" : ".") + std::get<std::string>(key);
     }
     return text;
+}
+
+// The name chain[position] that the context value reached by the keys before
+// it lacks, with what the caller needs to say where that was and what is
+// there instead.
+MissingMemberException missingMember(const char* kind, const Context::AssignmentMap& members,
+                                     const KeyChain& chain, std::size_t position)
+{
+    std::vector<std::string> available;
+    for (const auto& [key, member] : members) available.push_back(member.name);
+    const KeyChain holder(chain.begin(), chain.begin() + static_cast<std::ptrdiff_t>(position));
+    return MissingMemberException(kind, std::get<std::string>(chain[position]), writtenText(chain),
+                                  std::get<std::string>(chain.front()), writtenText(holder), std::move(available));
+}
+
+// Follows keys [1, end) from a base value; a step without a value fails
+// instead of selecting from nothing.
+TolmValuePtr follow(TolmValuePtr value, const KeyChain& chain, std::size_t end)
+{
+    for (std::size_t i = 1; i < end; ++i) {
+        if (!value) throw TolmException(fmt::format(fmt::runtime(NoValueToFollow), chainText(chain, i)));
+        const auto* nested = dynamic_cast<const TolmContext*>(value.get());
+        const auto* name = std::get_if<std::string>(&chain[i]);
+        if (nested && nested->context && name && !nested->context->assignments.contains(Util::CiString(*name)))
+            throw missingMember(VariableKind, nested->context->assignments, chain, i);
+        value = value->get(chain[i]);
+    }
+    return value;
 }
 
 // The failure of a dotted or indexed identifier whose first name the context
@@ -160,11 +180,7 @@ Assignment& Context::getAssignment(const KeyChain& chain)
     Context::AssignmentMap& members = nested->context->assignments;
     auto entry = members.find(Util::CiString(name));
     if (entry != members.end()) return entry->second;
-    std::vector<std::string> available;
-    for (const auto& [key, member] : members) available.push_back(member.name);
-    const KeyChain holder(chain.begin(), chain.end() - 1);
-    throw MissingMemberException(name, writtenText(chain), std::get<std::string>(chain.front()), writtenText(holder),
-                                 std::move(available));
+    throw missingMember(AssignmentKind, members, chain, chain.size() - 1);
 }
 
 }  // namespace Tolm

@@ -52,16 +52,17 @@ private:
     std::string name_;
 };
 
-// A dotted name whose last part the context value it reaches lacks: the
-// message of NotFoundException for that part. What the caller may add rides
-// along: the name as written, the part before its first dot, the written
-// name of the context value and the variables that one holds.
+// A dotted name with a part that the context value it reaches lacks: the
+// message of NotFoundException for that part (kind "Assignment" for the last
+// part of a name, "Variable" for a part on the way). What the caller may add
+// rides along: the name as written, the part before its first dot, the
+// written name of the context value and the variables that one holds.
 class MissingMemberException : public NotFoundException {
 public:
-    MissingMemberException(std::string member, std::string reference, std::string base, std::string holder,
-                           std::vector<std::string> available)
-        : NotFoundException("Assignment", std::move(member)), reference_(std::move(reference)), base_(std::move(base)),
-          holder_(std::move(holder)), available_(std::move(available))
+    MissingMemberException(std::string kind, std::string member, std::string reference, std::string base,
+                           std::string holder, std::vector<std::string> available)
+        : NotFoundException(std::move(kind), std::move(member)), reference_(std::move(reference)),
+          base_(std::move(base)), holder_(std::move(holder)), available_(std::move(available))
     {
     }
 

@@ -168,6 +168,44 @@ TEST_F(TargetWalkTest, UnknownMemberNamesTargetAndOutputs) {
         EXPECT_EQ(build(c.target, 7), fmt::format(fmt::runtime(missing), c.reference, c.target) + c.more) << c.target;
 }
 
+// A name of another unit followed by a target that unit will not hold, or by anything when the
+// target's own variable (not a context value) takes the unit's name, fails before any dependency
+// is walked, wherever the reference stands; it never fails what would build, and where outputs
+// appended with "+" could still bring the name, the lookup after the build says the same.
+TEST_F(TargetWalkTest, UnitReferencesCheckedBeforeBuilding) {
+    unit("unit main\n"
+         "nested: other::lib2 { cmdline = \"true\" X = [\"a\", { k = other.lib3.so }] }\n"
+         "index: other::lib2 { cmdline = \"true\" Y = { a = \"1\" } X = Y[other.lib3] }\n"
+         "parameter: other::lib2 show(other.lib3) { cmdline = \"true\" }\n"
+         "appended: other::lib2 +lib { cmdline = \"true\" X = other.lib3 }\n"
+         "listed: other::lib2 { cmdline = \"true\" OTHER = [\"p\"] X = other.lib2.so_name }\n"
+         "held: other::lib2 { cmdline = \"true\" other = { extra = \"e\" } X = other.extra }\n"
+         "aliased: other::lib2 lib => other { cmdline = \"true\" X = other.bin }\n"
+         "show(v): { cmdline = \"true\" }\n"
+         "lib: { cmdline = \"true\" ^bin = \"b\" }\n");
+    unit("unit other\nlib2: { cmdline = \"true\" ^so_name = \"s\" }\n");
+    const std::string targets = " Targets of unit 'other' it depends on: lib2.";
+    const struct {
+        const char* target;
+        std::string failure;
+        bool walked;
+    } cases[] = {
+        {"nested", "Variable 'other.lib3.so' not found in target 'main::nested'." + targets, false},
+        {"index", "Variable 'other.lib3' not found in target 'main::index'." + targets, false},
+        {"parameter", "Variable 'other.lib3' not found in target 'main::parameter'." + targets, false},
+        {"appended", "Variable 'other.lib3' not found in target 'main::appended'." + targets, true},
+        {"listed", "Variable 'other.lib2.so_name' not found in target 'main::listed'. Unit name 'other' of "
+                   "dependency 'other::lib2' clashes with variable 'OTHER'; the variable was taken.", false},
+        {"held", "", true},
+        {"aliased", "", true},
+    };
+    for (const auto& c : cases) {
+        std::string log;
+        EXPECT_EQ(build(c.target, 5, &log), c.failure) << c.target;
+        EXPECT_EQ(log.find("[other::lib2] Visiting target") != std::string::npos, c.walked) << c.target << log;
+    }
+}
+
 // The key of an instance tells apart every name (ignoring case) and every parameter value by
 // class and content, a path by its base too, a nested context by its conditional blocks too; two
 // values share a key exactly when they share an instance name (cache record and output directory).

@@ -99,7 +99,7 @@ TEST(LoadProjectFile, FailuresLeaveRecordUnchanged)
     std::filesystem::remove(project.projectFile);
     EXPECT_EQ(errorOf(project), "Project file '" + at + "' not found.");
     std::filesystem::create_directory(project.projectFile);
-    EXPECT_EQ(errorOf(project), "Project file '" + at + "' not found.");
+    EXPECT_EQ(errorOf(project), "Project file '" + at + "' is a directory.");
 
     EXPECT_EQ(project.name, "");
     ASSERT_EQ(project.units.size(), 1u);

@@ -69,7 +69,7 @@ TEST_F(UnitFileLoader, LoadsGoodFiles) {
 TEST_F(UnitFileLoader, BadFiles) {
     const std::string at = root.string() + "/";
     fs::create_directories(root / "dir");
-    EXPECT_EQ(failure(root / "dir"), "Unable to open file!");
+    EXPECT_EQ(failure(root / "dir"), "Unit file '" + at + "dir' is a directory.");
     EXPECT_EQ(log, "Parsing " + at + "dir\n");
     write("latin1.txt", "a: { NAME = \"caf\xE9\" }\n");
     EXPECT_EQ(failure(root / "latin1.txt"), at + "latin1.txt: UTF-8 string contains an illegal byte sequence");

@@ -266,6 +266,43 @@ t8000: { cmdline = "true" }
     EXPECT_EQ(smallStack.exitCode, 1);
 }
 
+// A reference that names nothing says the target, the reference as written and what is there:
+// the outputs of the dependency it reached (known once that is built), or the targets of the unit
+// it names, or the variable that took the unit's name (both known before any command runs).
+TEST_F(BuildScenario, FailedReferencesSayWhat) {
+    write(".tolm_project.txt", "name demo\nunits { app { \"tolm.txt\" } flib { \"f.txt\" } lib { \"l.txt\" } }\n");
+    write("f.txt", "unit flib\nlibf: { ^lib = \"f\" cmdline = \"true\" }\n");
+    write("l.txt", "unit lib\nlibf: { ^lib = \"l\" cmdline = \"true\" }\n");
+    write("tolm.txt", R"unit(unit app
+indexed: liba { OBJS = liba.obj[0] cmdline = "true" }
+parameter: liba tp(liba.obj) { cmdline = "true" }
+misspelt: flib::libf { LIB = flib.libff.lib cmdline = "true" }
+clash: lib::libf { LIB = lib.libf.lib cmdline = "true" }
+tp(x): { cmdline = "true" }
+liba: { ^bin = "b" ^label = "l" cmdline = "true" }
+)unit");
+    const std::string liba = "[app::liba] Visiting target\n[app::liba] Starting build job\n[app::liba] true\n"
+                             "[app::liba] Build done\n";
+    const struct {
+        std::string target;
+        std::string out;
+    } cases[] = {
+        {"indexed", liba + "Error: Variable 'liba.obj[0]' not found in target 'app::indexed'. Outputs of "
+                           "dependency 'liba': bin, label.\n"},
+        {"parameter", liba + "Error: Variable 'liba.obj' not found in target 'app::parameter'. Outputs of "
+                             "dependency 'liba': bin, label.\n"},
+        {"misspelt", "Error: Variable 'flib.libff.lib' not found in target 'app::misspelt'. Targets of unit "
+                     "'flib' it depends on: libf.\n"},
+        {"clash", "Error: Variable 'lib.libf.lib' not found in target 'app::clash'. Unit name 'lib' of "
+                  "dependency 'lib::libf' clashes with variable 'LIB'; the variable was taken.\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = tolm({c.target});
+        EXPECT_EQ(run.out, "Starting build\n[app::" + c.target + "] Visiting target\n" + c.out) << c.target;
+        EXPECT_EQ(run.exitCode, 1) << c.target;
+    }
+}
+
 // Layered targets, each depending on the next two: every one is walked and built once, so the
 // 32 layers build, and find nothing to do the next time, well within a second each (the bound
 // is generous; a walk along every path would take hours). "timeout" ends such a walk.

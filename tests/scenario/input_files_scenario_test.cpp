@@ -1,5 +1,5 @@
 // The real binary on input files that once went wrong: literals whose content ends in ')', lists
-// that double without end, and FIFOs or devices where tolm reads a file.
+// that double without end, and FIFOs, devices or directories where tolm reads a file.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -85,6 +85,25 @@ TEST_F(InputFilesScenario, SpecialInputFilesAreRefused) {
     fs::create_symlink("/dev/zero", at(".tolm_project.txt"));
     run = tolm({});
     EXPECT_EQ(run.out, refused("Project", at(".tolm_project.txt")));
+    EXPECT_EQ(run.exitCode, 1);
+}
+
+// A directory where tolm reads a unit file (given with -f, or listed) or the project file is said
+// as such, naming the path, and ends the run.
+TEST_F(InputFilesScenario, DirectoriesAreRefused) {
+    fs::create_directories(at("u.txt"));
+    const std::string unit = "Error: Unit file '" + at("u.txt") + "' is a directory.\n";
+    RunResult run = tolm({"-f", "u.txt"});
+    EXPECT_EQ(run.out, unit);
+    EXPECT_EQ(run.exitCode, 1);
+    write(".tolm_project.txt", "name demo\nunits { app { \"u.txt\" } }\n");
+    run = tolm({});
+    EXPECT_EQ(run.out, unit);
+    EXPECT_EQ(run.exitCode, 1);
+    fs::remove(at(".tolm_project.txt"));
+    fs::create_directory(at(".tolm_project.txt"));
+    run = tolm({});
+    EXPECT_EQ(run.out, "Error: Project file '" + at(".tolm_project.txt") + "' is a directory.\n");
     EXPECT_EQ(run.exitCode, 1);
 }
 
