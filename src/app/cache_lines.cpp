@@ -142,30 +142,6 @@ void appendCacheTime(std::string& out, const std::optional<std::filesystem::file
                        (*time - whole).count());
 }
 
-bool writeCacheCount(std::ostream& out, std::uint64_t count)
-{
-    std::string text;
-    appendCacheCount(text, count);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return out.good();
-}
-
-bool writeCacheString(std::ostream& out, std::string_view text)
-{
-    std::string element;
-    appendCacheString(element, text);
-    out.write(element.data(), static_cast<std::streamsize>(element.size()));
-    return out.good();
-}
-
-bool writeCacheAssignment(std::ostream& out, const Tolm::Assignment& assignment)
-{
-    std::string element;
-    if (!appendCacheAssignment(element, assignment)) return false;
-    out.write(element.data(), static_cast<std::streamsize>(element.size()));
-    return out.good();
-}
-
 std::optional<std::uint64_t> readCacheNumber(CacheReader& in)
 {
     auto line = in.line();

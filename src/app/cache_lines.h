@@ -22,7 +22,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -43,15 +42,8 @@ private:
     std::string_view rest_;
 };
 
-// Each writer returns false when the stream is no longer good.
-bool writeCacheCount(std::ostream& out, std::uint64_t count);
-bool writeCacheString(std::ostream& out, std::string_view text);
-// Also false, writing nothing, when the assignment has no text that reads
-// back to it.
-bool writeCacheAssignment(std::ostream& out, const Tolm::Assignment& assignment);
-
-// The same elements appended to a text in memory, where the whole file is
-// put together before it is written.
+// The elements appended to a text in memory, where the whole file is put
+// together before it is written.
 void appendCacheCount(std::string& out, std::uint64_t count);
 void appendCacheString(std::string& out, std::string_view text);
 // False, appending nothing, when the assignment has no text that reads back.

@@ -193,6 +193,13 @@ void CBuilder::finishBuild()
     jobCount_ = 1;
 }
 
+MatchResult CBuilder::matchTarget(const Context& target) const
+{
+    MatchResult result = Builder::matchTarget(target);
+    if (leftToAnotherTool(target)) result.note = MatchResult::BuildImpossible;
+    return result;
+}
+
 RecipeSet CBuilder::createRecipes(const TargetContext& target)
 {
     RecipeSet set = doCreateRecipes(target);
@@ -245,6 +252,8 @@ void CBuilder::onOutputPrepared(Context&) {}
 void CBuilder::doFinishBuild() {}
 
 std::string CBuilder::objectFileSuffix() const { return ".o"; }
+
+bool CBuilder::leftToAnotherTool(const Context&) const { return false; }
 
 void CBuilder::setOutputDirectory(const Context& recipeContext)
 {

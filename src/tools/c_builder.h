@@ -83,6 +83,8 @@ public:
     // Builder slots with a shared body.
     void prepareOutput(Context& firstJob, const std::size_t& jobCount) override;
     void finishBuild() override;
+    // The default match, impossible for a target leftToAnotherTool.
+    MatchResult matchTarget(const Context& target) const override;
     RecipeSet createRecipes(const TargetContext& target) override;
     std::vector<Command> createCommands(Context& job) override;
     // Notes whether the target asks for a shared library.
@@ -110,6 +112,10 @@ public:
     // answer noted when this tool was chosen for it, else (a context of a
     // target the tool was not chosen for) the context read as it stands.
     bool sharedRequested(const Context& context) const;
+    // Whether the target belongs to another tool of the toolchain whatever
+    // this tool's match subjects say, as a shared library belongs to the
+    // linker. Only the default match asks; no target by default.
+    virtual bool leftToAnotherTool(const Context& target) const;
 
     // Fills the per-build state from a job context: target name ("no_target"
     // for a context that is no target context), output name, output directory.

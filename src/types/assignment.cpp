@@ -123,11 +123,6 @@ bool operator==(const Assignment& a, const Assignment& b)
     return a.value->equals(*b.value);
 }
 
-Assignment makeAssignment(const AssignmentSpec& record)
-{
-    return Assignment(record.name, record.value, record.type, record.modifier);
-}
-
 TolmValuePtr resolveValue(const TolmValuePtr& value)
 {
     if (auto* resolvable = valueAs<Resolvable>(value.get())) return resolvable->resolve();

@@ -76,16 +76,6 @@ struct Assignment {
 // that `equals`. Type, modifier and `resolved` play no part.
 bool operator==(const Assignment& a, const Assignment& b);
 
-// The record the tables of built-in variables and tool defaults are written as.
-struct AssignmentSpec {
-    std::string name;
-    TolmValuePtr value;
-    Assignment::AssignType type = Assignment::AssignType::Set;
-    std::uint32_t modifier = Assignment::NoModifier;
-};
-
-Assignment makeAssignment(const AssignmentSpec& record);
-
 // A Resolvable value's resolve result; any other value, and null, unchanged.
 TolmValuePtr resolveValue(const TolmValuePtr& value);
 

@@ -65,7 +65,8 @@ TEST_F(TolmScenario, ShapesExampleBuildsWithGccOrWithClang)
 // the flag of the profile's condition; the linker itself links the shared library with its
 // soname; the compiler links the program and two instances of the parameterised test program
 // with the run path $ORIGIN, so all three run with the library beside them, also after their
-// directory moved. The next run does nothing. The parameterised target alone has no parameters.
+// directory moved. A command runs the tests in bin/ and keeps their report. The next run does
+// nothing, that command included. The parameterised target alone has no parameters.
 TEST_F(TolmScenario, ShoutExampleFindsItsSharedLibraryBesideThePrograms)
 {
     for (const char* tool : {"clang", "ld.lld", "readelf"})
@@ -86,6 +87,8 @@ TEST_F(TolmScenario, ShoutExampleFindsItsSharedLibraryBesideThePrograms)
         ASSERT_EQ(run.exitCode, 0) << run.out;
         std::string compiles, libraryLink;
         int testLinks = 0;
+        EXPECT_EQ(count(run, "[shout::check] ./test_shout > tests.txt && ./test_count >> tests.txt"), 1) << run.out;
+        EXPECT_EQ(contentOf(at("shout/bin/tests.txt")), "test_shout: passed\ntest_count: passed\n");
         for (const std::string& line : linesOf(run.out)) {
             if (line.starts_with("[shout::objects] \"")) compiles += line + "\n";
             if (line.starts_with("[shout::libshout] \"")) libraryLink = line;
@@ -107,6 +110,7 @@ TEST_F(TolmScenario, ShoutExampleFindsItsSharedLibraryBesideThePrograms)
         const Scenario::RunResult again = tolm(words, "shout");
         EXPECT_EQ(again.exitCode, 0);
         EXPECT_EQ(again.out.find("] \""), npos) << again.out;
+        EXPECT_EQ(again.out.find("[shout::check] Starting build job"), npos) << again.out;
     }
 
     fs::rename(at("shout/bin"), at("elsewhere"));

@@ -63,6 +63,21 @@ std::vector<std::string> texts(const std::vector<TolmValuePtr>& values)
     return result;
 }
 
+// A C-family tool matches by the default rules, unless it leaves the target to another tool of its
+// toolchain: then it cannot build it, whatever its subjects say, and scores it all the same.
+TEST(CBuilderTest, MatchLeavesTargetsToAnotherTool)
+{
+    class LeavingTool : public StubTool {
+        bool leftToAnotherTool(const Context& target) const override { return hasVariable(target, "SHARED"); }
+    };
+    const auto shared = target({set("C_FILES", str("a.c")), declare("SHARED")});
+    EXPECT_TRUE(StubTool().matchTarget(*shared).possible());
+    EXPECT_TRUE(LeavingTool().matchTarget(*target({set("C_FILES", str("a.c"))})).possible());
+    const MatchResult left = LeavingTool().matchTarget(*shared);
+    EXPECT_FALSE(left.possible());
+    EXPECT_EQ(left.scores.size(), 2u);
+}
+
 // The output directory for every way a target can name it, read through the per-build state.
 TEST(CBuilderTest, OutputDirectory)
 {

@@ -6,7 +6,6 @@
 
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
-#include "types/path_collection.h"
 #include "types/tolm_int.h"
 #include "types/tolm_path_string.h"
 #include "types/tolm_string.h"
@@ -251,21 +250,6 @@ TEST(TolmPathStringTest, Equality)
     EXPECT_TRUE(TolmPathString("src/a.c", dir).equals(TolmPathString((dir / "src/a.c").native(), "")));
     EXPECT_FALSE(TolmPathString("nothing.c", dir).equals(TolmPathString("nothing.c", dir)));
     EXPECT_TRUE(TolmPathString("\"Src\"", dir).equals(*str("src")));
-}
-
-// Paths come from path values at any list depth, in order and joined to their
-// base (an absolute text replacing it); other values and null add nothing.
-TEST(PathCollectionTest, CollectsPathValuesInOrder)
-{
-    const auto value = listOf({makePathStringValue("/p", "src/a.c"), str("not/a/path.c"),
-                               listOf({makePathStringValue("/p", "/abs/b.c"), makePathStringValue("", "rel/c.c")}),
-                               raw("raw.c"), num(3)});
-    std::vector<std::filesystem::path> out{"/already/there"};
-    collectPathsFromValue(value, out);
-    collectPathsFromValue(nullptr, out);
-    collectPathsFromValue(makePathStringValue("/base", "x.o"), out);
-    EXPECT_EQ(out, (std::vector<std::filesystem::path>{"/already/there", "/p/src/a.c", "/abs/b.c", "rel/c.c",
-                                                       "/base/x.o"}));
 }
 
 }  // namespace

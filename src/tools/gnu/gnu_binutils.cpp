@@ -43,8 +43,6 @@ CachedRecipe recipeOf(const TargetContext& target, std::initializer_list<const c
 MatchResult GNU_AR::matchTarget(const Context& target) const
 {
     MatchResult result = GNUTool::matchTarget(target);
-    // A shared object is the linker's, whatever else the target says.
-    if (gnuAsksForSharedObject(target)) result.note = MatchResult::BuildImpossible;
     const auto outputName = target.assignments.find("OUTPUT_NAME");
     if (outputName == target.assignments.end()) return result;
     const Assignment& assignment = outputName->second;
@@ -52,6 +50,12 @@ MatchResult GNU_AR::matchTarget(const Context& target) const
     if (Util::ciEquals(fs::path(assignment.value->toString()).extension().string(), ".a"))
         result.scores["OUTPUT_NAME"].kind = MatchKind::ExactMatch;
     return result;
+}
+
+// A shared object is the linker's, whatever else the target says.
+bool GNU_AR::leftToAnotherTool(const Context& target) const
+{
+    return gnuAsksForSharedObject(target);
 }
 
 RecipeSet GNU_AR::doCreateRecipes(const TargetContext& target) const
@@ -89,11 +93,9 @@ Context GNU_AR::createOutputContext(Context&, int)
     return outputs;
 }
 
-MatchResult GNU_LD::matchTarget(const Context& target) const
+bool GNU_LD::leftToAnotherTool(const Context& target) const
 {
-    MatchResult result = GNUTool::matchTarget(target);
-    if (gnuAsksForSharedObject(target) && namesSources(target)) result.note = MatchResult::BuildImpossible;
-    return result;
+    return gnuAsksForSharedObject(target) && namesSources(target);
 }
 
 RecipeSet GNU_LD::doCreateRecipes(const TargetContext& target) const
@@ -139,11 +141,9 @@ Context GNU_LD::createOutputContext(Context& job, int)
     return outputs;
 }
 
-MatchResult GNU_OBJCOPY::matchTarget(const Context& target) const
+bool GNU_OBJCOPY::leftToAnotherTool(const Context& target) const
 {
-    MatchResult result = GNUTool::matchTarget(target);
-    if (gnuAsksForSharedObject(target)) result.note = MatchResult::BuildImpossible;
-    return result;
+    return gnuAsksForSharedObject(target);
 }
 
 RecipeSet GNU_OBJCOPY::doCreateRecipes(const TargetContext& target) const

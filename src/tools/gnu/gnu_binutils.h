@@ -23,10 +23,11 @@ public:
 
     // lib / lib_name.
     Context createOutputContext(Context& job, int exitCode) override;
-    // The default match, impossible for a shared object (SO or SHARED); an
-    // OUTPUT_NAME ending in ".a" (any case) scores an exact match, so a
-    // library name prefers the archiver.
+    // The default match; an OUTPUT_NAME ending in ".a" (any case) scores an
+    // exact match, so a library name prefers the archiver.
     MatchResult matchTarget(const Context& target) const override;
+    // A shared object (SO or SHARED).
+    bool leftToAnotherTool(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
     // Removes the archive of an earlier build.
     void onOutputPrepared(Context& firstJob) override;
@@ -40,9 +41,9 @@ public:
 
     // so / so_name for a shared object, then binary / binary_name.
     Context createOutputContext(Context& job, int exitCode) override;
-    // The default match, impossible for a shared object with sources of its
-    // own: the compiler compiles and links those.
-    MatchResult matchTarget(const Context& target) const override;
+    // A shared object with sources of its own: the compiler compiles and
+    // links those.
+    bool leftToAnotherTool(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
     // One line; a target that asks for a shared object (SO or SHARED)
     // links one, KO a kernel module.
@@ -55,8 +56,8 @@ public:
 
     // output / output_name.
     Context createOutputContext(Context& job, int exitCode) override;
-    // The default match, impossible for a shared object.
-    MatchResult matchTarget(const Context& target) const override;
+    // A shared object.
+    bool leftToAnotherTool(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
     // One line: flags, INPUT, then the output name as it stands.
     std::vector<std::string> buildCommandLines(const std::string& targetName, Context& job) override;

@@ -41,11 +41,15 @@ Context LLVM_AR::createOutputContext(Context& job, int)
 MatchResult LLVM_AR::matchTarget(const Context& target) const
 {
     MatchResult result = LLVMTool::matchTarget(target);
-    // A shared library is the linker's, whatever else the target says.
-    if (!isStaticLibraryTarget(target) || llvmAsksForSharedLibrary(target)) result.note = MatchResult::BuildImpossible;
     if (outputNameHasExtension(target, ".a") || outputNameHasExtension(target, ".lib"))
         result.scores[Util::CiString("OUTPUT_NAME")].kind = MatchKind::ExactMatch;
     return result;
+}
+
+// A shared library is the linker's, whatever else the target says.
+bool LLVM_AR::leftToAnotherTool(const Context& target) const
+{
+    return !isStaticLibraryTarget(target) || llvmAsksForSharedLibrary(target);
 }
 
 RecipeSet LLVM_AR::doCreateRecipes(const TargetContext& target) const

@@ -19,10 +19,12 @@ public:
     using LLVMTool::LLVMTool;
 
     Context createOutputContext(Context& job, int exitCode) override;
-    // The default match, impossible for a target that is no static library
-    // or that asks for a shared one (SO, SHARED or DLL);
-    // an OUTPUT_NAME ending in .a or .lib scores as an exact match.
+    // The default match; an OUTPUT_NAME ending in .a or .lib scores as an
+    // exact match.
     MatchResult matchTarget(const Context& target) const override;
+    // A target that is no static library or that asks for a shared one (SO,
+    // SHARED or DLL).
+    bool leftToAnotherTool(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
     // Removes the archive this build writes. Throws TolmException when it
     // exists and cannot be removed.

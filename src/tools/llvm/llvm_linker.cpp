@@ -35,13 +35,11 @@ Context LLVM_LD::createOutputContext(Context& job, int)
     return outputs;
 }
 
-MatchResult LLVM_LD::matchTarget(const Context& target) const
+bool LLVM_LD::leftToAnotherTool(const Context& target) const
 {
-    MatchResult result = LLVMTool::matchTarget(target);
     const bool shared = llvmAsksForSharedLibrary(target);
     // Sources of a shared library are compiled and linked by the compiler.
-    if (shared ? namesSources(target) : isStaticLibraryTarget(target)) result.note = MatchResult::BuildImpossible;
-    return result;
+    return shared ? namesSources(target) : isStaticLibraryTarget(target);
 }
 
 RecipeSet LLVM_LD::doCreateRecipes(const TargetContext& target) const

@@ -22,9 +22,9 @@ public:
     using LLVMTool::LLVMTool;
 
     Context createOutputContext(Context& job, int exitCode) override;
-    // The default match, impossible for a static library target that does
-    // not ask for a shared one, and for a shared one with sources of its own.
-    MatchResult matchTarget(const Context& target) const override;
+    // A static library target that does not ask for a shared one, and a
+    // shared one with sources of its own.
+    bool leftToAnotherTool(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
     std::vector<std::string> buildCommandLines(const std::string& targetName, Context& job) override;
 

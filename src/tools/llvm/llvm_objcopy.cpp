@@ -15,11 +15,9 @@ Context LLVM_OBJCOPY::createOutputContext(Context&, int)
     return outputs;
 }
 
-MatchResult LLVM_OBJCOPY::matchTarget(const Context& target) const
+bool LLVM_OBJCOPY::leftToAnotherTool(const Context& target) const
 {
-    MatchResult result = LLVMTool::matchTarget(target);
-    if (llvmAsksForSharedLibrary(target)) result.note = MatchResult::BuildImpossible;
-    return result;
+    return llvmAsksForSharedLibrary(target);
 }
 
 RecipeSet LLVM_OBJCOPY::doCreateRecipes(const TargetContext& target) const

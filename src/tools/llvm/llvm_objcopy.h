@@ -16,9 +16,8 @@ public:
 
     // OUTPUT / OUTPUT_NAME: the stored output name in the output directory.
     Context createOutputContext(Context& job, int exitCode) override;
-    // The default match, impossible for a target that asks for a shared
-    // library (the linker's).
-    MatchResult matchTarget(const Context& target) const override;
+    // A target that asks for a shared library (the linker's).
+    bool leftToAnotherTool(const Context& target) const override;
     RecipeSet doCreateRecipes(const TargetContext& target) const override;
     std::vector<std::string> buildCommandLines(const std::string& targetName, Context& job) override;
 };
