@@ -45,6 +45,8 @@ TolmApplication::~TolmApplication() = default;
 // registration (after the project is loaded), the lists, and last the build.
 int TolmApplication::Run() {
     keepRunningPastFileSizeLimit();
+    // Signals are handled from here on, through the toolchain checks too.
+    BuildInterrupt::Scope signals;
     if (showVersion) {
         Log::log(LogLevel::Info, "{}\n", kVersion);
         return 0;
@@ -91,7 +93,6 @@ int TolmApplication::Run() {
     // nothing (it failed before any job ended) leaves the file as it was.
     buildCache = std::make_unique<BuildCache>(projectRoot / ".tolm_cache");
     loadBuildCache(*buildCache);
-    BuildInterrupt::Scope signals;
     try {
         StartBuild();
     } catch (...) {
