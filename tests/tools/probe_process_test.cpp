@@ -1,6 +1,5 @@
-// Probe programs under a watch: each leads a process group of its own and
-// starts with the watch's signal mask, and a stop of the watch ends the run
-// at once, with every program killed and collected and no further one started.
+// Probe programs under a watch: a stop of the watch ends the run at once,
+// with every program killed and collected and no further one started.
 
 #include <gtest/gtest.h>
 
@@ -83,37 +82,19 @@ bool eventually(Done done)
     return done();
 }
 
-// A probe tells whether it leads its own group and which signals it starts
-// with blocked: those of the watch, not the caller's.
-TEST(WatchedProbe, LeadsItsGroupWithTheWatchMask)
-{
-    ScratchDir dir;
-    const fs::path probe = dir.path() / "probe";
-    FakeTool::writeExecutable(probe, "#!/bin/sh\nread -r stat < /proc/$$/stat; set -- ${stat##*)}\n"
-                                     "[ \"$3\" = $$ ] && echo leader\n"
-                                     "while read -r line; do case $line in SigBlk*) echo $line;; esac; done < /proc/$$/status\n");
-    TestWatch watch;
-    sigset_t blocked, old;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGUSR2);
-    pthread_sigmask(SIG_BLOCK, &blocked, &old);
-    const CommandOutput answer = captureCommandOutput(probe, "");
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    EXPECT_EQ(answer.output.string(), "leader\nSigBlk: 0000000000000200");
-    EXPECT_EQ(watch.started_, 1);
-    EXPECT_EQ(watch.ended_, 1);
-}
-
 // A stop while a probe never answers: the run throws the watch's failure, the
-// probe and the program it started are killed, its group is told ended, and
-// the probe queued behind it never starts.
+// probe and the program it started (reached only through the probe's group)
+// are killed, the watch is told the group ended, and the probe queued behind
+// it never starts. The probe started with the watch's signal mask.
 TEST(WatchedProbe, StopKillsRunningProbesAndStartsNoMore)
 {
     ScratchDir dir;
     const fs::path hang = dir.path() / "hang", queued = dir.path() / "queued";
-    const fs::path pids = dir.path() / "pids", ran = dir.path() / "ran";
-    FakeTool::writeExecutable(hang, "#!/bin/sh\nsleep 1000000 &\necho $! $$ > " +
-                                        FakeTool::shellQuoted(pids.string()) + "\nwait\n");
+    const fs::path pids = dir.path() / "pids", ran = dir.path() / "ran", mask = dir.path() / "mask";
+    FakeTool::writeExecutable(hang, "#!/bin/sh\nwhile read -r line; do case $line in SigBlk*) echo $line > " +
+                                        FakeTool::shellQuoted(mask.string()) + ";; esac; done < /proc/$$/status\n"
+                                        "sleep 1000000 &\necho $! $$ > " + FakeTool::shellQuoted(pids.string()) +
+                                        "\nwait\n");
     FakeTool::writeExecutable(queued, "#!/bin/sh\ntouch " + FakeTool::shellQuoted(ran.string()) + "\n");
     const std::size_t processors = setProbeLimit(1);
     TestWatch watch;
@@ -136,6 +117,7 @@ TEST(WatchedProbe, StopKillsRunningProbesAndStartsNoMore)
     EXPECT_FALSE(alive(shell));
     EXPECT_TRUE(eventually([&] { return !alive(sleeper); }));
     EXPECT_FALSE(fs::exists(ran));
+    EXPECT_EQ(TestSupport::contentOf(mask), "SigBlk: 0000000000000200\n");
     EXPECT_EQ(watch.started_, 1);
     EXPECT_EQ(watch.ended_, 1);
 }
