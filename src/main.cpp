@@ -56,8 +56,11 @@ int main(int argc, char** argv) {
     // 3. From the command line on, every failure ends the run with status 1.
     try {
         app.ParseCommandLine(argc, argv);
-        // 4. The selected mode decides the remaining steps and the status.
-        return flushedStatus(app.Run());
+        // 4. The selected mode decides the remaining steps and the status;
+        // a signal caught on the way ends the run as interrupted all the same.
+        const int status = app.Run();
+        BuildInterrupt::throwIfCaught();
+        return flushedStatus(status);
     } catch (const BuildInterrupted& interrupted) {
         Log::log(7, "Error: {}\n", interrupted.message());
         return flushedStatus(128 + interrupted.signal);

@@ -46,6 +46,8 @@ TolmApplication::~TolmApplication() = default;
 // registration (after the project is loaded), the lists, and last the build.
 int TolmApplication::Run() {
     keepRunningPastFileSizeLimit();
+    // Signals are handled from here on, through the toolchain checks too.
+    BuildInterrupt::Scope signals;
     if (showVersion) {
         Log::log(LogLevel::Info, "{}\n", kVersion);
         return 0;
@@ -92,7 +94,6 @@ int TolmApplication::Run() {
     // what its jobs completed; one that stored nothing (it failed before any
     // job ended) leaves the file as it was.
     buildCache = std::make_unique<BuildCache>(projectRoot / ".tolm_cache");
-    BuildInterrupt::Scope signals;
     const ProjectLock projectLock(buildCache->cacheFile);
     loadBuildCache(*buildCache);
     try {

@@ -16,6 +16,8 @@
 
 #include <fmt/format.h>
 
+#include "tools/probe_process.h"
+
 namespace {
 
 namespace Messages {
@@ -32,6 +34,9 @@ constexpr useconds_t GuardLookMicroseconds = 50000;
 std::atomic<int> caughtSignal{0};
 sigset_t savedMask;
 std::atomic<bool> maskSaved{false};
+// Readable from the first signal on, for whoever waits on descriptors; made
+// once and never closed, since the signal thread writes to it at any time.
+int wakeDescriptors[2] = {-1, -1};
 
 // The running commands' groups and the connection to the guard (-1: none).
 std::mutex groupsMutex;
@@ -66,7 +71,8 @@ void signalGroup(pid_t group, int signal) {
 
 void passOn(int signal) {
     int none = 0;
-    caughtSignal.compare_exchange_strong(none, signal);
+    if (caughtSignal.compare_exchange_strong(none, signal) && wakeDescriptors[1] >= 0)
+        (void)!write(wakeDescriptors[1], "!", 1);
     std::lock_guard<std::mutex> lock(groupsMutex);
     for (pid_t group : groups) signalGroup(group, signal);
 }
@@ -135,6 +141,31 @@ void stopGuard() {
     guardProcess = -1;
 }
 
+// Probes end with the run: passed on a signal like the commands, and killed
+// by their group as soon as one was caught.
+class ProbeStop : public ProbeWatch {
+public:
+    int stopDescriptor() override { return wakeDescriptors[0]; }
+    void throwIfStopped() override { BuildInterrupt::throwIfCaught(); }
+    const sigset_t* signalMask() override { return BuildInterrupt::commandSignalMask(); }
+    void started(pid_t group) override { BuildInterrupt::enterGroup(group); }
+    void ended(pid_t group) override { BuildInterrupt::leaveGroup(group); }
+};
+
+ProbeStop probeStop;
+
+// The taken signals that were not ignored when tolm started.
+sigset_t signalsToTake() {
+    sigset_t taken;
+    sigemptyset(&taken);
+    for (int signal : TakenSignals) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+        sigaddset(&taken, signal);
+    }
+    return taken;
+}
+
 }  // namespace
 
 BuildInterrupted::BuildInterrupted(int signal)
@@ -145,11 +176,15 @@ namespace BuildInterrupt {
 Scope::Scope() {
     // The guard first: it is a fork, and no other thread may exist yet.
     startGuard();
-    sigset_t taken;
-    sigemptyset(&taken);
-    for (int signal : TakenSignals) sigaddset(&taken, signal);
+    if (wakeDescriptors[0] < 0 && pipe2(wakeDescriptors, O_CLOEXEC | O_NONBLOCK) != 0)
+        wakeDescriptors[0] = wakeDescriptors[1] = -1;
+    // An ignored signal is left alone: blocked, it would be kept pending for
+    // sigwait instead of being dropped.
+    const sigset_t taken = signalsToTake();
     pthread_sigmask(SIG_BLOCK, &taken, &savedMask);
     maskSaved = true;
+    setProbeWatch(&probeStop);
+    if (sigisemptyset(&taken)) return;
     // Every thread made from here on starts with the signals blocked.
     std::thread([taken] {
         for (;;) {
@@ -160,7 +195,10 @@ Scope::Scope() {
 }
 
 // The signals stay blocked: one that comes while the program ends is only noted.
-Scope::~Scope() { stopGuard(); }
+Scope::~Scope() {
+    setProbeWatch(nullptr);
+    stopGuard();
+}
 
 int caught() { return caughtSignal.load(); }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "app/build_interrupt.h"
 #include "app/project_imports.h"
 #include "types/context_template.h"
 #include "types/project.h"
@@ -86,6 +87,8 @@ std::shared_ptr<Tolm::Matcher> createToolMatcher(const ToolDeclaration& declarat
         }
         matcher->conditions = declaration.context->conditions;
         return matcher;
+    } catch (const BuildInterrupted&) {
+        throw;  // the run ends, not just this tool
     } catch (const Tolm::TolmException& error) {
         Log::log(LogLevel::Warning, Messages::Failure, error.message());
     } catch (const std::exception& error) {

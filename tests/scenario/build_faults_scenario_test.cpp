@@ -1,9 +1,12 @@
 // Builds that go wrong, through the real binary and a stand-in compiler: a
 // compiler that fails or dies halfway through an object, a link that fails,
-// and tolm itself stopped by a signal while compilers run. Nothing
-// half-written survives, and what was finished is not done again.
+// and tolm itself stopped by a signal while compilers run or while the
+// toolchains are checked. Nothing half-written survives, what was finished is
+// not done again, and no process tolm started outlives it. A signal ignored
+// when tolm starts stays ignored.
 
 #include <signal.h>
+#include <string.h>
 
 #include <atomic>
 #include <chrono>
@@ -12,6 +15,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "scenario/tolm_scenario.h"
 #include "tools/fake_tool.h"
@@ -169,6 +173,85 @@ TEST_F(BuildFaultsScenario, HalfOutputOfAKilledBuildIsBuiltAgain) {
     EXPECT_EQ(count(next, "[app::gen] Starting build job"), 1) << next.out;
     EXPECT_EQ(contentOf(at("out.txt")), "two\n");
     EXPECT_TRUE(ranNothing(tolm({"gen"})));
+}
+
+// Runs tolm in the background for a test that signals it.
+class SignalScenario : public TolmScenario {
+protected:
+    // Starts a run of `words` with the signals `ignored` ignored from its start.
+    std::future<RunResult> start(const Words& words, std::vector<int> ignored = {}) {
+        pid_ = 0;
+        const Scenario::RunEnvironment environment{.home = home_.path().string(),
+                                                   .started = [this](pid_t started) { pid_ = started; },
+                                                   .ignoredSignals = std::move(ignored)};
+        return std::async(std::launch::async,
+                          [this, environment, words] { return Scenario::runTolm(words, work_.path(), environment); });
+    }
+    // The runner learns the pid after the fork, maybe after tolm has got far.
+    void send(int signal) const {
+        if (eventually([this] { return pid_ > 0; })) kill(pid_, signal);
+    }
+    static std::string interrupted(int signal) {
+        return "Error: Build interrupted by SIG" + std::string(sigabbrev_np(signal)) + ".\n";
+    }
+    // Whether the process still runs. A zombie has ended: an orphan's new parent may never collect it.
+    static bool alive(pid_t pid) {
+        if (kill(pid, 0) != 0) return false;
+        const std::string stat = contentOf("/proc/" + std::to_string(pid) + "/stat");
+        const std::size_t name = stat.rfind(')');
+        return name != std::string::npos && stat.compare(name + 1, 3, " Z ") != 0;
+    }
+
+    std::atomic<pid_t> pid_{0};
+};
+
+// A signal ignored when tolm starts (SIGHUP under nohup, SIGINT for a background job of a script)
+// stays ignored by tolm and its commands: sent during a command, the build completes and the next
+// target is built. Another signal still stops the build.
+TEST_F(SignalScenario, IgnoredSignalStaysIgnored) {
+    const std::string hold = FakeTool::shellQuoted(at("hold"));
+    writeProject("next: slow { cmdline = \"touch next.txt\" }\n"
+                 "slow: { cmdline = \"touch started; while [ -e " + hold + " ]; do sleep 0.02; done; echo finished\" }\n");
+    for (const auto& [ignored, other] : {std::pair{SIGHUP, SIGTERM}, {SIGINT, SIGHUP}}) {
+        for (const int sent : {ignored, other}) {
+            for (const char* file : {"next.txt", "started", ".tolm_cache"}) fs::remove(at(file));
+            write("hold", "");
+            auto run = start({"next"}, {ignored});
+            EXPECT_TRUE(eventually([&] { return fs::exists(at("started")); })) << ignored;
+            send(sent);
+            fs::remove(at("hold"));
+            const RunResult result = run.get();
+            const bool completes = sent == ignored;
+            EXPECT_EQ(result.exitCode, completes ? 0 : 128 + sent) << result.out;
+            if (completes) {
+                EXPECT_TRUE(hasLine(result.out, "finished\n")) << result.out;
+            }
+            EXPECT_EQ(fs::exists(at("next.txt")), completes) << ignored << " " << sent;
+            EXPECT_EQ(hasLine(result.out, interrupted(sent)), !completes) << result.out;
+        }
+    }
+}
+
+// A signal while the toolchains are checked, with a compiler that never tells its machine (and,
+// the second time, ignores the signal): tolm prints its one line and exits with 128 + the signal,
+// and neither the probe nor what it started outlives it.
+TEST_F(SignalScenario, SignalDuringToolchainChecksEndsTheProbes) {
+    const std::string pids = FakeTool::shellQuoted(at("pids"));
+    writeProject("app: { cmdline = \"true\" }\n", tool("gnu-gcc", at("bin")));
+    for (const auto& [signal, trap] : {std::pair{SIGINT, ""}, {SIGTERM, "trap '' INT TERM HUP\n"}}) {
+        fs::remove(at("pids"));
+        FakeTool::writeExecutable(at("bin/gcc"), "#!/bin/sh\n[ \"$1\" = -dumpmachine ] || exec /usr/bin/gcc \"$@\"\n" +
+                                                     std::string(trap) + "sleep 1000000 &\necho $! >> " + pids +
+                                                     "\necho $$ >> " + pids + "\nwait\n");
+        auto run = start({"app"});
+        EXPECT_TRUE(eventually([&] { return linesOf(contentOf(at("pids"))).size() >= 2; })) << signal;
+        send(signal);
+        const RunResult result = run.get();
+        EXPECT_EQ(result.exitCode, 128 + signal);
+        EXPECT_EQ(result.out, interrupted(signal));
+        for (const std::string& pid : linesOf(contentOf(at("pids"))))
+            EXPECT_TRUE(eventually([&] { return !alive(std::stoi(pid)); })) << signal << " " << pid;
+    }
 }
 
 }  // namespace

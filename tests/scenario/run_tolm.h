@@ -4,6 +4,7 @@
 // exactly the environment given (HOME pointed at a scratch directory), and
 // captures what it prints. Every scenario test goes through runTolm.
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,6 +35,8 @@ struct RunEnvironment {
     std::vector<std::string> extra{};
     // Told the process id once the program runs, for a test that signals it.
     std::function<void(pid_t)> started{};
+    // Signals the program starts with ignored, as under nohup.
+    std::vector<int> ignoredSignals{};
 };
 
 // Runs `binary` with `words` after the program name, in `cwd`; arguments go
@@ -52,6 +55,9 @@ inline RunResult runProgram(const std::string& binary, const std::vector<std::st
     for (std::string& entry : entries) envp.push_back(entry.data());
     argv.push_back(nullptr);
     envp.push_back(nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
 
     // Output goes to anonymous temporary files rather than pipes, so a chatty
     // child can never block on a full pipe while the parent waits for it.
@@ -66,6 +72,7 @@ inline RunResult runProgram(const std::string& binary, const std::vector<std::st
         dup2(fileno(out.get()), STDOUT_FILENO);
         dup2(fileno(err.get()), STDERR_FILENO);
         if (chdir(cwd.c_str()) != 0) _exit(126);
+        for (int signal : environment.ignoredSignals) sigaction(signal, &ignore, nullptr);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
