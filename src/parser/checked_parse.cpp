@@ -30,14 +30,13 @@ void CheckedParse::refuseDeepNesting()
     if (auto failure = excessiveNesting(tokens, source_.string())) throw std::runtime_error(*failure);
 }
 
-std::string readSourceFile(const std::filesystem::path& file, const char* kind, DirectoryAs directory)
+std::string readSourceFile(const std::filesystem::path& file, const char* kind)
 {
     Util::FileBytes content = Util::readRegularFile(file);
     if (content.kind == Util::FileBytes::NotRegular)
         throw Tolm::TolmException(fmt::format(fmt::runtime(kNotRegularFile), kind, file.string()));
-    if (content.kind == Util::FileBytes::Directory && directory == DirectoryAs::Directory)
+    if (content.kind == Util::FileBytes::Directory)
         throw Tolm::TolmException(fmt::format(fmt::runtime(kDirectoryFile), kind, file.string()));
-    // A directory is treated as no file, as is one that cannot be read.
     if (content.kind != Util::FileBytes::Read) throw Tolm::NotFoundException(kind, file.string());
     // The runtime's own complaint would not say which file is broken.
     if (!Tolm::isValidUtf8(content.bytes))

@@ -38,17 +38,13 @@ inline constexpr const char* kNotRegularFile = "{} '{}' is not a regular file.";
 // The same for a directory.
 inline constexpr const char* kDirectoryFile = "{} '{}' is a directory.";
 
-// How readSourceFile reports a directory at the path: as a file it cannot
-// read, or in its own words (kDirectoryFile).
-enum class DirectoryAs { Unreadable, Directory };
-
 // The whole content of a file, read without blocking. Throws
 // Tolm::TolmException (kNotRegularFile) for a FIFO, a device or a socket,
 // Tolm::NotFoundException with `kind` and the path's text when the file
-// cannot be read (missing, unreadable, or a directory taken as unreadable),
-// Tolm::TolmException (kDirectoryFile) for a directory said as one, and
+// cannot be read (missing or unreadable), Tolm::TolmException
+// (kDirectoryFile) for a directory, and
 // std::runtime_error naming the file when it is not valid UTF-8.
-std::string readSourceFile(const std::filesystem::path& file, const char* kind, DirectoryAs directory);
+std::string readSourceFile(const std::filesystem::path& file, const char* kind);
 
 // The directory against which relative paths of `file` are taken: its parent
 // directory ("." for a bare file name), made absolute and normalised.

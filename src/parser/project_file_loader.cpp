@@ -13,7 +13,7 @@ namespace {
 
 Tolm::ProjectData readProjectData(const std::filesystem::path& file)
 {
-    const std::string text = readSourceFile(file, ProjectFileMessages::kNotFoundKind, DirectoryAs::Directory);
+    const std::string text = readSourceFile(file, ProjectFileMessages::kNotFoundKind);
 
     CheckedParse parse(text, file);
     parse.refuseDeepNesting();

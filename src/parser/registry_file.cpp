@@ -8,8 +8,8 @@
 
 TolmRegData parseRegistryFile(const std::filesystem::path& file)
 {
-    // Said as a registry that cannot be read, which the run only warns about.
-    const std::string text = readSourceFile(file, RegistryFileMessages::kNotFoundKind, DirectoryAs::Unreadable);
+    // Any failure to read it is only a warning of the run.
+    const std::string text = readSourceFile(file, RegistryFileMessages::kNotFoundKind);
 
     CheckedParse parse(text, file);
     parse.refuseDeepNesting();

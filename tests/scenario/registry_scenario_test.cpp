@@ -71,11 +71,11 @@ TEST_F(RegistryScenario, UnusableRegistryIsNeverWritten) {
         EXPECT_EQ(run.exitCode, 1) << option;
         EXPECT_EQ(contentOf(registryFile()), broken) << option;
     }
-    // A directory where the file should be: the same refusal.
+    // A directory where the file should be: said as such, and the same refusal.
     std::filesystem::remove(registryFile());
     std::filesystem::create_directories(registryFile());
     const RunResult run = tolm({"-r"});
-    EXPECT_EQ(run.out, "Registry file '" + registryFile().string() + "' not found.\n" + refused);
+    EXPECT_EQ(run.out, "Registry file '" + registryFile().string() + "' is a directory.\n" + refused);
     EXPECT_EQ(run.exitCode, 1);
 
     const std::string warning = "Unable to load registry file: Unable to resolve HOME path.\n";
