@@ -142,3 +142,9 @@ void DependencyOutputStore::retryMergedAppends() {
         }
     }
 }
+
+std::vector<std::string> DependencyOutputStore::names() const {
+    std::vector<std::string> names;
+    for (const auto& [name, onlyTargets] : names_) names.push_back(name.str());
+    return names;
+}

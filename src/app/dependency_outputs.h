@@ -53,6 +53,8 @@ public:
     void retryMergedAppends();
     // Whether a dependency's outputs went in under the name.
     bool holds(const std::string& name) const { return names_.count(Util::CiString(name)) != 0; }
+    // The names outputs went in under, in name order.
+    std::vector<std::string> names() const;
     // Whether the name holds only targets of other units, never outputs.
     bool holdsUnitTargets(const std::string& name) const;
 

@@ -20,6 +20,8 @@ constexpr const char* UnknownMember = "Variable '{}' not found in target '{}'.";
 constexpr const char* DependencyOutputs = " Outputs of dependency '{}': {}.";
 constexpr const char* NoDependencyOutputs = " Dependency '{}' has no outputs.";
 constexpr const char* UnitTargets = " Targets of unit '{}' it depends on: {}.";
+constexpr const char* DependencyNames = " Its dependencies' outputs are under: {}.";
+constexpr const char* NoDependencies = " It has no dependency outputs.";
 constexpr const char* NameClash =
     " Unit name '{}' of dependency '{}' clashes with variable '{}'; the variable was taken.";
 }  // namespace Messages
@@ -110,6 +112,14 @@ Tolm::TolmException unknownReference(const Tolm::MissingMemberException& missing
         return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::NoDependencyOutputs), missing.holder()));
     return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::DependencyOutputs), missing.holder(),
                                                   fmt::join(missing.available(), ", ")));
+}
+
+Tolm::TolmException unknownFirstName(const Tolm::UnknownFirstName& missing, const std::string& displayName,
+                                     const DependencyOutputStore& outputs) {
+    const std::vector<std::string> names = outputs.names();
+    const std::string text = notFound(missing.reference(), displayName);
+    if (names.empty()) return Tolm::TolmException(text + Messages::NoDependencies);
+    return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::DependencyNames), fmt::join(names, ", ")));
 }
 
 void checkUnitReferences(const Tolm::TargetContext& target, const std::string& displayName,

@@ -18,6 +18,7 @@
 #include "types/qualified_target_name.h"
 #include "types/target_context.h"
 #include "types/tolm_exceptions.h"
+#include "types/unknown_first_name.h"
 
 // A dependency as the walk visits it: as listed, with its name completed.
 struct PlannedDependency {
@@ -33,6 +34,11 @@ std::vector<PlannedDependency> planDependencies(const std::vector<Tolm::Dependen
 // The failure of a reference whose lookup found a part naming nothing, in
 // the target `displayName` ("unit::target"), given the outputs added so far.
 Tolm::TolmException unknownReference(const Tolm::MissingMemberException& missing, const std::string& displayName,
+                                     const DependencyOutputStore& outputs);
+
+// The failure of a reference whose first name names nothing in the target
+// `displayName`: the names the dependencies' outputs went in under so far.
+Tolm::TolmException unknownFirstName(const Tolm::UnknownFirstName& missing, const std::string& displayName,
                                      const DependencyOutputStore& outputs);
 
 // Throws Tolm::TolmException for the first reference of the target (the

@@ -192,6 +192,8 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
                 childParameters.push_back(targetContext->lookup(parameter));
         } catch (const Tolm::MissingMemberException& missing) {
             throw unknownReference(missing, displayName, outputs);
+        } catch (const Tolm::UnknownFirstName& missing) {
+            throw unknownFirstName(missing, displayName, outputs);
         }
         auto childOutput = std::make_shared<Tolm::Context>(BuildTarget(childName, childParameters, chain));
         if (dependency.aliasKind == 2)
@@ -219,6 +221,8 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         outputs.retryMergedAppends();
     } catch (const Tolm::MissingMemberException& missing) {
         throw unknownReference(missing, displayName, outputs);
+    } catch (const Tolm::UnknownFirstName& missing) {
+        throw unknownFirstName(missing, displayName, outputs);
     }
     Log::log(3, fmt::runtime(Messages::InputContext));
     targetContext->dump(3);

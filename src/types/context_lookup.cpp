@@ -21,6 +21,7 @@
 #include "types/tolm_exceptions.h"
 #include "types/tolm_identifier.h"
 #include "types/tolm_int.h"
+#include "types/unknown_first_name.h"
 
 namespace Tolm {
 
@@ -97,12 +98,14 @@ TolmValuePtr follow(TolmValuePtr value, const KeyChain& chain, std::size_t end)
 
 // The failure of a dotted or indexed identifier whose first name the context
 // lacks: the standard type callers know, with the identifier and the target.
-std::out_of_range missingFirstName(const Context& context, const KeyChain& chain)
+UnknownFirstName missingFirstName(const Context& context, const KeyChain& chain)
 {
+    const std::string reference = writtenText(chain);
     if (const auto* target = dynamic_cast<const TargetContext*>(&context))
-        return std::out_of_range(fmt::format(fmt::runtime(MissingFirstNameInTarget), writtenText(chain),
-                                             target->name.unit, target->name.target));
-    return std::out_of_range(fmt::format(fmt::runtime(MissingFirstName), writtenText(chain)));
+        return UnknownFirstName(
+            fmt::format(fmt::runtime(MissingFirstNameInTarget), reference, target->name.unit, target->name.target),
+            reference);
+    return UnknownFirstName(fmt::format(fmt::runtime(MissingFirstName), reference), reference);
 }
 
 Assignment& entryOf(Context::AssignmentMap& assignments, const std::string& name)

@@ -237,7 +237,8 @@ t8000: { cmdline = "true" }
                   "'app::nodir': cannot change to directory 'missing': No such file or directory\n"
                   "[app::nodir] Build of app::nodir failed. Exiting..\nError: Build failed.\n"},
         {"example", "[core::libz] Visiting target\n[core::libz] Starting build job\n[core::libz] Build done\n"
-                    "Variable 'libz.lib' not found in target 'app::example'.\n"},
+                    "Error: Variable 'libz.lib' not found in target 'app::example'. Its dependencies' outputs are "
+                    "under: core.\n"},
         {"range", "Variable \"abc\" cannot be indexed with [5:7:1]: the range starts past its end.\n"},
         {"position", "Cannot index a context value with [0]; select one of its variables (show) by name.\n"},
         {"cycle", "Variable 'X' refers to itself, directly or through others.\n"},
@@ -278,6 +279,8 @@ indexed: liba { OBJS = liba.obj[0] cmdline = "true" }
 parameter: liba tp(liba.obj) { cmdline = "true" }
 misspelt: flib::libf { LIB = flib.libff.lib cmdline = "true" }
 clash: lib::libf { LIB = lib.libf.lib cmdline = "true" }
+first: liba { LIB = libz.bin cmdline = "true" }
+alone: { LIB = libz.bin cmdline = "true" }
 tp(x): { cmdline = "true" }
 liba: { ^bin = "b" ^label = "l" cmdline = "true" }
 )unit");
@@ -295,6 +298,9 @@ liba: { ^bin = "b" ^label = "l" cmdline = "true" }
                      "'flib' it depends on: libf.\n"},
         {"clash", "Error: Variable 'lib.libf.lib' not found in target 'app::clash'. Unit name 'lib' of "
                   "dependency 'lib::libf' clashes with variable 'LIB'; the variable was taken.\n"},
+        {"first", liba + "Error: Variable 'libz.bin' not found in target 'app::first'. Its dependencies' outputs "
+                         "are under: liba.\n"},
+        {"alone", "Error: Variable 'libz.bin' not found in target 'app::alone'. It has no dependency outputs.\n"},
     };
     for (const auto& c : cases) {
         const RunResult run = tolm({c.target});
