@@ -17,11 +17,6 @@ bool RecipeMap::insert(std::uint64_t key, StoredRecipe recipe) {
     return true;
 }
 
-const StoredRecipe* RecipeMap::find(std::uint64_t key) const {
-    auto found = index_.find(key);
-    return found == index_.end() ? nullptr : &entries_[found->second].second;
-}
-
 StoredRecipe* RecipeMap::find(std::uint64_t key) {
     auto found = index_.find(key);
     return found == index_.end() ? nullptr : &entries_[found->second].second;

@@ -85,7 +85,6 @@ public:
     // Adds the recipe under `key`; a key already present keeps the earlier
     // recipe and the new one is dropped (returns false).
     bool insert(std::uint64_t key, StoredRecipe recipe);
-    const StoredRecipe* find(std::uint64_t key) const;
     StoredRecipe* find(std::uint64_t key);
 
     std::size_t size() const { return entries_.size(); }

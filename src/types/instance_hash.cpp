@@ -121,12 +121,9 @@ void describeInstanceValue(const TolmValuePtr& value, std::string& description)
     } else if (const auto* rawText = valueAs<TolmRawString>(value.get())) {
         description += 'r';
         appendText(description, rawText->text);
-    } else if (const auto* text = valueAs<TolmString>(value.get())) {
+    } else if (const auto* text = valueAs<TolmBaseString>(value.get())) {
         description += 's';
         appendText(description, text->text);
-    } else if (const auto* baseText = valueAs<TolmBaseString>(value.get())) {
-        description += 'b';
-        appendText(description, baseText->text);
     } else if (const auto* number = valueAs<TolmInt>(value.get())) {
         description += 'i';
         appendText(description, std::to_string(number->value));

@@ -150,4 +150,23 @@ TEST(SystemFileTimesTest, ReadsWriteTimes) {
     EXPECT_FALSE(systemFileTimes().lastWriteTime(scratch.path() / "missing"));
 }
 
+// A content fingerprint follows the bytes only, also past one read's worth; a missing path, a
+// directory and a FIFO (never opened for a blocking read) have none.
+TEST(SystemFileTimesTest, FingerprintsContent) {
+    ScratchDir scratch;
+    const std::string large(3 << 20, 'a');
+    const auto first = scratch.write("first", large);
+    const auto second = scratch.write("second", large);
+    const auto other = scratch.write("other", large.substr(1) + "b");
+    EXPECT_TRUE(systemFileTimes().contentFingerprint(first));
+    EXPECT_EQ(systemFileTimes().contentFingerprint(first), systemFileTimes().contentFingerprint(second));
+    EXPECT_NE(systemFileTimes().contentFingerprint(first), systemFileTimes().contentFingerprint(other));
+    EXPECT_NE(systemFileTimes().contentFingerprint(scratch.write("empty", "")),
+              systemFileTimes().contentFingerprint(scratch.write("one", "\n")));
+    const auto fifo = scratch.path() / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& none : {scratch.path() / "missing", scratch.path(), fifo})
+        EXPECT_FALSE(systemFileTimes().contentFingerprint(none)) << none;
+}
+
 }  // namespace

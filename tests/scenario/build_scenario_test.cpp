@@ -281,6 +281,7 @@ misspelt: flib::libf { LIB = flib.libff.lib cmdline = "true" }
 clash: lib::libf { LIB = lib.libf.lib cmdline = "true" }
 first: liba { LIB = libz.bin cmdline = "true" }
 alone: { LIB = libz.bin cmdline = "true" }
+firstparameter: liba tp(libz.bin) { cmdline = "true" }
 tp(x): { cmdline = "true" }
 liba: { ^bin = "b" ^label = "l" cmdline = "true" }
 )unit");
@@ -301,6 +302,8 @@ liba: { ^bin = "b" ^label = "l" cmdline = "true" }
         {"first", liba + "Error: Variable 'libz.bin' not found in target 'app::first'. Its dependencies' outputs "
                          "are under: liba.\n"},
         {"alone", "Error: Variable 'libz.bin' not found in target 'app::alone'. It has no dependency outputs.\n"},
+        {"firstparameter", liba + "Error: Variable 'libz.bin' not found in target 'app::firstparameter'. Its "
+                                  "dependencies' outputs are under: liba.\n"},
     };
     for (const auto& c : cases) {
         const RunResult run = tolm({c.target});
