@@ -102,6 +102,8 @@ std::vector<PlannedDependency> planDependencies(const std::vector<Tolm::Dependen
     return plan;
 }
 
+namespace {
+
 Tolm::TolmException unknownReference(const Tolm::MissingMemberException& missing, const std::string& displayName,
                                      const DependencyOutputStore& outputs) {
     std::string text = notFound(missing.reference(), displayName);
@@ -120,6 +122,18 @@ Tolm::TolmException unknownFirstName(const Tolm::UnknownFirstName& missing, cons
     const std::string text = notFound(missing.reference(), displayName);
     if (names.empty()) return Tolm::TolmException(text + Messages::NoDependencies);
     return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::DependencyNames), fmt::join(names, ", ")));
+}
+
+}  // namespace
+
+void rethrowReferenceFailure(const std::string& displayName, const DependencyOutputStore& outputs) {
+    try {
+        throw;
+    } catch (const Tolm::MissingMemberException& missing) {
+        throw unknownReference(missing, displayName, outputs);
+    } catch (const Tolm::UnknownFirstName& missing) {
+        throw unknownFirstName(missing, displayName, outputs);
+    }
 }
 
 void checkUnitReferences(const Tolm::TargetContext& target, const std::string& displayName,

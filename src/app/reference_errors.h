@@ -31,15 +31,12 @@ struct PlannedDependency {
 std::vector<PlannedDependency> planDependencies(const std::vector<Tolm::Dependency>& dependencies,
                                                 const Tolm::QualifiedTargetName& name);
 
-// The failure of a reference whose lookup found a part naming nothing, in
-// the target `displayName` ("unit::target"), given the outputs added so far.
-Tolm::TolmException unknownReference(const Tolm::MissingMemberException& missing, const std::string& displayName,
-                                     const DependencyOutputStore& outputs);
-
-// The failure of a reference whose first name names nothing in the target
-// `displayName`: the names the dependencies' outputs went in under so far.
-Tolm::TolmException unknownFirstName(const Tolm::UnknownFirstName& missing, const std::string& displayName,
-                                     const DependencyOutputStore& outputs);
+// Call from a catch block: a lookup failure of a reference in the target
+// `displayName` ("unit::target") is thrown again said in full, with what
+// exists where it failed (the dependency's outputs, the unit's targets, or
+// the names the dependencies' outputs went in under so far); any other
+// exception travels on unchanged.
+[[noreturn]] void rethrowReferenceFailure(const std::string& displayName, const DependencyOutputStore& outputs);
 
 // Throws Tolm::TolmException for the first reference of the target (the
 // dependencies' parameters, then the variables' values) that cannot resolve

@@ -190,10 +190,8 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         try {
             for (const Tolm::Identifier& parameter : dependency.parameters)
                 childParameters.push_back(targetContext->lookup(parameter));
-        } catch (const Tolm::MissingMemberException& missing) {
-            throw unknownReference(missing, displayName, outputs);
-        } catch (const Tolm::UnknownFirstName& missing) {
-            throw unknownFirstName(missing, displayName, outputs);
+        } catch (...) {
+            rethrowReferenceFailure(displayName, outputs);
         }
         auto childOutput = std::make_shared<Tolm::Context>(BuildTarget(childName, childParameters, chain));
         if (dependency.aliasKind == 2)
@@ -219,10 +217,8 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
             targetContext->addAssignment(leftover, 0);
         }
         outputs.retryMergedAppends();
-    } catch (const Tolm::MissingMemberException& missing) {
-        throw unknownReference(missing, displayName, outputs);
-    } catch (const Tolm::UnknownFirstName& missing) {
-        throw unknownFirstName(missing, displayName, outputs);
+    } catch (...) {
+        rethrowReferenceFailure(displayName, outputs);
     }
     Log::log(3, fmt::runtime(Messages::InputContext));
     targetContext->dump(3);
