@@ -15,17 +15,22 @@ namespace {
 // Short enough that a waiter follows the holder almost at once, long enough
 // that waiting costs next to nothing.
 constexpr std::chrono::milliseconds PauseBetweenAttempts{10};
+// Rounds of "open it, else make it" while other runs make and remove it.
+constexpr int OpenRounds = 16;
 
-int openFile(const std::filesystem::path& file) {
+constexpr int OpenFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+int openExisting(const std::filesystem::path& file, int access) {
     int descriptor = -1;
-    do descriptor = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    do descriptor = ::open(file.c_str(), access | OpenFlags);
     while (descriptor < 0 && errno == EINTR);
     return descriptor;
 }
 
-int openForReading(const std::filesystem::path& file) {
+// Never through a link, not even a dangling one: O_EXCL fails on any.
+int createNew(const std::filesystem::path& file) {
     int descriptor = -1;
-    do descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    do descriptor = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | OpenFlags, 0666);
     while (descriptor < 0 && errno == EINTR);
     return descriptor;
 }
@@ -33,12 +38,29 @@ int openForReading(const std::filesystem::path& file) {
 }  // namespace
 
 FileLock::FileLock(std::filesystem::path file) : file_(std::move(file)) {
-    descriptor_ = openFile(file_);
-    if (descriptor_ >= 0) return;
-    error_ = errno;
+    for (int round = 0; round < OpenRounds; ++round) {
+        descriptor_ = openExisting(file_, O_RDWR);
+        if (descriptor_ >= 0) break;
+        error_ = errno;
+        if (error_ != ENOENT) break;
+        descriptor_ = createNew(file_);
+        if (descriptor_ >= 0) break;
+        error_ = errno;
+        // Another run made it between the two opens: open that one.
+        if (error_ == EEXIST) continue;
+        // Whether a lock file that cannot be made rules out locking is the
+        // caller's to judge.
+        missing_ = true;
+        return;
+    }
+    if (descriptor_ >= 0) {
+        writable_ = true;
+        error_ = 0;
+        return;
+    }
     if (error_ != EACCES && error_ != EROFS && error_ != EPERM) return;
-    descriptor_ = openForReading(file_);
-    // The reason the file could not be created is the one to tell.
+    descriptor_ = openExisting(file_, O_RDONLY);
+    // The reason the file could not be opened for writing is the one to tell.
     if (descriptor_ >= 0) error_ = 0;
 }
 
@@ -71,6 +93,29 @@ FileLock::Attempt FileLock::lock(std::optional<std::chrono::milliseconds> timeou
         std::this_thread::sleep_for(PauseBetweenAttempts);
         if (betweenAttempts) betweenAttempts();
     }
+}
+
+bool FileLock::writeNote(std::string_view note) {
+    if (!held_ || !writable_) return false;
+    // Emptied first: a reader may see nothing, never the old note's tail.
+    if (::ftruncate(descriptor_, 0) != 0) return false;
+    for (std::size_t done = 0; done < note.size();) {
+        const ssize_t count = ::pwrite(descriptor_, note.data() + done, note.size() - done, static_cast<off_t>(done));
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return false;
+        done += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+std::string FileLock::readNote(std::size_t limit) const {
+    if (descriptor_ < 0) return {};
+    std::string note(limit, '\0');
+    ssize_t count = -1;
+    do count = ::pread(descriptor_, note.data(), limit, 0);
+    while (count < 0 && errno == EINTR);
+    note.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    return note;
 }
 
 }  // namespace Util

@@ -3,16 +3,25 @@
 //
 // The lock is flock(2) on the file: the system drops it when the holder's
 // descriptor closes, also when the holder dies, so a lock file left behind
-// never blocks anyone, and its content means nothing. The descriptor is
-// opened close-on-exec, so the commands a holder starts never inherit, and
-// never keep, the lock. Waiting is a loop of attempts that do not block, so
-// the waiter can give up between them: after a time-out, or when the caller's
-// check between attempts throws (a signal that arrived, say).
+// never blocks anyone. Its content is a note the holder may leave for those
+// who find the lock taken (see app/run_locks.h); nothing else reads it. The
+// descriptor is opened close-on-exec, so the commands a holder starts never
+// inherit, and never keep, the lock. Waiting is a loop of attempts that do
+// not block, so the waiter can give up between them: after a time-out, or
+// when the caller's check between attempts throws (a signal that arrived,
+// say).
+//
+// The lock file is never opened through a symbolic link: a link in its place
+// would make tolm create, or lock and write, a file anywhere the link points.
+// It is created exclusively when missing, and opened without blocking, so
+// that a FIFO in its place cannot stop the run either.
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace Util {
 
@@ -26,7 +35,8 @@ public:
 
     // Opens the lock file, creating it when missing; holds nothing yet. An
     // existing lock file in a place this process may not write to is still
-    // opened for reading, which is enough to lock it.
+    // opened for reading, which is enough to lock it. A symbolic link at the
+    // path fails with ELOOP.
     explicit FileLock(std::filesystem::path file);
     // Releases the lock, when held, and closes the file.
     ~FileLock();
@@ -39,14 +49,25 @@ public:
     // between two of them; Busy once `timeout` has passed (none: never).
     Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
 
+    // Replaces the file's content; only while held. False when the file was
+    // opened for reading only or the write failed.
+    bool writeNote(std::string_view note);
+    // The file's content, at most `limit` bytes; empty when unreadable.
+    std::string readNote(std::size_t limit) const;
+
     const std::filesystem::path& file() const { return file_; }
     // The system's error number of the failure; 0 while there was none.
     int error() const { return error_; }
+    // Whether the failure was that no lock file existed and none could be
+    // made (error() says why), rather than one that exists being unusable.
+    bool missing() const { return missing_; }
 
 private:
     std::filesystem::path file_;
     int descriptor_ = -1;
     int error_ = 0;
+    bool missing_ = false;
+    bool writable_ = false;
     bool held_ = false;
 };
 

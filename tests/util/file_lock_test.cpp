@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
 
 #include "scenario/scratch_dir.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -34,6 +40,92 @@ TEST(FileLock, OneHolderAtATime) {
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
     Util::FileLock again(file);
     EXPECT_EQ(again.lock(std::nullopt), Attempt::Held);
+}
+
+// A link in the lock file's place is never followed, dangling or not: the lock fails with ELOOP,
+// nothing is made where it points, and the file it names is neither written nor locked.
+TEST(FileLock, LinkIsNeverFollowed) {
+    const ScratchDir directory, elsewhere;
+    const std::filesystem::path absent = elsewhere.path() / "absent", present = elsewhere.write("present", "keep");
+    for (const std::filesystem::path& target : {absent, present}) {
+        const std::filesystem::path link = directory.path() / "x.lock";
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(target, link);
+        Util::FileLock lock(link);
+        EXPECT_EQ(lock.tryLock(), Attempt::Failed) << target;
+        EXPECT_EQ(lock.error(), ELOOP) << target;
+        EXPECT_FALSE(lock.missing()) << target;
+        EXPECT_FALSE(lock.writeNote("1 2\n"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(absent));
+    EXPECT_EQ(TestSupport::contentOf(present), "keep");
+    Util::FileLock target(present);
+    EXPECT_EQ(target.tryLock(), Attempt::Held);
+}
+
+// Only a lock file that is not there and cannot be made counts as missing; one that exists and
+// cannot be used (a directory) does not.
+TEST(FileLock, MissingOnlyWhenNoneCouldBeMade) {
+    const ScratchDir directory;
+    Util::FileLock noPlace(directory.path() / "absent" / "x.lock");
+    EXPECT_EQ(noPlace.tryLock(), Attempt::Failed);
+    EXPECT_EQ(noPlace.error(), ENOENT);
+    EXPECT_TRUE(noPlace.missing());
+    std::filesystem::create_directory(directory.path() / "d.lock");
+    Util::FileLock aDirectory(directory.path() / "d.lock");
+    EXPECT_EQ(aDirectory.tryLock(), Attempt::Failed);
+    EXPECT_EQ(aDirectory.error(), EISDIR);
+    EXPECT_FALSE(aDirectory.missing());
+}
+
+// For a user without the rights: a lock file that exists but cannot be opened is not missing, one
+// that a read-only place cannot take is. Checked in a child without root rights, which permission
+// bits do not bind.
+TEST(FileLock, PermissionDeniedOnlyMissingWhereNoneCouldBeMade) {
+    namespace fs = std::filesystem;
+    const ScratchDir directory;
+    const fs::path place = directory.path() / "place";
+    const fs::path closed = directory.write("place/closed.lock", "");
+    fs::permissions(closed, fs::perms::none);
+    fs::permissions(place, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(directory.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    constexpr int NoRightsToDrop = 99;
+    const pid_t child = fork();
+    if (child == 0) {
+        constexpr uid_t Nobody = 65534;
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0))
+            _exit(NoRightsToDrop);
+        Util::FileLock unopenable(closed), unmakeable(place / "new.lock");
+        const bool right = unopenable.tryLock() == Attempt::Failed && unopenable.error() == EACCES &&
+                           !unopenable.missing() && unmakeable.tryLock() == Attempt::Failed &&
+                           unmakeable.error() == EACCES && unmakeable.missing();
+        _exit(right ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    fs::permissions(place, fs::perms::owner_all);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == NoRightsToDrop) GTEST_SKIP() << "no rights to drop";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(fs::exists(place / "new.lock"));
+}
+
+// The holder's note replaces the whole content, a shorter one too, and is read by whoever opens
+// the file; no note is written by one that does not hold the lock.
+TEST(FileLock, NoteOfTheHolder) {
+    const ScratchDir directory;
+    const std::filesystem::path file = directory.path() / "x.lock";
+    Util::FileLock holder(file), other(file);
+    EXPECT_FALSE(holder.writeNote("early"));
+    ASSERT_EQ(holder.tryLock(), Attempt::Held);
+    EXPECT_TRUE(holder.writeNote("123456 789\n"));
+    EXPECT_EQ(other.readNote(64), "123456 789\n");
+    EXPECT_EQ(other.readNote(4), "1234");
+    EXPECT_TRUE(holder.writeNote("7 8\n"));
+    EXPECT_EQ(other.readNote(64), "7 8\n");
+    EXPECT_FALSE(other.writeNote("9 9\n"));
+    EXPECT_TRUE(holder.writeNote(""));
+    EXPECT_EQ(TestSupport::contentOf(file), "");
 }
 
 }  // namespace
