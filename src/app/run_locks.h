@@ -16,17 +16,33 @@
 //   never wait for each other.
 //
 // A tolm that a command of the build starts (a command target calling tolm)
-// must not wait for the lock of the build that runs it, or neither ends. The
-// holder therefore names its lock file in the environment its commands
-// inherit; a run that finds its own lock file named there and taken builds
-// without it. Its cache save is then overwritten by the holder's, which
+// must not wait for the lock of the build that runs it, or neither ends; any
+// other run must wait, or the two overwrite each other's work. So the holder
+// writes its stamp (process id and start time, util/process_ancestry.h) into
+// the lock file once it holds the lock, and empties the file before it lets
+// go; a run that finds the lock taken builds without it when the stamp names
+// one of its own ancestors, through whatever cleared its environment between
+// them (`env -i`, sudo). A run started from elsewhere waits, even one whose
+// environment came from a command of the holder (a server, a terminal
+// multiplexer left running), once it is no longer below the holder. A tolm
+// reached through ssh to the same machine is not below the holder either:
+// it waits, and nothing tells it apart from any other run.
+//
+// The holder also names its lock file and stamp in the environment its
+// commands inherit, which serves the runs below a holder that could open its
+// lock file for reading only and so left no stamp there; that stamp too must
+// name an ancestor. Where /proc shows no processes, so that no ancestor can
+// be checked, the variable is all there is and is trusted as it stands.
+//
+// The nested run's cache save is then overwritten by the holder's, which
 // writes every record from memory; the recorded output times make each of
 // its targets that changed build once more rather than pass as up to date.
 //
 // A project whose root takes no lock file (a read-only place) or whose file
 // system has no locks builds without the lock, as it always did; any other
-// failure to use the lock file (a directory in its place, say) is an error
-// naming it.
+// failure to use the lock file (one that exists but cannot be opened, a
+// directory or a symbolic link in its place) is an error naming it. A link
+// is never followed: it would make tolm create or lock a file elsewhere.
 
 #include <filesystem>
 #include <memory>
@@ -36,7 +52,8 @@
 class RegistryLock {
 public:
     // Takes the lock beside the registry file. Throws Tolm::TolmException
-    // naming the lock file when it cannot be used or stays taken.
+    // naming the lock file when it cannot be used or stays taken, and
+    // BuildInterrupted when a signal arrives while it waits.
     explicit RegistryLock(const std::filesystem::path& registryFile);
 
 private:
@@ -50,6 +67,10 @@ public:
     // the BuildInterrupt::Scope first). Throws Tolm::TolmException naming the
     // lock file when it cannot be used.
     explicit ProjectLock(const std::filesystem::path& cacheFile);
+    // Empties the lock file, so that no stamp of a holder outlives its turn.
+    ~ProjectLock();
+    ProjectLock(const ProjectLock&) = delete;
+    ProjectLock& operator=(const ProjectLock&) = delete;
 
 private:
     // Empty while the build runs without the lock.

@@ -79,9 +79,11 @@ bool awaitWhileRunning(pid_t pid, const std::function<bool()>& happened) {
 
 class RunLocksScenario : public TolmScenario {
 protected:
-    // A run in the work directory; `started` is called while it runs.
-    RunResult tolmWhile(const Words& words, std::function<void(pid_t)> started) const {
-        return Scenario::runTolm(words, work_.path(), {.home = home_.path().string(), .started = std::move(started)});
+    // A run in the work directory, with the environment entries given; `started` is called while
+    // it runs.
+    RunResult tolmWhile(const Words& words, std::function<void(pid_t)> started, Words environment = {}) const {
+        return Scenario::runTolm(words, work_.path(),
+                                 {.home = home_.path().string(), .extra = std::move(environment), .started = std::move(started)});
     }
     // Whether the run printed the wait line, once it has done so or ended.
     static bool waits(pid_t pid) {
@@ -226,6 +228,55 @@ TEST_F(RunLocksScenario, CommandsOfAHolderNeverWaitForIt) {
     EXPECT_EQ(files.find(".tolm_cache.lock"), std::string::npos) << files;
 }
 
+// A tolm that a command runs through `env -i`, with nothing of the holder's environment, knows
+// it is below the holder from the lock file, which names the holder while it builds: it does not
+// wait, and the file is empty again once the holder is done.
+TEST_F(RunLocksScenario, NestedRunWithoutTheEnvironmentNeverWaits) {
+    const std::string binary = FakeTool::shellQuoted(TOLM_BINARY);
+    writeProject("outer: { cmdline = \"cp .tolm_cache.lock note.txt; env -i HOME=$HOME " + binary + " inner\" }\n"
+                 "inner: { ^out = P\"(inner.txt)\" cmdline = \"echo in > inner.txt\" }\n");
+    bool innerWaited = false;
+    pid_t outerPid = 0;
+    const RunResult outer = tolmWhile({"outer"}, [&](pid_t pid) {
+        outerPid = pid;
+        if ((innerWaited = waits(pid))) kill(pid, SIGTERM);
+    });
+    EXPECT_FALSE(innerWaited) << outer.out;
+    EXPECT_EQ(outer.exitCode, 0) << outer.out;
+    EXPECT_TRUE(hasLine(outer.out, "[app::inner] echo in > inner.txt\n")) << outer.out;
+    EXPECT_EQ(contentOf(at("inner.txt")), "in\n");
+    EXPECT_EQ(contentOf(at("note.txt")).rfind(std::to_string(outerPid) + " ", 0), 0u) << contentOf(at("note.txt"));
+    EXPECT_EQ(contentOf(at(".tolm_cache.lock")), "");
+}
+
+// A run that is not below the holder waits, whatever TOLM_PROJECT_LOCKS it has: the very value a
+// command of the holder sees (a server it started, say) or one set by hand.
+TEST_F(RunLocksScenario, OutsideRunWithTheVariableWaits) {
+    writeProject("hold: { cmdline = \"echo $TOLM_PROJECT_LOCKS > variable.txt; "
+                 "while [ ! -e release ]; do sleep 0.01; done\" }\n"
+                 "t: { ^out = P\"(o.txt)\" cmdline = \"echo x > o.txt\" }\n");
+    std::promise<pid_t> holderPid;
+    auto holder = std::async(std::launch::async, [&] {
+        return tolmWhile({"hold"}, [&](pid_t pid) { holderPid.set_value(pid); });
+    });
+    const pid_t pid = holderPid.get_future().get();
+    ASSERT_TRUE(awaitWhileRunning(pid, [&] { return !contentOf(at("variable.txt")).empty(); }));
+    const std::string inherited = linesOf(contentOf(at("variable.txt"))).at(0);
+    EXPECT_NE(inherited.find(at(".tolm_cache.lock")), std::string::npos) << inherited;
+
+    for (const std::string& value : {inherited, at(".tolm_cache.lock")}) {
+        bool waited = false;
+        const RunResult outside = tolmWhile({"t"}, [&](pid_t running) {
+            if ((waited = waits(running))) kill(running, SIGINT);
+        }, {"TOLM_PROJECT_LOCKS=" + value});
+        EXPECT_TRUE(waited) << value;
+        EXPECT_EQ(outside.exitCode, 128 + SIGINT) << value << outside.out;
+    }
+    EXPECT_FALSE(fs::exists(at("o.txt")));
+    write("release", "");
+    EXPECT_EQ(holder.get().exitCode, 0);
+}
+
 // A signal ends the wait at once, as it ends a build. The lists take no lock.
 TEST_F(RunLocksScenario, SignalEndsTheWait) {
     writeProject("t: { cmdline = \"true\" }\n");
@@ -256,6 +307,35 @@ TEST_F(RunLocksScenario, UnusableLockFileIsAnError) {
     const RunResult registration = tolm({"-r"});
     EXPECT_EQ(registration.out, "Error: Unable to use lock file '" + registryLock + "': Is a directory\n");
     EXPECT_EQ(registration.exitCode, 1);
+    EXPECT_EQ(contentOf(registryFile()), "");
+    EXPECT_EQ(tolm({"t"}).exitCode, 0);
+    EXPECT_EQ(contentOf(at("o.txt")), "x\n");
+}
+
+// A lock file that is a symbolic link, to a file or to nothing, is an error naming it; nothing is
+// made or changed where it points, and nothing is built. The same for the registry's lock.
+TEST_F(RunLocksScenario, LockFileThatIsALinkIsAnError) {
+    writeProject("t: { ^out = P\"(o.txt)\" cmdline = \"echo x > o.txt\" }\n");
+    const ScratchDir elsewhere;
+    const fs::path absent = elsewhere.path() / "absent", present = elsewhere.write("present", "keep");
+    const std::string lock = at(".tolm_cache.lock"), registryLock = registryFile().string() + ".lock";
+    const std::string linkError = "': it is a symbolic link, which tolm does not follow\n";
+    for (const fs::path& target : {absent, present}) {
+        fs::create_symlink(target, lock);
+        const RunResult build = tolm({"t"});
+        EXPECT_EQ(build.out, "Error: Unable to use lock file '" + lock + linkError) << target;
+        EXPECT_EQ(build.exitCode, 1);
+        fs::remove(lock);
+
+        fs::create_symlink(target, registryLock);
+        const RunResult registration = tolm({"-r"});
+        EXPECT_EQ(registration.out, "Error: Unable to use lock file '" + registryLock + linkError) << target;
+        EXPECT_EQ(registration.exitCode, 1);
+        fs::remove(registryLock);
+    }
+    EXPECT_FALSE(fs::exists(absent));
+    EXPECT_EQ(contentOf(present), "keep");
+    EXPECT_FALSE(fs::exists(at("o.txt")));
     EXPECT_EQ(contentOf(registryFile()), "");
     EXPECT_EQ(tolm({"t"}).exitCode, 0);
     EXPECT_EQ(contentOf(at("o.txt")), "x\n");

@@ -1,0 +1,85 @@
+#include "util/process_ancestry.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace Util {
+
+namespace {
+
+// Far beyond any real chain of parents; ends a loop /proc could show while
+// processes come and go.
+constexpr int MaxAncestors = 4096;
+
+struct StatLine {
+    pid_t parent = 0;
+    unsigned long long start = 0;
+};
+
+// The parent and start time of /proc/<which>/stat. The program's name,
+// second, stands in parentheses and may hold spaces and parentheses itself,
+// so the fields are counted from the last ')'.
+std::optional<StatLine> statOf(const std::string& which) {
+    std::ifstream in("/proc/" + which + "/stat", std::ios::binary);
+    const std::string line{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::size_t nameEnd = line.rfind(')');
+    if (nameEnd == std::string::npos) return std::nullopt;
+    std::istringstream fields(line.substr(nameEnd + 1));
+    // State, parent, then 17 more fields before the start time.
+    std::string state, skipped;
+    StatLine stat;
+    if (!(fields >> state >> stat.parent)) return std::nullopt;
+    for (int field = 0; field < 17; ++field)
+        if (!(fields >> skipped)) return std::nullopt;
+    if (!(fields >> stat.start)) return std::nullopt;
+    return stat;
+}
+
+bool parseNumber(std::string_view text, auto& number) {
+    if (text.empty()) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+ProcessStamp ownProcessStamp() {
+    const std::optional<StatLine> stat = statOf("self");
+    return {::getpid(), stat ? stat->start : 0};
+}
+
+bool processesVisible() {
+    return statOf("self").has_value();
+}
+
+std::string stampText(const ProcessStamp& stamp) {
+    return std::to_string(stamp.pid) + " " + std::to_string(stamp.start);
+}
+
+std::optional<ProcessStamp> parseStamp(std::string_view text) {
+    if (text.ends_with('\n')) text.remove_suffix(1);
+    const std::size_t space = text.find(' ');
+    if (space == std::string_view::npos) return std::nullopt;
+    ProcessStamp stamp;
+    if (!parseNumber(text.substr(0, space), stamp.pid) || !parseNumber(text.substr(space + 1), stamp.start))
+        return std::nullopt;
+    if (stamp.pid <= 0) return std::nullopt;
+    return stamp;
+}
+
+bool isAncestor(const ProcessStamp& stamp) {
+    pid_t current = ::getppid();
+    for (int depth = 0; current > 0 && depth < MaxAncestors; ++depth) {
+        const std::optional<StatLine> stat = statOf(std::to_string(current));
+        if (!stat) return false;
+        if (current == stamp.pid) return stat->start == stamp.start;
+        current = stat->parent;
+    }
+    return false;
+}
+
+}  // namespace Util

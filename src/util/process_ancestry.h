@@ -1,0 +1,40 @@
+#pragma once
+// Whether a process is an ancestor of this one: its parent, its parent's
+// parent, and so on up to the first process, as /proc shows them.
+//
+// A process id alone is given again once its process is gone. With the
+// process's start time (clock ticks since boot) it names one process for as
+// long as the system runs, so a stamp written down by a process that has
+// ended never matches a later process of the same id, and one written in
+// another pid namespace (a container sharing a directory with its host)
+// matches nothing of this one unless both numbers do.
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace Util {
+
+struct ProcessStamp {
+    pid_t pid = 0;
+    // Clock ticks after boot; 0 when /proc could not tell it.
+    unsigned long long start = 0;
+};
+
+// This process's stamp; its start is 0 when /proc shows no processes.
+ProcessStamp ownProcessStamp();
+// Whether /proc shows this process, which every ancestor check needs.
+bool processesVisible();
+
+// "pid start", and back; none for any other text (a trailing line end is
+// allowed).
+std::string stampText(const ProcessStamp& stamp);
+std::optional<ProcessStamp> parseStamp(std::string_view text);
+
+// Whether the stamped process is one of this process's ancestors. False when
+// the chain cannot be followed to it.
+bool isAncestor(const ProcessStamp& stamp);
+
+}  // namespace Util

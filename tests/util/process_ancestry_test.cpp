@@ -1,0 +1,60 @@
+#include "util/process_ancestry.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+// The parent and start time /proc shows for a process, read here apart from the code under test.
+struct Seen {
+    pid_t parent;
+    unsigned long long start;
+};
+
+Seen seen(pid_t pid) {
+    const std::string stat = TestSupport::contentOf("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+    std::vector<std::string> words;
+    for (std::string word; fields >> word;) words.push_back(word);
+    return {std::stoi(words.at(1)), std::stoull(words.at(19))};
+}
+
+// A stamp is "pid start" and nothing else; a line end after it is allowed.
+TEST(ProcessAncestry, StampText) {
+    EXPECT_EQ(Util::stampText({1234, 98765}), "1234 98765");
+    const std::optional<Util::ProcessStamp> stamp = Util::parseStamp("1234 98765\n");
+    ASSERT_TRUE(stamp);
+    EXPECT_EQ(stamp->pid, 1234);
+    EXPECT_EQ(stamp->start, 98765u);
+    for (const char* text : {"", "\n", "1234", "1234 ", " 1234 5", "1234  5", "1234 5 6", "0 5", "-3 5", "3 -5",
+                             "x 5", "3 5x", "1234 98765\n\n", "/a/.tolm_cache.lock=1 2"})
+        EXPECT_FALSE(Util::parseStamp(text)) << text;
+}
+
+// The parent and every process above it are ancestors, each only with its own start time; this
+// process itself is not its own ancestor.
+TEST(ProcessAncestry, ParentChain) {
+    ASSERT_TRUE(Util::processesVisible());
+    const Util::ProcessStamp own = Util::ownProcessStamp();
+    EXPECT_EQ(own.pid, ::getpid());
+    EXPECT_EQ(own.start, seen(::getpid()).start);
+    EXPECT_FALSE(Util::isAncestor(own));
+
+    int ancestors = 0;
+    for (pid_t pid = ::getppid(); pid > 0; pid = seen(pid).parent, ++ancestors) {
+        const unsigned long long start = seen(pid).start;
+        EXPECT_TRUE(Util::isAncestor({pid, start})) << pid;
+        EXPECT_FALSE(Util::isAncestor({pid, start + 1})) << pid;
+    }
+    EXPECT_GE(ancestors, 1);
+}
+
+}  // namespace
