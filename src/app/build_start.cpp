@@ -6,7 +6,6 @@
 // the same project again is not a conflict; only two different projects under
 // one namespace are.
 
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +15,7 @@
 
 #include "app/build_cache.h"
 #include "app/builtin_variables.h"
+#include "app/outputs_file.h"
 #include "app/visit_chain.h"
 #include "tolm_app.h"
 #include "types/profile.h"
@@ -34,7 +34,6 @@ constexpr const char* MainTarget = "Main target: {}\n";
 constexpr const char* ProjectContext = "Implicit context for project '{}':\n";
 constexpr const char* ImplicitContext = "Implicit context:\n";
 constexpr const char* NamespaceTwice = "Project namespace '{}' is used more than once.";
-constexpr const char* OutputsUnwritable = "Unable to write outputs file '{}'.";
 }  // namespace Messages
 
 using Tolm::Assignment;
@@ -52,12 +51,11 @@ void addProfile(Tolm::Context& context, const Tolm::Profile& profile) {
 }
 
 // One line per valued output, "name = literal", in name order.
-void writeOutputsFile(const std::string& file, const Tolm::Context& outputs) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+std::string outputLines(const Tolm::Context& outputs) {
+    std::string lines;
     for (const auto& [key, assignment] : outputs.assignments)
-        if (assignment.value) out << assignment.name << " = " << assignment.value->toLiteral() << "\n";
-    out.flush();
-    if (!out) throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::OutputsUnwritable), file));
+        if (assignment.value) lines += assignment.name + " = " + assignment.value->toLiteral() + "\n";
+    return lines;
 }
 
 }  // namespace
@@ -99,7 +97,7 @@ void TolmApplication::StartBuild() {
     // command line is built in that project.
     const Tolm::QualifiedTargetName main{mainTarget.ns, mainTarget.unit, mainTarget.target};
     runWalk([&] { outputs.emplace(BuildTarget(main, {}, chain)); });
-    if (!outputsFile.empty()) writeOutputsFile(outputsFile, *outputs);
+    if (!outputsFile.empty()) writeOutputsFile(outputsFile, outputLines(*outputs));
 }
 
 void TolmApplication::CreateProjectRuntimeContexts() {

@@ -5,8 +5,11 @@
 // not done again, and no process tolm started outlives it. A signal ignored
 // when tolm starts stays ignored.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -19,6 +22,7 @@
 
 #include "scenario/tolm_scenario.h"
 #include "tools/fake_tool.h"
+#include "util/file_lock.h"
 
 namespace {
 
@@ -204,6 +208,27 @@ protected:
         return name != std::string::npos && stat.compare(name + 1, 3, " Z ") != 0;
     }
 
+    // Sends the signal and waits for the run to end, killing it outright when it is still there
+    // half a minute later (a run deaf to the signal then fails its test rather than hang it); how
+    // long the run took from the signal on.
+    std::chrono::duration<double> stop(std::future<RunResult>& run, int signal, RunResult& result) const {
+        send(signal);
+        const auto sent = std::chrono::steady_clock::now();
+        if (!eventually([this] { return !alive(pid_); })) kill(pid_, SIGKILL);
+        result = run.get();
+        return std::chrono::steady_clock::now() - sent;
+    }
+    // Whether the process has the file open.
+    static bool hasOpen(pid_t pid, const fs::path& file) {
+        try {
+            for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd"))
+                if (fs::read_symlink(entry.path()) == file) return true;
+        } catch (const fs::filesystem_error&) {
+            // It ended, or closed a descriptor while being looked at.
+        }
+        return false;
+    }
+
     std::atomic<pid_t> pid_{0};
 };
 
@@ -254,6 +279,53 @@ TEST_F(SignalScenario, SignalDuringToolchainChecksEndsTheProbes) {
         for (const std::string& pid : linesOf(contentOf(at("pids"))))
             EXPECT_TRUE(eventually([&] { return !alive(std::stoi(pid)); })) << signal << " " << pid;
     }
+}
+
+// A signal while "-r" or "--find-compilers" waits for the registry lock ends the run at once with
+// its one line and 128 + the signal, not after the wait's time-out; the registry is left as it was.
+TEST_F(SignalScenario, SignalEndsTheRegistryWait) {
+    writeProject("app: { cmdline = \"true\" }\n");
+    fs::create_directories(registryFile().parent_path());
+    const fs::path lockFile = registryFile().string() + ".lock";
+    Util::FileLock held(lockFile);
+    ASSERT_EQ(held.tryLock(), Util::FileLock::Attempt::Held);
+    for (const Words& words : {Words{"-r"}, Words{"--find-compilers"}}) {
+        auto run = start(words);
+        EXPECT_TRUE(eventually([&] { return pid_ > 0 && hasOpen(pid_, lockFile); })) << words[0];
+        RunResult result;
+        const auto took = stop(run, SIGTERM, result);
+        EXPECT_EQ(result.exitCode, 128 + SIGTERM) << words[0] << result.out;
+        EXPECT_TRUE(hasLine(result.out, interrupted(SIGTERM))) << words[0] << result.out;
+        EXPECT_LT(took.count(), 10) << words[0];
+    }
+    EXPECT_EQ(contentOf(registryFile()), "");
+}
+
+// "-o" naming a FIFO nobody reads: SIGTERM and SIGINT end the run at once, with the target
+// built. Once a reader comes, the run writes its lines to it and ends well.
+TEST_F(SignalScenario, SignalEndsTheWaitForAnOutputsReader) {
+    writeProject("t: { ^out = P\"(o.txt)\" cmdline = \"echo x > o.txt\" }\n");
+    const std::string fifo = at("outs.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        fs::remove(at("o.txt"));
+        auto run = start({"-o", "outs.fifo", "t"});
+        EXPECT_TRUE(eventually([&] { return fs::exists(at("o.txt")); })) << signal;
+        RunResult result;
+        const auto took = stop(run, signal, result);
+        EXPECT_EQ(result.exitCode, 128 + signal) << result.out;
+        EXPECT_TRUE(hasLine(result.out, interrupted(signal))) << result.out;
+        EXPECT_LT(took.count(), 10) << signal;
+    }
+
+    auto reader = std::async(std::launch::async, [&] { return contentOf(fifo); });
+    const RunResult read = tolm({"-o", "outs.fifo", "t"});
+    // A run that never opened the FIFO would leave the reader waiting for a writer.
+    if (reader.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        if (const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK); writer >= 0) close(writer);
+    }
+    EXPECT_EQ(read.exitCode, 0) << read.out;
+    EXPECT_EQ(reader.get(), "out = P\"" + at("o.txt") + "\"\n");
 }
 
 }  // namespace
