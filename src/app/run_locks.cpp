@@ -1,12 +1,13 @@
 #include "app/run_locks.h"
 
 #include <algorithm>
-#include <chrono>
-#include <memory>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>

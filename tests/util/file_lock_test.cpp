@@ -63,21 +63,6 @@ TEST(FileLock, LinkIsNeverFollowed) {
     EXPECT_EQ(target.tryLock(), Attempt::Held);
 }
 
-// Only a lock file that is not there and cannot be made counts as missing; one that exists and
-// cannot be used (a directory) does not.
-TEST(FileLock, MissingOnlyWhenNoneCouldBeMade) {
-    const ScratchDir directory;
-    Util::FileLock noPlace(directory.path() / "absent" / "x.lock");
-    EXPECT_EQ(noPlace.tryLock(), Attempt::Failed);
-    EXPECT_EQ(noPlace.error(), ENOENT);
-    EXPECT_TRUE(noPlace.missing());
-    std::filesystem::create_directory(directory.path() / "d.lock");
-    Util::FileLock aDirectory(directory.path() / "d.lock");
-    EXPECT_EQ(aDirectory.tryLock(), Attempt::Failed);
-    EXPECT_EQ(aDirectory.error(), EISDIR);
-    EXPECT_FALSE(aDirectory.missing());
-}
-
 // For a user without the rights: a lock file that exists but cannot be opened is not missing, one
 // that a read-only place cannot take is. Checked in a child without root rights, which permission
 // bits do not bind.
@@ -110,19 +95,17 @@ TEST(FileLock, PermissionDeniedOnlyMissingWhereNoneCouldBeMade) {
     EXPECT_FALSE(fs::exists(place / "new.lock"));
 }
 
-// The holder's note replaces the whole content, a shorter one too, and is read by whoever opens
-// the file; no note is written by one that does not hold the lock.
+// The holder's note replaces the whole content, a longer one left by a holder that died too, and
+// whoever opens the file reads it; one that does not hold the lock writes none.
 TEST(FileLock, NoteOfTheHolder) {
     const ScratchDir directory;
-    const std::filesystem::path file = directory.path() / "x.lock";
+    const std::filesystem::path file = directory.write("x.lock", "123456 789012\n");
     Util::FileLock holder(file), other(file);
-    EXPECT_FALSE(holder.writeNote("early"));
+    EXPECT_FALSE(holder.writeNote("1 2\n"));
     ASSERT_EQ(holder.tryLock(), Attempt::Held);
-    EXPECT_TRUE(holder.writeNote("123456 789\n"));
-    EXPECT_EQ(other.readNote(64), "123456 789\n");
-    EXPECT_EQ(other.readNote(4), "1234");
     EXPECT_TRUE(holder.writeNote("7 8\n"));
     EXPECT_EQ(other.readNote(64), "7 8\n");
+    EXPECT_EQ(other.readNote(2), "7 ");
     EXPECT_FALSE(other.writeNote("9 9\n"));
     EXPECT_TRUE(holder.writeNote(""));
     EXPECT_EQ(TestSupport::contentOf(file), "");
