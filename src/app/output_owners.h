@@ -15,7 +15,8 @@
 // the dependency. Such files are taken out of what the target claims, and out
 // of what a failed job of the target may remove, once for every time they
 // were received: a file the target's own recipe names besides is still its
-// own.
+// own. A tool that derives its outputs from its inputs (a compiler) names
+// only files it writes, so nothing is taken out of its outputs.
 //
 // Owners are named as users write references: "unit::target" in the project
 // being built, "project/unit::target" in an imported one, so two projects'

@@ -242,6 +242,9 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     std::vector<BuildJob> jobs{BuildJob{targetContext, {}, false}};
     if (buildCache) {
         claim = ClaimCachedBuild(*builder, *targetContext);
+        // Only a tool that takes the target's output variables as its outputs
+        // lists what it received among them; any other tool's outputs are its own.
+        if (!builder->outputsAreTargetVariables()) received.clear();
         jobs = jobsOf(claim, received);
     }
     Tolm::Context output;

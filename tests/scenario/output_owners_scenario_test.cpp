@@ -59,16 +59,27 @@ TEST_F(TolmScenario, FileReceivedThroughPlusIsNotWrittenByTheReceiver) {
     EXPECT_FALSE(std::filesystem::exists(at("app.txt")));
 }
 
-// The everyday GNU form: a command that runs the program it depends on.
-TEST_F(TolmScenario, CommandRunningItsPlusDependencyProgramSettles) {
-    writeProject("check: +prog { cmdline = \"${binary} > ran.txt\" }\nprog: { C_FILES = P\"(m.c)\" }\n",
+// The everyday GNU form, a command that runs the program it depends on, builds and settles. A
+// compiler target is given its `+` dependency's object, but compiles that very object itself: it
+// is still a second writer.
+TEST_F(TolmScenario, PlusDependenciesOfGnuTargets) {
+    writeProject("check: +prog { cmdline = \"${binary} > ran.txt\" }\nprog: { C_FILES = P\"(m.c)\" }\n"
+                 "twin: +single { C_FILES = P\"(x.c)\" C_FLAGS = \"-c\" OUTPUT_DIR = P\"(obj)\" }\n"
+                 "single: { C_FILES = P\"(x.c)\" C_FLAGS = \"-c\" OUTPUT_DIR = P\"(obj)\" }\n",
                  tool("gnu-gcc"));
     write("m.c", "#include <stdio.h>\nint main(void) { puts(\"ok\"); return 0; }\n");
-    const RunResult first = tolm({});
+    write("x.c", "int x;\n");
+    const RunResult first = tolm({"check"});
     EXPECT_EQ(first.exitCode, 0) << first.out;
     EXPECT_EQ(contentOf(at("ran.txt")), "ok\n");
-    const RunResult second = tolm({});
+    const RunResult second = tolm({"check"});
     EXPECT_TRUE(ranNothing(second)) << second.out;
+
+    const RunResult twin = tolm({"twin"});
+    EXPECT_EQ(twin.exitCode, 1) << twin.out;
+    EXPECT_TRUE(hasLine(twin.out, "Error: Targets 'app::single' and 'app::twin' would both write '" + at("obj/x.o") +
+                                      "'; give one of them another output.\n"))
+        << twin.out;
 }
 
 // Every other way a dependency's outputs reach a target refuses nothing and settles: a plain
