@@ -127,7 +127,8 @@ std::vector<std::string> outputFilesOf(const CacheClaim& claim, const std::vecto
 // directory's suffix) for a parameterised one.
 std::string ownerName(const Tolm::TargetContext& target, const std::string& displayName,
                       const std::string& mainNamespace) {
-    std::string owner = Util::ciEquals(target.name.ns, mainNamespace) ? displayName : target.name.ns + "/" + displayName;
+    std::string owner =
+        Util::ciEquals(target.name.ns, mainNamespace) ? displayName : target.name.ns + "/" + displayName;
     return target.instanceText.empty() ? owner : owner + "@" + target.instanceHash();
 }
 

@@ -88,7 +88,8 @@ TEST_F(TolmScenario, PlusDependenciesOfGnuTargets) {
 // A target whose own recipe names the dependency's file besides is still a second writer.
 TEST_F(TolmScenario, DependencyOutputsInEveryFormAreNotSecondWriters) {
     write("other/.tolm_project.txt", "name other\nunits { o { \"tolm.txt\" } }\n");
-    write("other/tolm.txt", "unit o\nlib: { cwd = P\"(.)\" cmdline = \"echo L > lib.txt\" ^libout = P\"(lib.txt)\" }\n");
+    write("other/tolm.txt",
+          "unit o\nlib: { cwd = P\"(.)\" cmdline = \"echo L > lib.txt\" ^libout = P\"(lib.txt)\" }\n");
     const std::string targets =
         std::string("all: lib plain aliased merged show(lib) twice imported { NO_TOOL }\n") + kLib +
         "plain: lib { ^o = P\"(plain.txt)\" cmdline = \"cat ${lib.libout} > plain.txt\" }\n"
@@ -122,18 +123,20 @@ TEST_F(TolmScenario, DependencyOutputsInEveryFormAreNotSecondWriters) {
 // before the second one's compiler, naming both with their projects.
 TEST_F(TolmScenario, TargetsOfTwoProjectsWritingOneFileStopTheRun) {
     for (const std::string project : {"p1", "p2"}) {
-        write(project + "/.tolm_project.txt", "name " + project + "\n" + tool("gnu-gcc") + "units { l { \"tolm.txt\" } }\n");
+        write(project + "/.tolm_project.txt",
+              "name " + project + "\n" + tool("gnu-gcc") + "units { l { \"tolm.txt\" } }\n");
         write(project + "/tolm.txt",
               "unit l\nlo: { C_FILES = P\"(x.c)\" C_FLAGS = \"-c\" OUTPUT_DIR = P\"(../shared)\" }\n");
         write(project + "/x.c", "int x_" + project + ";\n");
     }
-    write("app/.tolm_project.txt", "name app\nimport {\n  \"../p1/.tolm_project.txt\";\n  \"../p2/.tolm_project.txt\";\n}\n" +
-                                       tool("gnu-gcc") + "units { a { \"tolm.txt\" } }\n");
+    write("app/.tolm_project.txt",
+          "name app\nimport {\n  \"../p1/.tolm_project.txt\";\n  \"../p2/.tolm_project.txt\";\n}\n" +
+              tool("gnu-gcc") + "units { a { \"tolm.txt\" } }\n");
     write("app/tolm.txt", "unit a\nall: p1/l::lo p2/l::lo { NO_TOOL }\n");
     const RunResult run = tolm({}, "app");
     EXPECT_EQ(run.exitCode, 1) << run.out;
-    EXPECT_TRUE(hasLine(run.out, "Error: Targets 'p1/l::lo' and 'p2/l::lo' would both write '" + at("p2/../shared/x.o") +
-                                     "'; give one of them another output.\n"))
+    EXPECT_TRUE(hasLine(run.out, "Error: Targets 'p1/l::lo' and 'p2/l::lo' would both write '" +
+                                     at("p2/../shared/x.o") + "'; give one of them another output.\n"))
         << run.out;
     EXPECT_NE(run.out.find(at("p1/x.c")), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find(at("p2/x.c")), std::string::npos) << run.out;
