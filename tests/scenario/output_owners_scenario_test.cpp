@@ -140,6 +140,22 @@ TEST_F(TolmScenario, TargetsOfTwoProjectsWritingOneFileStopTheRun) {
         << run.out;
     EXPECT_NE(run.out.find(at("p1/x.c")), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find(at("p2/x.c")), std::string::npos) << run.out;
+
+    // A project both imports import is one project: its object has one owner, and the build settles.
+    for (const std::string project : {"p1", "p2"})
+        write(project + "/.tolm_project.txt", "name " + project + "\nimport { \"../base/.tolm_project.txt\"; }\n" +
+                                                  tool("gnu-gcc") + "units { l { \"tolm.txt\" } }\n");
+    write("base/.tolm_project.txt", "name base\n" + tool("gnu-gcc") + "units { b { \"tolm.txt\" } }\n");
+    write("base/tolm.txt", "unit b\nbo: { C_FILES = P\"(x.c)\" C_FLAGS = \"-c\" OUTPUT_DIR = P\"(obj)\" }\n");
+    write("base/x.c", "int x;\n");
+    write("p1/tolm.txt", "unit l\nlo: +base/b::bo { NO_TOOL }\n");
+    write("p2/tolm.txt", "unit l\nlo: +base/b::bo { NO_TOOL }\n");
+    const RunResult diamond = tolm({}, "app");
+    EXPECT_EQ(diamond.exitCode, 0) << diamond.out;
+    EXPECT_EQ(count(diamond, "[b::bo] Starting build job"), 1) << diamond.out;
+    const RunResult again = tolm({}, "app");
+    EXPECT_EQ(again.exitCode, 0) << again.out;
+    EXPECT_EQ(count(again, "[b::bo] Starting build job"), 0) << again.out;
 }
 
 }  // namespace
