@@ -27,13 +27,29 @@ bool plainlyNormal(std::string_view path) {
     return true;
 }
 
+std::string normalFormOf(const std::string& path) {
+    return plainlyNormal(path) ? path : std::filesystem::path(path).lexically_normal().string();
+}
+
 }  // namespace
 
 void OutputOwners::claim(const std::vector<std::string>& files, const std::string& owner) {
     for (const std::string& file : files) {
-        auto [found, added] = owners_.try_emplace(
-            plainlyNormal(file) ? file : std::filesystem::path(file).lexically_normal().string(), owner);
+        auto [found, added] = owners_.try_emplace(normalFormOf(file), owner);
         if (!added && found->second != owner)
             throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::SharedOutput), found->second, owner, file));
     }
+}
+
+std::vector<std::string> ownOutputFiles(std::vector<std::string> named, const std::vector<std::string>& received) {
+    if (received.empty()) return named;
+    std::unordered_map<std::string, std::size_t> left;
+    for (const std::string& file : received) ++left[normalFormOf(file)];
+    std::erase_if(named, [&left](const std::string& file) {
+        auto found = left.find(normalFormOf(file));
+        if (found == left.end() || found->second == 0) return false;
+        --found->second;
+        return true;
+    });
+    return named;
 }

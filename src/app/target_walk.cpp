@@ -27,6 +27,7 @@
 #include "app/dependency_list.h"
 #include "app/dependency_outputs.h"
 #include "app/gathered_variables.h"
+#include "app/output_owners.h"
 #include "app/recipe_check.h"
 #include "app/reference_errors.h"
 #include "app/visit_chain.h"
@@ -35,6 +36,7 @@
 #include "types/target_context.h"
 #include "types/tolm_exceptions.h"
 #include "types/variable_access.h"
+#include "util/ci_string.h"
 #include "util/log.h"
 
 namespace {
@@ -97,8 +99,9 @@ void append(std::vector<Assignment>& list, std::vector<Assignment>&& more) {
     for (Assignment& assignment : more) list.push_back(std::move(assignment));
 }
 
-// The claim's job contexts with the files their recipes declare as outputs.
-std::vector<BuildJob> jobsOf(CacheClaim& claim) {
+// The claim's job contexts with the files their recipes declare as outputs,
+// but those received from dependencies: a failed job must not remove them.
+std::vector<BuildJob> jobsOf(CacheClaim& claim, const std::vector<std::string>& received) {
     std::vector<BuildJob> jobs;
     for (std::size_t i = 0; i < claim.jobContexts.size(); ++i) {
         BuildJob& job = jobs.emplace_back(BuildJob{std::move(claim.jobContexts[i]), {}, false});
@@ -106,22 +109,27 @@ std::vector<BuildJob> jobsOf(CacheClaim& claim) {
         for (std::uint64_t key : claim.jobRecipes[i])
             if (const Tolm::CachedRecipe* recipe = claim.recipes.find(key))
                 for (const Assignment& output : recipe->outputs) collectDependedPaths(output.value, job.outputFiles);
+        job.outputFiles = ownOutputFiles(std::move(job.outputFiles), received);
     }
     return jobs;
 }
 
-// Every file the claim's recipes write.
-std::vector<std::string> outputFilesOf(const CacheClaim& claim) {
+// Every file the claim's recipes write, but those received from dependencies.
+std::vector<std::string> outputFilesOf(const CacheClaim& claim, const std::vector<std::string>& received) {
     std::vector<std::string> files;
     for (const auto& [key, recipe] : claim.recipes)
         for (const Assignment& output : recipe.outputs) collectDependedPaths(output.value, files);
-    return files;
+    return ownOutputFiles(std::move(files), received);
 }
 
-// The instance as the messages name it: the display name, and the instance
-// hash (its output directory's suffix) for a parameterised one.
-std::string ownerName(const Tolm::TargetContext& target, const std::string& displayName) {
-    return target.instanceText.empty() ? displayName : displayName + "@" + target.instanceHash();
+// The instance as the messages name it: the display name, behind its project
+// for a target of an imported one, and the instance hash (its output
+// directory's suffix) for a parameterised one.
+std::string ownerName(const Tolm::TargetContext& target, const std::string& displayName,
+                      const std::string& mainNamespace) {
+    std::string owner =
+        Util::ciEquals(target.name.ns, mainNamespace) ? displayName : target.name.ns + "/" + displayName;
+    return target.instanceText.empty() ? owner : owner + "@" + target.instanceHash();
 }
 
 // The recipes of the jobs that succeeded.
@@ -179,6 +187,8 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     targetContext->evaluateConditions();
     DependencyOutputStore outputs(targetContext, name);
     std::vector<Assignment> implicitAppends;
+    // The files `+` dependencies append to this target's variables.
+    std::vector<std::string> received;
     const std::vector<Tolm::Dependency> dependencies = createDependencyList(*targetContext);
     const std::vector<PlannedDependency> plan = planDependencies(dependencies, name);
     checkUnitReferences(*targetContext, displayName, plan);
@@ -198,8 +208,11 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
             outputs.addMergedAliasOutput(dependency, childName, childOutput);
         else
             outputs.addOutput(dependency, childName, childOutput);
-        if (dependency.modifier == 1)
+        if (dependency.modifier == 1) {
             append(implicitAppends, targetContext->addImplicitContext(*childOutput, Type::Append, false, 0));
+            for (const auto& [key, assignment] : childOutput->assignments)
+                collectDependedPaths(assignment.value, received);
+        }
     }
 
     // 5. Resolve, then retry what could not be merged before resolution.
@@ -230,11 +243,16 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     std::vector<BuildJob> jobs{BuildJob{targetContext, {}, false}};
     if (buildCache) {
         claim = ClaimCachedBuild(*builder, *targetContext);
-        jobs = jobsOf(claim);
+        // Only a tool that takes the target's output variables as its outputs
+        // lists what it received among them; any other tool's outputs are its own.
+        if (!builder->outputsAreTargetVariables()) received.clear();
+        jobs = jobsOf(claim, received);
     }
     Tolm::Context output;
     try {
-        if (buildCache) chain.outputOwners.claim(outputFilesOf(claim), ownerName(*targetContext, displayName));
+        if (buildCache)
+            chain.outputOwners.claim(outputFilesOf(claim, received),
+                                     ownerName(*targetContext, displayName, unitRegistry.defaultNamespace));
         runBuildJobs(*builder, jobs, displayName, output);
     } catch (...) {
         if (claim.claimToken != 0)

@@ -132,6 +132,10 @@ public:
     // decides from the target's own variables it decides here and keeps for
     // its later calls on that target. Nothing by default.
     virtual void chosenFor(const TargetContext&) {}
+    // Whether the recipes' outputs are the target's output variables taken
+    // as they are, those its `+` dependencies appended included, rather than
+    // files the tool derives from its inputs. False by default.
+    virtual bool outputsAreTargetVariables() const { return false; }
 
     // Gives every target variable its match kind and claim mark.
     void scoreTargetVariables(const Context::AssignmentMap& targetVariables, MatchResult& result) const;

@@ -39,6 +39,8 @@ public:
     // One recipe of every valued input and output when the target has output
     // variables; none otherwise. The command line and `cwd` go to the context.
     RecipeSet createRecipes(const TargetContext& target) override;
+    // True: every output variable is a recipe output.
+    bool outputsAreTargetVariables() const override { return true; }
     // One command per text of the command variable: a text gives one, a list
     // one per item, anything else none.
     std::vector<Command> createCommands(Context& job) override;

@@ -72,6 +72,20 @@ bool isPlainText(const TolmValuePtr& value)
     return value && typeid(*value) == typeid(TolmString);
 }
 
+bool startsWith(std::string_view text, const char (&lead)[2])
+{
+    return text.size() >= 2 && text[0] == lead[0] && text[1] == lead[1];
+}
+
+// Whether one plain text can be its own instance text: an empty one would
+// read as no parameters, one holding a separator as several texts joined, and
+// one starting with the described lead as the description of another value.
+bool standsAsItself(std::string_view text)
+{
+    return !text.empty() && !startsWith(text, DescribedLead) &&
+           text.find(std::string_view(InstanceSeparator, 2)) == std::string_view::npos;
+}
+
 }  // namespace
 
 std::uint64_t fnv1aHash64(std::string_view text)
@@ -94,14 +108,19 @@ std::string fnv1aHash64Hex(std::string_view text)
 std::string instanceTextOf(std::span<const TolmValuePtr> values)
 {
     std::string text;
+    if (values.empty()) return text;
     bool plain = true;
     for (const TolmValuePtr& value : values) plain = plain && isPlainText(value);
+    if (plain && values.size() == 1) {
+        text = values.front()->toString();
+        if (standsAsItself(text)) return text;
+        plain = false;
+    }
     if (!plain) {
         text.assign(std::begin(DescribedLead), std::end(DescribedLead));
         for (const TolmValuePtr& value : values) describeInstanceValue(value, text);
         return text;
     }
-    if (values.size() == 1) return values.front()->toString();
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (i > 0) text.append(std::begin(InstanceSeparator), std::end(InstanceSeparator));
         appendEscaped(text, values[i]->toString());

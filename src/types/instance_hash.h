@@ -11,7 +11,10 @@
 // a dependency's outputs) is described by its class and its complete value,
 // behind a lead that no joined plain-text instance text starts with: the
 // number 3 and the text "3", or two contexts with the same variable names,
-// are different instances.
+// are different instances. So is one text that could be taken for another
+// instance text (the empty text, which would be none, a text starting with
+// the lead, a text holding the separator of joined texts): every instance
+// with parameter values has a text, and a hash, of its own.
 
 #include <cstdint>
 #include <span>
@@ -26,9 +29,10 @@ std::uint64_t fnv1aHash64(std::string_view text);
 // The hash as exactly 16 lower-case hexadecimal digits.
 std::string fnv1aHash64Hex(std::string_view text);
 
-// The instance text of these parameter values; empty without values.
-// All plain texts: one text stands as it is; two or more are joined so that
-// ("ab", "c") and ("a", "bc") stay apart whatever bytes the texts hold.
+// The instance text of these parameter values; empty only without values.
+// All plain texts: one text stands as it is unless it could be taken for
+// another instance text; two or more are joined so that ("ab", "c") and
+// ("a", "bc") stay apart whatever bytes the texts hold.
 std::string instanceTextOf(std::span<const TolmValuePtr> values);
 
 // Appends the value's class and complete value: every text with its length

@@ -19,9 +19,8 @@ public:
     QualifiedTargetName name;
     std::vector<Dependency> dependencies;
     // What tells this instance apart, made from the parameter values by
-    // instanceTextOf (types/instance_hash.h); empty without parameters and
-    // for one empty text. It is the input of the instance hash and never
-    // printed.
+    // instanceTextOf (types/instance_hash.h); empty only without parameter
+    // values. It is the input of the instance hash and never printed.
     std::string instanceText;
 
     // The target's block evaluated for the parameter values: the i-th name

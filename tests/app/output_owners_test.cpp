@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "types/tolm_exceptions.h"
 
 namespace {
@@ -20,6 +23,17 @@ TEST(OutputOwnersTest, OneWriterPerFile) {
         EXPECT_EQ(error.message(), "Targets 'u::ta' and 'u::prog@0123456789abcdef' would both write "
                                    "'/p/obj/./sub/../x.o'; give one of them another output.");
     }
+}
+
+// A received file is taken out of what the target names once per time it was received, however
+// either spells it; what the target names besides stays its own, and so does everything without
+// received files.
+TEST(OutputOwnersTest, ReceivedFilesAreNotOwn) {
+    using Files = std::vector<std::string>;
+    EXPECT_EQ(ownOutputFiles({"/p/a", "/p/b"}, {}), (Files{"/p/a", "/p/b"}));
+    EXPECT_EQ(ownOutputFiles({"/p/lib.txt", "/p/app.txt"}, {"/p/./lib.txt"}), (Files{"/p/app.txt"}));
+    EXPECT_EQ(ownOutputFiles({"/p/lib.txt", "/p/x/../lib.txt"}, {"/p/lib.txt"}), (Files{"/p/x/../lib.txt"}));
+    EXPECT_EQ(ownOutputFiles({"/p/bin", "/p/bin"}, {"/p/bin", "/p/bin", "/p/other"}), (Files{}));
 }
 
 }  // namespace

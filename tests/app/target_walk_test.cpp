@@ -216,6 +216,8 @@ TEST(InstanceKeyTest, TellsInstancesApart) {
     EXPECT_NE(instanceKey({"proj", "mainlib", ""}, {}), instanceKey(lib, {}));
     // Two values are not one value holding both texts.
     EXPECT_NE(instanceKey(lib, {str("a"), str("b")}), instanceKey(lib, {str("a1:b")}));
+    // An empty text is a value: its instance is not the one without values.
+    EXPECT_NE(instanceKey(lib, {str("")}), instanceKey(lib, {}));
 
     auto path = [](const std::string& base, std::string text) { return Tolm::makePathStringValue(base, std::move(text)); };
     auto guarded = [](const std::string& right) {

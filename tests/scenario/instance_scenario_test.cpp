@@ -18,7 +18,7 @@ protected:
     std::map<std::string, int> programs(const std::string& directory) const {
         std::map<std::string, int> statuses;
         for (const auto& entry : fs::recursive_directory_iterator(at(directory)))
-            if (entry.path().filename() == "prog")
+            if (entry.path().filename() == "prog" && entry.is_regular_file())
                 statuses[entry.path().parent_path().filename().string()] =
                     Scenario::runProgram(entry.path().string(), {}, entry.path().parent_path(), {}).exitCode;
         return statuses;
@@ -86,6 +86,31 @@ TEST_F(InstanceScenario, NumberAndTextOfOneValueAreTwoInstances) {
     ASSERT_EQ(first.exitCode, 0) << first.out;
     EXPECT_EQ(programs("out"), (std::map<std::string, int>{{"prog@af63ae4c86019e62", 0}, {"prog@beefeaba9f56cec1", 1}}));
     EXPECT_EQ(tolm({"all"}).out, walkOnly({"prog", "prog"}));
+}
+
+// An empty text is a parameter value like any other: its instance has a directory, record and
+// owner of its own, apart from the instance without values, so two of them writing one file stop
+// the run, and a program of each builds beside the other and then settles.
+TEST_F(InstanceScenario, EmptyTextIsAnInstanceOfItsOwn) {
+    writeProject("all: p(e) => pe q { NO_TOOL e = \"\" }\n"
+                 "p(v): { tag = \"unset\" if v { tag = \"set\" } ^o = P\"(out/p_out.txt)\" "
+                 "cmdline = \"mkdir -p out; echo ${tag} > out/p_out.txt\" }\n"
+                 "q: p { NO_TOOL }\n");
+    const RunResult shared = tolm({"all"});
+    EXPECT_EQ(shared.exitCode, 1) << shared.out;
+    EXPECT_TRUE(hasLine(shared.out, "Error: Targets 'app::p@7fa4f2bf464dc7cf' and 'app::p' would both write '" +
+                                        at("out/p_out.txt") + "'; give one of them another output.\n"))
+        << shared.out;
+    EXPECT_EQ(count(shared, "[app::p] Starting build job"), 1) << shared.out;
+
+    writeProject("all: prog(e) => pe prog { NO_TOOL e = \"\" }\n"
+                 "prog(v): { C_FILES = P\"(main.c)\" }\n",
+                 tool("gnu-gcc"), "c");
+    write("c/main.c", "int main(void) { return 0; }\n");
+    const RunResult first = tolm({"all"}, "c");
+    ASSERT_EQ(first.exitCode, 0) << first.out;
+    EXPECT_EQ(programs("c/out"), (std::map<std::string, int>{{"prog", 0}, {"prog@7fa4f2bf464dc7cf", 0}})) << first.out;
+    EXPECT_EQ(tolm({"all"}, "c").out, walkOnly({"prog", "prog"}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Two targets of one run whose outputs name the same file, with the real gcc
 // and clang: the run stops before the second one's command, so nothing is
-// linked with the wrong object.
+// linked with the wrong object. Targets of two projects are two owners; a file
+// a target receives from a dependency's outputs is not the target's to write.
 
 #include <filesystem>
 #include <string>
@@ -8,6 +9,8 @@
 #include "scenario/tolm_scenario.h"
 
 namespace {
+
+constexpr const char* kLib = "lib: { cmdline = \"echo L > lib.txt\" ^libout = P\"(lib.txt)\" }\n";
 
 TEST_F(TolmScenario, TwoTargetsWritingOneFileStopTheRun) {
     writeProject("prog: ta tb { C_FILES = P\"(m.c)\" OBJS = ta.objs OUTPUT_DIR = P\"(bin)\" }\n"
@@ -31,6 +34,128 @@ TEST_F(TolmScenario, TwoTargetsWritingOneFileStopTheRun) {
         EXPECT_FALSE(std::filesystem::exists(at("bin/prog")));
     }
     EXPECT_EQ(builtByTheRightCompiler, 2);
+}
+
+// A command target given a file by a `+` dependency builds, and the next run does nothing; a
+// changed dependency output still runs it again. A failing job of it removes its own half-written
+// output but never the file it received.
+TEST_F(TolmScenario, FileReceivedThroughPlusIsNotWrittenByTheReceiver) {
+    writeProject(std::string("app: +lib { cmdline = \"cat ${libout} > app.txt\" }\n") + kLib);
+    const RunResult first = tolm({});
+    EXPECT_EQ(first.exitCode, 0) << first.out;
+    EXPECT_EQ(contentOf(at("app.txt")), "L\n");
+    EXPECT_TRUE(ranNothing(tolm({})));
+    writeProject(std::string("app: +lib { cmdline = \"cat ${libout} > app.txt\" }\n") +
+                 "lib: { cmdline = \"echo M > lib.txt\" ^libout = P\"(lib.txt)\" }\n");
+    const RunResult changed = tolm({});
+    EXPECT_EQ(count(changed, "[app::app] Starting build job"), 1) << changed.out;
+    EXPECT_EQ(contentOf(at("app.txt")), "M\n");
+
+    writeProject(std::string("app: +lib { ^o = P\"(app.txt)\" cmdline = \"echo X >> lib.txt && echo A > app.txt && "
+                             "exit 3\" }\n") + kLib);
+    const RunResult failed = tolm({});
+    EXPECT_EQ(failed.exitCode, 1) << failed.out;
+    EXPECT_EQ(contentOf(at("lib.txt")), "L\nX\n");
+    EXPECT_FALSE(std::filesystem::exists(at("app.txt")));
+}
+
+// The everyday GNU form, a command that runs the program it depends on, builds and settles. A
+// compiler target is given its `+` dependency's object, but compiles that very object itself: it
+// is still a second writer.
+TEST_F(TolmScenario, PlusDependenciesOfGnuTargets) {
+    writeProject("check: +prog { cmdline = \"${binary} > ran.txt\" }\nprog: { C_FILES = P\"(m.c)\" }\n"
+                 "twin: +single { C_FILES = P\"(x.c)\" C_FLAGS = \"-c\" OUTPUT_DIR = P\"(obj)\" }\n"
+                 "single: { C_FILES = P\"(x.c)\" C_FLAGS = \"-c\" OUTPUT_DIR = P\"(obj)\" }\n",
+                 tool("gnu-gcc"));
+    write("m.c", "#include <stdio.h>\nint main(void) { puts(\"ok\"); return 0; }\n");
+    write("x.c", "int x;\n");
+    const RunResult first = tolm({"check"});
+    EXPECT_EQ(first.exitCode, 0) << first.out;
+    EXPECT_EQ(contentOf(at("ran.txt")), "ok\n");
+    const RunResult second = tolm({"check"});
+    EXPECT_TRUE(ranNothing(second)) << second.out;
+
+    const RunResult twin = tolm({"twin"});
+    EXPECT_EQ(twin.exitCode, 1) << twin.out;
+    EXPECT_TRUE(hasLine(twin.out, "Error: Targets 'app::single' and 'app::twin' would both write '" + at("obj/x.o") +
+                                      "'; give one of them another output.\n"))
+        << twin.out;
+}
+
+// Every other way a dependency's outputs reach a target refuses nothing and settles: a plain
+// dependency read as `${lib.libout}`, an aliased one, a merged alias, a template instance given
+// the outputs, a `+` dependency of a `+` dependency, and a `+` dependency of an imported project.
+// A target whose own recipe names the dependency's file besides is still a second writer.
+TEST_F(TolmScenario, DependencyOutputsInEveryFormAreNotSecondWriters) {
+    write("other/.tolm_project.txt", "name other\nunits { o { \"tolm.txt\" } }\n");
+    write("other/tolm.txt",
+          "unit o\nlib: { cwd = P\"(.)\" cmdline = \"echo L > lib.txt\" ^libout = P\"(lib.txt)\" }\n");
+    const std::string targets =
+        std::string("all: lib plain aliased merged show(lib) twice imported { NO_TOOL }\n") + kLib +
+        "plain: lib { ^o = P\"(plain.txt)\" cmdline = \"cat ${lib.libout} > plain.txt\" }\n"
+        "aliased: lib => l { ^o = P\"(aliased.txt)\" cmdline = \"cat ${l.libout} > aliased.txt\" }\n"
+        "merged: lib +> m { ^o = P\"(merged.txt)\" cmdline = \"cat ${m.libout} > merged.txt\" }\n"
+        "show(d): { ^o = P\"(show.txt)\" cmdline = \"cat ${d.libout} > show.txt\" }\n"
+        "once: +lib { cmdline = \"cat ${libout} > once.txt\" }\n"
+        "twice: +once { cmdline = \"cat ${libout} > twice.txt\" }\n"
+        "imported: +other/o::lib { cmdline = \"cat ${libout} > imported.txt\" }\n";
+    write(".tolm_project.txt", "name demo\nimport { \"other/.tolm_project.txt\"; }\nunits { app { \"tolm.txt\" } }\n");
+    write("tolm.txt", "unit app\n" + targets);
+    const RunResult first = tolm({});
+    EXPECT_EQ(first.exitCode, 0) << first.out;
+    for (const char* file : {"plain.txt", "aliased.txt", "merged.txt", "show.txt", "twice.txt", "imported.txt"})
+        EXPECT_EQ(contentOf(at(file)).substr(0, 2), "L\n") << file;
+    // The next run starts the main target's NO_TOOL job only.
+    const RunResult second = tolm({});
+    EXPECT_EQ(second.exitCode, 0) << second.out;
+    EXPECT_EQ(count(second, "[app::all] Starting build job"), 1) << second.out;
+    EXPECT_EQ(second.out.find("Starting build job"), second.out.rfind("Starting build job")) << second.out;
+
+    write("tolm.txt", "unit app\n" + targets + "own: +lib { ^mine = P\"(lib.txt)\" cmdline = \"true\" }\n");
+    const RunResult own = tolm({"own"});
+    EXPECT_EQ(own.exitCode, 1) << own.out;
+    EXPECT_TRUE(hasLine(own.out, "Error: Targets 'app::lib' and 'app::own' would both write '" + at("lib.txt") +
+                                     "'; give one of them another output.\n"))
+        << own.out;
+}
+
+// Two imported projects' targets of one unit and name compiling into one object: the run stops
+// before the second one's compiler, naming both with their projects.
+TEST_F(TolmScenario, TargetsOfTwoProjectsWritingOneFileStopTheRun) {
+    for (const std::string project : {"p1", "p2"}) {
+        write(project + "/.tolm_project.txt",
+              "name " + project + "\n" + tool("gnu-gcc") + "units { l { \"tolm.txt\" } }\n");
+        write(project + "/tolm.txt",
+              "unit l\nlo: { C_FILES = P\"(x.c)\" C_FLAGS = \"-c\" OUTPUT_DIR = P\"(../shared)\" }\n");
+        write(project + "/x.c", "int x_" + project + ";\n");
+    }
+    write("app/.tolm_project.txt",
+          "name app\nimport {\n  \"../p1/.tolm_project.txt\";\n  \"../p2/.tolm_project.txt\";\n}\n" +
+              tool("gnu-gcc") + "units { a { \"tolm.txt\" } }\n");
+    write("app/tolm.txt", "unit a\nall: p1/l::lo p2/l::lo { NO_TOOL }\n");
+    const RunResult run = tolm({}, "app");
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    EXPECT_TRUE(hasLine(run.out, "Error: Targets 'p1/l::lo' and 'p2/l::lo' would both write '" +
+                                     at("p2/../shared/x.o") + "'; give one of them another output.\n"))
+        << run.out;
+    EXPECT_NE(run.out.find(at("p1/x.c")), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find(at("p2/x.c")), std::string::npos) << run.out;
+
+    // A project both imports import is one project: its object has one owner, and the build settles.
+    for (const std::string project : {"p1", "p2"})
+        write(project + "/.tolm_project.txt", "name " + project + "\nimport { \"../base/.tolm_project.txt\"; }\n" +
+                                                  tool("gnu-gcc") + "units { l { \"tolm.txt\" } }\n");
+    write("base/.tolm_project.txt", "name base\n" + tool("gnu-gcc") + "units { b { \"tolm.txt\" } }\n");
+    write("base/tolm.txt", "unit b\nbo: { C_FILES = P\"(x.c)\" C_FLAGS = \"-c\" OUTPUT_DIR = P\"(obj)\" }\n");
+    write("base/x.c", "int x;\n");
+    write("p1/tolm.txt", "unit l\nlo: +base/b::bo { NO_TOOL }\n");
+    write("p2/tolm.txt", "unit l\nlo: +base/b::bo { NO_TOOL }\n");
+    const RunResult diamond = tolm({}, "app");
+    EXPECT_EQ(diamond.exitCode, 0) << diamond.out;
+    EXPECT_EQ(count(diamond, "[b::bo] Starting build job"), 1) << diamond.out;
+    const RunResult again = tolm({}, "app");
+    EXPECT_EQ(again.exitCode, 0) << again.out;
+    EXPECT_EQ(count(again, "[b::bo] Starting build job"), 0) << again.out;
 }
 
 }  // namespace
