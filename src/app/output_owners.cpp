@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string_view>
+#include <unordered_set>
 
 #include <fmt/format.h>
 
@@ -43,13 +44,8 @@ void OutputOwners::claim(const std::vector<std::string>& files, const std::strin
 
 std::vector<std::string> ownOutputFiles(std::vector<std::string> named, const std::vector<std::string>& received) {
     if (received.empty()) return named;
-    std::unordered_map<std::string, std::size_t> left;
-    for (const std::string& file : received) ++left[normalFormOf(file)];
-    std::erase_if(named, [&left](const std::string& file) {
-        auto found = left.find(normalFormOf(file));
-        if (found == left.end() || found->second == 0) return false;
-        --found->second;
-        return true;
-    });
+    std::unordered_set<std::string> given;
+    for (const std::string& file : received) given.insert(normalFormOf(file));
+    std::erase_if(named, [&given](const std::string& file) { return given.count(normalFormOf(file)) != 0; });
     return named;
 }

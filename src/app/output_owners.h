@@ -10,13 +10,14 @@
 //
 // A file that reaches a target through a dependency's outputs is not that
 // target's to write: a `+` dependency appends its output variables to the
-// target, so a command target lists them among its recipe outputs (and its
-// record follows them, so it runs again when they change), but its writer is
-// the dependency. Such files are taken out of what the target claims, and out
-// of what a failed job of the target may remove, once for every time they
-// were received: a file the target's own recipe names besides is still its
-// own. A tool that derives its outputs from its inputs (a compiler) names
-// only files it writes, so nothing is taken out of its outputs.
+// target, and an output variable may pass a dependency's file on
+// (`^o = lib.libout`), so a command target lists them among its recipe
+// outputs (and its record follows them, so it runs again when they change),
+// but their writer is the dependency, which the walk has built before the
+// target. Such files are taken out of what the target claims, and out of
+// what a failed job of the target may remove. A tool that derives its
+// outputs from its inputs (a compiler) names only files it writes, so
+// nothing is taken out of its outputs.
 //
 // Owners are named as users write references: "unit::target" in the project
 // being built, "project/unit::target" in an imported one, so two projects'
@@ -38,7 +39,7 @@ private:
     std::unordered_map<std::string, std::string> owners_;
 };
 
-// The files of `named` the target writes itself: each file of `received` (the
-// files its dependencies' outputs gave it) taken out of `named` as many times
-// as it was received, whatever way either spells it.
+// The files of `named` the target writes itself: those that are none of
+// `received` (the files its dependencies' outputs gave it), whatever way
+// either spells them.
 std::vector<std::string> ownOutputFiles(std::vector<std::string> named, const std::vector<std::string>& received);

@@ -187,7 +187,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     targetContext->evaluateConditions();
     DependencyOutputStore outputs(targetContext, name);
     std::vector<Assignment> implicitAppends;
-    // The files `+` dependencies append to this target's variables.
+    // The files the dependencies' outputs give this target.
     std::vector<std::string> received;
     const std::vector<Tolm::Dependency> dependencies = createDependencyList(*targetContext);
     const std::vector<PlannedDependency> plan = planDependencies(dependencies, name);
@@ -208,11 +208,14 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
             outputs.addMergedAliasOutput(dependency, childName, childOutput);
         else
             outputs.addOutput(dependency, childName, childOutput);
-        if (dependency.modifier == 1) {
+        if (dependency.modifier == 1)
             append(implicitAppends, targetContext->addImplicitContext(*childOutput, Type::Append, false, 0));
+        // Only a tool that takes the target's output variables as its
+        // outputs can list a received file among them; any other tool's
+        // outputs are its own.
+        if (builder->outputsAreTargetVariables())
             for (const auto& [key, assignment] : childOutput->assignments)
                 collectDependedPaths(assignment.value, received);
-        }
     }
 
     // 5. Resolve, then retry what could not be merged before resolution.
@@ -243,9 +246,6 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     std::vector<BuildJob> jobs{BuildJob{targetContext, {}, false}};
     if (buildCache) {
         claim = ClaimCachedBuild(*builder, *targetContext);
-        // Only a tool that takes the target's output variables as its outputs
-        // lists what it received among them; any other tool's outputs are its own.
-        if (!builder->outputsAreTargetVariables()) received.clear();
         jobs = jobsOf(claim, received);
     }
     Tolm::Context output;
