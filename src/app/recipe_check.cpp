@@ -193,9 +193,13 @@ bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileT
         return false;
     }
     // Equal content shows only that an output holds what the stored job
-    // left, not that it was made after the inputs' last edit: the inputs are
-    // judged by the time that job left the outputs at.
-    const FileTime built = earliest(stored.outputTimes);
+    // left, not that the job came after the inputs' last edit: the inputs
+    // must be older than the time it left the outputs at, and, as for any
+    // output, than their times now (one set back before a source is built
+    // again).
+    FileTime built = earliest(written);
+    const FileTime left = earliest(stored.outputTimes);
+    if (!left || (built && *left < *built)) built = left;
     bool upToDate = built.has_value() && fresh.inputs.size() == stored.inputs.size();
     std::vector<std::string> paths;
     // The place of the input's first file among the stored input times. It

@@ -36,8 +36,8 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
 // since but not after the run's start, still with the content it left),
 // there are as many inputs as stored, and every input equals its stored
 // counterpart and names only files that the stored job read as they are
-// now. Those are judged by the time that job left the outputs at (the
-// earliest stored output time), never by an output's new time: a file
+// now. Those are judged by the earliest of the outputs' stored and present
+// times, so never by a new time later than the one the job left: a file
 // strictly older than it, or of the same time and still with the time it
 // had when the job started; a directory still with the time it had when the
 // job ended (the job may write into it), or, when the record holds no input

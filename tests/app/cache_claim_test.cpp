@@ -172,6 +172,8 @@ TEST_F(CacheClaimTest, RecordFromFileBuildsOnlyWhatChanged) {
         {"a.o rewritten alike after the run began", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 101; },
          "FLAGS=-DFOO SRC=/src/a.c"},
         {"a.o rewritten alike as the run began", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 100; }, ""},
+        // Set back before its source, it builds again, as an output older than its inputs always has.
+        {"a.o set back before a.c", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 5; }, "FLAGS=-DFOO SRC=/src/a.c"},
         {"a.o rewritten alike, from a file without fingerprints",
          [](CacheClaimTest& t) {
              t.times.ticks["/out/a.o"] = 25;
