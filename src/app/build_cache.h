@@ -17,12 +17,12 @@
 // other flags) makes the recipe stale; one written again with the same
 // bytes (an importing project's build with the same flags) holds once the
 // inputs pass against the time the job left it at (or its new time, when
-// earlier), and then its new time is taken. One written after this run began (a clock ahead, a touch into the
-// future) is built again whatever it holds. An input with the same time as
-// the output is trusted only while it still has the time its job started
-// with; one that changed while its job ran leaves the recipe stale. A
-// directory is trusted while it has the time its job left it at: its job
-// may make, rename or remove files in it.
+// earlier), and then its new time is taken. One written after this run
+// began (a clock ahead, a touch into the future) is built again whatever it
+// holds. An input with the same time as the output is trusted only while it
+// still has the time its job started with; one that changed while its job
+// ran leaves the recipe stale. A directory is trusted while it has the time
+// its job left it at: its job may make, rename or remove files in it.
 //
 // Locking: the cache's mutex guards `records` and `nextClaimToken`; each
 // record's mutex guards its fields. Nobody holds both, except the cache file

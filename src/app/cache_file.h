@@ -31,9 +31,9 @@
 // are checked by their times alone (a directory too). A V7 file written
 // before directories took their time at the job's end holds their time at
 // its start, which is the same: a record whose job moved a directory's time
-// kept no times at all. Whatever is read is saved as V7. Recipe
-// keys are not stored: the load computes them from the inputs. Whatever
-// follows the last record is ignored.
+// kept no times at all. Whatever is read is saved as V7. Recipe keys are
+// not stored: the load computes them from the inputs. Whatever follows the
+// last record is ignored.
 //
 // Two promises shape this file:
 // - A cache file never stops a build. One that is missing or unreadable
@@ -63,8 +63,9 @@
 #include "app/build_cache.h"
 
 // Replaces the cache's records with those of its file, sets the next claim
-// token to 1 and the run's start to now. Logs a level-6 warning for a damaged file, and for a path
-// that is not a regular file, which the save then leaves alone.
+// token to 1 and the run's start to now. Logs a level-6 warning for a
+// damaged file, and for a path that is not a regular file, which the save
+// then leaves alone.
 void loadBuildCache(BuildCache& cache);
 // The same on the file's bytes, already read.
 void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes);

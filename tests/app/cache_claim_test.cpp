@@ -18,7 +18,9 @@ using AppTest::FakeBuilder;
 using Tolm::CachedInput;
 using Tolm::CachedRecipe;
 
-std::filesystem::file_time_type tick(int seconds) { return std::filesystem::file_time_type(std::chrono::seconds(seconds)); }
+std::filesystem::file_time_type tick(int seconds) {
+    return std::filesystem::file_time_type(std::chrono::seconds(seconds));
+}
 
 // File times on a logical clock: a path is missing unless given a tick, and a
 // directory when listed in `directories`. Its content is its entry in
@@ -173,7 +175,8 @@ TEST_F(CacheClaimTest, RecordFromFileBuildsOnlyWhatChanged) {
          "FLAGS=-DFOO SRC=/src/a.c"},
         {"a.o rewritten alike as the run began", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 100; }, ""},
         // Set back before its source, it builds again, as an output older than its inputs always has.
-        {"a.o set back before a.c", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 5; }, "FLAGS=-DFOO SRC=/src/a.c"},
+        {"a.o set back before a.c", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 5; },
+         "FLAGS=-DFOO SRC=/src/a.c"},
         {"a.o rewritten alike, from a file without fingerprints",
          [](CacheClaimTest& t) {
              t.times.ticks["/out/a.o"] = 25;
@@ -251,7 +254,8 @@ TEST_F(CacheClaimTest, InputChangedWhileItsJobRanIsBuiltAgain) {
 // object was written once more since its check or its source was saved.
 TEST_F(CacheClaimTest, ObjectsRewrittenAlikeCountAsOldAsTheirRecord) {
     CachedRecipe archive;
-    for (const char* name : {"a", "b"}) archive.inputs.push_back(CachedInput{set("OBJ", path(std::string("/out/") + name + ".o")), {}});
+    for (const char* object : {"/out/a.o", "/out/b.o"})
+        archive.inputs.push_back(CachedInput{set("OBJ", path(object)), {}});
     archive.outputs.push_back(set("LIB", path("/out/lib.a"), 1));
     FakeBuilder archiver;
     archiver.recipes.recipes = {archive};

@@ -39,7 +39,9 @@ protected:
         return jobs;
     }
     fs::file_time_type timeOf(const std::string& relative) const { return fs::last_write_time(at(relative)); }
-    void setTime(const std::string& relative, fs::file_time_type time) const { fs::last_write_time(at(relative), time); }
+    void setTime(const std::string& relative, fs::file_time_type time) const {
+        fs::last_write_time(at(relative), time);
+    }
     // Waits until the clock has passed `time` by more than a timestamp tick, so a change made next
     // gets a later time and a run started next begins after it.
     static void waitPast(fs::file_time_type time) {
@@ -82,10 +84,12 @@ TEST_F(ChangedTimesScenario, OldBytesPutBackOverAChangedSourceRebuild) {
 // next run builds it once (it too saw the input change), and then both leave it alone.
 TEST_F(ChangedTimesScenario, ImportedCommandRewritingOldBytesOverASavedInputRebuilds) {
     write("lib/.tolm_project.txt", "name lib\nunits { l { \"tolm.txt\" } }\n");
-    write("lib/tolm.txt", "unit l\ncopy: { src = P\"(in.txt)\" ^OUT = P\"(out.txt)\" cwd = P\"(.)\" cmdline = \"cat in.txt "
-                          "> out.tmp; if [ -e once ]; then rm once; echo new > in.txt; fi; cat out.tmp > out.txt\" }\n");
+    write("lib/tolm.txt", "unit l\ncopy: { src = P\"(in.txt)\" ^OUT = P\"(out.txt)\" cwd = P\"(.)\"\n"
+                          "  cmdline = \"cat in.txt > out.tmp; if [ -e once ]; then rm once; echo new > in.txt; fi; "
+                          "cat out.tmp > out.txt\" }\n");
     write("lib/in.txt", "old\n");
-    write("app/.tolm_project.txt", "name app\nimport { \"../lib/.tolm_project.txt\"; }\nunits { a { \"tolm.txt\" } }\n");
+    write("app/.tolm_project.txt",
+          "name app\nimport { \"../lib/.tolm_project.txt\"; }\nunits { a { \"tolm.txt\" } }\n");
     write("app/tolm.txt", "unit a\nall: lib/l::copy { NO_TOOL }\n");
     EXPECT_EQ(jobsOf(tolm({}, "lib")), 1);
     const fs::file_time_type built = timeOf("lib/out.txt");
