@@ -10,14 +10,19 @@
 //
 // What a recipe's job left is remembered with the recipe: the write time
 // and a fingerprint of the content of each file its outputs name, and the
-// write time each file its inputs name had when the job started. On a later
-// run the recipe holds while its outputs still have those times. An output
-// written since with other content (a command killed halfway, an importing
-// project's build with other flags) makes the recipe stale; one written
-// again with the same bytes (an importing project's build with the same
-// flags) holds, and its new time is taken. An input with the same time as
-// the output is trusted only while it still has the time its job started
-// with; one that changed while its job ran leaves the recipe stale.
+// write time each file its inputs name had when the job started (a
+// directory: when the job ended). On a later run the recipe holds while its
+// outputs still have those times. An output written since with other
+// content (a command killed halfway, an importing project's build with
+// other flags) makes the recipe stale; one written again with the same
+// bytes (an importing project's build with the same flags) holds once the
+// inputs pass against the time the job left it at (or its new time, when
+// earlier), and then its new time is taken. One written after this run
+// began (a clock ahead, a touch into the future) is built again whatever it
+// holds. An input with the same time as the output is trusted only while it
+// still has the time its job started with; one that changed while its job
+// ran leaves the recipe stale. A directory is trusted while it has the time
+// its job left it at: its job may make, rename or remove files in it.
 //
 // Locking: the cache's mutex guards `records` and `nextClaimToken`; each
 // record's mutex guards its fields. Nobody holds both, except the cache file
@@ -71,8 +76,28 @@ struct StoredRecipe : Tolm::CachedRecipe {
     // outputTimes is, and for a cache file written before they were kept.
     std::vector<Fingerprint> outputFingerprints;
     // One per file the inputs name, in order: its write time when the job
-    // started. Empty where outputTimes is, and for older cache files.
+    // started, or for a directory when the job ended. Empty where
+    // outputTimes is, and for older cache files.
     std::vector<FileTime> inputTimes;
+};
+
+// What the cache checks of one run share besides the files themselves.
+struct RunChecks {
+    // An output this run found written since its job with the bytes its
+    // record holds: the time it has now, and the record's time, which its
+    // content dates from.
+    struct Rewritten {
+        std::filesystem::file_time_type now;
+        std::filesystem::file_time_type recorded;
+    };
+
+    // When the run began, on the clock of file times: no job of the run
+    // wrote before it.
+    std::filesystem::file_time_type start = std::filesystem::file_time_type::clock::now();
+    // Such outputs by path, for the recipes that read them next: an object
+    // an importing project compiled again alike is, to the archive of its
+    // own project, as old as its record says.
+    std::unordered_map<std::string, Rewritten> rewrittenAlike;
 };
 
 // Recipes keyed by the hash of their inputs, kept in the order they were
@@ -147,6 +172,9 @@ struct BuildCache {
     // The built-in date variables as this run set them; inputs equal to one
     // of them are left out of every recipe (see claimCachedBuild).
     std::vector<Tolm::Assignment> runDate;
+    // Set again when the records are read, after the project's lock is
+    // taken. Used by the walk's thread only.
+    RunChecks run;
     // The file times the checks of this run read; the walk forgets them
     // before it runs commands. Used on the main thread only.
     RememberedFileTimes fileTimes{systemFileTimes()};

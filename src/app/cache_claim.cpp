@@ -52,7 +52,8 @@ bool builtAlike(const Tolm::RuntimeRecord& record, const CacheClaim& claim) {
 // whose outputs were written again with the same content holds, and the
 // record takes their new times, so the next check reads no content; sets
 // `refreshed` then.
-RecipeList staleRecipes(CacheClaim& claim, Tolm::RuntimeRecord& record, const FileTimes& times, bool& refreshed) {
+RecipeList staleRecipes(CacheClaim& claim, Tolm::RuntimeRecord& record, const FileTimes& times,
+                        RunChecks& run, bool& refreshed) {
     RecipeList stale;
     const bool alike = builtAlike(record, claim);
     for (auto& [key, recipe] : claim.recipes) {
@@ -60,7 +61,7 @@ RecipeList staleRecipes(CacheClaim& claim, Tolm::RuntimeRecord& record, const Fi
         if (!stored || !sameCachedAssignments(recipe.outputs, stored->outputs)) {
             clearReuse(recipe);
             stale.push_back(&recipe);
-        } else if (!recipeUpToDate(recipe, *stored, times)) {
+        } else if (!recipeUpToDate(recipe, *stored, times, run)) {
             stale.push_back(&recipe);
         } else if (recipe.outputTimes != stored->outputTimes) {
             stored->outputTimes = recipe.outputTimes;
@@ -200,7 +201,7 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
                 outcome = Outcome::Miss;
         } else {
             bool refreshed = false;
-            toBuild = staleRecipes(claim, *record, times, refreshed);
+            toBuild = staleRecipes(claim, *record, times, cache.run, refreshed);
             // Only the walk's thread uses the flag.
             if (refreshed) cache.stored = true;
             if (toBuild.empty()) {

@@ -251,6 +251,7 @@ void installRecords(BuildCache& cache, RuntimeRecordMap records)
     std::lock_guard lock(cache.mutex);
     cache.records = std::move(records);
     cache.nextClaimToken = 1;
+    cache.run = RunChecks{};
 }
 
 // What the save writes of one record, copied under its lock.

@@ -18,7 +18,9 @@
 //       order, as the recipe's job left it);
 //     fingerprint count, fingerprints (of the same files' contents);
 //     input time count, input times (one per file the inputs name, in
-//       order, as its job started);
+//       order, as its job started; for a directory, as its job ended, since
+//       the job may write into it: the kind is not stored, the check asks
+//       the path as it is then);
 //   context count, context assignments.
 // Older files still read: "TOLM_CACHE_V6" files have no fingerprints and
 // no input times, "TOLM_CACHE_V5" files not even a program and output
@@ -26,9 +28,12 @@
 // "TOLM_CACHE_V3" files are laid out like V4 and their context is read and
 // dropped. A record without output times is never up to date, so each
 // target of a V5 or older file is built once more; the recipes of a V6 file
-// are checked by their times alone. Whatever is read is saved as V7. Recipe
-// keys are not stored: the load computes them from the inputs. Whatever
-// follows the last record is ignored.
+// are checked by their times alone (a directory too). A V7 file written
+// before directories took their time at the job's end holds their time at
+// its start, which is the same: a record whose job moved a directory's time
+// kept no times at all. Whatever is read is saved as V7. Recipe keys are
+// not stored: the load computes them from the inputs. Whatever follows the
+// last record is ignored.
 //
 // Two promises shape this file:
 // - A cache file never stops a build. One that is missing or unreadable
@@ -57,9 +62,10 @@
 
 #include "app/build_cache.h"
 
-// Replaces the cache's records with those of its file and sets the next
-// claim token to 1. Logs a level-6 warning for a damaged file, and for a path
-// that is not a regular file, which the save then leaves alone.
+// Replaces the cache's records with those of its file, sets the next claim
+// token to 1 and the run's start to now. Logs a level-6 warning for a
+// damaged file, and for a path that is not a regular file, which the save
+// then leaves alone.
 void loadBuildCache(BuildCache& cache);
 // The same on the file's bytes, already read.
 void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes);

@@ -23,15 +23,16 @@ constexpr std::int64_t PlainSecondsLimit = std::int64_t{1} << 33;  // year 2242
 
 class SystemFileTimes : public FileTimes {
 public:
-    std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const override {
+    FileStatus status(const std::string& path) const override {
         struct stat status;
-        if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+        if (::stat(path.c_str(), &status) != 0) return {};
+        const bool directory = S_ISDIR(status.st_mode);
         const std::int64_t seconds = status.st_mtim.tv_sec;
-        if (seconds < 0 || seconds >= PlainSecondsLimit) return libraryTime(path);
+        if (seconds < 0 || seconds >= PlainSecondsLimit) return {libraryTime(path), directory};
         using namespace std::chrono;
         const sys_time<nanoseconds> written{duration_cast<nanoseconds>(std::chrono::seconds(seconds)) +
                                             nanoseconds(status.st_mtim.tv_nsec)};
-        return file_clock::from_sys(written);
+        return {file_clock::from_sys(written), directory};
     }
 
     std::optional<std::uint64_t> contentFingerprint(const std::string& path) const override {
@@ -79,8 +80,8 @@ const FileTimes& systemFileTimes() {
     return instance;
 }
 
-std::optional<std::filesystem::file_time_type> RememberedFileTimes::lastWriteTime(const std::string& path) const {
+FileStatus RememberedFileTimes::status(const std::string& path) const {
     auto found = known_.find(path);
-    if (found == known_.end()) found = known_.emplace(path, source_.lastWriteTime(path)).first;
+    if (found == known_.end()) found = known_.emplace(path, source_.status(path)).first;
     return found->second;
 }

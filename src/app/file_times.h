@@ -8,7 +8,9 @@
 // as an input of the archive or link that uses it. Between two commands no
 // file of the build changes, so the times read in that stretch are kept and
 // each path costs one stat. Whoever is about to run commands (which may write
-// any file) forgets them first.
+// any file) forgets them first. The same stat tells whether the path is a
+// directory, which the cache check judges by another rule (recipe_check.h),
+// so knowing it costs nothing more.
 
 #include <cstdint>
 #include <filesystem>
@@ -16,13 +18,23 @@
 #include <string>
 #include <unordered_map>
 
+// What one status call tells of a path (symbolic links followed).
+struct FileStatus {
+    // The last write time; empty when the path does not exist or its status
+    // or time cannot be read.
+    std::optional<std::filesystem::file_time_type> time;
+    // The path exists and is a directory.
+    bool directory = false;
+};
+
 class FileTimes {
 public:
     virtual ~FileTimes() = default;
-    // The last write time of an existing path (symbolic links followed);
-    // empty when the path does not exist or its status or time cannot be
-    // read. Never throws.
-    virtual std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const = 0;
+    // Never throws.
+    virtual FileStatus status(const std::string& path) const = 0;
+    std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const {
+        return status(path).time;
+    }
     // A 64-bit hash of the content of an existing regular file; empty when
     // it cannot be read. Reads the whole file: asked only when a write time
     // alone cannot tell. Never throws.
@@ -37,7 +49,7 @@ class RememberedFileTimes : public FileTimes {
 public:
     explicit RememberedFileTimes(const FileTimes& source) : source_(source) {}
 
-    std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const override;
+    FileStatus status(const std::string& path) const override;
     // Not remembered: asked at most once per file and check.
     std::optional<std::uint64_t> contentFingerprint(const std::string& path) const override {
         return source_.contentFingerprint(path);
@@ -46,5 +58,5 @@ public:
 
 private:
     const FileTimes& source_;
-    mutable std::unordered_map<std::string, std::optional<std::filesystem::file_time_type>> known_;
+    mutable std::unordered_map<std::string, FileStatus> known_;
 };

@@ -101,16 +101,43 @@ FileTime earliest(const std::vector<FileTime>& written) {
 }
 
 // Whether the outputs are as the stored job left them: each file with its
-// stored time, or written since with the same content.
+// stored time, or written since with the same content, but not after this
+// run began (a time ahead of the clock would hold up every later check).
+// Appends the places of the outputs taken by their content to `alike`.
 bool outputsAsLeft(const std::vector<std::string>& paths, const std::vector<FileTime>& written,
-                   const StoredRecipe& stored, const FileTimes& times) {
+                   const StoredRecipe& stored, const FileTimes& times, const RunChecks& run,
+                   std::vector<std::size_t>& alike) {
     if (written.size() != stored.outputTimes.size()) return false;
     for (std::size_t i = 0; i < written.size(); ++i) {
         if (written[i] == stored.outputTimes[i]) continue;
-        if (!written[i] || i >= stored.outputFingerprints.size() || !stored.outputFingerprints[i]) return false;
+        if (!written[i] || !stored.outputTimes[i] || *written[i] > run.start) return false;
+        if (i >= stored.outputFingerprints.size() || !stored.outputFingerprints[i]) return false;
         if (times.contentFingerprint(paths[i]) != stored.outputFingerprints[i]) return false;
+        alike.push_back(i);
     }
     return true;
+}
+
+// Whether an input file still counts as read by the stored job, which left
+// its outputs at `built`; `slot` is the file's place among the recorded
+// input times. A directory holds while it has the time its job left it at:
+// the job may have written into it. A file holds when older than the
+// outputs, or of the same tick and still with the time its job started
+// from; a file this run found rewritten alike is judged by the time its
+// content dates from.
+bool inputHolds(const std::string& path, std::size_t slot, const FileTime& built, const StoredRecipe& stored,
+                const FileTimes& times, const RunChecks& run) {
+    const FileStatus now = times.status(path);
+    if (!now.time || !built) return false;
+    const bool recorded = slot < stored.inputTimes.size();
+    if (now.directory && recorded) return now.time == stored.inputTimes[slot];
+    FileTime content = now.time;
+    if (!run.rewrittenAlike.empty()) {
+        const auto found = run.rewrittenAlike.find(path);
+        if (found != run.rewrittenAlike.end() && found->second.now == *now.time) content = found->second.recorded;
+    }
+    if (*content < *built) return true;
+    return *content == *built && recorded && stored.inputTimes[slot] == content;
 }
 
 bool sameInput(const Tolm::CachedInput& fresh, const Tolm::CachedInput& stored) {
@@ -157,41 +184,46 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
     }
 }
 
-bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times) {
+bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times, RunChecks& run) {
     const std::vector<std::string> outputPaths = pathsOf(fresh.outputs);
     std::vector<FileTime> written = timesOf(outputPaths, times);
-    if (!outputsAsLeft(outputPaths, written, stored, times)) {
+    std::vector<std::size_t> alike;
+    if (!outputsAsLeft(outputPaths, written, stored, times, run, alike)) {
         for (Tolm::CachedInput& input : fresh.inputs) input.reuse = false;
         return false;
     }
-    const FileTime built = earliest(written);
+    // Equal content shows only that an output holds what the stored job
+    // left, not that the job came after the inputs' last edit: the inputs
+    // must be older than the time it left the outputs at, and, as for any
+    // output, than their times now (one set back before a source is built
+    // again).
+    FileTime built = earliest(written);
+    const FileTime left = earliest(stored.outputTimes);
+    if (!left || (built && *left < *built)) built = left;
     bool upToDate = built.has_value() && fresh.inputs.size() == stored.inputs.size();
     std::vector<std::string> paths;
-    // Inputs equal to the stored ones name the same files in the same order,
-    // so the running index matches the stored start times.
+    // The place of the input's first file among the stored input times. It
+    // moves on by the stored input's file count, whether the input passed or
+    // not, so no file is ever judged by another file's time.
     std::size_t timed = 0;
     for (std::size_t i = 0; i < fresh.inputs.size(); ++i) {
         Tolm::CachedInput& input = fresh.inputs[i];
-        bool passes = i < stored.inputs.size() && sameInput(input, stored.inputs[i]);
-        if (passes) {
-            paths.clear();
+        const bool same = i < stored.inputs.size() && sameInput(input, stored.inputs[i]);
+        bool passes = same;
+        paths.clear();
+        // An equal input names the same files as the stored one.
+        if (same)
             collectDependedPaths(input.input.value, paths);
-            for (const std::string& path : paths) {
-                const FileTime time = times.lastWriteTime(path);
-                const std::size_t at = timed++;
-                if (time && built && *time < *built) continue;
-                // Written in the same tick as the output: older only when the
-                // job started from this very time.
-                if (time && built && *time == *built && at < stored.inputTimes.size() && stored.inputTimes[at] == time)
-                    continue;
-                passes = false;
-                break;
-            }
-        }
+        else if (i < stored.inputs.size())
+            collectDependedPaths(stored.inputs[i].input.value, paths);
+        for (std::size_t k = 0; passes && k < paths.size(); ++k)
+            passes = inputHolds(paths[k], timed + k, built, stored, times, run);
+        timed += paths.size();
         input.reuse = passes;
         upToDate = upToDate && passes;
     }
     if (!upToDate) return false;
+    for (std::size_t i : alike) run.rewrittenAlike[outputPaths[i]] = {*written[i], *stored.outputTimes[i]};
     fresh.outputTimes = std::move(written);
     fresh.outputFingerprints = stored.outputFingerprints;
     fresh.inputTimes = stored.inputTimes;
@@ -205,9 +237,22 @@ void recordInputTimes(StoredRecipe& recipe, const FileTimes& times) {
 void recordJobResult(StoredRecipe& recipe, const FileTimes& times) {
     recipe.outputTimes.clear();
     recipe.outputFingerprints.clear();
-    if (timesOf(inputPathsOf(recipe), times) != recipe.inputTimes) {
+    const std::vector<std::string> inputs = inputPathsOf(recipe);
+    if (inputs.size() != recipe.inputTimes.size()) {
         recipe.inputTimes.clear();
         return;
+    }
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const FileStatus now = times.status(inputs[i]);
+        // A directory moves whenever a file in it is made, renamed or
+        // removed, which the job itself may do: the next run compares it
+        // with the time it has now.
+        if (now.directory) {
+            recipe.inputTimes[i] = now.time;
+        } else if (now.time != recipe.inputTimes[i]) {
+            recipe.inputTimes.clear();
+            return;
+        }
     }
     const std::vector<std::string> paths = pathsOf(recipe.outputs);
     recipe.outputTimes = timesOf(paths, times);

@@ -33,23 +33,30 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
 
 // For a recipe whose outputs equal the stored ones: up to date when every
 // output file exists with the write time its job left it at (or, written
-// since, still with the content it left), there are as many inputs as
-// stored, and every input equals its stored counterpart and names only files
-// older than the oldest output: strictly older, or of the same time and
-// still with the time they had when the job started. Sets each input's reuse
+// since but not after the run's start, still with the content it left),
+// there are as many inputs as stored, and every input equals its stored
+// counterpart and names only files that the stored job read as they are
+// now. Those are judged by the earliest of the outputs' stored and present
+// times, so never by a new time later than the one the job left: a file
+// strictly older than it, or of the same time and still with the time it
+// had when the job started; a directory still with the time it had when the
+// job ended (the job may write into it), or, when the record holds no input
+// times, like a file. A file that an earlier check of the run found written
+// again alike counts with the time its record had. Sets each input's reuse
 // flag to whether it passed; an input naming no file passes on equal
 // assignments alone. An output changed since its job (or never timed) makes
 // nothing of the recipe trusted: no input is reused. An up-to-date recipe
 // takes the stored record of its job, with the outputs' times as they are
-// now.
-bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times);
+// now, and notes its outputs written again alike in `run`.
+bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times, RunChecks& run);
 
 // Notes the write time every file the recipe's inputs name has as its job
 // is about to start.
 void recordInputTimes(StoredRecipe& recipe, const FileTimes& times);
 
 // Once the recipe's job has ended: notes the write time and the content of
-// every file its outputs name. When a file its inputs name no longer has the
+// every file its outputs name, and the time every directory its inputs name
+// has now. When a file its inputs name (not a directory) no longer has the
 // time noted at the start, the job may have read an older content than the
 // one now there: nothing is noted, so the next run builds the recipe again.
 void recordJobResult(StoredRecipe& recipe, const FileTimes& times);

@@ -135,7 +135,8 @@ TEST(ProcessRunnerTest, RunsThroughTheShell) {
 }
 
 // A file's write time is the library's, to the nanosecond, also one before 1970 and one past what
-// nanoseconds since 1970 hold; a missing path has none.
+// nanoseconds since 1970 hold; a missing path has none. The same status tells a directory, also
+// one reached through a link, from a file.
 TEST(SystemFileTimesTest, ReadsWriteTimes) {
     ScratchDir scratch;
     const auto file = scratch.write("file", "x");
@@ -148,6 +149,12 @@ TEST(SystemFileTimesTest, ReadsWriteTimes) {
         EXPECT_EQ(systemFileTimes().lastWriteTime(file), error ? std::nullopt : std::optional(library)) << seconds;
     }
     EXPECT_FALSE(systemFileTimes().lastWriteTime(scratch.path() / "missing"));
+    EXPECT_FALSE(systemFileTimes().status(file).directory);
+    std::filesystem::create_symlink(scratch.path(), scratch.path() / "link");
+    for (const char* directory : {"", "link"}) {
+        const FileStatus status = systemFileTimes().status(scratch.path() / directory);
+        EXPECT_TRUE(status.directory && status.time) << directory;
+    }
 }
 
 // A content fingerprint follows the bytes only, also past one read's worth; a missing path, a

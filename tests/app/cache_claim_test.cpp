@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "app/app_test_support.h"
@@ -17,15 +18,20 @@ using AppTest::FakeBuilder;
 using Tolm::CachedInput;
 using Tolm::CachedRecipe;
 
-// File times on a logical clock: a path is missing unless given a tick. Its
-// content is its entry in `contents` (a file without one reads as 0).
+std::filesystem::file_time_type tick(int seconds) {
+    return std::filesystem::file_time_type(std::chrono::seconds(seconds));
+}
+
+// File times on a logical clock: a path is missing unless given a tick, and a
+// directory when listed in `directories`. Its content is its entry in
+// `contents` (a file without one reads as 0).
 class FakeFileTimes : public FileTimes {
 public:
-    std::optional<std::filesystem::file_time_type> lastWriteTime(const std::string& path) const override {
+    FileStatus status(const std::string& path) const override {
         ++asked;
         auto found = ticks.find(path);
-        if (found == ticks.end()) return std::nullopt;
-        return std::filesystem::file_time_type(std::chrono::seconds(found->second));
+        if (found == ticks.end()) return {};
+        return {tick(found->second), directories.count(path) > 0};
     }
     std::optional<std::uint64_t> contentFingerprint(const std::string& path) const override {
         ++hashed;
@@ -35,6 +41,7 @@ public:
     }
     std::map<std::string, int> ticks;
     std::map<std::string, std::uint64_t> contents;
+    std::set<std::string> directories;
     mutable int asked = 0;
     mutable int hashed = 0;
 };
@@ -67,12 +74,16 @@ public:
         start();
     }
 
-    // Two compile steps under -DFOO, their objects newer than their sources.
+    // Two compile steps under -DFOO, their objects newer than their sources; the run began at tick
+    // 100.
     void start() {
         builder.recipes.recipes = {compile("a"), compile("b")};
         builder.recipes.context = {set("FLAGS", str("-DFOO"))};
         times.ticks = {{"/src/a.c", 10}, {"/src/b.c", 10}, {"/out/a.o", 20}, {"/out/b.o", 20}, {"/out/app", 30}};
         times.contents.clear();
+        times.directories.clear();
+        cache.run = RunChecks{};
+        cache.run.start = tick(100);
     }
 
     CacheClaim claim(std::uint64_t jobs = 1) { return claimCachedBuild(cache, builder, *target, jobs, times); }
@@ -81,13 +92,13 @@ public:
     // Puts a record as the cache file leaves it under the target's key, as if its jobs had just
     // ended with every file as it is now.
     std::shared_ptr<Tolm::RuntimeRecord> loaded(std::vector<CachedRecipe> recipes,
-                                                std::vector<Tolm::Assignment> context) {
+                                                std::vector<Tolm::Assignment> context, std::string key = "") {
         auto record = CacheTest::record(std::move(recipes), std::move(context));
-        for (auto& [key, recipe] : record->recipes) {
+        for (auto& [recipeKey, recipe] : record->recipes) {
             recordInputTimes(recipe, times);
             recordJobResult(recipe, times);
         }
-        return cache.records[target->instanceName()] = record;
+        return cache.records[key.empty() ? target->instanceName() : key] = record;
     }
 
     BuildCache cache{"/nowhere/.tolm_cache"};
@@ -143,6 +154,29 @@ TEST_F(CacheClaimTest, RecordFromFileBuildsOnlyWhatChanged) {
          },
          "FLAGS=-DFOO SRC=/src/a.c"},
         {"a.o rewritten alike", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 25; }, ""},
+        // Equal bytes show only that a.o holds what its job left at tick 20: a.c saved since (its
+        // old bytes put back over a.o, or written again by a run that read a.c before the save)
+        // is newer than that.
+        {"a.c saved, then a.o rewritten alike",
+         [](CacheClaimTest& t) {
+             t.times.ticks["/src/a.c"] = 22;
+             t.times.ticks["/out/a.o"] = 25;
+         },
+         "FLAGS=-DFOO SRC=/src/a.c"},
+        {"a.c of a.o's old tick, then a.o rewritten alike",
+         [](CacheClaimTest& t) {
+             t.times.ticks["/src/a.c"] = 20;
+             t.times.ticks["/out/a.o"] = 25;
+         },
+         "FLAGS=-DFOO SRC=/src/a.c"},
+        // A time after the run began was not left by any job before it (a clock ahead, a touch
+        // into the future): taking it would hold every later check up.
+        {"a.o rewritten alike after the run began", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 101; },
+         "FLAGS=-DFOO SRC=/src/a.c"},
+        {"a.o rewritten alike as the run began", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 100; }, ""},
+        // Set back before its source, it builds again, as an output older than its inputs always has.
+        {"a.o set back before a.c", [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 5; },
+         "FLAGS=-DFOO SRC=/src/a.c"},
         {"a.o rewritten alike, from a file without fingerprints",
          [](CacheClaimTest& t) {
              t.times.ticks["/out/a.o"] = 25;
@@ -155,6 +189,13 @@ TEST_F(CacheClaimTest, RecordFromFileBuildsOnlyWhatChanged) {
              for (auto& [key, recipe] : t.record()->recipes)
                  if (recipe.inputTimes.front()) recipe.inputTimes.front() = std::filesystem::file_time_type(std::chrono::seconds(20));
              t.times.ticks["/src/a.c"] = t.times.ticks["/src/b.c"] = 20;
+         },
+         ""},
+        {"a.c as old as a.o since its job, then a.o rewritten alike",
+         [](CacheClaimTest& t) {
+             for (auto& [key, recipe] : t.record()->recipes) recipe.inputTimes.front() = tick(20);
+             t.times.ticks["/src/a.c"] = 20;
+             t.times.ticks["/out/a.o"] = 25;
          },
          ""},
         {"a.o removed", [](CacheClaimTest& t) { t.times.ticks.erase("/out/a.o"); }, "FLAGS=-DFOO SRC=/src/a.c"},
@@ -206,6 +247,109 @@ TEST_F(CacheClaimTest, InputChangedWhileItsJobRanIsBuiltAgain) {
     releaseCacheClaim(cache, target->instanceName(), built, times);
     record()->verified = false;
     EXPECT_EQ(jobsOf(claim()), "FLAGS=-DFOO SRC=/src/a.c");
+}
+
+// Objects an importing project compiled again alike, and the archive it made of them again alike:
+// to the archive's own record the objects are as old as their record says, so it holds, unless an
+// object was written once more since its check or its source was saved.
+TEST_F(CacheClaimTest, ObjectsRewrittenAlikeCountAsOldAsTheirRecord) {
+    CachedRecipe archive;
+    for (const char* object : {"/out/a.o", "/out/b.o"})
+        archive.inputs.push_back(CachedInput{set("OBJ", path(object)), {}});
+    archive.outputs.push_back(set("LIB", path("/out/lib.a"), 1));
+    FakeBuilder archiver;
+    archiver.recipes.recipes = {archive};
+    const Tolm::TargetContext lib(Tolm::Context(), {"proj", "main", "lib"});
+    const struct {
+        const char* change;
+        std::function<void(CacheClaimTest&)> before, after;
+        const char* objects;
+        const char* archive;
+    } cases[] = {
+        {"nothing more", {}, {}, "", ""},
+        {"a.o written again since its check", {}, [](CacheClaimTest& t) { t.times.ticks["/out/a.o"] = 45; }, "",
+         "OBJ=/out/a.o /out/b.o"},
+        {"a.c saved", [](CacheClaimTest& t) { t.times.ticks["/src/a.c"] = 35; }, {}, "FLAGS=-DFOO SRC=/src/a.c",
+         "OBJ=/out/a.o /out/b.o"},
+    };
+    for (const auto& c : cases) {
+        start();
+        times.ticks["/out/lib.a"] = 30;
+        loaded({compile("a"), compile("b")}, {set("FLAGS", str("-DFOO"))});
+        loaded({archive}, {}, lib.instanceName());
+        times.ticks["/out/a.o"] = times.ticks["/out/b.o"] = 40;
+        times.ticks["/out/lib.a"] = 41;
+        if (c.before) c.before(*this);
+        EXPECT_EQ(jobsOf(claim()), c.objects) << c.change;
+        if (c.after) c.after(*this);
+        EXPECT_EQ(jobsOf(claimCachedBuild(cache, archiver, lib, 1, times)), c.archive) << c.change;
+    }
+}
+
+// A directory its own job writes into (a generated header's folder, a library directory the linker
+// writes the library into) holds at the time it had when the job ended, however it compares with
+// the outputs then; a file made in it later builds again. A record without input times judges it
+// like a file.
+TEST_F(CacheClaimTest, DirectoryInputHoldsTheTimeItsJobLeftIt) {
+    CachedRecipe generate;
+    generate.inputs.push_back(CachedInput{set("gendir", path("/gen")), {}});
+    generate.outputs.push_back(set("h", path("/gen/v.h"), 1));
+    builder.recipes.recipes = {generate};
+    builder.recipes.context.clear();
+    times.ticks = {{"/gen", 10}};
+    times.directories = {"/gen"};
+    CacheClaim built = claim();
+    // The job made v.h in /gen, then wrote it.
+    times.ticks["/gen"] = 21;
+    times.ticks["/gen/v.h"] = 20;
+    releaseCacheClaim(cache, target->instanceName(), built, times);
+    record()->verified = false;
+    EXPECT_EQ(jobsOf(claim()), "");
+    times.ticks["/gen"] = 30;
+    EXPECT_EQ(jobsOf(claim()), "gendir=/gen");
+
+    const std::pair<int, const char*> withoutInputTimes[] = {{19, ""}, {20, "gendir=/gen"}, {21, "gendir=/gen"}};
+    for (const auto& [directory, jobs] : withoutInputTimes) {
+        loaded({generate}, {});
+        for (auto& [key, recipe] : record()->recipes) recipe.inputTimes.clear();
+        times.ticks["/gen"] = directory;
+        EXPECT_EQ(jobsOf(claim()), jobs) << directory;
+    }
+}
+
+// Each recorded start time stays with its file, also past an input that changed or failed: c.c,
+// saved in the output's tick after its job started from tick 15, is never trusted by a time some
+// file before it had.
+TEST_F(CacheClaimTest, InputTimesStayWithTheirFiles) {
+    CachedRecipe link;
+    link.inputs.push_back(CachedInput{set("SRC", listOf({path("/src/a.c"), path("/src/b.c")})), {}});
+    link.inputs.push_back(CachedInput{set("SRC", path("/src/c.c")), set("OBJ", path("/out/c.o"))});
+    link.outputs.push_back(set("BIN", path("/out/app"), 1));
+    StoredRecipe stored(link);
+    stored.outputTimes = {tick(20)};
+    stored.outputFingerprints = {0};
+    stored.inputTimes = {tick(20), tick(20), tick(15)};
+    CachedRecipe shorter = link;
+    shorter.inputs[0].input = set("SRC", listOf({path("/src/a.c")}));
+    const struct {
+        const char* change;
+        const CachedRecipe& fresh;
+        int a, c;
+        bool reuseA, reuseC;
+    } cases[] = {
+        {"c.c saved", link, 20, 20, true, false},
+        {"a.c and c.c saved", link, 30, 20, false, false},
+        {"a.c saved", link, 30, 15, false, true},
+        {"b.c left out, c.c saved", shorter, 20, 20, false, false},
+        {"b.c left out", shorter, 20, 15, false, true},
+    };
+    for (const auto& c : cases) {
+        times.ticks = {{"/src/a.c", c.a}, {"/src/b.c", 20}, {"/src/c.c", c.c}, {"/out/app", 20}};
+        StoredRecipe fresh(c.fresh);
+        EXPECT_EQ(recipeUpToDate(fresh, stored, times, cache.run), c.reuseA && c.reuseC) << c.change;
+        EXPECT_EQ(fresh.inputs[0].reuse, c.reuseA) << c.change;
+        EXPECT_EQ(fresh.inputs[1].reuse, c.reuseC) << c.change;
+    }
 }
 
 // A stale link step gets the objects of its unchanged sources; other context flags reuse nothing.
