@@ -28,13 +28,23 @@ std::shared_ptr<Unit> UnitRegistry::getUnit(std::string& ns, std::string& unitNa
     return unit->second;
 }
 
-const Target& UnitRegistry::getTarget(QualifiedTargetName& name) const {
-    std::shared_ptr<Unit> unit = getUnit(name.ns, name.unit);
-    auto target = unit->targets.find(Util::CiString(name.target));
-    if (target == unit->targets.end())
+const Target& UnitRegistry::lookUp(QualifiedTargetName& name, bool declaredSpelling) const {
+    if (name.ns.empty()) name.ns = defaultNamespace;
+    auto space = units.find(Util::CiString(name.ns));
+    if (space == units.end()) throw NotFoundException("Namespace", name.ns);
+    if (name.unit.empty()) name.unit = defaultUnit;
+    auto unit = space->second.find(Util::CiString(name.unit));
+    if (unit == space->second.end()) throw NotFoundException("Unit", unitText(name.ns, name.unit));
+    auto target = unit->second->targets.find(Util::CiString(name.target));
+    if (target == unit->second->targets.end())
         throw NotFoundException("Target", unitText(name.ns, name.unit) + "::" + name.target);
+    if (declaredSpelling) name = {space->first.str(), unit->first.str(), target->first.str()};
     return target->second;
 }
+
+const Target& UnitRegistry::getTarget(QualifiedTargetName& name) const { return lookUp(name, false); }
+
+const Target& UnitRegistry::getDeclaredTarget(QualifiedTargetName& name) const { return lookUp(name, true); }
 
 bool UnitRegistry::hasTarget(const std::string& text) const {
     QualifiedTargetName name = QualifiedTargetName::fromString(text);
