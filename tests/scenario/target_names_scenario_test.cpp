@@ -60,6 +60,16 @@ TEST_F(TargetNamesScenario, MissingUnitStopsBeforeAnyCommand) {
     EXPECT_FALSE(fs::exists(at("img/b.ran")));
 }
 
+// The shapes example without a profile imports nothing: it stops before any command, for want of
+// the library's project, as the README says.
+TEST_F(TargetNamesScenario, ExampleWithoutItsImport) {
+    fs::copy(fs::path(TOLM_SOURCE_DIR) / "examples/shapes", work_.path(), fs::copy_options::recursive);
+    const RunResult run = tolm({}, "app");
+    EXPECT_EQ(run.out, "Starting build\nError: Namespace 'geometry' not found (dependency 'geometry/geo::libgeo' of "
+                       "target 'shapes/shapes::shapes'). Units of project 'shapes': report, shapes.\n");
+    EXPECT_EQ(run.exitCode, 1);
+}
+
 // Every form of a dependency that names an existing target builds, twice: a "+" dependency, an
 // imported project's target in two spellings and with an alias, a template instance, another
 // unit's target, a dynamic dependency, a command target; a target never visited may name what
