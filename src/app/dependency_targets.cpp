@@ -1,10 +1,12 @@
 #include "app/dependency_targets.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_set>
 #include <variant>
+#include <vector>
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
@@ -86,6 +88,9 @@ const Tolm::Target& targetOf(const Tolm::UnitRegistry& units, const QualifiedTar
 }  // namespace
 
 void checkStaticDependencies(const Tolm::UnitRegistry& units, const QualifiedTargetName& main) {
+    // A target on the path from the main target, and the next of its
+    // dependencies to look at: depth first in written order, as the walk
+    // goes, without recursion, however deep the chain.
     struct Visit {
         QualifiedTargetName name;
         const Tolm::Target* target;

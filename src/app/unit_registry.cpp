@@ -12,6 +12,18 @@ std::string unitText(const std::string& ns, const std::string& unitName) {
     return ns.empty() ? unitName : ns + "/" + unitName;
 }
 
+using UnitSpace = std::map<Util::CiString, std::shared_ptr<Unit>>;
+
+// The name a unit was added under as itself: a second name of it (the main
+// unit's "1") gives way to the one its file declares, where there is one.
+const std::string& unitKey(const UnitSpace& space, UnitSpace::const_iterator found) {
+    const std::shared_ptr<Unit>& unit = found->second;
+    if (!unit || Util::ciEquals(found->first.str(), unit->name)) return found->first.str();
+    for (const auto& [key, other] : space)
+        if (other == unit && Util::ciEquals(key.str(), unit->name)) return key.str();
+    return found->first.str();
+}
+
 }  // namespace
 
 void UnitRegistry::add(const std::string& ns, const std::string& unitName, std::shared_ptr<Unit> unit) {
@@ -38,7 +50,7 @@ const Target& UnitRegistry::lookUp(QualifiedTargetName& name, bool declaredSpell
     auto target = unit->second->targets.find(Util::CiString(name.target));
     if (target == unit->second->targets.end())
         throw NotFoundException("Target", unitText(name.ns, name.unit) + "::" + name.target);
-    if (declaredSpelling) name = {space->first.str(), unit->first.str(), target->first.str()};
+    if (declaredSpelling) name = {space->first.str(), unitKey(space->second, unit), target->first.str()};
     return target->second;
 }
 

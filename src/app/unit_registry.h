@@ -34,8 +34,8 @@ public:
     // "Unit" or "Target" ([ns + "/"] + unit + "::" + target).
     const Target& getTarget(QualifiedTargetName& name) const;
     // Like getTarget, and then every part of the name is spelt as declared:
-    // the namespace as its project was added, the unit as its entry, the
-    // target as its unit file.
+    // the namespace as its project was added, the unit as its entry (its
+    // own name, not a second one such as "1"), the target as its unit file.
     const Target& getDeclaredTarget(QualifiedTargetName& name) const;
     // Whether the text, read leniently as a target name, resolves.
     bool hasTarget(const std::string& text) const;

@@ -46,7 +46,7 @@ TEST(UnitRegistry, ResolvesTargetReferences) {
 
 // The walk's lookup spells every part of a completed name as declared, so that each spelling of a
 // reference names one output folder and record; a second name of a unit (the main unit's "1")
-// stays as written, and what does not resolve fails as before.
+// gives way to its own, and what does not resolve fails as before.
 TEST(UnitRegistry, DeclaredSpelling) {
     UnitRegistry registry;
     registry.add("demo", "App", TestSupport::unitWith("App", {"build", "Test"}));
@@ -61,7 +61,7 @@ TEST(UnitRegistry, DeclaredSpelling) {
         {"BUILD", "demo/App::build"},
         {"DEMO/app::test", "demo/App::Test"},
         {"other/UI::WIDGET", "Other/ui::Widget"},
-        {"1::test", "demo/1::Test"},
+        {"1::test", "demo/App::Test"},
         {"ui::widget", "Unit 'demo/ui' not found."},
     };
     for (const auto& c : cases) {

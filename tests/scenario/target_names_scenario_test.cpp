@@ -92,7 +92,8 @@ TEST_F(TargetNamesScenario, ValidFormsStillBuild) {
 
 // A program depending on "GREET" beside a target declared "greet", built in turn by each spelling:
 // the second run of each spelling builds nothing, and the objects go into one folder named as
-// declared. The same holds for the spelling of the unit and of the project.
+// declared. The same holds for the spelling of the unit and of the project, and for the main
+// unit's second name "1".
 TEST_F(TargetNamesScenario, EverySpellingBuildsTheSameFiles) {
     writeProject("hello: GREET { C_FILES = P\"(hello.c)\" OBJS = GREET.objs OUTPUT_DIR = P\"(bin)\" }\n"
                  "greet: { C_FILES = P\"(greet.c)\" C_FLAGS = \"-c\" }\n",
@@ -104,7 +105,7 @@ TEST_F(TargetNamesScenario, EverySpellingBuildsTheSameFiles) {
     run = tolm({});
     EXPECT_TRUE(hasLine(run.out, "[app::hello] Starting build job\n")) << run.out;
     EXPECT_FALSE(hasLine(run.out, "[app::greet] Starting build job\n")) << run.out;
-    for (const Words& words : {Words{"GREET"}, Words{}, Words{"greet"}, Words{"DEMO/APP::Greet"}, Words{}}) {
+    for (const Words& words : {Words{"GREET"}, Words{}, Words{"greet"}, Words{"DEMO/APP::Greet"}, Words{"1::GREET"}, Words{}}) {
         run = tolm(words);
         EXPECT_TRUE(ranNothing(run)) << run.out;
     }
