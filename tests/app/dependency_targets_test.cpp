@@ -10,8 +10,6 @@
 
 namespace {
 
-using Tolm::QualifiedTargetName;
-
 constexpr const char* Around = " Units of project 'img': img, tests. Units of other projects: zz/zz; a target of "
                                "another project is written 'project/unit::target'.";
 
@@ -74,19 +72,6 @@ TEST(DependencyTargets, MissingUnitsFoundBeforeTheWalk) {
     alone.add("", "1", unit);
     alone.defaultUnit = "app";
     EXPECT_EQ(checked(alone), "Unit 'nope' not found (dependency 'nope::x' of target 'app::all'). Units: app.");
-}
-
-// A visit checks its dependency list, dynamic entries expanded, before it builds any of them.
-TEST(DependencyTargets, VisitChecksItsExpandedList) {
-    const Tolm::UnitRegistry units = registryWith("all: { }\n");
-    Tolm::Dependency fine, wrong;
-    fine.target = QualifiedTargetName{"zz", "zz", "lib"};
-    wrong.target = QualifiedTargetName{"", "zz", "inner"};
-    const QualifiedTargetName holder{"img", "img", "all"};
-    const std::vector<PlannedDependency> plan{{&fine, {"zz", "zz", "lib"}}, {&wrong, {"img", "zz", "inner"}}};
-    EXPECT_EQ(TestSupport::failureOf([&] { checkDependencyTargets(units, holder, plan); }),
-              std::string("Unit 'img/zz' not found (dependency 'zz::inner' of target 'img/img::all').") + Around);
-    EXPECT_EQ(TestSupport::failureOf([&] { checkDependencyTargets(units, holder, {plan[0]}); }), "no failure");
 }
 
 }  // namespace
