@@ -9,9 +9,8 @@
 // lookup on: the loop check, the cache record and the tools' output
 // directories all see the namespace, so two projects' targets of the same
 // unit and name never meet, and every spelling of a reference builds the
-// same files. Each target
-// instance is walked once per build; a later reference reuses the outputs of
-// its first visit (visit_chain.h).
+// same files. Each target instance is walked once per build; a later
+// reference reuses the outputs of its first visit (visit_chain.h).
 
 #include <map>
 #include <memory>
