@@ -1,6 +1,7 @@
 // The start of a build: every project of the build gets its runtime context
-// (the variables each of its targets starts from), the main target is walked,
-// and its outputs go to the "-o" file.
+// (the variables each of its targets starts from), the dependencies written
+// as target names are checked, the main target is walked, and its outputs go
+// to the "-o" file.
 //
 // A project imported along two paths is loaded once and shared, so meeting
 // the same project again is not a conflict; only two different projects under
@@ -15,6 +16,7 @@
 
 #include "app/build_cache.h"
 #include "app/builtin_variables.h"
+#include "app/dependency_targets.h"
 #include "app/outputs_file.h"
 #include "app/visit_chain.h"
 #include "tolm_app.h"
@@ -96,6 +98,7 @@ void TolmApplication::StartBuild() {
     // The namespace is kept: a target of an imported project named on the
     // command line is built in that project.
     const Tolm::QualifiedTargetName main{mainTarget.ns, mainTarget.unit, mainTarget.target};
+    checkStaticDependencies(unitRegistry, main);
     runWalk([&] { outputs.emplace(BuildTarget(main, {}, chain)); });
     if (!outputsFile.empty()) writeOutputsFile(outputsFile, outputLines(*outputs));
 }

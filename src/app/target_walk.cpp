@@ -5,11 +5,12 @@
 // runs those jobs and returns the target's output context.
 //
 // Targets are named by their completed name (the unit registry fills in an
-// empty namespace and unit) from the lookup on: the loop check, the cache
-// record and the tools' output directories all see the namespace, so two
-// projects' targets of the same unit and name never meet. Each target
-// instance is walked once per build; a later reference reuses the outputs of
-// its first visit (visit_chain.h).
+// empty namespace and unit, and spells each part as declared) from the
+// lookup on: the loop check, the cache record and the tools' output
+// directories all see the namespace, so two projects' targets of the same
+// unit and name never meet, and every spelling of a reference builds the
+// same files. Each target instance is walked once per build; a later
+// reference reuses the outputs of its first visit (visit_chain.h).
 
 #include <map>
 #include <memory>
@@ -26,6 +27,7 @@
 #include "app/cache_claim.h"
 #include "app/dependency_list.h"
 #include "app/dependency_outputs.h"
+#include "app/dependency_targets.h"
 #include "app/gathered_variables.h"
 #include "app/output_owners.h"
 #include "app/recipe_check.h"
@@ -146,9 +148,10 @@ std::vector<std::uint64_t> completedRecipes(const CacheClaim& claim, const std::
 
 Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
                                            const std::vector<Tolm::TolmValuePtr>& parameters, VisitChain& chain) {
-    // 1. Look the target up, completing its name, and enter it on the chain.
+    // 1. Look the target up, completing its name as declared, and enter it
+    // on the chain.
     BuildInterrupt::throwIfCaught();
-    const Tolm::Target& target = unitRegistry.getTarget(name);
+    const Tolm::Target& target = unitRegistry.getDeclaredTarget(name);
     VisitChain::Visit visit(chain, name.toString());
     // An instance walked before in this build gives that visit's outputs
     // again, silently: it was built, or found up to date, then.
@@ -191,6 +194,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     std::vector<std::string> received;
     const std::vector<Tolm::Dependency> dependencies = createDependencyList(*targetContext);
     const std::vector<PlannedDependency> plan = planDependencies(dependencies, name);
+    checkDependencyTargets(unitRegistry, name, plan);
     checkUnitReferences(*targetContext, displayName, plan);
     for (const PlannedDependency& planned : plan) {
         const Tolm::Dependency& dependency = *planned.dependency;

@@ -3,6 +3,13 @@
 // the resolution of target references against them. A reference that leaves
 // out the namespace or the unit gets the defaults: the root project's name
 // and its first unit (or the unit of the default unit file).
+//
+// Names ignore case, so one target may be referred to in several spellings.
+// What is named after a target (its output folder and files, its cache
+// record, its name in messages) must not depend on the spelling of the
+// reference, or each spelling would build the same target into files of its
+// own; the walk therefore takes each part of a name as its declaration
+// spells it.
 
 #include <map>
 #include <memory>
@@ -26,12 +33,19 @@ public:
     // Completes the name in place. Throws NotFoundException "Namespace",
     // "Unit" or "Target" ([ns + "/"] + unit + "::" + target).
     const Target& getTarget(QualifiedTargetName& name) const;
+    // Like getTarget, and then every part of the name is spelt as declared:
+    // the namespace as its project was added, the unit as its entry (its
+    // own name, not a second one such as "1"), the target as its unit file.
+    const Target& getDeclaredTarget(QualifiedTargetName& name) const;
     // Whether the text, read leniently as a target name, resolves.
     bool hasTarget(const std::string& text) const;
 
     std::map<Util::CiString, std::map<Util::CiString, std::shared_ptr<Unit>>> units;
     std::string defaultUnit;
     std::string defaultNamespace;
+
+private:
+    const Target& lookUp(QualifiedTargetName& name, bool declaredSpelling) const;
 };
 
 }  // namespace Tolm

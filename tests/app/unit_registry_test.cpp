@@ -44,4 +44,32 @@ TEST(UnitRegistry, ResolvesTargetReferences) {
     }
 }
 
+// The walk's lookup spells every part of a completed name as declared, so that each spelling of a
+// reference names one output folder and record; a second name of a unit (the main unit's "1")
+// gives way to its own, and what does not resolve fails as before.
+TEST(UnitRegistry, DeclaredSpelling) {
+    UnitRegistry registry;
+    registry.add("demo", "App", TestSupport::unitWith("App", {"build", "Test"}));
+    registry.add("demo", "1", registry.units.at("demo").at("app"));
+    registry.add("Other", "ui", TestSupport::unitWith("ui", {"Widget"}));
+    registry.defaultNamespace = "demo";
+    registry.defaultUnit = "app";
+    const struct {
+        const char* reference;
+        const char* declared;
+    } cases[] = {
+        {"BUILD", "demo/App::build"},
+        {"DEMO/app::test", "demo/App::Test"},
+        {"other/UI::WIDGET", "Other/ui::Widget"},
+        {"1::test", "demo/App::Test"},
+        {"ui::widget", "Unit 'demo/ui' not found."},
+    };
+    for (const auto& c : cases) {
+        QualifiedTargetName name = QualifiedTargetName::fromString(c.reference);
+        std::string result = TestSupport::failureOf([&] { registry.getDeclaredTarget(name); });
+        if (result == "no failure") result = name.toString();
+        EXPECT_EQ(result, c.declared) << c.reference;
+    }
+}
+
 }  // namespace

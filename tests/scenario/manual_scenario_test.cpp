@@ -49,6 +49,7 @@ TEST_F(ManualScenario, Conditions) {
         {"N = 10 if N > 9 { B = \"greater\" }", {}, "[greater]\n"},
         {"N = 10 if N < 9 { B = \"less\" }", {}, "[]\n"},
         {"S = \"abc\" if S > \"abb\" { B = \"text\" }", {}, "[]\n"},
+        {"S = \"zz\" if S < \"aaaa\" { B = \"shorter\" }", {}, "[shorter]\n"},
         {"S = \"x\" L = [1, 2] if S = \"x\" { if L = [1, 2] { B = \"nested\" } }", {}, "[nested]\n"},
         {"M ?= \"fast\" if M = \"fast\" { B = \"default\" }", {}, "[default]\n"},
         {"M ?= \"fast\" if M != \"fast\" { B = \"from the word\" }", {"M=\"slow\""}, "[from the word]\n"},
