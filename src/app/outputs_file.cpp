@@ -13,6 +13,7 @@
 
 #include "app/build_interrupt.h"
 #include "types/tolm_exceptions.h"
+#include "util/file_descriptor.h"
 
 namespace {
 
@@ -22,26 +23,6 @@ constexpr const char* OutputsUnwritable = "Unable to write outputs file '{}'.";
 
 // Short enough that a reader is served at once, long enough to cost nothing.
 constexpr std::chrono::milliseconds PauseBetweenLooks{10};
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // The close can report a write that failed late (a full disk on NFS).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 [[noreturn]] void throwUnwritable(const std::string& file) {
     throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::OutputsUnwritable), file));
@@ -68,7 +49,7 @@ int openWaitingForReader(const std::string& file) {
 }  // namespace
 
 void writeOutputsFile(const std::string& file, std::string_view text) {
-    Descriptor out(openWaitingForReader(file));
+    Util::FileDescriptor out(openWaitingForReader(file));
     if (out.get() < 0) throwUnwritable(file);
     while (!text.empty()) {
         const ssize_t count = ::write(out.get(), text.data(), text.size());

@@ -10,27 +10,11 @@
 #include <cerrno>
 #include <utility>
 
+#include "util/file_descriptor.h"
+
 namespace {
 
-// Owns one file descriptor and closes it once.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) noexcept : fd_(fd) {}
-    ~FileDescriptor() { close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const noexcept { return fd_; }
-    int release() noexcept { return std::exchange(fd_, -1); }
-    void close() noexcept
-    {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
+using Util::FileDescriptor;
 
 // The child's standard streams: /dev/null in, the pipe out, /dev/null for
 // errors. The pipe's own descriptors are close-on-exec, so the child keeps

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "util/file_descriptor.h"
+
 namespace Util {
 
 namespace {
@@ -14,20 +16,6 @@ FileBytes::Kind kindOf(const struct stat& status) {
     if (S_ISREG(status.st_mode)) return FileBytes::Read;
     return S_ISDIR(status.st_mode) ? FileBytes::Directory : FileBytes::NotRegular;
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -38,7 +26,7 @@ FileBytes readRegularFile(const std::filesystem::path& file) {
         return {errno == ENOENT || errno == ENOTDIR ? FileBytes::Missing : FileBytes::Unreadable, {}};
     if (kindOf(status) != FileBytes::Read) return {kindOf(status), {}};
 
-    const Descriptor in(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const FileDescriptor in(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (in.get() < 0) return {errno == ENOENT ? FileBytes::Missing : FileBytes::Unreadable, {}};
     // The path may have been replaced since it was checked.
     if (::fstat(in.get(), &status) != 0) return {FileBytes::Unreadable, {}};
