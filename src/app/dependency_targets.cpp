@@ -1,6 +1,5 @@
 #include "app/dependency_targets.h"
 
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -27,7 +26,7 @@ constexpr const char* OtherUnits =
 }  // namespace Messages
 
 using Tolm::QualifiedTargetName;
-using UnitSpace = std::map<Util::CiString, std::shared_ptr<Tolm::Unit>>;
+using UnitSpace = Tolm::UnitRegistry::UnitSpace;
 
 // A name as far as it is written or completed: "ns/unit::target",
 // "unit::target" or "target".
@@ -42,12 +41,9 @@ std::string nameText(const QualifiedTargetName& name) {
 // unit is also unit "1") is left out.
 std::vector<std::string> unitsOf(const UnitSpace& space) {
     std::vector<std::string> names;
-    for (const auto& [key, unit] : space) {
-        const bool ownName = !unit || Util::ciEquals(key.str(), unit->name);
-        const bool secondName = !ownName && std::any_of(space.begin(), space.end(), [&](const auto& other) {
-            return other.second == unit && Util::ciEquals(other.first.str(), unit->name);
-        });
-        if (!key.empty() && !secondName) names.push_back(key.str());
+    for (auto entry = space.begin(); entry != space.end(); ++entry) {
+        const std::string& key = entry->first.str();
+        if (!key.empty() && &Tolm::UnitRegistry::declaredUnitName(space, entry) == &key) names.push_back(key);
     }
     return names;
 }

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "types/qualified_target_name.h"
 #include "types/target.h"
@@ -24,6 +25,9 @@ namespace Tolm {
 
 class UnitRegistry {
 public:
+    // The units of one project namespace, by the names they were added under.
+    using UnitSpace = std::map<Util::CiString, std::shared_ptr<Unit>>;
+
     // Stores the unit under [ns][unit], replacing an earlier entry.
     void add(const std::string& ns, const std::string& unitName, std::shared_ptr<Unit> unit);
 
@@ -40,11 +44,20 @@ public:
     // Whether the text, read leniently as a target name, resolves.
     bool hasTarget(const std::string& text) const;
 
-    std::map<Util::CiString, std::map<Util::CiString, std::shared_ptr<Unit>>> units;
+    // The name the entry's unit was added under as itself: a second name of
+    // it (the main unit's "1") gives way to the one its file declares, where
+    // the space has that one too.
+    static const std::string& declaredUnitName(const UnitSpace& space, UnitSpace::const_iterator entry);
+
+    std::map<Util::CiString, UnitSpace> units;
     std::string defaultUnit;
     std::string defaultNamespace;
 
 private:
+    // The namespace's and the unit's entries, completing the names as
+    // getUnit does.
+    std::pair<std::map<Util::CiString, UnitSpace>::const_iterator, UnitSpace::const_iterator> findUnit(
+        std::string& ns, std::string& unitName) const;
     const Target& lookUp(QualifiedTargetName& name, bool declaredSpelling) const;
 };
 
