@@ -96,7 +96,8 @@ struct RunChecks {
     std::filesystem::file_time_type start = std::filesystem::file_time_type::clock::now();
     // Such outputs by path, for the recipes that read them next: an object
     // an importing project compiled again alike is, to the archive of its
-    // own project, as old as its record says.
+    // own project that it archived again alike after it, as old as its
+    // record says.
     std::unordered_map<std::string, Rewritten> rewrittenAlike;
 };
 

@@ -119,20 +119,24 @@ bool outputsAsLeft(const std::vector<std::string>& paths, const std::vector<File
 }
 
 // Whether an input file still counts as read by the stored job, which left
-// its outputs at `built`; `slot` is the file's place among the recorded
-// input times. A directory holds while it has the time its job left it at:
-// the job may have written into it. A file holds when older than the
-// outputs, or of the same tick and still with the time its job started
-// from; a file this run found rewritten alike is judged by the time its
-// content dates from.
-bool inputHolds(const std::string& path, std::size_t slot, const FileTime& built, const StoredRecipe& stored,
-                const FileTimes& times, const RunChecks& run) {
+// its outputs at `built` (or earlier; they are at `present` now); `slot` is
+// the file's place among the recorded input times. A directory holds while
+// it has the time its job left it at: the job may have written into it. A
+// file holds when older than the outputs, or of the same tick and still with
+// the time its job started from. A file this run found rewritten alike is
+// judged by the time its content dates from, but only while its time now is
+// earlier than the outputs' present time: the record then takes both new
+// times, and the next run, which finds the file plainly up to date, reaches
+// the same verdict. Otherwise (an object touched, its archive not) the next
+// run would build what this one took as up to date, so this one builds it.
+bool inputHolds(const std::string& path, std::size_t slot, const FileTime& built, const FileTime& present,
+                const StoredRecipe& stored, const FileTimes& times, const RunChecks& run) {
     const FileStatus now = times.status(path);
     if (!now.time || !built) return false;
     const bool recorded = slot < stored.inputTimes.size();
     if (now.directory && recorded) return now.time == stored.inputTimes[slot];
     FileTime content = now.time;
-    if (!run.rewrittenAlike.empty()) {
+    if (!run.rewrittenAlike.empty() && present && *now.time < *present) {
         const auto found = run.rewrittenAlike.find(path);
         if (found != run.rewrittenAlike.end() && found->second.now == *now.time) content = found->second.recorded;
     }
@@ -197,7 +201,8 @@ bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileT
     // must be older than the time it left the outputs at, and, as for any
     // output, than their times now (one set back before a source is built
     // again).
-    FileTime built = earliest(written);
+    const FileTime present = earliest(written);
+    FileTime built = present;
     const FileTime left = earliest(stored.outputTimes);
     if (!left || (built && *left < *built)) built = left;
     bool upToDate = built.has_value() && fresh.inputs.size() == stored.inputs.size();
@@ -217,7 +222,7 @@ bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileT
         else if (i < stored.inputs.size())
             collectDependedPaths(stored.inputs[i].input.value, paths);
         for (std::size_t k = 0; passes && k < paths.size(); ++k)
-            passes = inputHolds(paths[k], timed + k, built, stored, times, run);
+            passes = inputHolds(paths[k], timed + k, built, present, stored, times, run);
         timed += paths.size();
         input.reuse = passes;
         upToDate = upToDate && passes;

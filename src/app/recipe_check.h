@@ -42,7 +42,9 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
 // had when the job started; a directory still with the time it had when the
 // job ended (the job may write into it), or, when the record holds no input
 // times, like a file. A file that an earlier check of the run found written
-// again alike counts with the time its record had. Sets each input's reuse
+// again alike counts with the time its record had, while its time now is
+// earlier than the outputs' (else the next run, finding it plainly, would
+// disagree, so it counts with its time now). Sets each input's reuse
 // flag to whether it passed; an input naming no file passes on equal
 // assignments alone. An output changed since its job (or never timed) makes
 // nothing of the recipe trusted: no input is reused. An up-to-date recipe

@@ -251,7 +251,8 @@ TEST_F(CacheClaimTest, InputChangedWhileItsJobRanIsBuiltAgain) {
 
 // Objects an importing project compiled again alike, and the archive it made of them again alike:
 // to the archive's own record the objects are as old as their record says, so it holds, unless an
-// object was written once more since its check or its source was saved.
+// object was written once more since its check or its source was saved. Objects written again
+// after the archive (or without it) are newer than it, in this check as in the next: it builds.
 TEST_F(CacheClaimTest, ObjectsRewrittenAlikeCountAsOldAsTheirRecord) {
     CachedRecipe archive;
     for (const char* object : {"/out/a.o", "/out/b.o"})
@@ -271,6 +272,11 @@ TEST_F(CacheClaimTest, ObjectsRewrittenAlikeCountAsOldAsTheirRecord) {
          "OBJ=/out/a.o /out/b.o"},
         {"a.c saved", [](CacheClaimTest& t) { t.times.ticks["/src/a.c"] = 35; }, {}, "FLAGS=-DFOO SRC=/src/a.c",
          "OBJ=/out/a.o /out/b.o"},
+        // The next check would find the objects plainly newer than the archive: built now.
+        {"the archive not written again", [](CacheClaimTest& t) { t.times.ticks["/out/lib.a"] = 30; }, {}, "",
+         "OBJ=/out/a.o /out/b.o"},
+        {"the archive written again before the objects",
+         [](CacheClaimTest& t) { t.times.ticks["/out/lib.a"] = 39; }, {}, "", "OBJ=/out/a.o /out/b.o"},
     };
     for (const auto& c : cases) {
         start();

@@ -55,6 +55,21 @@ TEST_F(UpToDateScenario, ImportedProjectAndImporterSettle) {
     EXPECT_EQ(commandsOf(tolm({"release"}, "geometry")), 0);
 }
 
+// The shapes example built first through the program project, then on its own, whose first run
+// writes the library's files again with the same bytes: the program project's next run may link
+// the program again, and every run after that does nothing.
+TEST_F(UpToDateScenario, ImporterAfterTheLibrarysFirstOwnRunSettles) {
+    fs::copy(fs::path(TOLM_SOURCE_DIR) / "examples/shapes", work_.path(), fs::copy_options::recursive);
+    for (const char* project : {"app", "geometry"})
+        for (const char* built : {"out", "bin", ".tolm_cache"}) fs::remove_all(work_.path() / project / built);
+    EXPECT_EQ(commandsOf(tolm({"release"}, "app")), 5);
+    EXPECT_EQ(commandsOf(tolm({"release"}, "geometry")), 2);
+    EXPECT_LE(commandsOf(tolm({"release"}, "app")), 1);
+    EXPECT_EQ(commandsOf(tolm({"release"}, "app")), 0);
+    EXPECT_EQ(commandsOf(tolm({"release"}, "app")), 0);
+    EXPECT_EQ(commandsOf(tolm({"release"}, "geometry")), 0);
+}
+
 // A chain of a thousand commands that each end within a timestamp tick of the one before: the run
 // after the complete build runs none of them.
 TEST_F(UpToDateScenario, FastCommandsReachANoOp) {
