@@ -6,7 +6,12 @@
 
 #include <fmt/format.h>
 
+#include "types/name_characters.h"
 #include "types/tolm_exceptions.h"
+#include "types/tolm_identifier.h"
+#include "types/tolm_list.h"
+#include "types/tolm_string.h"
+#include "types/value_casts.h"
 
 namespace {
 
@@ -32,6 +37,23 @@ std::string normalFormOf(const std::string& path) {
     return plainlyNormal(path) ? path : std::filesystem::path(path).lexically_normal().string();
 }
 
+std::unordered_set<std::string> normalForms(const std::vector<std::string>& files) {
+    std::unordered_set<std::string> forms;
+    for (const std::string& file : files) forms.insert(normalFormOf(file));
+    return forms;
+}
+
+// The first name of each "${name...}" and "#{name...}" in the text.
+void collectExpandedNames(std::string_view text, std::vector<std::string>& names) {
+    for (std::size_t at = text.find('{'); at != std::string_view::npos; at = text.find('{', at + 1)) {
+        if (at == 0 || (text[at - 1] != '$' && text[at - 1] != '#')) continue;
+        std::size_t end = at + 1;
+        while (end < text.size() && (end == at + 1 ? Tolm::startsName(text[end]) : Tolm::continuesName(text[end])))
+            ++end;
+        if (end > at + 1) names.emplace_back(text.substr(at + 1, end - at - 1));
+    }
+}
+
 }  // namespace
 
 void OutputOwners::claim(const std::vector<std::string>& files, const std::string& owner) {
@@ -44,8 +66,26 @@ void OutputOwners::claim(const std::vector<std::string>& files, const std::strin
 
 std::vector<std::string> ownOutputFiles(std::vector<std::string> named, const std::vector<std::string>& received) {
     if (received.empty()) return named;
-    std::unordered_set<std::string> given;
-    for (const std::string& file : received) given.insert(normalFormOf(file));
+    const std::unordered_set<std::string> given = normalForms(received);
     std::erase_if(named, [&given](const std::string& file) { return given.count(normalFormOf(file)) != 0; });
     return named;
+}
+
+std::vector<std::string> filesAmong(std::vector<std::string> files, const std::vector<std::string>& among) {
+    if (files.empty()) return files;
+    const std::unordered_set<std::string> named = normalForms(among);
+    std::erase_if(files, [&named](const std::string& file) { return named.count(normalFormOf(file)) == 0; });
+    return files;
+}
+
+void collectReferencedNames(const Tolm::TolmValuePtr& value, std::vector<std::string>& names) {
+    if (!value) return;
+    if (auto* reference = Tolm::valueAs<Tolm::TolmIdentifier>(value.get())) {
+        if (!reference->identifier.segments.empty()) names.push_back(reference->identifier.segments.front().name);
+    } else if (auto* text = Tolm::valueAs<Tolm::TolmString>(value.get())) {
+        // Raw texts expand nothing.
+        collectExpandedNames(text->text, names);
+    } else if (auto* list = Tolm::valueAs<Tolm::TolmList>(value.get())) {
+        for (const Tolm::TolmValuePtr& item : list->items()) collectReferencedNames(item, names);
+    }
 }

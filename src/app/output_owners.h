@@ -8,16 +8,19 @@
 // second instance that names a file already noted, as it refuses two sources
 // of one target compiled to one object.
 //
-// A file that reaches a target through a dependency's outputs is not that
-// target's to write: a `+` dependency appends its output variables to the
-// target, and an output variable may pass a dependency's file on
-// (`^o = lib.libout`), so a command target lists them among its recipe
-// outputs (and its record follows them, so it runs again when they change),
-// but their writer is the dependency, which the walk has built before the
-// target. Such files are taken out of what the target claims, and out of
-// what a failed job of the target may remove. A tool that derives its
-// outputs from its inputs (a compiler) names only files it writes, so
-// nothing is taken out of its outputs.
+// A file that reaches a target's output variables from a dependency is not
+// that target's to write: a `+` dependency appends its output variables to
+// the target, and an output variable may pass a dependency's file on
+// (`^o = lib.libout`, `^o = P"(${lib.libout})"`), so a command target lists
+// them among its recipe outputs (and its record follows them, so it runs
+// again when they change), but their writer is the dependency, which the
+// walk has built before the target. Such files are taken out of what the
+// target claims, and out of what a failed job of the target may remove. A
+// file the target names in an output variable of its own that takes nothing
+// from a dependency is its own, whatever its dependencies write: a second
+// writer of it is refused. A tool that derives its outputs from its inputs
+// (a compiler) names only files it writes, so nothing is taken out of its
+// outputs.
 //
 // Owners are named as users write references: "unit::target" in the project
 // being built, "project/unit::target" in an imported one, so two projects'
@@ -26,6 +29,8 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "types/tolm_value.h"
 
 class OutputOwners {
 public:
@@ -43,3 +48,13 @@ private:
 // `received` (the files its dependencies' outputs gave it), whatever way
 // either spells them.
 std::vector<std::string> ownOutputFiles(std::vector<std::string> named, const std::vector<std::string>& received);
+
+// Appends the names a value refers to as the target wrote it, before
+// anything resolved it: the first name of each reference (`lib` of
+// `lib.libout`) and of each `${...}` or `#{...}` in a text, in lists at any
+// depth.
+void collectReferencedNames(const Tolm::TolmValuePtr& value, std::vector<std::string>& names);
+
+// The files of `files` that `among` names too, whatever way either spells
+// them.
+std::vector<std::string> filesAmong(std::vector<std::string> files, const std::vector<std::string>& among);

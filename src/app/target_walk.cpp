@@ -12,6 +12,7 @@
 // same files. Each target instance is walked once per build; a later
 // reference reuses the outputs of its first visit (visit_chain.h).
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -101,6 +102,37 @@ void append(std::vector<Assignment>& list, std::vector<Assignment>&& more) {
     for (Assignment& assignment : more) list.push_back(std::move(assignment));
 }
 
+// The names each output variable refers to as the target wrote it.
+using WrittenOutputs = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+// Taken before anything merges into the variables or resolves them.
+WrittenOutputs writtenOutputsOf(const Tolm::TargetContext& target) {
+    WrittenOutputs written;
+    for (const auto& [key, assignment] : target.assignments) {
+        if (assignment.modifier != Assignment::OutputModifier) continue;
+        std::vector<std::string> names;
+        collectReferencedNames(assignment.value, names);
+        if (!names.empty()) written.emplace_back(assignment.name, std::move(names));
+    }
+    return written;
+}
+
+// The files of `dependencyFiles` that an output variable passes on because
+// the target wrote it in terms of a dependency's outputs (`^o = lib.libout`).
+std::vector<std::string> receivedThroughOutputs(Tolm::TargetContext& target, const WrittenOutputs& written,
+                                                const DependencyOutputStore& outputs,
+                                                const std::vector<std::string>& dependencyFiles) {
+    std::vector<std::string> passed;
+    for (const auto& [name, referenced] : written) {
+        if (std::none_of(referenced.begin(), referenced.end(),
+                         [&outputs](const std::string& first) { return outputs.holds(first); }))
+            continue;
+        auto found = target.assignments.find(Util::CiString(name));
+        if (found != target.assignments.end()) collectDependedPaths(found->second.value, passed);
+    }
+    return filesAmong(std::move(passed), dependencyFiles);
+}
+
 // The claim's job contexts with the files their recipes declare as outputs,
 // but those received from dependencies: a failed job must not remove them.
 std::vector<BuildJob> jobsOf(CacheClaim& claim, const std::vector<std::string>& received) {
@@ -174,6 +206,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     const Tolm::Context& base = *runtime;
     auto targetContext = std::make_shared<Tolm::TargetContext>(target, parameters);
     targetContext->name = name;
+    const WrittenOutputs writtenOutputs = writtenOutputsOf(*targetContext);
     AssignmentsByName remembered = rememberOwnOutputs(*targetContext, base);
     std::vector<Assignment> implicitAssignments = targetContext->addImplicitContext(base, OwnType, true, 0);
 
@@ -190,8 +223,10 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     targetContext->evaluateConditions();
     DependencyOutputStore outputs(targetContext, name);
     std::vector<Assignment> implicitAppends;
-    // The files the dependencies' outputs give this target.
-    std::vector<std::string> received;
+    // The files that reach this target's output variables from its
+    // dependencies: all those of its `+` dependencies; of the others, those
+    // an output variable takes (receivedThroughOutputs).
+    std::vector<std::string> received, otherDependencyFiles;
     const std::vector<Tolm::Dependency> dependencies = createDependencyList(*targetContext);
     const std::vector<PlannedDependency> plan = planDependencies(dependencies, name);
     checkDependencyTargets(unitRegistry, name, plan);
@@ -219,7 +254,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         // outputs are its own.
         if (builder->outputsAreTargetVariables())
             for (const auto& [key, assignment] : childOutput->assignments)
-                collectDependedPaths(assignment.value, received);
+                collectDependedPaths(assignment.value, dependency.modifier == 1 ? received : otherDependencyFiles);
     }
 
     // 5. Resolve, then retry what could not be merged before resolution.
@@ -239,6 +274,11 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         outputs.retryMergedAppends();
     } catch (...) {
         rethrowReferenceFailure(displayName, outputs);
+    }
+    if (!otherDependencyFiles.empty()) {
+        const std::vector<std::string> passed =
+            receivedThroughOutputs(*targetContext, writtenOutputs, outputs, otherDependencyFiles);
+        received.insert(received.end(), passed.begin(), passed.end());
     }
     Log::log(3, fmt::runtime(Messages::InputContext));
     targetContext->dump(3);

@@ -164,4 +164,45 @@ TEST_F(TolmScenario, TargetsOfTwoProjectsWritingOneFileStopTheRun) {
     EXPECT_EQ(count(again, "[b::bo] Starting build job"), 0) << again.out;
 }
 
+// A file a target names in an output variable that takes nothing from a dependency is its own,
+// whatever the dependency writes: the target is refused before its command, also one whose
+// command would leave the file half-written. A file that reaches its output variables from the
+// dependency (through `+`, by reference, inside a path, in a list) is not: those forms build, and
+// the next run does nothing.
+TEST_F(TolmScenario, OwnOutputBesideADependencysOutputIsASecondWriter) {
+    const std::string a = "a: { ^out = P\"(gen.txt)\" cmdline = \"echo from-a > gen.txt\" }\n";
+    const struct {
+        const char* form;
+        std::string targets;
+        bool refused;
+    } cases[] = {
+        {"own-path", "b: a { ^out = P\"(gen.txt)\" cmdline = \"echo from-b > gen.txt\" }\n" + a, true},
+        {"own-path-failing", "b: a { ^out = P\"(gen.txt)\" ^more = P\"(b.txt)\" cmdline = \"echo half > gen.txt; exit 3\" }\n" + a,
+         true},
+        {"own-path-in-a-list", "b: a { ^out = [P\"(b.txt)\", P\"(gen.txt)\"] cmdline = \"echo from-b > b.txt\" }\n" + a, true},
+        {"plus", "b: +a { cmdline = \"cat ${out} > b.txt\" }\n" + a, false},
+        {"reference", "b: a { ^o = a.out cmdline = \"cat ${o} > b.txt\" }\n" + a, false},
+        {"reference-in-a-path", "b: a { ^o = P\"(${a.out})\" cmdline = \"cat ${o} > b.txt\" }\n" + a, false},
+        {"reference-in-a-list", "b: a { ^o = [a.out, P\"(b.txt)\"] cmdline = \"cat ${a.out} > b.txt\" }\n" + a, false},
+        {"program-run-by-plus", "b: +prog { cmdline = \"${binary} > b.txt\" }\nprog: { C_FILES = P\"(m.c)\" }\n", false},
+    };
+    for (const auto& c : cases) {
+        writeProject(c.targets, tool("gnu-gcc"), c.form);
+        write(std::string(c.form) + "/m.c", "#include <stdio.h>\nint main(void) { puts(\"from-a\"); return 0; }\n");
+        const RunResult first = tolm({}, c.form);
+        if (c.refused) {
+            EXPECT_EQ(first.exitCode, 1) << c.form << first.out;
+            EXPECT_TRUE(hasLine(first.out, "Error: Targets 'app::a' and 'app::b' would both write '" +
+                                               at(std::string(c.form) + "/gen.txt") + "'; give one of them another output.\n"))
+                << c.form << first.out;
+            EXPECT_EQ(count(first, "[app::b] Starting build job"), 0) << c.form;
+            EXPECT_EQ(contentOf(at(std::string(c.form) + "/gen.txt")), "from-a\n") << c.form;
+        } else {
+            EXPECT_EQ(first.exitCode, 0) << c.form << first.out;
+            EXPECT_EQ(contentOf(at(std::string(c.form) + "/b.txt")), "from-a\n") << c.form;
+            EXPECT_TRUE(ranNothing(tolm({}, c.form))) << c.form;
+        }
+    }
+}
+
 }  // namespace
