@@ -24,6 +24,8 @@ namespace Messages {
 constexpr const char* Waiting = "Waiting for another tolm run in this project to finish...\n";
 constexpr const char* Unusable = "Unable to use lock file '{}': {}";
 constexpr const char* Link = "Unable to use lock file '{}': it is a symbolic link, which tolm does not follow";
+constexpr const char* HardLink =
+    "Unable to use lock file '{}': it has another name (a hard link), which tolm does not write through";
 constexpr const char* RegistryBusy = "The registry lock '{}' is held by another tolm run; gave up after {} seconds.";
 }  // namespace Messages
 
@@ -45,6 +47,8 @@ std::filesystem::path lockFileBeside(const std::filesystem::path& file) {
     std::error_code ignored;
     if (lock.error() == ELOOP && std::filesystem::is_symlink(lock.file(), ignored))
         throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::Link), lock.file().string()));
+    if (lock.error() == EMLINK)
+        throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::HardLink), lock.file().string()));
     throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::Unusable), lock.file().string(),
                                           std::strerror(lock.error())));
 }

@@ -46,8 +46,9 @@
 // A project whose root takes no lock file (a read-only place) or whose file
 // system has no locks builds without the lock, as it always did; any other
 // failure to use the lock file (one that exists but cannot be opened, a
-// directory or a symbolic link in its place) is an error naming it. A link
-// is never followed: it would make tolm create or lock a file elsewhere.
+// directory, a symbolic link or a file of more than one name in its place)
+// is an error naming it. A link is never followed, nor a second name written
+// through: it would make tolm create, lock or overwrite a file elsewhere.
 
 #include <filesystem>
 #include <memory>

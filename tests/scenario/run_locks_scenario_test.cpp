@@ -424,4 +424,30 @@ TEST_F(RunLocksScenario, LockFileThatIsALinkIsAnError) {
     EXPECT_EQ(contentOf(at("o.txt")), "x\n");
 }
 
+// A lock file with a second name (a hard link to a source) is an error naming it, for the project
+// and for the registry: nothing is built or registered, and the source keeps its bytes.
+TEST_F(RunLocksScenario, LockFileWithASecondNameIsAnError) {
+    writeProject("t: { ^out = P\"(o.txt)\" cmdline = \"cat main.c > o.txt\" }\n");
+    const fs::path source = write("main.c", "int main(void) { return 0; }\n");
+    const std::string registryLock = registryFile().string() + ".lock";
+    const std::string linkError = "': it has another name (a hard link), which tolm does not write through\n";
+    const struct {
+        Words words;
+        std::string lock;
+    } cases[] = {{{"t"}, at(".tolm_cache.lock")}, {{"-r"}, registryLock}, {{"--find-compilers"}, registryLock}};
+    for (const auto& run : cases) {
+        fs::create_directories(fs::path(run.lock).parent_path());
+        fs::create_hard_link(source, run.lock);
+        const RunResult result = tolm(run.words);
+        EXPECT_EQ(result.out, "Error: Unable to use lock file '" + run.lock + linkError) << run.words[0];
+        EXPECT_EQ(result.exitCode, 1) << run.words[0];
+        fs::remove(run.lock);
+        EXPECT_EQ(contentOf(source), "int main(void) { return 0; }\n") << run.words[0];
+    }
+    EXPECT_FALSE(fs::exists(at("o.txt")));
+    EXPECT_EQ(contentOf(registryFile()), "");
+    EXPECT_EQ(tolm({"t"}).exitCode, 0);
+    EXPECT_EQ(contentOf(at("o.txt")), "int main(void) { return 0; }\n");
+}
+
 }  // namespace
