@@ -29,10 +29,15 @@
 // it waits, and nothing tells it apart from any other run.
 //
 // The holder also names its lock file and stamp in the environment its
-// commands inherit, which serves the runs below a holder that could open its
-// lock file for reading only and so left no stamp there; that stamp too must
-// name an ancestor. Where /proc shows no processes, so that no ancestor can
-// be checked, the variable is all there is and is trusted as it stands.
+// commands inherit. That serves a run below the holder that cannot see it: a
+// run in a pid namespace with a /proc of its own, which shows none of the
+// processes above it, or on a system whose /proc shows no processes. Such a
+// run builds without the lock when the stamp it inherited for this very lock
+// file is the one in the lock file now, and /proc shows no process of that
+// stamp. A run that sees the holder must find it among its ancestors, so a
+// copy of the variable (or a stamp of any other process in it) never lets it
+// past that holder. Nothing in the environment helps below a holder that
+// could open its lock file for reading only: it leaves no stamp to match.
 //
 // The nested run's cache save is then overwritten by the holder's, which
 // writes every record from memory; the recorded output times make each of
@@ -41,11 +46,15 @@
 // A project whose root takes no lock file (a read-only place) or whose file
 // system has no locks builds without the lock, as it always did; any other
 // failure to use the lock file (one that exists but cannot be opened, a
-// directory or a symbolic link in its place) is an error naming it. A link
-// is never followed: it would make tolm create or lock a file elsewhere.
+// directory, a symbolic link or a file of more than one name in its place)
+// is an error naming it. A link is never followed, nor a second name written
+// through: it would make tolm create, lock or overwrite a file elsewhere.
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "util/file_lock.h"
 
@@ -76,3 +85,13 @@ private:
     // Empty while the build runs without the lock.
     std::unique_ptr<Util::FileLock> lock_;
 };
+
+// The list of held project lock files in the environment. Each lock file's
+// path is escaped, so that any path, one holding ':' or '=' too, is one entry
+// and is told apart from every other path.
+namespace HeldLocks {
+// The list with the entry of `lockFile` and its holder's stamp added.
+std::string withEntry(std::string_view list, const std::string& lockFile, std::string_view stamp);
+// The stamps of the entries that name exactly `lockFile`.
+std::vector<std::string> stampsFor(std::string_view list, const std::string& lockFile);
+}  // namespace HeldLocks

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,6 +36,13 @@ int createNew(const std::filesystem::path& file) {
     return descriptor;
 }
 
+// Whether the open file has a name besides the lock file's: a note written
+// into it would change that file too.
+bool hasOtherNames(int descriptor) {
+    struct stat status {};
+    return ::fstat(descriptor, &status) == 0 && status.st_nlink > 1;
+}
+
 }  // namespace
 
 FileLock::FileLock(std::filesystem::path file) : file_(std::move(file)) {
@@ -56,12 +64,18 @@ FileLock::FileLock(std::filesystem::path file) : file_(std::move(file)) {
     if (descriptor_ >= 0) {
         writable_ = true;
         error_ = 0;
-        return;
+    } else {
+        if (error_ != EACCES && error_ != EROFS && error_ != EPERM) return;
+        descriptor_ = openExisting(file_, O_RDONLY);
+        // The reason the file could not be opened for writing is the one to tell.
+        if (descriptor_ < 0) return;
+        error_ = 0;
     }
-    if (error_ != EACCES && error_ != EROFS && error_ != EPERM) return;
-    descriptor_ = openExisting(file_, O_RDONLY);
-    // The reason the file could not be opened for writing is the one to tell.
-    if (descriptor_ >= 0) error_ = 0;
+    if (!hasOtherNames(descriptor_)) return;
+    ::close(descriptor_);
+    descriptor_ = -1;
+    writable_ = false;
+    error_ = EMLINK;
 }
 
 FileLock::~FileLock() {
@@ -97,6 +111,8 @@ FileLock::Attempt FileLock::lock(std::optional<std::chrono::milliseconds> timeou
 
 bool FileLock::writeNote(std::string_view note) {
     if (!held_ || !writable_) return false;
+    // A name made since the file was opened counts as much as one before.
+    if (hasOtherNames(descriptor_)) return false;
     // Emptied first: a reader may see nothing, never the old note's tail.
     if (::ftruncate(descriptor_, 0) != 0) return false;
     for (std::size_t done = 0; done < note.size();) {

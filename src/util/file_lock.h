@@ -13,6 +13,9 @@
 //
 // The lock file is never opened through a symbolic link: a link in its place
 // would make tolm create, or lock and write, a file anywhere the link points.
+// Nor is one of more than one name (a hard link) used: the note would
+// overwrite, and its removal empty, the file of the other name (a source, a
+// file of another project).
 // It is created exclusively when missing, and opened without blocking, so
 // that a FIFO in its place cannot stop the run either.
 
@@ -36,7 +39,7 @@ public:
     // Opens the lock file, creating it when missing; holds nothing yet. An
     // existing lock file in a place this process may not write to is still
     // opened for reading, which is enough to lock it. A symbolic link at the
-    // path fails with ELOOP.
+    // path fails with ELOOP, a file of more than one name with EMLINK.
     explicit FileLock(std::filesystem::path file);
     // Releases the lock, when held, and closes the file.
     ~FileLock();
@@ -50,7 +53,7 @@ public:
     Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
 
     // Replaces the file's content; only while held. False when the file was
-    // opened for reading only or the write failed.
+    // opened for reading only, has another name by now, or the write failed.
     bool writeNote(std::string_view note);
     // The file's content, at most `limit` bytes; empty when unreadable.
     std::string readNote(std::size_t limit) const;

@@ -16,6 +16,7 @@ namespace {
 constexpr int MaxAncestors = 4096;
 
 struct StatLine {
+    pid_t pid = 0;
     pid_t parent = 0;
     unsigned long long start = 0;
 };
@@ -28,10 +29,11 @@ std::optional<StatLine> statOf(const std::string& which) {
     const std::string line{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const std::size_t nameEnd = line.rfind(')');
     if (nameEnd == std::string::npos) return std::nullopt;
+    StatLine stat;
+    if (!(std::istringstream(line.substr(0, nameEnd)) >> stat.pid)) return std::nullopt;
     std::istringstream fields(line.substr(nameEnd + 1));
     // State, parent, then 17 more fields before the start time.
     std::string state, skipped;
-    StatLine stat;
     if (!(fields >> state >> stat.parent)) return std::nullopt;
     for (int field = 0; field < 17; ++field)
         if (!(fields >> skipped)) return std::nullopt;
@@ -49,7 +51,7 @@ bool parseNumber(std::string_view text, auto& number) {
 
 ProcessStamp ownProcessStamp() {
     const std::optional<StatLine> stat = statOf("self");
-    return {::getpid(), stat ? stat->start : 0};
+    return stat ? ProcessStamp{stat->pid, stat->start} : ProcessStamp{::getpid(), 0};
 }
 
 bool processesVisible() {
@@ -72,7 +74,8 @@ std::optional<ProcessStamp> parseStamp(std::string_view text) {
 }
 
 bool isAncestor(const ProcessStamp& stamp) {
-    pid_t current = ::getppid();
+    const std::optional<StatLine> own = statOf("self");
+    pid_t current = own ? own->parent : 0;
     for (int depth = 0; current > 0 && depth < MaxAncestors; ++depth) {
         const std::optional<StatLine> stat = statOf(std::to_string(current));
         if (!stat) return false;
@@ -80,6 +83,11 @@ bool isAncestor(const ProcessStamp& stamp) {
         current = stat->parent;
     }
     return false;
+}
+
+bool isVisible(const ProcessStamp& stamp) {
+    const std::optional<StatLine> stat = statOf(std::to_string(stamp.pid));
+    return stat && stat->pid == stamp.pid && stat->start == stamp.start;
 }
 
 }  // namespace Util

@@ -2,6 +2,10 @@
 // Whether a process is an ancestor of this one: its parent, its parent's
 // parent, and so on up to the first process, as /proc shows them.
 //
+// Every number is taken from /proc, never from getpid() or getppid(): in a
+// pid namespace whose /proc is still the host's, those give the namespace's
+// numbers (0 for the parent outside it) while /proc shows the host's chain.
+//
 // A process id alone is given again once its process is gone. With the
 // process's start time (clock ticks since boot) it names one process for as
 // long as the system runs, so a stamp written down by a process that has
@@ -21,9 +25,12 @@ struct ProcessStamp {
     pid_t pid = 0;
     // Clock ticks after boot; 0 when /proc could not tell it.
     unsigned long long start = 0;
+
+    bool operator==(const ProcessStamp&) const = default;
 };
 
-// This process's stamp; its start is 0 when /proc shows no processes.
+// This process's stamp, its number as /proc shows it; its start is 0 (and
+// its number getpid()'s) when /proc does not show this process.
 ProcessStamp ownProcessStamp();
 // Whether /proc shows this process, which every ancestor check needs.
 bool processesVisible();
@@ -36,5 +43,8 @@ std::optional<ProcessStamp> parseStamp(std::string_view text);
 // Whether the stamped process is one of this process's ancestors. False when
 // the chain cannot be followed to it.
 bool isAncestor(const ProcessStamp& stamp);
+// Whether /proc shows the stamped process, with that start time. False where
+// /proc shows no processes.
+bool isVisible(const ProcessStamp& stamp);
 
 }  // namespace Util

@@ -5,8 +5,10 @@
 // time.
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -79,10 +81,11 @@ bool awaitWhileRunning(pid_t pid, const std::function<bool()>& happened) {
 
 class RunLocksScenario : public TolmScenario {
 protected:
-    // A run in the work directory, with the environment entries given; `started` is called while
-    // it runs.
-    RunResult tolmWhile(const Words& words, std::function<void(pid_t)> started, Words environment = {}) const {
-        return Scenario::runTolm(words, work_.path(),
+    // A run in the work directory (or a subdirectory), with the environment entries given;
+    // `started` is called while it runs.
+    RunResult tolmWhile(const Words& words, std::function<void(pid_t)> started, Words environment = {},
+                        const std::string& subdirectory = "") const {
+        return Scenario::runTolm(words, work_.path() / subdirectory,
                                  {.home = home_.path().string(), .extra = std::move(environment), .started = std::move(started)});
     }
     // Whether the run printed the wait line, once it has done so or ended.
@@ -277,6 +280,91 @@ TEST_F(RunLocksScenario, OutsideRunWithTheVariableWaits) {
     EXPECT_EQ(holder.get().exitCode, 0);
 }
 
+// A tolm that a command runs in a pid namespace of its own does not wait for the holder: with the
+// host's /proc it finds the holder among its ancestors, with a /proc of its own (which shows none
+// of them) by the holder's stamp it inherited, also for a project whose path holds the characters
+// that separate the entries.
+TEST_F(RunLocksScenario, NestedRunInAPidNamespaceNeverWaits) {
+    const std::string binary = FakeTool::shellQuoted(TOLM_BINARY);
+    // LeakSanitizer cannot stop the threads of a process whose /proc is another namespace's: an
+    // instrumented inner run checks no leaks there (the variable is nothing to a plain build).
+    const std::string noLeakCheck = "ASAN_OPTIONS=detect_leaks=0 ";
+    const struct {
+        std::string options;
+        std::string directory;
+        std::string environment;
+    } cases[] = {
+        {"--pid --fork", "", noLeakCheck},
+        {"--pid --fork --mount-proc", "", ""},
+        {"--pid --fork --mount-proc", "a:b=c%3A", ""},
+    };
+    for (const auto& nested : cases) {
+        if (std::system(("unshare " + nested.options + " true >/dev/null 2>&1").c_str()) != 0) {
+            GTEST_SKIP() << "unshare " << nested.options << " cannot make a pid namespace here";
+        }
+        writeProject("outer: { cmdline = \"" + nested.environment + "unshare " + nested.options + " " + binary +
+                     " inner\" }\n"
+                     "inner: { cmdline = \"echo inner-ran\" }\n", "", nested.directory);
+        bool innerWaited = false;
+        const RunResult outer = tolmWhile({"outer"}, [&](pid_t pid) {
+            if ((innerWaited = waits(pid))) kill(pid, SIGTERM);
+        }, {}, nested.directory);
+        EXPECT_FALSE(innerWaited) << nested.options << outer.out;
+        EXPECT_EQ(outer.exitCode, 0) << nested.options << outer.out;
+        EXPECT_TRUE(hasLine(outer.out, "inner-ran\n")) << nested.options << outer.out;
+    }
+}
+
+// An inherited stamp that is not the holder's lets no run past it, though it names a process above
+// the run: that of a holder that has ended, that of pid 1, that of the run's own parent. Nor does
+// the stamp of a holder the run cannot see, when its entry is for another lock file whose path
+// ends with this one's.
+TEST_F(RunLocksScenario, StampsNotOfTheHolderWait) {
+    writeProject("hold: { cmdline = \"echo $TOLM_PROJECT_LOCKS > variable.txt; "
+                 "while [ ! -e release ]; do sleep 0.01; done\" }\n"
+                 "t: { ^out = P\"(o.txt)\" cmdline = \"echo x > o.txt\" }\n");
+    const std::string lock = at(".tolm_cache.lock");
+    const auto outsideWaits = [&](const std::string& entry) {
+        bool waited = false;
+        const RunResult outside = tolmWhile({"t"}, [&](pid_t running) {
+            if ((waited = waits(running))) kill(running, SIGINT);
+        }, {"TOLM_PROJECT_LOCKS=" + entry});
+        EXPECT_EQ(outside.exitCode, waited ? 128 + SIGINT : 0) << entry << outside.out;
+        return waited;
+    };
+    const auto startOf = [](pid_t pid) { return statFields(pid).at(19); };
+
+    write("release", "");
+    ASSERT_EQ(tolm({"hold"}).exitCode, 0);
+    const std::string ended = linesOf(contentOf(at("variable.txt"))).at(0);
+    const std::string endedStamp = ended.substr(ended.rfind('=') + 1);
+    fs::remove(at("release"));
+    fs::remove(at("variable.txt"));
+
+    std::promise<pid_t> holderPid;
+    auto holder = std::async(std::launch::async, [&] {
+        return tolmWhile({"hold"}, [&](pid_t pid) { holderPid.set_value(pid); });
+    });
+    const pid_t pid = holderPid.get_future().get();
+    ASSERT_TRUE(awaitWhileRunning(pid, [&] { return !contentOf(at("variable.txt")).empty(); }));
+    for (const std::string& entry : {ended, lock + "=1 " + startOf(1),
+                                     lock + "=" + std::to_string(::getpid()) + " " + startOf(::getpid())})
+        EXPECT_TRUE(outsideWaits(entry)) << entry;
+    write("release", "");
+    EXPECT_EQ(holder.get().exitCode, 0);
+    EXPECT_FALSE(fs::exists(at("o.txt")));
+
+    // A holder no run can see: its stamp names a run that has ended. The entry of "/x:<lock>" is
+    // escaped, as the run holding that lock writes it.
+    Util::FileLock held(lock);
+    ASSERT_EQ(held.tryLock(), Util::FileLock::Attempt::Held);
+    ASSERT_TRUE(held.writeNote(endedStamp + "\n"));
+    EXPECT_TRUE(outsideWaits("/x%3A" + lock + "=" + endedStamp));
+    EXPECT_FALSE(fs::exists(at("o.txt")));
+    EXPECT_FALSE(outsideWaits(lock + "=" + endedStamp));
+    EXPECT_EQ(contentOf(at("o.txt")), "x\n");
+}
+
 // A signal ends the wait at once, as it ends a build. The lists take no lock.
 TEST_F(RunLocksScenario, SignalEndsTheWait) {
     writeProject("t: { cmdline = \"true\" }\n");
@@ -339,6 +427,32 @@ TEST_F(RunLocksScenario, LockFileThatIsALinkIsAnError) {
     EXPECT_EQ(contentOf(registryFile()), "");
     EXPECT_EQ(tolm({"t"}).exitCode, 0);
     EXPECT_EQ(contentOf(at("o.txt")), "x\n");
+}
+
+// A lock file with a second name (a hard link to a source) is an error naming it, for the project
+// and for the registry: nothing is built or registered, and the source keeps its bytes.
+TEST_F(RunLocksScenario, LockFileWithASecondNameIsAnError) {
+    writeProject("t: { ^out = P\"(o.txt)\" cmdline = \"cat main.c > o.txt\" }\n");
+    const fs::path source = write("main.c", "int main(void) { return 0; }\n");
+    const std::string registryLock = registryFile().string() + ".lock";
+    const std::string linkError = "': it has another name (a hard link), which tolm does not write through\n";
+    const struct {
+        Words words;
+        std::string lock;
+    } cases[] = {{{"t"}, at(".tolm_cache.lock")}, {{"-r"}, registryLock}, {{"--find-compilers"}, registryLock}};
+    for (const auto& run : cases) {
+        fs::create_directories(fs::path(run.lock).parent_path());
+        fs::create_hard_link(source, run.lock);
+        const RunResult result = tolm(run.words);
+        EXPECT_EQ(result.out, "Error: Unable to use lock file '" + run.lock + linkError) << run.words[0];
+        EXPECT_EQ(result.exitCode, 1) << run.words[0];
+        fs::remove(run.lock);
+        EXPECT_EQ(contentOf(source), "int main(void) { return 0; }\n") << run.words[0];
+    }
+    EXPECT_FALSE(fs::exists(at("o.txt")));
+    EXPECT_EQ(contentOf(registryFile()), "");
+    EXPECT_EQ(tolm({"t"}).exitCode, 0);
+    EXPECT_EQ(contentOf(at("o.txt")), "int main(void) { return 0; }\n");
 }
 
 }  // namespace

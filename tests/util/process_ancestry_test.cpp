@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <optional>
@@ -55,6 +57,46 @@ TEST(ProcessAncestry, ParentChain) {
         EXPECT_FALSE(Util::isAncestor({pid, start + 1})) << pid;
     }
     EXPECT_GE(ancestors, 1);
+}
+
+// A process is visible with its own start time only, and no longer once it has ended.
+TEST(ProcessAncestry, Visibility) {
+    const Util::ProcessStamp own{::getpid(), seen(::getpid()).start};
+    EXPECT_TRUE(Util::isVisible(own));
+    EXPECT_FALSE(Util::isVisible({own.pid, own.start + 1}));
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    const unsigned long long start = seen(child).start;
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_FALSE(Util::isVisible({child, start}));
+}
+
+// The first process of a new pid namespace, whose /proc is still this one, has no parent by
+// getppid() and is number 1 by getpid(), yet finds the processes above it and its own number as
+// /proc shows them.
+TEST(ProcessAncestry, ChainSeenThroughAPidNamespace) {
+    constexpr int NoNamespace = 99;
+    const Util::ProcessStamp test{::getpid(), seen(::getpid()).start};
+    const pid_t child = fork();
+    if (child == 0) {
+        if (::unshare(CLONE_NEWPID) != 0) _exit(NoNamespace);
+        const Util::ProcessStamp parent{::getpid(), seen(::getpid()).start};
+        const pid_t first = fork();
+        if (first == 0) {
+            const Util::ProcessStamp own = Util::ownProcessStamp();
+            const bool right = ::getpid() == 1 && ::getppid() == 0 && own.pid != 1 && Util::isVisible(own) &&
+                               Util::isAncestor(parent) && Util::isAncestor(test);
+            _exit(right ? 0 : 1);
+        }
+        int status = -1;
+        _exit(first > 0 && waitpid(first, &status, 0) == first && WIFEXITED(status) ? WEXITSTATUS(status) : 2);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == NoNamespace) GTEST_SKIP() << "no pid namespace";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
