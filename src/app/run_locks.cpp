@@ -81,16 +81,23 @@ void exportHeld(const std::string& identity, const Util::ProcessStamp& stamp) {
 }
 
 // Whether this run was started, through any number of processes, by the
-// run that holds the lock. The holder is the process its note names; only
-// when /proc does not show it (a pid namespace of its own below the holder,
-// or no /proc at all) may the stamp inherited for this very lock stand for
-// the ancestor check, and only while it is the holder's. A run that can see
-// the holder and is not below it waits, whatever its environment says.
+// run that holds the lock. The holder is the process its note names, or
+// the tolm /proc/locks shows holding the lock; only when /proc does not show
+// the noted one (a pid namespace of its own below the holder, or no /proc at
+// all) may the stamp inherited for this very lock stand for the ancestor
+// check, and only while it is the holder's. A run that can see the holder
+// and is not below it waits, whatever its environment says.
 bool belowHolder(const Util::FileLock& lock) {
     const std::optional<Util::ProcessStamp> holder = Util::parseStamp(lock.readNote(NoteLimit));
-    if (!holder) return false;
-    if (Util::isAncestor(*holder)) return true;
-    if (Util::isVisible(*holder)) return false;
+    if (holder && Util::isAncestor(*holder)) return true;
+    // A holder that could open the lock file for reading only left no stamp
+    // (or an older one): the system's own record of the lock names it. Only
+    // a tolm holding it counts, not whatever else locks the file.
+    const std::optional<pid_t> holding = lock.holderProcess();
+    const std::optional<Util::ProcessStamp> locked =
+        holding && Util::runsThisProgram(*holding) ? Util::stampOf(*holding) : std::nullopt;
+    if (locked && Util::isAncestor(*locked)) return true;
+    if (!holder || Util::isVisible(*holder)) return false;
     const std::vector<std::string> exported = exportedStamps(identityOf(lock.file()));
     return std::any_of(exported.begin(), exported.end(),
                        [&](const std::string& text) { return Util::parseStamp(text) == holder; });

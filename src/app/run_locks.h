@@ -36,8 +36,11 @@
 // file is the one in the lock file now, and /proc shows no process of that
 // stamp. A run that sees the holder must find it among its ancestors, so a
 // copy of the variable (or a stamp of any other process in it) never lets it
-// past that holder. Nothing in the environment helps below a holder that
-// could open its lock file for reading only: it leaves no stamp to match.
+// past that holder. A holder that could open its lock file for reading only
+// leaves no stamp: a run below it finds it among its ancestors as the tolm
+// (a process of this same program file) the system shows holding the lock
+// (/proc/locks), which a run in a pid namespace with a /proc of its own
+// cannot see, so that one waits.
 //
 // The nested run's cache save is then overwritten by the holder's, which
 // writes every record from memory; the recorded output times make each of

@@ -3,9 +3,14 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -122,6 +127,32 @@ bool FileLock::writeNote(std::string_view note) {
         done += static_cast<std::size_t>(count);
     }
     return true;
+}
+
+std::optional<pid_t> FileLock::holderProcess() const {
+    struct stat status {};
+    if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0) return std::nullopt;
+    std::ifstream in("/proc/locks", std::ios::binary);
+    const std::string locks{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return flockHolderIn(locks, major(status.st_dev), minor(status.st_dev), status.st_ino);
+}
+
+std::optional<pid_t> flockHolderIn(std::string_view locks, unsigned major, unsigned minor, unsigned long long inode) {
+    std::istringstream lines{std::string(locks)};
+    for (std::string line; std::getline(lines, line);) {
+        // "1: FLOCK  ADVISORY  WRITE 1234 fe:01:5678 0 EOF"; a waiter's
+        // line has "->" before its kind.
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, file;
+        pid_t pid = 0;
+        if (!(fields >> number >> kind >> mode >> access >> pid >> file) || kind != "FLOCK") continue;
+        unsigned fileMajor = 0, fileMinor = 0;
+        unsigned long long fileInode = 0;
+        char end = 0;
+        if (std::sscanf(file.c_str(), "%x:%x:%llu%c", &fileMajor, &fileMinor, &fileInode, &end) != 3) continue;
+        if (fileMajor == major && fileMinor == minor && fileInode == inode && pid > 0) return pid;
+    }
+    return std::nullopt;
 }
 
 std::string FileLock::readNote(std::size_t limit) const {

@@ -19,6 +19,8 @@
 // It is created exclusively when missing, and opened without blocking, so
 // that a FIFO in its place cannot stop the run either.
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -57,6 +59,10 @@ public:
     bool writeNote(std::string_view note);
     // The file's content, at most `limit` bytes; empty when unreadable.
     std::string readNote(std::size_t limit) const;
+    // The process the system shows holding the lock on the file (as
+    // /proc/locks numbers it); none when it shows none, as for a holder in
+    // another pid namespace.
+    std::optional<pid_t> holderProcess() const;
 
     const std::filesystem::path& file() const { return file_; }
     // The system's error number of the failure; 0 while there was none.
@@ -73,5 +79,9 @@ private:
     bool writable_ = false;
     bool held_ = false;
 };
+
+// The process that /proc/locks (its text given) shows holding a flock on
+// the file of that device and inode; none when no line shows one.
+std::optional<pid_t> flockHolderIn(std::string_view locks, unsigned major, unsigned minor, unsigned long long inode);
 
 }  // namespace Util

@@ -46,5 +46,10 @@ bool isAncestor(const ProcessStamp& stamp);
 // Whether /proc shows the stamped process, with that start time. False where
 // /proc shows no processes.
 bool isVisible(const ProcessStamp& stamp);
+// The stamp of the process /proc shows with that number; none when it shows
+// none.
+std::optional<ProcessStamp> stampOf(pid_t pid);
+// Whether /proc shows that process running the program file this one runs.
+bool runsThisProgram(pid_t pid);
 
 }  // namespace Util

@@ -365,6 +365,32 @@ TEST_F(RunLocksScenario, StampsNotOfTheHolderWait) {
     EXPECT_EQ(contentOf(at("o.txt")), "x\n");
 }
 
+// A build that could open its lock file for reading only (here a read-only mount of it) leaves no
+// stamp there; a tolm its command runs, with its environment or through `env -i`, finds it holding
+// the lock as the system shows it, and does not wait.
+TEST_F(RunLocksScenario, NestedRunBelowAHolderWithoutAStampNeverWaits) {
+    const std::string binary = FakeTool::shellQuoted(TOLM_BINARY), lock = FakeTool::shellQuoted(at(".tolm_cache.lock"));
+    writeProject("outer: { cmdline = \"" + binary + " inner && env -i HOME=$HOME " + binary + " inner\" }\n"
+                 "inner: { cmdline = \"echo inner-ran\" }\n");
+    write(".tolm_cache.lock", "");
+    const auto readOnly = [&](const std::string& then) {
+        return Words{"-m", "sh", "-c", "mount --bind " + lock + " " + lock + " && mount -o remount,ro,bind " + lock +
+                                           " " + lock + " && exec " + then};
+    };
+    if (Scenario::runProgram("/usr/bin/unshare", readOnly("true"), work_.path(), {}).exitCode != 0)
+        GTEST_SKIP() << "no read-only mount of a file here";
+    bool innerWaited = false;
+    const RunResult outer = Scenario::runProgram(
+        "/usr/bin/unshare", readOnly(binary + " outer"), work_.path(),
+        {.home = home_.path().string(), .started = [&](pid_t pid) {
+             if ((innerWaited = waits(pid))) kill(pid, SIGTERM);
+         }});
+    EXPECT_FALSE(innerWaited) << outer.out;
+    EXPECT_EQ(outer.exitCode, 0) << outer.out;
+    EXPECT_EQ(count(outer, "inner-ran"), 2) << outer.out;
+    EXPECT_EQ(contentOf(at(".tolm_cache.lock")), "");
+}
+
 // A signal ends the wait at once, as it ends a build. The lists take no lock.
 TEST_F(RunLocksScenario, SignalEndsTheWait) {
     writeProject("t: { cmdline = \"true\" }\n");

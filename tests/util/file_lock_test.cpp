@@ -135,4 +135,22 @@ TEST(FileLock, SecondNameIsNeverWritten) {
     EXPECT_EQ(TestSupport::contentOf(source), "int main;\n");
 }
 
+// The holder of a lock as /proc/locks shows it: the flock on that device and inode, not a waiter's
+// line, another kind of lock or another file; for a real lock, the process that took it.
+TEST(FileLock, HolderAsTheSystemShowsIt) {
+    const std::string locks = "1: POSIX  ADVISORY  WRITE 11 fe:01:42 0 EOF\n"
+                              "2: FLOCK  ADVISORY  WRITE 22 fe:01:43 0 EOF\n"
+                              "2: -> FLOCK  ADVISORY  WRITE 33 fe:01:42 0 EOF\n"
+                              "3: FLOCK  ADVISORY  WRITE 44 fe:01:42 0 EOF\n";
+    EXPECT_EQ(Util::flockHolderIn(locks, 0xfe, 1, 42), 44);
+    EXPECT_EQ(Util::flockHolderIn(locks, 0xfe, 2, 42), std::nullopt);
+    EXPECT_EQ(Util::flockHolderIn("1: FLOCK ADVISORY WRITE 5 fe:01:42x 0 EOF\n", 0xfe, 1, 42), std::nullopt);
+
+    const ScratchDir directory;
+    Util::FileLock held(directory.path() / "x.lock"), other(directory.path() / "x.lock");
+    EXPECT_EQ(other.holderProcess(), std::nullopt);
+    ASSERT_EQ(held.tryLock(), Attempt::Held);
+    EXPECT_EQ(other.holderProcess(), ::getpid());
+}
+
 }  // namespace
