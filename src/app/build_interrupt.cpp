@@ -17,11 +17,13 @@
 #include <fmt/format.h>
 
 #include "tools/probe_process.h"
+#include "util/log.h"
 
 namespace {
 
 namespace Messages {
 constexpr const char* Interrupted = "Build interrupted by SIG{}.";
+constexpr const char* OutputFailed = "cannot write to standard output";
 }  // namespace Messages
 
 constexpr int TakenSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -171,6 +173,8 @@ sigset_t signalsToTake() {
 BuildInterrupted::BuildInterrupted(int signal)
     : TolmException(fmt::format(fmt::runtime(Messages::Interrupted), sigabbrev_np(signal))), signal(signal) {}
 
+OutputFailed::OutputFailed() : TolmException(Messages::OutputFailed) {}
+
 namespace BuildInterrupt {
 
 Scope::Scope() {
@@ -202,8 +206,11 @@ Scope::~Scope() {
 
 int caught() { return caughtSignal.load(); }
 
+bool stopped() { return caught() != 0 || Log::outputFailed(); }
+
 void throwIfCaught() {
     if (const int signal = caught()) throw BuildInterrupted(signal);
+    if (Log::outputFailed()) throw OutputFailed();
 }
 
 const sigset_t* commandSignalMask() { return maskSaved ? &savedMask : nullptr; }
