@@ -1,5 +1,6 @@
 #pragma once
-// Stopping a run: SIGINT, SIGTERM and SIGHUP, and the death of tolm itself.
+// Stopping a run: SIGINT, SIGTERM and SIGHUP, standard output that fails,
+// and the death of tolm itself.
 //
 // A signal that was ignored when tolm started (nohup, a background job of a
 // script) stays ignored, by tolm and by every program it starts: whoever
