@@ -34,6 +34,23 @@ void keepRunningPastFileSizeLimit() {
     sigaction(SIGXFSZ, &action, nullptr);
 }
 
+void ignoreClosedPipeSignal(int) {}
+
+// A write to a pipe or FIFO whose reader has left (`tolm | head`) then fails
+// with EPIPE, an output failure like any other, instead of SIGPIPE ending
+// the program without a word and without saving what the build did. A
+// handler for the same reason as above, so the commands start with the
+// default. One ignored when tolm started stays ignored, in them too: whoever
+// started tolm ruled it out.
+void keepRunningPastClosedPipe() {
+    struct sigaction current {};
+    if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
+    struct sigaction action {};
+    action.sa_handler = ignoreClosedPipeSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGPIPE, &action, nullptr);
+}
+
 }  // namespace
 
 TolmApplication::TolmApplication() = default;
@@ -46,6 +63,7 @@ TolmApplication::~TolmApplication() = default;
 // registration (after the project is loaded), the lists, and last the build.
 int TolmApplication::Run() {
     keepRunningPastFileSizeLimit();
+    keepRunningPastClosedPipe();
     // Signals are handled from here on, through the toolchain checks too.
     BuildInterrupt::Scope signals;
     if (showVersion) {

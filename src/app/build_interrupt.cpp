@@ -17,11 +17,13 @@
 #include <fmt/format.h>
 
 #include "tools/probe_process.h"
+#include "util/log.h"
 
 namespace {
 
 namespace Messages {
 constexpr const char* Interrupted = "Build interrupted by SIG{}.";
+constexpr const char* OutputFailed = "cannot write to standard output";
 }  // namespace Messages
 
 constexpr int TakenSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -80,9 +82,13 @@ void passOn(int signal) {
 // The guard: a fork of tolm made before any other thread, so it may use the
 // allocator. It outlives terminal and termination signals meant for tolm and
 // holds none of tolm's output open, so a reader of that output still sees it
-// end with tolm.
+// end with tolm. Its own process group keeps it out of a kill of tolm's
+// group; there it is never in the terminal's foreground, and with /dev/null
+// for its streams and the job-control signals ignored, the terminal can
+// neither stop it nor make it wait.
 [[noreturn]] void guard(int socket) {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(signal, SIG_IGN);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU}) ::signal(signal, SIG_IGN);
+    setpgid(0, 0);
     if (const int null = open("/dev/null", O_RDWR); null >= 0) {
         for (int stream = 0; stream < 3; ++stream) dup2(null, stream);
         if (null > 2) close(null);
@@ -125,6 +131,9 @@ void startGuard() {
         close(sockets[0]);
         return;
     }
+    // Here too, so the guard has its own group before any command starts,
+    // whichever of the two runs first.
+    setpgid(pid, pid);
     guardSocket = sockets[0];
     guardProcess = pid;
 }
@@ -171,6 +180,8 @@ sigset_t signalsToTake() {
 BuildInterrupted::BuildInterrupted(int signal)
     : TolmException(fmt::format(fmt::runtime(Messages::Interrupted), sigabbrev_np(signal))), signal(signal) {}
 
+OutputFailed::OutputFailed() : TolmException(Messages::OutputFailed) {}
+
 namespace BuildInterrupt {
 
 Scope::Scope() {
@@ -202,8 +213,11 @@ Scope::~Scope() {
 
 int caught() { return caughtSignal.load(); }
 
+bool stopped() { return caught() != 0 || Log::outputFailed(); }
+
 void throwIfCaught() {
     if (const int signal = caught()) throw BuildInterrupted(signal);
+    if (Log::outputFailed()) throw OutputFailed();
 }
 
 const sigset_t* commandSignalMask() { return maskSaved ? &savedMask : nullptr; }

@@ -1,5 +1,6 @@
 #pragma once
-// Stopping a run: SIGINT, SIGTERM and SIGHUP, and the death of tolm itself.
+// Stopping a run: SIGINT, SIGTERM and SIGHUP, standard output that fails,
+// and the death of tolm itself.
 //
 // A signal that was ignored when tolm started (nohup, a background job of a
 // script) stays ignored, by tolm and by every program it starts: whoever
@@ -18,11 +19,17 @@
 // only computes is seen at the next of those points, or at the end of the
 // run.
 //
+// Standard output that fails (its reader has left, as in `tolm | head`, or
+// the disk is full) stops the build the same way, from the next of those
+// points on, but it ends with status 1; the command whose line could not be
+// shown is not started.
+//
 // A tolm killed outright (SIGKILL) can do none of that, so a small guard
 // process starts with the run. It is told of every group as it starts and
 // ends; when its connection to tolm closes while groups are still running,
 // tolm is gone, and it sends them SIGTERM, and SIGKILL to any still there a
-// few seconds later.
+// few seconds later. It is in a process group of its own, so a kill of
+// tolm's whole group (a supervisor's time-out) does not take it along.
 
 #include <signal.h>
 #include <sys/types.h>
@@ -35,6 +42,13 @@ class BuildInterrupted : public Tolm::TolmException {
 public:
     explicit BuildInterrupted(int signal);
     int signal;
+};
+
+// Standard output failed; main ends the run with status 1 and says so on
+// standard error.
+class OutputFailed : public Tolm::TolmException {
+public:
+    OutputFailed();
 };
 
 namespace BuildInterrupt {
@@ -52,7 +66,10 @@ public:
 
 // The first signal caught; 0 while none was.
 int caught();
-// Throws BuildInterrupted once a signal was caught.
+// Whether the build stops: a signal was caught or standard output failed.
+bool stopped();
+// Throws BuildInterrupted once a signal was caught, else OutputFailed once
+// standard output failed.
 void throwIfCaught();
 
 // The signal mask a command or probe starts with: the one tolm had before the

@@ -34,14 +34,16 @@ struct BuildJob {
 
 // Runs the jobs' commands through `runner` and merges the outputs into
 // `output`. `name` names the target in the failure lines. Throws
-// TolmException "Build failed." when a job failed, and BuildInterrupted
-// when a signal stopped one; Builder failures pass through, after
-// finishBuild once prepareOutput has run.
+// TolmException "Build failed." when a job failed, BuildInterrupted when a
+// signal stopped one and OutputFailed when failed standard output did;
+// Builder failures pass through, after finishBuild once prepareOutput has
+// run.
 void runJobs(Tolm::Builder& builder, std::vector<BuildJob>& jobs, const Util::CiString& name, Tolm::Context& output,
              ProcessRunner& runner);
 
 // One job's commands in order; the first non-zero result ends it, and so
-// does a caught signal before a command starts. A command of kind NotRun is
-// announced but never started and gives 38. A command that cannot start is
-// reported with the target's name.
+// does a caught signal or failed standard output before a command starts,
+// also when showing the command's line is what failed. A command of kind
+// NotRun is announced but never started and gives 38. A command that cannot
+// start is reported with the target's name.
 int runCommands(const std::vector<Tolm::Command>& commands, ProcessRunner& runner, const std::string& name);

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -140,10 +139,9 @@ CommandResult ShellProcessRunner::run(const Tolm::Command& command) {
     const sigset_t* signalMask = BuildInterrupt::commandSignalMask();
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) return notStarted(errno, reason(errno));
-    {
-        Log::OutputLockGuard guard;
-        std::cout.flush();
-    }
+    // What tolm printed goes out before what the command prints; a failure
+    // is noted, and stops the build at its next stop point.
+    Log::flush();
 
     const pid_t pid = fork();
     if (pid == 0) {

@@ -15,6 +15,16 @@ std::atomic<unsigned char> outputLock{0};
 
 namespace {
 
+// Set from the state of std::cout and stdout after each write under the lock.
+std::atomic<bool> outputLost{false};
+
+// Call with outputLock held. A synced std::cout writes through stdout, so a
+// failed write shows in either.
+void noteOutputState()
+{
+    outputLost.store(!std::cout.good() || std::ferror(stdout) != 0, std::memory_order_relaxed);
+}
+
 bool isattyStdout()
 {
     return isatty(fileno(stdout)) != 0;
@@ -76,9 +86,23 @@ void writeLocked(std::uint32_t colour, std::string_view text)
     } else {
         std::cout << prefixed;
     }
+    noteOutputState();
 }
 
 } // namespace
+
+bool outputFailed() noexcept
+{
+    return outputLost.load(std::memory_order_relaxed);
+}
+
+bool flush()
+{
+    OutputLockGuard guard;
+    std::cout.flush();
+    noteOutputState();
+    return !outputFailed();
+}
 
 void vprintColoured(std::uint32_t colour, fmt::string_view format, fmt::format_args args)
 {

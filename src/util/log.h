@@ -9,6 +9,10 @@
 //
 // Formatting uses {fmt} (std::format syntax). log and printColoured are thin
 // templates over vprintColoured, which does the work under the lock.
+//
+// Output that never reached its reader (a closed pipe, a full disk) is noted
+// at every message and flush, so the build can stop at once without asking
+// the stream itself, which the writing threads use under the lock.
 
 #include <atomic>
 #include <cstdint>
@@ -57,6 +61,14 @@ public:
     OutputLockGuard(const OutputLockGuard&) = delete;
     OutputLockGuard& operator=(const OutputLockGuard&) = delete;
 };
+
+// Whether the console output has failed, as of the last message or flush.
+// Read without the lock, at no cost.
+bool outputFailed() noexcept;
+
+// Writes what std::cout holds to standard output now, under outputLock, and
+// notes whether that worked; false when the output has failed.
+bool flush();
 
 // Whether standard output is a terminal, asked anew for every message.
 bool stdoutIsTerminal();

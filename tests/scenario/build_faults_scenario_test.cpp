@@ -1,13 +1,15 @@
 // Builds that go wrong, through the real binary and a stand-in compiler: a
 // compiler that fails or dies halfway through an object, a link that fails,
 // and tolm itself stopped by a signal while compilers run or while the
-// toolchains are checked. Nothing half-written survives, what was finished is
-// not done again, and no process tolm started outlives it. A signal ignored
+// toolchains are checked, by a kill of its whole process group, or by an
+// output whose reader left. Nothing half-written survives, what was finished
+// is not done again, and no process tolm started outlives it. A signal ignored
 // when tolm starts stays ignored.
 
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -218,6 +220,16 @@ protected:
         result = run.get();
         return std::chrono::steady_clock::now() - sent;
     }
+    // Whether a process works in the directory (a run's tolm, guard and commands do). A zombie
+    // has no directory.
+    static bool runsIn(const fs::path& directory) {
+        const fs::path real = fs::canonical(directory);
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            std::error_code error;
+            if (fs::read_symlink(entry.path() / "cwd", error) == real) return true;
+        }
+        return false;
+    }
     // Whether the process has the file open.
     static bool hasOpen(pid_t pid, const fs::path& file) {
         try {
@@ -326,6 +338,95 @@ TEST_F(SignalScenario, SignalEndsTheWaitForAnOutputsReader) {
     }
     EXPECT_EQ(read.exitCode, 0) << read.out;
     EXPECT_EQ(reader.get(), "out = P\"" + at("o.txt") + "\"\n");
+}
+
+// Shell text that waits for a file to exist, half a minute at most.
+std::string waitFor(const std::string& file) {
+    return "i=0; while [ ! -e " + file + " ] && [ $i -lt 1500 ]; do sleep 0.02; i=$((i+1)); done";
+}
+
+// Output whose reader leaves stops the build with status 1, also with SIGPIPE ignored from the
+// start. "tolm | head -n 1", head reading once "second" runs: the line of "third" cannot go out,
+// so its command never starts; the one line on standard error says why, and the next run builds
+// only "third". The commands still get SIGPIPE as tolm got it: "yes" in a pipe of their own dies of
+// it, or, ignored, fails on its own. "-o" naming a FIFO whose reader leaves before all is written
+// fails with the outputs file's error, the built target recorded.
+TEST_F(SignalScenario, ClosedOutputStopsTheBuild) {
+    const std::string bigText(300000, 'x');
+    writeProject("third: second { ^out = P\"(third.txt)\" cmdline = \"touch third.txt\" }\n"
+                 "second: first { ^out = P\"(second.txt)\" cmdline = \"touch waiting; " + waitFor("gone") +
+                 "; touch second.txt\" }\n"
+                 "first: { ^out = P\"(first.txt)\" cmdline = \"echo first; (yes 2>/dev/null; echo $? > yes.status) | "
+                 "head -n 1; touch first.txt\" }\n"
+                 "big: { ^out = P\"(big.txt)\" ^text = \"" + bigText + "\" cmdline = \"touch big.txt\" }\n");
+    const std::string fifo = at("outs.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+    const std::string script = "[ -n \"$2\" ] && trap '' PIPE\n\"$1\" third | { " + waitFor("waiting") +
+                               "; head -n 1; exec <&-; : > gone; }\nexit \"${PIPESTATUS[0]}\"\n";
+    for (const auto& [ignored, yesStatus] : {std::pair{false, "141\n"}, {true, "1\n"}}) {
+        for (const char* file : {".tolm_cache", "waiting", "gone", "second.txt", "third.txt", "yes.status"})
+            fs::remove(at(file));
+        const RunResult piped = Scenario::runProgram("/bin/bash", {"-c", script, "bash", TOLM_BINARY, ignored ? "1" : ""},
+                                                     work_.path(), {.home = home_.path().string()});
+        EXPECT_EQ(piped.exitCode, 1) << ignored;
+        EXPECT_EQ(piped.err, "Error: cannot write to standard output\n") << ignored;
+        EXPECT_EQ(piped.out, "Starting build\n") << ignored;
+        EXPECT_EQ(contentOf(at("yes.status")), yesStatus) << ignored;
+        EXPECT_TRUE(fs::exists(at("second.txt"))) << ignored;
+        EXPECT_FALSE(fs::exists(at("third.txt"))) << ignored;
+        const RunResult rest = tolm({"third"});
+        EXPECT_EQ(rest.exitCode, 0) << rest.out;
+        for (const auto& [target, jobs] : {std::pair{"first", 0}, {"second", 0}, {"third", 1}})
+            EXPECT_EQ(count(rest, "[app::" + std::string(target) + "] Starting build job"), jobs) << rest.out;
+
+        // Opened before the run, so tolm need not wait; never passed on to it.
+        const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+        // A pipe that holds the whole text would let the run end well.
+        EXPECT_LT(fcntl(reader, F_GETPIPE_SZ), static_cast<int>(bigText.size()) / 2);
+        auto run = start({"-o", "outs.fifo", "big"}, ignored ? std::vector{SIGPIPE} : std::vector<int>{});
+        int pending = 0;
+        EXPECT_TRUE(eventually([&] { return ioctl(reader, FIONREAD, &pending) == 0 && pending > 0; })) << ignored;
+        char first;
+        EXPECT_EQ(read(reader, &first, 1), 1);
+        close(reader);
+        if (!eventually([this] { return pid_ > 0 && !alive(pid_); })) kill(pid_, SIGKILL);
+        const RunResult written = run.get();
+        EXPECT_EQ(written.exitCode, 1) << written.out;
+        EXPECT_TRUE(hasLine(written.out, "Error: Unable to write outputs file 'outs.fifo'.\n")) << written.out;
+        EXPECT_EQ(written.err, "");
+        EXPECT_TRUE(ranNothing(tolm({"big"}))) << ignored;
+    }
+}
+
+// A kill of tolm's whole process group, as a supervisor's time-out sends it, while a command
+// runs: the command is stopped all the same and never writes what it would have written once
+// let go, and nothing of the run is left, its guard included. SIGTERM to the group ends the run
+// as ever.
+TEST_F(SignalScenario, KillOfTheWholeGroupStopsTheCommands) {
+    const std::string hold = FakeTool::shellQuoted(at("hold"));
+    writeProject("late: { cmdline = \"touch started; while [ -e " + hold +
+                 " ]; do sleep 0.02; done; echo written > late.txt\" }\n");
+    for (const auto& [signal, status] : {std::pair{SIGKILL, -1}, {SIGTERM, 128 + SIGTERM}}) {
+        for (const char* file : {"started", ".tolm_cache"}) fs::remove(at(file));
+        write("hold", "");
+        pid_ = 0;
+        const Scenario::RunEnvironment environment{.home = home_.path().string(),
+                                                   .started = [this](pid_t started) { pid_ = started; }};
+        // setsid makes the group, as a supervisor would, and runs tolm in its own process.
+        auto run = std::async(std::launch::async, [&] {
+            return Scenario::runProgram("/usr/bin/setsid", {TOLM_BINARY, "late"}, work_.path(), environment);
+        });
+        EXPECT_TRUE(eventually([&] { return fs::exists(at("started")); })) << signal;
+        // Never kill(0, ...): that is the test's own group.
+        if (eventually([this] { return pid_ > 0; }) && getpgid(pid_) == pid_) kill(-pid_, signal);
+        EXPECT_TRUE(eventually([&] { return !runsIn(work_.path()); })) << signal;
+        fs::remove(at("hold"));
+        EXPECT_EQ(run.get().exitCode, status) << signal;
+        // A command left running would end now, and write its file.
+        EXPECT_TRUE(eventually([&] { return !runsIn(work_.path()); })) << signal;
+        EXPECT_FALSE(fs::exists(at("late.txt"))) << signal;
+    }
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ protected:
     LogTest() { Log::terminalCheck = [] { return false; }, Log::verbosity = 5; }
     ~LogTest() override {
         std::cout.rdbuf(savedBuffer_);
+        // The note of a failed output follows the stream again.
+        Log::flush();
         Log::verbosity = savedVerbosity_;
         Log::terminalCheck = savedCheck_;
     }
@@ -105,4 +107,26 @@ TEST_F(LogTest, ThreadsDoNotInterleave) {
     int count = 0;
     for (std::string line; std::getline(lines, line); ++count) ASSERT_EQ(line.substr(2), ":" + body + ">");
     EXPECT_EQ(count, 6 * 200);
+}
+
+// Output that fails, in a write or only in the flush, is noted for the build's stop points, and
+// the flush says so; the note follows the stream, so one that works again clears it.
+TEST_F(LogTest, NotesFailedOutput) {
+    struct Refusing : std::streambuf {
+        explicit Refusing(bool writes) : refusesWrites(writes) {}
+        int overflow(int c) override { return refusesWrites ? traits_type::eof() : c; }
+        int sync() override { return -1; }
+        bool refusesWrites;
+    };
+    for (const bool refusesWrites : {true, false}) {
+        Refusing refusing(refusesWrites);
+        std::streambuf* const working = std::cout.rdbuf(&refusing);
+        Log::log(LogLevel::Info, "line\n");
+        EXPECT_EQ(Log::outputFailed(), refusesWrites);
+        EXPECT_FALSE(Log::flush());
+        EXPECT_TRUE(Log::outputFailed());
+        std::cout.rdbuf(working);
+        EXPECT_TRUE(Log::flush());
+        EXPECT_FALSE(Log::outputFailed());
+    }
 }
