@@ -23,6 +23,12 @@ protected:
         for (const std::string& line : linesOf(run.out)) jobs += line.ends_with("] Starting build job");
         return jobs;
     }
+    // The shapes example in the work directory, nothing of it built.
+    void copyShapes() const {
+        fs::copy(fs::path(TOLM_SOURCE_DIR) / "examples/shapes", work_.path(), fs::copy_options::recursive);
+        for (const char* project : {"app", "geometry"})
+            for (const char* built : {"out", "bin", ".tolm_cache"}) fs::remove_all(work_.path() / project / built);
+    }
     // How many programs the run started: the command lines naming one in quotes.
     static int commandsOf(const RunResult& run) {
         EXPECT_EQ(run.exitCode, 0) << run.out;
@@ -37,9 +43,7 @@ protected:
 // other flags rewrites the library's files: with other code the library's own next run builds once,
 // then nothing; with the same bytes (a define no source reads) it builds nothing.
 TEST_F(UpToDateScenario, ImportedProjectAndImporterSettle) {
-    fs::copy(fs::path(TOLM_SOURCE_DIR) / "examples/shapes", work_.path(), fs::copy_options::recursive);
-    for (const char* project : {"app", "geometry"})
-        for (const char* built : {"out", "bin", ".tolm_cache"}) fs::remove_all(work_.path() / project / built);
+    copyShapes();
 
     EXPECT_EQ(commandsOf(tolm({"release"}, "geometry")), 2);
     EXPECT_EQ(commandsOf(tolm({"release"}, "app")), 5);
@@ -59,9 +63,7 @@ TEST_F(UpToDateScenario, ImportedProjectAndImporterSettle) {
 // writes the library's files again with the same bytes: the program project's next run may link
 // the program again, and every run after that does nothing.
 TEST_F(UpToDateScenario, ImporterAfterTheLibrarysFirstOwnRunSettles) {
-    fs::copy(fs::path(TOLM_SOURCE_DIR) / "examples/shapes", work_.path(), fs::copy_options::recursive);
-    for (const char* project : {"app", "geometry"})
-        for (const char* built : {"out", "bin", ".tolm_cache"}) fs::remove_all(work_.path() / project / built);
+    copyShapes();
     EXPECT_EQ(commandsOf(tolm({"release"}, "app")), 5);
     EXPECT_EQ(commandsOf(tolm({"release"}, "geometry")), 2);
     EXPECT_LE(commandsOf(tolm({"release"}, "app")), 1);
