@@ -42,7 +42,8 @@ int createNew(const std::filesystem::path& file) {
 }
 
 // Whether the open file has a name besides the lock file's: a note written
-// into it would change that file too.
+// into it would change that file too. A name made later, while tolm holds
+// the file open, names tolm's own note, so the check at opening is enough.
 bool hasOtherNames(int descriptor) {
     struct stat status {};
     return ::fstat(descriptor, &status) == 0 && status.st_nlink > 1;
@@ -51,13 +52,16 @@ bool hasOtherNames(int descriptor) {
 }  // namespace
 
 FileLock::FileLock(std::filesystem::path file) : file_(std::move(file)) {
+    // A file this object made has no other name to look for.
+    bool made = false;
     for (int round = 0; round < OpenRounds; ++round) {
         descriptor_ = openExisting(file_, O_RDWR);
         if (descriptor_ >= 0) break;
         error_ = errno;
         if (error_ != ENOENT) break;
         descriptor_ = createNew(file_);
-        if (descriptor_ >= 0) break;
+        made = descriptor_ >= 0;
+        if (made) break;
         error_ = errno;
         // Another run made it between the two opens: open that one.
         if (error_ == EEXIST) continue;
@@ -76,7 +80,7 @@ FileLock::FileLock(std::filesystem::path file) : file_(std::move(file)) {
         if (descriptor_ < 0) return;
         error_ = 0;
     }
-    if (!hasOtherNames(descriptor_)) return;
+    if (made || !hasOtherNames(descriptor_)) return;
     ::close(descriptor_);
     descriptor_ = -1;
     writable_ = false;
@@ -116,8 +120,6 @@ FileLock::Attempt FileLock::lock(std::optional<std::chrono::milliseconds> timeou
 
 bool FileLock::writeNote(std::string_view note) {
     if (!held_ || !writable_) return false;
-    // A name made since the file was opened counts as much as one before.
-    if (hasOtherNames(descriptor_)) return false;
     // Emptied first: a reader may see nothing, never the old note's tail.
     if (::ftruncate(descriptor_, 0) != 0) return false;
     for (std::size_t done = 0; done < note.size();) {

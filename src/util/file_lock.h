@@ -55,7 +55,7 @@ public:
     Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
 
     // Replaces the file's content; only while held. False when the file was
-    // opened for reading only, has another name by now, or the write failed.
+    // opened for reading only or the write failed.
     bool writeNote(std::string_view note);
     // The file's content, at most `limit` bytes; empty when unreadable.
     std::string readNote(std::size_t limit) const;

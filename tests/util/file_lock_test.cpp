@@ -111,8 +111,7 @@ TEST(FileLock, NoteOfTheHolder) {
     EXPECT_EQ(TestSupport::contentOf(file), "");
 }
 
-// A lock file with a second name is refused with EMLINK; a name made while the lock is held stops
-// the notes. The file keeps its bytes under either name.
+// A lock file with a second name is refused with EMLINK, and the file keeps its bytes.
 TEST(FileLock, SecondNameIsNeverWritten) {
     const ScratchDir directory;
     const std::filesystem::path source = directory.write("main.c", "int main;\n"), lock = directory.path() / "x.lock";
@@ -124,14 +123,6 @@ TEST(FileLock, SecondNameIsNeverWritten) {
     EXPECT_FALSE(linked.writeNote("1 2\n"));
     EXPECT_EQ(linked.readNote(64), "");
     std::filesystem::remove(lock);
-
-    const std::filesystem::path single = directory.write("y.lock", "");
-    Util::FileLock holder(single);
-    ASSERT_EQ(holder.tryLock(), Attempt::Held);
-    EXPECT_TRUE(holder.writeNote("1 2\n"));
-    std::filesystem::create_hard_link(single, directory.path() / "other.c");
-    EXPECT_FALSE(holder.writeNote(""));
-    EXPECT_EQ(TestSupport::contentOf(directory.path() / "other.c"), "1 2\n");
     EXPECT_EQ(TestSupport::contentOf(source), "int main;\n");
 }
 
