@@ -2,7 +2,6 @@
 // options select, and the top-level failure handling that decides the exit
 // status.
 
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -40,8 +39,7 @@ __attribute__((constructor)) void staticInitProgram() {
 // Output that never reached standard output (a full disk, say) is
 // a failure, not a success: flushes it and turns a failed write into status 1.
 int flushedStatus(int status) {
-    std::cout.flush();
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good()) return status;
+    if (Log::flush()) return status;
     std::cerr << "Error: cannot write to standard output" << std::endl;
     return 1;
 }

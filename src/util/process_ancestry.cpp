@@ -101,8 +101,7 @@ bool runsThisProgram(pid_t pid) {
 }
 
 bool isVisible(const ProcessStamp& stamp) {
-    const std::optional<StatLine> stat = statOf(std::to_string(stamp.pid));
-    return stat && stat->pid == stamp.pid && stat->start == stamp.start;
+    return stampOf(stamp.pid) == stamp;
 }
 
 }  // namespace Util
