@@ -8,11 +8,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 #include <utility>
+
+#include "util/regular_file.h"
 
 namespace Util {
 
@@ -134,9 +134,7 @@ bool FileLock::writeNote(std::string_view note) {
 std::optional<pid_t> FileLock::holderProcess() const {
     struct stat status {};
     if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0) return std::nullopt;
-    std::ifstream in("/proc/locks", std::ios::binary);
-    const std::string locks{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    return flockHolderIn(locks, major(status.st_dev), minor(status.st_dev), status.st_ino);
+    return flockHolderIn(readRegularFile("/proc/locks").bytes, major(status.st_dev), minor(status.st_dev), status.st_ino);
 }
 
 std::optional<pid_t> flockHolderIn(std::string_view locks, unsigned major, unsigned minor, unsigned long long inode) {

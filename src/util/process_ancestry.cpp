@@ -4,9 +4,9 @@
 
 #include <charconv>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
+
+#include "util/regular_file.h"
 
 namespace Util {
 
@@ -24,10 +24,10 @@ struct StatLine {
 
 // The parent and start time of /proc/<which>/stat. The program's name,
 // second, stands in parentheses and may hold spaces and parentheses itself,
-// so the fields are counted from the last ')'.
+// so the fields are counted from the last ')'. A process reaped between the
+// open and the read fails the read (ESRCH): that is a process not shown.
 std::optional<StatLine> statOf(const std::string& which) {
-    std::ifstream in("/proc/" + which + "/stat", std::ios::binary);
-    const std::string line{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string line = readRegularFile("/proc/" + which + "/stat").bytes;
     const std::size_t nameEnd = line.rfind(')');
     if (nameEnd == std::string::npos) return std::nullopt;
     StatLine stat;

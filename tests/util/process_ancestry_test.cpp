@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/test_support.h"
@@ -97,6 +99,28 @@ TEST(ProcessAncestry, ChainSeenThroughAPidNamespace) {
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == NoNamespace) GTEST_SKIP() << "no pid namespace";
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A process reaped while its /proc entry is being read makes the read fail (ESRCH) after the open
+// succeeded; that is "not visible", never an error of the reader. Each child is read over and
+// over while it ends, so a read now and then falls between the open and the reap.
+TEST(ProcessAncestry, ProcessEndingWhileReadIsNotVisible) {
+    for (int round = 0; round < 300; ++round) {
+        const pid_t child = fork();
+        if (child == 0) _exit(0);
+        std::atomic<bool> reaped = false;
+        std::thread reader([&] {
+            while (!reaped) {
+                EXPECT_NO_THROW((void)Util::stampOf(child));
+                EXPECT_NO_THROW((void)Util::isAncestor({child, 1}));
+            }
+        });
+        int status = -1;
+        EXPECT_EQ(waitpid(child, &status, 0), child);
+        for (int more = 0; more < 50; ++more) std::this_thread::yield();
+        reaped = true;
+        reader.join();
+    }
 }
 
 }  // namespace
