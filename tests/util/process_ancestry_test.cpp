@@ -105,7 +105,7 @@ TEST(ProcessAncestry, ChainSeenThroughAPidNamespace) {
 // succeeded; that is "not visible", never an error of the reader. Each child is read over and
 // over while it ends, so a read now and then falls between the open and the reap.
 TEST(ProcessAncestry, ProcessEndingWhileReadIsNotVisible) {
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 100; ++round) {
         const pid_t child = fork();
         if (child == 0) _exit(0);
         std::atomic<bool> reaped = false;
