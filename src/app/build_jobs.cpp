@@ -103,8 +103,8 @@ int runCommands(const std::vector<Tolm::Command>& commands, ProcessRunner& runne
         if (BuildInterrupt::stopped()) return InterruptedResult;
         Log::log(5, fmt::runtime(Messages::CommandLine), command.commandLine);
         if (command.kind == Tolm::Command::NotRun) return NotRunResult;
-        // The line goes out before the command's own output; a command whose
-        // line never reached the reader is not started.
+        // What tolm printed goes out before the command's own output; a
+        // command whose line never reached the reader is not started.
         if (!Log::flush()) return InterruptedResult;
         const CommandResult result = runner.run(command);
         if (!result.startFailure.empty()) Log::log(7, fmt::runtime(Messages::NotStarted), name, result.startFailure);

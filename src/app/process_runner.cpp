@@ -12,7 +12,6 @@
 #include <fmt/format.h>
 
 #include "app/build_interrupt.h"
-#include "util/log.h"
 
 extern char** environ;
 
@@ -139,9 +138,6 @@ CommandResult ShellProcessRunner::run(const Tolm::Command& command) {
     const sigset_t* signalMask = BuildInterrupt::commandSignalMask();
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) return notStarted(errno, reason(errno));
-    // What tolm printed goes out before what the command prints; a failure
-    // is noted, and stops the build at its next stop point.
-    Log::flush();
 
     const pid_t pid = fork();
     if (pid == 0) {

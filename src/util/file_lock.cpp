@@ -26,19 +26,16 @@ constexpr int OpenRounds = 16;
 
 constexpr int OpenFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 
-int openExisting(const std::filesystem::path& file, int access) {
+int openWith(const std::filesystem::path& file, int flags) {
     int descriptor = -1;
-    do descriptor = ::open(file.c_str(), access | OpenFlags);
+    do descriptor = ::open(file.c_str(), flags | OpenFlags, 0666);
     while (descriptor < 0 && errno == EINTR);
     return descriptor;
 }
 
 // Never through a link, not even a dangling one: O_EXCL fails on any.
 int createNew(const std::filesystem::path& file) {
-    int descriptor = -1;
-    do descriptor = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | OpenFlags, 0666);
-    while (descriptor < 0 && errno == EINTR);
-    return descriptor;
+    return openWith(file, O_RDWR | O_CREAT | O_EXCL);
 }
 
 // Whether the open file has a name besides the lock file's: a note written
@@ -55,7 +52,7 @@ FileLock::FileLock(std::filesystem::path file) : file_(std::move(file)) {
     // A file this object made has no other name to look for.
     bool made = false;
     for (int round = 0; round < OpenRounds; ++round) {
-        descriptor_ = openExisting(file_, O_RDWR);
+        descriptor_ = openWith(file_, O_RDWR);
         if (descriptor_ >= 0) break;
         error_ = errno;
         if (error_ != ENOENT) break;
@@ -75,7 +72,7 @@ FileLock::FileLock(std::filesystem::path file) : file_(std::move(file)) {
         error_ = 0;
     } else {
         if (error_ != EACCES && error_ != EROFS && error_ != EPERM) return;
-        descriptor_ = openExisting(file_, O_RDONLY);
+        descriptor_ = openWith(file_, O_RDONLY);
         // The reason the file could not be opened for writing is the one to tell.
         if (descriptor_ < 0) return;
         error_ = 0;
