@@ -66,7 +66,7 @@ TEST_F(TargetNamesScenario, ExampleWithoutItsImport) {
     fs::copy(fs::path(TOLM_SOURCE_DIR) / "examples/shapes", work_.path(), fs::copy_options::recursive);
     const RunResult run = tolm({}, "app");
     EXPECT_EQ(run.out, "Starting build\nError: Namespace 'geometry' not found (dependency 'geometry/geo::libgeo' of "
-                       "target 'shapes/shapes::shapes'). Units of project 'shapes': report, shapes.\n");
+                       "target 'shapes/shapes::main'). Units of project 'shapes': report, shapes.\n");
     EXPECT_EQ(run.exitCode, 1);
 }
 
