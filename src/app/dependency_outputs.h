@@ -7,7 +7,9 @@
 // it lives in the same unit and namespace; otherwise the unit's name, holding
 // one nested variable per target of that unit. Dependencies written with a
 // merged alias ("+>") pour all their output variables into one shared context
-// under the alias. Name collisions are warnings only.
+// under the alias. Name collisions are warnings only; a variable under the
+// name that cannot take outputs at all (a text, say) the walk refuses before
+// any dependency is built (checkOutputNames).
 
 #include <map>
 #include <string>

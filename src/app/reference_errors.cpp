@@ -24,6 +24,13 @@ constexpr const char* DependencyNames = " Its dependencies' outputs are under: {
 constexpr const char* NoDependencies = " It has no dependency outputs.";
 constexpr const char* NameClash =
     " Unit name '{}' of dependency '{}' clashes with variable '{}'; the variable was taken.";
+constexpr const char* TargetNameTaken =
+    "Dependency '{}' of target '{}' has the name of its variable '{}'{}; rename the target '{}'.";
+constexpr const char* AliasTaken = "Alias '{}' of dependency '{}' of target '{}' has the name of its variable '{}'{}; "
+                                   "choose another alias.";
+constexpr const char* UnitNameTaken = "Unit name '{}' of dependency '{}' of target '{}' has the name of its variable "
+                                      "'{}'{}; rename the variable or the unit.";
+constexpr const char* OtherSpelling = " (names are case-insensitive)";
 }  // namespace Messages
 
 std::string notFound(const std::string& reference, const std::string& displayName) {
@@ -124,6 +131,26 @@ Tolm::TolmException unknownFirstName(const Tolm::UnknownFirstName& missing, cons
     return Tolm::TolmException(text + fmt::format(fmt::runtime(Messages::DependencyNames), fmt::join(names, ", ")));
 }
 
+// Whether outputs can be appended to the value: nothing yet, a context, or a
+// list (which takes them as one more item). A text, a number or a reference
+// not yet resolved refuses them.
+bool takesOutputs(const Tolm::TolmValuePtr& value) {
+    return !value || dynamic_cast<const Tolm::TolmContext*>(value.get()) ||
+           dynamic_cast<const Tolm::TolmList*>(value.get());
+}
+
+std::string nameTaken(const PlannedDependency& planned, const OutputPlace& place, const std::string& variable,
+                      const std::string& displayName) {
+    const std::string& target = planned.name.target;
+    const char* spelling = place.name == variable ? "" : Messages::OtherSpelling;
+    if (!planned.dependency->alias.empty())
+        return fmt::format(fmt::runtime(Messages::AliasTaken), place.name, target, displayName, variable, spelling);
+    if (place.unitTargets)
+        return fmt::format(fmt::runtime(Messages::UnitNameTaken), place.name, planned.name.unit + "::" + target,
+                           displayName, variable, spelling);
+    return fmt::format(fmt::runtime(Messages::TargetNameTaken), target, displayName, variable, spelling, target);
+}
+
 }  // namespace
 
 void rethrowReferenceFailure(const std::string& displayName, const DependencyOutputStore& outputs) {
@@ -175,5 +202,15 @@ void checkUnitReferences(const Tolm::TargetContext& target, const std::string& d
         std::vector<std::string> names;
         for (const auto& [name, spelt] : available) names.push_back(spelt);
         throw Tolm::TolmException(notFound(reference->toString(), displayName) + unitTargets(segments[0].name, names));
+    }
+}
+
+void checkOutputNames(const Tolm::TargetContext& target, const std::string& displayName,
+                      const std::vector<PlannedDependency>& dependencies) {
+    for (const PlannedDependency& planned : dependencies) {
+        const OutputPlace place = DependencyOutputStore::placeOf(*planned.dependency, planned.name, target.name);
+        auto found = target.assignments.find(Util::CiString(place.name));
+        if (found == target.assignments.end() || takesOutputs(found->second.value)) continue;
+        throw Tolm::TolmException(nameTaken(planned, place, found->second.name, displayName));
     }
 }

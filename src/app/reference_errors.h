@@ -5,10 +5,11 @@
 // as written and what exists where it failed: the outputs of the dependency
 // it reached, or the targets of the unit it names. What a dependency outputs
 // is known only once it is built, but which targets a unit's name will hold,
-// and whether the target's own variable takes that name, are known from the
-// dependency list alone. The walk checks those before it builds any
-// dependency, so such a slip costs no build; it fails only where the later
-// lookup would fail too, so no build that succeeds is stopped.
+// and whether the target's own variable takes that name (or cannot take any
+// outputs at all), are known from the dependency list alone. The walk checks
+// those before it builds any dependency, so such a slip costs no build; it
+// fails only where the later lookup or merge would fail too, so no build
+// that succeeds is stopped.
 
 #include <string>
 #include <vector>
@@ -45,3 +46,11 @@ std::vector<PlannedDependency> planDependencies(const std::vector<Tolm::Dependen
 // value, takes that name. Call before any dependency is built.
 void checkUnitReferences(const Tolm::TargetContext& target, const std::string& displayName,
                          const std::vector<PlannedDependency>& dependencies);
+
+// Throws Tolm::TolmException for the first dependency whose outputs would go
+// in under a variable of the target that cannot take them (a text, a number
+// or a reference: `p: objs { OBJS = objs.objs }`), naming the dependency and
+// the variable. A variable without a value, a context or a list takes them,
+// with a collision warning only. Call before any dependency is built.
+void checkOutputNames(const Tolm::TargetContext& target, const std::string& displayName,
+                      const std::vector<PlannedDependency>& dependencies);

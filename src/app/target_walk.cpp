@@ -231,6 +231,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     const std::vector<PlannedDependency> plan = planDependencies(dependencies, name);
     checkDependencyTargets(unitRegistry, name, plan);
     checkUnitReferences(*targetContext, displayName, plan);
+    checkOutputNames(*targetContext, displayName, plan);
     for (const PlannedDependency& planned : plan) {
         const Tolm::Dependency& dependency = *planned.dependency;
         const Tolm::QualifiedTargetName& childName = planned.name;

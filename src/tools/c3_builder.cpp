@@ -132,7 +132,7 @@ RecipeSet C3Builder::doCreateRecipes(const TargetContext& target) const
     for (const char* setting : JobSettings) copyBuiltinVariable(target.assignments, setting, set.context);
     set.recipes.push_back(std::move(recipe));
     // "-z" goes before each word, so a text must stay words through the job merge.
-    keepWordsThroughMerge(set, {"LINK_FLAGS"});
+    keepWordsThroughMerge(set, target.assignments, {"LINK_FLAGS"});
     return set;
 }
 

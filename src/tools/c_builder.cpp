@@ -24,7 +24,8 @@ namespace {
 namespace Messages {
 constexpr const char* NoTarget = "no_target";
 constexpr const char* OutputDir = "Output dir: {}\n";
-constexpr const char* ObjectClash = "Sources '{}' and '{}' would both be compiled to '{}'; rename one of them.";
+constexpr const char* ObjectClash =
+    "Sources '{}' and '{}' would both be compiled to '{}'; rename one of them or put them in separate targets.";
 }  // namespace Messages
 
 constexpr const char* ObjectsVariable = "OBJS";

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "tools/c_builder.h"
 #include "types/tolm_base_string.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
@@ -18,16 +19,16 @@ bool isOneOf(const std::string& name, std::initializer_list<const char*> names)
     return false;
 }
 
-void splitIfNamed(Assignment& assignment, std::initializer_list<const char*> names)
-{
-    if (isOneOf(assignment.name, names)) assignment.value = asWordList(assignment.value);
-}
-
 }  // namespace
 
 TolmValuePtr asWordList(const TolmValuePtr& value)
 {
-    if (!dynamic_cast<const TolmBaseString*>(value.get())) return value;
+    if (dynamic_cast<const TolmList*>(value.get())) {
+        auto items = std::make_shared<TolmList>();
+        for (const TolmValuePtr& item : flattenValue(value)) items->push(item->clone());
+        return items;
+    }
+    if (!dynamic_cast<const TolmBaseString*>(value.get())) return value ? value->clone() : value;
     auto words = std::make_shared<TolmList>();
     if (dynamic_cast<const TolmPathString*>(value.get())) {
         words->push(value->clone());
@@ -37,11 +38,15 @@ TolmValuePtr asWordList(const TolmValuePtr& value)
     return words;
 }
 
-void keepWordsThroughMerge(RecipeSet& recipes, std::initializer_list<const char*> names)
+void keepWordsThroughMerge(RecipeSet& recipes, const VariableMap& variables,
+                           std::initializer_list<const char*> names)
 {
     for (CachedRecipe& recipe : recipes.recipes)
-        for (CachedInput& entry : recipe.inputs) splitIfNamed(entry.input, names);
-    for (Assignment& assignment : recipes.context) splitIfNamed(assignment, names);
+        for (CachedInput& entry : recipe.inputs)
+            if (isOneOf(entry.input.name, names))
+                entry.input.value = asWordList(getVariable(variables, entry.input.name));
+    for (Assignment& assignment : recipes.context)
+        if (isOneOf(assignment.name, names)) assignment.value = asWordList(assignment.value);
 }
 
 }  // namespace Tolm

@@ -312,6 +312,60 @@ liba: { ^bin = "b" ^label = "l" cmdline = "true" }
     }
 }
 
+// A dependency whose outputs would go in under a variable that cannot take them (a text, a
+// reference, a number) is refused before anything is built, naming the dependency, the variable
+// and what to rename; one whose variable has no value, or holds a list or a context, still builds
+// with the collision warning.
+TEST_F(BuildScenario, DependencyNamedLikeItsVariable) {
+    write(".tolm_project.txt",
+          "name demo\n" + tool("gnu-gcc") + "units { app { \"tolm.txt\" } other { \"o.txt\" } }\n");
+    write("o.txt", "unit other\nobjs: { C_FILES = P\"(a.c)\" C_FLAGS = \"-c\" }\n");
+    write("tolm.txt", R"unit(unit app
+objs: { C_FILES = P"(a.c)" C_FLAGS = "-c" }
+lib: { C_FILES = P"(a.c)" C_FLAGS = "-c" }
+named: objs { OBJS = objs.objs }
+number: objs { OBJS = 3 }
+aliased: lib => objs { OBJS = objs.objs }
+merged: lib +> objs { OBJS = objs.objs }
+fromunit: other::objs { cmdline = "true" other = "o" }
+extra: { cmdline = "true" }
+declared: extra { cmdline = "true" EXTRA }
+listed: extra { cmdline = "true" EXTRA = ["x"] }
+held: extra { cmdline = "true" EXTRA = { x = "1" } }
+)unit");
+    write("a.c", "int f(void) { return 0; }\n");
+    const std::string named = "has the name of its variable 'OBJS' (names are case-insensitive); ";
+    const struct {
+        std::string target;
+        std::string error;  // empty: builds
+    } cases[] = {
+        {"named", "Dependency 'objs' of target 'app::named' " + named + "rename the target 'objs'."},
+        {"number", "Dependency 'objs' of target 'app::number' " + named + "rename the target 'objs'."},
+        {"aliased", "Alias 'objs' of dependency 'lib' of target 'app::aliased' " + named + "choose another alias."},
+        {"merged", "Alias 'objs' of dependency 'lib' of target 'app::merged' " + named + "choose another alias."},
+        {"fromunit", "Unit name 'other' of dependency 'other::objs' of target 'app::fromunit' has the name of its "
+                     "variable 'other'; rename the variable or the unit."},
+        {"declared", ""},
+        {"listed", ""},
+        {"held", ""},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = tolm({c.target});
+        if (c.error.empty()) {
+            EXPECT_EQ(run.exitCode, 0) << c.target << "\n" << run.out;
+            EXPECT_TRUE(hasLine(run.out, "[app::" + c.target + "] Dependency output 'extra' collides with an existing "
+                                         "context variable. Names are case-insensitive; this may make dependency "
+                                         "output ambiguous.\n"))
+                << run.out;
+            continue;
+        }
+        EXPECT_EQ(run.out, "Starting build\n[app::" + c.target + "] Visiting target\nError: " + c.error + "\n")
+            << c.target;
+        EXPECT_EQ(run.exitCode, 1) << c.target;
+    }
+    EXPECT_FALSE(std::filesystem::exists(at("out")));
+}
+
 // Layered targets, each depending on the next two: every one is walked and built once, so the
 // 32 layers build, and find nothing to do the next time, well within a second each (the bound
 // is generous; a walk along every path would take hours). "timeout" ends such a walk.

@@ -287,7 +287,8 @@ TEST(CBuilderTest, SourcesSharingAnObjectFile)
 {
     StubTool tool;
     const auto clashOf = [](const std::string& a, const std::string& b) {
-        return "Sources '" + a + "' and '" + b + "' would both be compiled to '/o/util.o'; rename one of them.";
+        return "Sources '" + a + "' and '" + b +
+               "' would both be compiled to '/o/util.o'; rename one of them or put them in separate targets.";
     };
     const std::string clash = clashOf("a/util.c", "b/util.c");
     const TolmValuePtr twoUtils = listOf({str("a/util.c"), str("main.c"), str("b/util.c")});

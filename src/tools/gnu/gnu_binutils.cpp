@@ -113,7 +113,7 @@ RecipeSet GNU_LD::doCreateRecipes(const TargetContext& target) const
     addOutputAssignments(recipe.outputs, "BINARY", "BINARY_NAME", directory, output);
     if (shared) addOutputAssignments(recipe.outputs, "SO", "SO_NAME", directory, output);
     set.recipes.push_back(std::move(recipe));
-    keepWordsThroughMerge(set, {"LIB", "LINK_FLAGS"});
+    keepWordsThroughMerge(set, target.assignments, {"LIB", "LINK_FLAGS"});
     return set;
 }
 
@@ -153,7 +153,7 @@ RecipeSet GNU_OBJCOPY::doCreateRecipes(const TargetContext& target) const
                          recipeOutputName(target));
     RecipeSet set;
     set.recipes.push_back(std::move(recipe));
-    keepWordsThroughMerge(set, {"OBJCOPY_FLAGS"});
+    keepWordsThroughMerge(set, target.assignments, {"OBJCOPY_FLAGS"});
     return set;
 }
 

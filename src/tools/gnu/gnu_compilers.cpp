@@ -76,7 +76,7 @@ RecipeSet GNUCompiler::doCreateRecipes(const TargetContext& target) const
         if (linksShared(target)) addOutputAssignments(recipe.outputs, "SO", "SO_NAME", directory, outputName);
         set.recipes.push_back(std::move(recipe));
     }
-    keepWordsThroughMerge(set, {"C_DEFINES", "LIB", "LINK_FLAGS"});
+    keepWordsThroughMerge(set, variables, {"C_DEFINES", "LIB", "LINK_FLAGS"});
     return set;
 }
 

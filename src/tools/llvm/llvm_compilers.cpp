@@ -50,7 +50,7 @@ RecipeSet LLVMTool::createCompilerRecipes(const TargetContext& target) const
             addOutputAssignments(recipe.outputs, sharedPathVariable(), sharedNameVariable(), directory, outputName);
         set.recipes.push_back(std::move(recipe));
     }
-    keepWordsThroughMerge(set, {"C_DEFINES", "LIB", "LINK_FLAGS"});
+    keepWordsThroughMerge(set, variables, {"C_DEFINES", "LIB", "LINK_FLAGS"});
     return set;
 }
 

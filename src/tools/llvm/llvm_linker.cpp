@@ -58,7 +58,7 @@ RecipeSet LLVM_LD::doCreateRecipes(const TargetContext& target) const
         for (const char* kind : SharedKinds) copyBuiltinVariable(target.assignments, kind, set.context);
     copyBuiltinVariable(target.assignments, "KO", set.context);
     set.recipes.push_back(std::move(recipe));
-    keepWordsThroughMerge(set, {"LIB", "LINK_FLAGS"});
+    keepWordsThroughMerge(set, target.assignments, {"LIB", "LINK_FLAGS"});
     return set;
 }
 

@@ -29,7 +29,7 @@ RecipeSet LLVM_OBJCOPY::doCreateRecipes(const TargetContext& target) const
                          variableTextOr(target, "OUTPUT_NAME", target.name.target));
     RecipeSet set;
     set.recipes.push_back(std::move(recipe));
-    keepWordsThroughMerge(set, {"OBJCOPY_FLAGS"});
+    keepWordsThroughMerge(set, target.assignments, {"OBJCOPY_FLAGS"});
     return set;
 }
 
