@@ -231,8 +231,11 @@ protected:
         return false;
     }
     // Whether the process has the file open.
+    // Only once the program runs tolm: between fork and exec the child still holds the test's own
+    // descriptors, the lock file's among them.
     static bool hasOpen(pid_t pid, const fs::path& file) {
         try {
+            if (fs::read_symlink("/proc/" + std::to_string(pid) + "/exe") != fs::canonical(TOLM_BINARY)) return false;
             for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd"))
                 if (fs::read_symlink(entry.path()) == file) return true;
         } catch (const fs::filesystem_error&) {
