@@ -8,6 +8,10 @@
 // one nested variable per target of that unit. Dependencies written with a
 // merged alias ("+>") pour all their output variables into one shared context
 // under the alias. Name collisions are warnings only.
+//
+// Before they go in, the outputs are marked as received (markReceivedOutputs),
+// so that wherever the target's variables carry them, a file among them is
+// known as its dependency's, not one the target writes (output_owners.h).
 
 #include <map>
 #include <string>
@@ -26,6 +30,11 @@ struct OutputPlace {
     std::string name;
     bool unitTargets = false;
 };
+
+// Marks every value of a dependency's output context, at any depth, as
+// received from a dependency. `output` must be the depending target's own
+// copy: the values are changed in place.
+void markReceivedOutputs(Tolm::Context& output);
 
 // One per target visit.
 class DependencyOutputStore {
