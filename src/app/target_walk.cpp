@@ -156,8 +156,8 @@ std::vector<std::uint64_t> completedRecipes(const CacheClaim& claim, const std::
 
 }  // namespace
 
-Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
-                                           const std::vector<Tolm::TolmValuePtr>& parameters, VisitChain& chain) {
+Tolm::ContextPtr TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
+                                              const std::vector<Tolm::TolmValuePtr>& parameters, VisitChain& chain) {
     // 1. Look the target up, completing its name as declared, and enter it
     // on the chain.
     BuildInterrupt::throwIfCaught();
@@ -167,7 +167,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     // again, silently: it was built, or found up to date, then.
     const std::string instance = instanceKey(name, parameters);
     if (auto walked = chain.walked.find(instance); !instance.empty() && walked != chain.walked.end())
-        return walked->second;
+        return std::make_shared<Tolm::Context>(walked->second);
     const std::string displayName = name.unit + "::" + name.target;
     Log::IndentGuard prefix("[" + displayName + "] ");
     Log::log(5, fmt::runtime(Messages::Visiting));
@@ -219,8 +219,8 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         } catch (...) {
             rethrowReferenceFailure(displayName, outputs);
         }
-        auto childOutput = std::make_shared<Tolm::Context>(BuildTarget(childName, childParameters, chain));
-        // A copy of this visit's own, so the marks reach no other target.
+        const Tolm::ContextPtr childOutput = BuildTarget(childName, childParameters, chain);
+        // A context of this visit's own, so the marks reach no other target.
         markReceivedOutputs(*childOutput);
         if (dependency.aliasKind == 2)
             outputs.addMergedAliasOutput(dependency, childName, childOutput);
@@ -272,7 +272,8 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         claim = ClaimCachedBuild(*builder, *targetContext);
         jobs = jobsOf(claim, received);
     }
-    Tolm::Context output;
+    const Tolm::ContextPtr result = std::make_shared<Tolm::Context>();
+    Tolm::Context& output = *result;
     try {
         if (buildCache) chain.outputOwners.claim(outputFilesOf(claim, received), owner);
         runBuildJobs(*builder, jobs, displayName, output);
@@ -304,5 +305,5 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     output.dump(3);
     Log::log(5, fmt::runtime(Messages::Done));
     if (!instance.empty()) chain.walked.emplace(instance, output);
-    return output;
+    return result;
 }
