@@ -3,11 +3,9 @@
 
 #include <filesystem>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "types/expansion_limits.h"
-#include "types/identifier.h"
 #include "types/text_expansion.h"
 #include "types/tolm_list.h"
 #include "types/tolm_path_string.h"
@@ -32,27 +30,6 @@ std::vector<std::string> expansionTexts(const TolmValue& expansion)
     return texts;
 }
 
-// Whether the text is one reference and nothing else ("${a.out}", or
-// "#{a.outs}" for each of its elements) to a value received from a
-// dependency: its expansion then passes that value on. Asked once the
-// expansion succeeded, so the lookup finds the variable already resolved.
-bool passesOnReceivedValue(const TolmString& owner, const std::string& text)
-{
-    if (text.size() < 4 || (text[0] != '$' && text[0] != '#') || text[1] != '{' || text.back() != '}') return false;
-    const std::string name = text.substr(2, text.size() - 3);
-    if (name.find_first_of("{}") != std::string::npos) return false;
-    Identifier identifier;
-    ParseError error;
-    if (!Identifier::parseWhole(name, identifier, error)) return false;
-    try {
-        const TolmValuePtr value = lookupReference(owner, identifier, name);
-        return value && value->fromDependency;
-    } catch (...) {
-        // The expansion already said what it could not find.
-        return false;
-    }
-}
-
 // Marks an expansion and, for a cross expansion, each of its texts.
 void markReceived(TolmValue& expansion)
 {
@@ -70,10 +47,11 @@ TolmValuePtr TolmString::resolve()
     std::optional<ExpansionBudget> ownBudget;
     if (!ExpansionBudget::active()) ownBudget.emplace(std::string());
     ExpansionGuard guard;
-    TolmValuePtr result = resolveStringValue(*this, text, guard, 1);
+    bool passesOn = false;
+    TolmValuePtr result = resolveStringValue(*this, text, guard, 1, &passesOn);
     // A received text stays received; a text of the target's own stays its
     // own unless it only passes a received value on.
-    if (fromDependency || passesOnReceivedValue(*this, text)) markReceived(*result);
+    if (fromDependency || passesOn) markReceived(*result);
     // Stored only after success, so a failed expansion leaves the text alone.
     text = result->toString();
     return result;

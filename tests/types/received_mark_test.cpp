@@ -59,6 +59,8 @@ TEST(ReceivedMarkTest, TravelsWithTheValueOnly)
         {path("${dir}/gen.txt"), "0"},
         {path("x${r}"), "0"},
         {str("${r} "), "0"},
+        {str("${r}${r}"), "0"},
+        {path("${rs[1]}"), "1"},
         {raw("${r}"), "0"},
         {path("/p/gen.txt"), "0"},
         {received(path("${dir}/gen.txt")), "1"},
