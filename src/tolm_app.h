@@ -117,9 +117,10 @@ public:
     void StartBuild();
     void CreateProjectRuntimeContexts();
     Tolm::ContextPtr CreateImplicitContextForProject(const Tolm::ProjectPtr& project);
-    // Visits one target instance and returns its output context.
-    Tolm::Context BuildTarget(Tolm::QualifiedTargetName name, const std::vector<Tolm::TolmValuePtr>& parameters,
-                              VisitChain& chain);
+    // Visits one target instance and returns its output context, one the
+    // caller may change: a later visit of the instance gets a copy of its own.
+    Tolm::ContextPtr BuildTarget(Tolm::QualifiedTargetName name, const std::vector<Tolm::TolmValuePtr>& parameters,
+                                 VisitChain& chain);
     // The best possible tool for the target; null when none is possible.
     Tolm::Matcher* SelectTool(const Tolm::TargetContext& target);
     void PrintToolSelection(const Tolm::Matcher& matcher, const Tolm::Builder& builder,

@@ -9,7 +9,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include <fmt/format.h>
@@ -94,12 +93,12 @@ void TolmApplication::StartBuild() {
     }
 
     VisitChain chain;
-    std::optional<Tolm::Context> outputs;
+    Tolm::ContextPtr outputs;
     // The namespace is kept: a target of an imported project named on the
     // command line is built in that project.
     const Tolm::QualifiedTargetName main{mainTarget.ns, mainTarget.unit, mainTarget.target};
     checkStaticDependencies(unitRegistry, main);
-    runWalk([&] { outputs.emplace(BuildTarget(main, {}, chain)); });
+    runWalk([&] { outputs = BuildTarget(main, {}, chain); });
     if (!outputsFile.empty()) writeOutputsFile(outputsFile, outputLines(*outputs));
 }
 

@@ -7,6 +7,8 @@
 
 #include "types/tolm_context.h"
 #include "types/tolm_exceptions.h"
+#include "types/tolm_list.h"
+#include "types/value_casts.h"
 #include "types/variable_access.h"
 #include "util/log.h"
 
@@ -47,7 +49,20 @@ Tolm::ContextPtr contextHeldBy(const Tolm::Context& holder, const std::string& n
     return nested ? nested->context : nullptr;
 }
 
+void markReceived(const Tolm::TolmValuePtr& value) {
+    if (!value) return;
+    value->fromDependency = true;
+    if (auto* list = Tolm::valueAs<Tolm::TolmList>(value.get()))
+        for (const Tolm::TolmValuePtr& item : list->items()) markReceived(item);
+    else if (auto* nested = Tolm::valueAs<Tolm::TolmContext>(value.get()); nested && nested->context)
+        markReceivedOutputs(*nested->context);
+}
+
 }  // namespace
+
+void markReceivedOutputs(Tolm::Context& output) {
+    for (const auto& [key, assignment] : output.assignments) markReceived(assignment.value);
+}
 
 DependencyOutputStore::DependencyOutputStore(Tolm::ContextPtr target, Tolm::QualifiedTargetName targetName)
     : target_(std::move(target)), targetName_(std::move(targetName)) {}

@@ -10,6 +10,10 @@
 // under the alias. Name collisions are warnings only; a variable under the
 // name that cannot take outputs at all (a text, say) the walk refuses before
 // any dependency is built (checkOutputNames).
+//
+// Before they go in, the outputs are marked as received (markReceivedOutputs),
+// so that wherever the target's variables carry them, a file among them is
+// known as its dependency's, not one the target writes (output_owners.h).
 
 #include <map>
 #include <string>
@@ -28,6 +32,11 @@ struct OutputPlace {
     std::string name;
     bool unitTargets = false;
 };
+
+// Marks every value of a dependency's output context, at any depth, as
+// received from a dependency. `output` must be the depending target's own
+// copy: the values are changed in place.
+void markReceivedOutputs(Tolm::Context& output);
 
 // One per target visit.
 class DependencyOutputStore {

@@ -6,11 +6,10 @@
 
 #include <fmt/format.h>
 
-#include "types/name_characters.h"
+#include "types/tolm_context.h"
 #include "types/tolm_exceptions.h"
-#include "types/tolm_identifier.h"
 #include "types/tolm_list.h"
-#include "types/tolm_string.h"
+#include "types/tolm_path_string.h"
 #include "types/value_casts.h"
 
 namespace {
@@ -43,17 +42,6 @@ std::unordered_set<std::string> normalForms(const std::vector<std::string>& file
     return forms;
 }
 
-// The first name of each "${name...}" and "#{name...}" in the text.
-void collectExpandedNames(std::string_view text, std::vector<std::string>& names) {
-    for (std::size_t at = text.find('{'); at != std::string_view::npos; at = text.find('{', at + 1)) {
-        if (at == 0 || (text[at - 1] != '$' && text[at - 1] != '#')) continue;
-        std::size_t end = at + 1;
-        while (end < text.size() && (end == at + 1 ? Tolm::startsName(text[end]) : Tolm::continuesName(text[end])))
-            ++end;
-        if (end > at + 1) names.emplace_back(text.substr(at + 1, end - at - 1));
-    }
-}
-
 }  // namespace
 
 void OutputOwners::claim(const std::vector<std::string>& files, const std::string& owner) {
@@ -64,6 +52,15 @@ void OutputOwners::claim(const std::vector<std::string>& files, const std::strin
     }
 }
 
+std::vector<std::string> OutputOwners::claimedByOthers(std::vector<std::string> files,
+                                                      const std::string& owner) const {
+    std::erase_if(files, [this, &owner](const std::string& file) {
+        auto found = owners_.find(normalFormOf(file));
+        return found == owners_.end() || found->second == owner;
+    });
+    return files;
+}
+
 std::vector<std::string> ownOutputFiles(std::vector<std::string> named, const std::vector<std::string>& received) {
     if (received.empty()) return named;
     const std::unordered_set<std::string> given = normalForms(received);
@@ -71,21 +68,13 @@ std::vector<std::string> ownOutputFiles(std::vector<std::string> named, const st
     return named;
 }
 
-std::vector<std::string> filesAmong(std::vector<std::string> files, const std::vector<std::string>& among) {
-    if (files.empty()) return files;
-    const std::unordered_set<std::string> named = normalForms(among);
-    std::erase_if(files, [&named](const std::string& file) { return named.count(normalFormOf(file)) == 0; });
-    return files;
-}
-
-void collectReferencedNames(const Tolm::TolmValuePtr& value, std::vector<std::string>& names) {
+void collectReceivedPaths(const Tolm::TolmValuePtr& value, std::vector<std::string>& files) {
     if (!value) return;
-    if (auto* reference = Tolm::valueAs<Tolm::TolmIdentifier>(value.get())) {
-        if (!reference->identifier.segments.empty()) names.push_back(reference->identifier.segments.front().name);
-    } else if (auto* text = Tolm::valueAs<Tolm::TolmString>(value.get())) {
-        // Raw texts expand nothing.
-        collectExpandedNames(text->text, names);
+    if (auto* path = Tolm::valueAs<Tolm::TolmPathString>(value.get())) {
+        if (path->fromDependency) files.push_back(Tolm::joinedPathText(path->baseDirectory.native(), path->text));
     } else if (auto* list = Tolm::valueAs<Tolm::TolmList>(value.get())) {
-        for (const Tolm::TolmValuePtr& item : list->items()) collectReferencedNames(item, names);
+        for (const Tolm::TolmValuePtr& item : list->items()) collectReceivedPaths(item, files);
+    } else if (auto* nested = Tolm::valueAs<Tolm::TolmContext>(value.get()); nested && nested->context) {
+        for (const auto& [name, assignment] : nested->context->assignments) collectReceivedPaths(assignment.value, files);
     }
 }

@@ -11,16 +11,21 @@
 // A file that reaches a target's output variables from a dependency is not
 // that target's to write: a `+` dependency appends its output variables to
 // the target, and an output variable may pass a dependency's file on
-// (`^o = lib.libout`, `^o = P"(${lib.libout})"`), so a command target lists
-// them among its recipe outputs (and its record follows them, so it runs
-// again when they change), but their writer is the dependency, which the
-// walk has built before the target. Such files are taken out of what the
-// target claims, and out of what a failed job of the target may remove. A
-// file the target names in an output variable of its own that takes nothing
-// from a dependency is its own, whatever its dependencies write: a second
-// writer of it is refused. A tool that derives its outputs from its inputs
-// (a compiler) names only files it writes, so nothing is taken out of its
-// outputs.
+// (`^o = lib.libout`, `^o = P"(${lib.libout})"`, through other variables,
+// conditional blocks, nested contexts, lists or parameters), so a command
+// target lists them among its recipe outputs (and its record follows them,
+// so it runs again when they change), but their writer is the dependency,
+// which the walk has built before the target. Whether a value came from a
+// dependency is decided by the value itself, which carries that mark
+// (types/tolm_value.h), never by how the assignment is written: a passed-on
+// file is one whose value is so marked and which another instance of the run
+// already writes. Such files, and every file of a `+` dependency's outputs,
+// are taken out of what the target claims, and out of what a failed job of
+// the target may remove. A file the target's own text names (`P"(gen.txt)"`,
+// also `P"(${lib.dir}/gen.txt)"`) is its own, whatever its dependencies
+// write: a second writer of it is refused. A tool that derives its outputs
+// from its inputs (a compiler) names only files it writes, so nothing is
+// taken out of its outputs.
 //
 // Owners are named as users write references: "unit::target" in the project
 // being built, "project/unit::target" in an imported one, so two projects'
@@ -38,6 +43,9 @@ public:
     // the earlier owner, `owner` and the file when another owner has one of
     // them; the same owner may name a file again.
     void claim(const std::vector<std::string>& files, const std::string& owner);
+    // The files of `files` that an owner other than `owner` has claimed,
+    // whatever way either spells them.
+    std::vector<std::string> claimedByOthers(std::vector<std::string> files, const std::string& owner) const;
 
 private:
     // Lexically normal path -> owner.
@@ -49,12 +57,7 @@ private:
 // either spells them.
 std::vector<std::string> ownOutputFiles(std::vector<std::string> named, const std::vector<std::string>& received);
 
-// Appends the names a value refers to as the target wrote it, before
-// anything resolved it: the first name of each reference (`lib` of
-// `lib.libout`) and of each `${...}` or `#{...}` in a text, in lists at any
-// depth.
-void collectReferencedNames(const Tolm::TolmValuePtr& value, std::vector<std::string>& names);
-
-// The files of `files` that `among` names too, whatever way either spells
-// them.
-std::vector<std::string> filesAmong(std::vector<std::string> files, const std::vector<std::string>& among);
+// Appends the file of every path value in the value that was received from
+// a dependency: itself, the items of a list and the variables of a context
+// value, at any depth.
+void collectReceivedPaths(const Tolm::TolmValuePtr& value, std::vector<std::string>& files);

@@ -12,7 +12,6 @@
 // same files. Each target instance is walked once per build; a later
 // reference reuses the outputs of its first visit (visit_chain.h).
 
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -102,35 +101,14 @@ void append(std::vector<Assignment>& list, std::vector<Assignment>&& more) {
     for (Assignment& assignment : more) list.push_back(std::move(assignment));
 }
 
-// The names each output variable refers to as the target wrote it.
-using WrittenOutputs = std::vector<std::pair<std::string, std::vector<std::string>>>;
-
-// Taken before anything merges into the variables or resolves them.
-WrittenOutputs writtenOutputsOf(const Tolm::TargetContext& target) {
-    WrittenOutputs written;
-    for (const auto& [key, assignment] : target.assignments) {
-        if (assignment.modifier != Assignment::OutputModifier) continue;
-        std::vector<std::string> names;
-        collectReferencedNames(assignment.value, names);
-        if (!names.empty()) written.emplace_back(assignment.name, std::move(names));
-    }
-    return written;
-}
-
-// The files of `dependencyFiles` that an output variable passes on because
-// the target wrote it in terms of a dependency's outputs (`^o = lib.libout`).
-std::vector<std::string> receivedThroughOutputs(Tolm::TargetContext& target, const WrittenOutputs& written,
-                                                const DependencyOutputStore& outputs,
-                                                const std::vector<std::string>& dependencyFiles) {
-    std::vector<std::string> passed;
-    for (const auto& [name, referenced] : written) {
-        if (std::none_of(referenced.begin(), referenced.end(),
-                         [&outputs](const std::string& first) { return outputs.holds(first); }))
-            continue;
-        auto found = target.assignments.find(Util::CiString(name));
-        if (found != target.assignments.end()) collectDependedPaths(found->second.value, passed);
-    }
-    return filesAmong(std::move(passed), dependencyFiles);
+// The files of the target's output variables whose values it received from a
+// dependency's outputs and another instance of the run already writes.
+std::vector<std::string> passedOnFiles(const Tolm::TargetContext& target, const OutputOwners& owners,
+                                       const std::string& owner) {
+    std::vector<std::string> files;
+    for (const auto& [key, assignment] : target.assignments)
+        if (assignment.modifier == Assignment::OutputModifier) collectReceivedPaths(assignment.value, files);
+    return files.empty() ? files : owners.claimedByOthers(std::move(files), owner);
 }
 
 // The claim's job contexts with the files their recipes declare as outputs,
@@ -178,8 +156,8 @@ std::vector<std::uint64_t> completedRecipes(const CacheClaim& claim, const std::
 
 }  // namespace
 
-Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
-                                           const std::vector<Tolm::TolmValuePtr>& parameters, VisitChain& chain) {
+Tolm::ContextPtr TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
+                                              const std::vector<Tolm::TolmValuePtr>& parameters, VisitChain& chain) {
     // 1. Look the target up, completing its name as declared, and enter it
     // on the chain.
     BuildInterrupt::throwIfCaught();
@@ -189,7 +167,7 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     // again, silently: it was built, or found up to date, then.
     const std::string instance = instanceKey(name, parameters);
     if (auto walked = chain.walked.find(instance); !instance.empty() && walked != chain.walked.end())
-        return walked->second;
+        return std::make_shared<Tolm::Context>(walked->second);
     const std::string displayName = name.unit + "::" + name.target;
     Log::IndentGuard prefix("[" + displayName + "] ");
     Log::log(5, fmt::runtime(Messages::Visiting));
@@ -206,7 +184,6 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     const Tolm::Context& base = *runtime;
     auto targetContext = std::make_shared<Tolm::TargetContext>(target, parameters);
     targetContext->name = name;
-    const WrittenOutputs writtenOutputs = writtenOutputsOf(*targetContext);
     AssignmentsByName remembered = rememberOwnOutputs(*targetContext, base);
     std::vector<Assignment> implicitAssignments = targetContext->addImplicitContext(base, OwnType, true, 0);
 
@@ -224,9 +201,9 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     DependencyOutputStore outputs(targetContext, name);
     std::vector<Assignment> implicitAppends;
     // The files that reach this target's output variables from its
-    // dependencies: all those of its `+` dependencies; of the others, those
-    // an output variable takes (receivedThroughOutputs).
-    std::vector<std::string> received, otherDependencyFiles;
+    // dependencies: all those of its `+` dependencies, and (step 6) those an
+    // output variable passes on.
+    std::vector<std::string> received;
     const std::vector<Tolm::Dependency> dependencies = createDependencyList(*targetContext);
     const std::vector<PlannedDependency> plan = planDependencies(dependencies, name);
     checkDependencyTargets(unitRegistry, name, plan);
@@ -243,7 +220,9 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         } catch (...) {
             rethrowReferenceFailure(displayName, outputs);
         }
-        auto childOutput = std::make_shared<Tolm::Context>(BuildTarget(childName, childParameters, chain));
+        const Tolm::ContextPtr childOutput = BuildTarget(childName, childParameters, chain);
+        // A context of this visit's own, so the marks reach no other target.
+        markReceivedOutputs(*childOutput);
         if (dependency.aliasKind == 2)
             outputs.addMergedAliasOutput(dependency, childName, childOutput);
         else
@@ -253,9 +232,9 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         // Only a tool that takes the target's output variables as its
         // outputs can list a received file among them; any other tool's
         // outputs are its own.
-        if (builder->outputsAreTargetVariables())
+        if (builder->outputsAreTargetVariables() && dependency.modifier == 1)
             for (const auto& [key, assignment] : childOutput->assignments)
-                collectDependedPaths(assignment.value, dependency.modifier == 1 ? received : otherDependencyFiles);
+                collectDependedPaths(assignment.value, received);
     }
 
     // 5. Resolve, then retry what could not be merged before resolution.
@@ -276,11 +255,6 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     } catch (...) {
         rethrowReferenceFailure(displayName, outputs);
     }
-    if (!otherDependencyFiles.empty()) {
-        const std::vector<std::string> passed =
-            receivedThroughOutputs(*targetContext, writtenOutputs, outputs, otherDependencyFiles);
-        received.insert(received.end(), passed.begin(), passed.end());
-    }
     Log::log(3, fmt::runtime(Messages::InputContext));
     targetContext->dump(3);
 
@@ -289,15 +263,20 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     // that succeeded built is kept in the record.
     CacheClaim claim;
     std::vector<BuildJob> jobs{BuildJob{targetContext, {}, false}};
+    std::string owner;
     if (buildCache) {
+        owner = ownerName(*targetContext, displayName, unitRegistry.defaultNamespace);
+        if (builder->outputsAreTargetVariables()) {
+            const std::vector<std::string> passed = passedOnFiles(*targetContext, chain.outputOwners, owner);
+            received.insert(received.end(), passed.begin(), passed.end());
+        }
         claim = ClaimCachedBuild(*builder, *targetContext);
         jobs = jobsOf(claim, received);
     }
-    Tolm::Context output;
+    const Tolm::ContextPtr result = std::make_shared<Tolm::Context>();
+    Tolm::Context& output = *result;
     try {
-        if (buildCache)
-            chain.outputOwners.claim(outputFilesOf(claim, received),
-                                     ownerName(*targetContext, displayName, unitRegistry.defaultNamespace));
+        if (buildCache) chain.outputOwners.claim(outputFilesOf(claim, received), owner);
         runBuildJobs(*builder, jobs, displayName, output);
     } catch (...) {
         if (claim.claimToken != 0)
@@ -327,5 +306,5 @@ Tolm::Context TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     output.dump(3);
     Log::log(5, fmt::runtime(Messages::Done));
     if (!instance.empty()) chain.walked.emplace(instance, output);
-    return output;
+    return result;
 }

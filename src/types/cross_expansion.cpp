@@ -102,9 +102,9 @@ void rejectUnresolvedBackReferences(const std::string& text)
 }  // namespace
 
 TolmValuePtr resolveStringValue(const TolmString& owner, const std::string& text,
-                                ExpansionGuard& guard, std::uint64_t level)
+                                ExpansionGuard& guard, std::uint64_t level, bool* passesOn)
 {
-    const std::string expanded = expandVariables(owner, text, guard);
+    const std::string expanded = expandVariables(owner, text, guard, passesOn);
 
     const auto reference = findCrossReference(expanded);
     if (!reference) {
@@ -121,6 +121,8 @@ TolmValuePtr resolveStringValue(const TolmString& owner, const std::string& text
     const TolmValuePtr value = lookupReference(owner, identifier, name);
     if (!value)
         throw TolmException(fmt::format(fmt::runtime(TextExpansionMessages::CrossWithoutValue), name));
+    if (passesOn)
+        *passesOn = reference->start == 0 && reference->close + 1 == expanded.size() && value->fromDependency;
 
     // A value without elements gives no texts at all: the reference stands
     // for each element, so there is nothing to produce.

@@ -30,6 +30,14 @@ std::vector<std::string> expansionTexts(const TolmValue& expansion)
     return texts;
 }
 
+// Marks an expansion and, for a cross expansion, each of its texts.
+void markReceived(TolmValue& expansion)
+{
+    expansion.fromDependency = true;
+    if (auto* list = valueAs<TolmList>(&expansion))
+        for (const auto& item : list->items()) item->fromDependency = true;
+}
+
 }  // namespace
 
 TolmValuePtr TolmString::resolve()
@@ -39,7 +47,11 @@ TolmValuePtr TolmString::resolve()
     std::optional<ExpansionBudget> ownBudget;
     if (!ExpansionBudget::active()) ownBudget.emplace(std::string());
     ExpansionGuard guard;
-    TolmValuePtr result = resolveStringValue(*this, text, guard, 1);
+    bool passesOn = false;
+    TolmValuePtr result = resolveStringValue(*this, text, guard, 1, &passesOn);
+    // A received text stays received; a text of the target's own stays its
+    // own unless it only passes a received value on.
+    if (fromDependency || passesOn) markReceived(*result);
     // Stored only after success, so a failed expansion leaves the text alone.
     text = result->toString();
     return result;
@@ -64,13 +76,21 @@ TolmValuePtr TolmPathString::resolve()
         for (auto& match : matches) paths.push_back(std::move(match));
     }
 
+    const bool received = expansion->fromDependency;
     if (paths.size() == 1) {
         text = std::move(paths.front());
-        return std::make_shared<TolmPathString>(text, std::filesystem::path());
+        auto path = std::make_shared<TolmPathString>(text, std::filesystem::path());
+        path->fromDependency = received;
+        return path;
     }
     // Several paths, or none when a cross expansion had no elements.
     auto list = std::make_shared<TolmList>();
-    for (auto& path : paths) list->push(std::make_shared<TolmPathString>(std::move(path), std::filesystem::path()));
+    list->fromDependency = received;
+    for (auto& path : paths) {
+        auto item = std::make_shared<TolmPathString>(std::move(path), std::filesystem::path());
+        item->fromDependency = received;
+        list->push(std::move(item));
+    }
     return list;
 }
 

@@ -62,8 +62,12 @@ TolmValuePtr lookupReference(const TolmString& owner, const Identifier& identifi
     return owner.resolver->lookup(identifier);
 }
 
-std::string expandVariables(const TolmString& owner, const std::string& text, ExpansionGuard& guard)
+std::string expandVariables(const TolmString& owner, const std::string& text, ExpansionGuard& guard,
+                            bool* passesOn)
 {
+    if (passesOn) *passesOn = false;
+    // Asked of the first reference only, and only when it is the whole text.
+    bool sole = passesOn && text.starts_with("${") && text.find('}') + 1 == text.size();
     std::string result = text;
     std::size_t from = 0;
     for (;;) {
@@ -92,6 +96,8 @@ std::string expandVariables(const TolmString& owner, const std::string& text, Ex
         } catch (...) {
             Log::log(Log::Warning, fmt::runtime(TextExpansionMessages::MissingVariable), name);
         }
+        if (sole) *passesOn = value && value->fromDependency;
+        sole = false;
 
         const std::string replacement =
             value ? expandReferencedText(owner, name, *value, guard) : std::string();

@@ -55,14 +55,19 @@ inline constexpr std::uint64_t MaxCrossLevel = 256;
 // malformed reference, and ResolutionCycle (a std::out_of_range carrying the
 // name as written) for a reference to a variable whose expansion is in
 // progress. A variable that cannot be looked up becomes the empty text after
-// a level-6 warning.
-std::string expandVariables(const TolmString& owner, const std::string& text, ExpansionGuard& guard);
+// a level-6 warning. When `passesOn` is given, it tells whether the text is
+// one reference and nothing else to a value received from a dependency
+// (tolm_value.h).
+std::string expandVariables(const TolmString& owner, const std::string& text, ExpansionGuard& guard,
+                            bool* passesOn = nullptr);
 
 // Both stages: a new TolmString, or a new flat TolmList of TolmString values
 // when a cross expansion took place; crossing a value without elements gives
-// an empty list. `level` is 1 at the top.
+// an empty list. `level` is 1 at the top. When `passesOn` is given, it tells
+// whether the result only passes on a value received from a dependency: the
+// text is one ${...} of it, or one #{...} of it after variable expansion.
 TolmValuePtr resolveStringValue(const TolmString& owner, const std::string& text,
-                                ExpansionGuard& guard, std::uint64_t level);
+                                ExpansionGuard& guard, std::uint64_t level, bool* passesOn = nullptr);
 
 // Length of the back reference ("#" and digits) at `position`, or 0 when no
 // "#" followed by a digit starts there.

@@ -89,7 +89,7 @@ bool TolmBaseString::Iterator::equals(const ITolmValueIterator& other) const
 
 TolmValuePtr TolmBaseString::clone() const
 {
-    return create(text);
+    return keepingMark(create(text));
 }
 
 TolmValuePtr TolmBaseString::add(const TolmValue& operand) const

@@ -80,7 +80,7 @@ bool TolmContext::Iterator::equals(const ITolmValueIterator& other) const
 
 TolmValuePtr TolmContext::clone() const
 {
-    return std::make_shared<TolmContext>(context ? std::make_shared<Context>(*context) : nullptr);
+    return keepingMark(std::make_shared<TolmContext>(context ? std::make_shared<Context>(*context) : nullptr));
 }
 
 TolmValuePtr TolmContext::add(const TolmValue& operand) const

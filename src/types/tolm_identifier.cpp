@@ -37,7 +37,7 @@ std::string noResolverMessage(const TolmIdentifier& self)
 
 TolmValuePtr TolmIdentifier::clone() const
 {
-    return std::make_shared<TolmIdentifier>(identifier);
+    return keepingMark(std::make_shared<TolmIdentifier>(identifier));
 }
 
 TolmValuePtr TolmIdentifier::add(const TolmValue& operand) const

@@ -30,7 +30,7 @@ bool TolmInt::Iterator::equals(const ITolmValueIterator& other) const
 
 TolmValuePtr TolmInt::clone() const
 {
-    return std::make_shared<TolmInt>(value);
+    return keepingMark(std::make_shared<TolmInt>(value));
 }
 
 TolmValuePtr TolmInt::add(const TolmValue& operand) const

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "types/expansion_limits.h"
 #include "types/tolm_base_string.h"
@@ -72,7 +73,7 @@ TolmValuePtr TolmList::clone() const
     auto copy = std::make_shared<TolmList>();
     copy->items_.reserve(items_.size());
     for (const TolmValuePtr& item : items_) copy->items_.push_back(item->clone());
-    return copy;
+    return keepingMark(std::move(copy));
 }
 
 TolmValuePtr TolmList::add(const TolmValue& operand) const
@@ -181,6 +182,7 @@ TolmValuePtr TolmList::resolve()
     std::optional<ExpansionBudget> ownBudget;
     if (!ExpansionBudget::active()) ownBudget.emplace(std::string());
     auto result = std::make_shared<TolmList>();
+    result->fromDependency = fromDependency;
     for (const TolmValuePtr& item : items_) {
         TolmValuePtr resolved = item;
         if (auto* resolvable = valueAs<Resolvable>(item.get())) {

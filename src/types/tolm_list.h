@@ -50,8 +50,8 @@ public:
 
     // Also hands the resolver to every resolvable item.
     void setResolver(Resolver* newResolver) override;
-    // A new flat list: resolvable items resolved, list results spliced in.
-    // This list is not changed.
+    // A new flat list with this list's mark: resolvable items resolved, list
+    // results spliced in. This list is not changed.
     TolmValuePtr resolve() override;
 
     const std::vector<TolmValuePtr>& items() const { return items_; }

@@ -26,7 +26,8 @@ public:
     bool equals(const TolmValue& other) const override;
     // The new value keeps this `baseDirectory`.
     TolmValuePtr create(std::string newText) const override;
-    // Expands the text, then wildcards against the file system.
+    // Expands the text, then wildcards against the file system. Every path
+    // made keeps the expansion's mark (tolm_string.h).
     TolmValuePtr resolve() override;
 
     // `baseDirectory` joined with the text (an absolute text replaces it).

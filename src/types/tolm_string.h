@@ -18,7 +18,9 @@ public:
     // The new string has no resolver.
     TolmValuePtr create(std::string newText) const override;
     // Expands the text; changes this `text` and returns a new value (a string,
-    // or a flat list when a cross expansion took place).
+    // or a flat list when a cross expansion took place). The value is marked
+    // received from a dependency when this text is, or when the text is one
+    // reference and nothing else to a value so marked.
     TolmValuePtr resolve() override;
 };
 

@@ -7,6 +7,12 @@
 // the tools and the file writers never need to know which type they hold.
 // Values are shared objects: one value may sit in several contexts, and only
 // `append` (and resolution of strings) changes a value in place.
+//
+// A value also carries where it came from: whether a target received it from
+// a dependency's outputs. The mark travels with the value rather than with
+// the name it sits under, so it survives variables in between, conditional
+// blocks, nested contexts, lists and parameters: `clone` keeps it, and
+// resolution keeps it where the result only passes such a value on.
 
 #include <memory>
 #include <string>
@@ -57,6 +63,17 @@ public:
     virtual bool lessThan(const TolmValue& other) const = 0;
     // The class name used in messages.
     virtual std::string typeName() const = 0;
+
+    // Set on the values a target received from a dependency's outputs.
+    bool fromDependency = false;
+
+protected:
+    // The copy, with this value's mark: every clone ends here.
+    TolmValuePtr keepingMark(TolmValuePtr copy) const
+    {
+        copy->fromDependency = fromDependency;
+        return copy;
+    }
 };
 
 // The way a value reaches the variables of its context.

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "support/test_support.h"
 #include "types/tolm_context.h"
 #include "types/tolm_exceptions.h"
+#include "types/tolm_list.h"
 
 namespace {
 
@@ -106,6 +108,27 @@ TEST(DependencyOutputsTest, RetriesRefusedMergeAfterResolution) {
     EXPECT_EQ(capture.text(), "Second try adding merged dependency output append \"b\".\n");
     const auto& all = dynamic_cast<Tolm::TolmContext&>(*walk.target->assignments.at("all").value);
     EXPECT_EQ(textOf(*all.context, "X"), "y b");
+}
+
+// Every value of an output context is marked received, at any depth, and keeps its mark in the
+// target's copy; the target's own variables stay its own.
+TEST(DependencyOutputsTest, OutputsAreMarkedReceived) {
+    std::function<std::string(const Tolm::TolmValuePtr&)> marks = [&](const Tolm::TolmValuePtr& value) {
+        if (!value) return std::string("-");
+        std::string text = value->fromDependency ? "1" : "0";
+        if (auto* list = dynamic_cast<Tolm::TolmList*>(value.get()))
+            for (const auto& item : list->items()) text += marks(item);
+        if (auto* nested = dynamic_cast<Tolm::TolmContext*>(value.get()))
+            for (const auto& [key, assignment] : nested->context->assignments) text += marks(assignment.value);
+        return text;
+    };
+    const auto output = contextOf({set("l", listOf({str("a"), listOf({num(1)})})),
+                                   set("n", contextValue({set("x", str("b"))})), declare("none")});
+    markReceivedOutputs(*output);
+    Walk walk({set("own", str("x"))});
+    walk.store.addOutput(dependencyWith(), {"proj", "main", "lib"}, output);
+    EXPECT_EQ(marks(walk.target->assignments.at("lib").value), "0" "1111" "11" "-");
+    EXPECT_EQ(marks(walk.target->assignments.at("own").value), "0");
 }
 
 }  // namespace

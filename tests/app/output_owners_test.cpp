@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "types/tolm_exceptions.h"
-#include "types/tolm_identifier.h"
+#include "types/tolm_context.h"
 #include "types/value_factories.h"
 
 namespace {
@@ -38,38 +38,46 @@ TEST(OutputOwnersTest, ReceivedFilesAreNotOwn) {
     EXPECT_EQ(ownOutputFiles({"/p/bin", "/p/bin"}, {"/p/bin", "/p/other"}), (Files{}));
 }
 
-Tolm::TolmValuePtr reference(const std::string& text) {
-    Tolm::Identifier identifier;
-    Tolm::ParseError error;
-    EXPECT_TRUE(Tolm::Identifier::parse(text, identifier, error)) << text;
-    return std::make_shared<Tolm::TolmIdentifier>(identifier);
+Tolm::TolmValuePtr received(Tolm::TolmValuePtr value) {
+    value->fromDependency = true;
+    return value;
 }
 
-// What an output variable refers to as written: a reference's first name, the first name of each
-// expansion in an expandable text (a path too), in lists at any depth; a raw text expands nothing.
-// Only files both lists name are among each other, however spelt.
-TEST(OutputOwnersTest, ReferencedNamesAndSharedFiles) {
-    using Names = std::vector<std::string>;
+// Only path values marked received count, in lists and context values at any depth, whatever
+// marks their holders have; of those, only files another owner claimed, however spelt, are
+// passed on.
+TEST(OutputOwnersTest, ReceivedPathsAndFilesOfOtherOwners) {
+    using Files = std::vector<std::string>;
+    auto nested = std::make_shared<Tolm::Context>();
+    nested->addAssignment(Tolm::Assignment("x", received(Tolm::makePathStringValue("/p/in.txt")),
+                                           Tolm::Assignment::AssignType::Set, 0),
+                          0);
+    nested->addAssignment(
+        Tolm::Assignment("y", Tolm::makePathStringValue("/p/own.txt"), Tolm::Assignment::AssignType::Set, 0), 0);
     const struct {
         Tolm::TolmValuePtr value;
-        Names names;
+        Files files;
     } cases[] = {
-        {reference("lib.libout[0]"), {"lib"}},
-        {Tolm::makeStringValue("cat ${a.out} #{b} ${ c} $x {d} ${}"), {"a", "b"}},
-        {Tolm::makePathStringValue("${dir}/x-${my-var}.txt"), {"dir", "my-var"}},
-        {Tolm::makeRawStringValue("${raw}"), {}},
-        {Tolm::makeListValue({reference("x"), Tolm::makeListValue({Tolm::makeStringValue("${y}")})}), {"x", "y"}},
+        {received(Tolm::makePathStringValue("/p/gen.txt")), {"/p/gen.txt"}},
+        {Tolm::makePathStringValue("/p/gen.txt"), {}},
+        {received(Tolm::makeStringValue("/p/gen.txt")), {}},
+        {received(Tolm::makeListValue({Tolm::makePathStringValue("/p/own.txt"),
+                                       Tolm::makeListValue({received(Tolm::makePathStringValue("/p/a"))})})),
+         {"/p/a"}},
+        {std::make_shared<Tolm::TolmContext>(nested), {"/p/in.txt"}},
         {nullptr, {}},
     };
     for (const auto& c : cases) {
-        Names names;
-        collectReferencedNames(c.value, names);
-        EXPECT_EQ(names, c.names) << (c.value ? c.value->toLiteral() : "null");
+        Files files;
+        collectReceivedPaths(c.value, files);
+        EXPECT_EQ(files, c.files) << (c.value ? c.value->toLiteral() : "null");
     }
-    using Files = std::vector<std::string>;
-    EXPECT_EQ(filesAmong({"/p/gen.txt", "/p/b.txt", "/p/./x/../gen.txt"}, {"/p/x/../gen.txt"}),
-              (Files{"/p/gen.txt", "/p/./x/../gen.txt"}));
-    EXPECT_EQ(filesAmong({"/p/b.txt"}, {}), Files{});
+    OutputOwners owners;
+    owners.claim({"/p/gen.txt", "/p/x/../lib.txt"}, "u::a");
+    owners.claim({"/p/b.txt"}, "u::b");
+    EXPECT_EQ(owners.claimedByOthers({"/p/./gen.txt", "/p/lib.txt", "/p/b.txt", "/p/none"}, "u::b"),
+              (Files{"/p/./gen.txt", "/p/lib.txt"}));
+    EXPECT_EQ(owners.claimedByOthers({"/p/gen.txt"}, "u::a"), Files{});
 }
 
 }  // namespace

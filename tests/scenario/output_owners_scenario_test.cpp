@@ -205,4 +205,63 @@ TEST_F(TolmScenario, OwnOutputBesideADependencysOutputIsASecondWriter) {
     }
 }
 
+// Whether a file passes a dependency's file on follows its value, however the target reaches it:
+// through a variable in between, a conditional block, a `{ }` value, from an imported project
+// (also through a target there that passes it on), or through a template's parameter. Those forms
+// build and settle. A path the target writes itself is its own, also beside another dependency's
+// output in one list: refused before b's command, the dependency's file keeping its bytes.
+TEST_F(TolmScenario, PassedOnFilesAreKnownByTheirValues) {
+    const std::string a = "a: { ^out = P\"(gen.txt)\" cmdline = \"echo from-a > gen.txt\" }\n";
+    const struct {
+        const char* form;
+        std::string targets;
+        const char* writer;  // empty: the form builds
+        const char* file;
+    } cases[] = {
+        {"between", "b: a { mid = a.out ^o = mid cmdline = \"cat ${o} > b.txt\" }\n" + a, "", ""},
+        {"if", "b: a { X = 1 if X { ^o = a.out } cmdline = \"cat ${o} > b.txt\" }\n" + a, "", ""},
+        {"context", "b: a { ^o = { x = a.out } cmdline = \"cat ${o.x} > b.txt\" }\n" + a, "", ""},
+        {"imported-between", "b: other/ext::a { mid = ext.a.out ^o = mid cmdline = \"cat ${o} > b.txt\" }\n", "", ""},
+        {"imported-if", "b: other/ext::a { X = 1 if X { ^o = ext.a.out } cmdline = \"cat ${o} > b.txt\" }\n", "", ""},
+        {"imported-context", "b: other/ext::a { ^o = { x = ext.a.out } cmdline = \"cat ${o.x} > b.txt\" }\n", "", ""},
+        {"imported-passed-on", "b: other/ext::wrap { mid = ext.wrap.w ^o = mid cmdline = \"cat ${o} > b.txt\" }\n", "",
+         ""},
+        {"parameter",
+         "b: a show(a) { ^o = show.o cmdline = \"cat ${o} > b.txt\" }\n"
+         "show(d): { mid = d.out ^o = mid cmdline = \"cat ${o} > show.txt\" }\n" + a,
+         "", ""},
+        {"own-path", "b: a { ^out = P\"(gen.txt)\" cmdline = \"echo from-b > gen.txt\" }\n" + a, "app::a", "gen.txt"},
+        {"own-path-beside-another-output",
+         "b: a c { ^o = [c.cout, P\"(gen.txt)\"] cmdline = \"echo from-b > gen.txt\" }\n"
+         "c: { ^cout = P\"(c.txt)\" cmdline = \"echo c > c.txt\" }\n" + a,
+         "app::a", "gen.txt"},
+        {"imported-own-path",
+         "b: other/ext::a { ^o = P\"(other/gen.txt)\" cmdline = \"echo from-b > other/gen.txt\" }\n", "other/ext::a",
+         "other/gen.txt"},
+    };
+    for (const auto& c : cases) {
+        const std::string dir = c.form;
+        write(dir + "/.tolm_project.txt",
+              "name demo\nimport { \"other/.tolm_project.txt\"; }\nunits { app { \"tolm.txt\" } }\n");
+        write(dir + "/tolm.txt", "unit app\n" + c.targets);
+        write(dir + "/other/.tolm_project.txt", "name other\nunits { ext { \"tolm.txt\" } }\n");
+        write(dir + "/other/tolm.txt", "unit ext\na: { cwd = P\"(.)\" ^out = P\"(gen.txt)\" cmdline = \"echo from-a > "
+                                       "gen.txt\" }\nwrap: a { ^w = a.out cmdline = \"cat ${w} > wrap.txt\" }\n");
+        const RunResult first = tolm({}, dir);
+        if (*c.writer == '\0') {
+            EXPECT_EQ(first.exitCode, 0) << dir << first.out;
+            EXPECT_EQ(contentOf(at(dir + "/b.txt")), "from-a\n") << dir;
+            const RunResult second = tolm({}, dir);
+            EXPECT_TRUE(ranNothing(second)) << dir << second.out;
+            continue;
+        }
+        EXPECT_EQ(first.exitCode, 1) << dir << first.out;
+        EXPECT_TRUE(hasLine(first.out, "Error: Targets '" + std::string(c.writer) + "' and 'app::b' would both write '" +
+                                           at(dir + "/" + c.file) + "'; give one of them another output.\n"))
+            << dir << first.out;
+        EXPECT_EQ(count(first, "[app::b] Starting build job"), 0) << dir;
+        EXPECT_EQ(contentOf(at(dir + "/" + c.file)), "from-a\n") << dir;
+    }
+}
+
 }  // namespace
