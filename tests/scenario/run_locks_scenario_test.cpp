@@ -74,6 +74,8 @@ std::string printedSoFar(pid_t pid) {
     std::error_code error;
     const fs::path program = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
     if (error || program != fs::canonical(TOLM_BINARY)) return "";
+    // A nested run's output is a pipe to the run above it, which a read here would take from it.
+    if (!fs::is_regular_file("/proc/" + std::to_string(pid) + "/fd/1", error)) return "";
     return procFile(pid, "fd/1");
 }
 
@@ -448,6 +450,169 @@ TEST_F(RunLocksScenario, NestedRunBelowAHolderWithoutAStampNeverWaits) {
     EXPECT_EQ(outer.exitCode, 0) << outer.out;
     EXPECT_EQ(count(outer, "inner-ran"), 2) << outer.out;
     EXPECT_EQ(contentOf(at(".tolm_cache.lock")), "");
+}
+
+// Whose turn it is goes by what the system shows. A run below the holder never waits, whatever copy
+// of the program it runs, also below a holder that may only read the lock file, and whatever path
+// it reaches the project by, also where it cannot see the holder. A run given the stamp the holder
+// has noted, which the system shows holding the lock and not above the run, waits while it builds:
+// the stale stamp of a run that was killed, left in a file the holder may only read, or the stamp
+// of a holder without /proc, or of one in a pid namespace of its own.
+TEST_F(RunLocksScenario, TurnsGoByWhatTheSystemShows) {
+    const ScratchDir elsewhere;
+    const fs::path copy = elsewhere.path() / "tolm2", mountPoint = elsewhere.path() / "p";
+    fs::copy_file(TOLM_BINARY, copy);
+    fs::create_directories(mountPoint);
+    const std::string binary = FakeTool::shellQuoted(TOLM_BINARY), other = FakeTool::shellQuoted(copy.string());
+    const std::string lock = at(".tolm_cache.lock");
+    write("nest.sh", "mount --bind \"$2\" \"$3\" && cd \"$3\" && exec \"$1\" inner\n");
+    writeProject("copy_outer: { cmdline = \"" + other + " inner && env -i HOME=$HOME " + other + " inner\" }\n"
+                 "namespace_outer: { cmdline = \"unshare --mount --pid --fork --mount-proc sh nest.sh " + binary + " " +
+                 FakeTool::shellQuoted(work_.path().string()) + " " + FakeTool::shellQuoted(mountPoint.string()) +
+                 "\" }\n"
+                 "inner: { cmdline = \"echo inner-ran\" }\n"
+                 "hold: { cmdline = \"echo $TOLM_PROJECT_LOCKS > variable.txt; "
+                 "while [ ! -e release ]; do sleep 0.01; done\" }\n"
+                 "t: { ^out = P\"(o.txt)\" cmdline = \"echo x > o.txt\" }\n");
+    write(".tolm_cache.lock", "");
+    const Words readOnly = {"/usr/bin/unshare", "-m", "sh", "-c",
+                            "mount --bind \"$0\" \"$0\" && mount -o remount,ro,bind \"$0\" \"$0\" && exec \"$@\"", lock};
+    const Words noProc = {"/usr/bin/unshare", "-m", "sh", "-c", "umount -l /proc && exec \"$@\"", "sh"};
+    const Words ownPid = {"/usr/bin/unshare", "--pid", "--fork", "--mount-proc"};
+    const struct {
+        std::string form;
+        Words through;
+        std::string target;
+        bool nested;
+        bool killedFirst;
+    } cases[] = {
+        {"another copy below a holder that may only read", readOnly, "copy_outer", true, false},
+        {"a pid and mount namespace, the project elsewhere", {}, "namespace_outer", true, false},
+        {"the stale stamp of a killed run", readOnly, "hold", false, true},
+        {"the stamp of a holder without /proc", noProc, "hold", false, false},
+        {"the stamp of a holder in a pid namespace", ownPid, "hold", false, false},
+    };
+    const auto runOf = [](Words argv, const std::string& target) {
+        argv.insert(argv.end(), {TOLM_BINARY, target});
+        return argv;
+    };
+    for (const auto& test : cases) {
+        for (const char* file : {"release", "variable.txt", "o.txt"}) fs::remove(at(file));
+        if (!test.through.empty() && programWhile(runOf(test.through, "-u"), {}).exitCode != 0)
+            GTEST_SKIP() << test.form << ": not possible here";
+        if (test.nested) {
+            bool innerWaited = false;
+            const RunResult outer = programWhile(runOf(test.through, test.target), [&](pid_t pid) {
+                if ((innerWaited = waits(pid))) kill(pid, SIGTERM);
+            });
+            EXPECT_FALSE(innerWaited) << test.form << outer.out;
+            EXPECT_EQ(outer.exitCode, 0) << test.form << outer.out;
+            EXPECT_TRUE(hasLine(outer.out, "inner-ran\n")) << test.form << outer.out;
+            continue;
+        }
+        std::string entry;
+        if (test.killedFirst) {
+            tolmWhile({"hold"}, [&](pid_t pid) {
+                awaitWhileRunning(pid, [&] { return !contentOf(at("variable.txt")).empty(); });
+                kill(pid, SIGKILL);
+            });
+            entry = linesOf(contentOf(at("variable.txt"))).at(0);
+            EXPECT_EQ(contentOf(lock), entry.substr(entry.rfind('=') + 1) + "\n") << test.form;
+            fs::remove(at("variable.txt"));
+        }
+        auto holder = startWhen(runOf(test.through, "hold"), [&] { return !contentOf(at("variable.txt")).empty(); });
+        if (entry.empty()) entry = linesOf(contentOf(at("variable.txt"))).at(0);
+        bool waited = false;
+        const RunResult outside = tolmWhile({"t"}, [&](pid_t pid) {
+            if ((waited = waits(pid))) kill(pid, SIGINT);
+        }, {"TOLM_PROJECT_LOCKS=" + entry});
+        EXPECT_TRUE(waited) << test.form << " " << entry;
+        EXPECT_EQ(outside.exitCode, 128 + SIGINT) << test.form << outside.out;
+        EXPECT_FALSE(fs::exists(at("o.txt"))) << test.form;
+        write("release", "");
+        EXPECT_EQ(holder.get().exitCode, 0) << test.form;
+    }
+}
+
+// A tree copied with `cp -al` shares its lock file with the original: a build in either waits while
+// the other's holds the lock, and builds once that one is done. The shared file takes no note, and
+// its holder names it in no entry.
+TEST_F(RunLocksScenario, HardLinkedTreesTakeTurns) {
+    writeProject("init: { cmdline = \"true\" }\n"
+                 "hold: { cmdline = \"cat .tolm_cache.lock > note.txt; echo $TOLM_PROJECT_LOCKS > variable.txt; "
+                 "while [ ! -e release ]; do sleep 0.01; done\" }\n"
+                 "t: { ^out = P\"(o.txt)\" cmdline = \"echo ${X} > o.txt\" }\n", "", "original");
+    ASSERT_EQ(tolm({"init"}, "original").exitCode, 0);
+    const std::string lock = at("original/.tolm_cache.lock");
+    ASSERT_TRUE(fs::exists(lock));
+    ASSERT_EQ(std::system(("cp -al " + FakeTool::shellQuoted(at("original")) + " " + FakeTool::shellQuoted(at("copy")))
+                              .c_str()),
+              0);
+    ASSERT_EQ(fs::hard_link_count(lock), 2u);
+    const struct {
+        std::string holder, waiter;
+    } cases[] = {{"original", "copy"}, {"copy", "original"}};
+    for (const auto& turn : cases) {
+        const std::string in = turn.holder + "/";
+        auto holder = startWhen({TOLM_BINARY, "hold"}, [&] { return !contentOf(at(in + "variable.txt")).empty(); },
+                                {}, turn.holder);
+        bool waited = false;
+        const RunResult later = tolmWhile({"t", "X=\"" + turn.waiter + "\""}, [&](pid_t pid) {
+            waited = waits(pid);
+            write(in + "release", "");
+        }, {}, turn.waiter);
+        EXPECT_TRUE(waited) << turn.waiter;
+        EXPECT_EQ(later.exitCode, 0) << turn.waiter << later.out;
+        EXPECT_EQ(count(later, kWaiting), 1) << turn.waiter << later.out;
+        EXPECT_EQ(holder.get().exitCode, 0) << turn.holder;
+        EXPECT_EQ(contentOf(at(turn.waiter + "/o.txt")), turn.waiter + "\n");
+        EXPECT_EQ(contentOf(at(in + "note.txt")), "") << turn.holder;
+        EXPECT_EQ(contentOf(at(in + "variable.txt")), "\n") << turn.holder;
+    }
+    EXPECT_EQ(fs::hard_link_count(lock), 2u);
+    EXPECT_EQ(contentOf(lock), "");
+}
+
+// A lock file removed while a build holds it (rm, git clean), or replaced by another file, lets no
+// second build in: a later run waits for the first and builds once it is done. A tolm that a
+// command of the build runs after the removal still does not wait.
+TEST_F(RunLocksScenario, RemovedLockFileLetsNoSecondBuildIn) {
+    const std::string binary = FakeTool::shellQuoted(TOLM_BINARY);
+    writeProject("hold: { cmdline = \"${CHANGE}; touch started; while [ ! -e release ]; do sleep 0.01; done\" }\n"
+                 "outer: { cmdline = \"${CHANGE}; " + binary + " inner\" }\n"
+                 "inner: { cmdline = \"echo inner-ran\" }\n"
+                 "t: { ^out = P\"(o.txt)\" cmdline = \"echo ${X} > o.txt\" }\n");
+    const std::string removed = "rm -f .tolm_cache.lock", replaced = removed + " && echo other > .tolm_cache.lock";
+    const struct {
+        std::string change;
+        bool nested;
+    } cases[] = {{removed, false}, {replaced, false}, {removed, true}, {replaced, true}};
+    int round = 0;
+    for (const auto& test : cases) {
+        const std::string change = "CHANGE=\"" + test.change + "\"", value = std::to_string(++round);
+        for (const char* file : {"release", "started"}) fs::remove(at(file));
+        if (test.nested) {
+            bool innerWaited = false;
+            const RunResult outer = tolmWhile({"outer", change}, [&](pid_t pid) {
+                if ((innerWaited = waits(pid))) kill(pid, SIGTERM);
+            });
+            EXPECT_FALSE(innerWaited) << test.change << outer.out;
+            EXPECT_EQ(outer.exitCode, 0) << test.change << outer.out;
+            EXPECT_TRUE(hasLine(outer.out, "inner-ran\n")) << test.change << outer.out;
+            continue;
+        }
+        auto holder = startWhen({TOLM_BINARY, "hold", change}, [&] { return fs::exists(at("started")); });
+        bool waited = false;
+        const RunResult second = tolmWhile({"t", "X=\"" + value + "\""}, [&](pid_t pid) {
+            waited = waits(pid);
+            write("release", "");
+        });
+        EXPECT_TRUE(waited) << test.change;
+        EXPECT_EQ(second.exitCode, 0) << test.change << second.out;
+        EXPECT_EQ(second.out.rfind(kWaiting + "\nStarting build\n", 0), 0u) << test.change << second.out;
+        EXPECT_EQ(holder.get().exitCode, 0) << test.change;
+        EXPECT_EQ(contentOf(at("o.txt")), value + "\n") << test.change;
+    }
 }
 
 // A signal ends the wait at once, as it ends a build. The lists take no lock.
