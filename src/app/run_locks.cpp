@@ -216,6 +216,9 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
     std::filesystem::path place = file->file().parent_path();
     if (place.empty()) place = ".";
     auto directory = std::make_unique<Util::DirectoryLock>(place);
+    // The directory first, then the file: nobody holds the file while
+    // waiting for the directory. A run below the holder of either builds
+    // without the lock, letting go of what it took.
     bool saidWaiting = false;
     const std::optional<Attempt> atDirectory = take(*directory, *file, saidWaiting);
     if (!atDirectory) return;

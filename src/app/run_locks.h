@@ -85,10 +85,11 @@ private:
 
 class ProjectLock {
 public:
-    // Takes the lock beside the cache file, waiting for it as long as it
-    // takes; the wait ends with BuildInterrupted when a signal arrives (make
-    // the BuildInterrupt::Scope first). Throws Tolm::TolmException naming the
-    // lock file when it cannot be used.
+    // Takes the lock of the cache file's directory and the lock file beside
+    // the cache file, waiting for them as long as it takes; the wait ends with
+    // BuildInterrupted when a signal arrives (make the BuildInterrupt::Scope
+    // first). Throws Tolm::TolmException naming the lock file, or the
+    // directory, when it cannot be used.
     explicit ProjectLock(const std::filesystem::path& cacheFile);
     // Empties the lock file, so that no stamp of a holder outlives its turn.
     ~ProjectLock();
