@@ -517,7 +517,11 @@ TEST_F(RunLocksScenario, TurnsGoByWhatTheSystemShows) {
         if (test.note == Note::KilledRun) {
             tolmWhile({"hold"}, [&](pid_t pid) {
                 awaitWhileRunning(pid, [&] { return !contentOf(at("variable.txt")).empty(); });
+                // Its command goes too (each leads a process group): left alone, it would wait for
+                // ever once the work directory is gone.
+                const std::vector<pid_t> commands = childrenOf(pid);
                 kill(pid, SIGKILL);
+                for (const pid_t command : commands) kill(-command, SIGKILL);
             });
             entry = linesOf(contentOf(at("variable.txt"))).at(0);
             EXPECT_EQ(contentOf(lock), entry.substr(entry.rfind('=') + 1) + "\n") << test.form;
