@@ -35,7 +35,8 @@
 //    /proc shows no processes) does it try the lock once more, as the holder
 //    may just have let go. Still taken, the holder's note decides: the stamp
 //    (process id and start time, util/process_ancestry.h) the holder wrote
-//    into the lock file, by ancestry when /proc shows that process, else by
+//    into the lock file once it held it (and empties before it lets go), by
+//    ancestry when /proc shows that process, else by
 //    being the very stamp this run inherited for this lock file. The holder
 //    names its lock file and stamp in the environment its commands inherit
 //    (TOLM_PROJECT_LOCKS), the file by its device and inode so that a mount
