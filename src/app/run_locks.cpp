@@ -24,18 +24,19 @@ namespace Messages {
 constexpr const char* Waiting = "Waiting for another tolm run in this project to finish...\n";
 constexpr const char* Unusable = "Unable to use lock file '{}': {}";
 constexpr const char* Link = "Unable to use lock file '{}': it is a symbolic link, which tolm does not follow";
-constexpr const char* HardLink =
-    "Unable to use lock file '{}': it has another name (a hard link), which tolm does not write through";
+constexpr const char* DirectoryUnusable = "Unable to lock directory '{}': {}";
 constexpr const char* RegistryBusy = "The registry lock '{}' is held by another tolm run; gave up after {} seconds.";
 }  // namespace Messages
 
-// The project lock files held by the runs that started this one, each as
-// "<escaped canonical path>=<holder's stamp>", separated by ':'.
+// The project lock files held by the runs that started this one, each entry
+// "<escaped path>=<device>.<inode>=<holder's stamp>", separated by ':'.
 constexpr const char* HeldVariable = "TOLM_PROJECT_LOCKS";
 constexpr const char* LockSuffix = ".lock";
 constexpr std::chrono::seconds RegistryTimeout{20};
 // Far longer than any stamp; a longer note is no stamp.
 constexpr std::size_t NoteLimit = 64;
+
+using Attempt = Util::LockAttempt;
 
 std::filesystem::path lockFileBeside(const std::filesystem::path& file) {
     std::filesystem::path lockFile = file;
@@ -47,8 +48,6 @@ std::filesystem::path lockFileBeside(const std::filesystem::path& file) {
     std::error_code ignored;
     if (lock.error() == ELOOP && std::filesystem::is_symlink(lock.file(), ignored))
         throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::Link), lock.file().string()));
-    if (lock.error() == EMLINK)
-        throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::HardLink), lock.file().string()));
     throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::Unusable), lock.file().string(),
                                           std::strerror(lock.error())));
 }
@@ -62,45 +61,75 @@ bool lockingImpossible(const Util::FileLock& lock) {
     return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS;
 }
 
-// One spelling for every run, whatever way each reached the project.
-std::string identityOf(const std::filesystem::path& lockFile) {
-    std::error_code error;
-    std::filesystem::path canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(lockFile), error);
-    return error ? std::filesystem::absolute(lockFile, error).string() : canonical.string();
+// A directory this user may not read, or on a file system without flock for
+// directories: the lock file keeps the turn alone.
+bool directoryLockingImpossible(int error) {
+    return error == EACCES || error == EPERM || error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS ||
+           error == EBADF;
 }
 
-std::vector<std::string> exportedStamps(const std::string& identity) {
+std::vector<std::string> inheritedStamps(const Util::FileIdentity& lockFile) {
     const char* held = std::getenv(HeldVariable);
-    return held == nullptr ? std::vector<std::string>{} : HeldLocks::stampsFor(held, identity);
+    return held == nullptr ? std::vector<std::string>{} : HeldLocks::stampsFor(held, lockFile);
 }
 
-void exportHeld(const std::string& identity, const Util::ProcessStamp& stamp) {
+void exportHeld(const Util::FileLock& lock, const Util::ProcessStamp& stamp) {
     const char* held = std::getenv(HeldVariable);
-    const std::string list = HeldLocks::withEntry(held == nullptr ? "" : held, identity, Util::stampText(stamp));
+    const std::string list =
+        HeldLocks::withEntry(held == nullptr ? "" : held, lock.file().string(), lock.identity(), Util::stampText(stamp));
     setenv(HeldVariable, list.c_str(), 1);
 }
 
-// Whether this run was started, through any number of processes, by the
-// run that holds the lock. The holder is the process its note names, or
-// the tolm /proc/locks shows holding the lock; only when /proc does not show
-// the noted one (a pid namespace of its own below the holder, or no /proc at
-// all) may the stamp inherited for this very lock stand for the ancestor
-// check, and only while it is the holder's. A run that can see the holder
-// and is not below it waits, whatever its environment says.
-bool belowHolder(const Util::FileLock& lock) {
-    const std::optional<Util::ProcessStamp> holder = Util::parseStamp(lock.readNote(NoteLimit));
-    if (holder && Util::isAncestor(*holder)) return true;
-    // A holder that could open the lock file for reading only left no stamp
-    // (or an older one): the system's own record of the lock names it. Only
-    // a tolm holding it counts, not whatever else locks the file.
-    const std::optional<pid_t> holding = lock.holderProcess();
-    const std::optional<Util::ProcessStamp> locked =
-        holding && Util::runsThisProgram(*holding) ? Util::stampOf(*holding) : std::nullopt;
-    if (locked && Util::isAncestor(*locked)) return true;
-    if (!holder || Util::isVisible(*holder)) return false;
-    const std::vector<std::string> exported = exportedStamps(identityOf(lock.file()));
-    return std::any_of(exported.begin(), exported.end(),
-                       [&](const std::string& text) { return Util::parseStamp(text) == holder; });
+enum class Turn {
+    Nested,  // a run below the holder: builds without the lock
+    Wait,    // another's turn
+    Taken,   // the holder let go meanwhile: this run holds the lock now
+    Failed,  // the lock could not be tried again
+};
+
+// Whose turn it is at `busy` (the directory's lock or the file's), found
+// taken (see run_locks.h). The stamps are always those of the lock file.
+template <class Lock>
+Turn turnAt(Lock& busy, const Util::FileLock& file) {
+    if (const std::optional<pid_t> holder = busy.holderProcess()) {
+        if (const std::optional<Util::ProcessStamp> shown = Util::stampOf(*holder))
+            return Util::isAncestor(*shown) ? Turn::Nested : Turn::Wait;
+    }
+    switch (busy.tryLock()) {
+    case Attempt::Held: return Turn::Taken;
+    case Attempt::Failed: return Turn::Failed;
+    case Attempt::Busy: break;
+    }
+    const std::optional<Util::ProcessStamp> noted = Util::parseStamp(file.readNote(NoteLimit));
+    if (!noted) return Turn::Wait;
+    if (Util::isVisible(*noted)) return Util::isAncestor(*noted) ? Turn::Nested : Turn::Wait;
+    const std::vector<std::string> inherited = inheritedStamps(file.identity());
+    return std::any_of(inherited.begin(), inherited.end(),
+                       [&](const std::string& text) { return Util::parseStamp(text) == noted; })
+               ? Turn::Nested
+               : Turn::Wait;
+}
+
+// Takes `lock`, waiting for as long as it takes when its turn says so; the
+// waiting line shows once however many locks a run waits for. None when the
+// run is below the holder.
+template <class Lock>
+std::optional<Attempt> take(Lock& lock, const Util::FileLock& file, bool& saidWaiting) {
+    const Attempt attempt = lock.tryLock();
+    if (attempt != Attempt::Busy) return attempt;
+    switch (turnAt(lock, file)) {
+    case Turn::Nested: return std::nullopt;
+    case Turn::Taken: return Attempt::Held;
+    case Turn::Failed: return Attempt::Failed;
+    case Turn::Wait: break;
+    }
+    if (!saidWaiting) {
+        Log::log(LogLevel::Info, Messages::Waiting);
+        // The wait may be long: the line must show now, also in a file or pipe.
+        std::cout.flush();
+        saidWaiting = true;
+    }
+    return lock.lock(std::nullopt, BuildInterrupt::throwIfCaught);
 }
 
 }  // namespace
@@ -110,17 +139,11 @@ namespace HeldLocks {
 namespace {
 
 constexpr char EntrySeparator = ':';
-constexpr char StampSeparator = '=';
+constexpr char FieldSeparator = '=';
+constexpr char IdentitySeparator = '.';
 constexpr char Escape = '%';
 // Every character that would cut an entry short, and the escape itself.
 constexpr std::string_view Escaped = "%:=";
-
-int hexValue(char digit) {
-    if (digit >= '0' && digit <= '9') return digit - '0';
-    if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
-    if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
-    return -1;
-}
 
 std::string escaped(std::string_view path) {
     constexpr const char* Digits = "0123456789ABCDEF";
@@ -138,40 +161,34 @@ std::string escaped(std::string_view path) {
     return text;
 }
 
-// None for a text no run wrote: a stray escape.
-std::optional<std::string> unescaped(std::string_view text) {
-    std::string path;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] != Escape) {
-            path += text[at];
-            continue;
-        }
-        if (text.size() - at < 3) return std::nullopt;
-        const int high = hexValue(text[at + 1]), low = hexValue(text[at + 2]);
-        if (high < 0 || low < 0) return std::nullopt;
-        path += static_cast<char>(high * 16 + low);
-        at += 2;
-    }
-    return path;
+std::string identityText(const Util::FileIdentity& identity) {
+    return std::to_string(identity.device) + IdentitySeparator + std::to_string(identity.inode);
 }
 
 }  // namespace
 
-std::string withEntry(std::string_view list, const std::string& lockFile, std::string_view stamp) {
+std::string withEntry(std::string_view list, const std::string& lockFile, const Util::FileIdentity& identity,
+                      std::string_view stamp) {
     std::string extended(list);
     if (!extended.empty()) extended += EntrySeparator;
-    return extended + escaped(lockFile) + StampSeparator + std::string(stamp);
+    return extended + escaped(lockFile) + FieldSeparator + identityText(identity) + FieldSeparator + std::string(stamp);
 }
 
-std::vector<std::string> stampsFor(std::string_view list, const std::string& lockFile) {
+std::vector<std::string> stampsFor(std::string_view list, const Util::FileIdentity& identity) {
+    const std::string wanted = identityText(identity);
     std::vector<std::string> stamps;
     while (!list.empty()) {
         const std::size_t end = std::min(list.find(EntrySeparator), list.size());
         const std::string_view entry = list.substr(0, end);
         list.remove_prefix(std::min(end + 1, list.size()));
-        const std::size_t split = entry.rfind(StampSeparator);
-        if (split == std::string_view::npos) continue;
-        if (unescaped(entry.substr(0, split)) == lockFile) stamps.emplace_back(entry.substr(split + 1));
+        // The stamp is last and the identity before it: a path written by
+        // hand, unescaped, cannot shift them.
+        const std::size_t stampAt = entry.rfind(FieldSeparator);
+        if (stampAt == std::string_view::npos || stampAt == 0) continue;
+        const std::size_t identityAt = entry.rfind(FieldSeparator, stampAt - 1);
+        if (identityAt == std::string_view::npos) continue;
+        if (entry.substr(identityAt + 1, stampAt - identityAt - 1) == wanted)
+            stamps.emplace_back(entry.substr(stampAt + 1));
     }
     return stamps;
 }
@@ -180,36 +197,49 @@ std::vector<std::string> stampsFor(std::string_view list, const std::string& loc
 
 RegistryLock::RegistryLock(const std::filesystem::path& registryFile) : lock_(lockFileBeside(registryFile)) {
     switch (lock_.lock(RegistryTimeout, BuildInterrupt::throwIfCaught)) {
-    case Util::FileLock::Attempt::Held: return;
-    case Util::FileLock::Attempt::Busy:
+    case Attempt::Held: return;
+    case Attempt::Busy:
         throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::RegistryBusy), lock_.file().string(),
                                               RegistryTimeout.count()));
-    case Util::FileLock::Attempt::Failed: throwUnusable(lock_);
+    case Attempt::Failed: throwUnusable(lock_);
     }
 }
 
-ProjectLock::ProjectLock(const std::filesystem::path& cacheFile)
-    : lock_(std::make_unique<Util::FileLock>(lockFileBeside(cacheFile))) {
-    Util::FileLock::Attempt attempt = lock_->tryLock();
-    if (attempt == Util::FileLock::Attempt::Busy) {
-        if (belowHolder(*lock_)) {
-            lock_.reset();
-            return;
-        }
-        Log::log(LogLevel::Info, Messages::Waiting);
-        // The wait may be long: the line must show now, also in a file or pipe.
-        std::cout.flush();
-        attempt = lock_->lock(std::nullopt, BuildInterrupt::throwIfCaught);
+ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
+    // The lock file is opened first: its note and identity decide about
+    // either lock.
+    auto file = std::make_unique<Util::FileLock>(lockFileBeside(cacheFile));
+    if (file->error() != 0) {
+        if (lockingImpossible(*file)) return;
+        throwUnusable(*file);
     }
-    if (attempt == Util::FileLock::Attempt::Failed) {
-        if (!lockingImpossible(*lock_)) throwUnusable(*lock_);
-        lock_.reset();
-        return;
+    std::filesystem::path place = file->file().parent_path();
+    if (place.empty()) place = ".";
+    auto directory = std::make_unique<Util::DirectoryLock>(place);
+    // The directory first, then the file: nobody holds the file while
+    // waiting for the directory. A run below the holder of either builds
+    // without the lock, letting go of what it took.
+    bool saidWaiting = false;
+    const std::optional<Attempt> atDirectory = take(*directory, *file, saidWaiting);
+    if (!atDirectory) return;
+    if (*atDirectory == Attempt::Failed) {
+        if (!directoryLockingImpossible(directory->error()))
+            throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::DirectoryUnusable), place.string(),
+                                                  std::strerror(directory->error())));
+        directory.reset();
     }
-    // Before any command starts, so every run below this one finds it.
+    const std::optional<Attempt> atFile = take(*file, *file, saidWaiting);
+    if (!atFile) return;
+    if (*atFile == Attempt::Failed) {
+        if (lockingImpossible(*file)) return;
+        throwUnusable(*file);
+    }
+    directory_ = std::move(directory);
+    lock_ = std::move(file);
+    // Before any command starts, so every run below this one finds it. A
+    // file that takes no note takes no entry either: nothing could match it.
     const Util::ProcessStamp stamp = Util::ownProcessStamp();
-    lock_->writeNote(Util::stampText(stamp) + "\n");
-    exportHeld(identityOf(lock_->file()), stamp);
+    if (lock_->writeNote(Util::stampText(stamp) + "\n")) exportHeld(*lock_, stamp);
 }
 
 ProjectLock::~ProjectLock() {

@@ -1,5 +1,5 @@
 #pragma once
-// The two locks of a run, each a lock file with an exclusive flock
+// The two locks of a run, each an exclusive flock on a lock file
 // (util/file_lock.h), so that runs at once never lose each other's work.
 //
 // - The registry lock (beside the registry file) is held by a run that
@@ -8,7 +8,7 @@
 //   only, so a run that cannot take it within a time-out gives up with an
 //   error. Reading the registry takes no lock: the file is always replaced
 //   whole, so a reader sees the old one or the new one.
-// - The project lock (beside the cache file) is held by a build from its
+// - The project lock (beside the cache file, see below) is held by a build from its
 //   loading the cache to its saving it: two builds in one project would
 //   otherwise overwrite each other's outputs and record the other's files as
 //   their own. A second build waits for it as long as it takes, saying so
@@ -17,30 +17,41 @@
 //
 // A tolm that a command of the build starts (a command target calling tolm)
 // must not wait for the lock of the build that runs it, or neither ends; any
-// other run must wait, or the two overwrite each other's work. So the holder
-// writes its stamp (process id and start time, util/process_ancestry.h) into
-// the lock file once it holds the lock, and empties the file before it lets
-// go; a run that finds the lock taken builds without it when the stamp names
-// one of its own ancestors, through whatever cleared its environment between
-// them (`env -i`, sudo). A run started from elsewhere waits, even one whose
-// environment came from a command of the holder (a server, a terminal
-// multiplexer left running), once it is no longer below the holder. A tolm
-// reached through ssh to the same machine is not below the holder either:
-// it waits, and nothing tells it apart from any other run.
+// other run must wait, or the two overwrite each other's work. A run that
+// finds a lock taken decides, for that lock, by one rule in this order:
 //
-// The holder also names its lock file and stamp in the environment its
-// commands inherit. That serves a run below the holder that cannot see it: a
-// run in a pid namespace with a /proc of its own, which shows none of the
-// processes above it, or on a system whose /proc shows no processes. Such a
-// run builds without the lock when the stamp it inherited for this very lock
-// file is the one in the lock file now, and /proc shows no process of that
-// stamp. A run that sees the holder must find it among its ancestors, so a
-// copy of the variable (or a stamp of any other process in it) never lets it
-// past that holder. A holder that could open its lock file for reading only
-// leaves no stamp: a run below it finds it among its ancestors as the tolm
-// (a process of this same program file) the system shows holding the lock
-// (/proc/locks), which a run in a pid namespace with a /proc of its own
-// cannot see, so that one waits.
+// 1. When the system shows it the holder (/proc/locks names a process for
+//    the locked file, and /proc shows that process), it builds without the
+//    lock exactly when that process is one of its ancestors, whatever program
+//    it runs (another copy of tolm, or `flock(1)` holding it for its child)
+//    and through whatever cleared the environment between them (`env -i`,
+//    sudo). Otherwise it waits, whatever its environment says: a run whose
+//    environment came from a command of the holder (a server, a terminal
+//    multiplexer left running) is no longer below it. A tolm reached through
+//    ssh to the same machine is not below the holder either: it waits, and
+//    nothing tells it apart from any other run.
+// 2. Only when the system shows no holder it can see (a pid namespace with a
+//    /proc of its own shows none of the processes above it; a system whose
+//    /proc shows no processes) does it try the lock once more, as the holder
+//    may just have let go. Still taken, the holder's note decides: the stamp
+//    (process id and start time, util/process_ancestry.h) the holder wrote
+//    into the lock file once it held it (and empties before it lets go), by
+//    ancestry when /proc shows that process, else by
+//    being the very stamp this run inherited for this lock file. The holder
+//    names its lock file and stamp in the environment its commands inherit
+//    (TOLM_PROJECT_LOCKS), the file by its device and inode so that a mount
+//    of the project at another path finds the same entry. Anything else
+//    waits.
+//
+// The project lock is two flocks taken in turn: first on the project's
+// directory, then on the lock file. A removed lock file (`rm`, `git clean`)
+// would let a later run lock a new one beside a build that still holds the
+// old; no removal of a file takes the directory away. The file's lock is what
+// a tree copied with `cp -al` shares with its original, whose lock files are
+// one file, and it carries the note. Nobody holds the file while waiting for
+// the directory, so two runs never wait for each other. A directory that
+// cannot be locked (unreadable, a file system without flock) leaves the file
+// lock alone to keep the turn.
 //
 // The nested run's cache save is then overwritten by the holder's, which
 // writes every record from memory; the recorded output times make each of
@@ -49,9 +60,10 @@
 // A project whose root takes no lock file (a read-only place) or whose file
 // system has no locks builds without the lock, as it always did; any other
 // failure to use the lock file (one that exists but cannot be opened, a
-// directory, a symbolic link or a file of more than one name in its place)
-// is an error naming it. A link is never followed, nor a second name written
-// through: it would make tolm create, lock or overwrite a file elsewhere.
+// directory or a symbolic link in its place) is an error naming it. A link is
+// never followed: it would make tolm create, lock or overwrite a file
+// elsewhere. A lock file of more than one name is locked but never written,
+// so its holder leaves no note and names it in no entry.
 
 #include <filesystem>
 #include <memory>
@@ -74,10 +86,11 @@ private:
 
 class ProjectLock {
 public:
-    // Takes the lock beside the cache file, waiting for it as long as it
-    // takes; the wait ends with BuildInterrupted when a signal arrives (make
-    // the BuildInterrupt::Scope first). Throws Tolm::TolmException naming the
-    // lock file when it cannot be used.
+    // Takes the lock of the cache file's directory and the lock file beside
+    // the cache file, waiting for them as long as it takes; the wait ends with
+    // BuildInterrupted when a signal arrives (make the BuildInterrupt::Scope
+    // first). Throws Tolm::TolmException naming the lock file, or the
+    // directory, when it cannot be used.
     explicit ProjectLock(const std::filesystem::path& cacheFile);
     // Empties the lock file, so that no stamp of a holder outlives its turn.
     ~ProjectLock();
@@ -85,16 +98,20 @@ public:
     ProjectLock& operator=(const ProjectLock&) = delete;
 
 private:
-    // Empty while the build runs without the lock.
+    // Empty while the build runs without the lock. The directory's may be
+    // empty while the file's is held; it is let go after the file's.
+    std::unique_ptr<Util::DirectoryLock> directory_;
     std::unique_ptr<Util::FileLock> lock_;
 };
 
-// The list of held project lock files in the environment. Each lock file's
-// path is escaped, so that any path, one holding ':' or '=' too, is one entry
-// and is told apart from every other path.
+// The list of held project lock files in the environment, each entry
+// "<escaped path>=<device>.<inode>=<stamp>". The path is there for a person
+// to read; entries are found by the file's identity alone. It is escaped, so
+// that any path, one holding ':' or '=' too, stays within its entry.
 namespace HeldLocks {
 // The list with the entry of `lockFile` and its holder's stamp added.
-std::string withEntry(std::string_view list, const std::string& lockFile, std::string_view stamp);
-// The stamps of the entries that name exactly `lockFile`.
-std::vector<std::string> stampsFor(std::string_view list, const std::string& lockFile);
+std::string withEntry(std::string_view list, const std::string& lockFile, const Util::FileIdentity& identity,
+                      std::string_view stamp);
+// The stamps of the entries that name the file of that identity.
+std::vector<std::string> stampsFor(std::string_view list, const Util::FileIdentity& identity);
 }  // namespace HeldLocks

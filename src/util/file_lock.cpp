@@ -21,7 +21,8 @@ namespace {
 // Short enough that a waiter follows the holder almost at once, long enough
 // that waiting costs next to nothing.
 constexpr std::chrono::milliseconds PauseBetweenAttempts{10};
-// Rounds of "open it, else make it" while other runs make and remove it.
+// Rounds of "open it, else make it" while other runs make and remove it;
+// also of "lock it, find it renamed, open it again".
 constexpr int OpenRounds = 16;
 
 constexpr int OpenFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
@@ -38,27 +39,55 @@ int createNew(const std::filesystem::path& file) {
     return openWith(file, O_RDWR | O_CREAT | O_EXCL);
 }
 
-// Whether the open file has a name besides the lock file's: a note written
-// into it would change that file too. A name made later, while tolm holds
-// the file open, names tolm's own note, so the check at opening is enough.
-bool hasOtherNames(int descriptor) {
-    struct stat status {};
-    return ::fstat(descriptor, &status) == 0 && status.st_nlink > 1;
+FileIdentity identityOf(const struct stat& status) {
+    return {static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino)};
+}
+
+LockAttempt flockOnce(int descriptor, int& error) {
+    while (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EWOULDBLOCK) return LockAttempt::Busy;
+        error = errno;
+        return LockAttempt::Failed;
+    }
+    return LockAttempt::Held;
+}
+
+LockAttempt attemptUntil(const std::function<LockAttempt()>& attempt, std::optional<std::chrono::milliseconds> timeout,
+                         const std::function<void()>& betweenAttempts) {
+    const auto giveUp = std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds::zero());
+    for (;;) {
+        const LockAttempt result = attempt();
+        if (result != LockAttempt::Busy) return result;
+        if (timeout && std::chrono::steady_clock::now() >= giveUp) return LockAttempt::Busy;
+        std::this_thread::sleep_for(PauseBetweenAttempts);
+        if (betweenAttempts) betweenAttempts();
+    }
+}
+
+std::optional<pid_t> flockHolderOf(const FileIdentity& identity) {
+    const auto device = static_cast<dev_t>(identity.device);
+    return flockHolderIn(readRegularFile("/proc/locks").bytes, major(device), minor(device), identity.inode);
 }
 
 }  // namespace
 
 FileLock::FileLock(std::filesystem::path file) : file_(std::move(file)) {
-    // A file this object made has no other name to look for.
-    bool made = false;
+    open();
+}
+
+void FileLock::open() {
+    error_ = 0;
+    missing_ = false;
+    writable_ = false;
+    identity_ = {};
     for (int round = 0; round < OpenRounds; ++round) {
         descriptor_ = openWith(file_, O_RDWR);
         if (descriptor_ >= 0) break;
         error_ = errno;
         if (error_ != ENOENT) break;
         descriptor_ = createNew(file_);
-        made = descriptor_ >= 0;
-        if (made) break;
+        if (descriptor_ >= 0) break;
         error_ = errno;
         // Another run made it between the two opens: open that one.
         if (error_ == EEXIST) continue;
@@ -69,50 +98,63 @@ FileLock::FileLock(std::filesystem::path file) : file_(std::move(file)) {
     }
     if (descriptor_ >= 0) {
         writable_ = true;
-        error_ = 0;
     } else {
         if (error_ != EACCES && error_ != EROFS && error_ != EPERM) return;
         descriptor_ = openWith(file_, O_RDONLY);
         // The reason the file could not be opened for writing is the one to tell.
         if (descriptor_ < 0) return;
-        error_ = 0;
     }
-    if (made || !hasOtherNames(descriptor_)) return;
-    ::close(descriptor_);
-    descriptor_ = -1;
-    writable_ = false;
-    error_ = EMLINK;
+    error_ = 0;
+    struct stat status {};
+    if (::fstat(descriptor_, &status) != 0) {
+        error_ = errno;
+        close();
+        return;
+    }
+    identity_ = identityOf(status);
+    // A name made later, while tolm holds the file open, names tolm's own
+    // note, so the check at opening is enough.
+    if (status.st_nlink > 1) writable_ = false;
 }
 
-FileLock::~FileLock() {
+void FileLock::close() {
     if (descriptor_ < 0) return;
     if (held_) ::flock(descriptor_, LOCK_UN);
     ::close(descriptor_);
+    descriptor_ = -1;
+    held_ = false;
+}
+
+FileLock::~FileLock() {
+    close();
+}
+
+bool FileLock::stillNamed() const {
+    struct stat status {};
+    if (::lstat(file_.c_str(), &status) == 0) return identityOf(status) == identity_;
+    // Nothing to tell otherwise (a directory above it turned unsearchable).
+    return errno != ENOENT && errno != ENOTDIR;
 }
 
 FileLock::Attempt FileLock::tryLock() {
     if (held_) return Attempt::Held;
-    if (descriptor_ < 0) return Attempt::Failed;
-    while (::flock(descriptor_, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EINTR) continue;
-        if (errno == EWOULDBLOCK) return Attempt::Busy;
-        error_ = errno;
-        return Attempt::Failed;
+    for (int round = 0; round < OpenRounds; ++round) {
+        if (descriptor_ < 0) return Attempt::Failed;
+        const Attempt attempt = flockOnce(descriptor_, error_);
+        if (attempt != Attempt::Held) return attempt;
+        held_ = true;
+        if (stillNamed()) return Attempt::Held;
+        close();
+        open();
     }
-    held_ = true;
-    return Attempt::Held;
+    // The path names another file at each look: whoever keeps replacing it
+    // may be taking turns with it, so this is no turn to take yet.
+    return Attempt::Busy;
 }
 
 FileLock::Attempt FileLock::lock(std::optional<std::chrono::milliseconds> timeout,
                                  const std::function<void()>& betweenAttempts) {
-    const auto giveUp = std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds::zero());
-    for (;;) {
-        const Attempt attempt = tryLock();
-        if (attempt != Attempt::Busy) return attempt;
-        if (timeout && std::chrono::steady_clock::now() >= giveUp) return Attempt::Busy;
-        std::this_thread::sleep_for(PauseBetweenAttempts);
-        if (betweenAttempts) betweenAttempts();
-    }
+    return attemptUntil([this] { return tryLock(); }, timeout, betweenAttempts);
 }
 
 bool FileLock::writeNote(std::string_view note) {
@@ -128,10 +170,50 @@ bool FileLock::writeNote(std::string_view note) {
     return true;
 }
 
+std::string FileLock::readNote(std::size_t limit) const {
+    if (descriptor_ < 0) return {};
+    std::string note(limit, '\0');
+    ssize_t count = -1;
+    do count = ::pread(descriptor_, note.data(), limit, 0);
+    while (count < 0 && errno == EINTR);
+    note.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    return note;
+}
+
 std::optional<pid_t> FileLock::holderProcess() const {
+    if (descriptor_ < 0) return std::nullopt;
+    return flockHolderOf(identity_);
+}
+
+DirectoryLock::DirectoryLock(const std::filesystem::path& directory) {
+    do descriptor_ = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (descriptor_ < 0 && errno == EINTR);
+    if (descriptor_ < 0) error_ = errno;
+}
+
+DirectoryLock::~DirectoryLock() {
+    // Closing lets go of the lock.
+    if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+DirectoryLock::Attempt DirectoryLock::tryLock() {
+    if (held_) return Attempt::Held;
+    if (descriptor_ < 0) return Attempt::Failed;
+    const Attempt attempt = flockOnce(descriptor_, error_);
+    held_ = attempt == Attempt::Held;
+    return attempt;
+}
+
+DirectoryLock::Attempt DirectoryLock::lock(std::optional<std::chrono::milliseconds> timeout,
+                                           const std::function<void()>& betweenAttempts) {
+    return attemptUntil([this] { return tryLock(); }, timeout, betweenAttempts);
+}
+
+std::optional<pid_t> DirectoryLock::holderProcess() const {
+    // Looked up only here: a run that finds the lock free never needs it.
     struct stat status {};
     if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0) return std::nullopt;
-    return flockHolderIn(readRegularFile("/proc/locks").bytes, major(status.st_dev), minor(status.st_dev), status.st_ino);
+    return flockHolderOf(identityOf(status));
 }
 
 std::optional<pid_t> flockHolderIn(std::string_view locks, unsigned major, unsigned minor, unsigned long long inode) {
@@ -150,16 +232,6 @@ std::optional<pid_t> flockHolderIn(std::string_view locks, unsigned major, unsig
         if (fileMajor == major && fileMinor == minor && fileInode == inode && pid > 0) return pid;
     }
     return std::nullopt;
-}
-
-std::string FileLock::readNote(std::size_t limit) const {
-    if (descriptor_ < 0) return {};
-    std::string note(limit, '\0');
-    ssize_t count = -1;
-    do count = ::pread(descriptor_, note.data(), limit, 0);
-    while (count < 0 && errno == EINTR);
-    note.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
-    return note;
 }
 
 }  // namespace Util

@@ -1,5 +1,6 @@
 #pragma once
-// An exclusive lock on a lock file, held for the life of the object.
+// An exclusive lock on a lock file, or on a directory, held for the life of
+// the object.
 //
 // The lock is flock(2) on the file: the system drops it when the holder's
 // descriptor closes, also when the holder dies, so a lock file left behind
@@ -13,11 +14,17 @@
 //
 // The lock file is never opened through a symbolic link: a link in its place
 // would make tolm create, or lock and write, a file anywhere the link points.
-// Nor is one of more than one name (a hard link) used: the note would
-// overwrite, and its removal empty, the file of the other name (a source, a
-// file of another project).
+// One of more than one name (a hard link: a tree copied with `cp -al`, or a
+// source linked by mistake) is locked but never written: the note would
+// overwrite, and its removal empty, the file of the other name.
 // It is created exclusively when missing, and opened without blocking, so
 // that a FIFO in its place cannot stop the run either.
+//
+// A lock taken on a file that has lost its name meanwhile (removed, or
+// replaced by another) would keep out nobody who comes later: they open what
+// the path names now. So once the flock is taken, the path must still name
+// the locked file; when it does not, the lock is let go and taken again on
+// what the path names now.
 
 #include <sys/types.h>
 
@@ -30,18 +37,29 @@
 
 namespace Util {
 
+// A file as the system numbers it: the same for each of its names, and
+// through any mount of it.
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+enum class LockAttempt {
+    Held,    // this object holds the lock
+    Busy,    // another holds it (after a time-out, still)
+    Failed,  // the file could not be opened or locked: error() says why
+};
+
 class FileLock {
 public:
-    enum class Attempt {
-        Held,    // this object holds the lock
-        Busy,    // another holds it (after a time-out, still)
-        Failed,  // the file could not be opened or locked: error() says why
-    };
+    using Attempt = LockAttempt;
 
     // Opens the lock file, creating it when missing; holds nothing yet. An
-    // existing lock file in a place this process may not write to is still
-    // opened for reading, which is enough to lock it. A symbolic link at the
-    // path fails with ELOOP, a file of more than one name with EMLINK.
+    // existing lock file in a place this process may not write to, or one of
+    // more than one name, is opened for locking only. A symbolic link at the
+    // path fails with ELOOP.
     explicit FileLock(std::filesystem::path file);
     // Releases the lock, when held, and closes the file.
     ~FileLock();
@@ -54,8 +72,8 @@ public:
     // between two of them; Busy once `timeout` has passed (none: never).
     Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
 
-    // Replaces the file's content; only while held. False when the file was
-    // opened for reading only or the write failed.
+    // Replaces the file's content; only while held. False when the file may
+    // only be locked (see above) or the write failed.
     bool writeNote(std::string_view note);
     // The file's content, at most `limit` bytes; empty when unreadable.
     std::string readNote(std::size_t limit) const;
@@ -65,6 +83,8 @@ public:
     std::optional<pid_t> holderProcess() const;
 
     const std::filesystem::path& file() const { return file_; }
+    // The open file's; all zero while none is open.
+    const FileIdentity& identity() const { return identity_; }
     // The system's error number of the failure; 0 while there was none.
     int error() const { return error_; }
     // Whether the failure was that no lock file existed and none could be
@@ -72,11 +92,41 @@ public:
     bool missing() const { return missing_; }
 
 private:
+    void open();
+    void close();
+    // Whether the path still names the open file, as far as can be told.
+    bool stillNamed() const;
+
     std::filesystem::path file_;
+    FileIdentity identity_;
     int descriptor_ = -1;
     int error_ = 0;
     bool missing_ = false;
     bool writable_ = false;
+    bool held_ = false;
+};
+
+// A lock on a directory, which no removal of a file in it can take away.
+// Nothing is ever written; the directory must exist.
+class DirectoryLock {
+public:
+    using Attempt = LockAttempt;
+
+    explicit DirectoryLock(const std::filesystem::path& directory);
+    // Releases the lock, when held, by closing the directory.
+    ~DirectoryLock();
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+    // As FileLock's.
+    Attempt tryLock();
+    Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
+    std::optional<pid_t> holderProcess() const;
+    int error() const { return error_; }
+
+private:
+    int descriptor_ = -1;
+    int error_ = 0;
     bool held_ = false;
 };
 

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <charconv>
-#include <filesystem>
 #include <sstream>
 
 #include "util/regular_file.h"
@@ -90,14 +89,6 @@ std::optional<ProcessStamp> stampOf(pid_t pid) {
     const std::optional<StatLine> stat = statOf(std::to_string(pid));
     if (!stat || stat->pid != pid) return std::nullopt;
     return ProcessStamp{pid, stat->start};
-}
-
-bool runsThisProgram(pid_t pid) {
-    std::error_code error;
-    const std::filesystem::path own = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return false;
-    const std::filesystem::path other = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
-    return !error && other == own;
 }
 
 bool isVisible(const ProcessStamp& stamp) {

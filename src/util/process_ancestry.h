@@ -49,7 +49,5 @@ bool isVisible(const ProcessStamp& stamp);
 // The stamp of the process /proc shows with that number; none when it shows
 // none.
 std::optional<ProcessStamp> stampOf(pid_t pid);
-// Whether /proc shows that process running the program file this one runs.
-bool runsThisProgram(pid_t pid);
 
 }  // namespace Util

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 #include "scenario/scratch_dir.h"
@@ -111,19 +113,92 @@ TEST(FileLock, NoteOfTheHolder) {
     EXPECT_EQ(TestSupport::contentOf(file), "");
 }
 
-// A lock file with a second name is refused with EMLINK, and the file keeps its bytes.
+// A lock file with a second name is locked through either name, one holder for both, but never
+// written: no note, no emptying, and the file keeps its bytes.
 TEST(FileLock, SecondNameIsNeverWritten) {
     const ScratchDir directory;
     const std::filesystem::path source = directory.write("main.c", "int main;\n"), lock = directory.path() / "x.lock";
     std::filesystem::create_hard_link(source, lock);
-    Util::FileLock linked(lock);
-    EXPECT_EQ(linked.tryLock(), Attempt::Failed);
-    EXPECT_EQ(linked.error(), EMLINK);
-    EXPECT_FALSE(linked.missing());
-    EXPECT_FALSE(linked.writeNote("1 2\n"));
-    EXPECT_EQ(linked.readNote(64), "");
+    {
+        Util::FileLock linked(lock), other(source);
+        EXPECT_EQ(linked.error(), 0);
+        ASSERT_EQ(linked.tryLock(), Attempt::Held);
+        EXPECT_EQ(other.tryLock(), Attempt::Busy);
+        EXPECT_EQ(linked.identity(), other.identity());
+        EXPECT_FALSE(linked.writeNote("1 2\n"));
+        EXPECT_FALSE(linked.writeNote(""));
+        EXPECT_EQ(linked.readNote(64), "int main;\n");
+    }
     std::filesystem::remove(lock);
     EXPECT_EQ(TestSupport::contentOf(source), "int main;\n");
+}
+
+// A lock taken on a file the path no longer names (removed, or replaced) is let go and taken on
+// what the path names now, made when missing; a holder of that one keeps it, and a link put in
+// its place is never followed.
+TEST(FileLock, LockFollowsThePath) {
+    namespace fs = std::filesystem;
+    const ScratchDir directory;
+    const fs::path lock = directory.path() / "x.lock", elsewhere = directory.write("elsewhere", "keep");
+    const struct {
+        const char* change;
+        std::function<void()> apply;
+        Attempt attempt;
+    } cases[] = {
+        {"unchanged", [] {}, Attempt::Held},
+        {"removed", [&] { fs::remove(lock); }, Attempt::Held},
+        {"replaced", [&] { fs::remove(lock); directory.write("x.lock", "new"); }, Attempt::Held},
+        {"replaced and held", [&] { fs::remove(lock); directory.write("x.lock", ""); }, Attempt::Busy},
+        {"linked", [&] { fs::remove(lock); fs::create_symlink(elsewhere, lock); }, Attempt::Failed},
+    };
+    for (const auto& test : cases) {
+        fs::remove(lock);
+        Util::FileLock late(lock);
+        test.apply();
+        std::optional<Util::FileLock> holder;
+        if (test.attempt == Attempt::Busy) {
+            holder.emplace(lock);
+            ASSERT_EQ(holder->tryLock(), Attempt::Held) << test.change;
+        }
+        EXPECT_EQ(late.tryLock(), test.attempt) << test.change;
+        if (test.attempt == Attempt::Failed) {
+            EXPECT_EQ(late.error(), ELOOP) << test.change;
+        }
+        if (test.attempt != Attempt::Held) continue;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(lock))) << test.change;
+        EXPECT_EQ(Util::FileLock(lock).tryLock(), Attempt::Busy) << test.change;
+        EXPECT_TRUE(late.writeNote("1 2\n")) << test.change;
+        EXPECT_EQ(TestSupport::contentOf(lock), "1 2\n") << test.change;
+    }
+    EXPECT_EQ(TestSupport::contentOf(elsewhere), "keep");
+}
+
+// A directory's lock: one holder at a time, shown in /proc/locks while held, let go with the
+// object; a directory that is missing, or a file in its place, cannot be locked.
+TEST(DirectoryLock, OneHolderAtATime) {
+    const ScratchDir directory;
+    {
+        Util::DirectoryLock first(directory.path()), second(directory.path());
+        EXPECT_EQ(second.holderProcess(), std::nullopt);
+        ASSERT_EQ(first.tryLock(), Attempt::Held);
+        EXPECT_EQ(first.tryLock(), Attempt::Held);
+        EXPECT_EQ(second.lock(std::chrono::milliseconds(30)), Attempt::Busy);
+        EXPECT_EQ(second.holderProcess(), ::getpid());
+        // A file of the directory has a lock of its own.
+        EXPECT_EQ(Util::FileLock(directory.path() / "x.lock").tryLock(), Attempt::Held);
+    }
+    EXPECT_EQ(Util::DirectoryLock(directory.path()).tryLock(), Attempt::Held);
+    const std::filesystem::path file = directory.write("file", "");
+    const struct {
+        std::filesystem::path path;
+        int error;
+    } unusable[] = {{directory.path() / "absent", ENOENT}, {file, ENOTDIR}};
+    for (const auto& test : unusable) {
+        Util::DirectoryLock lock(test.path);
+        EXPECT_EQ(lock.tryLock(), Attempt::Failed) << test.path;
+        EXPECT_EQ(lock.error(), test.error) << test.path;
+        EXPECT_EQ(lock.holderProcess(), std::nullopt) << test.path;
+    }
 }
 
 // The holder of a lock as /proc/locks shows it: the flock on that device and inode, not a waiter's
