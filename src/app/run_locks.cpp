@@ -110,26 +110,23 @@ Turn turnAt(Lock& busy, const Util::FileLock& file) {
                : Turn::Wait;
 }
 
-// Takes `lock`, waiting for as long as it takes when its turn says so; the
-// waiting line shows once however many locks a run waits for. None when the
-// run is below the holder.
-template <class Lock>
-std::optional<Attempt> take(Lock& lock, const Util::FileLock& file, bool& saidWaiting) {
-    const Attempt attempt = lock.tryLock();
-    if (attempt != Attempt::Busy) return attempt;
-    switch (turnAt(lock, file)) {
-    case Turn::Nested: return std::nullopt;
-    case Turn::Taken: return Attempt::Held;
-    case Turn::Failed: return Attempt::Failed;
-    case Turn::Wait: break;
+void sayWaiting(bool& said) {
+    if (said) return;
+    Log::log(LogLevel::Info, Messages::Waiting);
+    // The wait may be long: the line must show now, also in a file or pipe.
+    std::cout.flush();
+    said = true;
+}
+
+// One attempt at `lock`; when it is taken, whose turn it is decides. Wait
+// when it is another's.
+Turn attempt(auto& lock, const Util::FileLock& file) {
+    switch (lock.tryLock()) {
+    case Attempt::Held: return Turn::Taken;
+    case Attempt::Failed: return Turn::Failed;
+    case Attempt::Busy: break;
     }
-    if (!saidWaiting) {
-        Log::log(LogLevel::Info, Messages::Waiting);
-        // The wait may be long: the line must show now, also in a file or pipe.
-        std::cout.flush();
-        saidWaiting = true;
-    }
-    return lock.lock(std::nullopt, BuildInterrupt::throwIfCaught);
+    return turnAt(lock, file);
 }
 
 }  // namespace
@@ -216,23 +213,47 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
     std::filesystem::path place = file->file().parent_path();
     if (place.empty()) place = ".";
     auto directory = std::make_unique<Util::DirectoryLock>(place);
-    // The directory first, then the file: nobody holds the file while
-    // waiting for the directory. A run below the holder of either builds
+    // The directory first, then the file, and no run holds one of them while
+    // it waits for the other: a run waiting for the file (a tree copied with
+    // `cp -al` shares it) must not keep out those below the file's holder
+    // that come to the directory. A run below the holder of either builds
     // without the lock, letting go of what it took.
     bool saidWaiting = false;
-    const std::optional<Attempt> atDirectory = take(*directory, *file, saidWaiting);
-    if (!atDirectory) return;
-    if (*atDirectory == Attempt::Failed) {
-        if (!directoryLockingImpossible(directory->error()))
-            throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::DirectoryUnusable), place.string(),
-                                                  std::strerror(directory->error())));
-        directory.reset();
-    }
-    const std::optional<Attempt> atFile = take(*file, *file, saidWaiting);
-    if (!atFile) return;
-    if (*atFile == Attempt::Failed) {
-        if (lockingImpossible(*file)) return;
-        throwUnusable(*file);
+    for (;;) {
+        if (directory) {
+            Turn atDirectory = attempt(*directory, *file);
+            if (atDirectory == Turn::Wait) {
+                sayWaiting(saidWaiting);
+                atDirectory = directory->lock(std::nullopt, BuildInterrupt::throwIfCaught) == Attempt::Held
+                                  ? Turn::Taken
+                                  : Turn::Failed;
+            }
+            if (atDirectory == Turn::Nested) return;
+            if (atDirectory == Turn::Failed) {
+                if (!directoryLockingImpossible(directory->error()))
+                    throw Tolm::TolmException(fmt::format(fmt::runtime(Messages::DirectoryUnusable), place.string(),
+                                                          std::strerror(directory->error())));
+                directory.reset();
+            }
+        }
+        Turn atFile = attempt(*file, *file);
+        if (atFile == Turn::Nested) return;
+        if (atFile == Turn::Wait) {
+            sayWaiting(saidWaiting);
+            if (directory) directory->unlock();
+            atFile = file->lock(std::nullopt, BuildInterrupt::throwIfCaught) == Attempt::Held ? Turn::Taken
+                                                                                                : Turn::Failed;
+            // Another run took the directory meanwhile: its turn comes first.
+            if (atFile == Turn::Taken && directory && directory->tryLock() != Attempt::Held) {
+                file->unlock();
+                continue;
+            }
+        }
+        if (atFile == Turn::Failed) {
+            if (lockingImpossible(*file)) return;
+            throwUnusable(*file);
+        }
+        break;
     }
     directory_ = std::move(directory);
     lock_ = std::move(file);

@@ -157,6 +157,12 @@ FileLock::Attempt FileLock::lock(std::optional<std::chrono::milliseconds> timeou
     return attemptUntil([this] { return tryLock(); }, timeout, betweenAttempts);
 }
 
+void FileLock::unlock() {
+    if (!held_) return;
+    ::flock(descriptor_, LOCK_UN);
+    held_ = false;
+}
+
 bool FileLock::writeNote(std::string_view note) {
     if (!held_ || !writable_) return false;
     // Emptied first: a reader may see nothing, never the old note's tail.
@@ -207,6 +213,12 @@ DirectoryLock::Attempt DirectoryLock::tryLock() {
 DirectoryLock::Attempt DirectoryLock::lock(std::optional<std::chrono::milliseconds> timeout,
                                            const std::function<void()>& betweenAttempts) {
     return attemptUntil([this] { return tryLock(); }, timeout, betweenAttempts);
+}
+
+void DirectoryLock::unlock() {
+    if (!held_) return;
+    ::flock(descriptor_, LOCK_UN);
+    held_ = false;
 }
 
 std::optional<pid_t> DirectoryLock::holderProcess() const {

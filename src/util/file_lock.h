@@ -71,6 +71,8 @@ public:
     // Attempts until the lock is held, a short sleep and `betweenAttempts`
     // between two of them; Busy once `timeout` has passed (none: never).
     Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
+    // Lets go of the lock, when held; the file stays open.
+    void unlock();
 
     // Replaces the file's content; only while held. False when the file may
     // only be locked (see above) or the write failed.
@@ -121,6 +123,7 @@ public:
     // As FileLock's.
     Attempt tryLock();
     Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
+    void unlock();
     std::optional<pid_t> holderProcess() const;
     int error() const { return error_; }
 

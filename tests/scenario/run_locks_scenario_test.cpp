@@ -587,6 +587,41 @@ TEST_F(RunLocksScenario, HardLinkedTreesTakeTurns) {
     EXPECT_EQ(contentOf(lock), "");
 }
 
+// A build in a tree copied with `cp -al` that waits for the original's build keeps nothing that
+// build's own commands need: a tolm that the holder's command runs in the copy does not wait (below
+// the holder of the shared lock file, it takes the copy's directory, which the waiter let go of), and
+// then the waiter builds.
+TEST_F(RunLocksScenario, WaiterInACopyKeepsNothingFromTheHoldersNestedRun) {
+    const std::string binary = FakeTool::shellQuoted(TOLM_BINARY);
+    writeProject("init: { cmdline = \"true\" }\n"
+                 "outer: { cmdline = \"touch started; while [ ! -e go ]; do sleep 0.01; done; cd ../copy && " +
+                     binary + " inner > ../inner.log\" }\n"
+                 "inner: { cmdline = \"echo inner-ran\" }\n"
+                 "t: { ^out = P\"(o.txt)\" cmdline = \"echo t > o.txt\" }\n",
+                 "", "original");
+    ASSERT_EQ(tolm({"init"}, "original").exitCode, 0);
+    ASSERT_EQ(std::system(("cp -al " + FakeTool::shellQuoted(at("original")) + " " + FakeTool::shellQuoted(at("copy")))
+                              .c_str()),
+              0);
+    pid_t outerPid = 0;
+    auto outer = startWhen({TOLM_BINARY, "outer"}, [&] { return fs::exists(at("original/started")); }, {}, "original",
+                           &outerPid);
+    bool waited = false, innerWaited = false;
+    const RunResult copy = tolmWhile({"t"}, [&](pid_t pid) {
+        waited = waits(pid);
+        write("original/go", "");
+        // A waiting inner run would wait for ever, and the two builds with it: the signal ends them.
+        if ((innerWaited = waitingBelow(outerPid) != 0)) kill(outerPid, SIGTERM);
+    }, {}, "copy");
+    EXPECT_TRUE(waited) << copy.out;
+    EXPECT_FALSE(innerWaited) << contentOf(at("inner.log"));
+    const RunResult holder = outer.get();
+    EXPECT_EQ(holder.exitCode, 0) << holder.out;
+    EXPECT_TRUE(hasLine(contentOf(at("inner.log")), "inner-ran\n")) << contentOf(at("inner.log"));
+    EXPECT_EQ(copy.exitCode, 0) << copy.out;
+    EXPECT_EQ(contentOf(at("copy/o.txt")), "t\n");
+}
+
 // A lock file removed while a build holds it (rm, git clean), or replaced by another file, lets no
 // second build in: a later run waits for the first and builds once it is done. A tolm that a
 // command of the build runs after the removal still does not wait.
