@@ -4,14 +4,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "app/cache_test_support.h"
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
-#include "util/temporary_file.h"
 
 namespace {
 
@@ -318,28 +316,6 @@ TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
     EXPECT_TRUE(message.starts_with("Unable to create cache directory '" + (scratch.path() / "file").string() + "': "))
         << message;
     EXPECT_EQ(contentOf(scratch.path() / "file"), "x");
-}
-
-// A link at a temporary name is passed over, its target untouched: the save takes the next name.
-TEST_F(CacheFileTest, SavePassesOverALinkAtATemporaryName)
-{
-    static std::uint32_t suffixes;
-    suffixes = 0;
-    const Util::TemporarySuffix saved = Util::temporarySuffix;
-    Util::temporarySuffix = [] { return ++suffixes; };
-    const fs::path victim = scratch.write("victim.txt", "victim\n");
-    const fs::path first = cacheFile().string() + ".tmp.00000001";
-    fs::create_directories(cacheFile().parent_path());
-    fs::create_symlink(victim, first);
-    BuildCache cache(cacheFile());
-    addRecord(cache, "app", {}, {});
-    const std::string message = save(cache);
-    Util::temporarySuffix = saved;
-    EXPECT_EQ(message, "");
-    EXPECT_EQ(contentOf(victim), "victim\n");
-    EXPECT_EQ(fs::read_symlink(first), victim);
-    EXPECT_TRUE(contentOf(cacheFile()).starts_with("TOLM_CACHE_V7\n1\n")) << contentOf(cacheFile());
-    EXPECT_EQ(projectFiles(), 2);
 }
 
 // A record holding a value that no text reads back is left out, saying which target and value, so

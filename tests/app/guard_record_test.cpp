@@ -2,14 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -77,27 +72,6 @@ TEST(GuardRecord, GroupsHeldAreTolms) {
         {"numbers not comparable, one", 1, unnumbered, std::nullopt, false, false},
     };
     for (const Case& c : cases) EXPECT_EQ(acceptsGroup(c.group, c.view, c.leader, c.tolmGone), c.held) << c.what;
-}
-
-// On the live /proc, with this process as tolm: a child heading a group of its own is held, also
-// once reaped; this process's own group is not.
-TEST(GuardRecord, LiveChildGroupIsHeld) {
-    const GuardView view = currentGuardView(getpid(), getpgrp());
-    ASSERT_TRUE(view.procNumbersMatch);
-    EXPECT_GT(view.tolmStart, 0u);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    char* argv[] = {const_cast<char*>("sleep"), const_cast<char*>("1000"), nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, "/bin/sleep", nullptr, &attributes, argv, nullptr), 0);
-    posix_spawnattr_destroy(&attributes);
-    EXPECT_TRUE(acceptsGroupNow(child, view));
-    EXPECT_FALSE(acceptsGroupNow(getpgrp(), view));
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    EXPECT_TRUE(acceptsGroupNow(child, view));
 }
 
 }  // namespace
