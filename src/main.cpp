@@ -2,6 +2,10 @@
 // options select, and the top-level failure handling that decides the exit
 // status.
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -44,17 +48,34 @@ int flushedStatus(int status) {
     return 1;
 }
 
+// A standard stream that was closed (`tolm >&-`, as some service units and
+// cron lines start programs) would be the next file tolm opens, the guard's
+// socket or a lock file, and what tolm writes to the stream would go there.
+// Each is opened on /dev/null instead, so the run goes as with >/dev/null.
+// Opened in order, the lowest free descriptor is the one that was closed.
+void openClosedStandardStreams() {
+    for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
+        if (fcntl(stream, F_GETFD) >= 0 || errno != EBADF) continue;
+        const int null = open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (null < 0 || null == stream) continue;
+        dup2(null, stream);
+        close(null);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // 1. The application object lives until main returns.
+    // 1. Before anything is opened, every standard stream is open.
+    openClosedStandardStreams();
+    // 2. The application object lives until main returns.
     TolmApplication app;
-    // 2. Failures that escape everything end in the terminate handler.
+    // 3. Failures that escape everything end in the terminate handler.
     std::set_terminate(terminateHandler);
-    // 3. From the command line on, every failure ends the run with status 1.
+    // 4. From the command line on, every failure ends the run with status 1.
     try {
         app.ParseCommandLine(argc, argv);
-        // 4. The selected mode decides the remaining steps and the status;
+        // 5. The selected mode decides the remaining steps and the status;
         // a signal caught on the way ends the run as interrupted all the same.
         const int status = app.Run();
         BuildInterrupt::throwIfCaught();

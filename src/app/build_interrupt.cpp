@@ -7,15 +7,16 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
 
 #include <fmt/format.h>
 
+#include "app/guard_record.h"
 #include "tools/probe_process.h"
 #include "util/log.h"
 
@@ -46,23 +47,17 @@ std::set<pid_t> groups;
 int guardSocket = -1;
 pid_t guardProcess = -1;
 
-// Tells the guard of a group that started (positive) or ended (negative).
-// Call with groupsMutex held. A guard that is gone is not asked again.
-void tellGuard(std::int32_t message) {
+// Tells the guard of a group that started or ended, in one message of its
+// own. Call with groupsMutex held. A guard that is gone is not asked again.
+void tellGuard(GuardRecord::Kind kind, pid_t group) {
     if (guardSocket < 0) return;
-    const char* bytes = reinterpret_cast<const char*>(&message);
-    std::size_t left = sizeof message;
-    while (left > 0) {
-        const ssize_t sent = send(guardSocket, bytes, left, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) {
-            close(guardSocket);
-            guardSocket = -1;
-            return;
-        }
-        bytes += sent;
-        left -= static_cast<std::size_t>(sent);
+    const GuardRecord record = guardRecord(kind, group);
+    ssize_t sent;
+    while ((sent = send(guardSocket, &record, sizeof record, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
     }
+    if (sent == static_cast<ssize_t>(sizeof record)) return;
+    close(guardSocket);
+    guardSocket = -1;
 }
 
 // A stopped command would act on the signal only once continued.
@@ -86,27 +81,29 @@ void passOn(int signal) {
 // group; there it is never in the terminal's foreground, and with /dev/null
 // for its streams and the job-control signals ignored, the terminal can
 // neither stop it nor make it wait.
-[[noreturn]] void guard(int socket) {
+[[noreturn]] void guard(int socket, pid_t tolm, pid_t tolmGroup) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU}) ::signal(signal, SIG_IGN);
     setpgid(0, 0);
+    // The streams are replaced below; the socket must not be one of them.
+    if (socket <= STDERR_FILENO) socket = fcntl(socket, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     if (const int null = open("/dev/null", O_RDWR); null >= 0) {
         for (int stream = 0; stream < 3; ++stream) dup2(null, stream);
         if (null > 2) close(null);
     }
+    const GuardView view = currentGuardView(tolm, tolmGroup);
     std::set<pid_t> running;
-    std::int32_t message = 0;
-    std::size_t have = 0;
     for (;;) {
-        const ssize_t got = read(socket, reinterpret_cast<char*>(&message) + have, sizeof message - have);
+        // One byte more than a record, so that a longer message shows as one.
+        char message[sizeof(GuardRecord) + 1];
+        const ssize_t got = recv(socket, message, sizeof message, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
-        have += static_cast<std::size_t>(got);
-        if (have < sizeof message) continue;
-        have = 0;
-        if (message > 0)
-            running.insert(message);
-        else
-            running.erase(-message);
+        const std::optional<GuardRecord> record = readGuardRecord(message, static_cast<std::size_t>(got));
+        if (!record) continue;
+        if (record->kind == GuardRecord::Ended)
+            running.erase(record->group);
+        else if (acceptsGroupNow(record->group, view))
+            running.insert(record->group);
     }
     // tolm is gone: stop what it left running.
     for (pid_t group : running) signalGroup(group, SIGTERM);
@@ -120,11 +117,12 @@ void passOn(int signal) {
 
 void startGuard() {
     int sockets[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) return;
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sockets) != 0) return;
+    const pid_t tolm = getpid(), tolmGroup = getpgrp();
     const pid_t pid = fork();
     if (pid == 0) {
         close(sockets[0]);
-        guard(sockets[1]);
+        guard(sockets[1], tolm, tolmGroup);
     }
     close(sockets[1]);
     if (pid < 0) {
@@ -225,14 +223,14 @@ const sigset_t* commandSignalMask() { return maskSaved ? &savedMask : nullptr; }
 void enterGroup(pid_t group) {
     std::lock_guard<std::mutex> lock(groupsMutex);
     groups.insert(group);
-    tellGuard(group);
+    tellGuard(GuardRecord::Started, group);
     if (const int signal = caught()) signalGroup(group, signal);
 }
 
 void leaveGroup(pid_t group) {
     std::lock_guard<std::mutex> lock(groupsMutex);
     groups.erase(group);
-    tellGuard(-group);
+    tellGuard(GuardRecord::Ended, group);
 }
 
 }  // namespace BuildInterrupt

@@ -26,9 +26,10 @@
 //
 // A tolm killed outright (SIGKILL) can do none of that, so a small guard
 // process starts with the run. It is told of every group as it starts and
-// ends; when its connection to tolm closes while groups are still running,
-// tolm is gone, and it sends them SIGTERM, and SIGKILL to any still there a
-// few seconds later. It is in a process group of its own, so a kill of
+// ends, and holds only a group it can see is tolm's (guard_record.h); when
+// its connection to tolm closes while groups are still running, tolm is
+// gone, and it sends them SIGTERM, and SIGKILL to any still there a few
+// seconds later. It is in a process group of its own, so a kill of
 // tolm's whole group (a supervisor's time-out) does not take it along.
 
 #include <signal.h>

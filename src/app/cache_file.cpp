@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <random>
 #include <cstdint>
 #include <iterator>
 #include <optional>
@@ -21,6 +20,7 @@
 #include "types/tolm_list.h"
 #include "types/value_casts.h"
 #include "util/log.h"
+#include "util/temporary_file.h"
 
 namespace {
 
@@ -346,42 +346,7 @@ std::string renderCacheFile(const std::vector<RecordCopy>& records)
     return content;
 }
 
-// A new file beside the cache file for the next content: a name no other
-// run uses, created exclusively and never through a link. -1 when none can be
-// made; `temp` then names the last name tried and errno says why.
-int createTempFile(const std::filesystem::path& cacheFile, std::filesystem::path& temp)
-{
-    std::random_device random;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        temp = cacheFile;
-        temp += fmt::format(".tmp.{:08x}", random());
-        const int file = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (file >= 0 || errno != EEXIST) return file;
-    }
-    return -1;
-}
-
 std::string reason(int error) { return std::error_code(error, std::generic_category()).message(); }
-
-// Writes all of the content and closes the file: 0, or the error number of
-// the first write or the close that failed. A write beyond the file-size
-// limit fails with EFBIG rather than ending the program (see Run).
-int writeAndClose(int file, const std::string& content)
-{
-    int error = 0;
-    for (std::size_t done = 0; error == 0 && done < content.size();) {
-        const ssize_t count = write(file, content.data() + done, content.size() - done);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0)
-            error = errno;
-        else if (count == 0)
-            error = EIO;
-        else
-            done += static_cast<std::size_t>(count);
-    }
-    if (close(file) != 0 && error == 0) error = errno;
-    return error;
-}
 
 }  // namespace
 
@@ -442,14 +407,14 @@ void saveBuildCache(BuildCache& cache)
     // so two runs saving at once each put a whole file in place and the
     // cache file is never missing.
     std::filesystem::path temp;
-    const int file = createTempFile(cacheFile, temp);
+    const int file = Util::createTemporaryBeside(cacheFile, temp);
     if (file < 0) {
         const int failure = errno;
         Log::log(LogLevel::Error, fmt::runtime(Messages::OpenForWriting), temp.string(), reason(failure));
         return;
     }
     std::error_code error;
-    if (const int failure = writeAndClose(file, content)) {
+    if (const int failure = Util::writeAndClose(file, content)) {
         Log::log(LogLevel::Error, fmt::runtime(Messages::Flush), temp.string(), reason(failure));
         std::filesystem::remove(temp, error);
         return;

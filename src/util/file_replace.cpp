@@ -1,10 +1,8 @@
 #include "util/file_replace.h"
 
-#include <fstream>
-#include <string>
 #include <system_error>
 
-#include <unistd.h>
+#include "util/temporary_file.h"
 
 namespace Util {
 
@@ -23,19 +21,12 @@ std::filesystem::path replacedFile(const std::filesystem::path& path) {
 
 ReplaceResult replaceFileContent(const std::filesystem::path& target, std::string_view text) {
     const std::filesystem::path file = replacedFile(target);
-    // The process id keeps two runs writing at once from sharing one file.
-    std::filesystem::path temporary = file;
-    temporary += ".tmp." + std::to_string(::getpid());
+    std::filesystem::path temporary;
+    const int out = createTemporaryBeside(file, temporary);
+    if (out < 0) return ReplaceResult::CannotOpen;
 
-    std::ofstream out(temporary, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out) return ReplaceResult::CannotOpen;
-
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    const bool written = static_cast<bool>(out);
-    out.close();
     std::error_code error;
-    if (written && out) {
+    if (writeAndClose(out, text) == 0) {
         std::filesystem::rename(temporary, file, error);
         if (!error) return ReplaceResult::Replaced;
     }

@@ -15,27 +15,21 @@ namespace {
 // processes come and go.
 constexpr int MaxAncestors = 4096;
 
-struct StatLine {
-    pid_t pid = 0;
-    pid_t parent = 0;
-    unsigned long long start = 0;
-};
-
-// The parent and start time of /proc/<which>/stat. The program's name,
-// second, stands in parentheses and may hold spaces and parentheses itself,
-// so the fields are counted from the last ')'. A process reaped between the
-// open and the read fails the read (ESRCH): that is a process not shown.
-std::optional<StatLine> statOf(const std::string& which) {
+// The fields of /proc/<which>/stat. The program's name, second, stands in
+// parentheses and may hold spaces and parentheses itself, so the fields are
+// counted from the last ')'. A process reaped between the open and the read
+// fails the read (ESRCH): that is a process not shown.
+std::optional<ProcessStatus> statOf(const std::string& which) {
     const std::string line = readRegularFile("/proc/" + which + "/stat").bytes;
     const std::size_t nameEnd = line.rfind(')');
     if (nameEnd == std::string::npos) return std::nullopt;
-    StatLine stat;
+    ProcessStatus stat;
     if (!(std::istringstream(line.substr(0, nameEnd)) >> stat.pid)) return std::nullopt;
     std::istringstream fields(line.substr(nameEnd + 1));
-    // State, parent, then 17 more fields before the start time.
+    // State, parent, group, session, then 15 more fields before the start time.
     std::string state, skipped;
-    if (!(fields >> state >> stat.parent)) return std::nullopt;
-    for (int field = 0; field < 17; ++field)
+    if (!(fields >> state >> stat.parent >> stat.group >> stat.session)) return std::nullopt;
+    for (int field = 0; field < 15; ++field)
         if (!(fields >> skipped)) return std::nullopt;
     if (!(fields >> stat.start)) return std::nullopt;
     return stat;
@@ -50,7 +44,7 @@ bool parseNumber(std::string_view text, auto& number) {
 }  // namespace
 
 ProcessStamp ownProcessStamp() {
-    const std::optional<StatLine> stat = statOf("self");
+    const std::optional<ProcessStatus> stat = statOf("self");
     return stat ? ProcessStamp{stat->pid, stat->start} : ProcessStamp{::getpid(), 0};
 }
 
@@ -73,11 +67,19 @@ std::optional<ProcessStamp> parseStamp(std::string_view text) {
     return stamp;
 }
 
+std::optional<ProcessStatus> processStatus(pid_t pid) {
+    std::optional<ProcessStatus> stat = statOf(std::to_string(pid));
+    if (!stat || stat->pid != pid) return std::nullopt;
+    return stat;
+}
+
+std::optional<ProcessStatus> ownProcessStatus() { return statOf("self"); }
+
 bool isAncestor(const ProcessStamp& stamp) {
-    const std::optional<StatLine> own = statOf("self");
+    const std::optional<ProcessStatus> own = statOf("self");
     pid_t current = own ? own->parent : 0;
     for (int depth = 0; current > 0 && depth < MaxAncestors; ++depth) {
-        const std::optional<StatLine> stat = statOf(std::to_string(current));
+        const std::optional<ProcessStatus> stat = statOf(std::to_string(current));
         if (!stat) return false;
         if (current == stamp.pid) return stat->start == stamp.start;
         current = stat->parent;
@@ -86,7 +88,7 @@ bool isAncestor(const ProcessStamp& stamp) {
 }
 
 std::optional<ProcessStamp> stampOf(pid_t pid) {
-    const std::optional<StatLine> stat = statOf(std::to_string(pid));
+    const std::optional<ProcessStatus> stat = statOf(std::to_string(pid));
     if (!stat || stat->pid != pid) return std::nullopt;
     return ProcessStamp{pid, stat->start};
 }

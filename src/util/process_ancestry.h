@@ -40,6 +40,23 @@ bool processesVisible();
 std::string stampText(const ProcessStamp& stamp);
 std::optional<ProcessStamp> parseStamp(std::string_view text);
 
+// What /proc/<pid>/stat shows of a process.
+struct ProcessStatus {
+    pid_t pid = 0;
+    pid_t parent = 0;
+    pid_t group = 0;
+    pid_t session = 0;
+    // Clock ticks after boot.
+    unsigned long long start = 0;
+};
+
+// The status of the process /proc shows with that number; none when it
+// shows none.
+std::optional<ProcessStatus> processStatus(pid_t pid);
+// This process's status as /proc/self shows it; none where /proc shows no
+// processes. Its number there may differ from getpid()'s.
+std::optional<ProcessStatus> ownProcessStatus();
+
 // Whether the stamped process is one of this process's ancestors. False when
 // the chain cannot be followed to it.
 bool isAncestor(const ProcessStamp& stamp);

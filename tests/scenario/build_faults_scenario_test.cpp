@@ -8,20 +8,26 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <string.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "parser/utf8_check.h"
 #include "scenario/tolm_scenario.h"
 #include "tools/fake_tool.h"
 #include "util/file_lock.h"
@@ -403,6 +409,91 @@ TEST_F(SignalScenario, ClosedOutputStopsTheBuild) {
         EXPECT_TRUE(hasLine(written.out, "Error: Unable to write outputs file 'outs.fifo'.\n")) << written.out;
         EXPECT_EQ(written.err, "");
         EXPECT_TRUE(ranNothing(tolm({"big"}))) << ignored;
+    }
+}
+
+// A process group of the test's own, apart from every run: "sleep" as its leader, killed and
+// collected at the end.
+class Bystander {
+public:
+    Bystander() {
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        char* argv[] = {const_cast<char*>("sleep"), const_cast<char*>("1000"), nullptr};
+        if (posix_spawn(&pid_, "/bin/sleep", nullptr, &attributes, argv, nullptr) != 0) pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
+    }
+    ~Bystander() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    Bystander(const Bystander&) = delete;
+    Bystander& operator=(const Bystander&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // Its group's number as the four bytes of an int32 in memory, after one byte that makes the
+    // five valid UTF-8 for a unit file; none where no such byte exists.
+    std::optional<std::string> unitFileText() const {
+        std::string bytes(sizeof(std::int32_t), '\0');
+        const std::int32_t group = pid_;
+        memcpy(bytes.data(), &group, sizeof group);
+        if (bytes.find(')') != std::string::npos) return std::nullopt;
+        for (const char* lead : {"-", "\xC2", "\xE1"})
+            if (Tolm::isValidUtf8(lead + bytes)) return lead + bytes;
+        return std::nullopt;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// tolm started with standard streams closed, as service units and cron lines may start it: the
+// build runs as with /dev/null there and ends well. Killed outright, it still has its command
+// stopped, and no other group signalled. Target t's command comes after 85 bytes of tolm's own
+// output, a length that four-byte numbers do not divide; target b's command line holds the
+// number of a group of the test's own, in the bytes a four-byte number would take there.
+TEST_F(SignalScenario, ClosedStandardStreamsKeepTheGuardSound) {
+    std::vector<std::unique_ptr<Bystander>> bystanders;
+    std::optional<std::string> groupText;
+    while (!groupText && bystanders.size() < 16) {
+        bystanders.push_back(std::make_unique<Bystander>());
+        ASSERT_GT(bystanders.back()->pid(), 0);
+        groupText = bystanders.back()->unitFileText();
+    }
+    const pid_t bystander = bystanders.back()->pid();
+    // "[app::b] " ends at byte 77 of the output; the number starts at 88.
+    writeProject("t: { cmdline = \"sh r.sh\" }\nb: { cmdline = R\"(sh r.sh #-" + groupText.value_or("-") + ")\" }\n");
+    // The command writes to standard output and error, as any may; a write that fails fails it.
+    write("r.sh", "if [ -e hold ]; then touch started; while [ -e hold ]; do sleep 0.02; done; fi\n"
+                  "echo out && echo error >&2 && echo done > o.txt\n");
+    using Streams = std::vector<int>;
+    for (const auto& [closed, target] : {std::pair{Streams{1}, "t"}, {Streams{1}, "b"}, {Streams{0, 1}, "t"},
+                                         {Streams{1, 2}, "t"}, {Streams{0}, "t"}, {Streams{2}, "t"},
+                                         {Streams{0, 1, 2}, "b"}}) {
+        const std::string row = ::testing::PrintToString(closed) + " " + target;
+        for (const char* file : {"o.txt", "started", ".tolm_cache", "hold"}) fs::remove(at(file));
+        pid_ = 0;
+        const Scenario::RunEnvironment environment{.home = home_.path().string(),
+                                                   .started = [this](pid_t started) { pid_ = started; },
+                                                   .closedStreams = closed};
+        const RunResult quick = Scenario::runTolm({target}, work_.path(), environment);
+        EXPECT_EQ(quick.exitCode, 0) << row << quick.out << quick.err;
+        EXPECT_EQ(contentOf(at("o.txt")), "done\n") << row;
+
+        for (const char* file : {"o.txt", ".tolm_cache"}) fs::remove(at(file));
+        write("hold", "");
+        auto run = std::async(std::launch::async, [&] { return Scenario::runTolm({target}, work_.path(), environment); });
+        EXPECT_TRUE(eventually([&] { return fs::exists(at("started")); })) << row;
+        send(SIGKILL);
+        // Once nothing runs in the directory, the guard has ended too, and has sent all it sends.
+        EXPECT_TRUE(eventually([&] { return !runsIn(work_.path()); })) << row;
+        fs::remove(at("hold"));
+        EXPECT_EQ(run.get().exitCode, -1) << row;
+        EXPECT_FALSE(fs::exists(at("o.txt"))) << row;
+        EXPECT_TRUE(alive(bystander)) << row;
     }
 }
 

@@ -37,6 +37,9 @@ struct RunEnvironment {
     std::function<void(pid_t)> started{};
     // Signals the program starts with ignored, as under nohup.
     std::vector<int> ignoredSignals{};
+    // Standard streams (0, 1, 2) the program starts with closed, as `>&-` leaves them; nothing
+    // is captured of a closed one.
+    std::vector<int> closedStreams{};
 };
 
 // Runs `binary` with `words` after the program name, in `cwd`; arguments go
@@ -73,6 +76,7 @@ inline RunResult runProgram(const std::string& binary, const std::vector<std::st
         dup2(fileno(err.get()), STDERR_FILENO);
         if (chdir(cwd.c_str()) != 0) _exit(126);
         for (int signal : environment.ignoredSignals) sigaction(signal, &ignore, nullptr);
+        for (int stream : environment.closedStreams) close(stream);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
