@@ -3,6 +3,7 @@
 // status.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,8 +55,13 @@ int flushedStatus(int status) {
 // Each is opened on /dev/null instead, so the run goes as with >/dev/null.
 // Opened in order, the lowest free descriptor is the one that was closed.
 void openClosedStandardStreams() {
-    for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
-        if (fcntl(stream, F_GETFD) >= 0 || errno != EBADF) continue;
+    // One look at all three: poll marks a closed descriptor POLLNVAL.
+    pollfd streams[] = {{STDIN_FILENO, 0, 0}, {STDOUT_FILENO, 0, 0}, {STDERR_FILENO, 0, 0}};
+    while (poll(streams, 3, 0) < 0)
+        if (errno != EINTR) return;
+    for (const pollfd& looked : streams) {
+        if ((looked.revents & POLLNVAL) == 0) continue;
+        const int stream = looked.fd;
         const int null = open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY);
         if (null < 0 || null == stream) continue;
         dup2(null, stream);

@@ -81,7 +81,11 @@ void passOn(int signal) {
 // group; there it is never in the terminal's foreground, and with /dev/null
 // for its streams and the job-control signals ignored, the terminal can
 // neither stop it nor make it wait.
-[[noreturn]] void guard(int socket, pid_t tolm, pid_t tolmGroup) {
+[[noreturn]] void guard(int socket) {
+    // Asked here rather than by tolm before the fork, which keeps those
+    // calls off every run's own path; tolm's group by its number, since tolm
+    // may already have moved the guard into a group of its own.
+    const pid_t tolm = getppid(), tolmGroup = getpgid(tolm);
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU}) ::signal(signal, SIG_IGN);
     setpgid(0, 0);
     // The streams are replaced below; the socket must not be one of them.
@@ -90,7 +94,6 @@ void passOn(int signal) {
         for (int stream = 0; stream < 3; ++stream) dup2(null, stream);
         if (null > 2) close(null);
     }
-    const GuardView view = currentGuardView(tolm, tolmGroup);
     std::set<pid_t> running;
     for (;;) {
         // One byte more than a record, so that a longer message shows as one.
@@ -102,10 +105,16 @@ void passOn(int signal) {
         if (!record) continue;
         if (record->kind == GuardRecord::Ended)
             running.erase(record->group);
-        else if (acceptsGroupNow(record->group, view))
+        else
             running.insert(record->group);
     }
-    // tolm is gone: stop what it left running.
+    // tolm is gone: stop what it left running, once each group is seen to
+    // be one it started. Looked at only now, so a run that ends well costs
+    // the guard no look at /proc.
+    if (!running.empty()) {
+        const GuardView view = currentGuardView(tolm, tolmGroup);
+        std::erase_if(running, [&view](pid_t group) { return !acceptsGroupNow(group, view); });
+    }
     for (pid_t group : running) signalGroup(group, SIGTERM);
     for (int look = 0; look < GuardLooks && !running.empty(); ++look) {
         usleep(GuardLookMicroseconds);
@@ -118,11 +127,10 @@ void passOn(int signal) {
 void startGuard() {
     int sockets[2];
     if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sockets) != 0) return;
-    const pid_t tolm = getpid(), tolmGroup = getpgrp();
     const pid_t pid = fork();
     if (pid == 0) {
         close(sockets[0]);
-        guard(sockets[1], tolm, tolmGroup);
+        guard(sockets[1]);
     }
     close(sockets[1]);
     if (pid < 0) {

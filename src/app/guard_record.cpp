@@ -27,8 +27,9 @@ GuardView currentGuardView(pid_t tolm, pid_t tolmGroup) {
     GuardView view{.tolm = tolm, .tolmGroup = tolmGroup, .guardGroup = getpgrp(), .session = getsid(0)};
     const std::optional<Util::ProcessStatus> own = Util::ownProcessStatus();
     view.procNumbersMatch = own && own->pid == getpid();
-    if (!view.procNumbersMatch) return view;
-    if (const std::optional<Util::ProcessStatus> status = Util::processStatus(tolm)) view.tolmStart = status->start;
+    // tolm starts its guard before any command, so no group of its can
+    // have a leader older than the guard.
+    if (view.procNumbersMatch) view.earliestStart = own->start;
     return view;
 }
 
@@ -38,7 +39,7 @@ bool acceptsGroup(pid_t group, const GuardView& view, const std::optional<Util::
     if (!view.procNumbersMatch || !leader) return true;
     if (leader->group != group) return false;
     if (leader->parent == view.tolm) return true;
-    return tolmGone && leader->session == view.session && leader->start >= view.tolmStart;
+    return tolmGone && leader->session == view.session && leader->start >= view.earliestStart;
 }
 
 bool acceptsGroupNow(pid_t group, const GuardView& view) {

@@ -9,15 +9,18 @@
 // message of another size, or without the magic, is none of tolm's and is
 // ignored whole.
 //
-// A group told as started is held only when it can be tolm's:
+// A group told as started is signalled only when it can be tolm's, as the
+// guard sees it once tolm is gone (looked at only then, so that a run that
+// ends well costs the guard nothing):
 // - never 1 or less, tolm's own group or the guard's own group;
 // - where /proc numbers processes as the guard's namespace does, and still
 //   shows the group's leader, the leader heads that group and is tolm's
-//   child. A leader /proc no longer shows is accepted: it has ended, but
-//   what it started may still run in its group. When tolm died before the
-//   guard read the record, its children have a new parent already; the
+//   child; once tolm has died its children have a new parent, and the
 //   leader then still heads the group, is of tolm's session (a group
-//   leader cannot leave it) and started no earlier than tolm.
+//   leader cannot leave it) and started no earlier than the guard, which
+//   tolm starts before any command. A leader /proc no longer shows is
+//   accepted: it has ended, but what it started may still run in its
+//   group.
 // Where /proc numbers processes otherwise, a well-formed record is all
 // there is to go by.
 
@@ -49,8 +52,9 @@ struct GuardView {
     pid_t tolmGroup = 0;
     pid_t guardGroup = 0;
     pid_t session = 0;
-    // Clock ticks after boot; 0 when /proc did not show tolm.
-    unsigned long long tolmStart = 0;
+    // The guard's own start, in clock ticks after boot: no leader of a group
+    // of tolm's started before it. 0 when /proc did not show it.
+    unsigned long long earliestStart = 0;
     // Whether /proc numbers processes as getpid() does, so that its numbers
     // and the records' can be compared.
     bool procNumbersMatch = false;

@@ -36,9 +36,9 @@ TEST(GuardRecord, OnlyWholeRecordsAreRead) {
 }
 
 // Which groups the guard holds, by what /proc shows of the leader: tolm is 100 of group 90, the
-// guard heads group 101, both of session 80, and tolm started at tick 1000.
+// guard heads group 101, both of session 80, and the guard started at tick 1000.
 TEST(GuardRecord, GroupsHeldAreTolms) {
-    const GuardView view{.tolm = 100, .tolmGroup = 90, .guardGroup = 101, .session = 80, .tolmStart = 1000,
+    const GuardView view{.tolm = 100, .tolmGroup = 90, .guardGroup = 101, .session = 80, .earliestStart = 1000,
                          .procNumbersMatch = true};
     GuardView unnumbered = view;
     unnumbered.procNumbersMatch = false;
@@ -59,7 +59,7 @@ TEST(GuardRecord, GroupsHeldAreTolms) {
         {"another's child", 200, view, leader(7, 200, 80, 1001), false, false},
         {"leader of no group of its own", 200, view, leader(100, 90, 80, 1001), false, false},
         {"tolm gone, its child since taken over", 200, view, leader(1, 200, 80, 1001), true, true},
-        {"tolm gone, started before tolm", 200, view, leader(1, 200, 80, 999), true, false},
+        {"tolm gone, started before the guard", 200, view, leader(1, 200, 80, 999), true, false},
         {"tolm gone, another session", 200, view, leader(1, 200, 81, 1001), true, false},
         {"tolm gone, not heading it", 200, view, leader(1, 90, 80, 1001), true, false},
         {"tolm's group", 90, view, std::nullopt, false, false},
