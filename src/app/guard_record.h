@@ -46,7 +46,7 @@ GuardRecord guardRecord(GuardRecord::Kind kind, pid_t group);
 // the magic or of an unknown kind.
 std::optional<GuardRecord> readGuardRecord(const void* bytes, std::size_t size);
 
-// What the guard knows of tolm and of itself, gathered once at its start.
+// What the guard knows of tolm and of itself, gathered once tolm is gone.
 struct GuardView {
     pid_t tolm = 0;
     pid_t tolmGroup = 0;

@@ -65,6 +65,13 @@ LockAttempt attemptUntil(const std::function<LockAttempt()>& attempt, std::optio
     }
 }
 
+// Lets go of a flock, when held; the descriptor stays open.
+void letGo(int descriptor, bool& held) {
+    if (!held) return;
+    ::flock(descriptor, LOCK_UN);
+    held = false;
+}
+
 std::optional<pid_t> flockHolderOf(const FileIdentity& identity) {
     const auto device = static_cast<dev_t>(identity.device);
     return flockHolderIn(readRegularFile("/proc/locks").bytes, major(device), minor(device), identity.inode);
@@ -119,10 +126,9 @@ void FileLock::open() {
 
 void FileLock::close() {
     if (descriptor_ < 0) return;
-    if (held_) ::flock(descriptor_, LOCK_UN);
+    letGo(descriptor_, held_);
     ::close(descriptor_);
     descriptor_ = -1;
-    held_ = false;
 }
 
 FileLock::~FileLock() {
@@ -158,9 +164,7 @@ FileLock::Attempt FileLock::lock(std::optional<std::chrono::milliseconds> timeou
 }
 
 void FileLock::unlock() {
-    if (!held_) return;
-    ::flock(descriptor_, LOCK_UN);
-    held_ = false;
+    letGo(descriptor_, held_);
 }
 
 bool FileLock::writeNote(std::string_view note) {
@@ -216,9 +220,7 @@ DirectoryLock::Attempt DirectoryLock::lock(std::optional<std::chrono::millisecon
 }
 
 void DirectoryLock::unlock() {
-    if (!held_) return;
-    ::flock(descriptor_, LOCK_UN);
-    held_ = false;
+    letGo(descriptor_, held_);
 }
 
 std::optional<pid_t> DirectoryLock::holderProcess() const {
