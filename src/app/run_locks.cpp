@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -73,10 +74,12 @@ std::vector<std::string> inheritedStamps(const Util::FileIdentity& lockFile) {
     return held == nullptr ? std::vector<std::string>{} : HeldLocks::stampsFor(held, lockFile);
 }
 
-void exportHeld(const Util::FileLock& lock, const Util::ProcessStamp& stamp) {
+void exportHeld(const Util::FileLock& lock, const Util::DirectoryLock* directory, const Util::ProcessStamp& stamp) {
     const char* held = std::getenv(HeldVariable);
-    const std::string list =
-        HeldLocks::withEntry(held == nullptr ? "" : held, lock.file().string(), lock.identity(), Util::stampText(stamp));
+    std::optional<Util::FileIdentity> in;
+    if (directory) in = directory->identity();
+    const std::string list = HeldLocks::withEntry(held == nullptr ? "" : held, lock.file().string(), lock.identity(),
+                                                  Util::stampText(stamp), in);
     setenv(HeldVariable, list.c_str(), 1);
 }
 
@@ -87,10 +90,26 @@ enum class Turn {
     Failed,  // the lock could not be tried again
 };
 
+// The directory is taken by a holder this run cannot see, and the lock file
+// holds no stamp: the holder's file may have been removed (by a command of
+// the build, say) and another made in its place, by this very run perhaps.
+// Then the stamp inherited for a lock file of this directory that is not
+// the one there now stands for the note the file can no longer show.
+Turn turnAfterRemoval(const Util::DirectoryLock& directory, const Util::FileLock& file) {
+    const char* held = std::getenv(HeldVariable);
+    if (held == nullptr) return Turn::Wait;
+    for (const std::string& text : HeldLocks::stampsForRemoved(held, directory.identity(), file.identity())) {
+        const std::optional<Util::ProcessStamp> stamp = Util::parseStamp(text);
+        if (!stamp) continue;
+        if (!Util::isVisible(*stamp) || Util::isAncestor(*stamp)) return Turn::Nested;
+    }
+    return Turn::Wait;
+}
+
 // Whose turn it is at `busy` (the directory's lock or the file's), found
 // taken (see run_locks.h). The stamps are always those of the lock file.
 template <class Lock>
-Turn turnAt(Lock& busy, const Util::FileLock& file) {
+Turn turnAt(Lock& busy, const Util::FileLock& file, const Util::DirectoryLock* directory) {
     if (const std::optional<pid_t> holder = busy.holderProcess()) {
         if (const std::optional<Util::ProcessStamp> shown = Util::stampOf(*holder))
             return Util::isAncestor(*shown) ? Turn::Nested : Turn::Wait;
@@ -101,7 +120,7 @@ Turn turnAt(Lock& busy, const Util::FileLock& file) {
     case Attempt::Busy: break;
     }
     const std::optional<Util::ProcessStamp> noted = Util::parseStamp(file.readNote(NoteLimit));
-    if (!noted) return Turn::Wait;
+    if (!noted) return directory ? turnAfterRemoval(*directory, file) : Turn::Wait;
     if (Util::isVisible(*noted)) return Util::isAncestor(*noted) ? Turn::Nested : Turn::Wait;
     const std::vector<std::string> inherited = inheritedStamps(file.identity());
     return std::any_of(inherited.begin(), inherited.end(),
@@ -120,13 +139,13 @@ void sayWaiting(bool& said) {
 
 // One attempt at `lock`; when it is taken, whose turn it is decides. Wait
 // when it is another's.
-Turn attempt(auto& lock, const Util::FileLock& file) {
+Turn attempt(auto& lock, const Util::FileLock& file, const Util::DirectoryLock* directory) {
     switch (lock.tryLock()) {
     case Attempt::Held: return Turn::Taken;
     case Attempt::Failed: return Turn::Failed;
     case Attempt::Busy: break;
     }
-    return turnAt(lock, file);
+    return turnAt(lock, file, directory);
 }
 
 }  // namespace
@@ -138,6 +157,7 @@ namespace {
 constexpr char EntrySeparator = ':';
 constexpr char FieldSeparator = '=';
 constexpr char IdentitySeparator = '.';
+constexpr char DirectorySeparator = ',';
 constexpr char Escape = '%';
 // Every character that would cut an entry short, and the escape itself.
 constexpr std::string_view Escaped = "%:=";
@@ -162,31 +182,56 @@ std::string identityText(const Util::FileIdentity& identity) {
     return std::to_string(identity.device) + IdentitySeparator + std::to_string(identity.inode);
 }
 
-}  // namespace
-
-std::string withEntry(std::string_view list, const std::string& lockFile, const Util::FileIdentity& identity,
-                      std::string_view stamp) {
-    std::string extended(list);
-    if (!extended.empty()) extended += EntrySeparator;
-    return extended + escaped(lockFile) + FieldSeparator + identityText(identity) + FieldSeparator + std::string(stamp);
-}
-
-std::vector<std::string> stampsFor(std::string_view list, const Util::FileIdentity& identity) {
-    const std::string wanted = identityText(identity);
-    std::vector<std::string> stamps;
+// Calls `found` with the file's identity, the directory's (empty when the
+// entry names none) and the stamp of each entry of the list.
+void forEachEntry(std::string_view list,
+                  const std::function<void(std::string_view, std::string_view, std::string_view)>& found) {
     while (!list.empty()) {
         const std::size_t end = std::min(list.find(EntrySeparator), list.size());
         const std::string_view entry = list.substr(0, end);
         list.remove_prefix(std::min(end + 1, list.size()));
-        // The stamp is last and the identity before it: a path written by
+        // The stamp is last and the identities before it: a path written by
         // hand, unescaped, cannot shift them.
         const std::size_t stampAt = entry.rfind(FieldSeparator);
         if (stampAt == std::string_view::npos || stampAt == 0) continue;
         const std::size_t identityAt = entry.rfind(FieldSeparator, stampAt - 1);
         if (identityAt == std::string_view::npos) continue;
-        if (entry.substr(identityAt + 1, stampAt - identityAt - 1) == wanted)
-            stamps.emplace_back(entry.substr(stampAt + 1));
+        std::string_view file = entry.substr(identityAt + 1, stampAt - identityAt - 1), directory;
+        if (const std::size_t split = file.find(DirectorySeparator); split != std::string_view::npos) {
+            directory = file.substr(split + 1);
+            file = file.substr(0, split);
+        }
+        found(file, directory, entry.substr(stampAt + 1));
     }
+}
+
+}  // namespace
+
+std::string withEntry(std::string_view list, const std::string& lockFile, const Util::FileIdentity& identity,
+                      std::string_view stamp, const std::optional<Util::FileIdentity>& directory) {
+    std::string extended(list);
+    if (!extended.empty()) extended += EntrySeparator;
+    extended += escaped(lockFile) + FieldSeparator + identityText(identity);
+    if (directory) extended += DirectorySeparator + identityText(*directory);
+    return extended + FieldSeparator + std::string(stamp);
+}
+
+std::vector<std::string> stampsFor(std::string_view list, const Util::FileIdentity& identity) {
+    const std::string wanted = identityText(identity);
+    std::vector<std::string> stamps;
+    forEachEntry(list, [&](std::string_view file, std::string_view, std::string_view stamp) {
+        if (file == wanted) stamps.emplace_back(stamp);
+    });
+    return stamps;
+}
+
+std::vector<std::string> stampsForRemoved(std::string_view list, const Util::FileIdentity& directory,
+                                          const Util::FileIdentity& file) {
+    const std::string wantedDirectory = identityText(directory), present = identityText(file);
+    std::vector<std::string> stamps;
+    forEachEntry(list, [&](std::string_view lockFile, std::string_view in, std::string_view stamp) {
+        if (in == wantedDirectory && lockFile != present) stamps.emplace_back(stamp);
+    });
     return stamps;
 }
 
@@ -221,7 +266,7 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
     bool saidWaiting = false;
     for (;;) {
         if (directory) {
-            Turn atDirectory = attempt(*directory, *file);
+            Turn atDirectory = attempt(*directory, *file, directory.get());
             if (atDirectory == Turn::Wait) {
                 sayWaiting(saidWaiting);
                 atDirectory = directory->lock(std::nullopt, BuildInterrupt::throwIfCaught) == Attempt::Held
@@ -236,7 +281,7 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
                 directory.reset();
             }
         }
-        Turn atFile = attempt(*file, *file);
+        Turn atFile = attempt(*file, *file, nullptr);
         if (atFile == Turn::Nested) return;
         if (atFile == Turn::Wait) {
             sayWaiting(saidWaiting);
@@ -260,7 +305,7 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
     // Before any command starts, so every run below this one finds it. A
     // file that takes no note takes no entry either: nothing could match it.
     const Util::ProcessStamp stamp = Util::ownProcessStamp();
-    if (lock_->writeNote(Util::stampText(stamp) + "\n")) exportHeld(*lock_, stamp);
+    if (lock_->writeNote(Util::stampText(stamp) + "\n")) exportHeld(*lock_, directory_.get(), stamp);
 }
 
 ProjectLock::~ProjectLock() {

@@ -67,6 +67,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,13 +106,20 @@ private:
 };
 
 // The list of held project lock files in the environment, each entry
-// "<escaped path>=<device>.<inode>=<stamp>". The path is there for a person
-// to read; entries are found by the file's identity alone. It is escaped, so
-// that any path, one holding ':' or '=' too, stays within its entry.
+// "<escaped path>=<device>.<inode>=<stamp>", or with the identity of the
+// project's directory after the file's, "<device>.<inode>,<device>.<inode>".
+// The path is there for a person to read; entries are found by identity
+// alone. It is escaped, so that any path, one holding ':' or '=' too, stays
+// within its entry.
 namespace HeldLocks {
-// The list with the entry of `lockFile` and its holder's stamp added.
+// The list with the entry of `lockFile` (in `directory`, when known) and its
+// holder's stamp added.
 std::string withEntry(std::string_view list, const std::string& lockFile, const Util::FileIdentity& identity,
-                      std::string_view stamp);
+                      std::string_view stamp, const std::optional<Util::FileIdentity>& directory = std::nullopt);
 // The stamps of the entries that name the file of that identity.
 std::vector<std::string> stampsFor(std::string_view list, const Util::FileIdentity& identity);
+// The stamps of the entries that name a lock file of that directory other
+// than `file`: one removed since its holder took it.
+std::vector<std::string> stampsForRemoved(std::string_view list, const Util::FileIdentity& directory,
+                                          const Util::FileIdentity& file);
 }  // namespace HeldLocks

@@ -224,10 +224,14 @@ void DirectoryLock::unlock() {
 }
 
 std::optional<pid_t> DirectoryLock::holderProcess() const {
-    // Looked up only here: a run that finds the lock free never needs it.
+    if (descriptor_ < 0) return std::nullopt;
+    return flockHolderOf(identity());
+}
+
+FileIdentity DirectoryLock::identity() const {
     struct stat status {};
-    if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0) return std::nullopt;
-    return flockHolderOf(identityOf(status));
+    if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0) return {};
+    return identityOf(status);
 }
 
 std::optional<pid_t> flockHolderIn(std::string_view locks, unsigned major, unsigned minor, unsigned long long inode) {

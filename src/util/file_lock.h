@@ -125,6 +125,8 @@ public:
     Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
     void unlock();
     std::optional<pid_t> holderProcess() const;
+    // The directory's; all zero when it could not be opened or looked at.
+    FileIdentity identity() const;
     int error() const { return error_; }
 
 private:

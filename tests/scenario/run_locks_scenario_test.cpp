@@ -624,30 +624,45 @@ TEST_F(RunLocksScenario, WaiterInACopyKeepsNothingFromTheHoldersNestedRun) {
 
 // A lock file removed while a build holds it (rm, git clean), or replaced by another file, lets no
 // second build in: a later run waits for the first and builds once it is done. A tolm that a
-// command of the build runs after the removal still does not wait.
+// command of the build runs after the removal still does not wait, also one that cannot see the
+// build (a /proc of its own, the project at another path), which goes by its inherited entry.
 TEST_F(RunLocksScenario, RemovedLockFileLetsNoSecondBuildIn) {
     const std::string binary = FakeTool::shellQuoted(TOLM_BINARY);
+    const ScratchDir elsewhere;
+    const fs::path mountPoint = elsewhere.path() / "p";
+    fs::create_directories(mountPoint);
+    // A nested run that cannot see the build: its own /proc, at the same path or at another.
+    write("nest.sh", "if [ -n \"$2\" ]; then mount --bind \"$PWD\" \"$2\" && cd \"$2\"; fi; exec \"$1\" inner\n");
     writeProject("hold: { cmdline = \"${CHANGE}; touch started; while [ ! -e release ]; do sleep 0.01; done\" }\n"
-                 "outer: { cmdline = \"${CHANGE}; " + binary + " inner\" }\n"
+                 "outer: { cmdline = \"${CHANGE}; ${NEST} " + binary + " ${AT}\" }\n"
                  "inner: { cmdline = \"echo inner-ran\" }\n"
                  "t: { ^out = P\"(o.txt)\" cmdline = \"echo ${X} > o.txt\" }\n");
     const std::string removed = "rm -f .tolm_cache.lock", replaced = removed + " && echo other > .tolm_cache.lock";
+    const std::string unseen = "unshare --mount --pid --fork --mount-proc sh nest.sh",
+                      elsewherePath = FakeTool::shellQuoted(mountPoint.string());
+    const bool namespaces = std::system("unshare --mount --pid --fork --mount-proc true >/dev/null 2>&1") == 0;
     const struct {
         std::string change;
         bool nested;
-    } cases[] = {{removed, false}, {replaced, false}, {removed, true}, {replaced, true}};
+        std::string nest, at;
+    } cases[] = {{removed, false, "", ""},        {replaced, false, "", ""},
+                 {removed, true, "", "inner"},    {replaced, true, "", "inner"},
+                 {removed, true, unseen, ""},     {replaced, true, unseen, ""},
+                 {removed, true, unseen, elsewherePath}};
     int round = 0;
     for (const auto& test : cases) {
         const std::string change = "CHANGE=\"" + test.change + "\"", value = std::to_string(++round);
         for (const char* file : {"release", "started"}) fs::remove(at(file));
         if (test.nested) {
+            if (!test.nest.empty() && !namespaces) continue;
             bool innerWaited = false;
-            const RunResult outer = tolmWhile({"outer", change}, [&](pid_t pid) {
+            const RunResult outer = tolmWhile({"outer", change, "NEST=\"" + test.nest + "\"", "AT=\"" + test.at + "\""},
+                                              [&](pid_t pid) {
                 if ((innerWaited = waits(pid))) kill(pid, SIGTERM);
             });
-            EXPECT_FALSE(innerWaited) << test.change << outer.out;
-            EXPECT_EQ(outer.exitCode, 0) << test.change << outer.out;
-            EXPECT_TRUE(hasLine(outer.out, "inner-ran\n")) << test.change << outer.out;
+            EXPECT_FALSE(innerWaited) << test.change << test.nest << test.at << outer.out;
+            EXPECT_EQ(outer.exitCode, 0) << test.change << test.nest << test.at << outer.out;
+            EXPECT_TRUE(hasLine(outer.out, "inner-ran\n")) << test.change << test.nest << test.at << outer.out;
             continue;
         }
         auto holder = startWhen({TOLM_BINARY, "hold", change}, [&] { return fs::exists(at("started")); });
