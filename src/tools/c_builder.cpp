@@ -297,7 +297,8 @@ std::filesystem::path CBuilder::outputDirectoryOf(const TargetContext& target) c
 }
 
 std::vector<CBuilder::ObjectPair> CBuilder::objectPathsForSource(const TolmValuePtr& sources,
-                                                                 const std::filesystem::path& directory) const
+                                                                 const std::filesystem::path& directory,
+                                                                 bool checkClashes) const
 {
     std::vector<ObjectPair> pairs;
     ObjectClaims claims;
@@ -305,7 +306,7 @@ std::vector<CBuilder::ObjectPair> CBuilder::objectPathsForSource(const TolmValue
     for (const TolmValuePtr& item : flattenValue(sources)) {
         const std::string source = item->toString();
         std::string objectText = objectPath(source, directory, suffix);
-        claims.claim(source, objectText);
+        if (checkClashes) claims.claim(source, objectText);
         pairs.emplace_back(item, makePathStringValue(std::move(objectText)));
     }
     return pairs;
@@ -317,7 +318,7 @@ void CBuilder::appendObjectValues(const VariableMap& variables, const std::strin
     if (!hasVariable(variables, sourceName)) return;
     const TolmValuePtr sources = getVariable(variables, sourceName);
     if (!sources) return;
-    for (ObjectPair& pair : objectPathsForSource(sources, directory)) objects.push_back(std::move(pair.second));
+    for (ObjectPair& pair : objectPathsForSource(sources, directory, false)) objects.push_back(std::move(pair.second));
 }
 
 std::string CBuilder::outputFileName(const std::string& name)

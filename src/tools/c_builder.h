@@ -132,10 +132,14 @@ public:
 
     // (source item, absolute object path in the directory) for every leaf of
     // the value. Throws TolmException when two different sources would get
-    // the same object file.
+    // the same object file, unless `checkClashes` is false.
     std::vector<ObjectPair> objectPathsForSource(const TolmValuePtr& sources,
-                                                 const std::filesystem::path& directory) const;
+                                                 const std::filesystem::path& directory,
+                                                 bool checkClashes = true) const;
     // The object paths of the named variable's items, appended to `objects`.
+    // Never a clash: a compile-only target's objects were checked with its
+    // recipes, before any command ran, and a target that compiles and links
+    // in one command writes no object file at all.
     void appendObjectValues(const VariableMap& variables, const std::string& sourceName,
                             const std::filesystem::path& directory, std::vector<TolmValuePtr>& objects) const;
 

@@ -196,3 +196,33 @@ TEST_F(GnuBuildScenario, RebuildsOnlyTheEditedSourceAmongThousands) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two sources of one file name in one target, with either toolchain: a compile-only target is
+// refused before its compiler runs, since both objects would be one file; a target that compiles
+// and links in one command writes no object file, so it builds, and the next run does nothing.
+TEST_F(GnuBuildScenario, SourcesOfOneFileNameInOneTarget) {
+    for (const std::string type : {"gnu-gcc", "llvm-clang"}) {
+        if (type == "llvm-clang" && !fs::exists("/usr/bin/clang")) continue;
+        for (const bool compileOnly : {true, false}) {
+            const std::string project = type + (compileOnly ? "-c" : "-linked");
+            writeProject(std::string("o: { C_FILES = [P\"(a/util.c)\", P\"(b/util.c)\", P\"(m.c)\"]") +
+                             (compileOnly ? " C_FLAGS = \"-c\"" : "") + " }\n",
+                         tool(type), project);
+            write(project + "/a/util.c", "int u(void) { return 1; }\n");
+            write(project + "/b/util.c", "int v(void) { return 2; }\n");
+            write(project + "/m.c", "int main(void) { return 0; }\n");
+            const RunResult first = tolm({}, project);
+            EXPECT_EQ(first.exitCode, compileOnly ? 1 : 0) << project << first.out;
+            EXPECT_EQ(commandsOf(first, "o").size(), compileOnly ? 0u : 1u) << project << first.out;
+            EXPECT_EQ(first.out.find("would both be compiled") != std::string::npos, compileOnly)
+                << project << first.out;
+            if (!compileOnly) {
+                EXPECT_TRUE(ranNothing(tolm({}, project))) << project;
+            }
+        }
+    }
+}
+
+}  // namespace
