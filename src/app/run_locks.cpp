@@ -69,17 +69,17 @@ bool directoryLockingImpossible(int error) {
            error == EBADF;
 }
 
-std::vector<std::string> inheritedStamps(const Util::FileIdentity& lockFile) {
+// The entries this run inherited; empty when none.
+std::string_view inheritedList() {
     const char* held = std::getenv(HeldVariable);
-    return held == nullptr ? std::vector<std::string>{} : HeldLocks::stampsFor(held, lockFile);
+    return held == nullptr ? std::string_view() : std::string_view(held);
 }
 
 void exportHeld(const Util::FileLock& lock, const Util::DirectoryLock* directory, const Util::ProcessStamp& stamp) {
-    const char* held = std::getenv(HeldVariable);
     std::optional<Util::FileIdentity> in;
     if (directory) in = directory->identity();
-    const std::string list = HeldLocks::withEntry(held == nullptr ? "" : held, lock.file().string(), lock.identity(),
-                                                  Util::stampText(stamp), in);
+    const std::string list =
+        HeldLocks::withEntry(inheritedList(), lock.file().string(), lock.identity(), Util::stampText(stamp), in);
     setenv(HeldVariable, list.c_str(), 1);
 }
 
@@ -96,9 +96,7 @@ enum class Turn {
 // Then the stamp inherited for a lock file of this directory that is not
 // the one there now stands for the note the file can no longer show.
 Turn turnAfterRemoval(const Util::DirectoryLock& directory, const Util::FileLock& file) {
-    const char* held = std::getenv(HeldVariable);
-    if (held == nullptr) return Turn::Wait;
-    for (const std::string& text : HeldLocks::stampsForRemoved(held, directory.identity(), file.identity())) {
+    for (const std::string& text : HeldLocks::stampsForRemoved(inheritedList(), directory.identity(), file.identity())) {
         const std::optional<Util::ProcessStamp> stamp = Util::parseStamp(text);
         if (!stamp) continue;
         if (!Util::isVisible(*stamp) || Util::isAncestor(*stamp)) return Turn::Nested;
@@ -122,7 +120,7 @@ Turn turnAt(Lock& busy, const Util::FileLock& file, const Util::DirectoryLock* d
     const std::optional<Util::ProcessStamp> noted = Util::parseStamp(file.readNote(NoteLimit));
     if (!noted) return directory ? turnAfterRemoval(*directory, file) : Turn::Wait;
     if (Util::isVisible(*noted)) return Util::isAncestor(*noted) ? Turn::Nested : Turn::Wait;
-    const std::vector<std::string> inherited = inheritedStamps(file.identity());
+    const std::vector<std::string> inherited = HeldLocks::stampsFor(inheritedList(), file.identity());
     return std::any_of(inherited.begin(), inherited.end(),
                        [&](const std::string& text) { return Util::parseStamp(text) == noted; })
                ? Turn::Nested

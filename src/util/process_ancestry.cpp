@@ -88,8 +88,8 @@ bool isAncestor(const ProcessStamp& stamp) {
 }
 
 std::optional<ProcessStamp> stampOf(pid_t pid) {
-    const std::optional<ProcessStatus> stat = statOf(std::to_string(pid));
-    if (!stat || stat->pid != pid) return std::nullopt;
+    const std::optional<ProcessStatus> stat = processStatus(pid);
+    if (!stat) return std::nullopt;
     return ProcessStamp{pid, stat->start};
 }
 
