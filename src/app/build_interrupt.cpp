@@ -42,22 +42,29 @@ std::atomic<bool> maskSaved{false};
 int wakeDescriptors[2] = {-1, -1};
 
 // The running commands' groups and the connection to the guard (-1: none).
+// The connection stays open for the whole run, also once the guard is gone:
+// a command's child, forked at any moment, writes to it by its number, which
+// must never name another file.
 std::mutex groupsMutex;
 std::set<pid_t> groups;
 int guardSocket = -1;
+bool guardGone = false;
 pid_t guardProcess = -1;
 
-// Tells the guard of a group that started or ended, in one message of its
-// own. Call with groupsMutex held. A guard that is gone is not asked again.
-void tellGuard(GuardRecord::Kind kind, pid_t group) {
-    if (guardSocket < 0) return;
+// Sends one record in one message of its own; false when it did not go.
+bool sendRecord(GuardRecord::Kind kind, pid_t group) {
     const GuardRecord record = guardRecord(kind, group);
     ssize_t sent;
     while ((sent = send(guardSocket, &record, sizeof record, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
     }
-    if (sent == static_cast<ssize_t>(sizeof record)) return;
-    close(guardSocket);
-    guardSocket = -1;
+    return sent == static_cast<ssize_t>(sizeof record);
+}
+
+// Tells the guard of a group that started or ended. Call with groupsMutex
+// held. A guard that is gone is not asked again.
+void tellGuard(GuardRecord::Kind kind, pid_t group) {
+    if (guardSocket < 0 || guardGone) return;
+    if (!sendRecord(kind, group)) guardGone = true;
 }
 
 // A stopped command would act on the signal only once continued.
@@ -228,10 +235,18 @@ void throwIfCaught() {
 
 const sigset_t* commandSignalMask() { return maskSaved ? &savedMask : nullptr; }
 
-void enterGroup(pid_t group) {
+void tellGuardOfOwnGroup() {
+    // Only send(): the child of a process with threads may call nothing
+    // that takes a lock. The guard ends its wait only once this child has
+    // closed its copy of the connection, at exec or exit, so it always
+    // reads this record first.
+    if (guardSocket >= 0) (void)sendRecord(GuardRecord::Started, getpid());
+}
+
+void enterGroup(pid_t group, bool guardTold) {
     std::lock_guard<std::mutex> lock(groupsMutex);
     groups.insert(group);
-    tellGuard(GuardRecord::Started, group);
+    if (!guardTold) tellGuard(GuardRecord::Started, group);
     if (const int signal = caught()) signalGroup(group, signal);
 }
 

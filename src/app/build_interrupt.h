@@ -77,9 +77,15 @@ void throwIfCaught();
 // signals were taken over. Null outside a Scope.
 const sigset_t* commandSignalMask();
 
+// In a command's child, once it leads its own group and before it runs the
+// command: tells the guard of the group itself, so that a tolm killed before
+// it could do so leaves no command unguarded. Safe between fork and exec.
+void tellGuardOfOwnGroup();
+
 // A command's or probe's process group from its start to its end. Entering a
-// group after a signal was caught sends it that signal at once.
-void enterGroup(pid_t group);
+// group after a signal was caught sends it that signal at once. guardTold:
+// the child told the guard already (tellGuardOfOwnGroup).
+void enterGroup(pid_t group, bool guardTold = false);
 void leaveGroup(pid_t group);
 
 }  // namespace BuildInterrupt

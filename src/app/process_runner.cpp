@@ -143,6 +143,7 @@ CommandResult ShellProcessRunner::run(const Tolm::Command& command) {
     if (pid == 0) {
         close(report[0]);
         setpgid(0, 0);
+        BuildInterrupt::tellGuardOfOwnGroup();
         if (signalMask) sigprocmask(SIG_SETMASK, signalMask, nullptr);
         if (directory && chdir(directory) != 0) failStart(report[1], StartReport::Directory);
         execve(shell.c_str(), argv.data(), environment.data());
@@ -154,9 +155,10 @@ CommandResult ShellProcessRunner::run(const Tolm::Command& command) {
         close(report[0]);
         return notStarted(forkError, reason(forkError));
     }
+    forked(pid);
     // Set here too, so the group exists before anyone signals it.
     setpgid(pid, pid);
-    BuildInterrupt::enterGroup(pid);
+    BuildInterrupt::enterGroup(pid, true);
 
     StartReport failure{};
     ssize_t got;

@@ -7,7 +7,8 @@
 // may hold the allocator's lock at that moment, so the child must not
 // allocate: the argument vector and the environment (with the command's
 // directories in front of PATH) are built before the fork, and the child only
-// changes directory and calls execve. The console log is flushed first, so a
+// makes its group, tells tolm's guard of it, changes directory and calls
+// execve. The console log is flushed first, so a
 // command's own output never appears before the line that announces it.
 //
 // Each command leads a process group of its own, which a signal to the build
@@ -16,6 +17,8 @@
 // through the same shell. The child reports a failed change of directory or
 // start of the shell through a pipe closed on exec, so that failure is told
 // apart from a command that ran and failed.
+
+#include <sys/types.h>
 
 #include <filesystem>
 #include <optional>
@@ -44,6 +47,11 @@ public:
 class ShellProcessRunner : public ProcessRunner {
 public:
     CommandResult run(const Tolm::Command& command) override;
+
+protected:
+    // In tolm, right after the fork, before tolm notes the child's group:
+    // where a tolm killed by a signal must still leave no command running.
+    virtual void forked(pid_t) {}
 };
 
 // The PATH a command runs with: its non-empty directories joined with ':',

@@ -29,23 +29,18 @@
 
 #include "parser/utf8_check.h"
 #include "scenario/tolm_scenario.h"
+#include "support/process_watch.h"
 #include "tools/fake_tool.h"
 #include "util/file_lock.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using TestSupport::alive;
+using TestSupport::eventually;
+using TestSupport::runsIn;
 
 const char* const kSources[] = {"a1", "a2", "b1", "b2", "c1", "c2", "d1", "d2"};
-
-// Polls until `done` holds; false when it still does not after half a minute.
-bool eventually(const std::function<bool()>& done) {
-    for (int look = 0; look < 1500; ++look) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return done();
-}
 
 class BuildFaultsScenario : public TolmScenario {
 protected:
@@ -208,14 +203,6 @@ protected:
     static std::string interrupted(int signal) {
         return "Error: Build interrupted by SIG" + std::string(sigabbrev_np(signal)) + ".\n";
     }
-    // Whether the process still runs. A zombie has ended: an orphan's new parent may never collect it.
-    static bool alive(pid_t pid) {
-        if (kill(pid, 0) != 0) return false;
-        const std::string stat = contentOf("/proc/" + std::to_string(pid) + "/stat");
-        const std::size_t name = stat.rfind(')');
-        return name != std::string::npos && stat.compare(name + 1, 3, " Z ") != 0;
-    }
-
     // Sends the signal and waits for the run to end, killing it outright when it is still there
     // half a minute later (a run deaf to the signal then fails its test rather than hang it); how
     // long the run took from the signal on.
@@ -225,16 +212,6 @@ protected:
         if (!eventually([this] { return !alive(pid_); })) kill(pid_, SIGKILL);
         result = run.get();
         return std::chrono::steady_clock::now() - sent;
-    }
-    // Whether a process works in the directory (a run's tolm, guard and commands do). A zombie
-    // has no directory.
-    static bool runsIn(const fs::path& directory) {
-        const fs::path real = fs::canonical(directory);
-        for (const auto& entry : fs::directory_iterator("/proc")) {
-            std::error_code error;
-            if (fs::read_symlink(entry.path() / "cwd", error) == real) return true;
-        }
-        return false;
     }
     // Whether the process has the file open.
     // Only once the program runs tolm: between fork and exec the child still holds the test's own

@@ -14,13 +14,15 @@
 #include <thread>
 
 #include "scenario/scratch_dir.h"
-#include "support/test_support.h"
+#include "support/process_watch.h"
 #include "tools/fake_tool.h"
 #include "tools/probe_batch.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using TestSupport::alive;
+using TestSupport::eventually;
 
 // A watch, set while it lives, whose stop the test gives.
 class TestWatch : public ProbeWatch {
@@ -64,23 +66,6 @@ private:
     ProbeWatch* previous_;
 };
 
-// Whether the process still runs. A zombie has ended: an orphan's new parent
-// may never collect it.
-bool alive(pid_t pid)
-{
-    if (kill(pid, 0) != 0) return false;
-    const std::string stat = TestSupport::contentOf("/proc/" + std::to_string(pid) + "/stat");
-    const std::size_t name = stat.rfind(')');
-    return name != std::string::npos && stat.compare(name + 1, 3, " Z ") != 0;
-}
-
-// Polls until `done` holds; false when it still does not after half a minute.
-template <typename Done>
-bool eventually(Done done)
-{
-    for (int look = 0; look < 1500 && !done(); ++look) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return done();
-}
 
 // A stop while a probe never answers: the run throws the watch's failure, the
 // probe and the program it started (reached only through the probe's group)
