@@ -8,8 +8,8 @@
 // allocate: the argument vector and the environment (with the command's
 // directories in front of PATH) are built before the fork, and the child only
 // makes its group, tells tolm's guard of it, changes directory and calls
-// execve. The console log is flushed first, so a
-// command's own output never appears before the line that announces it.
+// execve. The console log is flushed first, so a command's own output never
+// appears before the line that announces it.
 //
 // Each command leads a process group of its own, which a signal to the build
 // reaches as a whole (build_interrupt.h). A command line longer than the
