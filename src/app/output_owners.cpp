@@ -52,15 +52,6 @@ void OutputOwners::claim(const std::vector<std::string>& files, const std::strin
     }
 }
 
-std::vector<std::string> OutputOwners::claimedByOthers(std::vector<std::string> files,
-                                                      const std::string& owner) const {
-    std::erase_if(files, [this, &owner](const std::string& file) {
-        auto found = owners_.find(normalFormOf(file));
-        return found == owners_.end() || found->second == owner;
-    });
-    return files;
-}
-
 std::vector<std::string> ownOutputFiles(std::vector<std::string> named, const std::vector<std::string>& received) {
     if (received.empty()) return named;
     const std::unordered_set<std::string> given = normalForms(received);

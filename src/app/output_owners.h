@@ -18,10 +18,11 @@
 // which the walk has built before the target. Whether a value came from a
 // dependency is decided by the value itself, which carries that mark
 // (types/tolm_value.h), never by how the assignment is written: a passed-on
-// file is one whose value is so marked and which another instance of the run
-// already writes. Such files, and every file of a `+` dependency's outputs,
-// are taken out of what the target claims, and out of what a failed job of
-// the target may remove. A file the target's own text names (`P"(gen.txt)"`,
+// file is one whose value is so marked, whether or not any instance of the
+// run writes it (a dependency may name a source, a header the user edits).
+// Such files, and every file of a `+` dependency's outputs, are taken out of
+// what the target claims, and out of what a failed job of the target may
+// remove. A file the target's own text names (`P"(gen.txt)"`,
 // also `P"(${lib.dir}/gen.txt)"`) is its own, whatever its dependencies
 // write: a second writer of it is refused. A tool that derives its outputs
 // from its inputs (a compiler) names only files it writes, so nothing is
@@ -43,9 +44,6 @@ public:
     // the earlier owner, `owner` and the file when another owner has one of
     // them; the same owner may name a file again.
     void claim(const std::vector<std::string>& files, const std::string& owner);
-    // The files of `files` that an owner other than `owner` has claimed,
-    // whatever way either spells them.
-    std::vector<std::string> claimedByOthers(std::vector<std::string> files, const std::string& owner) const;
 
 private:
     // Lexically normal path -> owner.

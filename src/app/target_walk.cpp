@@ -102,13 +102,12 @@ void append(std::vector<Assignment>& list, std::vector<Assignment>&& more) {
 }
 
 // The files of the target's output variables whose values it received from a
-// dependency's outputs and another instance of the run already writes.
-std::vector<std::string> passedOnFiles(const Tolm::TargetContext& target, const OutputOwners& owners,
-                                       const std::string& owner) {
+// dependency's outputs, whether or not any target of the run writes them.
+std::vector<std::string> passedOnFiles(const Tolm::TargetContext& target) {
     std::vector<std::string> files;
     for (const auto& [key, assignment] : target.assignments)
         if (assignment.modifier == Assignment::OutputModifier) collectReceivedPaths(assignment.value, files);
-    return files.empty() ? files : owners.claimedByOthers(std::move(files), owner);
+    return files;
 }
 
 // The claim's job contexts with the files their recipes declare as outputs,
@@ -267,7 +266,7 @@ Tolm::ContextPtr TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     if (buildCache) {
         owner = ownerName(*targetContext, displayName, unitRegistry.defaultNamespace);
         if (builder->outputsAreTargetVariables()) {
-            const std::vector<std::string> passed = passedOnFiles(*targetContext, chain.outputOwners, owner);
+            const std::vector<std::string> passed = passedOnFiles(*targetContext);
             received.insert(received.end(), passed.begin(), passed.end());
         }
         claim = ClaimCachedBuild(*builder, *targetContext);

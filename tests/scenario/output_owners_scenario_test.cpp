@@ -3,10 +3,15 @@
 // linked with the wrong object. Targets of two projects are two owners; a file
 // a target receives from a dependency's outputs is not the target's to write.
 
+#include <signal.h>
+
+#include <atomic>
 #include <filesystem>
+#include <future>
 #include <string>
 
 #include "scenario/tolm_scenario.h"
+#include "support/process_watch.h"
 
 namespace {
 
@@ -261,6 +266,72 @@ TEST_F(TolmScenario, PassedOnFilesAreKnownByTheirValues) {
             << dir << first.out;
         EXPECT_EQ(count(first, "[app::b] Starting build job"), 0) << dir;
         EXPECT_EQ(contentOf(at(dir + "/" + c.file)), "from-a\n") << dir;
+    }
+}
+
+// A file that reaches a target's outputs from a dependency's outputs is never the target's own,
+// whether or not any target writes it (here a header and a configuration file that the
+// dependencies only name): when the target's command fails, or the run is stopped while it runs,
+// the file keeps the edit the user saved meanwhile. The target's own file beside it, in the same
+// list too, is still removed.
+TEST_F(TolmScenario, ReceivedFileOutlivesTheReceiversFailedJob) {
+    // Each command saves an edit of the received file and half-writes its own one, then fails or
+    // waits to be stopped.
+    const std::string body = "cmdline = \"echo edit >> ${RECEIVED} && echo half > own.txt && touch started && END\"";
+    const std::string own = "^o = P\"(own.txt)\" ";
+    const struct {
+        const char* form;
+        std::string targets;
+        const char* received;
+    } cases[] = {
+        {"plain", "b: lib { ^h = lib.hdr " + own + body + " }\n", "g.h"},
+        {"between", "b: lib { mid = lib.hdr ^h = mid " + own + body + " }\n", "g.h"},
+        {"if", "b: lib { X = 1 if X { ^h = lib.hdr } " + own + body + " }\n", "g.h"},
+        {"context", "b: lib { ^h = { x = lib.hdr } " + own + body + " }\n", "g.h"},
+        {"list", "b: lib { ^h = [lib.hdr, P\"(own.txt)\"] " + body + " }\n", "g.h"},
+        {"plus", "b: +lib { ^hdr = [P\"(own.txt)\"] " + body + " }\n", "g.h"},
+        {"parameter", "b: lib show(lib) { NO_TOOL }\nshow(d): { ^h = d.hdr " + own + body + " }\n", "g.h"},
+        {"imported", "b: other/ext::lib { ^h = ext.lib.hdr " + own + body + " }\n", "other/g.h"},
+        {"compiled", "b: clib { ^h = clib.hdr " + own + body + " }\n", "g.h"},
+        {"configuration", "b: cfg { ^c = cfg.conf " + own + body + " }\n", "app.conf"},
+    };
+    const std::string dependencies = "lib: { NO_TOOL ^hdr = P\"(g.h)\" }\n"
+                                     "clib: { C_FILES = P\"(g.c)\" C_FLAGS = \"-c\" ^hdr = P\"(g.h)\" }\n"
+                                     "cfg: { NO_TOOL ^conf = P\"(app.conf)\" }\n";
+    write(".tolm_project.txt", "name demo\nimport { \"other/.tolm_project.txt\"; }\n" + tool("gnu-gcc") +
+                                   "units { app { \"tolm.txt\" } }\n");
+    write("other/.tolm_project.txt", "name other\nunits { ext { \"tolm.txt\" } }\n");
+    write("other/tolm.txt", "unit ext\nlib: { NO_TOOL ^hdr = P\"(g.h)\" }\n");
+    write("g.c", "int g(void) { return 1; }\n");
+    for (const auto& c : cases) {
+        for (const bool stopped : {false, true}) {
+            const std::string form = std::string(c.form) + (stopped ? " stopped" : " failed"), file = c.received;
+            std::string targets = c.targets + dependencies;
+            targets.replace(targets.find("${RECEIVED}"), 11, file);
+            targets.replace(targets.find("END"), 3, stopped ? "sleep 1000" : "exit 1");
+            write("tolm.txt", "unit app\n" + targets);
+            write(file, "/* mine */\n");
+            std::filesystem::remove(at("own.txt"));
+            std::filesystem::remove(at("started"));
+            std::atomic<pid_t> pid{0};
+            auto run = std::async(std::launch::async, [&] {
+                return Scenario::runTolm({"b"}, work_.path(),
+                                         {.home = home_.path().string(), .started = [&](pid_t p) { pid = p; }});
+            });
+            if (stopped) {
+                EXPECT_TRUE(TestSupport::eventually([&] { return std::filesystem::exists(at("started")); })) << form;
+                if (pid > 0) kill(pid, SIGTERM);
+            }
+            const RunResult result = run.get();
+            EXPECT_EQ(result.exitCode, stopped ? 128 + SIGTERM : 1) << form << result.out;
+            EXPECT_EQ(contentOf(at(file)), "/* mine */\nedit\n") << form << result.out;
+            EXPECT_EQ(result.out.find("Removed '" + at(file) + "'"), std::string::npos) << form << result.out;
+            EXPECT_TRUE(hasLine(result.out, "[app::" + std::string(c.form == std::string("parameter") ? "show" : "b") +
+                                                "] Removed '" + at("own.txt") +
+                                                "': the job that writes it did not finish.\n"))
+                << form << result.out;
+            EXPECT_FALSE(std::filesystem::exists(at("own.txt"))) << form;
+        }
     }
 }
 
