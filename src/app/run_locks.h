@@ -43,15 +43,17 @@
 //    of the project at another path finds the same entry. Anything else
 //    waits.
 //
-// The project lock is two flocks taken in turn: first on the project's
-// directory, then on the lock file. A removed lock file (`rm`, `git clean`)
-// would let a later run lock a new one beside a build that still holds the
-// old; no removal of a file takes the directory away. The file's lock is what
-// a tree copied with `cp -al` shares with its original, whose lock files are
-// one file, and it carries the note. Nobody holds the file while waiting for
-// the directory, so two runs never wait for each other. A directory that
-// cannot be locked (unreadable, a file system without flock) leaves the file
-// lock alone to keep the turn.
+// A lock file removed while a build holds it (`rm`, `git clean`, another
+// file put in its place) would let a later run lock a new one beside that
+// build. So a run that has taken the project's lock file also asks the
+// system whether a process holds a lock on a former file of that path (the
+// lock file the build still has open, no longer named: util/file_lock.h).
+// Such a holder decides as in rule 1: below it the run builds without the
+// lock, otherwise it lets go and waits until the holder is done. A holder the
+// system does not show (in a pid namespace of its own) is not found: a run
+// below it takes the new file and builds, and so would a run beside it. Only
+// the lock file is locked: the project's directory is left to other programs,
+// which may flock it (`flock "$PROJECT" ...`) without meeting tolm.
 //
 // The nested run's cache save is then overwritten by the holder's, which
 // writes every record from memory; the recorded output times make each of
@@ -87,11 +89,10 @@ private:
 
 class ProjectLock {
 public:
-    // Takes the lock of the cache file's directory and the lock file beside
-    // the cache file, waiting for them as long as it takes; the wait ends with
-    // BuildInterrupted when a signal arrives (make the BuildInterrupt::Scope
-    // first). Throws Tolm::TolmException naming the lock file, or the
-    // directory, when it cannot be used.
+    // Takes the lock file beside the cache file, waiting for it as long as it
+    // takes; the wait ends with BuildInterrupted when a signal arrives (make
+    // the BuildInterrupt::Scope first). Throws Tolm::TolmException naming the
+    // lock file when it cannot be used.
     explicit ProjectLock(const std::filesystem::path& cacheFile);
     // Empties the lock file, so that no stamp of a holder outlives its turn.
     ~ProjectLock();
@@ -99,27 +100,18 @@ public:
     ProjectLock& operator=(const ProjectLock&) = delete;
 
 private:
-    // Empty while the build runs without the lock. The directory's may be
-    // empty while the file's is held; it is let go after the file's.
-    std::unique_ptr<Util::DirectoryLock> directory_;
+    // Empty while the build runs without the lock.
     std::unique_ptr<Util::FileLock> lock_;
 };
 
 // The list of held project lock files in the environment, each entry
-// "<escaped path>=<device>.<inode>=<stamp>", or with the identity of the
-// project's directory after the file's, "<device>.<inode>,<device>.<inode>".
-// The path is there for a person to read; entries are found by identity
-// alone. It is escaped, so that any path, one holding ':' or '=' too, stays
-// within its entry.
+// "<escaped path>=<device>.<inode>=<stamp>". The path is there for a person
+// to read; entries are found by identity alone. It is escaped, so that any
+// path, one holding ':' or '=' too, stays within its entry.
 namespace HeldLocks {
-// The list with the entry of `lockFile` (in `directory`, when known) and its
-// holder's stamp added.
+// The list with the entry of `lockFile` and its holder's stamp added.
 std::string withEntry(std::string_view list, const std::string& lockFile, const Util::FileIdentity& identity,
-                      std::string_view stamp, const std::optional<Util::FileIdentity>& directory = std::nullopt);
+                      std::string_view stamp);
 // The stamps of the entries that name the file of that identity.
 std::vector<std::string> stampsFor(std::string_view list, const Util::FileIdentity& identity);
-// The stamps of the entries that name a lock file of that directory other
-// than `file`: one removed since its holder took it.
-std::vector<std::string> stampsForRemoved(std::string_view list, const Util::FileIdentity& directory,
-                                          const Util::FileIdentity& file);
 }  // namespace HeldLocks

@@ -1,6 +1,8 @@
 #include "util/file_lock.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -75,6 +77,43 @@ void letGo(int descriptor, bool& held) {
 std::optional<pid_t> flockHolderOf(const FileIdentity& identity) {
     const auto device = static_cast<dev_t>(identity.device);
     return flockHolderIn(readRegularFile("/proc/locks").bytes, major(device), minor(device), identity.inode);
+}
+
+// How /proc/<pid>/fd shows a file whose name was removed after it was opened.
+constexpr const char* DeletedSuffix = " (deleted)";
+
+std::optional<FileIdentity> identityOfPath(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+    return identityOf(status);
+}
+
+// Whether the process has the file of that identity open under a removed
+// name `name` (its file name and the suffix) in the directory of identity
+// `directory`. Another user's process, or one that ends meanwhile, shows
+// nothing.
+bool holdsRemoved(pid_t pid, const FileIdentity& file, const std::string& name, const FileIdentity& directory) {
+    const std::string descriptors = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* listing = ::opendir(descriptors.c_str());
+    if (listing == nullptr) return false;
+    bool found = false;
+    std::string target(PATH_MAX, '\0');
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string link = descriptors + "/" + entry->d_name;
+        const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) continue;
+        const std::string_view shown(target.data(), static_cast<std::size_t>(length));
+        if (shown.size() <= name.size() || !shown.ends_with(name)) continue;
+        // Through the link the file itself is reached, removed or not.
+        if (identityOfPath(link) != file) continue;
+        const std::string place(shown.substr(0, shown.size() - name.size()));
+        if (identityOfPath(place.empty() ? "/" : place) == directory) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(listing);
+    return found;
 }
 
 }  // namespace
@@ -195,60 +234,45 @@ std::optional<pid_t> FileLock::holderProcess() const {
     return flockHolderOf(identity_);
 }
 
-DirectoryLock::DirectoryLock(const std::filesystem::path& directory) {
-    do descriptor_ = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    while (descriptor_ < 0 && errno == EINTR);
-    if (descriptor_ < 0) error_ = errno;
-}
-
-DirectoryLock::~DirectoryLock() {
-    // Closing lets go of the lock.
-    if (descriptor_ >= 0) ::close(descriptor_);
-}
-
-DirectoryLock::Attempt DirectoryLock::tryLock() {
-    if (held_) return Attempt::Held;
-    if (descriptor_ < 0) return Attempt::Failed;
-    const Attempt attempt = flockOnce(descriptor_, error_);
-    held_ = attempt == Attempt::Held;
-    return attempt;
-}
-
-DirectoryLock::Attempt DirectoryLock::lock(std::optional<std::chrono::milliseconds> timeout,
-                                           const std::function<void()>& betweenAttempts) {
-    return attemptUntil([this] { return tryLock(); }, timeout, betweenAttempts);
-}
-
-void DirectoryLock::unlock() {
-    letGo(descriptor_, held_);
-}
-
-std::optional<pid_t> DirectoryLock::holderProcess() const {
+std::optional<pid_t> FileLock::formerFileHolder() const {
     if (descriptor_ < 0) return std::nullopt;
-    return flockHolderOf(identity());
+    const auto device = static_cast<dev_t>(identity_.device);
+    const std::string name = "/" + file_.filename().string() + DeletedSuffix;
+    std::optional<FileIdentity> directory;
+    for (const HeldFlock& flock : heldFlocksIn(readRegularFile("/proc/locks").bytes)) {
+        if (flock.major != major(device) || flock.minor != minor(device) || flock.inode == identity_.inode) continue;
+        // Only a flocked file of this device is looked for among the
+        // holder's open files, so most runs look at none.
+        if (!directory) {
+            directory = identityOfPath(file_.has_parent_path() ? file_.parent_path() : ".");
+            if (!directory) return std::nullopt;
+        }
+        if (holdsRemoved(flock.pid, {identity_.device, flock.inode}, name, *directory)) return flock.pid;
+    }
+    return std::nullopt;
 }
 
-FileIdentity DirectoryLock::identity() const {
-    struct stat status {};
-    if (descriptor_ < 0 || ::fstat(descriptor_, &status) != 0) return {};
-    return identityOf(status);
-}
-
-std::optional<pid_t> flockHolderIn(std::string_view locks, unsigned major, unsigned minor, unsigned long long inode) {
+std::vector<HeldFlock> heldFlocksIn(std::string_view locks) {
+    std::vector<HeldFlock> held;
     std::istringstream lines{std::string(locks)};
     for (std::string line; std::getline(lines, line);) {
         // "1: FLOCK  ADVISORY  WRITE 1234 fe:01:5678 0 EOF"; a waiter's
         // line has "->" before its kind.
         std::istringstream fields(line);
         std::string number, kind, mode, access, file;
-        pid_t pid = 0;
-        if (!(fields >> number >> kind >> mode >> access >> pid >> file) || kind != "FLOCK") continue;
-        unsigned fileMajor = 0, fileMinor = 0;
-        unsigned long long fileInode = 0;
+        HeldFlock flock;
+        if (!(fields >> number >> kind >> mode >> access >> flock.pid >> file) || kind != "FLOCK") continue;
         char end = 0;
-        if (std::sscanf(file.c_str(), "%x:%x:%llu%c", &fileMajor, &fileMinor, &fileInode, &end) != 3) continue;
-        if (fileMajor == major && fileMinor == minor && fileInode == inode && pid > 0) return pid;
+        if (std::sscanf(file.c_str(), "%x:%x:%llu%c", &flock.major, &flock.minor, &flock.inode, &end) != 3) continue;
+        // A holder the system cannot number for this /proc shows as 0.
+        if (flock.pid > 0) held.push_back(flock);
     }
+    return held;
+}
+
+std::optional<pid_t> flockHolderIn(std::string_view locks, unsigned major, unsigned minor, unsigned long long inode) {
+    for (const HeldFlock& flock : heldFlocksIn(locks))
+        if (flock.major == major && flock.minor == minor && flock.inode == inode) return flock.pid;
     return std::nullopt;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
-// An exclusive lock on a lock file, or on a directory, held for the life of
-// the object.
+// An exclusive lock on a lock file, held for the life of the object.
 //
 // The lock is flock(2) on the file: the system drops it when the holder's
 // descriptor closes, also when the holder dies, so a lock file left behind
@@ -24,7 +23,10 @@
 // replaced by another) would keep out nobody who comes later: they open what
 // the path names now. So once the flock is taken, the path must still name
 // the locked file; when it does not, the lock is let go and taken again on
-// what the path names now.
+// what the path names now. A holder that keeps its lock on a file removed
+// under it is still shown by the system: /proc/locks lists its lock on a file
+// no longer linked, and /proc/<pid>/fd shows that file by its old path with
+// " (deleted)" after it (formerFileHolder).
 
 #include <sys/types.h>
 
@@ -34,6 +36,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Util {
 
@@ -83,6 +86,12 @@ public:
     // /proc/locks numbers it); none when it shows none, as for a holder in
     // another pid namespace.
     std::optional<pid_t> holderProcess() const;
+    // A process the system shows holding a flock on another file that the
+    // path named when the process opened it, and names no more (removed, or
+    // replaced by this one); none when it shows none. A holder the system
+    // does not show with its files (in another pid namespace, or another
+    // user's process) is not found.
+    std::optional<pid_t> formerFileHolder() const;
 
     const std::filesystem::path& file() const { return file_; }
     // The open file's; all zero while none is open.
@@ -108,33 +117,16 @@ private:
     bool held_ = false;
 };
 
-// A lock on a directory, which no removal of a file in it can take away.
-// Nothing is ever written; the directory must exist.
-class DirectoryLock {
-public:
-    using Attempt = LockAttempt;
-
-    explicit DirectoryLock(const std::filesystem::path& directory);
-    // Releases the lock, when held, by closing the directory.
-    ~DirectoryLock();
-    DirectoryLock(const DirectoryLock&) = delete;
-    DirectoryLock& operator=(const DirectoryLock&) = delete;
-
-    // As FileLock's.
-    Attempt tryLock();
-    Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
-    void unlock();
-    std::optional<pid_t> holderProcess() const;
-    // The directory's; all zero when it could not be opened or looked at.
-    FileIdentity identity() const;
-    int error() const { return error_; }
-
-private:
-    int descriptor_ = -1;
-    int error_ = 0;
-    bool held_ = false;
+// A flock that /proc/locks shows held (not waited for).
+struct HeldFlock {
+    pid_t pid = 0;
+    unsigned major = 0;
+    unsigned minor = 0;
+    unsigned long long inode = 0;
 };
 
+// The flocks that /proc/locks (its text given) shows held, in its order.
+std::vector<HeldFlock> heldFlocksIn(std::string_view locks);
 // The process that /proc/locks (its text given) shows holding a flock on
 // the file of that device and inode; none when no line shows one.
 std::optional<pid_t> flockHolderIn(std::string_view locks, unsigned major, unsigned minor, unsigned long long inode);

@@ -51,18 +51,13 @@ TEST(HeldLocks, ListsNotWrittenByARun) {
     for (const auto& entry : cases) EXPECT_EQ(HeldLocks::stampsFor(entry.list, lock), entry.stamps) << entry.list;
 }
 
-// An entry that also names its project's directory is still found by its file; by its directory
-// only while it names another file than the one there now (its holder's was removed).
-TEST(HeldLocks, EntriesOfARemovedLockFile) {
-    const Identity directory{7, 50}, removed{7, 100}, present{7, 101};
-    const std::string list = HeldLocks::withEntry(HeldLocks::withEntry("", "/p/.tolm_cache.lock", removed, "1 9", directory),
-                                                  "/q/.tolm_cache.lock", {7, 200}, "2 9", Identity{7, 60});
-    EXPECT_EQ(list, "/p/.tolm_cache.lock=7.100,7.50=1 9:/q/.tolm_cache.lock=7.200,7.60=2 9");
-    EXPECT_EQ(HeldLocks::stampsFor(list, removed), Stamps{"1 9"});
-    EXPECT_EQ(HeldLocks::stampsForRemoved(list, directory, present), Stamps{"1 9"});
-    EXPECT_EQ(HeldLocks::stampsForRemoved(list, directory, removed), Stamps{});
-    EXPECT_EQ(HeldLocks::stampsForRemoved(list, Identity{7, 51}, present), Stamps{});
-    EXPECT_EQ(HeldLocks::stampsForRemoved("/p=7.100=1 9:/p=7.100,=1 9:/p=7.100,7.50 =1 9", directory, present), Stamps{});
+// An entry of the earlier form, which also named the project's directory after the file, is still
+// found by its file.
+TEST(HeldLocks, EntriesNamingTheDirectoryToo) {
+    const std::string list = "/p/.tolm_cache.lock=7.100,7.50=1 9:/q/.tolm_cache.lock=7.200,7.60=2 9";
+    EXPECT_EQ(HeldLocks::stampsFor(list, Identity{7, 100}), Stamps{"1 9"});
+    EXPECT_EQ(HeldLocks::stampsFor(list, Identity{7, 200}), Stamps{"2 9"});
+    EXPECT_EQ(HeldLocks::stampsFor(list, Identity{7, 50}), Stamps{});
 }
 
 }  // namespace

@@ -588,9 +588,8 @@ TEST_F(RunLocksScenario, HardLinkedTreesTakeTurns) {
 }
 
 // A build in a tree copied with `cp -al` that waits for the original's build keeps nothing that
-// build's own commands need: a tolm that the holder's command runs in the copy does not wait (below
-// the holder of the shared lock file, it takes the copy's directory, which the waiter let go of), and
-// then the waiter builds.
+// build's own commands need: a tolm that the holder's command runs in the copy does not wait (it is
+// below the holder of the shared lock file), and then the waiter builds.
 TEST_F(RunLocksScenario, WaiterInACopyKeepsNothingFromTheHoldersNestedRun) {
     const std::string binary = FakeTool::shellQuoted(TOLM_BINARY);
     writeProject("init: { cmdline = \"true\" }\n"
@@ -677,6 +676,83 @@ TEST_F(RunLocksScenario, RemovedLockFileLetsNoSecondBuildIn) {
         EXPECT_EQ(holder.get().exitCode, 0) << test.change;
         EXPECT_EQ(contentOf(at("o.txt")), value + "\n") << test.change;
     }
+}
+
+// Other programs' flocks of the project's directory meet no build, and make no run nested: two
+// runs started below a script that holds one (`flock "$PROJECT" ...`, as cron and CI jobs
+// serialise) take turns and keep both records; an unrelated holder keeps out no build; a command
+// that takes one runs at once. Nor does an entry that names the directory let a run that cannot
+// see the build past it, where the lock file takes no note (a second name): made up, or kept from
+// an earlier build whose lock file was removed and made again.
+TEST_F(RunLocksScenario, OtherProgramsLocksOfTheProjectDirectoryMeetNoBuild) {
+    const std::string wait = "while [ ! -e release ]; do sleep 0.01; done";
+    writeProject("a: { ^o = P\"(a.txt)\" cmdline = \"echo start-a >> log; touch a-started; " + wait +
+                 "; echo a > a.txt; echo end-a >> log\" }\n"
+                 "b: { ^o = P\"(b.txt)\" cmdline = \"echo start-b >> log; touch b-started; " + wait +
+                 "; echo b > b.txt; echo end-b >> log\" }\n"
+                 "v: { ^o = P\"(v.txt)\" cmdline = \"flock -n . -c 'echo v > v.txt'\" }\n"
+                 "t: { cmdline = \"echo t-ran\" }\n"
+                 "keep: { cmdline = R\"(printf %s \"$TOLM_PROJECT_LOCKS\" > kept.txt)\" }\n"
+                 "hold: { cmdline = \"touch held; " + wait + "\" }\n");
+    const std::string project = work_.path().string();
+    const auto waitedIn = [&](const char* out) { return contentOf(at(out)).find(kWaiting) != std::string::npos; };
+    const RunResult serialised = programWhile(
+        {"/usr/bin/flock", project, "sh", "-c", "\"$T\" a > out.a 2>&1 & \"$T\" b > out.b 2>&1; wait"},
+        [&](pid_t pid) {
+            awaitWhileRunning(pid, [&] {
+                return (fs::exists(at("a-started")) && fs::exists(at("b-started"))) || waitedIn("out.a") ||
+                       waitedIn("out.b");
+            });
+            write("release", "");
+        },
+        {"T=" + std::string(TOLM_BINARY)});
+    EXPECT_EQ(serialised.exitCode, 0) << contentOf(at("out.a")) << contentOf(at("out.b"));
+    EXPECT_NE(waitedIn("out.a"), waitedIn("out.b")) << contentOf(at("out.a")) << contentOf(at("out.b"));
+    const Words order = linesOf(contentOf(at("log")));
+    ASSERT_EQ(order.size(), 4u) << contentOf(at("log"));
+    EXPECT_EQ(order[1], "end-" + order[0].substr(6)) << contentOf(at("log"));
+    for (const char* target : {"a", "b"}) EXPECT_TRUE(ranNothing(tolm({target}))) << target;
+
+    // An unrelated program holds the directory: no build waits for it.
+    auto unrelated = startWhen({"/usr/bin/flock", project, "sh", "-c", "touch locked; " + wait},
+                               [&] { return fs::exists(at("locked")); });
+    const RunResult beside = tolm({"t"});
+    EXPECT_EQ(beside.exitCode, 0) << beside.out;
+    EXPECT_EQ(beside.out.find(kWaiting), std::string::npos) << beside.out;
+    EXPECT_TRUE(hasLine(beside.out, "t-ran\n")) << beside.out;
+    EXPECT_EQ(unrelated.get().exitCode, 0);
+
+    // A command locks the directory itself, and never waits for the build that runs it.
+    const RunResult command = tolm({"v"});
+    EXPECT_EQ(command.exitCode, 0) << command.out;
+    EXPECT_EQ(contentOf(at("v.txt")), "v\n");
+
+    const Words ownProc = {"/usr/bin/unshare", "--pid", "--fork", "--mount-proc"};
+    if (programWhile({ownProc[0], ownProc[1], ownProc[2], ownProc[3], "true"}, {}).exitCode != 0)
+        GTEST_SKIP() << "unshare cannot make a pid namespace with its own /proc here";
+    for (const char* file : {"release", "held"}) fs::remove(at(file));
+    ASSERT_EQ(tolm({"keep"}).exitCode, 0);
+    const std::string kept = contentOf(at("kept.txt"));
+    ASSERT_FALSE(kept.empty());
+    // Made again with another inode: the files made meanwhile keep the old number from coming back.
+    fs::remove(at(".tolm_cache.lock"));
+    for (const char* file : {"x1", "x2", "x3"}) write(file, "");
+    ASSERT_EQ(tolm({"t"}).exitCode, 0);
+    fs::create_hard_link(at(".tolm_cache.lock"), at("second-name"));
+    auto holder = startWhen({TOLM_BINARY, "hold"}, [&] { return fs::exists(at("held")); });
+    const std::string directory = identityOf(project);
+    for (const std::string& entry : {std::string(), "x=1.1," + directory + "=999 1", kept}) {
+        Words argv = ownProc;
+        argv.insert(argv.end(), {TOLM_BINARY, "t"});
+        pid_t waiting = 0;
+        const RunResult unseen = programWhile(argv, [&](pid_t running) {
+            if ((waiting = waitingBelow(running)) != 0) kill(waiting, SIGINT);
+        }, {"TOLM_PROJECT_LOCKS=" + entry});
+        EXPECT_NE(waiting, 0) << entry << unseen.out;
+        EXPECT_EQ(unseen.out.find("t-ran"), std::string::npos) << entry << unseen.out;
+    }
+    write("release", "");
+    EXPECT_EQ(holder.get().exitCode, 0);
 }
 
 // A signal ends the wait at once, as it ends a build. The lists take no lock.

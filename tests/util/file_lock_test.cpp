@@ -12,6 +12,8 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "scenario/scratch_dir.h"
 #include "support/test_support.h"
@@ -173,31 +175,37 @@ TEST(FileLock, LockFollowsThePath) {
     EXPECT_EQ(TestSupport::contentOf(elsewhere), "keep");
 }
 
-// A directory's lock: one holder at a time, shown in /proc/locks while held, let go with the
-// object; a directory that is missing, or a file in its place, cannot be locked.
-TEST(DirectoryLock, OneHolderAtATime) {
+// A holder that keeps its lock on a file removed or replaced under it is found from the path,
+// once a lock is taken on what the path names now; not once it lets go, nor for a removed file of
+// the same name in another directory, nor while the path still names the held file.
+TEST(FileLock, HolderOfARemovedFileIsFound) {
+    namespace fs = std::filesystem;
     const ScratchDir directory;
-    {
-        Util::DirectoryLock first(directory.path()), second(directory.path());
-        EXPECT_EQ(second.holderProcess(), std::nullopt);
-        ASSERT_EQ(first.tryLock(), Attempt::Held);
-        EXPECT_EQ(first.tryLock(), Attempt::Held);
-        EXPECT_EQ(second.lock(std::chrono::milliseconds(30)), Attempt::Busy);
-        EXPECT_EQ(second.holderProcess(), ::getpid());
-        // A file of the directory has a lock of its own.
-        EXPECT_EQ(Util::FileLock(directory.path() / "x.lock").tryLock(), Attempt::Held);
-    }
-    EXPECT_EQ(Util::DirectoryLock(directory.path()).tryLock(), Attempt::Held);
-    const std::filesystem::path file = directory.write("file", "");
+    const fs::path lock = directory.path() / "x.lock", other = directory.path() / "sub/x.lock";
+    fs::create_directories(other.parent_path());
     const struct {
-        std::filesystem::path path;
-        int error;
-    } unusable[] = {{directory.path() / "absent", ENOENT}, {file, ENOTDIR}};
-    for (const auto& test : unusable) {
-        Util::DirectoryLock lock(test.path);
-        EXPECT_EQ(lock.tryLock(), Attempt::Failed) << test.path;
-        EXPECT_EQ(lock.error(), test.error) << test.path;
-        EXPECT_EQ(lock.holderProcess(), std::nullopt) << test.path;
+        const char* change;
+        fs::path held;
+        std::function<void(Util::FileLock&)> apply;
+        bool found;
+    } cases[] = {
+        {"unchanged", lock, [](Util::FileLock&) {}, false},
+        {"removed", lock, [&](Util::FileLock&) { fs::remove(lock); }, true},
+        {"replaced", lock, [&](Util::FileLock&) { fs::remove(lock); directory.write("x.lock", "other"); }, true},
+        {"removed, let go", lock, [&](Util::FileLock& held) { fs::remove(lock); held.unlock(); }, false},
+        {"removed elsewhere", other, [&](Util::FileLock&) { fs::remove(other); }, false},
+    };
+    for (const auto& test : cases) {
+        fs::remove(lock);
+        Util::FileLock held(test.held);
+        ASSERT_EQ(held.tryLock(), Attempt::Held) << test.change;
+        test.apply(held);
+        // Taken on what the path names now, unless that is the held file.
+        Util::FileLock later(lock);
+        EXPECT_EQ(later.tryLock(), std::string(test.change) == "unchanged" ? Attempt::Busy : Attempt::Held)
+            << test.change;
+        EXPECT_EQ(later.formerFileHolder(), test.found ? std::optional<pid_t>(::getpid()) : std::nullopt)
+            << test.change;
     }
 }
 
@@ -211,6 +219,12 @@ TEST(FileLock, HolderAsTheSystemShowsIt) {
     EXPECT_EQ(Util::flockHolderIn(locks, 0xfe, 1, 42), 44);
     EXPECT_EQ(Util::flockHolderIn(locks, 0xfe, 2, 42), std::nullopt);
     EXPECT_EQ(Util::flockHolderIn("1: FLOCK ADVISORY WRITE 5 fe:01:42x 0 EOF\n", 0xfe, 1, 42), std::nullopt);
+    // A holder in a pid namespace this /proc does not show is numbered 0.
+    EXPECT_EQ(Util::flockHolderIn("1: FLOCK ADVISORY WRITE 0 fe:01:42 0 EOF\n", 0xfe, 1, 42), std::nullopt);
+    const std::vector<Util::HeldFlock> flocks = Util::heldFlocksIn(locks);
+    ASSERT_EQ(flocks.size(), 2u);
+    EXPECT_EQ(flocks[0].pid, 22);
+    EXPECT_EQ(flocks[0].inode, 43u);
 
     const ScratchDir directory;
     Util::FileLock held(directory.path() / "x.lock"), other(directory.path() / "x.lock");
