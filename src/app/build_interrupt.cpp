@@ -7,9 +7,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -52,8 +54,8 @@ bool guardGone = false;
 pid_t guardProcess = -1;
 
 // Sends one record in one message of its own; false when it did not go.
-bool sendRecord(GuardRecord::Kind kind, pid_t group) {
-    const GuardRecord record = guardRecord(kind, group);
+bool sendRecord(GuardRecord::Kind kind, pid_t group, std::uint64_t startedBy = 0) {
+    const GuardRecord record = guardRecord(kind, group, startedBy);
     ssize_t sent;
     while ((sent = send(guardSocket, &record, sizeof record, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
     }
@@ -62,9 +64,9 @@ bool sendRecord(GuardRecord::Kind kind, pid_t group) {
 
 // Tells the guard of a group that started or ended. Call with groupsMutex
 // held. A guard that is gone is not asked again.
-void tellGuard(GuardRecord::Kind kind, pid_t group) {
+void tellGuard(GuardRecord::Kind kind, pid_t group, std::uint64_t startedBy = 0) {
     if (guardSocket < 0 || guardGone) return;
-    if (!sendRecord(kind, group)) guardGone = true;
+    if (!sendRecord(kind, group, startedBy)) guardGone = true;
 }
 
 // A stopped command would act on the signal only once continued.
@@ -89,10 +91,10 @@ void passOn(int signal) {
 // for its streams and the job-control signals ignored, the terminal can
 // neither stop it nor make it wait.
 [[noreturn]] void guard(int socket) {
-    // Asked here rather than by tolm before the fork, which keeps those
-    // calls off every run's own path; tolm's group by its number, since tolm
-    // may already have moved the guard into a group of its own.
-    const pid_t tolm = getppid(), tolmGroup = getpgid(tolm);
+    // Asked here rather than by tolm before the fork, which keeps the call
+    // off every run's own path; tolm's group by tolm's number, since tolm may
+    // already have moved the guard into a group of its own.
+    const pid_t tolmGroup = getpgid(getppid());
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU}) ::signal(signal, SIG_IGN);
     setpgid(0, 0);
     // The streams are replaced below; the socket must not be one of them.
@@ -101,7 +103,8 @@ void passOn(int signal) {
         for (int stream = 0; stream < 3; ++stream) dup2(null, stream);
         if (null > 2) close(null);
     }
-    std::set<pid_t> running;
+    // Each running group with the time its record gives for its leader's start.
+    std::map<pid_t, std::uint64_t> running;
     for (;;) {
         // One byte more than a record, so that a longer message shows as one.
         char message[sizeof(GuardRecord) + 1];
@@ -113,21 +116,21 @@ void passOn(int signal) {
         if (record->kind == GuardRecord::Ended)
             running.erase(record->group);
         else
-            running.insert(record->group);
+            running[record->group] = record->startedBy;
     }
     // tolm is gone: stop what it left running, once each group is seen to
     // be one it started. Looked at only now, so a run that ends well costs
     // the guard no look at /proc.
     if (!running.empty()) {
-        const GuardView view = currentGuardView(tolm, tolmGroup);
-        std::erase_if(running, [&view](pid_t group) { return !acceptsGroupNow(group, view); });
+        const GuardView view = currentGuardView(tolmGroup);
+        std::erase_if(running, [&view](const auto& group) { return !acceptsGroupNow(group.first, group.second, view); });
     }
-    for (pid_t group : running) signalGroup(group, SIGTERM);
+    for (const auto& [group, startedBy] : running) signalGroup(group, SIGTERM);
     for (int look = 0; look < GuardLooks && !running.empty(); ++look) {
         usleep(GuardLookMicroseconds);
-        std::erase_if(running, [](pid_t group) { return kill(-group, 0) != 0; });
+        std::erase_if(running, [](const auto& group) { return kill(-group.first, 0) != 0; });
     }
-    for (pid_t group : running) kill(-group, SIGKILL);
+    for (const auto& [group, startedBy] : running) kill(-group, SIGKILL);
     _exit(0);
 }
 
@@ -240,13 +243,14 @@ void tellGuardOfOwnGroup() {
     // that takes a lock. The guard ends its wait only once this child has
     // closed its copy of the connection, at exec or exit, so it always
     // reads this record first.
-    if (guardSocket >= 0) (void)sendRecord(GuardRecord::Started, getpid());
+    if (guardSocket >= 0) (void)sendRecord(GuardRecord::Started, getpid(), timeSinceBoot());
 }
 
 void enterGroup(pid_t group, bool guardTold) {
     std::lock_guard<std::mutex> lock(groupsMutex);
     groups.insert(group);
-    if (!guardTold) tellGuard(GuardRecord::Started, group);
+    // Asked once the group's leader runs: it started by now.
+    if (!guardTold) tellGuard(GuardRecord::Started, group, timeSinceBoot());
     if (const int signal = caught()) signalGroup(group, signal);
 }
 

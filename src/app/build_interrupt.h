@@ -26,11 +26,13 @@
 //
 // A tolm killed outright (SIGKILL) can do none of that, so a small guard
 // process starts with the run. It is told of every group as it starts (a
-// command's by the command's own child, before it runs) and ends, and holds only a group it can see is tolm's (guard_record.h); when
-// its connection to tolm closes while groups are still running, tolm is
-// gone, and it sends them SIGTERM, and SIGKILL to any still there a few
-// seconds later. It is in a process group of its own, so a kill of
-// tolm's whole group (a supervisor's time-out) does not take it along.
+// command's by the command's own child, before it runs), with the time by
+// which its leader had started, and as it ends; it signals only a group
+// whose leader is still that process (guard_record.h). When its connection
+// to tolm closes while groups are still running, tolm is gone, and it sends
+// them SIGTERM, and SIGKILL to any still there a few seconds later. It is in
+// a process group of its own, so a kill of tolm's whole group (a
+// supervisor's time-out) does not take it along.
 
 #include <signal.h>
 #include <sys/types.h>
