@@ -1,5 +1,6 @@
 #include "app/recipe_check.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <typeinfo>
@@ -90,27 +91,43 @@ std::vector<FileTime> timesOf(const std::vector<std::string>& paths, const FileT
     return written;
 }
 
-// The earliest of the times; none when there is none or a file is missing.
-FileTime earliest(const std::vector<FileTime>& written) {
+std::vector<FileStatus> statusesOf(const std::vector<std::string>& paths, const FileTimes& times) {
+    std::vector<FileStatus> statuses;
+    statuses.reserve(paths.size());
+    for (const std::string& path : paths) statuses.push_back(times.status(path));
+    return statuses;
+}
+
+// The earliest of the output times (stored or present) at the places where
+// `now` finds no directory: a directory's time says nothing of when its job
+// ran. None when there is none or a file is missing.
+FileTime earliestDated(const std::vector<FileTime>& written, const std::vector<FileStatus>& now) {
     FileTime first;
-    for (const FileTime& time : written) {
-        if (!time) return std::nullopt;
-        if (!first || *time < *first) first = time;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (now[i].directory) continue;
+        if (!written[i]) return std::nullopt;
+        if (!first || *written[i] < *first) first = written[i];
     }
     return first;
 }
 
 // Whether the outputs are as the stored job left them: each file with its
 // stored time, or written since with the same content, but not after this
-// run began (a time ahead of the clock would hold up every later check).
-// Appends the places of the outputs taken by their content to `alike`.
-bool outputsAsLeft(const std::vector<std::string>& paths, const std::vector<FileTime>& written,
+// run began (a time ahead of the clock would hold up every later check);
+// each directory while it exists. Appends the places of the outputs taken
+// by their content to `alike`.
+bool outputsAsLeft(const std::vector<std::string>& paths, const std::vector<FileStatus>& now,
                    const StoredRecipe& stored, const FileTimes& times, const RunChecks& run,
                    std::vector<std::size_t>& alike) {
-    if (written.size() != stored.outputTimes.size()) return false;
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        if (written[i] == stored.outputTimes[i]) continue;
-        if (!written[i] || !stored.outputTimes[i] || *written[i] > run.start) return false;
+    if (now.size() != stored.outputTimes.size()) return false;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        // A directory's time moves with every entry made, renamed or removed
+        // in it, by this job, another project's run of it or any other job
+        // writing there: no time of it can be expected.
+        if (now[i].directory) continue;
+        const FileTime& written = now[i].time;
+        if (written == stored.outputTimes[i]) continue;
+        if (!written || !stored.outputTimes[i] || *written > run.start) return false;
         if (i >= stored.outputFingerprints.size() || !stored.outputFingerprints[i]) return false;
         if (times.contentFingerprint(paths[i]) != stored.outputFingerprints[i]) return false;
         alike.push_back(i);
@@ -142,6 +159,13 @@ bool inputHolds(const std::string& path, std::size_t slot, const FileTime& built
     }
     if (*content < *built) return true;
     return *content == *built && recorded && stored.inputTimes[slot] == content;
+}
+
+// Whether an input file or directory still has the very time recorded for
+// it: with every output a directory, there is no output time to judge it by.
+bool inputUntouched(const std::string& path, std::size_t slot, const StoredRecipe& stored, const FileTimes& times) {
+    const FileTime now = times.lastWriteTime(path);
+    return now && slot < stored.inputTimes.size() && now == stored.inputTimes[slot];
 }
 
 bool sameInput(const Tolm::CachedInput& fresh, const Tolm::CachedInput& stored) {
@@ -190,22 +214,28 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
 
 bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times, RunChecks& run) {
     const std::vector<std::string> outputPaths = pathsOf(fresh.outputs);
-    std::vector<FileTime> written = timesOf(outputPaths, times);
+    const std::vector<FileStatus> now = statusesOf(outputPaths, times);
     std::vector<std::size_t> alike;
-    if (!outputsAsLeft(outputPaths, written, stored, times, run, alike)) {
+    if (!outputsAsLeft(outputPaths, now, stored, times, run, alike)) {
         for (Tolm::CachedInput& input : fresh.inputs) input.reuse = false;
         return false;
     }
+    std::vector<FileTime> written;
+    written.reserve(now.size());
+    for (const FileStatus& status : now) written.push_back(status.time);
     // Equal content shows only that an output holds what the stored job
     // left, not that the job came after the inputs' last edit: the inputs
     // must be older than the time it left the outputs at, and, as for any
     // output, than their times now (one set back before a source is built
     // again).
-    const FileTime present = earliest(written);
+    const FileTime present = earliestDated(written, now);
     FileTime built = present;
-    const FileTime left = earliest(stored.outputTimes);
+    const FileTime left = earliestDated(stored.outputTimes, now);
     if (!left || (built && *left < *built)) built = left;
-    bool upToDate = built.has_value() && fresh.inputs.size() == stored.inputs.size();
+    const bool undated = !now.empty() && std::all_of(now.begin(), now.end(), [](const FileStatus& status) {
+        return status.directory;
+    });
+    bool upToDate = (built.has_value() || undated) && fresh.inputs.size() == stored.inputs.size();
     std::vector<std::string> paths;
     // The place of the input's first file among the stored input times. It
     // moves on by the stored input's file count, whether the input passed or
@@ -222,7 +252,8 @@ bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileT
         else if (i < stored.inputs.size())
             collectDependedPaths(stored.inputs[i].input.value, paths);
         for (std::size_t k = 0; passes && k < paths.size(); ++k)
-            passes = inputHolds(paths[k], timed + k, built, present, stored, times, run);
+            passes = undated ? inputUntouched(paths[k], timed + k, stored, times)
+                             : inputHolds(paths[k], timed + k, built, present, stored, times, run);
         timed += paths.size();
         input.reuse = passes;
         upToDate = upToDate && passes;

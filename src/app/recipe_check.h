@@ -34,22 +34,28 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
 // For a recipe whose outputs equal the stored ones: up to date when every
 // output file exists with the write time its job left it at (or, written
 // since but not after the run's start, still with the content it left),
-// there are as many inputs as stored, and every input equals its stored
+// every output directory exists (its time moves with each entry made,
+// renamed or removed in it, by any job, so it is not dated at all), there
+// are as many inputs as stored, and every input equals its stored
 // counterpart and names only files that the stored job read as they are
-// now. Those are judged by the earliest of the outputs' stored and present
-// times, so never by a new time later than the one the job left: a file
-// strictly older than it, or of the same time and still with the time it
-// had when the job started; a directory still with the time it had when the
-// job ended (the job may write into it), or, when the record holds no input
-// times, like a file. A file that an earlier check of the run found written
-// again alike counts with the time its record had, while its time now is
-// earlier than the outputs' (else the next run, finding it plainly, would
-// disagree, so it counts with its time now). Sets each input's reuse
-// flag to whether it passed; an input naming no file passes on equal
-// assignments alone. An output changed since its job (or never timed) makes
-// nothing of the recipe trusted: no input is reused. An up-to-date recipe
-// takes the stored record of its job, with the outputs' times as they are
-// now, and notes its outputs written again alike in `run`.
+// now. Those are judged by the earliest of the output files' stored and
+// present times, so never by a new time later than the one the job left: a
+// file strictly older than it, or of the same time and still with the time
+// it had when the job started; a directory still with the time it had when
+// the job ended (the job may write into it), or, when the record holds no
+// input times, like a file. A file that an earlier check of the run found
+// written again alike counts with the time its record had, while its time
+// now is earlier than the outputs' (else the next run, finding it plainly,
+// would disagree, so it counts with its time now). When every output is a
+// directory, no output time is left to judge by: each file and directory
+// the inputs name must still have exactly the time recorded for it (outputs
+// naming no file at all leave the recipe never up to date). Sets each
+// input's reuse flag to whether it passed; an input naming no file passes
+// on equal assignments alone. An output changed since its job (or never
+// timed) makes nothing of the recipe trusted: no input is reused. An
+// up-to-date recipe takes the stored record of its job, with the outputs'
+// times as they are now, and notes its outputs written again alike in
+// `run`.
 bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times, RunChecks& run);
 
 // Notes the write time every file the recipe's inputs name has as its job

@@ -323,6 +323,49 @@ TEST_F(CacheClaimTest, DirectoryInputHoldsTheTimeItsJobLeftIt) {
     }
 }
 
+// A directory among the outputs is not dated (any job making, renaming or removing an entry in it
+// moves its time): it holds while it exists, and the output files alone date the job. With no
+// output file at all, every file and directory an input names holds only with the very time
+// recorded for it. /gen starts older than v.txt, as a directory the job never writes.
+TEST_F(CacheClaimTest, DirectoryOutputHoldsWhileItExists) {
+    CachedRecipe generate;
+    generate.inputs.push_back(CachedInput{set("IN", path("/src/v.txt")), {}});
+    generate.inputs.push_back(CachedInput{set("TPL", path("/tpl")), {}});
+    generate.outputs.push_back(set("include", path("/gen"), 1));
+    CachedRecipe withHeader = generate;
+    withHeader.outputs.push_back(set("h", path("/gen/v.h"), 1));
+    const auto setTick = [](const char* file, int tick) {
+        return [=](CacheClaimTest& t) { t.times.ticks[file] = tick; };
+    };
+    const struct {
+        const char* change;
+        const CachedRecipe& recipe;
+        std::function<void(CacheClaimTest&)> apply;
+        bool upToDate;
+    } cases[] = {
+        {"nothing", withHeader, {}, true},
+        {"an entry renamed into /gen", withHeader, setTick("/gen", 30), true},
+        {"v.txt saved", withHeader, setTick("/src/v.txt", 25), false},
+        {"/gen only: nothing", generate, {}, true},
+        {"/gen only: an entry made in it", generate, setTick("/gen", 30), true},
+        {"/gen only: removed", generate, [](CacheClaimTest& t) { t.times.ticks.erase("/gen"); }, false},
+        {"/gen only: v.txt saved", generate, setTick("/src/v.txt", 30), false},
+        {"/gen only: v.txt set back", generate, setTick("/src/v.txt", 2), false},
+        {"/gen only: an entry made in /tpl", generate, setTick("/tpl", 30), false},
+        {"/gen only: from a file without input times", generate,
+         [](CacheClaimTest& t) { t.record()->recipes.begin()->second.inputTimes.clear(); }, false},
+    };
+    for (const auto& c : cases) {
+        builder.recipes.recipes = {c.recipe};
+        builder.recipes.context.clear();
+        times.ticks = {{"/src/v.txt", 10}, {"/tpl", 8}, {"/gen", 5}, {"/gen/v.h", 20}};
+        times.directories = {"/tpl", "/gen"};
+        loaded({c.recipe}, {});
+        if (c.apply) c.apply(*this);
+        EXPECT_EQ(jobsOf(claim()).empty(), c.upToDate) << c.change;
+    }
+}
+
 // Each recorded start time stays with its file, also past an input that changed or failed: c.c,
 // saved in the output's tick after its job started from tick 15, is never trusted by a time some
 // file before it had.

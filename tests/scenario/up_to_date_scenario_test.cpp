@@ -1,10 +1,12 @@
 // What a run after a complete build finds up to date, through the real
 // binary: an imported project and its importer built alike leave each other
 // alone, outputs of fast commands sharing a timestamp tick with their inputs
-// hold, an input saved while its command ran is built again, and a new day
-// alone rebuilds only what uses the date.
+// hold, an input saved while its command ran is built again, a directory
+// among a target's outputs holds while it exists, and a new day alone
+// rebuilds only what uses the date.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "scenario/tolm_scenario.h"
@@ -101,6 +103,71 @@ TEST_F(UpToDateScenario, InputSavedDuringItsCommandIsBuiltAgain) {
     EXPECT_EQ(jobsOf(tolm({})), 1);
     EXPECT_EQ(contentOf(at("out.txt")), "new\n");
     EXPECT_EQ(jobsOf(tolm({})), 0);
+}
+
+// A directory among a target's outputs is not dated. A command writing a generated header by
+// rename into the directory its library exports, built by the library's project and by an
+// importer in turn: from the third round on neither runs a command, and after the directory is
+// removed or the input saved, the library's next run runs the command again, the one after none.
+// A target beside a ^ directory its command leaves alone (older than the input), and one whose
+// only output is a directory, settle alike; removing the directory or saving the input runs the
+// command again, once.
+TEST_F(UpToDateScenario, DirectoryOutputsSettle) {
+    if (!fs::exists("/usr/bin/gcc")) GTEST_SKIP() << "/usr/bin/gcc is missing";
+    write("lib/.tolm_project.txt", "name lib\n" + tool("gnu-gcc") + "units { l { \"tolm.txt\" } }\n");
+    write("lib/tolm.txt", "unit l\n"
+                          "cfg: { ^include = P\"(gen)\" ^h = P\"(gen/config.h)\" IN = P\"(values.txt)\" cmdline = "
+                          "\"mkdir -p '${include}' && cp '${IN}' '${h}.tmp' && mv '${h}.tmp' '${h}'\" }\n"
+                          "libl: cfg { C_FILES = P\"(l.c)\" C_FLAGS = \"-c\" ^include = cfg.include }\n"
+                          "arch: libl { OBJS = libl.objs STATIC OUTPUT_NAME = \"libl.a\" }\n");
+    write("lib/values.txt", "#define X 1\n");
+    write("lib/l.c", "#include \"config.h\"\nint l(void) { return X; }\n");
+    write("app/.tolm_project.txt",
+          "name app\nimport { \"../lib/.tolm_project.txt\"; }\nunits { a { \"tolm.txt\" } }\n");
+    write("app/tolm.txt", "unit a\napp: lib/l::arch lib/l::libl { C_FILES = P\"(m.c)\" INCLUDE = l.libl.include "
+                          "LIB = l.arch.lib }\n");
+    write("app/m.c", "#include \"config.h\"\nint l(void);\nint main(void) { return l() - X; }\n");
+    for (int round = 1; round <= 4; ++round)
+        for (const char* project : {"app", "lib"}) {
+            const int jobs = jobsOf(tolm({}, project));
+            EXPECT_TRUE(round <= 2 || jobs == 0) << jobs << " jobs in " << project << ", round " << round;
+        }
+    const struct {
+        const char* change;
+        std::function<void()> apply;
+    } changes[] = {
+        {"gen removed", [&] { fs::remove_all(at("lib/gen")); }},
+        {"values.txt saved", [&] { write("lib/values.txt", "#define X 2\n"); }},
+    };
+    for (const auto& change : changes) {
+        change.apply();
+        EXPECT_EQ(count(tolm({}, "lib"), "[l::cfg] Starting build job"), 1) << change.change;
+        EXPECT_EQ(jobsOf(tolm({}, "lib")), 0) << change.change;
+    }
+
+    const struct {
+        const char* form;
+        const char* target;
+    } forms[] = {
+        {"untouched-docs", "g: { IN = P\"(in.txt)\" ^docs = P\"(docs)\" ^o = P\"(o.txt)\" "
+                           "cmdline = \"mkdir -p docs && cp in.txt o.txt\" }\n"},
+        {"docs-only", "g: { IN = P\"(in.txt)\" ^dir = P\"(docs)\" cmdline = \"mkdir -p docs && cp in.txt docs/\" }\n"},
+    };
+    for (const auto& form : forms) {
+        const std::string dir = form.form;
+        writeProject(form.target, "", dir);
+        write(dir + "/in.txt", "v\n");
+        fs::create_directory(at(dir + "/docs"));
+        makeOlder(dir + "/docs", dir + "/in.txt");
+        EXPECT_EQ(jobsOf(tolm({}, dir)), 1) << form.form;
+        EXPECT_EQ(jobsOf(tolm({}, dir)), 0) << form.form;
+        fs::remove_all(at(dir + "/docs"));
+        EXPECT_EQ(jobsOf(tolm({}, dir)), 1) << form.form;
+        EXPECT_EQ(jobsOf(tolm({}, dir)), 0) << form.form;
+        write(dir + "/in.txt", "w\n");
+        EXPECT_EQ(jobsOf(tolm({}, dir)), 1) << form.form;
+        EXPECT_EQ(jobsOf(tolm({}, dir)), 0) << form.form;
+    }
 }
 
 // Two runs 26 hours apart in local time (always another day): a command target that does not
