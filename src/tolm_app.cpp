@@ -110,7 +110,9 @@ int TolmApplication::Run() {
     // The build: cache load, target walk, cache save, under the project lock
     // (app/run_locks.h). A build that fails or is interrupted still saves
     // what its jobs completed; one that stored nothing (it failed before any
-    // job ended) leaves the file as it was.
+    // job ended) leaves the file as it was. A save that fails fails a build
+    // that succeeded, since nothing it did was recorded; a failed or
+    // interrupted build keeps its own status.
     buildCache = std::make_unique<BuildCache>(projectRoot / ".tolm_cache");
     const ProjectLock projectLock(buildCache->cacheFile);
     loadBuildCache(*buildCache);
@@ -120,7 +122,7 @@ int TolmApplication::Run() {
         if (buildCache->stored) saveBuildCache(*buildCache);
         throw;
     }
-    saveBuildCache(*buildCache);
+    const bool saved = saveBuildCache(*buildCache);
     BuildInterrupt::throwIfCaught();
-    return 0;
+    return saved ? 0 : 1;
 }

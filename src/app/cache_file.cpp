@@ -382,12 +382,12 @@ void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes)
     installRecords(cache, std::move(records));
 }
 
-void saveBuildCache(BuildCache& cache)
+bool saveBuildCache(BuildCache& cache)
 {
     // Nothing to render: the file holds what was loaded.
-    if (cache.fileCurrent && !cache.stored) return;
+    if (cache.fileCurrent && !cache.stored) return true;
     const std::string content = renderCacheFile(snapshotRecords(cache));
-    if (cache.leaveFileAlone) return;
+    if (cache.leaveFileAlone) return true;
 
     const std::filesystem::path& cacheFile = cache.cacheFile;
     const std::filesystem::path directory = cacheFile.parent_path();
@@ -396,12 +396,12 @@ void saveBuildCache(BuildCache& cache)
         std::filesystem::create_directories(directory, error);
         if (error) {
             Log::log(LogLevel::Error, fmt::runtime(Messages::CreateDirectory), directory.string(), error.message());
-            return;
+            return false;
         }
     }
     // A run that changed nothing leaves the file, and its time, as they are.
     const FileContent current = readCacheBytes(cacheFile);
-    if (current.kind == FileContent::Bytes && current.bytes == content) return;
+    if (current.kind == FileContent::Bytes && current.bytes == content) return true;
 
     // Each save writes a file of its own and renames it over the cache file,
     // so two runs saving at once each put a whole file in place and the
@@ -411,16 +411,17 @@ void saveBuildCache(BuildCache& cache)
     if (file < 0) {
         const int failure = errno;
         Log::log(LogLevel::Error, fmt::runtime(Messages::OpenForWriting), temp.string(), reason(failure));
-        return;
+        return false;
     }
     std::error_code error;
     if (const int failure = Util::writeAndClose(file, content)) {
         Log::log(LogLevel::Error, fmt::runtime(Messages::Flush), temp.string(), reason(failure));
         std::filesystem::remove(temp, error);
-        return;
+        return false;
     }
     std::filesystem::rename(temp, cacheFile, error);
-    if (!error) return;
+    if (!error) return true;
     Log::log(LogLevel::Error, fmt::runtime(Messages::Replace), cacheFile.string(), temp.string(), error.message());
     std::filesystem::remove(temp, error);
+    return false;
 }

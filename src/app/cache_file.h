@@ -72,5 +72,8 @@ void loadBuildCacheBytes(BuildCache& cache, std::string_view bytes);
 
 // Writes every record of the cache to its file. Failures are logged at
 // level 7 with the system's reason and change nothing else: the old file
-// stays in place and no temporary file is left.
-void saveBuildCache(BuildCache& cache);
+// stays in place and no temporary file is left. Returns false after such a
+// failure, so the run can say that what it built was not recorded; true
+// when the file holds the cache, and when the save was skipped on purpose
+// (nothing changed, or a path that is not a regular file, left alone).
+bool saveBuildCache(BuildCache& cache);

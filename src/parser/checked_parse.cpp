@@ -30,6 +30,14 @@ void CheckedParse::refuseDeepNesting()
     if (auto failure = excessiveNesting(tokens, source_.string())) throw std::runtime_error(*failure);
 }
 
+void requireSourceText(std::string_view text, const std::filesystem::path& file)
+{
+    // The runtime's own complaint would not say which file is broken.
+    if (!Tolm::isValidUtf8(text)) throw std::runtime_error(file.string() + ": " + Tolm::kIllegalUtf8Message);
+    if (const auto nul = Tolm::firstNulByte(text))
+        throw std::runtime_error(fmt::format(fmt::runtime(kNulByte), file.string(), nul->line, nul->column));
+}
+
 std::string readSourceFile(const std::filesystem::path& file, const char* kind)
 {
     Util::FileBytes content = Util::readRegularFile(file);
@@ -38,9 +46,7 @@ std::string readSourceFile(const std::filesystem::path& file, const char* kind)
     if (content.kind == Util::FileBytes::Directory)
         throw Tolm::TolmException(fmt::format(fmt::runtime(kDirectoryFile), kind, file.string()));
     if (content.kind != Util::FileBytes::Read) throw Tolm::NotFoundException(kind, file.string());
-    // The runtime's own complaint would not say which file is broken.
-    if (!Tolm::isValidUtf8(content.bytes))
-        throw std::runtime_error(file.string() + ": " + Tolm::kIllegalUtf8Message);
+    requireSourceText(content.bytes, file);
     return std::move(content.bytes);
 }
 

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "parser/parse_pipeline.h"
 #include "parser/throwing_error_listener.h"
@@ -37,13 +38,21 @@ private:
 inline constexpr const char* kNotRegularFile = "{} '{}' is not a regular file.";
 // The same for a directory.
 inline constexpr const char* kDirectoryFile = "{} '{}' is a directory.";
+// With the path, the line and the column, in the form of the parser's own
+// errors.
+inline constexpr const char* kNulByte = "{}({},{}): a NUL byte is not allowed";
+
+// Throws std::runtime_error naming the file when `text` is not valid UTF-8,
+// and kNulByte when it holds a NUL byte: a command's text would reach the
+// shell cut short at it, and a name or path would not be the one written.
+void requireSourceText(std::string_view text, const std::filesystem::path& file);
 
 // The whole content of a file, read without blocking. Throws
 // Tolm::TolmException (kNotRegularFile) for a FIFO, a device or a socket,
 // Tolm::NotFoundException with `kind` and the path's text when the file
 // cannot be read (missing or unreadable), Tolm::TolmException
 // (kDirectoryFile) for a directory, and
-// std::runtime_error naming the file when it is not valid UTF-8.
+// std::runtime_error as requireSourceText does.
 std::string readSourceFile(const std::filesystem::path& file, const char* kind);
 
 // The directory against which relative paths of `file` are taken: its parent

@@ -1,7 +1,6 @@
 #include "parser/unit_file_loader.h"
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -10,7 +9,6 @@
 #include "parser/parse_pipeline.h"
 #include "parser/tolm_error_counter.h"
 #include "parser/tolm_visitor.h"
-#include "parser/utf8_check.h"
 #include "parser/visit_result.h"
 #include "types/tolm_exceptions.h"
 #include "types/unit.h"
@@ -42,8 +40,8 @@ std::shared_ptr<Tolm::Unit> loadUnitFile(const std::filesystem::path& file) {
         throw Tolm::TolmException(fmt::format(fmt::runtime(kDirectoryFile), Messages::Kind, file.string()));
     if (content.kind != Util::FileBytes::Read) throw Tolm::TolmException(Messages::CannotOpen);
     const std::string text = std::move(content.bytes);
-    // Named like the project and registry loaders do, so the user knows which file is broken.
-    if (!Tolm::isValidUtf8(text)) throw std::runtime_error(file.string() + ": " + Tolm::kIllegalUtf8Message);
+    // Checked as the project and registry loaders do, so the user knows which file is broken.
+    requireSourceText(text, file);
 
     ParsePipeline parse(text);
     // The console listeners stay and print every error; lexer errors are also

@@ -56,4 +56,20 @@ void requireValidUtf8(std::string_view text) {
     if (!isValidUtf8(text)) throw std::invalid_argument(kIllegalUtf8Message);
 }
 
+std::optional<TextPosition> firstNulByte(std::string_view text) {
+    const size_t nul = text.find('\0');
+    if (nul == std::string_view::npos) return std::nullopt;
+    TextPosition position;
+    for (const char byte : text.substr(0, nul)) {
+        if (byte == '\n') {
+            ++position.line;
+            position.column = 0;
+        } else if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80) {
+            // A continuation byte belongs to the character its lead began.
+            ++position.column;
+        }
+    }
+    return position;
+}
+
 }  // namespace Tolm

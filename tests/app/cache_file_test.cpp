@@ -318,6 +318,45 @@ TEST_F(CacheFileTest, SaveFailuresKeepTheOldFile)
     EXPECT_EQ(contentOf(scratch.path() / "file"), "x");
 }
 
+// The save tells whether the file holds the cache afterwards, so the run can fail when it does not: a
+// save skipped on purpose (nothing stored, the same bytes, a path the load found not to be a regular
+// file) is true; a directory that cannot be made, a temporary that cannot be opened and a rename onto
+// a directory made after the load are false.
+TEST_F(CacheFileTest, SaveTellsWhetherTheFileHoldsTheCache)
+{
+    scratch.write("file", "x");
+    scratch.write("proj/early/.tolm_cache/keep", "x");
+    const struct {
+        std::string file;
+        bool store;
+        bool occupyAfterLoad;
+        bool saved;
+    } cases[] = {
+        {"proj/.tolm_cache", true, false, true},
+        {"proj/.tolm_cache", false, false, true},
+        {"proj/.tolm_cache", true, false, true},
+        {"proj/early/.tolm_cache", true, false, true},
+        {"file/.tolm_cache", true, false, false},
+        {"proj/late/.tolm_cache", true, true, false},
+        {"proj/" + std::string(250, 'c'), true, false, false},
+    };
+    for (const auto& c : cases) {
+        BuildCache cache(scratch.path() / c.file);
+        LogCapture log(5);
+        loadBuildCache(cache);
+        if (c.store) {
+            addRecord(cache, "app", {}, {});
+            cache.stored = true;
+        }
+        if (c.occupyAfterLoad) scratch.write(c.file + "/keep", "x");
+        const bool saved = saveBuildCache(cache);
+        const std::string said = log.text();
+        EXPECT_EQ(saved, c.saved) << c.file << " " << c.store << "\n" << said;
+    }
+    EXPECT_EQ(contentOf(scratch.path() / "file"), "x");
+    EXPECT_EQ(projectFiles(), 3);
+}
+
 // A record holding a value that no text reads back is left out, saying which target and value, so
 // the next load keeps every other record instead of refusing the file.
 TEST_F(CacheFileTest, UnwritableRecordLeftOut)

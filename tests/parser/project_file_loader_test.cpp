@@ -106,4 +106,27 @@ TEST(LoadProjectFile, FailuresLeaveRecordUnchanged)
     EXPECT_EQ(project.units[0].name, "core");
 }
 
+// A NUL byte fails the load with the file, line and column where the parser would place a
+// character that forms no token: a '#' in its place gives the same (line,column).
+TEST(LoadProjectFile, NulBytePlacedAsTheParserPlacesErrors)
+{
+    ScratchDir scratch;
+    Tolm::Project project(scratch.path() / "p.txt", "");
+    const std::string at = project.projectFile.string();
+    const std::pair<std::string, std::string> cases[] = {
+        {"@name demo\n", "(1,0)"},
+        {"name demo\n\nunits {\n  app { \"a.txt\" }\n}\n@\n", "(6,0)"},
+        {"name demo\nunits { app { \"caf\xC3\xA9-\xF0\x9F\x98\x80.txt\" } @ }\n", "(2,29)"},
+    };
+    for (auto [content, place] : cases) {
+        const std::size_t marker = content.find('@');
+        content[marker] = '#';
+        scratch.write("p.txt", content);
+        EXPECT_EQ(errorOf(project), at + place + ": token recognition error at: '#'");
+        content[marker] = '\0';
+        scratch.write("p.txt", content);
+        EXPECT_EQ(errorOf(project), at + place + ": a NUL byte is not allowed");
+    }
+}
+
 }  // namespace

@@ -81,4 +81,20 @@ TEST_F(UnitFileLoader, BadFiles) {
     EXPECT_NE(testing::internal::GetCapturedStderr().find("line 1:14 token recognition error"), std::string::npos);
 }
 
+// A NUL byte fails the load before the file is parsed, naming the file, line and column as the
+// parser's errors do: on the first line, after several lines, after multi-byte characters.
+TEST_F(UnitFileLoader, NulByteNamesItsPlace) {
+    using namespace std::string_literals;
+    const std::pair<std::string, std::string> cases[] = {
+        {"\0unit u\n"s, "(1,0)"},
+        {"unit u\n\n// note\ng: { cmdline = \"echo a\0; echo b > o.txt\" }\n"s, "(4,22)"},
+        {"unit u\ng: { NAME = \"caf\xC3\xA9 \xF0\x9F\x98\x80\0\" }\n"s, "(2,19)"},
+    };
+    for (const auto& [content, place] : cases) {
+        write("nul.txt", content);
+        EXPECT_EQ(failure(root / "nul.txt"), (root / "nul.txt").string() + place + ": a NUL byte is not allowed");
+        EXPECT_EQ(log, "Parsing " + (root / "nul.txt").string() + "\n");
+    }
+}
+
 }  // namespace

@@ -29,4 +29,32 @@ TEST(Utf8Check, SequencesAtEveryOffset)
     EXPECT_TRUE(Tolm::isValidUtf8(std::string(100, '\0')));
 }
 
+// The first NUL byte is placed as the lexer places a character: lines counted from 1 at each line
+// feed (a carriage return is a character of its line), columns from 0 in characters, so a
+// multi-byte character before it on its line counts once and one on an earlier line not at all.
+TEST(Utf8Check, FirstNulBytePosition)
+{
+    using namespace std::string_literals;
+    const struct {
+        std::string text;
+        std::size_t line, column;
+    } cases[] = {
+        {"\0"s, 1, 0},
+        {"ab\0c\0"s, 1, 2},
+        {"unit u\n\ng: { cmdline = \"echo\0\" }\n"s, 3, 20},
+        {"a\r\n\tb\r\0"s, 2, 3},
+        {"caf\xC3\xA9\0"s, 1, 4},
+        {"\xE2\x82\xAC\xF0\x9F\x98\x80 \0"s, 1, 3},
+        {"\xF0\x9F\x98\x80\xC3\xA9\nx\0"s, 2, 1},
+    };
+    for (const auto& c : cases) {
+        const auto position = Tolm::firstNulByte(c.text);
+        ASSERT_TRUE(position) << c.text;
+        EXPECT_EQ(position->line, c.line) << c.text;
+        EXPECT_EQ(position->column, c.column) << c.text;
+    }
+    EXPECT_FALSE(Tolm::firstNulByte(""));
+    EXPECT_FALSE(Tolm::firstNulByte("no\nnul \xC3\xA9\n"));
+}
+
 }  // namespace

@@ -21,13 +21,10 @@
 #include <filesystem>
 #include <functional>
 #include <future>
-#include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "parser/utf8_check.h"
 #include "scenario/tolm_scenario.h"
 #include "support/process_watch.h"
 #include "tools/fake_tool.h"
@@ -411,16 +408,17 @@ public:
     Bystander& operator=(const Bystander&) = delete;
 
     pid_t pid() const { return pid_; }
-    // Its group's number as the four bytes of an int32 in memory, after one byte that makes the
-    // five valid UTF-8 for a unit file; none where no such byte exists.
-    std::optional<std::string> unitFileText() const {
-        std::string bytes(sizeof(std::int32_t), '\0');
+    // Its group's number as the four bytes of an int32 in memory, in the octal escapes of printf(1):
+    // a unit file cannot hold the bytes themselves, since the number's high byte is always NUL.
+    std::string printfEscapes() const {
+        unsigned char bytes[sizeof(std::int32_t)];
         const std::int32_t group = pid_;
-        memcpy(bytes.data(), &group, sizeof group);
-        if (bytes.find(')') != std::string::npos) return std::nullopt;
-        for (const char* lead : {"-", "\xC2", "\xE1"})
-            if (Tolm::isValidUtf8(lead + bytes)) return lead + bytes;
-        return std::nullopt;
+        memcpy(bytes, &group, sizeof group);
+        std::string escapes;
+        for (const unsigned char byte : bytes)
+            escapes += {'\\', static_cast<char>('0' + (byte >> 6)), static_cast<char>('0' + (byte >> 3 & 7)),
+                        static_cast<char>('0' + (byte & 7))};
+        return escapes;
     }
 
 private:
@@ -430,19 +428,16 @@ private:
 // tolm started with standard streams closed, as service units and cron lines may start it: the
 // build runs as with /dev/null there and ends well. Killed outright, it still has its command
 // stopped, and no other group signalled. Target t's command comes after 85 bytes of tolm's own
-// output, a length that four-byte numbers do not divide; target b's command line holds the
-// number of a group of the test's own, in the bytes a four-byte number would take there.
+// output, a length that four-byte numbers do not divide; target b's command writes the number
+// of a group of the test's own, in the bytes a four-byte number would take there.
 TEST_F(SignalScenario, ClosedStandardStreamsKeepTheGuardSound) {
-    std::vector<std::unique_ptr<Bystander>> bystanders;
-    std::optional<std::string> groupText;
-    while (!groupText && bystanders.size() < 16) {
-        bystanders.push_back(std::make_unique<Bystander>());
-        ASSERT_GT(bystanders.back()->pid(), 0);
-        groupText = bystanders.back()->unitFileText();
-    }
-    const pid_t bystander = bystanders.back()->pid();
-    // "[app::b] " ends at byte 77 of the output; the number starts at 88.
-    writeProject("t: { cmdline = \"sh r.sh\" }\nb: { cmdline = R\"(sh r.sh #-" + groupText.value_or("-") + ")\" }\n");
+    const Bystander group;
+    ASSERT_GT(group.pid(), 0);
+    const pid_t bystander = group.pid();
+    // "[app::b] " ends at byte 77 of the output, the command line after it at byte 111: the number
+    // its printf writes starts at byte 112.
+    writeProject("t: { cmdline = \"sh r.sh\" }\nb: { cmdline = R\"(printf '" + group.printfEscapes() +
+                 "'; sh r.sh)\" }\n");
     // The command writes to standard output and error, as any may; a write that fails fails it.
     write("r.sh", "if [ -e hold ]; then touch started; while [ -e hold ]; do sleep 0.02; done; fi\n"
                   "echo out && echo error >&2 && echo done > o.txt\n");

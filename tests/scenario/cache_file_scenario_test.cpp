@@ -3,6 +3,7 @@
 // completed anything leaves the file on disk as it was, and runs at once
 // never lose it.
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -187,8 +188,9 @@ TEST_F(CacheFileScenario, ConcurrentRunsKeepTheFile) {
 }
 
 // Under a file-size limit the cache save fails with the system's reason instead of ending tolm:
-// the build's own status, the old cache file in place and no temporary file left. The target
-// holds a value long enough to take the file past the limit; a new word makes the save write.
+// status 1, since nothing the build did was recorded, the old cache file in place and no
+// temporary file left. The target holds a value long enough to take the file past the limit; a
+// new word makes the save write.
 TEST_F(CacheFileScenario, SaveUnderFileSizeLimitSaysWhy) {
     writeProject("gen: { ^out = P\"(out.txt)\" cmdline = \"echo x > out.txt\" BIG = \"" + std::string(60000, 'b') +
                  "\" }\n");
@@ -200,13 +202,61 @@ TEST_F(CacheFileScenario, SaveUnderFileSizeLimitSaysWhy) {
     const RunResult limited = Scenario::runProgram(
         "/bin/sh", {"-c", "ulimit -f 40; exec \"$0\" gen X=\\\"1\\\"", TOLM_BINARY}, work_.path(),
         {.home = home_.path().string()});
-    EXPECT_EQ(limited.exitCode, 0) << limited.out;
+    EXPECT_EQ(limited.exitCode, 1) << limited.out;
     const std::string message = "Unable to flush cache file '" + at(".tolm_cache") + ".tmp.";
     const std::size_t line = limited.out.find(message);
     ASSERT_NE(line, std::string::npos) << limited.out;
     EXPECT_EQ(limited.out.substr(line + message.size() + 8), "': File too large\n");
     EXPECT_EQ(contentOf(at(".tolm_cache")), old);
     for (const auto& entry : std::filesystem::directory_iterator(work_.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
+}
+
+// A tmpfs of one megabyte mounted on a directory, unmounted however the test ends.
+class SmallDisk {
+public:
+    explicit SmallDisk(const std::filesystem::path& directory) : directory_(directory) {
+        std::filesystem::create_directories(directory);
+        mounted_ = mount("tmpfs", directory.c_str(), "tmpfs", 0, "size=1m") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) umount2(directory_.c_str(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    bool mounted() const { return mounted_; }
+
+private:
+    std::filesystem::path directory_;
+    bool mounted_ = false;
+};
+
+// A full disk at the save fails a build that succeeded (a script must not take it as recorded),
+// while what it built stays and the previous cache file stays whole. The command fills the disk
+// once the marker file is there.
+TEST_F(CacheFileScenario, FullDiskAtTheSaveFailsTheRun) {
+    const SmallDisk disk(at("disk"));
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+    writeProject("gen: { IN = P\"(in.txt)\" ^out = P\"(out.txt)\" cmdline = \"cp in.txt out.txt && "
+                 "if [ -e full ]; then cat /dev/zero > full 2>/dev/null || true; fi\" }\n",
+                 "", "disk");
+    write("disk/in.txt", "one\n");
+    ASSERT_EQ(tolm({"gen"}, "disk").exitCode, 0);
+    const std::string old = contentOf(at("disk/.tolm_cache"));
+    ASSERT_TRUE(old.starts_with("TOLM_CACHE_V7\n")) << old;
+
+    write("disk/in.txt", "two\n");
+    write("disk/full", "");
+    const RunResult full = tolm({"gen"}, "disk");
+    EXPECT_EQ(full.exitCode, 1) << full.out;
+    const std::string message = "Unable to flush cache file '" + at("disk/.tolm_cache") + ".tmp.";
+    const std::size_t line = full.out.find(message);
+    ASSERT_NE(line, std::string::npos) << full.out;
+    EXPECT_EQ(full.out.substr(line + message.size() + 8), "': No space left on device\n");
+    EXPECT_EQ(contentOf(at("disk/out.txt")), "two\n");
+    EXPECT_EQ(contentOf(at("disk/.tolm_cache")), old);
+    for (const auto& entry : std::filesystem::directory_iterator(at("disk")))
         EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
 }
 

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "scenario/tolm_scenario.h"
 
@@ -225,6 +227,44 @@ TEST_F(ProjectScenario, CreateProject) {
     EXPECT_EQ(blocked.out, "Error: Unable to write project file '" + at("blocked/.tolm_project.txt") + "'.\n");
     EXPECT_EQ(blocked.exitCode, 1);
     EXPECT_TRUE(std::filesystem::is_directory(at("blocked/.tolm_project.txt")));
+}
+
+// A NUL byte in a file of the build stops the run before any command, naming the file, line and
+// column: in a unit file (the shell would get the command's text cut short at it), the project
+// file, an imported project's file and a unit file named by "-f".
+TEST_F(ProjectScenario, NulByteStopsTheRun) {
+    using namespace std::string_literals;
+    const std::string project = "name demo\nunits { app { \"tolm.txt\" } }\n";
+    const std::string unit = "unit app\ng: { ^o = P\"(o.txt)\" cmdline = \"echo made > o.txt\" }\n";
+    const std::string nulUnit = "unit app\ng: { ^o = P\"(o.txt)\" cmdline = \"echo part1\0; echo made > o.txt\" }\n"s;
+    const struct {
+        std::string directory;
+        std::vector<std::pair<std::string, std::string>> files;
+        Words words;
+        std::string place;
+    } cases[] = {
+        {"unit", {{".tolm_project.txt", project}, {"tolm.txt", nulUnit}}, {"g"}, "tolm.txt(2,42)"},
+        {"project",
+         {{".tolm_project.txt", project + "profiles { release { X = \"a\0b\" } }\n"s}, {"tolm.txt", unit}},
+         {"g"},
+         ".tolm_project.txt(3,27)"},
+        {"import",
+         {{".tolm_project.txt", "name demo\nimport { \"lib/.tolm_project.txt\"; }\nunits { app { \"tolm.txt\" } }\n"},
+          {"tolm.txt", unit},
+          {"lib/.tolm_project.txt", "name lib\0\nunits { l { \"tolm.txt\" } }\n"s},
+          {"lib/tolm.txt", "unit l\n"}},
+         {"g"},
+         "lib/.tolm_project.txt(1,8)"},
+        {"file", {{"build.txt", nulUnit}}, {"-f", "build.txt", "g"}, "build.txt(2,42)"},
+    };
+    for (const auto& c : cases) {
+        for (const auto& [file, content] : c.files) write(c.directory + "/" + file, content);
+        const RunResult run = tolm(c.words, c.directory);
+        EXPECT_EQ(run.exitCode, 1) << c.directory;
+        EXPECT_TRUE(hasLine(run.out, at(c.directory + "/" + c.place) + ": a NUL byte is not allowed\n")) << run.out;
+        EXPECT_EQ(run.out.find("Starting build job"), std::string::npos) << run.out;
+        EXPECT_FALSE(std::filesystem::exists(at(c.directory + "/o.txt"))) << c.directory;
+    }
 }
 
 }  // namespace
