@@ -99,6 +99,9 @@ struct RunChecks {
     // own project that it archived again alike after it, as old as its
     // record says.
     std::unordered_map<std::string, Rewritten> rewrittenAlike;
+    // Room for the statuses of one recipe's outputs, used again by every
+    // check of the run so that a no-op run allocates none per recipe.
+    std::vector<FileStatus> outputStatuses;
 };
 
 // Recipes keyed by the hash of their inputs, kept in the order they were

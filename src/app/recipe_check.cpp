@@ -91,12 +91,6 @@ std::vector<FileTime> timesOf(const std::vector<std::string>& paths, const FileT
     return written;
 }
 
-std::vector<FileStatus> statusesOf(const std::vector<std::string>& paths, const FileTimes& times) {
-    std::vector<FileStatus> statuses;
-    statuses.reserve(paths.size());
-    for (const std::string& path : paths) statuses.push_back(times.status(path));
-    return statuses;
-}
 
 // The earliest of the output times (stored or present) at the places where
 // `now` finds no directory: a directory's time says nothing of when its job
@@ -214,7 +208,9 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
 
 bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileTimes& times, RunChecks& run) {
     const std::vector<std::string> outputPaths = pathsOf(fresh.outputs);
-    const std::vector<FileStatus> now = statusesOf(outputPaths, times);
+    std::vector<FileStatus>& now = run.outputStatuses;
+    now.clear();
+    for (const std::string& path : outputPaths) now.push_back(times.status(path));
     std::vector<std::size_t> alike;
     if (!outputsAsLeft(outputPaths, now, stored, times, run, alike)) {
         for (Tolm::CachedInput& input : fresh.inputs) input.reuse = false;

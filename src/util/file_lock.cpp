@@ -14,7 +14,6 @@
 #include <thread>
 #include <utility>
 
-#include "util/regular_file.h"
 
 namespace Util {
 
@@ -74,9 +73,26 @@ void letGo(int descriptor, bool& held) {
     held = false;
 }
 
+// The system's lock table; empty when it cannot be read. Read as it comes:
+// it is asked on every build, and no status of it would tell its size.
+std::string systemLocks() {
+    std::string locks;
+    const int in = ::open("/proc/locks", O_RDONLY | O_CLOEXEC);
+    if (in < 0) return locks;
+    char chunk[16384];
+    for (;;) {
+        const ssize_t got = ::read(in, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        locks.append(chunk, static_cast<std::size_t>(got));
+    }
+    ::close(in);
+    return locks;
+}
+
 std::optional<pid_t> flockHolderOf(const FileIdentity& identity) {
     const auto device = static_cast<dev_t>(identity.device);
-    return flockHolderIn(readRegularFile("/proc/locks").bytes, major(device), minor(device), identity.inode);
+    return flockHolderIn(systemLocks(), major(device), minor(device), identity.inode);
 }
 
 // How /proc/<pid>/fd shows a file whose name was removed after it was opened.
@@ -239,7 +255,7 @@ std::optional<pid_t> FileLock::formerFileHolder() const {
     const auto device = static_cast<dev_t>(identity_.device);
     const std::string name = "/" + file_.filename().string() + DeletedSuffix;
     std::optional<FileIdentity> directory;
-    for (const HeldFlock& flock : heldFlocksIn(readRegularFile("/proc/locks").bytes)) {
+    for (const HeldFlock& flock : heldFlocksIn(systemLocks())) {
         if (flock.major != major(device) || flock.minor != minor(device) || flock.inode == identity_.inode) continue;
         // Only a flocked file of this device is looked for among the
         // holder's open files, so most runs look at none.
