@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <optional>
-#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -123,7 +123,8 @@ void passOn(int signal) {
     // the guard no look at /proc.
     if (!running.empty()) {
         const GuardView view = currentGuardView(tolmGroup);
-        std::erase_if(running, [&view](const auto& group) { return !acceptsGroupNow(group.first, group.second, view); });
+        std::erase_if(running,
+                      [&view](const auto& group) { return !acceptsGroupNow(group.first, group.second, view); });
     }
     for (const auto& [group, startedBy] : running) signalGroup(group, SIGTERM);
     for (int look = 0; look < GuardLooks && !running.empty(); ++look) {

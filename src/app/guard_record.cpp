@@ -36,7 +36,8 @@ std::optional<GuardRecord> readGuardRecord(const void* bytes, std::size_t size) 
 
 GuardView currentGuardView(pid_t tolmGroup) {
     GuardView view{.tolmGroup = tolmGroup, .guardGroup = getpgrp()};
-    if (const long ticks = sysconf(_SC_CLK_TCK); ticks > 0) view.ticksPerSecond = static_cast<unsigned long long>(ticks);
+    if (const long ticks = sysconf(_SC_CLK_TCK); ticks > 0)
+        view.ticksPerSecond = static_cast<unsigned long long>(ticks);
     const std::optional<Util::ProcessStatus> own = Util::ownProcessStatus();
     view.procNumbersMatch = own && own->pid == getpid();
     // tolm starts its guard before any command, so no group of its can

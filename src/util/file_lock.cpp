@@ -14,7 +14,6 @@
 #include <thread>
 #include <utility>
 
-
 namespace Util {
 
 namespace {
