@@ -1,5 +1,7 @@
 #include "app/run_locks.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -34,8 +36,8 @@ constexpr const char* RegistryBusy = "The registry lock '{}' is held by another 
 constexpr const char* HeldVariable = "TOLM_PROJECT_LOCKS";
 constexpr const char* LockSuffix = ".lock";
 constexpr std::chrono::seconds RegistryTimeout{20};
-// Far longer than any stamp; a longer note is no stamp.
-constexpr std::size_t NoteLimit = 64;
+// Far longer than any note: a stamp and a path.
+constexpr std::size_t NoteLimit = 8192;
 // Between two looks for the build of a removed lock file, while waiting.
 constexpr std::chrono::milliseconds FormerFilePause{10};
 
@@ -70,6 +72,32 @@ std::string_view inheritedList() {
     return held == nullptr ? std::string_view() : std::string_view(held);
 }
 
+// The holder's note: its stamp on the first line, then the path of its lock
+// file, by which the file is still known once someone renamed it.
+std::string noteOf(const Util::ProcessStamp& stamp, const std::filesystem::path& lockFile) {
+    std::error_code ignored;
+    return Util::stampText(stamp) + "\n" + std::filesystem::absolute(lockFile, ignored).string() + "\n";
+}
+
+// The stamp a note holds; none for a note that holds none.
+std::optional<Util::ProcessStamp> stampInNote(std::string_view note) {
+    const std::size_t lineEnd = note.find('\n');
+    return Util::parseStamp(lineEnd == std::string_view::npos ? note : note.substr(0, lineEnd + 1));
+}
+
+// Whether a note names a lock file of the same name in the same directory as
+// `lockFile`, however either path reaches it.
+bool notesLockFile(std::string_view note, const std::filesystem::path& lockFile) {
+    const std::size_t lineEnd = note.find('\n');
+    if (lineEnd == std::string_view::npos || !note.ends_with('\n')) return false;
+    const std::filesystem::path noted(note.substr(lineEnd + 1, note.size() - lineEnd - 2));
+    if (noted.empty() || noted.filename() != lockFile.filename()) return false;
+    struct stat here {}, there {};
+    const std::filesystem::path directory = lockFile.has_parent_path() ? lockFile.parent_path() : ".";
+    return ::stat(noted.parent_path().c_str(), &there) == 0 && ::stat(directory.c_str(), &here) == 0 &&
+           here.st_dev == there.st_dev && here.st_ino == there.st_ino;
+}
+
 void exportHeld(const Util::FileLock& lock, const Util::ProcessStamp& stamp) {
     const std::string list =
         HeldLocks::withEntry(inheritedList(), lock.file().string(), lock.identity(), Util::stampText(stamp));
@@ -94,7 +122,7 @@ Turn turnAt(Util::FileLock& file) {
     case Attempt::Failed: return Turn::Failed;
     case Attempt::Busy: break;
     }
-    const std::optional<Util::ProcessStamp> noted = Util::parseStamp(file.readNote(NoteLimit));
+    const std::optional<Util::ProcessStamp> noted = stampInNote(file.readNote(NoteLimit));
     if (!noted) return Turn::Wait;
     if (Util::isVisible(*noted)) return Util::isAncestor(*noted) ? Turn::Nested : Turn::Wait;
     const std::vector<std::string> inherited = HeldLocks::stampsFor(inheritedList(), file.identity());
@@ -105,9 +133,10 @@ Turn turnAt(Util::FileLock& file) {
 }
 
 // Held by this run now: whose turn it is while a build still holds a lock
-// file of the project that was removed or replaced under it.
+// file of the project that was removed, replaced or renamed under it.
 Turn turnBesideFormerFile(Util::FileLock& file) {
-    const std::optional<pid_t> holder = file.formerFileHolder();
+    const std::optional<pid_t> holder = file.formerFileHolder(
+        [&file](std::string_view note) { return notesLockFile(note, file.file()); }, NoteLimit);
     if (!holder) return Turn::Taken;
     file.unlock();
     const std::optional<Util::ProcessStamp> shown = Util::stampOf(*holder);
@@ -241,7 +270,7 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
     // Before any command starts, so every run below this one finds it. A
     // file that takes no note takes no entry either: nothing could match it.
     const Util::ProcessStamp stamp = Util::ownProcessStamp();
-    if (lock_->writeNote(Util::stampText(stamp) + "\n")) exportHeld(*lock_, stamp);
+    if (lock_->writeNote(noteOf(stamp, lock_->file()))) exportHeld(*lock_, stamp);
 }
 
 ProjectLock::~ProjectLock() {

@@ -35,7 +35,8 @@
 //    /proc shows no processes) does it try the lock once more, as the holder
 //    may just have let go. Still taken, the holder's note decides: the stamp
 //    (process id and start time, util/process_ancestry.h) the holder wrote
-//    into the lock file once it held it (and empties before it lets go), by
+//    into the lock file once it held it, on a line of its own before the
+//    lock file's path (and empties before it lets go), by
 //    ancestry when /proc shows that process, else by
 //    being the very stamp this run inherited for this lock file. The holder
 //    names its lock file and stamp in the environment its commands inherit
@@ -44,10 +45,11 @@
 //    waits.
 //
 // A lock file removed while a build holds it (`rm`, `git clean`, another
-// file put in its place) would let a later run lock a new one beside that
-// build. So a run that has taken the project's lock file also asks the
+// file put in its place, `mv`) would let a later run lock a new one beside
+// that build. So a run that has taken the project's lock file also asks the
 // system whether a process holds a lock on a former file of that path (the
-// lock file the build still has open, no longer named: util/file_lock.h).
+// lock file the build still has open, removed, or renamed and known by the
+// path its note gives: util/file_lock.h).
 // Such a holder decides as in rule 1: below it the run builds without the
 // lock, otherwise it lets go and waits until the holder is done. A holder the
 // system does not show (in a pid namespace of its own) is not found: a run

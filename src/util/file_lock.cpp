@@ -103,32 +103,45 @@ std::optional<FileIdentity> identityOfPath(const std::filesystem::path& path) {
     return identityOf(status);
 }
 
-// Whether the process has the file of that identity open under a removed
-// name `name` (its file name and the suffix) in the directory of identity
-// `directory`. Another user's process, or one that ends meanwhile, shows
-// nothing.
-bool holdsRemoved(pid_t pid, const FileIdentity& file, const std::string& name, const FileIdentity& directory) {
+// Whether the process has the file of that identity open as a former file
+// of the lock's path: under a removed name `name` (its file name and the
+// suffix) in the directory of identity `directory`, or with a note that
+// `notedHere` takes for one of the path (it was renamed). Another user's
+// process, or one that ends or closes the file meanwhile, shows nothing.
+bool holdsFormer(pid_t pid, const FileIdentity& file, const std::string& name, const FileIdentity& directory,
+                 const std::function<bool(std::string_view)>& notedHere, std::size_t noteLimit) {
     const std::string descriptors = "/proc/" + std::to_string(pid) + "/fd";
     DIR* listing = ::opendir(descriptors.c_str());
     if (listing == nullptr) return false;
-    bool found = false;
-    std::string target(PATH_MAX, '\0');
+    std::string link;
     while (const dirent* entry = ::readdir(listing)) {
-        const std::string link = descriptors + "/" + entry->d_name;
-        const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
-        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) continue;
-        const std::string_view shown(target.data(), static_cast<std::size_t>(length));
-        if (shown.size() <= name.size() || !shown.ends_with(name)) continue;
+        link = descriptors + "/" + entry->d_name;
         // Through the link the file itself is reached, removed or not.
-        if (identityOfPath(link) != file) continue;
-        const std::string place(shown.substr(0, shown.size() - name.size()));
-        if (identityOfPath(place.empty() ? "/" : place) == directory) {
-            found = true;
-            break;
-        }
+        if (identityOfPath(link) == file) break;
+        link.clear();
     }
     ::closedir(listing);
-    return found;
+    if (link.empty()) return false;
+    std::string shown(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(link.c_str(), shown.data(), shown.size());
+    shown.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    if (shown.size() > name.size() && shown.ends_with(name)) {
+        const std::string place = shown.substr(0, shown.size() - name.size());
+        if (identityOfPath(place.empty() ? "/" : place) == directory) return true;
+    }
+    // Opened anew through the link, without blocking on whatever may have
+    // taken the descriptor's number meanwhile; only the same file is read.
+    const int in = ::open(link.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat status {};
+    std::string note;
+    if (::fstat(in, &status) == 0 && identityOf(status) == file) {
+        note.resize(noteLimit);
+        const ssize_t count = ::pread(in, note.data(), note.size(), 0);
+        note.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    }
+    ::close(in);
+    return !note.empty() && notedHere(note);
 }
 
 }  // namespace
@@ -249,7 +262,8 @@ std::optional<pid_t> FileLock::holderProcess() const {
     return flockHolderOf(identity_);
 }
 
-std::optional<pid_t> FileLock::formerFileHolder() const {
+std::optional<pid_t> FileLock::formerFileHolder(const std::function<bool(std::string_view)>& notedHere,
+                                                std::size_t noteLimit) const {
     if (descriptor_ < 0) return std::nullopt;
     const auto device = static_cast<dev_t>(identity_.device);
     const std::string name = "/" + file_.filename().string() + DeletedSuffix;
@@ -262,7 +276,8 @@ std::optional<pid_t> FileLock::formerFileHolder() const {
             directory = identityOfPath(file_.has_parent_path() ? file_.parent_path() : ".");
             if (!directory) return std::nullopt;
         }
-        if (holdsRemoved(flock.pid, {identity_.device, flock.inode}, name, *directory)) return flock.pid;
+        if (holdsFormer(flock.pid, {identity_.device, flock.inode}, name, *directory, notedHere, noteLimit))
+            return flock.pid;
     }
     return std::nullopt;
 }

@@ -24,9 +24,9 @@
 // the path names now. So once the flock is taken, the path must still name
 // the locked file; when it does not, the lock is let go and taken again on
 // what the path names now. A holder that keeps its lock on a file removed
-// under it is still shown by the system: /proc/locks lists its lock on a file
-// no longer linked, and /proc/<pid>/fd shows that file by its old path with
-// " (deleted)" after it (formerFileHolder).
+// under it is still shown by the system: /proc/locks lists its lock, and
+// /proc/<pid>/fd shows that file by its old path with " (deleted)" after it;
+// a file renamed away tells where it was by its note (formerFileHolder).
 
 #include <sys/types.h>
 
@@ -87,11 +87,14 @@ public:
     // another pid namespace.
     std::optional<pid_t> holderProcess() const;
     // A process the system shows holding a flock on another file that the
-    // path named when the process opened it, and names no more (removed, or
-    // replaced by this one); none when it shows none. A holder the system
-    // does not show with its files (in another pid namespace, or another
-    // user's process) is not found.
-    std::optional<pid_t> formerFileHolder() const;
+    // path named and names no more: one removed (or replaced by this one),
+    // which the holder's /proc/<pid>/fd shows by its old path, or one
+    // renamed, whose note (its first `noteLimit` bytes) `notedHere` takes
+    // for one of this path. None when the system shows none. A holder the
+    // system does not show with its files (in another pid namespace, or
+    // another user's process) is not found.
+    std::optional<pid_t> formerFileHolder(const std::function<bool(std::string_view)>& notedHere,
+                                          std::size_t noteLimit) const;
 
     const std::filesystem::path& file() const { return file_; }
     // The open file's; all zero while none is open.

@@ -526,7 +526,7 @@ TEST_F(RunLocksScenario, TurnsGoByWhatTheSystemShows) {
                 for (const pid_t command : commands) kill(-command, SIGKILL);
             });
             entry = linesOf(contentOf(at("variable.txt"))).at(0);
-            EXPECT_EQ(contentOf(lock), entry.substr(entry.rfind('=') + 1) + "\n") << test.form;
+            EXPECT_EQ(linesOf(contentOf(lock)).at(0), entry.substr(entry.rfind('=') + 1)) << test.form;
             fs::remove(at("variable.txt"));
         }
         pid_t holderPid = 0;
@@ -623,8 +623,8 @@ TEST_F(RunLocksScenario, WaiterInACopyKeepsNothingFromTheHoldersNestedRun) {
     EXPECT_EQ(contentOf(at("copy/o.txt")), "t\n");
 }
 
-// A lock file removed while a build holds it (rm, git clean), or replaced by another file, lets no
-// second build in: a later run waits for the first and builds once it is done. A tolm that a
+// A lock file removed while a build holds it (rm, git clean), replaced by another file or renamed,
+// lets no second build in: a later run waits for the first and builds once it is done. A tolm that a
 // command of the build runs after the removal still does not wait, also one that cannot see the
 // build (a /proc of its own, the project at another path), which goes by its inherited entry.
 TEST_F(RunLocksScenario, RemovedLockFileLetsNoSecondBuildIn) {
@@ -638,7 +638,9 @@ TEST_F(RunLocksScenario, RemovedLockFileLetsNoSecondBuildIn) {
                  "outer: { cmdline = \"${CHANGE}; ${NEST} " + binary + " ${AT}\" }\n"
                  "inner: { cmdline = \"echo inner-ran\" }\n"
                  "t: { ^out = P\"(o.txt)\" cmdline = \"echo ${X} > o.txt\" }\n");
-    const std::string removed = "rm -f .tolm_cache.lock", replaced = removed + " && echo other > .tolm_cache.lock";
+    const std::string removed = "rm -f .tolm_cache.lock", replaced = removed + " && echo other > .tolm_cache.lock",
+                      renamed = "mv .tolm_cache.lock .tolm_cache.lock.old",
+                      renamedAway = "mkdir -p aside && mv .tolm_cache.lock aside/moved.lock";
     const std::string unseen = "unshare --mount --pid --fork --mount-proc sh nest.sh",
                       elsewherePath = FakeTool::shellQuoted(mountPoint.string());
     const bool namespaces = std::system("unshare --mount --pid --fork --mount-proc true >/dev/null 2>&1") == 0;
@@ -647,8 +649,10 @@ TEST_F(RunLocksScenario, RemovedLockFileLetsNoSecondBuildIn) {
         bool nested;
         std::string nest, at;
     } cases[] = {{removed, false, "", ""},        {replaced, false, "", ""},
+                 {renamed, false, "", ""},        {renamedAway, false, "", ""},
                  {removed, true, "", "inner"},    {replaced, true, "", "inner"},
-                 {removed, true, unseen, ""},     {replaced, true, unseen, ""},
+                 {renamed, true, "", "inner"},    {removed, true, unseen, ""},
+                 {replaced, true, unseen, ""},    {renamed, true, unseen, ""},
                  {removed, true, unseen, elsewherePath}};
     int round = 0;
     for (const auto& test : cases) {

@@ -175,36 +175,45 @@ TEST(FileLock, LockFollowsThePath) {
     EXPECT_EQ(TestSupport::contentOf(elsewhere), "keep");
 }
 
-// A holder that keeps its lock on a file removed or replaced under it is found from the path,
-// once a lock is taken on what the path names now; not once it lets go, nor for a removed file of
-// the same name in another directory, nor while the path still names the held file.
-TEST(FileLock, HolderOfARemovedFileIsFound) {
+// A holder that keeps its lock on a file removed, replaced or renamed under it is found from the
+// path, once a lock is taken on what the path names now: a removed file by the name the system
+// shows, a renamed one by its note. Not once it lets go, nor for a removed file of the same name in
+// another directory, nor for a renamed one whose note names another file, nor while the path still
+// names the held file.
+TEST(FileLock, HolderOfAFormerFileIsFound) {
     namespace fs = std::filesystem;
     const ScratchDir directory;
     const fs::path lock = directory.path() / "x.lock", other = directory.path() / "sub/x.lock";
     fs::create_directories(other.parent_path());
+    const auto notedHere = [](std::string_view note) { return note == "here\n"; };
     const struct {
         const char* change;
         fs::path held;
+        const char* note;
         std::function<void(Util::FileLock&)> apply;
         bool found;
     } cases[] = {
-        {"unchanged", lock, [](Util::FileLock&) {}, false},
-        {"removed", lock, [&](Util::FileLock&) { fs::remove(lock); }, true},
-        {"replaced", lock, [&](Util::FileLock&) { fs::remove(lock); directory.write("x.lock", "other"); }, true},
-        {"removed, let go", lock, [&](Util::FileLock& held) { fs::remove(lock); held.unlock(); }, false},
-        {"removed elsewhere", other, [&](Util::FileLock&) { fs::remove(other); }, false},
+        {"unchanged", lock, "here\n", [](Util::FileLock&) {}, false},
+        {"removed", lock, "", [&](Util::FileLock&) { fs::remove(lock); }, true},
+        {"replaced", lock, "", [&](Util::FileLock&) { fs::remove(lock); directory.write("x.lock", "other"); }, true},
+        {"renamed", lock, "here\n", [&](Util::FileLock&) { fs::rename(lock, directory.path() / "x.lock.old"); }, true},
+        {"renamed elsewhere", lock, "here\n", [&](Util::FileLock&) { fs::rename(lock, other); }, true},
+        {"renamed, another's note", lock, "there\n",
+         [&](Util::FileLock&) { fs::rename(lock, directory.path() / "x.lock.old"); }, false},
+        {"removed, let go", lock, "here\n", [&](Util::FileLock& held) { fs::remove(lock); held.unlock(); }, false},
+        {"removed elsewhere", other, "", [&](Util::FileLock&) { fs::remove(other); }, false},
     };
     for (const auto& test : cases) {
-        fs::remove(lock);
+        for (const fs::path& file : {lock, other, directory.path() / "x.lock.old"}) fs::remove(file);
         Util::FileLock held(test.held);
         ASSERT_EQ(held.tryLock(), Attempt::Held) << test.change;
+        ASSERT_TRUE(held.writeNote(test.note)) << test.change;
         test.apply(held);
         // Taken on what the path names now, unless that is the held file.
         Util::FileLock later(lock);
         EXPECT_EQ(later.tryLock(), std::string(test.change) == "unchanged" ? Attempt::Busy : Attempt::Held)
             << test.change;
-        EXPECT_EQ(later.formerFileHolder(), test.found ? std::optional<pid_t>(::getpid()) : std::nullopt)
+        EXPECT_EQ(later.formerFileHolder(notedHere, 64), test.found ? std::optional<pid_t>(::getpid()) : std::nullopt)
             << test.change;
     }
 }
