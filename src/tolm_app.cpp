@@ -111,8 +111,9 @@ int TolmApplication::Run() {
     // (app/run_locks.h). A build that fails or is interrupted still saves
     // what its jobs completed; one that stored nothing (it failed before any
     // job ended) leaves the file as it was. A save that fails fails a build
-    // that succeeded, since nothing it did was recorded; a failed or
-    // interrupted build keeps its own status.
+    // that succeeded and stored records, since they were not kept; one that
+    // stored none lost nothing (a read-only project whose targets record
+    // nothing). A failed or interrupted build keeps its own status.
     buildCache = std::make_unique<BuildCache>(projectRoot / ".tolm_cache");
     const ProjectLock projectLock(buildCache->cacheFile);
     loadBuildCache(*buildCache);
@@ -124,5 +125,5 @@ int TolmApplication::Run() {
     }
     const bool saved = saveBuildCache(*buildCache);
     BuildInterrupt::throwIfCaught();
-    return saved ? 0 : 1;
+    return saved || !buildCache->stored ? 0 : 1;
 }

@@ -212,6 +212,54 @@ TEST_F(CacheFileScenario, SaveUnderFileSizeLimitSaysWhy) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos) << entry.path();
 }
 
+// On a read-only mount every save fails. A run with nothing to record still succeeds: targets that
+// record nothing (no cache file there), and a target found up to date. A run whose records are lost
+// fails with status 1: its target built, with no cache file or beside one, which keeps its bytes.
+// The outputs go outside the mount.
+TEST_F(CacheFileScenario, ReadOnlyProjectFailsOnlyWhenRecordsAreLost) {
+    const auto readOnly = [&](const std::string& dir, const Words& words) {
+        Words argv{"-m", "sh", "-c",
+                   "mount --bind \"$0\" \"$0\" && mount -o remount,ro,bind \"$0\" \"$0\" && cd \"$0\" && exec \"$@\"",
+                   at(dir)};
+        argv.insert(argv.end(), words.begin(), words.end());
+        return Scenario::runProgram("/usr/bin/unshare", argv, work_.path(), {.home = home_.path().string()});
+    };
+    write("probe/x", "");
+    if (readOnly("probe", {"true"}).exitCode != 0) GTEST_SKIP() << "no read-only bind mount here";
+    const std::string copy = "t: { IN = P\"(in.txt)\" ^o = P\"(" + at("outside/o.txt") +
+                             ")\" cmdline = \"cp in.txt " + at("outside/o.txt") + "\" }\n";
+    const struct {
+        const char* form;
+        std::string targets;
+        bool cacheBefore;
+        int status;
+    } cases[] = {
+        {"no-tool", "t: { NO_TOOL }\n", false, 0},
+        {"command-without-outputs", "t: { cmdline = \"echo tests passed\" }\n", false, 0},
+        {"up-to-date", copy, true, 0},
+        {"built-without-cache", copy, false, 1},
+        {"built-beside-a-cache", copy, true, 1},
+    };
+    for (const auto& c : cases) {
+        writeProject(c.targets, "", c.form);
+        write(std::string(c.form) + "/in.txt", "in\n");
+        const std::string cache = at(std::string(c.form) + "/.tolm_cache");
+        std::filesystem::remove_all(at("outside"));
+        std::filesystem::create_directories(at("outside"));
+        if (c.cacheBefore) {
+            ASSERT_EQ(tolm({"t"}, c.form).exitCode, 0) << c.form;
+        }
+        // Built beside a cache: its output is gone.
+        if (c.status == 1) std::filesystem::remove(at("outside/o.txt"));
+        const std::string before = c.cacheBefore ? contentOf(cache) : "";
+        const RunResult run = readOnly(c.form, {TOLM_BINARY, "t"});
+        EXPECT_EQ(run.exitCode, c.status) << c.form << run.out << run.err;
+        EXPECT_TRUE(hasLine(run.out, "[app::t] Build done\n")) << c.form << run.out;
+        const std::string after = std::filesystem::exists(cache) ? contentOf(cache) : "none";
+        EXPECT_EQ(after, c.cacheBefore ? before : "none") << c.form;
+    }
+}
+
 // A tmpfs of one megabyte mounted on a directory, unmounted however the test ends.
 class SmallDisk {
 public:
