@@ -78,11 +78,12 @@ antlrcpp::Any TolmVisitorImpl::visitValueNode(TolmTopParser::ValueNodeContext* c
     } else if (auto* token = ctx->PATH_STRING()) {
         std::string text = innerText(token, 3, 2);
         if (mode == ProjectFileMode) {
-            // Project files hand paths on as plain text, already anchored at
-            // the project's directory.
+            // Project files hand paths on already anchored at the project's
+            // directory, so a profile's path names the same file in every
+            // unit; it stays a path, so a target given it reads or writes it.
             std::filesystem::path path(text);
             if (!path.has_root_directory()) path = basePath / path;
-            value = Tolm::makeStringValue(path.string());
+            value = Tolm::makePathStringValue(path.string());
         } else {
             value = Tolm::makePathStringValue(basePath, std::move(text));
         }

@@ -68,9 +68,9 @@ profiles {
     ASSERT_EQ(project.profiles.size(), 2u);
     const auto& [key, debug] = *project.profiles.begin();
     EXPECT_EQ(key.str() + " " + debug.name, "debug DEBUG");
-    // A path literal becomes a plain text joined onto the project's directory.
+    // A path literal stays a path, joined onto the project's directory.
     EXPECT_EQ(debug.context->assignments.at(0).value->toLiteral(),
-              "\"" + (std::filesystem::canonical(scratch.path()) / "build/debug").string() + "\"");
+              "P\"" + (std::filesystem::canonical(scratch.path()) / "build/debug").string() + "\"");
 }
 
 // A failed load leaves the record as it was. Sections out of order or

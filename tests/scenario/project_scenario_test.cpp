@@ -145,6 +145,85 @@ TEST_F(ProjectScenario, ImportsByPathAndByName) {
     EXPECT_EQ(unknown.exitCode, 1);
 }
 
+// A path written in a profile stays a path in the targets given it, whichever layer it comes from:
+// the default profile, a named one, an imported project's (its default, or one its import names),
+// the command line. A source it lists, in a list or alone, is an input: edited, its target builds
+// once, and the next run does nothing. An output path taken from it is the target's own: its failed
+// command's file is removed, and a second writer of the file is refused before its command.
+TEST_F(ProjectScenario, PathsFromProfilesAreFiles) {
+    enum Layer { Default, Named, Imported, ImportedNamed, CommandLine };
+    const std::string one = "P\"(s.c)\"", list = "[P\"(s.c)\"]", out = "P\"(m.txt)\"";
+    const struct {
+        const char* form;
+        Layer layer;
+        std::string value;
+        std::string target;  // compile and copy rebuild, fails and twice do not build
+    } cases[] = {
+        {"default-list", Default, list, "compile"},
+        {"default-one", Default, one, "compile"},
+        {"default-command-input", Default, one, "copy"},
+        {"named-list", Named, list, "compile"},
+        {"named-one", Named, one, "compile"},
+        {"imported-list", Imported, list, "compile"},
+        {"imported-one", Imported, one, "compile"},
+        {"imported-named-list", ImportedNamed, list, "compile"},
+        // The compiler runs elsewhere: a relative path there names no file.
+        {"command-line-one", CommandLine, "P\"(" + at("command-line-one/s.c") + ")\"", "compile"},
+        {"default-output-failed", Default, out, "fails"},
+        {"named-output-failed", Named, out, "fails"},
+        {"imported-output-failed", Imported, out, "fails"},
+        {"default-output-twice", Default, out, "twice"},
+        {"imported-named-output-twice", ImportedNamed, out, "twice"},
+    };
+    const std::string targets = "compile: { C_FILES = V C_FLAGS = \"-c\" OUTPUT_DIR = P\"(obj)\" }\n"
+                                "copy: { cwd = P\"(.)\" IN = V ^o = P\"(o.txt)\" cmdline = \"cat ${IN} > o.txt\" }\n"
+                                "fails: { cwd = P\"(.)\" ^m = V cmdline = \"echo half > m.txt; exit 3\" }\n"
+                                "first: { cwd = P\"(.)\" ^o = P\"(m.txt)\" cmdline = \"echo first > m.txt\" }\n"
+                                "own: { cwd = P\"(.)\" ^m = V cmdline = \"echo own > m.txt\" }\n"
+                                "twice: first own { NO_TOOL }\n";
+    for (const auto& c : cases) {
+        const bool imported = c.layer == Imported || c.layer == ImportedNamed;
+        const bool named = c.layer == Named || c.layer == ImportedNamed;
+        const std::string dir = c.form, home = imported ? dir + "/lib" : dir, unit = imported ? "l" : "app";
+        const std::string profile = std::string(named ? "dev" : "default") + " { V = " + c.value + " }";
+        write(home + "/.tolm_project.txt", "name " + std::string(imported ? "lib" : "demo") + "\n" + tool("gnu-gcc") +
+                                               "units { " + unit + " { \"tolm.txt\" } }\n" +
+                                               (c.layer == CommandLine ? "" : "profiles { " + profile + " }\n"));
+        write(home + "/tolm.txt", "unit " + unit + "\n" + targets);
+        write(home + "/s.c", "int s;\n");
+        if (imported) {
+            const std::string import = "\"lib/.tolm_project.txt\"" + std::string(named ? " (dev)" : "");
+            write(dir + "/.tolm_project.txt",
+                  "name demo\nimport { " + import + "; }\nunits { app { \"tolm.txt\" } }\n");
+            write(dir + "/tolm.txt", "unit app\n");
+        }
+        Words words{imported ? "lib/l::" + c.target : c.target};
+        if (c.layer == Named) words.insert(words.begin(), "dev");
+        if (c.layer == CommandLine) words.insert(words.begin(), "V=" + c.value);
+        const RunResult first = tolm(words, dir);
+        if (c.target == "fails") {
+            EXPECT_EQ(first.exitCode, 1) << c.form << first.out;
+            EXPECT_FALSE(std::filesystem::exists(at(home + "/m.txt"))) << c.form << first.out;
+        } else if (c.target == "twice") {
+            const std::string owners = imported ? "'lib/l::first' and 'lib/l::own'" : "'app::first' and 'app::own'";
+            EXPECT_EQ(first.exitCode, 1) << c.form << first.out;
+            EXPECT_TRUE(hasLine(first.out, "Error: Targets " + owners + " would both write '" + at(home + "/m.txt") +
+                                               "'; give one of them another output.\n"))
+                << c.form << first.out;
+            EXPECT_EQ(count(first, "[" + unit + "::own] Starting build job"), 0) << c.form;
+            EXPECT_EQ(contentOf(at(home + "/m.txt")), "first\n") << c.form;
+        } else {
+            EXPECT_EQ(first.exitCode, 0) << c.form << first.out;
+            EXPECT_TRUE(ranNothing(tolm(words, dir))) << c.form;
+            write(home + "/s.c", "int s2;\n");
+            makeOlder(home + (c.target == "copy" ? "/o.txt" : "/obj/s.o"), home + "/s.c");
+            const RunResult edited = tolm(words, dir);
+            EXPECT_EQ(count(edited, "[" + unit + "::" + c.target + "] Starting build job"), 1) << c.form << edited.out;
+            EXPECT_TRUE(ranNothing(tolm(words, dir))) << c.form;
+        }
+    }
+}
+
 // A project reached through two imports is read and set up once, and builds as one project, not
 // a namespace used twice; a project importing itself, directly or through others, fails with the
 // cycle named.
