@@ -34,9 +34,11 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
 // For a recipe whose outputs equal the stored ones: up to date when every
 // output file exists with the write time its job left it at (or, written
 // since but not after the run's start, still with the content it left),
-// every output directory exists (its time moves with each entry made,
-// renamed or removed in it, by any job, so it is not dated at all), there
-// are as many inputs as stored, and every input equals its stored
+// every output its job left a directory (the record holds no content of it)
+// is one still (its time moves with each entry made, renamed or removed in
+// it, by any job, so it is not dated at all), an output its job left a file
+// is no directory now (nor a link to one), there are as many inputs as
+// stored, and every input equals its stored
 // counterpart and names only files that the stored job read as they are
 // now. Those are judged by the earliest of the output files' stored and
 // present times, so never by a new time later than the one the job left: a
