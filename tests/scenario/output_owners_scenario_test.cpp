@@ -335,4 +335,66 @@ TEST_F(TolmScenario, ReceivedFileOutlivesTheReceiversFailedJob) {
     }
 }
 
+// Only a dependency's file is received, never a dependency's text: a path the target makes of a
+// text (also through a variable, or of a list's texts beside its files) is its own, removed when
+// its command fails and refused beside a second writer. A dependency's file passed on by a text
+// that is one reference to it, in the target or in the dependency, stays received: kept, and no
+// second writer.
+TEST_F(TolmScenario, PathMadeOfADependencysTextIsTheTargetsOwn) {
+    const std::string fails = "cmdline = \"echo edit >> g.h && echo half > mine.txt && exit 1\" }\n";
+    const std::string mine = "^m = P\"(mine.txt)\" ";
+    const struct {
+        const char* form;
+        std::string targets;
+        bool refused;  // of "all": else it builds and settles
+    } cases[] = {
+        {"text-in-a-path", "b: nm { ^o = P\"(${nm.nom})\" " + fails, false},
+        {"text-between", "b: nm { mid = nm.nom ^o = P\"(${mid})\" " + fails, false},
+        {"texts-of-a-list", "b: nm { ^o = P\"(#{nm.both})\" " + fails, false},
+        {"file-by-a-text", "b: nm { ^o = P\"(${nm.hdr})\" " + mine + fails, false},
+        {"file-by-a-text-output", "b: nm { ^o = \"${nm.hdr}\" " + mine + fails, false},
+        {"file-by-a-text-between", "b: nm { mid = \"${nm.hdr}\" ^o = P\"(${mid})\" " + mine + fails, false},
+        {"file-by-the-dependencys-text", "b: wrap { ^o = P\"(${wrap.w})\" " + mine + fails, false},
+        {"two-writers",
+         "all: b c { NO_TOOL }\nb: nm { ^o = P\"(${nm.nom})\" cmdline = \"echo from-b > mine.txt\" }\n"
+         "c: { ^o = P\"(mine.txt)\" cmdline = \"echo from-c > mine.txt\" }\n",
+         true},
+        {"file-by-a-text-beside-its-writer",
+         "all: b gen { NO_TOOL }\nb: gen { mid = \"${gen.out}\" ^o = P\"(${mid})\" cmdline = \"cat ${o} > b.txt\" }\n"
+         "gen: { ^out = P\"(gen.txt)\" cmdline = \"echo from-gen > gen.txt\" }\n",
+         false},
+    };
+    for (const auto& c : cases) {
+        const std::string dir = c.form, form = c.form;
+        writeProject(c.targets + "nm: { NO_TOOL ^nom = \"mine.txt\" ^hdr = P\"(g.h)\" ^both = [P\"(g.h)\", \"mine.txt\"] }\n"
+                                 "wrap: nm { NO_TOOL ^w = \"${nm.hdr}\" }\n",
+                     "", dir);
+        write(dir + "/g.h", "mine\n");
+        if (c.targets.starts_with("all:")) {
+            const RunResult first = tolm({}, dir);
+            if (c.refused) {
+                EXPECT_EQ(first.exitCode, 1) << form << first.out;
+                EXPECT_TRUE(hasLine(first.out, "Error: Targets 'app::b' and 'app::c' would both write '" +
+                                                   at(dir + "/mine.txt") + "'; give one of them another output.\n"))
+                    << form << first.out;
+                EXPECT_EQ(count(first, "[app::c] Starting build job"), 0) << form;
+            } else {
+                EXPECT_EQ(first.exitCode, 0) << form << first.out;
+                EXPECT_EQ(contentOf(at(dir + "/b.txt")), "from-gen\n") << form;
+                const RunResult second = tolm({}, dir);
+                EXPECT_EQ(count(second, "[app::all] Starting build job"), 1) << form << second.out;
+                EXPECT_EQ(count(second, "[app::b] Starting build job"), 0) << form << second.out;
+            }
+            continue;
+        }
+        const RunResult failed = tolm({"b"}, dir);
+        EXPECT_EQ(failed.exitCode, 1) << form << failed.out;
+        EXPECT_TRUE(hasLine(failed.out, "[app::b] Removed '" + at(dir + "/mine.txt") +
+                                            "': the job that writes it did not finish.\n"))
+            << form << failed.out;
+        EXPECT_FALSE(std::filesystem::exists(at(dir + "/mine.txt"))) << form;
+        EXPECT_EQ(contentOf(at(dir + "/g.h")), "mine\nedit\n") << form << failed.out;
+    }
+}
+
 }  // namespace
