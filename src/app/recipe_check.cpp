@@ -1,6 +1,5 @@
 #include "app/recipe_check.h"
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <typeinfo>
@@ -102,8 +101,8 @@ bool leftFile(const StoredRecipe& stored, std::size_t i) {
 // alone does not tell: a file replaced by a directory is no output of the
 // job. A record without contents tells no directory apart.
 bool directoryOutput(const StoredRecipe& stored, const std::vector<FileStatus>& now, std::size_t i) {
-    return now[i].directory && i < stored.outputFingerprints.size() && i < stored.outputTimes.size() &&
-           stored.outputTimes[i] && !stored.outputFingerprints[i];
+    return now[i].directory && i < stored.outputTimes.size() && stored.outputTimes[i] &&
+           i < stored.outputFingerprints.size() && !stored.outputFingerprints[i];
 }
 
 // The earliest of the output times (stored or present) but those of
@@ -135,6 +134,8 @@ bool outputsAsLeft(const std::vector<std::string>& paths, const std::vector<File
         // writing there: no time of it can be expected.
         if (directoryOutput(stored, now, i)) continue;
         const FileTime& written = now[i].time;
+        // A directory in place of a file the job left is none of its
+        // outputs, whatever its time.
         if (written == stored.outputTimes[i] && !(now[i].directory && leftFile(stored, i))) continue;
         if (!written || !stored.outputTimes[i] || *written > run.start) return false;
         if (i >= stored.outputFingerprints.size() || !stored.outputFingerprints[i]) return false;
