@@ -10,7 +10,10 @@
 // run takes for built: the files its recipes declare that changed while it
 // ran (new, or written again) are removed, as make does for a failed rule
 // under .DELETE_ON_ERROR. Files it did not touch stay, so a declared output
-// the command never wrote is never lost.
+// the command never wrote is never lost; so do the files its target also
+// reads or received from a dependency, which the walk leaves out of the
+// job's outputs: a command editing its input in place and failing halfway
+// leaves the file as it left it, not the user without one.
 
 #include <memory>
 #include <string>
@@ -25,7 +28,8 @@
 struct BuildJob {
     // The context its commands are made from; a null one is skipped.
     std::shared_ptr<Tolm::Context> context;
-    // The files its recipes declare as outputs.
+    // The files its recipes declare as outputs, but those its target reads
+    // or received: what a failed job may remove.
     std::vector<std::string> outputFiles;
     // Set by runJobs, also when it throws: every command of the job ran and
     // succeeded.

@@ -8,6 +8,7 @@
 #include "types/tolm_context.h"
 #include "types/tolm_exceptions.h"
 #include "types/tolm_list.h"
+#include "types/tolm_path_string.h"
 #include "types/value_casts.h"
 #include "types/variable_access.h"
 #include "util/log.h"
@@ -49,19 +50,27 @@ Tolm::ContextPtr contextHeldBy(const Tolm::Context& holder, const std::string& n
     return nested ? nested->context : nullptr;
 }
 
-void markReceived(const Tolm::TolmValuePtr& value) {
-    if (!value) return;
-    value->fromDependency = true;
+// Marks the dependency's files among the value and what holds one, and
+// tells whether there was any: a path value, a text that passed one on in
+// the dependency (marked there), a list or context value holding either. A
+// plain text is no file: a path the receiver makes of it is its own.
+bool markReceived(const Tolm::TolmValuePtr& value) {
+    if (!value) return false;
+    bool file = value->fromDependency || Tolm::valueAs<Tolm::TolmPathString>(value.get());
     if (auto* list = Tolm::valueAs<Tolm::TolmList>(value.get()))
-        for (const Tolm::TolmValuePtr& item : list->items()) markReceived(item);
+        for (const Tolm::TolmValuePtr& item : list->items()) file = markReceived(item) || file;
     else if (auto* nested = Tolm::valueAs<Tolm::TolmContext>(value.get()); nested && nested->context)
-        markReceivedOutputs(*nested->context);
+        file = markReceivedOutputs(*nested->context) || file;
+    value->fromDependency = file;
+    return file;
 }
 
 }  // namespace
 
-void markReceivedOutputs(Tolm::Context& output) {
-    for (const auto& [key, assignment] : output.assignments) markReceived(assignment.value);
+bool markReceivedOutputs(Tolm::Context& output) {
+    bool file = false;
+    for (const auto& [key, assignment] : output.assignments) file = markReceived(assignment.value) || file;
+    return file;
 }
 
 DependencyOutputStore::DependencyOutputStore(Tolm::ContextPtr target, Tolm::QualifiedTargetName targetName)

@@ -11,9 +11,10 @@
 // name that cannot take outputs at all (a text, say) the walk refuses before
 // any dependency is built (checkOutputNames).
 //
-// Before they go in, the outputs are marked as received (markReceivedOutputs),
-// so that wherever the target's variables carry them, a file among them is
-// known as its dependency's, not one the target writes (output_owners.h).
+// Before they go in, the files among the outputs are marked as received
+// (markReceivedOutputs), so that wherever the target's variables carry them,
+// they are known as the dependency's, not files the target writes
+// (output_owners.h).
 
 #include <map>
 #include <string>
@@ -33,10 +34,12 @@ struct OutputPlace {
     bool unitTargets = false;
 };
 
-// Marks every value of a dependency's output context, at any depth, as
-// received from a dependency. `output` must be the depending target's own
-// copy: the values are changed in place.
-void markReceivedOutputs(Tolm::Context& output);
+// Marks the files of a dependency's output context, at any depth, as
+// received from a dependency, with the lists, context values and texts that
+// pass one on; any other value (a text naming a file the receiver may make)
+// is left unmarked. Tells whether there was a file. `output` must be the
+// depending target's own copy: the values are changed in place.
+bool markReceivedOutputs(Tolm::Context& output);
 
 // One per target visit.
 class DependencyOutputStore {

@@ -23,8 +23,9 @@
 // Such files, and every file of a `+` dependency's outputs, are taken out of
 // what the target claims, and out of what a failed job of the target may
 // remove. A file the target's own text names (`P"(gen.txt)"`,
-// also `P"(${lib.dir}/gen.txt)"`) is its own, whatever its dependencies
-// write: a second writer of it is refused. A tool that derives its outputs
+// also `P"(${lib.dir}/gen.txt)"`, or a path made of a dependency's text,
+// `P"(${lib.name})"`) is its own, whatever its dependencies write: a second
+// writer of it is refused. A tool that derives its outputs
 // from its inputs (a compiler) names only files it writes, so nothing is
 // taken out of its outputs.
 //

@@ -1,6 +1,5 @@
 #include "app/recipe_check.h"
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <typeinfo>
@@ -91,14 +90,29 @@ std::vector<FileTime> timesOf(const std::vector<std::string>& paths, const FileT
     return written;
 }
 
+// Whether the stored job left output `i` a regular file: the record holds
+// its content. A record without contents (an older cache file) tells none.
+bool leftFile(const StoredRecipe& stored, std::size_t i) {
+    return i < stored.outputFingerprints.size() && stored.outputFingerprints[i];
+}
 
-// The earliest of the output times (stored or present) at the places where
-// `now` finds no directory: a directory's time says nothing of when its job
-// ran. None when there is none or a file is missing.
-FileTime earliestDated(const std::vector<FileTime>& written, const std::vector<FileStatus>& now) {
+// Whether output `i` is a directory the stored job left: a directory now,
+// which the record holds a time but no content for. What the path is now
+// alone does not tell: a file replaced by a directory is no output of the
+// job. A record without contents tells no directory apart.
+bool directoryOutput(const StoredRecipe& stored, const std::vector<FileStatus>& now, std::size_t i) {
+    return now[i].directory && i < stored.outputTimes.size() && stored.outputTimes[i] &&
+           i < stored.outputFingerprints.size() && !stored.outputFingerprints[i];
+}
+
+// The earliest of the output times (stored or present) but those of
+// directory outputs: a directory's time says nothing of when its job ran.
+// None when there is none or a file is missing.
+FileTime earliestDated(const std::vector<FileTime>& written, const std::vector<FileStatus>& now,
+                       const StoredRecipe& stored) {
     FileTime first;
     for (std::size_t i = 0; i < written.size(); ++i) {
-        if (now[i].directory) continue;
+        if (directoryOutput(stored, now, i)) continue;
         if (!written[i]) return std::nullopt;
         if (!first || *written[i] < *first) first = written[i];
     }
@@ -108,7 +122,7 @@ FileTime earliestDated(const std::vector<FileTime>& written, const std::vector<F
 // Whether the outputs are as the stored job left them: each file with its
 // stored time, or written since with the same content, but not after this
 // run began (a time ahead of the clock would hold up every later check);
-// each directory while it exists. Appends the places of the outputs taken
+// each directory while it is one. Appends the places of the outputs taken
 // by their content to `alike`.
 bool outputsAsLeft(const std::vector<std::string>& paths, const std::vector<FileStatus>& now,
                    const StoredRecipe& stored, const FileTimes& times, const RunChecks& run,
@@ -118,9 +132,11 @@ bool outputsAsLeft(const std::vector<std::string>& paths, const std::vector<File
         // A directory's time moves with every entry made, renamed or removed
         // in it, by this job, another project's run of it or any other job
         // writing there: no time of it can be expected.
-        if (now[i].directory) continue;
+        if (directoryOutput(stored, now, i)) continue;
         const FileTime& written = now[i].time;
-        if (written == stored.outputTimes[i]) continue;
+        // A directory in place of a file the job left is none of its
+        // outputs, whatever its time.
+        if (written == stored.outputTimes[i] && !(now[i].directory && leftFile(stored, i))) continue;
         if (!written || !stored.outputTimes[i] || *written > run.start) return false;
         if (i >= stored.outputFingerprints.size() || !stored.outputFingerprints[i]) return false;
         if (times.contentFingerprint(paths[i]) != stored.outputFingerprints[i]) return false;
@@ -224,13 +240,12 @@ bool recipeUpToDate(StoredRecipe& fresh, const StoredRecipe& stored, const FileT
     // must be older than the time it left the outputs at, and, as for any
     // output, than their times now (one set back before a source is built
     // again).
-    const FileTime present = earliestDated(written, now);
+    const FileTime present = earliestDated(written, now, stored);
     FileTime built = present;
-    const FileTime left = earliestDated(stored.outputTimes, now);
+    const FileTime left = earliestDated(stored.outputTimes, now, stored);
     if (!left || (built && *left < *built)) built = left;
-    const bool undated = !now.empty() && std::all_of(now.begin(), now.end(), [](const FileStatus& status) {
-        return status.directory;
-    });
+    bool undated = !now.empty();
+    for (std::size_t i = 0; undated && i < now.size(); ++i) undated = directoryOutput(stored, now, i);
     bool upToDate = (built.has_value() || undated) && fresh.inputs.size() == stored.inputs.size();
     std::vector<std::string> paths;
     // The place of the input's first file among the stored input times. It

@@ -34,12 +34,14 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
 // For a recipe whose outputs equal the stored ones: up to date when every
 // output file exists with the write time its job left it at (or, written
 // since but not after the run's start, still with the content it left),
-// every output directory exists (its time moves with each entry made,
-// renamed or removed in it, by any job, so it is not dated at all), there
-// are as many inputs as stored, and every input equals its stored
-// counterpart and names only files that the stored job read as they are
-// now. Those are judged by the earliest of the output files' stored and
-// present times, so never by a new time later than the one the job left: a
+// every output its job left a directory (the record holds no content of it)
+// is one still (its time moves with each entry made, renamed or removed in
+// it, by any job, so it is not dated at all), an output its job left a file
+// is no directory now (nor a link to one), there are as many inputs as
+// stored, and every input equals its stored counterpart and names only
+// files that the stored job read as they are now. Those are judged by the
+// earliest of the output files' stored and present times, so never by a new
+// time later than the one the job left: a
 // file strictly older than it, or of the same time and still with the time
 // it had when the job started; a directory still with the time it had when
 // the job ended (the job may write into it), or, when the record holds no
@@ -47,7 +49,7 @@ void collectDependedPaths(const Tolm::TolmValuePtr& value, std::vector<std::stri
 // written again alike counts with the time its record had, while its time
 // now is earlier than the outputs' (else the next run, finding it plainly,
 // would disagree, so it counts with its time now). When every output is a
-// directory, no output time is left to judge by: each file and directory
+// directory its job left, no output time is left to judge by: each file and directory
 // the inputs name must still have exactly the time recorded for it (outputs
 // naming no file at all leave the recipe never up to date). Sets each
 // input's reuse flag to whether it passed; an input naming no file passes

@@ -110,17 +110,32 @@ std::vector<std::string> passedOnFiles(const Tolm::TargetContext& target) {
     return files;
 }
 
+// The files the target's inputs name, in any recipe or the context all its
+// jobs share.
+std::vector<std::string> inputFilesOf(const CacheClaim& claim) {
+    std::vector<std::string> files;
+    for (const auto& [key, recipe] : claim.recipes)
+        for (const Tolm::CachedInput& input : recipe.inputs) collectDependedPaths(input.input.value, files);
+    for (const Assignment& assignment : claim.context) collectDependedPaths(assignment.value, files);
+    return files;
+}
+
 // The claim's job contexts with the files their recipes declare as outputs,
-// but those received from dependencies: a failed job must not remove them.
+// but those received from dependencies and those the target also reads (a
+// command editing its input in place): a failed job must not remove them,
+// the user's only copy perhaps.
 std::vector<BuildJob> jobsOf(CacheClaim& claim, const std::vector<std::string>& received) {
     std::vector<BuildJob> jobs;
+    if (claim.jobContexts.empty()) return jobs;
+    std::vector<std::string> kept = inputFilesOf(claim);
+    kept.insert(kept.end(), received.begin(), received.end());
     for (std::size_t i = 0; i < claim.jobContexts.size(); ++i) {
         BuildJob& job = jobs.emplace_back(BuildJob{std::move(claim.jobContexts[i]), {}, false});
         if (i >= claim.jobRecipes.size()) continue;
         for (std::uint64_t key : claim.jobRecipes[i])
             if (const Tolm::CachedRecipe* recipe = claim.recipes.find(key))
                 for (const Assignment& output : recipe->outputs) collectDependedPaths(output.value, job.outputFiles);
-        job.outputFiles = ownOutputFiles(std::move(job.outputFiles), received);
+        job.outputFiles = ownOutputFiles(std::move(job.outputFiles), kept);
     }
     return jobs;
 }

@@ -10,6 +10,7 @@
 #include "types/text_expansion.h"
 #include "types/tolm_exceptions.h"
 #include "types/tolm_list.h"
+#include "types/value_casts.h"
 #include "types/value_iteration.h"
 
 namespace Tolm {
@@ -65,8 +66,11 @@ void replaceBackReferences(std::string& item, std::size_t from, const std::strin
 }
 
 // One text per element of the value, the reference replaced by the element.
+// When `received` is given, appends whether each element was received from a
+// dependency: a list's item by its own mark, a word of any other value by
+// the value's.
 std::vector<std::string> crossItems(const std::string& text, const CrossReference& reference,
-                                    const TolmValue& value, std::uint64_t level)
+                                    const TolmValue& value, std::uint64_t level, std::vector<bool>* received = nullptr)
 {
     std::vector<std::string> items;
     const std::string backReference = "#" + std::to_string(level);
@@ -74,9 +78,12 @@ std::vector<std::string> crossItems(const std::string& text, const CrossReferenc
     const auto end = valueEnd(value);
     // A value without iterators (an unresolved identifier) has no elements.
     if (!it || !end) return items;
+    const bool list = valueAs<TolmList>(&value) != nullptr;
     std::uint64_t bytes = 0;
     for (; !it->equals(*end); it->advance()) {
-        const std::string element = it->current()->toString();
+        const TolmValuePtr current = it->current();
+        if (received) received->push_back(list ? current->fromDependency : value.fromDependency);
+        const std::string element = current->toString();
         std::string item = text;
         item.replace(reference.start, reference.close - reference.start + 1, element);
         replaceBackReferences(item, reference.start + element.size(), backReference, element);
@@ -121,18 +128,28 @@ TolmValuePtr resolveStringValue(const TolmString& owner, const std::string& text
     const TolmValuePtr value = lookupReference(owner, identifier, name);
     if (!value)
         throw TolmException(fmt::format(fmt::runtime(TextExpansionMessages::CrossWithoutValue), name));
-    if (passesOn)
-        *passesOn = reference->start == 0 && reference->close + 1 == expanded.size() && value->fromDependency;
+    // A text that is one #{...} and nothing else passes each element on by
+    // itself: the texts made of a list's received files are received, those
+    // made of its texts are the target's own. Marked here, item by item.
+    const bool whole = passesOn && reference->start == 0 && reference->close + 1 == expanded.size();
+    if (passesOn) *passesOn = false;
+    std::vector<bool> received;
+    const std::vector<std::string> items = crossItems(expanded, *reference, *value, level, whole ? &received : nullptr);
 
     // A value without elements gives no texts at all: the reference stands
     // for each element, so there is nothing to produce.
     auto result = std::make_shared<TolmList>();
-    for (const auto& item : crossItems(expanded, *reference, *value, level)) {
-        const TolmValuePtr deeper = resolveStringValue(owner, item, guard, level + 1);
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        const TolmValuePtr deeper = resolveStringValue(owner, items[k], guard, level + 1);
+        const bool mark = whole && received[k];
+        result->fromDependency = result->fromDependency || mark;
         if (const auto* list = dynamic_cast<const TolmList*>(deeper.get())) {
-            for (const auto& element : list->items())
+            for (const auto& element : list->items()) {
+                element->fromDependency = element->fromDependency || mark;
                 result->push(element);
+            }
         } else {
+            deeper->fromDependency = deeper->fromDependency || mark;
             result->push(deeper);
         }
     }

@@ -17,15 +17,22 @@ namespace Tolm {
 
 namespace {
 
-// The texts a path's expansion produced: each item of a list, else the one.
-std::vector<std::string> expansionTexts(const TolmValue& expansion)
+// A text a path's expansion produced, and whether it was received from a
+// dependency.
+struct ExpandedText {
+    std::string text;
+    bool received;
+};
+
+// Each item of a list with its own mark, else the one.
+std::vector<ExpandedText> expansionTexts(const TolmValue& expansion)
 {
-    std::vector<std::string> texts;
+    std::vector<ExpandedText> texts;
     if (const auto* list = valueAs<TolmList>(&expansion)) {
         for (const auto& item : list->items())
-            texts.push_back(item->toString());
+            texts.push_back({item->toString(), item->fromDependency});
     } else {
-        texts.push_back(expansion.toString());
+        texts.push_back({expansion.toString(), expansion.fromDependency});
     }
     return texts;
 }
@@ -61,34 +68,33 @@ TolmValuePtr TolmPathString::resolve()
 {
     const TolmValuePtr expansion = TolmString::resolve();
 
-    std::vector<std::string> paths;
+    std::vector<ExpandedText> paths;
     for (const auto& candidate : expansionTexts(*expansion)) {
-        std::string path = joinedPathText(baseDirectory.native(), candidate);
+        std::string path = joinedPathText(baseDirectory.native(), candidate.text);
         // A path without wildcards is itself; only patterns go to the file
         // system (and repeated separators, which the expansion folds).
         if (!hasWildcard(path) && path.find("//") == std::string::npos) {
-            paths.push_back(std::move(path));
+            paths.push_back({std::move(path), candidate.received});
             continue;
         }
         auto matches = expandGlobTexts(path);
         // An unmatched pattern stays as written, so the build names it.
         if (matches.empty()) matches.push_back(path);
-        for (auto& match : matches) paths.push_back(std::move(match));
+        for (auto& match : matches) paths.push_back({std::move(match), candidate.received});
     }
 
-    const bool received = expansion->fromDependency;
     if (paths.size() == 1) {
-        text = std::move(paths.front());
+        text = std::move(paths.front().text);
         auto path = std::make_shared<TolmPathString>(text, std::filesystem::path());
-        path->fromDependency = received;
+        path->fromDependency = paths.front().received;
         return path;
     }
     // Several paths, or none when a cross expansion had no elements.
     auto list = std::make_shared<TolmList>();
-    list->fromDependency = received;
+    list->fromDependency = expansion->fromDependency;
     for (auto& path : paths) {
-        auto item = std::make_shared<TolmPathString>(std::move(path), std::filesystem::path());
-        item->fromDependency = received;
+        auto item = std::make_shared<TolmPathString>(std::move(path.text), std::filesystem::path());
+        item->fromDependency = path.received;
         list->push(std::move(item));
     }
     return list;

@@ -65,7 +65,9 @@ std::string expandVariables(const TolmString& owner, const std::string& text, Ex
 // when a cross expansion took place; crossing a value without elements gives
 // an empty list. `level` is 1 at the top. When `passesOn` is given, it tells
 // whether the result only passes on a value received from a dependency: the
-// text is one ${...} of it, or one #{...} of it after variable expansion.
+// text is one ${...} of it. A text that is one #{...} after variable
+// expansion passes each element on by itself: each text made of a received
+// element comes marked received (tolm_value.h), and `passesOn` is false.
 TolmValuePtr resolveStringValue(const TolmString& owner, const std::string& text,
                                 ExpansionGuard& guard, std::uint64_t level, bool* passesOn = nullptr);
 

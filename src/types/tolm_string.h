@@ -20,7 +20,8 @@ public:
     // Expands the text; changes this `text` and returns a new value (a string,
     // or a flat list when a cross expansion took place). The value is marked
     // received from a dependency when this text is, or when the text is one
-    // reference and nothing else to a value so marked.
+    // reference and nothing else to a value so marked; after a cross
+    // expansion, each text made of a marked element is.
     TolmValuePtr resolve() override;
 };
 

@@ -8,11 +8,12 @@
 // Values are shared objects: one value may sit in several contexts, and only
 // `append` (and resolution of strings) changes a value in place.
 //
-// A value also carries where it came from: whether a target received it from
-// a dependency's outputs. The mark travels with the value rather than with
-// the name it sits under, so it survives variables in between, conditional
-// blocks, nested contexts, lists and parameters: `clone` keeps it, and
-// resolution keeps it where the result only passes such a value on.
+// A value also carries where it came from: whether it is, or holds, a file
+// a target received from a dependency's outputs. The mark travels with the
+// value rather than with the name it sits under, so it survives variables in
+// between, conditional blocks, nested contexts, lists and parameters: `clone`
+// keeps it, and resolution keeps it where the result only passes such a
+// value on.
 
 #include <memory>
 #include <string>
@@ -64,7 +65,9 @@ public:
     // The class name used in messages.
     virtual std::string typeName() const = 0;
 
-    // Set on the values a target received from a dependency's outputs.
+    // Set on the files (path values) a target received from a dependency's
+    // outputs, and on the lists, context values and texts that hold or pass
+    // one on; a dependency's other texts, whatever file they name, are not.
     bool fromDependency = false;
 
 protected:

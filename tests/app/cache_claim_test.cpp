@@ -35,7 +35,8 @@ public:
     }
     std::optional<std::uint64_t> contentFingerprint(const std::string& path) const override {
         ++hashed;
-        if (!ticks.count(path)) return std::nullopt;
+        // As the real one, no content for a directory.
+        if (!ticks.count(path) || directories.count(path)) return std::nullopt;
         auto found = contents.find(path);
         return found == contents.end() ? 0 : found->second;
     }

@@ -110,8 +110,9 @@ TEST(DependencyOutputsTest, RetriesRefusedMergeAfterResolution) {
     EXPECT_EQ(textOf(*all.context, "X"), "y b");
 }
 
-// Every value of an output context is marked received, at any depth, and keeps its mark in the
-// target's copy; the target's own variables stay its own.
+// The files of an output context are marked received, at any depth, with the lists and context
+// values holding one and a text the dependency passed one on by; they keep their marks in the
+// target's copy. A text, a number and the target's own variables are no files: unmarked.
 TEST(DependencyOutputsTest, OutputsAreMarkedReceived) {
     std::function<std::string(const Tolm::TolmValuePtr&)> marks = [&](const Tolm::TolmValuePtr& value) {
         if (!value) return std::string("-");
@@ -122,12 +123,15 @@ TEST(DependencyOutputsTest, OutputsAreMarkedReceived) {
             for (const auto& [key, assignment] : nested->context->assignments) text += marks(assignment.value);
         return text;
     };
-    const auto output = contextOf({set("l", listOf({str("a"), listOf({num(1)})})),
-                                   set("n", contextValue({set("x", str("b"))})), declare("none")});
+    const Tolm::TolmValuePtr passing = str("/p/g.h");
+    passing->fromDependency = true;
+    const auto output = contextOf({set("l", listOf({str("a"), listOf({num(1), Tolm::makePathStringValue("/p/f")})})),
+                                   set("n", contextValue({set("x", str("b"))})), set("t", listOf({str("c"), passing})),
+                                   declare("none")});
     markReceivedOutputs(*output);
     Walk walk({set("own", str("x"))});
     walk.store.addOutput(dependencyWith(), {"proj", "main", "lib"}, output);
-    EXPECT_EQ(marks(walk.target->assignments.at("lib").value), "0" "1111" "11" "-");
+    EXPECT_EQ(marks(walk.target->assignments.at("lib").value), "0" "10101" "00" "-" "101");
     EXPECT_EQ(marks(walk.target->assignments.at("own").value), "0");
 }
 

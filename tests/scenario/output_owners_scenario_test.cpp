@@ -1,7 +1,9 @@
 // Two targets of one run whose outputs name the same file, with the real gcc
 // and clang: the run stops before the second one's command, so nothing is
 // linked with the wrong object. Targets of two projects are two owners; a file
-// a target receives from a dependency's outputs is not the target's to write.
+// a target receives from a dependency's outputs is not the target's to write,
+// a path it makes of a dependency's text is. A failed job removes neither a
+// received file nor one its target reads.
 
 #include <signal.h>
 
@@ -332,6 +334,112 @@ TEST_F(TolmScenario, ReceivedFileOutlivesTheReceiversFailedJob) {
                 << form << result.out;
             EXPECT_FALSE(std::filesystem::exists(at("own.txt"))) << form;
         }
+    }
+}
+
+// A file a target both reads and declares as an output (a command editing it in place) is kept
+// as the command left it when the command fails or the run is stopped while it runs, however the
+// input spells it; the target's other outputs are still removed.
+TEST_F(TolmScenario, InputEditedInPlaceOutlivesTheFailedJob) {
+    const std::string body =
+        "cmdline = \"sed -i s/a/b/ data.txt && echo half > other.txt && touch started && END\" }\n";
+    const struct {
+        const char* form;
+        std::string target;
+    } cases[] = {
+        {"same-path", "fmt: { src = P\"(data.txt)\" ^o = P\"(data.txt)\" ^other = P\"(other.txt)\" " + body},
+        {"other-spelling", "fmt: { src = P\"(./sub/../data.txt)\" ^o = [P\"(other.txt)\", P\"(data.txt)\"] " + body},
+        {"in-a-list", "fmt: { srcs = [P\"(x.txt)\", P\"(data.txt)\"] ^o = [P\"(data.txt)\", P\"(other.txt)\"] " + body},
+    };
+    for (const auto& c : cases) {
+        for (const bool stopped : {false, true}) {
+            const std::string form = std::string(c.form) + (stopped ? " stopped" : " failed");
+            std::string target = c.target;
+            target.replace(target.find("END"), 3, stopped ? "sleep 1000" : "exit 1");
+            writeProject(target);
+            write("data.txt", "aaa\n");
+            std::filesystem::remove(at("started"));
+            std::atomic<pid_t> pid{0};
+            auto run = std::async(std::launch::async, [&] {
+                return Scenario::runTolm({"fmt"}, work_.path(),
+                                         {.home = home_.path().string(), .started = [&](pid_t p) { pid = p; }});
+            });
+            if (stopped) {
+                EXPECT_TRUE(TestSupport::eventually([&] { return std::filesystem::exists(at("started")); })) << form;
+                if (pid > 0) kill(pid, SIGTERM);
+            }
+            const RunResult result = run.get();
+            EXPECT_EQ(result.exitCode, stopped ? 128 + SIGTERM : 1) << form << result.out;
+            EXPECT_EQ(contentOf(at("data.txt")), "baa\n") << form << result.out;
+            EXPECT_EQ(result.out.find("Removed '" + at("data.txt") + "'"), std::string::npos) << form << result.out;
+            EXPECT_TRUE(hasLine(result.out, "[app::fmt] Removed '" + at("other.txt") +
+                                                "': the job that writes it did not finish.\n"))
+                << form << result.out;
+            EXPECT_FALSE(std::filesystem::exists(at("other.txt"))) << form;
+        }
+    }
+}
+
+// Only a dependency's file is received, never a dependency's text: a path the target makes of a
+// text (also through a variable, or of a list's texts beside its files) is its own, removed when
+// its command fails and refused beside a second writer. A dependency's file passed on by a text
+// that is one reference to it, in the target or in the dependency, stays received: kept, and no
+// second writer.
+TEST_F(TolmScenario, PathMadeOfADependencysTextIsTheTargetsOwn) {
+    const std::string fails = "cmdline = \"echo edit >> g.h && echo half > mine.txt && exit 1\" }\n";
+    const std::string mine = "^m = P\"(mine.txt)\" ";
+    const struct {
+        const char* form;
+        std::string targets;
+        bool refused;  // of "all": else it builds and settles
+    } cases[] = {
+        {"text-in-a-path", "b: nm { ^o = P\"(${nm.nom})\" " + fails, false},
+        {"text-between", "b: nm { mid = nm.nom ^o = P\"(${mid})\" " + fails, false},
+        {"texts-of-a-list", "b: nm { ^o = P\"(#{nm.both})\" " + fails, false},
+        {"file-by-a-text", "b: nm { ^o = P\"(${nm.hdr})\" " + mine + fails, false},
+        {"file-by-a-text-output", "b: nm { ^o = \"${nm.hdr}\" " + mine + fails, false},
+        {"file-by-a-text-between", "b: nm { mid = \"${nm.hdr}\" ^o = P\"(${mid})\" " + mine + fails, false},
+        {"file-by-the-dependencys-text", "b: wrap { ^o = P\"(${wrap.w})\" " + mine + fails, false},
+        {"two-writers",
+         "all: b c { NO_TOOL }\nb: nm { ^o = P\"(${nm.nom})\" cmdline = \"echo from-b > mine.txt\" }\n"
+         "c: { ^o = P\"(mine.txt)\" cmdline = \"echo from-c > mine.txt\" }\n",
+         true},
+        {"file-by-a-text-beside-its-writer",
+         "all: b gen { NO_TOOL }\nb: gen { mid = \"${gen.out}\" ^o = P\"(${mid})\" cmdline = \"cat ${o} > b.txt\" }\n"
+         "gen: { ^out = P\"(gen.txt)\" cmdline = \"echo from-gen > gen.txt\" }\n",
+         false},
+    };
+    for (const auto& c : cases) {
+        const std::string dir = c.form, form = c.form;
+        writeProject(c.targets +
+                         "nm: { NO_TOOL ^nom = \"mine.txt\" ^hdr = P\"(g.h)\" ^both = [P\"(g.h)\", \"mine.txt\"] }\n"
+                         "wrap: nm { NO_TOOL ^w = \"${nm.hdr}\" }\n",
+                     "", dir);
+        write(dir + "/g.h", "mine\n");
+        if (c.targets.starts_with("all:")) {
+            const RunResult first = tolm({}, dir);
+            if (c.refused) {
+                EXPECT_EQ(first.exitCode, 1) << form << first.out;
+                EXPECT_TRUE(hasLine(first.out, "Error: Targets 'app::b' and 'app::c' would both write '" +
+                                                   at(dir + "/mine.txt") + "'; give one of them another output.\n"))
+                    << form << first.out;
+                EXPECT_EQ(count(first, "[app::c] Starting build job"), 0) << form;
+            } else {
+                EXPECT_EQ(first.exitCode, 0) << form << first.out;
+                EXPECT_EQ(contentOf(at(dir + "/b.txt")), "from-gen\n") << form;
+                const RunResult second = tolm({}, dir);
+                EXPECT_EQ(count(second, "[app::all] Starting build job"), 1) << form << second.out;
+                EXPECT_EQ(count(second, "[app::b] Starting build job"), 0) << form << second.out;
+            }
+            continue;
+        }
+        const RunResult failed = tolm({"b"}, dir);
+        EXPECT_EQ(failed.exitCode, 1) << form << failed.out;
+        EXPECT_TRUE(hasLine(failed.out, "[app::b] Removed '" + at(dir + "/mine.txt") +
+                                            "': the job that writes it did not finish.\n"))
+            << form << failed.out;
+        EXPECT_FALSE(std::filesystem::exists(at(dir + "/mine.txt"))) << form;
+        EXPECT_EQ(contentOf(at(dir + "/g.h")), "mine\nedit\n") << form << failed.out;
     }
 }
 

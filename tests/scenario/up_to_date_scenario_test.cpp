@@ -170,6 +170,52 @@ TEST_F(UpToDateScenario, DirectoryOutputsSettle) {
     }
 }
 
+// Whether an output is a directory follows what its job left, not what the path is now: a file
+// the job wrote, replaced by a directory (also one of the file's very time), or by a link to one,
+// beside a directory output too, is built again once; a directory output settles, an entry made
+// in it since included.
+TEST_F(UpToDateScenario, OutputFileReplacedByADirectoryIsBuiltAgain) {
+    const std::string file = "^o = P\"(o.txt)\" ", docs = "^docs = P\"(docs)\" ";
+    const auto becomesDirectory = [&](const std::string& dir) {
+        const fs::file_time_type left = fs::last_write_time(at(dir + "/o.txt"));
+        fs::remove(at(dir + "/o.txt"));
+        fs::create_directory(at(dir + "/o.txt"));
+        return left;
+    };
+    const struct {
+        const char* form;
+        std::string outputs;
+        std::function<void(const std::string&)> change;
+        int jobs;
+    } cases[] = {
+        {"directory", file, [&](const std::string& dir) { becomesDirectory(dir); }, 1},
+        {"directory-of-its-time", file,
+         [&](const std::string& dir) { fs::last_write_time(at(dir + "/o.txt"), becomesDirectory(dir)); }, 1},
+        {"link-to-a-directory", file,
+         [&](const std::string& dir) {
+             fs::remove(at(dir + "/o.txt"));
+             fs::create_directory(at(dir + "/elsewhere"));
+             fs::create_directory_symlink("elsewhere", at(dir + "/o.txt"));
+         },
+         1},
+        {"beside-a-directory-output", docs + file, [&](const std::string& dir) { becomesDirectory(dir); }, 1},
+        {"entry-in-the-directory-output", docs + file, [&](const std::string& dir) { write(dir + "/docs/new", ""); },
+         0},
+    };
+    for (const auto& c : cases) {
+        const std::string dir = c.form;
+        writeProject("g: { IN = P\"(in.txt)\" " + c.outputs + "cmdline = \"mkdir -p docs && cp in.txt o.txt\" }\n", "",
+                     dir);
+        write(dir + "/in.txt", "v\n");
+        EXPECT_EQ(jobsOf(tolm({}, dir)), 1) << c.form;
+        EXPECT_EQ(jobsOf(tolm({}, dir)), 0) << c.form;
+        c.change(dir);
+        EXPECT_EQ(jobsOf(tolm({}, dir)), c.jobs) << c.form;
+        // What the job left now, a directory in o.txt's place included, holds.
+        EXPECT_EQ(jobsOf(tolm({}, dir)), 0) << c.form;
+    }
+}
+
 // Two runs 26 hours apart in local time (always another day): a command target that does not
 // read the date runs once; one whose command line holds the day runs again.
 TEST_F(UpToDateScenario, NewDayRebuildsOnlyWhatUsesTheDate) {
