@@ -1,5 +1,6 @@
 #include "app/run_locks.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -64,6 +65,22 @@ bool lockingImpossible(const Util::FileLock& lock) {
     const int error = lock.error();
     if (lock.missing()) return error == EACCES || error == EROFS || error == EPERM;
     return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+// Test seam: the step of taking the project lock at which a run stops
+// itself (SIGSTOP) the first time it gets there, so that a test can change
+// the lock file at that very moment and then let it go on (SIGCONT).
+constexpr const char* PauseVariable = "TOLM_TEST_PAUSE_AT";
+
+// A step of taking the project lock: "opened", "locked", "noted" (see
+// FileLock::setStepHook), "checked" (the path still names the locked file,
+// other holders not looked at yet) and "taken" (no command started yet).
+void reachStep(std::string_view step) {
+    static bool paused = false;
+    const char* pauseAt = std::getenv(PauseVariable);
+    if (paused || pauseAt == nullptr || step != pauseAt) return;
+    paused = true;
+    ::raise(SIGSTOP);
 }
 
 // The entries this run inherited; empty when none.
@@ -285,6 +302,8 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
     // renamed knows it for this project's.
     const Util::ProcessStamp stamp = Util::ownProcessStamp();
     file->setNote(noteOf(stamp, file->file()));
+    if (std::getenv(PauseVariable) != nullptr) file->setStepHook(reachStep);
+    reachStep("opened");
     bool saidWaiting = false;
     std::optional<Util::FormerFile> former;
     for (bool waiting = false;; waiting = true) {
@@ -298,7 +317,10 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
             case Attempt::Busy: turn = turnAt(*file); break;
             }
         }
-        if (turn == Turn::Taken) turn = turnBesideFormerFile(*file, former);
+        if (turn == Turn::Taken) {
+            reachStep("checked");
+            turn = turnBesideFormerFile(*file, former);
+        }
         if (turn == Turn::Taken) break;
         if (turn == Turn::Nested) return;
         if (turn == Turn::Failed) {
@@ -318,6 +340,7 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
             BuildInterrupt::throwIfCaught();
         }
     }
+    reachStep("taken");
     lock_ = std::move(file);
     // A file that takes no note takes no entry either: nothing could match it.
     if (lock_->noted()) exportHeld(*lock_, stamp);

@@ -271,9 +271,11 @@ FileLock::Attempt FileLock::tryLock() {
         const Attempt attempt = flockOnce(descriptor_, error_);
         if (attempt != Attempt::Held) return attempt;
         held_ = true;
+        if (stepHook_) stepHook_("locked");
         // The note before the look at the path: a run that finds this file
         // renamed from then on reads in it whose it is.
         if (!note_.empty()) noted_ = writeNote(note_);
+        if (stepHook_) stepHook_("noted");
         if (stillNamed()) return Attempt::Held;
         close();
         open();

@@ -84,6 +84,10 @@ public:
     // The note to write as soon as the lock is held, before the path is
     // looked at again (see above); emptied whenever the lock is let go.
     void setNote(std::string note) { note_ = std::move(note); }
+    // Test seam: called at the steps of taking the lock, "locked" (the flock
+    // is held, no note written yet) and "noted" (the note written, the path
+    // not looked at again yet).
+    void setStepHook(std::function<void(std::string_view)> hook) { stepHook_ = std::move(hook); }
 
     // One attempt, without waiting.
     Attempt tryLock();
@@ -151,6 +155,7 @@ private:
     bool held_ = false;
     std::string note_;
     bool noted_ = false;
+    std::function<void(std::string_view)> stepHook_;
 };
 
 // Waits while another process holds a flock on the former file, a pause
