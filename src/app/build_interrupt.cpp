@@ -21,6 +21,7 @@
 #include "app/guard_record.h"
 #include "tools/probe_process.h"
 #include "util/log.h"
+#include "util/process_ancestry.h"
 
 namespace {
 
@@ -167,7 +168,7 @@ void passOn(int signal) {
     for (const auto& [group, startedBy] : running) signalGroup(group, SIGTERM);
     for (int look = 0; look < GuardLooks && !running.empty(); ++look) {
         usleep(GuardLookMicroseconds);
-        std::erase_if(running, [](const auto& group) { return kill(-group.first, 0) != 0; });
+        std::erase_if(running, [](const auto& group) { return !Util::groupRuns(group.first); });
     }
     for (const auto& [group, startedBy] : running) kill(-group, SIGKILL);
     _exit(0);
@@ -299,7 +300,7 @@ void leaveGroup(pid_t group) {
     // After a stop, what the command started may outlive its leader (a child
     // that ignores SIGTERM). The guard keeps the group, and ends it once
     // tolm is gone as after a kill -9: SIGKILL for what outlives the grace.
-    if (caught() != 0 && guardSocket >= 0 && !guardGone && kill(-group, 0) == 0) {
+    if (caught() != 0 && guardSocket >= 0 && !guardGone && Util::groupRuns(group)) {
         leftToGuard = true;
         return;
     }
