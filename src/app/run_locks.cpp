@@ -189,6 +189,10 @@ Turn turnAt(Util::FileLock& file) {
 // file of the project that was removed, replaced or renamed under it. That
 // file is left in `former` when the turn is the holder's.
 Turn turnBesideFormerFile(Util::FileLock& file, std::optional<Util::FormerFile>& former) {
+    // Every holder marks the directory before it looks at the path again:
+    // with no other mark there, no build holds a former file, and the
+    // system's lock table need not be read.
+    if (!file.othersMarkDirectory()) return Turn::Taken;
     former = file.formerFileHolder([&file](std::string_view note) { return notesLockFile(note, file.file()); },
                                    NoteLimit, BuildInterrupt::throwIfCaught);
     if (!former) return Turn::Taken;
@@ -302,6 +306,7 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
     // renamed knows it for this project's.
     const Util::ProcessStamp stamp = Util::ownProcessStamp();
     file->setNote(noteOf(stamp, file->file()));
+    file->setMarksDirectory();
     if (std::getenv(PauseVariable) != nullptr) file->setStepHook(reachStep);
     reachStep("opened");
     bool saidWaiting = false;

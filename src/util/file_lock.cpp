@@ -238,10 +238,33 @@ void FileLock::open() {
     if (status.st_nlink > 1) writable_ = false;
 }
 
+// A shared lock on the first byte of the directory: one per open
+// description, so every holder's counts, and none conflicts with another.
+struct flock markRange(short type) {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = 0;
+    range.l_len = 1;
+    return range;
+}
+
 void FileLock::emptyNote() {
+    if (directory_.get() >= 0) {
+        struct flock mark = markRange(F_UNLCK);
+        ::fcntl(directory_.get(), F_OFD_SETLK, &mark);
+    }
     if (!noted_) return;
     writeNote("");
     noted_ = false;
+}
+
+bool FileLock::othersMarkDirectory() const {
+    if (directory_.get() < 0) return true;
+    // This object's own mark never conflicts with its own question.
+    struct flock mark = markRange(F_WRLCK);
+    if (::fcntl(directory_.get(), F_OFD_GETLK, &mark) != 0) return true;
+    return mark.l_type != F_UNLCK;
 }
 
 void FileLock::close(bool keepLock) {
@@ -255,6 +278,17 @@ void FileLock::close(bool keepLock) {
 
 FileLock::~FileLock() {
     close();
+}
+
+void FileLock::markDirectory() {
+    if (directory_.get() < 0)
+        directory_ = FileDescriptor(
+            ::open(file_.has_parent_path() ? file_.parent_path().c_str() : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory_.get() < 0) return;
+    struct flock mark = markRange(F_RDLCK);
+    // A directory that takes no mark is asked about in vain too, and then
+    // always counts as marked by others.
+    if (::fcntl(directory_.get(), F_OFD_SETLK, &mark) != 0) directory_.close();
 }
 
 bool FileLock::stillNamed() const {
@@ -275,6 +309,7 @@ FileLock::Attempt FileLock::tryLock() {
         // The note before the look at the path: a run that finds this file
         // renamed from then on reads in it whose it is.
         if (!note_.empty()) noted_ = writeNote(note_);
+        if (marksDirectory_) markDirectory();
         if (stepHook_) stepHook_("noted");
         if (stillNamed()) return Attempt::Held;
         close();

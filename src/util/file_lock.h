@@ -84,6 +84,12 @@ public:
     // The note to write as soon as the lock is held, before the path is
     // looked at again (see above); emptied whenever the lock is let go.
     void setNote(std::string note) { note_ = std::move(note); }
+    // While held, also mark the lock file's directory (a shared OFD lock on
+    // it, which no program's flock of the directory meets), placed with the
+    // note: whoever holds a lock file of that directory marks it, also once
+    // the file is removed or renamed under it, so a run that finds no other
+    // mark there knows no former file is held (othersMarkDirectory).
+    void setMarksDirectory() { marksDirectory_ = true; }
     // Test seam: called at the steps of taking the lock, "locked" (the flock
     // is held, no note written yet) and "noted" (the note written, the path
     // not looked at again yet).
@@ -99,6 +105,9 @@ public:
     // Closes the file without letting go of the lock: another process's copy
     // of the descriptor (descriptor()) keeps holding it. The note is emptied.
     void closeKeepingLock();
+    // Whether a process other than this object marks the directory (see
+    // setMarksDirectory); also when that cannot be told.
+    bool othersMarkDirectory() const;
     // Whether the held lock file carries this object's note.
     bool noted() const { return noted_; }
     // The open file's descriptor; -1 while none is open.
@@ -141,8 +150,11 @@ private:
     // Lets go of the lock (unless `keepLock`), emptying the note first, and
     // closes the file.
     void close(bool keepLock = false);
-    // Empties the note this object wrote, when it wrote one.
+    // Empties the note this object wrote, when it wrote one, and takes its
+    // mark off the directory.
     void emptyNote();
+    // Places this object's mark on the directory (setMarksDirectory).
+    void markDirectory();
     // Whether the path still names the open file, as far as can be told.
     bool stillNamed() const;
 
@@ -155,6 +167,9 @@ private:
     bool held_ = false;
     std::string note_;
     bool noted_ = false;
+    bool marksDirectory_ = false;
+    // The lock file's directory, open while it is marked or asked about.
+    FileDescriptor directory_;
     std::function<void(std::string_view)> stepHook_;
 };
 
