@@ -21,6 +21,7 @@
 #include "app/guard_record.h"
 #include "tools/probe_process.h"
 #include "util/log.h"
+#include "util/process_ancestry.h"
 
 namespace {
 
@@ -53,6 +54,9 @@ int guardSocket = -1;
 bool guardGone = false;
 pid_t guardProcess = -1;
 
+// Whether a group that outlived its leader after a stop was left to the guard.
+bool leftToGuard = false;
+
 // Sends one record in one message of its own; false when it did not go.
 bool sendRecord(GuardRecord::Kind kind, pid_t group, std::uint64_t startedBy = 0) {
     const GuardRecord record = guardRecord(kind, group, startedBy);
@@ -60,6 +64,24 @@ bool sendRecord(GuardRecord::Kind kind, pid_t group, std::uint64_t startedBy = 0
     while ((sent = send(guardSocket, &record, sizeof record, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
     }
     return sent == static_cast<ssize_t>(sizeof record);
+}
+
+// Room for one descriptor passed along with a record.
+union DescriptorRoom {
+    char bytes[CMSG_SPACE(sizeof(int))];
+    cmsghdr header;
+};
+
+// The descriptor that came with a message; -1 when none did.
+int passedDescriptor(msghdr& message) {
+    for (cmsghdr* part = CMSG_FIRSTHDR(&message); part != nullptr; part = CMSG_NXTHDR(&message, part)) {
+        if (part->cmsg_level != SOL_SOCKET || part->cmsg_type != SCM_RIGHTS || part->cmsg_len != CMSG_LEN(sizeof(int)))
+            continue;
+        int descriptor = -1;
+        std::memcpy(&descriptor, CMSG_DATA(part), sizeof descriptor);
+        return descriptor;
+    }
+    return -1;
 }
 
 // Tells the guard of a group that started or ended. Call with groupsMutex
@@ -105,14 +127,31 @@ void passOn(int signal) {
     }
     // Each running group with the time its record gives for its leader's start.
     std::map<pid_t, std::uint64_t> running;
+    // The project lock's descriptor: open until the guard ends, it keeps the
+    // lock held once tolm is gone, for as long as what tolm left runs.
+    int projectLock = -1;
     for (;;) {
         // One byte more than a record, so that a longer message shows as one.
         char message[sizeof(GuardRecord) + 1];
-        const ssize_t got = recv(socket, message, sizeof message, 0);
+        iovec bytes{message, sizeof message};
+        DescriptorRoom room{};
+        msghdr header{};
+        header.msg_iov = &bytes;
+        header.msg_iovlen = 1;
+        header.msg_control = room.bytes;
+        header.msg_controllen = sizeof room.bytes;
+        const ssize_t got = recvmsg(socket, &header, MSG_CMSG_CLOEXEC);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
+        const int passed = passedDescriptor(header);
         const std::optional<GuardRecord> record = readGuardRecord(message, static_cast<std::size_t>(got));
-        if (!record) continue;
+        if (record && record->kind == GuardRecord::HoldsLock && passed >= 0) {
+            if (projectLock >= 0) close(projectLock);
+            projectLock = passed;
+            continue;
+        }
+        if (passed >= 0) close(passed);
+        if (!record || record->kind == GuardRecord::HoldsLock) continue;
         if (record->kind == GuardRecord::Ended)
             running.erase(record->group);
         else
@@ -129,7 +168,7 @@ void passOn(int signal) {
     for (const auto& [group, startedBy] : running) signalGroup(group, SIGTERM);
     for (int look = 0; look < GuardLooks && !running.empty(); ++look) {
         usleep(GuardLookMicroseconds);
-        std::erase_if(running, [](const auto& group) { return kill(-group.first, 0) != 0; });
+        std::erase_if(running, [](const auto& group) { return !Util::groupRuns(group.first); });
     }
     for (const auto& [group, startedBy] : running) kill(-group, SIGKILL);
     _exit(0);
@@ -258,7 +297,42 @@ void enterGroup(pid_t group, bool guardTold) {
 void leaveGroup(pid_t group) {
     std::lock_guard<std::mutex> lock(groupsMutex);
     groups.erase(group);
+    // After a stop, what the command started may outlive its leader (a child
+    // that ignores SIGTERM). The guard keeps the group, and ends it once
+    // tolm is gone as after a kill -9: SIGKILL for what outlives the grace.
+    if (caught() != 0 && guardSocket >= 0 && !guardGone && Util::groupRuns(group)) {
+        leftToGuard = true;
+        return;
+    }
     tellGuard(GuardRecord::Ended, group);
+}
+
+bool groupsLeftToGuard() {
+    std::lock_guard<std::mutex> lock(groupsMutex);
+    return leftToGuard && !guardGone;
+}
+
+void shareLockWithGuard(int descriptor) {
+    if (descriptor < 0) return;
+    std::lock_guard<std::mutex> lock(groupsMutex);
+    if (guardSocket < 0 || guardGone) return;
+    GuardRecord record = guardRecord(GuardRecord::HoldsLock, 0);
+    iovec bytes{&record, sizeof record};
+    DescriptorRoom room{};
+    msghdr header{};
+    header.msg_iov = &bytes;
+    header.msg_iovlen = 1;
+    header.msg_control = room.bytes;
+    header.msg_controllen = sizeof room.bytes;
+    cmsghdr* part = CMSG_FIRSTHDR(&header);
+    part->cmsg_level = SOL_SOCKET;
+    part->cmsg_type = SCM_RIGHTS;
+    part->cmsg_len = CMSG_LEN(sizeof descriptor);
+    std::memcpy(CMSG_DATA(part), &descriptor, sizeof descriptor);
+    ssize_t sent;
+    while ((sent = sendmsg(guardSocket, &header, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+    }
+    if (sent != static_cast<ssize_t>(sizeof record)) guardGone = true;
 }
 
 }  // namespace BuildInterrupt

@@ -32,7 +32,10 @@
 // to tolm closes while groups are still running, tolm is gone, and it sends
 // them SIGTERM, and SIGKILL to any still there a few seconds later. It is in
 // a process group of its own, so a kill of tolm's whole group (a
-// supervisor's time-out) does not take it along.
+// supervisor's time-out) does not take it along. It holds a copy of the
+// project lock's descriptor, so the project stays locked until it is done.
+// A stop that tolm sees does the same with whatever outlives a command's
+// leader: it is left to the guard, and tolm ends once the guard has.
 
 #include <signal.h>
 #include <sys/types.h>
@@ -88,6 +91,16 @@ void tellGuardOfOwnGroup();
 // group after a signal was caught sends it that signal at once. guardTold:
 // the child told the guard already (tellGuardOfOwnGroup).
 void enterGroup(pid_t group, bool guardTold = false);
+// The group's leader has ended. After a stop, a group that still has
+// members is left to the guard, which ends it once tolm is gone.
 void leaveGroup(pid_t group);
+// Whether a stop left a group to the guard.
+bool groupsLeftToGuard();
+
+// Gives the guard a copy of the project lock's descriptor: should tolm die,
+// or leave groups to the guard, the lock stays held until the guard has
+// ended what tolm started. A build that ends lets go of the lock itself,
+// which frees it for every copy.
+void shareLockWithGuard(int descriptor);
 
 }  // namespace BuildInterrupt

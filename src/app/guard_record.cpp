@@ -30,7 +30,9 @@ std::optional<GuardRecord> readGuardRecord(const void* bytes, std::size_t size) 
     GuardRecord record;
     std::memcpy(&record, bytes, sizeof record);
     if (record.magic != Magic) return std::nullopt;
-    if (record.kind != GuardRecord::Started && record.kind != GuardRecord::Ended) return std::nullopt;
+    if (record.kind != GuardRecord::Started && record.kind != GuardRecord::Ended &&
+        record.kind != GuardRecord::HoldsLock)
+        return std::nullopt;
     return record;
 }
 

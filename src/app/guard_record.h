@@ -36,7 +36,9 @@
 #include "util/process_ancestry.h"
 
 struct GuardRecord {
-    enum Kind : std::int32_t { Started = 1, Ended = 2 };
+    // HoldsLock comes with the project lock's descriptor, which the guard
+    // keeps open until it ends.
+    enum Kind : std::int32_t { Started = 1, Ended = 2, HoldsLock = 4 };
 
     std::uint32_t magic = 0;
     std::int32_t kind = 0;

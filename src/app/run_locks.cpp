@@ -1,5 +1,6 @@
 #include "app/run_locks.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -66,17 +67,65 @@ bool lockingImpossible(const Util::FileLock& lock) {
     return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS;
 }
 
+// Test seam: the step of taking the project lock at which a run stops
+// itself (SIGSTOP) the first time it gets there, so that a test can change
+// the lock file at that very moment and then let it go on (SIGCONT).
+constexpr const char* PauseVariable = "TOLM_TEST_PAUSE_AT";
+
+// A step of taking the project lock: "opened", "locked", "noted" (see
+// FileLock::setStepHook), "checked" (the path still names the locked file,
+// other holders not looked at yet) and "taken" (no command started yet).
+void reachStep(std::string_view step) {
+    static bool paused = false;
+    const char* pauseAt = std::getenv(PauseVariable);
+    if (paused || pauseAt == nullptr || step != pauseAt) return;
+    paused = true;
+    ::raise(SIGSTOP);
+}
+
 // The entries this run inherited; empty when none.
 std::string_view inheritedList() {
     const char* held = std::getenv(HeldVariable);
     return held == nullptr ? std::string_view() : std::string_view(held);
 }
 
-// The holder's note: its stamp on the first line, then the path of its lock
-// file, by which the file is still known once someone renamed it.
+// How a note names the /proc whose numbers its stamp uses.
+constexpr std::string_view NumberingTag = "proc ";
+
+// The /proc this run sees processes through, as the system numbers its
+// mount: processes of another pid namespace, seen through a /proc of their
+// own, are numbered otherwise, and a stamp taken there means nothing here.
+std::optional<unsigned long long> processNumbering() {
+    struct stat status {};
+    if (::stat("/proc", &status) != 0) return std::nullopt;
+    return static_cast<unsigned long long>(status.st_dev);
+}
+
+// The holder's note: its stamp on the first line, the /proc that numbered
+// it on the second, then the path of its lock file, by which the file is
+// still known once someone renamed it.
 std::string noteOf(const Util::ProcessStamp& stamp, const std::filesystem::path& lockFile) {
     std::error_code ignored;
-    return Util::stampText(stamp) + "\n" + std::filesystem::absolute(lockFile, ignored).string() + "\n";
+    const std::optional<unsigned long long> numbering = processNumbering();
+    return Util::stampText(stamp) + "\n" +
+           (numbering ? std::string(NumberingTag) + std::to_string(*numbering) + "\n" : std::string()) +
+           std::filesystem::absolute(lockFile, ignored).string() + "\n";
+}
+
+// The lines of a note after its stamp, from the second on.
+std::string_view afterStamp(std::string_view note) {
+    const std::size_t lineEnd = note.find('\n');
+    return lineEnd == std::string_view::npos ? std::string_view() : note.substr(lineEnd + 1);
+}
+
+// Whether the note's stamp was taken through the /proc this run sees; not
+// for a note that does not say (an earlier form).
+bool numberedHere(std::string_view note) {
+    std::string_view rest = afterStamp(note);
+    if (!rest.starts_with(NumberingTag)) return false;
+    rest.remove_prefix(NumberingTag.size());
+    const std::optional<unsigned long long> here = processNumbering();
+    return here && rest.substr(0, rest.find('\n')) == std::to_string(*here);
 }
 
 // The stamp a note holds; none for a note that holds none.
@@ -88,9 +137,10 @@ std::optional<Util::ProcessStamp> stampInNote(std::string_view note) {
 // Whether a note names a lock file of the same name in the same directory as
 // `lockFile`, however either path reaches it.
 bool notesLockFile(std::string_view note, const std::filesystem::path& lockFile) {
-    const std::size_t lineEnd = note.find('\n');
-    if (lineEnd == std::string_view::npos || !note.ends_with('\n')) return false;
-    const std::filesystem::path noted(note.substr(lineEnd + 1, note.size() - lineEnd - 2));
+    std::string_view rest = afterStamp(note);
+    if (rest.starts_with(NumberingTag)) rest = afterStamp(rest);
+    if (rest.empty() || !rest.ends_with('\n')) return false;
+    const std::filesystem::path noted(rest.substr(0, rest.size() - 1));
     if (noted.empty() || noted.filename() != lockFile.filename()) return false;
     struct stat here {}, there {};
     const std::filesystem::path directory = lockFile.has_parent_path() ? lockFile.parent_path() : ".";
@@ -122,9 +172,12 @@ Turn turnAt(Util::FileLock& file) {
     case Attempt::Failed: return Turn::Failed;
     case Attempt::Busy: break;
     }
-    const std::optional<Util::ProcessStamp> noted = stampInNote(file.readNote(NoteLimit));
+    const std::string note = file.readNote(NoteLimit);
+    const std::optional<Util::ProcessStamp> noted = stampInNote(note);
     if (!noted) return Turn::Wait;
-    if (Util::isVisible(*noted)) return Util::isAncestor(*noted) ? Turn::Nested : Turn::Wait;
+    // A stamp numbered through another /proc (another pid namespace's) may
+    // name a process here that is not the holder at all.
+    if (numberedHere(note) && Util::isVisible(*noted)) return Util::isAncestor(*noted) ? Turn::Nested : Turn::Wait;
     const std::vector<std::string> inherited = HeldLocks::stampsFor(inheritedList(), file.identity());
     return std::any_of(inherited.begin(), inherited.end(),
                        [&](const std::string& text) { return Util::parseStamp(text) == noted; })
@@ -133,14 +186,21 @@ Turn turnAt(Util::FileLock& file) {
 }
 
 // Held by this run now: whose turn it is while a build still holds a lock
-// file of the project that was removed, replaced or renamed under it.
-Turn turnBesideFormerFile(Util::FileLock& file) {
-    const std::optional<pid_t> holder = file.formerFileHolder(
-        [&file](std::string_view note) { return notesLockFile(note, file.file()); }, NoteLimit);
-    if (!holder) return Turn::Taken;
+// file of the project that was removed, replaced or renamed under it. That
+// file is left in `former` when the turn is the holder's.
+Turn turnBesideFormerFile(Util::FileLock& file, std::optional<Util::FormerFile>& former) {
+    // Every holder marks the directory before it looks at the path again:
+    // with no other mark there, no build holds a former file, and the
+    // system's lock table need not be read.
+    if (!file.othersMarkDirectory()) return Turn::Taken;
+    former = file.formerFileHolder([&file](std::string_view note) { return notesLockFile(note, file.file()); },
+                                   NoteLimit, BuildInterrupt::throwIfCaught);
+    if (!former) return Turn::Taken;
     file.unlock();
-    const std::optional<Util::ProcessStamp> shown = Util::stampOf(*holder);
-    return shown && Util::isAncestor(*shown) ? Turn::Nested : Turn::Wait;
+    const std::optional<Util::ProcessStamp> shown = Util::stampOf(former->holder);
+    if (!shown || !Util::isAncestor(*shown)) return Turn::Wait;
+    former.reset();
+    return Turn::Nested;
 }
 
 void sayWaiting(bool& said) {
@@ -241,7 +301,16 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
         if (lockingImpossible(*file)) return;
         throwUnusable(*file);
     }
+    // Written as soon as the lock is taken, before any command starts, so
+    // every run below this one finds it, and a run that finds the file
+    // renamed knows it for this project's.
+    const Util::ProcessStamp stamp = Util::ownProcessStamp();
+    file->setNote(noteOf(stamp, file->file()));
+    file->setMarksDirectory();
+    if (std::getenv(PauseVariable) != nullptr) file->setStepHook(reachStep);
+    reachStep("opened");
     bool saidWaiting = false;
+    std::optional<Util::FormerFile> former;
     for (bool waiting = false;; waiting = true) {
         Turn turn = Turn::Failed;
         if (waiting) {
@@ -253,7 +322,10 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
             case Attempt::Busy: turn = turnAt(*file); break;
             }
         }
-        if (turn == Turn::Taken) turn = turnBesideFormerFile(*file);
+        if (turn == Turn::Taken) {
+            reachStep("checked");
+            turn = turnBesideFormerFile(*file, former);
+        }
         if (turn == Turn::Taken) break;
         if (turn == Turn::Nested) return;
         if (turn == Turn::Failed) {
@@ -261,18 +333,27 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
             throwUnusable(*file);
         }
         sayWaiting(saidWaiting);
-        // The file may be free while the build of a removed one runs on:
-        // look again after a pause, not at once.
-        std::this_thread::sleep_for(FormerFilePause);
-        BuildInterrupt::throwIfCaught();
+        if (former) {
+            // Followed by its lock: looking for it again would cost the whole
+            // look at every pause.
+            Util::awaitFormerFile(*former, BuildInterrupt::throwIfCaught);
+            former.reset();
+        } else {
+            // The file may be free while the build of a removed one runs on:
+            // look again after a pause, not at once.
+            std::this_thread::sleep_for(FormerFilePause);
+            BuildInterrupt::throwIfCaught();
+        }
     }
+    reachStep("taken");
     lock_ = std::move(file);
-    // Before any command starts, so every run below this one finds it. A
-    // file that takes no note takes no entry either: nothing could match it.
-    const Util::ProcessStamp stamp = Util::ownProcessStamp();
-    if (lock_->writeNote(noteOf(stamp, lock_->file()))) exportHeld(*lock_, stamp);
+    // A file that takes no note takes no entry either: nothing could match it.
+    if (lock_->noted()) exportHeld(*lock_, stamp);
+    BuildInterrupt::shareLockWithGuard(lock_->descriptor());
 }
 
 ProjectLock::~ProjectLock() {
-    if (lock_) lock_->writeNote("");
+    // What a stop left running keeps the project: the guard's copy of the
+    // descriptor holds the lock until the guard has ended it.
+    if (lock_ && BuildInterrupt::groupsLeftToGuard()) lock_->closeKeepingLock();
 }

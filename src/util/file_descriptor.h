@@ -14,6 +14,14 @@ public:
     ~FileDescriptor() { close(); }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other) {
+            close();
+            fd_ = other.release();
+        }
+        return *this;
+    }
 
     int get() const noexcept { return fd_; }
     int release() noexcept { return std::exchange(fd_, -1); }

@@ -21,12 +21,14 @@
 //
 // A lock taken on a file that has lost its name meanwhile (removed, or
 // replaced by another) would keep out nobody who comes later: they open what
-// the path names now. So once the flock is taken, the path must still name
-// the locked file; when it does not, the lock is let go and taken again on
-// what the path names now. A holder that keeps its lock on a file removed
-// under it is still shown by the system: /proc/locks lists its lock, and
-// /proc/<pid>/fd shows that file by its old path with " (deleted)" after it;
-// a file renamed away tells where it was by its note (formerFileHolder).
+// the path names now. So once the flock is taken, and the holder's note is
+// written, the path must still name the locked file; when it does not, the
+// lock is let go and taken again on what the path names now. Whoever renames
+// the file after that look finds the note in it already. A holder that keeps
+// its lock on a file removed under it is still shown by the system:
+// /proc/locks lists its lock, and /proc/<pid>/fd shows that file by its old
+// path with " (deleted)" after it; a file renamed away tells where it was by
+// its note (formerFileHolder).
 
 #include <sys/types.h>
 
@@ -38,6 +40,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/file_descriptor.h"
+
 namespace Util {
 
 // A file as the system numbers it: the same for each of its names, and
@@ -47,6 +51,14 @@ struct FileIdentity {
     unsigned long long inode = 0;
 
     bool operator==(const FileIdentity&) const = default;
+};
+
+// A former file of a lock's path that a process still holds a flock on.
+struct FormerFile {
+    pid_t holder = 0;
+    // The file opened anew, so that a waiter can follow its lock without
+    // looking for it again; closed when it could not be opened.
+    FileDescriptor file;
 };
 
 enum class LockAttempt {
@@ -69,6 +81,20 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
+    // The note to write as soon as the lock is held, before the path is
+    // looked at again (see above); emptied whenever the lock is let go.
+    void setNote(std::string note) { note_ = std::move(note); }
+    // While held, also mark the lock file's directory (a shared OFD lock on
+    // it, which no program's flock of the directory meets), placed with the
+    // note: whoever holds a lock file of that directory marks it, also once
+    // the file is removed or renamed under it, so a run that finds no other
+    // mark there knows no former file is held (othersMarkDirectory).
+    void setMarksDirectory() { marksDirectory_ = true; }
+    // Test seam: called at the steps of taking the lock, "locked" (the flock
+    // is held, no note written yet) and "noted" (the note written, the path
+    // not looked at again yet).
+    void setStepHook(std::function<void(std::string_view)> hook) { stepHook_ = std::move(hook); }
+
     // One attempt, without waiting.
     Attempt tryLock();
     // Attempts until the lock is held, a short sleep and `betweenAttempts`
@@ -76,6 +102,16 @@ public:
     Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
     // Lets go of the lock, when held; the file stays open.
     void unlock();
+    // Closes the file without letting go of the lock: another process's copy
+    // of the descriptor (descriptor()) keeps holding it. The note is emptied.
+    void closeKeepingLock();
+    // Whether a process other than this object marks the directory (see
+    // setMarksDirectory); also when that cannot be told.
+    bool othersMarkDirectory() const;
+    // Whether the held lock file carries this object's note.
+    bool noted() const { return noted_; }
+    // The open file's descriptor; -1 while none is open.
+    int descriptor() const { return descriptor_; }
 
     // Replaces the file's content; only while held. False when the file may
     // only be locked (see above) or the write failed.
@@ -92,9 +128,13 @@ public:
     // renamed, whose note (its first `noteLimit` bytes) `notedHere` takes
     // for one of this path. None when the system shows none. A holder the
     // system does not show with its files (in another pid namespace, or
-    // another user's process) is not found.
-    std::optional<pid_t> formerFileHolder(const std::function<bool(std::string_view)>& notedHere,
-                                          std::size_t noteLimit) const;
+    // another user's process) is not found. Each holder's open files are
+    // looked through once, whatever number of flocks it holds;
+    // `betweenHolders` is called before each holder and now and then within
+    // one with many files, so the caller may give up (a signal that arrived).
+    std::optional<FormerFile> formerFileHolder(const std::function<bool(std::string_view)>& notedHere,
+                                               std::size_t noteLimit,
+                                               const std::function<void()>& betweenHolders = {}) const;
 
     const std::filesystem::path& file() const { return file_; }
     // The open file's; all zero while none is open.
@@ -107,7 +147,14 @@ public:
 
 private:
     void open();
-    void close();
+    // Lets go of the lock (unless `keepLock`), emptying the note first, and
+    // closes the file.
+    void close(bool keepLock = false);
+    // Empties the note this object wrote, when it wrote one, and takes its
+    // mark off the directory.
+    void emptyNote();
+    // Places this object's mark on the directory (setMarksDirectory).
+    void markDirectory();
     // Whether the path still names the open file, as far as can be told.
     bool stillNamed() const;
 
@@ -118,7 +165,18 @@ private:
     bool missing_ = false;
     bool writable_ = false;
     bool held_ = false;
+    std::string note_;
+    bool noted_ = false;
+    bool marksDirectory_ = false;
+    // The lock file's directory, open while it is marked or asked about.
+    FileDescriptor directory_;
+    std::function<void(std::string_view)> stepHook_;
 };
+
+// Waits while another process holds a flock on the former file, a pause
+// and `betweenAttempts` between two looks; at once when the file could not
+// be opened, after one pause.
+void awaitFormerFile(const FormerFile& former, const std::function<void()>& betweenAttempts = {});
 
 // A flock that /proc/locks shows held (not waited for).
 struct HeldFlock {

@@ -1,8 +1,11 @@
 #include "util/process_ancestry.h"
 
+#include <dirent.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <charconv>
+#include <memory>
 #include <sstream>
 
 #include "util/regular_file.h"
@@ -28,7 +31,8 @@ std::optional<ProcessStatus> statOf(const std::string& which) {
     std::istringstream fields(line.substr(nameEnd + 1));
     // State, parent, group, session, then 15 more fields before the start time.
     std::string state, skipped;
-    if (!(fields >> state >> stat.parent >> stat.group >> stat.session)) return std::nullopt;
+    if (!(fields >> state >> stat.parent >> stat.group >> stat.session) || state.empty()) return std::nullopt;
+    stat.state = state[0];
     for (int field = 0; field < 15; ++field)
         if (!(fields >> skipped)) return std::nullopt;
     if (!(fields >> stat.start)) return std::nullopt;
@@ -95,6 +99,20 @@ std::optional<ProcessStamp> stampOf(pid_t pid) {
 
 bool isVisible(const ProcessStamp& stamp) {
     return stampOf(stamp.pid) == stamp;
+}
+
+bool groupRuns(pid_t group) {
+    if (::kill(-group, 0) != 0) return false;
+    const std::optional<ProcessStatus> own = statOf("self");
+    if (!own || own->pid != ::getpid()) return true;
+    const std::unique_ptr<DIR, int (*)(DIR*)> processes(::opendir("/proc"), ::closedir);
+    if (!processes) return true;
+    while (const dirent* entry = ::readdir(processes.get())) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+        const std::optional<ProcessStatus> stat = statOf(entry->d_name);
+        if (stat && stat->group == group && stat->state != 'Z') return true;
+    }
+    return false;
 }
 
 }  // namespace Util

@@ -48,6 +48,8 @@ struct ProcessStatus {
     pid_t session = 0;
     // Clock ticks after boot.
     unsigned long long start = 0;
+    // 'Z' for a process that has ended and waits to be collected.
+    char state = 'R';
 };
 
 // The status of the process /proc shows with that number; none when it
@@ -66,5 +68,12 @@ bool isVisible(const ProcessStamp& stamp);
 // The stamp of the process /proc shows with that number; none when it shows
 // none.
 std::optional<ProcessStamp> stampOf(pid_t pid);
+
+// Whether a process of the group still runs. One that has ended counts for
+// nothing, though the system keeps it until its parent collects it, which
+// an init that collects no orphans (in many containers) never does. Where
+// /proc numbers processes otherwise, the system's word that the group has
+// members stands.
+bool groupRuns(pid_t group);
 
 }  // namespace Util

@@ -499,4 +499,21 @@ TEST_F(SignalScenario, KillOfTheWholeGroupStopsTheCommands) {
     }
 }
 
+// SIGTERM or SIGINT while a child of the command ignores SIGTERM (it runs in the command's process
+// group, as the command's shell ends): tolm ends with 128 + the signal only once nothing of the
+// command runs, what outlived the grace ended with SIGKILL as after a kill -9.
+TEST_F(SignalScenario, StopLeavesNothingOfTheCommandRunning) {
+    writeProject("a: { cmdline = R\"(sh -c 'trap \"\" TERM; touch started; exec sleep 300' & wait)\" }\n");
+    for (const int signal : {SIGTERM, SIGINT}) {
+        fs::remove(at("started"));
+        auto run = start({"a"});
+        EXPECT_TRUE(eventually([&] { return fs::exists(at("started")); })) << signal;
+        RunResult stopped;
+        stop(run, signal, stopped);
+        EXPECT_EQ(stopped.exitCode, 128 + signal) << stopped.out;
+        EXPECT_TRUE(hasLine(stopped.out, interrupted(signal))) << stopped.out;
+        EXPECT_FALSE(runsIn(work_.path())) << signal;
+    }
+}
+
 }  // namespace

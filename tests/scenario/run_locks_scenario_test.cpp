@@ -4,8 +4,12 @@
 // command makes, a line a run prints, a child a run starts), never through
 // time.
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -22,12 +26,14 @@
 #include <vector>
 
 #include "scenario/tolm_scenario.h"
+#include "support/process_watch.h"
 #include "tools/fake_tool.h"
 #include "util/file_lock.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using TestSupport::runsIn;
 
 const std::string kWaiting = "Waiting for another tolm run in this project to finish...";
 
@@ -103,6 +109,47 @@ std::string identityOf(const std::string& file) {
     if (::stat(file.c_str(), &status) != 0) return "none";
     return std::to_string(status.st_dev) + "." + std::to_string(status.st_ino);
 }
+
+// Stopped, as SIGSTOP leaves a process.
+bool isStopped(pid_t pid) {
+    const auto fields = statFields(pid);
+    return !fields.empty() && (fields[0] == "T" || fields[0] == "t");
+}
+
+// A process of its own holding a flock on each of `count` files of a directory until it is
+// killed, as a daemon or a test farm holds its locks.
+class FlocksHeld {
+public:
+    FlocksHeld(const fs::path& place, int count) {
+        fs::create_directories(place);
+        std::vector<std::string> names;
+        for (int i = 0; i < count; ++i) names.push_back((place / ("l" + std::to_string(i))).string());
+        const std::string ready = (place / "held").string();
+        pid_ = fork();
+        if (pid_ == 0) {
+            rlimit files{};
+            getrlimit(RLIMIT_NOFILE, &files);
+            files.rlim_cur = files.rlim_max;
+            setrlimit(RLIMIT_NOFILE, &files);
+            for (const std::string& name : names) {
+                const int file = open(name.c_str(), O_RDWR | O_CREAT, 0644);
+                if (file < 0 || flock(file, LOCK_EX) != 0) _exit(1);
+            }
+            close(open(ready.c_str(), O_WRONLY | O_CREAT, 0644));
+            for (;;) pause();
+        }
+        held_ = awaitWhileRunning(pid_, [&] { return fs::exists(ready); });
+    }
+    ~FlocksHeld() {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    bool held() const { return held_; }
+
+private:
+    pid_t pid_ = 0;
+    bool held_ = false;
+};
 
 class RunLocksScenario : public TolmScenario {
 protected:
@@ -845,6 +892,188 @@ TEST_F(RunLocksScenario, LockFileWithASecondNameIsNeverWritten) {
     }
     EXPECT_EQ(contentOf(at("o.txt")), text);
     EXPECT_TRUE(hasLine(contentOf(registryFile()), "  demo \"" + at(".tolm_project.txt") + "\"\n"));
+}
+
+// One other process holding 2,000 flocks on files of the project's file system (a daemon, a test
+// farm) changes no turn: a run takes the lock and builds, a second run waits for a holder and
+// builds once it is done, also when the holder's lock file was removed or renamed (it is found
+// among those flocks), and a tolm that a command of the build runs does not wait.
+TEST_F(RunLocksScenario, ManyFlocksOfAnotherProcessChangeNoTurn) {
+    const FlocksHeld flocks(work_.path() / "flocks", 2000);
+    ASSERT_TRUE(flocks.held());
+    const std::string binary = FakeTool::shellQuoted(TOLM_BINARY);
+    writeProject("hold: { cmdline = \"${CHANGE}; touch started; while [ ! -e release ]; do sleep 0.01; done\" }\n"
+                 "outer: { cmdline = \"" + binary + " inner\" }\n"
+                 "inner: { cmdline = \"echo inner-ran\" }\n"
+                 "t: { ^out = P\"(o.txt)\" cmdline = \"echo ${X} > o.txt\" }\n");
+    enum class Run { Alone, BesideAHolder, Nested };
+    const struct {
+        const char* form;
+        Run run;
+        std::string change;
+    } cases[] = {
+        {"alone", Run::Alone, ""},
+        {"beside a holder", Run::BesideAHolder, "true"},
+        {"beside a holder whose lock file was removed", Run::BesideAHolder, "rm -f .tolm_cache.lock"},
+        {"beside a holder whose lock file was renamed", Run::BesideAHolder, "mv .tolm_cache.lock old.lock"},
+        {"below the holder", Run::Nested, ""},
+    };
+    int round = 0;
+    for (const auto& test : cases) {
+        const std::string value = std::to_string(++round);
+        for (const char* file : {"release", "started"}) fs::remove(at(file));
+        if (test.run == Run::Nested) {
+            bool innerWaited = false;
+            const RunResult outer = tolmWhile({"outer"}, [&](pid_t pid) {
+                if ((innerWaited = waits(pid))) kill(pid, SIGTERM);
+            });
+            EXPECT_FALSE(innerWaited) << test.form << outer.out;
+            EXPECT_TRUE(hasLine(outer.out, "inner-ran\n")) << test.form << outer.out;
+            continue;
+        }
+        std::future<RunResult> holder;
+        if (test.run == Run::BesideAHolder)
+            holder = startWhen({TOLM_BINARY, "hold", "CHANGE=\"" + test.change + "\""},
+                               [&] { return fs::exists(at("started")); });
+        bool waited = false;
+        const RunResult run = tolmWhile({"t", "X=\"" + value + "\""}, [&](pid_t pid) {
+            if (test.run == Run::Alone) return;
+            waited = waits(pid);
+            write("release", "");
+        });
+        EXPECT_EQ(waited, test.run == Run::BesideAHolder) << test.form << run.out;
+        EXPECT_EQ(run.exitCode, 0) << test.form << run.out;
+        if (holder.valid()) {
+            EXPECT_EQ(holder.get().exitCode, 0) << test.form;
+        }
+        EXPECT_EQ(contentOf(at("o.txt")), value + "\n") << test.form;
+    }
+}
+
+// The lock file renamed at each step of a run's taking the lock: the run stops there (the test
+// seam), the file is renamed away, a second run starts, and the first goes on. Whichever builds
+// first, the two commands never run at once, and both build.
+TEST_F(RunLocksScenario, LockFileRenamedAtEachStepOfTakingIt) {
+    writeProject("a: { cmdline = \"mkdir busy || echo overlap >> overlaps; touch ran-${X}; "
+                 "while [ ! -e release ]; do sleep 0.01; done; echo ${X} >> o.txt; rmdir busy\" }\n");
+    // Once it waits for the other run, or runs its command.
+    const auto waitsOrRuns = [&](pid_t pid, const std::string& value) {
+        return awaitWhileRunning(pid, [&] {
+            return printedSoFar(pid).find(kWaiting) != std::string::npos || fs::exists(at("ran-" + value));
+        });
+    };
+    for (const char* step : {"opened", "locked", "noted", "checked", "taken"}) {
+        for (const char* file : {"release", "ran-1", "ran-2", "overlaps", "o.txt", "old.lock"}) fs::remove(at(file));
+        std::promise<pid_t> firstPid;
+        auto first = std::async(std::launch::async, [&] {
+            return tolmWhile({"a", "X=\"1\""}, [&](pid_t pid) { firstPid.set_value(pid); },
+                             {std::string("TOLM_TEST_PAUSE_AT=") + step});
+        });
+        const pid_t paused = firstPid.get_future().get();
+        ASSERT_TRUE(awaitWhileRunning(paused, [&] { return isStopped(paused); })) << step;
+        fs::rename(at(".tolm_cache.lock"), at("old.lock"));
+        std::promise<pid_t> secondPid;
+        auto second = std::async(std::launch::async, [&] {
+            return tolmWhile({"a", "X=\"2\""}, [&](pid_t pid) { secondPid.set_value(pid); });
+        });
+        EXPECT_TRUE(waitsOrRuns(secondPid.get_future().get(), "2")) << step;
+        kill(paused, SIGCONT);
+        EXPECT_TRUE(waitsOrRuns(paused, "1")) << step;
+        EXPECT_FALSE(fs::exists(at("ran-1")) && fs::exists(at("ran-2"))) << step;
+        write("release", "");
+        EXPECT_EQ(first.get().exitCode, 0) << step;
+        EXPECT_EQ(second.get().exitCode, 0) << step;
+        EXPECT_FALSE(fs::exists(at("overlaps"))) << step;
+        EXPECT_EQ(linesOf(contentOf(at("o.txt"))).size(), 2u) << step;
+    }
+}
+
+// A note written in another pid namespace is never taken for a process of this one, though its
+// number and start time name one here (the run's own pid 1, started in that very tick): the run
+// waits. A note numbered through the run's own /proc still goes by ancestry, and the holder's
+// stamp inherited for the lock file still lets a nested run through.
+TEST_F(RunLocksScenario, NotesFromAnotherPidNamespace) {
+    const Words ownProc = {"/usr/bin/unshare", "--pid", "--fork", "--mount-proc"};
+    if (programWhile({ownProc[0], ownProc[1], ownProc[2], ownProc[3], "true"}, {}).exitCode != 0)
+        GTEST_SKIP() << "unshare cannot make a pid namespace with its own /proc here";
+    writeProject("t: { ^out = P\"(o.txt)\" cmdline = \"echo built > o.txt\" }\n");
+    const std::string lock = at(".tolm_cache.lock");
+    // In the namespace: tell its /proc's number and the start of its pid 1 (this shell), wait for the
+    // note, and run tolm below the shell, with the entry of the lock file's holder when one is given.
+    write("run.sh", "stat -c %d /proc > numbering.txt; cut -d' ' -f22 /proc/1/stat > start.txt\n"
+                    "while [ ! -e go ]; do sleep 0.01; done\n"
+                    "[ -n \"$2\" ] && export TOLM_PROJECT_LOCKS=\"$2=1 $(cat start.txt)\"\n"
+                    "\"$1\" t; exit $?\n");
+    Util::FileLock held(lock);
+    ASSERT_EQ(held.tryLock(), Util::FileLock::Attempt::Held);
+    struct stat proc {};
+    ASSERT_EQ(::stat("/proc", &proc), 0);
+    const std::string outside = "proc " + std::to_string(proc.st_dev) + "\n";
+    const struct {
+        const char* form;
+        bool ownNumbering;
+        std::string numbering;
+        bool inherited;
+        bool waits;
+    } cases[] = {
+        {"numbered through another /proc", false, outside, false, true},
+        {"not numbered (an earlier form)", false, "", false, true},
+        {"numbered through the run's /proc", true, "", false, false},
+        {"another /proc's, the stamp inherited", false, outside, true, false},
+    };
+    for (const auto& test : cases) {
+        for (const char* file : {"go", "o.txt", "numbering.txt", "start.txt"}) fs::remove(at(file));
+        pid_t waiting = 0;
+        const std::string entry = test.inherited ? lock + "=" + identityOf(lock) : "";
+        const RunResult run = programWhile({ownProc[0], ownProc[1], ownProc[2], ownProc[3], "sh", "run.sh", TOLM_BINARY, entry},
+                                           [&](pid_t pid) {
+            awaitWhileRunning(pid, [&] { return !contentOf(at("start.txt")).empty(); });
+            const std::string numbering =
+                test.ownNumbering ? "proc " + linesOf(contentOf(at("numbering.txt"))).at(0) + "\n" : test.numbering;
+            held.writeNote("1 " + linesOf(contentOf(at("start.txt"))).at(0) + "\n" + numbering + lock + "\n");
+            write("go", "");
+            if ((waiting = waitingBelow(pid)) != 0) kill(waiting, SIGINT);
+        });
+        EXPECT_EQ(waiting != 0, test.waits) << test.form << run.out;
+        EXPECT_EQ(fs::exists(at("o.txt")), !test.waits) << test.form << run.out;
+    }
+}
+
+// kill -9 of a build whose command ignores SIGTERM, of tolm alone or of its whole group (as a
+// supervisor's time-out kills it), and a run started at once: that run waits while the killed
+// build's command runs, whether the command then ends by itself or the guard ends it, and builds
+// once nothing of the killed build runs, so the output is its own.
+TEST_F(RunLocksScenario, KilledBuildKeepsTheProjectWhileItsCommandRuns) {
+    writeProject("a: { ^o = P\"(o.txt)\" cmdline = \"trap '' TERM; touch started; "
+                 "while [ ! -e ${GATE} ]; do sleep 0.01; done; echo ${V} > o.txt\" }\n");
+    const struct {
+        const char* form;
+        bool wholeGroup;
+        bool commandEnds;
+    } cases[] = {
+        {"tolm alone, the command ends", false, true},
+        {"tolm alone, the guard ends the command", false, false},
+        {"the whole group, the command ends", true, true},
+    };
+    for (const auto& test : cases) {
+        for (const char* file : {"started", "release", "o.txt", ".tolm_cache"}) fs::remove(at(file));
+        const RunResult killed = programWhile({"/usr/bin/setsid", TOLM_BINARY, "a", "V=\"old\"", "GATE=\"release\""},
+                                              [&](pid_t pid) {
+            awaitWhileRunning(pid, [&] { return fs::exists(at("started")); });
+            kill(test.wholeGroup ? -pid : pid, SIGKILL);
+        });
+        EXPECT_EQ(killed.exitCode, -1) << test.form;
+        ASSERT_TRUE(runsIn(work_.path())) << test.form;
+        bool waited = false;
+        const RunResult next = tolmWhile({"a", "V=\"new\"", "GATE=\"/\""}, [&](pid_t pid) {
+            waited = waits(pid);
+            if (test.commandEnds) write("release", "");
+        });
+        EXPECT_TRUE(waited) << test.form << next.out;
+        EXPECT_EQ(next.exitCode, 0) << test.form << next.out;
+        EXPECT_FALSE(runsIn(work_.path())) << test.form;
+        EXPECT_EQ(contentOf(at("o.txt")), "new\n") << test.form;
+    }
 }
 
 }  // namespace

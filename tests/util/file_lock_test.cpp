@@ -213,7 +213,9 @@ TEST(FileLock, HolderOfAFormerFileIsFound) {
         Util::FileLock later(lock);
         EXPECT_EQ(later.tryLock(), std::string(test.change) == "unchanged" ? Attempt::Busy : Attempt::Held)
             << test.change;
-        EXPECT_EQ(later.formerFileHolder(notedHere, 64), test.found ? std::optional<pid_t>(::getpid()) : std::nullopt)
+        const std::optional<Util::FormerFile> former = later.formerFileHolder(notedHere, 64);
+        EXPECT_EQ(former ? std::optional<pid_t>(former->holder) : std::nullopt,
+                  test.found ? std::optional<pid_t>(::getpid()) : std::nullopt)
             << test.change;
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sched.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,6 +122,30 @@ TEST(ProcessAncestry, ProcessEndingWhileReadIsNotVisible) {
         reaped = true;
         reader.join();
     }
+}
+
+// A group runs while a process of it runs, not once only processes that have ended are left in it,
+// which their parent has not collected yet; a group of no process does not run.
+TEST(ProcessAncestry, GroupRunsWhileAMemberRuns) {
+    const auto childLeading = [](bool lasts) {
+        const pid_t child = fork();
+        if (child == 0) {
+            setpgid(0, 0);
+            if (lasts) pause();
+            _exit(0);
+        }
+        setpgid(child, child);
+        return child;
+    };
+    const pid_t running = childLeading(true), ended = childLeading(false);
+    // Ended, and left uncollected: a zombie, which the system still counts in the group.
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(ended), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_TRUE(Util::groupRuns(running));
+    EXPECT_FALSE(Util::groupRuns(ended));
+    kill(running, SIGKILL);
+    for (const pid_t child : {running, ended}) waitpid(child, nullptr, 0);
+    EXPECT_FALSE(Util::groupRuns(running));
 }
 
 }  // namespace
