@@ -14,6 +14,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <variant>
@@ -110,13 +111,37 @@ std::vector<std::string> passedOnFiles(const Tolm::TargetContext& target) {
     return files;
 }
 
+// The names a block sets, in its conditional blocks too.
+void collectSetNames(const Tolm::ContextTemplate& block, std::set<Util::CiString>& names) {
+    for (const Assignment& assignment : block.assignments) names.emplace(assignment.name);
+    for (const auto& [condition, nested] : block.conditions)
+        if (nested) collectSetNames(*nested, names);
+}
+
+// The variables the target has from its project's runtime context alone
+// (built-in variables, profiles, command-line assignments), which it does
+// not set itself.
+std::set<Util::CiString> inheritedNames(const Tolm::Target& target, const Tolm::Context& base) {
+    std::set<Util::CiString> own(target.parameters.begin(), target.parameters.end());
+    collectSetNames(target, own);
+    std::set<Util::CiString> inherited;
+    for (const auto& [key, assignment] : base.assignments)
+        if (own.count(key) == 0) inherited.insert(key);
+    return inherited;
+}
+
 // The files the target's inputs name, in any recipe or the context all its
-// jobs share.
-std::vector<std::string> inputFilesOf(const CacheClaim& claim) {
+// jobs share, but those of the variables it only inherits: a profile's path
+// that an output takes is the target's own output (one it only reads, the
+// target names itself).
+std::vector<std::string> inputFilesOf(const CacheClaim& claim, const std::set<Util::CiString>& inherited) {
     std::vector<std::string> files;
+    const auto collect = [&](const Assignment& input) {
+        if (inherited.count(Util::CiString(input.name)) == 0) collectDependedPaths(input.value, files);
+    };
     for (const auto& [key, recipe] : claim.recipes)
-        for (const Tolm::CachedInput& input : recipe.inputs) collectDependedPaths(input.input.value, files);
-    for (const Assignment& assignment : claim.context) collectDependedPaths(assignment.value, files);
+        for (const Tolm::CachedInput& input : recipe.inputs) collect(input.input);
+    for (const Assignment& assignment : claim.context) collect(assignment);
     return files;
 }
 
@@ -124,10 +149,11 @@ std::vector<std::string> inputFilesOf(const CacheClaim& claim) {
 // but those received from dependencies and those the target also reads (a
 // command editing its input in place): a failed job must not remove them,
 // the user's only copy perhaps.
-std::vector<BuildJob> jobsOf(CacheClaim& claim, const std::vector<std::string>& received) {
+std::vector<BuildJob> jobsOf(CacheClaim& claim, const std::vector<std::string>& received,
+                             const std::set<Util::CiString>& inherited) {
     std::vector<BuildJob> jobs;
     if (claim.jobContexts.empty()) return jobs;
-    std::vector<std::string> kept = inputFilesOf(claim);
+    std::vector<std::string> kept = inputFilesOf(claim, inherited);
     kept.insert(kept.end(), received.begin(), received.end());
     for (std::size_t i = 0; i < claim.jobContexts.size(); ++i) {
         BuildJob& job = jobs.emplace_back(BuildJob{std::move(claim.jobContexts[i]), {}, false});
@@ -285,7 +311,7 @@ Tolm::ContextPtr TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
             received.insert(received.end(), passed.begin(), passed.end());
         }
         claim = ClaimCachedBuild(*builder, *targetContext);
-        jobs = jobsOf(claim, received);
+        jobs = jobsOf(claim, received, inheritedNames(target, base));
     }
     const Tolm::ContextPtr result = std::make_shared<Tolm::Context>();
     Tolm::Context& output = *result;

@@ -350,6 +350,9 @@ TEST_F(TolmScenario, InputEditedInPlaceOutlivesTheFailedJob) {
         {"same-path", "fmt: { src = P\"(data.txt)\" ^o = P\"(data.txt)\" ^other = P\"(other.txt)\" " + body},
         {"other-spelling", "fmt: { src = P\"(./sub/../data.txt)\" ^o = [P\"(other.txt)\", P\"(data.txt)\"] " + body},
         {"in-a-list", "fmt: { srcs = [P\"(x.txt)\", P\"(data.txt)\"] ^o = [P\"(data.txt)\", P\"(other.txt)\"] " + body},
+        {"output-takes-the-input", "fmt: { src = P\"(data.txt)\" ^o = [src, P\"(other.txt)\"] " + body},
+        {"input-in-an-if-block",
+         "fmt: { M = \"a\" if M != \"b\" { src = P\"(data.txt)\" } ^o = [P\"(data.txt)\", P\"(other.txt)\"] " + body},
     };
     for (const auto& c : cases) {
         for (const bool stopped : {false, true}) {
