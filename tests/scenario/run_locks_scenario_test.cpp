@@ -82,6 +82,15 @@ std::string printedSoFar(pid_t pid) {
     if (error || program != fs::canonical(TOLM_BINARY)) return "";
     // A nested run's output is a pipe to the run above it, which a read here would take from it.
     if (!fs::is_regular_file("/proc/" + std::to_string(pid) + "/fd/1", error)) return "";
+    // A run's guard starts as a copy of the run, its output the run's until it lets go of it: what
+    // is there the run printed.
+    const auto fields = statFields(pid);
+    if (fields.size() > 1) {
+        const std::string parent = "/proc/" + fields[1];
+        if (fs::read_symlink(parent + "/exe", error) == program &&
+            fs::equivalent(parent + "/fd/1", "/proc/" + std::to_string(pid) + "/fd/1", error))
+            return "";
+    }
     return procFile(pid, "fd/1");
 }
 
