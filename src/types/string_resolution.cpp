@@ -68,6 +68,17 @@ TolmValuePtr TolmPathString::resolve()
 {
     const TolmValuePtr expansion = TolmString::resolve();
 
+    // The common case, one path without a pattern, makes no list of texts.
+    if (!valueAs<TolmList>(expansion.get())) {
+        std::string single = joinedPathText(baseDirectory.native(), expansion->toString());
+        if (!hasWildcard(single) && single.find("//") == std::string::npos) {
+            text = std::move(single);
+            auto path = std::make_shared<TolmPathString>(text, std::filesystem::path());
+            path->fromDependency = expansion->fromDependency;
+            return path;
+        }
+    }
+
     std::vector<ExpandedText> paths;
     for (const auto& candidate : expansionTexts(*expansion)) {
         std::string path = joinedPathText(baseDirectory.native(), candidate.text);
