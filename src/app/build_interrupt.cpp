@@ -72,6 +72,16 @@ union DescriptorRoom {
     cmsghdr header;
 };
 
+// A message of `bytes` with room for one descriptor beside them.
+msghdr messageWith(iovec& bytes, DescriptorRoom& room) {
+    msghdr header{};
+    header.msg_iov = &bytes;
+    header.msg_iovlen = 1;
+    header.msg_control = room.bytes;
+    header.msg_controllen = sizeof room.bytes;
+    return header;
+}
+
 // The descriptor that came with a message; -1 when none did.
 int passedDescriptor(msghdr& message) {
     for (cmsghdr* part = CMSG_FIRSTHDR(&message); part != nullptr; part = CMSG_NXTHDR(&message, part)) {
@@ -135,11 +145,7 @@ void passOn(int signal) {
         char message[sizeof(GuardRecord) + 1];
         iovec bytes{message, sizeof message};
         DescriptorRoom room{};
-        msghdr header{};
-        header.msg_iov = &bytes;
-        header.msg_iovlen = 1;
-        header.msg_control = room.bytes;
-        header.msg_controllen = sizeof room.bytes;
+        msghdr header = messageWith(bytes, room);
         const ssize_t got = recvmsg(socket, &header, MSG_CMSG_CLOEXEC);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
@@ -319,11 +325,7 @@ void shareLockWithGuard(int descriptor) {
     GuardRecord record = guardRecord(GuardRecord::HoldsLock, 0);
     iovec bytes{&record, sizeof record};
     DescriptorRoom room{};
-    msghdr header{};
-    header.msg_iov = &bytes;
-    header.msg_iovlen = 1;
-    header.msg_control = room.bytes;
-    header.msg_controllen = sizeof room.bytes;
+    msghdr header = messageWith(bytes, room);
     cmsghdr* part = CMSG_FIRSTHDR(&header);
     part->cmsg_level = SOL_SOCKET;
     part->cmsg_type = SCM_RIGHTS;
