@@ -35,9 +35,11 @@
 //    /proc shows no processes) does it try the lock once more, as the holder
 //    may just have let go. Still taken, the holder's note decides: the stamp
 //    (process id and start time, util/process_ancestry.h) the holder wrote
-//    into the lock file once it held it, on a line of its own before the
-//    lock file's path (and empties before it lets go), by
-//    ancestry when /proc shows that process, else by
+//    into the lock file as soon as it held it, on a line of its own, then
+//    the /proc that numbered it, then the lock file's path (and empties
+//    before it lets go), by ancestry when /proc shows that process and the
+//    note was numbered through the same /proc (a stamp taken in another pid
+//    namespace may name an unrelated process here), else by
 //    being the very stamp this run inherited for this lock file. The holder
 //    names its lock file and stamp in the environment its commands inherit
 //    (TOLM_PROJECT_LOCKS), the file by its device and inode so that a mount
@@ -49,13 +51,20 @@
 // that build. So a run that has taken the project's lock file also asks the
 // system whether a process holds a lock on a former file of that path (the
 // lock file the build still has open, removed, or renamed and known by the
-// path its note gives: util/file_lock.h).
+// path its note gives: util/file_lock.h). Every holder marks the project's
+// directory while it holds its lock file, so the system's lock table is
+// read only when a mark other than the run's own is there.
 // Such a holder decides as in rule 1: below it the run builds without the
 // lock, otherwise it lets go and waits until the holder is done. A holder the
 // system does not show (in a pid namespace of its own) is not found: a run
 // below it takes the new file and builds, and so would a run beside it. Only
 // the lock file is locked: the project's directory is left to other programs,
 // which may flock it (`flock "$PROJECT" ...`) without meeting tolm.
+//
+// The build's guard (app/build_interrupt.h) holds a copy of the lock file's
+// descriptor: a build killed outright keeps the project until the guard has
+// ended what it started, and so does a stopped one whose commands left
+// processes behind. A build that ends lets go of the lock itself, at once.
 //
 // The nested run's cache save is then overwritten by the holder's, which
 // writes every record from memory; the recorded output times make each of
