@@ -56,6 +56,8 @@ struct Job {
     BuildJob* job;
     std::vector<Tolm::Command> commands;
     std::vector<FileState> before;
+    // Of the files its target also reads.
+    std::vector<FileState> readBefore;
 };
 
 // Starts every job and waits for all of them in launch order; true when all
@@ -83,16 +85,22 @@ bool runAll(std::vector<Job>& jobs, ProcessRunner& runner, const std::string& na
 // Removes what the jobs that did not succeed may have half-written: their
 // declared outputs that changed while they ran. Directories stay.
 void removeUnfinishedOutputs(const std::vector<Job>& jobs) {
+    const auto remove = [](const std::string& file) {
+        std::error_code error;
+        if (std::filesystem::is_directory(std::filesystem::symlink_status(file, error))) return;
+        if (std::filesystem::remove(file, error)) Log::log(6, fmt::runtime(Messages::Removed), file);
+    };
     for (const Job& job : jobs) {
         if (job.job->succeeded) continue;
         const std::vector<std::string>& files = job.job->outputFiles;
         for (std::size_t i = 0; i < files.size(); ++i) {
             const FileState after = stateOf(files[i]);
-            if (!after.exists || after == job.before[i]) continue;
-            std::error_code error;
-            if (std::filesystem::is_directory(std::filesystem::symlink_status(files[i], error))) continue;
-            if (std::filesystem::remove(files[i], error)) Log::log(6, fmt::runtime(Messages::Removed), files[i]);
+            if (after.exists && !(after == job.before[i])) remove(files[i]);
         }
+        // A file the target reads that the job made: no one's copy.
+        const std::vector<std::string>& read = job.job->readFiles;
+        for (std::size_t i = 0; i < read.size(); ++i)
+            if (!job.readBefore[i].exists && stateOf(read[i]).exists) remove(read[i]);
     }
 }
 
@@ -122,15 +130,17 @@ void runJobs(Tolm::Builder& builder, std::vector<BuildJob>& jobs, const Util::Ci
         job.succeeded = !job.context;
         if (!job.context) continue;
         Log::log(5, fmt::runtime(Messages::Starting));
-        running.push_back(Job{&job, {}, {}});
+        running.push_back(Job{&job, {}, {}, {}});
     }
     if (running.empty()) return;
 
     builder.prepareOutput(*running.front().job->context, running.size());
     try {
         for (Job& job : running) job.commands = builder.createCommands(*job.job->context);
-        for (Job& job : running)
+        for (Job& job : running) {
             for (const std::string& file : job.job->outputFiles) job.before.push_back(stateOf(file));
+            for (const std::string& file : job.job->readFiles) job.readBefore.push_back(stateOf(file));
+        }
         std::exception_ptr taskFailure;
         const bool succeeded = runAll(running, runner, name.str(), taskFailure);
         if (!succeeded) removeUnfinishedOutputs(running);

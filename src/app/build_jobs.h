@@ -10,10 +10,11 @@
 // run takes for built: the files its recipes declare that changed while it
 // ran (new, or written again) are removed, as make does for a failed rule
 // under .DELETE_ON_ERROR. Files it did not touch stay, so a declared output
-// the command never wrote is never lost; so do the files its target also
-// reads or received from a dependency, which the walk leaves out of the
-// job's outputs: a command editing its input in place and failing halfway
-// leaves the file as it left it, not the user without one.
+// the command never wrote is never lost; so do the files its target
+// received from a dependency, which the walk leaves out of the job's
+// outputs, and those it also reads that were there before the job: a
+// command editing its input in place and failing halfway leaves the file as
+// it left it, not the user without one.
 
 #include <memory>
 #include <string>
@@ -29,11 +30,14 @@ struct BuildJob {
     // The context its commands are made from; a null one is skipped.
     std::shared_ptr<Tolm::Context> context;
     // The files its recipes declare as outputs, but those its target reads
-    // or received: what a failed job may remove.
+    // or received: what a failed job removes where it changed them.
     std::vector<std::string> outputFiles;
     // Set by runJobs, also when it throws: every command of the job ran and
     // succeeded.
     bool succeeded = false;
+    // The files its recipes declare as outputs that its target also reads: a
+    // failed job removes one only where it made it.
+    std::vector<std::string> readFiles;
 };
 
 // Runs the jobs' commands through `runner` and merges the outputs into

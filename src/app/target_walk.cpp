@@ -37,6 +37,10 @@
 #include "tolm_app.h"
 #include "tools/matcher.h"
 #include "types/target_context.h"
+#include "types/tolm_list.h"
+#include "types/tolm_path_string.h"
+#include "types/value_casts.h"
+#include "types/value_factories.h"
 #include "types/tolm_exceptions.h"
 #include "types/variable_access.h"
 #include "util/ci_string.h"
@@ -146,24 +150,41 @@ std::vector<std::string> inputFilesOf(const CacheClaim& claim, const std::set<Ut
 }
 
 // The claim's job contexts with the files their recipes declare as outputs,
-// but those received from dependencies and those the target also reads (a
-// command editing its input in place): a failed job must not remove them,
-// the user's only copy perhaps.
+// but those received from dependencies (a failed job must not remove them),
+// and apart those the target also reads (a command editing its input in
+// place), which a failed job removes only where it made them: one that was
+// there before may be the user's only copy.
 std::vector<BuildJob> jobsOf(CacheClaim& claim, const std::vector<std::string>& received,
                              const std::set<Util::CiString>& inherited) {
     std::vector<BuildJob> jobs;
     if (claim.jobContexts.empty()) return jobs;
-    std::vector<std::string> kept = inputFilesOf(claim, inherited);
-    kept.insert(kept.end(), received.begin(), received.end());
+    const std::vector<std::string> read = inputFilesOf(claim, inherited);
     for (std::size_t i = 0; i < claim.jobContexts.size(); ++i) {
-        BuildJob& job = jobs.emplace_back(BuildJob{std::move(claim.jobContexts[i]), {}, false});
+        BuildJob& job = jobs.emplace_back(BuildJob{std::move(claim.jobContexts[i]), {}, false, {}});
         if (i >= claim.jobRecipes.size()) continue;
+        std::vector<std::string> declared;
         for (std::uint64_t key : claim.jobRecipes[i])
             if (const Tolm::CachedRecipe* recipe = claim.recipes.find(key))
-                for (const Assignment& output : recipe->outputs) collectDependedPaths(output.value, job.outputFiles);
-        job.outputFiles = ownOutputFiles(std::move(job.outputFiles), kept);
+                for (const Assignment& output : recipe->outputs) collectDependedPaths(output.value, declared);
+        declared = ownOutputFiles(std::move(declared), received);
+        job.outputFiles = ownOutputFiles(declared, read);
+        const std::set<std::string> written(job.outputFiles.begin(), job.outputFiles.end());
+        for (std::string& file : declared)
+            if (written.count(file) == 0) job.readFiles.push_back(std::move(file));
     }
     return jobs;
+}
+
+// A value with every path of it, in lists too, a text of the same words.
+Tolm::TolmValuePtr pathsAsTexts(const Tolm::TolmValuePtr& value) {
+    if (const auto* path = Tolm::valueAs<Tolm::TolmPathString>(value.get()))
+        return Tolm::makeStringValue(path->fullPath().string());
+    if (const auto* list = Tolm::valueAs<Tolm::TolmList>(value.get())) {
+        std::vector<Tolm::TolmValuePtr> items;
+        for (const Tolm::TolmValuePtr& item : list->items()) items.push_back(pathsAsTexts(item));
+        return Tolm::makeListValue(std::move(items));
+    }
+    return value;
 }
 
 // Every file the claim's recipes write, but those received from dependencies.
@@ -302,7 +323,7 @@ Tolm::ContextPtr TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     // this run writes one of the same files. When a job fails, what the jobs
     // that succeeded built is kept in the record.
     CacheClaim claim;
-    std::vector<BuildJob> jobs{BuildJob{targetContext, {}, false}};
+    std::vector<BuildJob> jobs{BuildJob{targetContext, {}, false, {}}};
     std::string owner;
     if (buildCache) {
         owner = ownerName(*targetContext, displayName, unitRegistry.defaultNamespace);
@@ -310,8 +331,24 @@ Tolm::ContextPtr TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
             const std::vector<std::string> passed = passedOnFiles(*targetContext);
             received.insert(received.end(), passed.begin(), passed.end());
         }
+        std::set<Util::CiString> inherited;
+        if (builder->outputsAreTargetVariables()) {
+            inherited = inheritedNames(target, base);
+            // Such a tool takes every variable of the target for an input. A
+            // profile's variable that the target neither sets nor is given on
+            // the command line counts by its text, as it always did: every
+            // path of the profile (the project's directory, a file a target
+            // writes, one not made yet) would otherwise hold up every such
+            // target. One the target takes (`IN = SRCS`) is its own: a file.
+            for (const Util::CiString& name : inherited) {
+                if (commandLineContext.assignments.count(name) != 0) continue;
+                auto found = targetContext->assignments.find(name);
+                if (found != targetContext->assignments.end() && found->second.value)
+                    found->second.value = pathsAsTexts(found->second.value);
+            }
+        }
         claim = ClaimCachedBuild(*builder, *targetContext);
-        jobs = jobsOf(claim, received, inheritedNames(target, base));
+        jobs = jobsOf(claim, received, inherited);
     }
     const Tolm::ContextPtr result = std::make_shared<Tolm::Context>();
     Tolm::Context& output = *result;

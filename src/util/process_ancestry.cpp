@@ -39,6 +39,17 @@ std::optional<ProcessStatus> statOf(const std::string& which) {
     return stat;
 }
 
+// Whether a process shows threads besides its first: /proc shows a process
+// whose first thread has ended as ended, though its other threads run on.
+bool hasOtherThreads(const std::string& which) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> threads(::opendir(("/proc/" + which + "/task").c_str()), ::closedir);
+    if (!threads) return false;
+    int count = 0;
+    while (const dirent* entry = ::readdir(threads.get()))
+        if (entry->d_name[0] != '.' && ++count > 1) return true;
+    return false;
+}
+
 bool parseNumber(std::string_view text, auto& number) {
     if (text.empty()) return false;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
@@ -110,7 +121,7 @@ bool groupRuns(pid_t group) {
     while (const dirent* entry = ::readdir(processes.get())) {
         if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
         const std::optional<ProcessStatus> stat = statOf(entry->d_name);
-        if (stat && stat->group == group && stat->state != 'Z') return true;
+        if (stat && stat->group == group && (stat->state != 'Z' || hasOtherThreads(entry->d_name))) return true;
     }
     return false;
 }

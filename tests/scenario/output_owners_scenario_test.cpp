@@ -379,6 +379,33 @@ TEST_F(TolmScenario, InputEditedInPlaceOutlivesTheFailedJob) {
     }
 }
 
+// An output the target also names in a variable of its own or a parameter, where the failed or
+// stopped job made the file, is no one's copy: it is removed as any other half-written output.
+TEST_F(TolmScenario, OutputTheFailedJobMadeIsRemovedWhateverNamesIt) {
+    const std::string body = "cmdline = \"echo half > gen.h && touch started && END\" }\n";
+    const struct {
+        const char* form;
+        std::string targets;
+        const char* target;
+    } cases[] = {
+        {"variable", "gen: { OUT = P\"(gen.h)\" ^h = OUT " + body, "gen"},
+        {"parameter", "all: gen(o) { NO_TOOL o = P\"(gen.h)\" }\ngen(out): { ^h = out " + body, "all"},
+        {"list", "gen: { OUTS = [P\"(gen.h)\"] ^h = OUTS " + body, "gen"},
+    };
+    for (const auto& c : cases) {
+        for (const bool stopped : {false, true}) {
+            const std::string form = std::string(c.form) + (stopped ? " stopped" : " failed");
+            std::string targets = c.targets;
+            targets.replace(targets.find("END"), 3, stopped ? "sleep 1000" : "exit 1");
+            writeProject(targets);
+            std::filesystem::remove(at("gen.h"));
+            const RunResult result = failedOrStopped(work_.path(), home_.path().string(), c.target, stopped);
+            EXPECT_EQ(result.exitCode, stopped ? 128 + SIGTERM : 1) << form << result.out;
+            EXPECT_FALSE(std::filesystem::exists(at("gen.h"))) << form << result.out;
+        }
+    }
+}
+
 // Only a dependency's file is received, never a dependency's text: a path the target makes of a
 // text (also through a variable, or of a list's texts beside its files) is its own, removed when
 // its command fails and refused beside a second writer. A dependency's file passed on by a text

@@ -224,6 +224,45 @@ TEST_F(ProjectScenario, PathsFromProfilesAreFiles) {
     }
 }
 
+// A path of a profile that a command target neither sets nor takes holds it up nowhere: the file
+// the target itself writes, a path not made yet, the project's own directory (every cache save
+// changes it), a source edited for another target. Each settles after one build and stays so.
+TEST_F(ProjectScenario, ProfilePathsACommandTargetDoesNotTakeHoldNothingUp) {
+    const struct {
+        const char* form;
+        std::string profile;
+        std::string target;
+    } cases[] = {
+        {"the file it writes", "GEN = P\"(gen.h)\"", "mk: { ^h = P\"(gen.h)\" cmdline = \"echo 1 > gen.h\" }\n"},
+        {"a path not made yet", "DIST = P\"(dist)\"", "mk: { ^o = P\"(o.txt)\" cmdline = \"echo 1 > o.txt\" }\n"},
+        {"the project's directory", "ROOT = P\"(.)\"", "mk: { ^o = P\"(o.txt)\" cmdline = \"echo 1 > o.txt\" }\n"},
+        {"another target's source", "SRCS = [P\"(s.c)\"]",
+         "mk: { ^o = P\"(o.txt)\" cmdline = \"echo 1 > o.txt\" }\n"
+         "c: { C_FILES = SRCS C_FLAGS = \"-c\" OUTPUT_DIR = P\"(obj)\" }\nall: mk c { NO_TOOL }\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string dir = c.form;
+        write(dir + "/.tolm_project.txt", "name demo\n" + tool("gnu-gcc") + "units { app { \"tolm.txt\" } }\n" +
+                                              "profiles { default { " + c.profile + " } }\n");
+        write(dir + "/tolm.txt", "unit app\n" + c.target);
+        write(dir + "/s.c", "int s;\n");
+        const bool withSource = c.target.find("all:") != std::string::npos;
+        const Words words{withSource ? "all" : "mk"};
+        EXPECT_EQ(tolm(words, dir).exitCode, 0) << c.form;
+        for (int run = 0; run < 2; ++run) {
+            const RunResult again = tolm(words, dir);
+            EXPECT_EQ(count(again, "[app::mk] Starting build job"), 0) << c.form << again.out;
+            EXPECT_EQ(again.exitCode, 0) << c.form << again.out;
+        }
+        if (!withSource) continue;
+        write(dir + "/s.c", "int s2;\n");
+        makeOlder(dir + "/obj/s.o", dir + "/s.c");
+        const RunResult edited = tolm(words, dir);
+        EXPECT_EQ(count(edited, "[app::c] Starting build job"), 1) << c.form << edited.out;
+        EXPECT_EQ(count(edited, "[app::mk] Starting build job"), 0) << c.form << edited.out;
+    }
+}
+
 // A project reached through two imports is read and set up once, and builds as one project, not
 // a namespace used twice; a project importing itself, directly or through others, fails with the
 // cycle named.

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <sched.h>
+#include <sys/syscall.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,27 +126,41 @@ TEST(ProcessAncestry, ProcessEndingWhileReadIsNotVisible) {
     }
 }
 
-// A group runs while a process of it runs, not once only processes that have ended are left in it,
+// A group runs while a process of it runs, also one whose first thread has ended while another
+// goes on (which /proc shows as ended), not once only processes that have ended are left in it,
 // which their parent has not collected yet; a group of no process does not run.
 TEST(ProcessAncestry, GroupRunsWhileAMemberRuns) {
-    const auto childLeading = [](bool lasts) {
+    enum class Child { Lasts, Ends, EndsFirstThread };
+    const auto childLeading = [](Child kind) {
         const pid_t child = fork();
         if (child == 0) {
             setpgid(0, 0);
-            if (lasts) pause();
+            if (kind == Child::Lasts) pause();
+            if (kind == Child::EndsFirstThread) {
+                pthread_t other;
+                pthread_create(&other, nullptr, [](void*) -> void* { for (;;) pause(); }, nullptr);
+                // The first thread alone ends, without unwinding into the test's frames.
+                syscall(SYS_exit, 0);
+            }
             _exit(0);
         }
         setpgid(child, child);
         return child;
     };
-    const pid_t running = childLeading(true), ended = childLeading(false);
+    const pid_t running = childLeading(Child::Lasts), ended = childLeading(Child::Ends),
+                threadLeft = childLeading(Child::EndsFirstThread);
     // Ended, and left uncollected: a zombie, which the system still counts in the group.
     siginfo_t info{};
     ASSERT_EQ(waitid(P_PID, static_cast<id_t>(ended), &info, WEXITED | WNOWAIT), 0);
+    // Its first thread gone: /proc shows it as ended.
+    for (int look = 0; look < 1000 && Util::processStatus(threadLeft) && Util::processStatus(threadLeft)->state != 'Z';
+         ++look)
+        usleep(1000);
     EXPECT_TRUE(Util::groupRuns(running));
     EXPECT_FALSE(Util::groupRuns(ended));
-    kill(running, SIGKILL);
-    for (const pid_t child : {running, ended}) waitpid(child, nullptr, 0);
+    EXPECT_TRUE(Util::groupRuns(threadLeft));
+    for (const pid_t child : {running, threadLeft}) kill(child, SIGKILL);
+    for (const pid_t child : {running, ended, threadLeft}) waitpid(child, nullptr, 0);
     EXPECT_FALSE(Util::groupRuns(running));
 }
 
