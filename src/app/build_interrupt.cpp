@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -113,6 +114,12 @@ void passOn(int signal) {
         (void)!write(wakeDescriptors[1], "!", 1);
     std::lock_guard<std::mutex> lock(groupsMutex);
     for (pid_t group : groups) signalGroup(group, signal);
+}
+
+// The groups whose leaders tolm still waits for.
+void killGroups() {
+    std::lock_guard<std::mutex> lock(groupsMutex);
+    for (pid_t group : groups) kill(-group, SIGKILL);
 }
 
 // The guard: a fork of tolm made before any other thread, so it may use the
@@ -260,10 +267,26 @@ Scope::Scope() {
     if (sigisemptyset(&taken)) return;
     // Every thread made from here on starts with the signals blocked.
     std::thread([taken] {
-        for (;;) {
-            int signal = 0;
-            if (sigwait(&taken, &signal) == 0) passOn(signal);
+        int signal = 0;
+        while (sigwait(&taken, &signal) != 0) {
         }
+        passOn(signal);
+        // A command whose own process ignores the signal would keep tolm
+        // waiting for ever: it gets the grace the guard gives, then SIGKILL.
+        timespec deadline{};
+        clock_gettime(CLOCK_MONOTONIC, &deadline);
+        deadline.tv_sec += GuardLooks * GuardLookMicroseconds / 1000000;
+        for (;;) {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            timespec left{deadline.tv_sec - now.tv_sec, deadline.tv_nsec - now.tv_nsec};
+            if (left.tv_nsec < 0) left = {left.tv_sec - 1, left.tv_nsec + 1000000000};
+            if (left.tv_sec < 0) break;
+            if (const int next = sigtimedwait(&taken, nullptr, &left); next > 0) passOn(next);
+        }
+        killGroups();
+        for (;;)
+            if (sigwait(&taken, &signal) == 0) passOn(signal);
     }).detach();
 }
 

@@ -13,7 +13,8 @@
 // every thread of tolm, and one thread takes them with sigwait: it notes the
 // first one and passes each on to every running group. From then on no job,
 // command or probe starts; running probes are killed, since their answers
-// are no longer wanted; the jobs end as their commands end, the walk removes
+// are no longer wanted; the jobs end as their commands end (a command still
+// running when the guard's grace is over gets SIGKILL), the walk removes
 // what the unfinished jobs may have half-written, the cache is saved, and
 // tolm exits with 128 + the signal number. A signal that comes while tolm
 // only computes is seen at the next of those points, or at the end of the

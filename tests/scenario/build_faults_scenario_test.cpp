@@ -500,19 +500,23 @@ TEST_F(SignalScenario, KillOfTheWholeGroupStopsTheCommands) {
 }
 
 // SIGTERM or SIGINT while a child of the command ignores SIGTERM (it runs in the command's process
-// group, as the command's shell ends): tolm ends with 128 + the signal only once nothing of the
-// command runs, what outlived the grace ended with SIGKILL as after a kill -9.
+// group, as the command's shell ends), or while the command's own process ignores the signal: tolm
+// ends with 128 + the signal only once nothing of the command runs, what outlived the grace ended
+// with SIGKILL as after a kill -9.
 TEST_F(SignalScenario, StopLeavesNothingOfTheCommandRunning) {
-    writeProject("a: { cmdline = R\"(sh -c 'trap \"\" TERM; touch started; exec sleep 300' & wait)\" }\n");
-    for (const int signal : {SIGTERM, SIGINT}) {
-        fs::remove(at("started"));
-        auto run = start({"a"});
-        EXPECT_TRUE(eventually([&] { return fs::exists(at("started")); })) << signal;
-        RunResult stopped;
-        stop(run, signal, stopped);
-        EXPECT_EQ(stopped.exitCode, 128 + signal) << stopped.out;
-        EXPECT_TRUE(hasLine(stopped.out, interrupted(signal))) << stopped.out;
-        EXPECT_FALSE(runsIn(work_.path())) << signal;
+    for (const char* const command : {"sh -c 'trap \"\" TERM; touch started; exec sleep 300' & wait",
+                                      "trap '' TERM INT; touch started; exec sleep 300"}) {
+        writeProject("a: { cmdline = R\"(" + std::string(command) + ")\" }\n");
+        for (const int signal : {SIGTERM, SIGINT}) {
+            fs::remove(at("started"));
+            auto run = start({"a"});
+            EXPECT_TRUE(eventually([&] { return fs::exists(at("started")); })) << command << signal;
+            RunResult stopped;
+            stop(run, signal, stopped);
+            EXPECT_EQ(stopped.exitCode, 128 + signal) << command << stopped.out;
+            EXPECT_TRUE(hasLine(stopped.out, interrupted(signal))) << stopped.out;
+            EXPECT_FALSE(runsIn(work_.path())) << command << signal;
+        }
     }
 }
 
