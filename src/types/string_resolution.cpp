@@ -45,6 +45,13 @@ void markReceived(TolmValue& expansion)
         for (const auto& item : list->items()) item->fromDependency = true;
 }
 
+// A path without wildcards is itself; only patterns go to the file system
+// (and repeated separators, which the expansion folds).
+bool namesItself(const std::string& path)
+{
+    return !hasWildcard(path) && path.find("//") == std::string::npos;
+}
+
 }  // namespace
 
 TolmValuePtr TolmString::resolve()
@@ -67,24 +74,24 @@ TolmValuePtr TolmString::resolve()
 TolmValuePtr TolmPathString::resolve()
 {
     const TolmValuePtr expansion = TolmString::resolve();
+    // A single path is also this value's text from now on.
+    const auto single = [this](std::string path, bool received) {
+        text = std::move(path);
+        auto value = std::make_shared<TolmPathString>(text, std::filesystem::path());
+        value->fromDependency = received;
+        return value;
+    };
 
     // The common case, one path without a pattern, makes no list of texts.
     if (!valueAs<TolmList>(expansion.get())) {
-        std::string single = joinedPathText(baseDirectory.native(), expansion->toString());
-        if (!hasWildcard(single) && single.find("//") == std::string::npos) {
-            text = std::move(single);
-            auto path = std::make_shared<TolmPathString>(text, std::filesystem::path());
-            path->fromDependency = expansion->fromDependency;
-            return path;
-        }
+        std::string path = joinedPathText(baseDirectory.native(), expansion->toString());
+        if (namesItself(path)) return single(std::move(path), expansion->fromDependency);
     }
 
     std::vector<ExpandedText> paths;
     for (const auto& candidate : expansionTexts(*expansion)) {
         std::string path = joinedPathText(baseDirectory.native(), candidate.text);
-        // A path without wildcards is itself; only patterns go to the file
-        // system (and repeated separators, which the expansion folds).
-        if (!hasWildcard(path) && path.find("//") == std::string::npos) {
+        if (namesItself(path)) {
             paths.push_back({std::move(path), candidate.received});
             continue;
         }
@@ -94,12 +101,7 @@ TolmValuePtr TolmPathString::resolve()
         for (auto& match : matches) paths.push_back({std::move(match), candidate.received});
     }
 
-    if (paths.size() == 1) {
-        text = std::move(paths.front().text);
-        auto path = std::make_shared<TolmPathString>(text, std::filesystem::path());
-        path->fromDependency = paths.front().received;
-        return path;
-    }
+    if (paths.size() == 1) return single(std::move(paths.front().text), paths.front().received);
     // Several paths, or none when a cross expansion had no elements.
     auto list = std::make_shared<TolmList>();
     list->fromDependency = expansion->fromDependency;

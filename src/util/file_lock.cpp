@@ -9,12 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
 #include <map>
 #include <memory>
 #include <thread>
 #include <utility>
+
+#include "util/number_text.h"
 
 namespace Util {
 
@@ -181,14 +182,6 @@ std::optional<FileDescriptor> formerFileOf(pid_t pid, unsigned long long device,
         if (std::optional<FileDescriptor> former = formerFileAt(listed, entry->d_name, status, signs)) return former;
     }
     return std::nullopt;
-}
-
-// The number a field of /proc/locks holds, all of it in that base.
-template <class Number>
-bool readNumber(std::string_view text, Number& number, int base = 10) {
-    if (text.empty()) return false;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number, base);
-    return error == std::errc() && end == text.data() + text.size();
 }
 
 }  // namespace
@@ -429,10 +422,10 @@ std::vector<HeldFlock> heldFlocksIn(std::string_view locks) {
         HeldFlock flock;
         std::string_view file = fields[5];
         const std::size_t first = file.find(':'), second = file.find(':', first + 1);
-        if (!readNumber(fields[4], flock.pid) || second == std::string_view::npos ||
-            !readNumber(file.substr(0, first), flock.major, 16) ||
-            !readNumber(file.substr(first + 1, second - first - 1), flock.minor, 16) ||
-            !readNumber(file.substr(second + 1), flock.inode))
+        if (!parseWholeNumber(fields[4], flock.pid) || second == std::string_view::npos ||
+            !parseWholeNumber(file.substr(0, first), flock.major, 16) ||
+            !parseWholeNumber(file.substr(first + 1, second - first - 1), flock.minor, 16) ||
+            !parseWholeNumber(file.substr(second + 1), flock.inode))
             continue;
         // A holder the system cannot number for this /proc shows as 0.
         if (flock.pid > 0) held.push_back(flock);

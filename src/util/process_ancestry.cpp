@@ -4,10 +4,10 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <memory>
 #include <sstream>
 
+#include "util/number_text.h"
 #include "util/regular_file.h"
 
 namespace Util {
@@ -50,12 +50,6 @@ bool hasOtherThreads(const std::string& which) {
     return false;
 }
 
-bool parseNumber(std::string_view text, auto& number) {
-    if (text.empty()) return false;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
 }  // namespace
 
 ProcessStamp ownProcessStamp() {
@@ -76,7 +70,7 @@ std::optional<ProcessStamp> parseStamp(std::string_view text) {
     const std::size_t space = text.find(' ');
     if (space == std::string_view::npos) return std::nullopt;
     ProcessStamp stamp;
-    if (!parseNumber(text.substr(0, space), stamp.pid) || !parseNumber(text.substr(space + 1), stamp.start))
+    if (!parseWholeNumber(text.substr(0, space), stamp.pid) || !parseWholeNumber(text.substr(space + 1), stamp.start))
         return std::nullopt;
     if (stamp.pid <= 0) return std::nullopt;
     return stamp;
