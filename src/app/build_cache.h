@@ -141,6 +141,10 @@ struct RuntimeRecord {
     // tool with no program of its own (a command target's shell line is in
     // its recipe).
     std::string program;
+    // The target's outputs that its jobs made (each missing before a job
+    // that succeeded) and that it also reads, sorted: a failed job removes
+    // them as its own, where it keeps the user's files it edits in place.
+    std::vector<std::string> madeFiles;
     // False for a record read from the cache file, true once created or
     // replaced in this run.
     bool verified = false;
@@ -199,6 +203,9 @@ struct CacheClaim {
     std::vector<std::vector<std::uint64_t>> jobRecipes;
     // The claim made the record: the target had none before this run.
     bool createdRecord = false;
+    // The record's made files (see RuntimeRecord) when jobs are to run; the
+    // walk sets what the release stores.
+    std::vector<std::string> madeFiles;
 };
 
 // Workers for `recipes` recipes: 1 when any of the three is at most 1, else

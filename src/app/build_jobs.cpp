@@ -1,18 +1,18 @@
 #include "app/build_jobs.h"
 
-#include <sys/stat.h>
+#include <time.h>
 
 #include <algorithm>
 #include <exception>
-#include <filesystem>
 #include <future>
-#include <system_error>
+#include <optional>
 #include <utility>
 
 #include <fmt/format.h>
 
 #include "app/build_cache.h"
 #include "app/build_interrupt.h"
+#include "app/job_outputs.h"
 #include "tolm_app.h"
 #include "types/tolm_exceptions.h"
 #include "util/log.h"
@@ -23,7 +23,6 @@ namespace Messages {
 constexpr const char* Starting = "Starting build job\n";
 constexpr const char* CommandLine = "{}\n";
 constexpr const char* NotStarted = "Unable to start the command of '{}': {}\n";
-constexpr const char* Removed = "Removed '{}': the job that writes it did not finish.\n";
 constexpr const char* Failed = "Build of {} failed. Exiting..\n";
 constexpr const char* FailedError = "Build failed.";
 }  // namespace Messages
@@ -33,31 +32,11 @@ constexpr int NotRunResult = 38;
 // Result of a job stopped by a signal before its next command.
 constexpr int InterruptedResult = -1;
 
-// What a file was before a job ran; the job changed it when it differs after.
-struct FileState {
-    bool exists = false;
-    timespec modified{};
-    ino_t inode = 0;
-    off_t size = 0;
-
-    bool operator==(const FileState& other) const {
-        return exists == other.exists && modified.tv_sec == other.modified.tv_sec &&
-               modified.tv_nsec == other.modified.tv_nsec && inode == other.inode && size == other.size;
-    }
-};
-
-FileState stateOf(const std::string& file) {
-    struct stat status;
-    if (stat(file.c_str(), &status) != 0) return {};
-    return {true, status.st_mtim, status.st_ino, status.st_size};
-}
-
 struct Job {
     BuildJob* job;
     std::vector<Tolm::Command> commands;
-    std::vector<FileState> before;
-    // Of the files its target also reads.
-    std::vector<FileState> readBefore;
+    // Its declared outputs as they were before the jobs started.
+    std::optional<JobOutputs> outputs;
 };
 
 // Starts every job and waits for all of them in launch order; true when all
@@ -80,28 +59,6 @@ bool runAll(std::vector<Job>& jobs, ProcessRunner& runner, const std::string& na
         succeeded = succeeded && jobs[i].job->succeeded;
     }
     return succeeded;
-}
-
-// Removes what the jobs that did not succeed may have half-written: their
-// declared outputs that changed while they ran. Directories stay.
-void removeUnfinishedOutputs(const std::vector<Job>& jobs) {
-    const auto remove = [](const std::string& file) {
-        std::error_code error;
-        if (std::filesystem::is_directory(std::filesystem::symlink_status(file, error))) return;
-        if (std::filesystem::remove(file, error)) Log::log(6, fmt::runtime(Messages::Removed), file);
-    };
-    for (const Job& job : jobs) {
-        if (job.job->succeeded) continue;
-        const std::vector<std::string>& files = job.job->outputFiles;
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            const FileState after = stateOf(files[i]);
-            if (after.exists && !(after == job.before[i])) remove(files[i]);
-        }
-        // A file the target reads that the job made: no one's copy.
-        const std::vector<std::string>& read = job.job->readFiles;
-        for (std::size_t i = 0; i < read.size(); ++i)
-            if (!job.readBefore[i].exists && stateOf(read[i]).exists) remove(read[i]);
-    }
 }
 
 }  // namespace
@@ -130,20 +87,26 @@ void runJobs(Tolm::Builder& builder, std::vector<BuildJob>& jobs, const Util::Ci
         job.succeeded = !job.context;
         if (!job.context) continue;
         Log::log(5, fmt::runtime(Messages::Starting));
-        running.push_back(Job{&job, {}, {}, {}});
+        running.push_back(Job{&job, {}, std::nullopt});
     }
     if (running.empty()) return;
 
     builder.prepareOutput(*running.front().job->context, running.size());
     try {
         for (Job& job : running) job.commands = builder.createCommands(*job.job->context);
-        for (Job& job : running) {
-            for (const std::string& file : job.job->outputFiles) job.before.push_back(stateOf(file));
-            for (const std::string& file : job.job->readFiles) job.readBefore.push_back(stateOf(file));
-        }
+        JobOutputs::Directories directories;
+        for (Job& job : running)
+            job.outputs.emplace(job.job->outputFiles, job.job->readFiles, job.job->history, directories);
+        timespec start{};
+        clock_gettime(CLOCK_REALTIME, &start);
         std::exception_ptr taskFailure;
         const bool succeeded = runAll(running, runner, name.str(), taskFailure);
-        if (!succeeded) removeUnfinishedOutputs(running);
+        for (Job& job : running) {
+            if (job.job->succeeded)
+                job.job->madeFiles = job.outputs->made();
+            else
+                job.outputs->removeUnfinished(start);
+        }
         if (taskFailure) std::rethrow_exception(taskFailure);
         if (!succeeded) {
             BuildInterrupt::throwIfCaught();

@@ -6,20 +6,14 @@
 // gathered, a variable produced by several jobs becoming one list in job
 // order. The Builder itself is called from the calling thread only.
 //
-// A job that failed or was interrupted must not leave an output that a later
-// run takes for built: the files its recipes declare that changed while it
-// ran (new, or written again) are removed, as make does for a failed rule
-// under .DELETE_ON_ERROR. Files it did not touch stay, so a declared output
-// the command never wrote is never lost; so do the files its target
-// received from a dependency, which the walk leaves out of the job's
-// outputs, and those it also reads that were there before the job: a
-// command editing its input in place and failing halfway leaves the file as
-// it left it, not the user without one.
+// A job that fails or is stopped removes what it may have half-written
+// (job_outputs.h).
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/job_outputs.h"
 #include "app/process_runner.h"
 #include "tools/builder.h"
 #include "types/context.h"
@@ -36,8 +30,14 @@ struct BuildJob {
     // succeeded.
     bool succeeded = false;
     // The files its recipes declare as outputs that its target also reads: a
-    // failed job removes one only where it made it.
+    // failed job removes one only where it made it, now or in an earlier job.
     std::vector<std::string> readFiles;
+    // Its target's; none where no cache keeps a history, which leaves the
+    // outputs its target reads by another path to the job.
+    const TargetFileHistory* history = nullptr;
+    // Set by runJobs once the job succeeded: the outputs it made (missing
+    // before it) that its target also reads, by any path.
+    std::vector<std::string> madeFiles;
 };
 
 // Runs the jobs' commands through `runner` and merges the outputs into

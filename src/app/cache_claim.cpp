@@ -235,6 +235,10 @@ CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tol
         break;
     }
     if (outcome == Outcome::Claimed || outcome == Outcome::Miss) {
+        if (!claim.createdRecord) {
+            std::lock_guard<std::mutex> lock(record->mutex);
+            claim.madeFiles = record->madeFiles;
+        }
         const std::uint64_t workers =
             computeWorkerCount(jobs, static_cast<std::uint64_t>(set.maxParallelJobs), toBuild.size());
         claim.jobContexts = groupIntoWorkerContexts(target, toBuild, claim.context, workers);
@@ -260,6 +264,7 @@ void releaseCacheClaim(BuildCache& cache, const std::string& key, CacheClaim& cl
             fresh->recipes = std::move(claim.recipes);
             fresh->context = std::move(claim.context);
             fresh->program = std::move(claim.program);
+            fresh->madeFiles = std::move(claim.madeFiles);
             fresh->verified = true;
             cache.records.emplace(key, std::move(fresh));
             cache.stored = true;
@@ -276,6 +281,7 @@ void releaseCacheClaim(BuildCache& cache, const std::string& key, CacheClaim& cl
     record->recipes = std::move(claim.recipes);
     record->context = std::move(claim.context);
     record->program = std::move(claim.program);
+    record->madeFiles = std::move(claim.madeFiles);
     record->state = Tolm::RuntimeRecord::Free;
     record->verified = true;
     record->claimToken = 0;
@@ -315,6 +321,7 @@ void releaseFailedClaim(BuildCache& cache, const std::string& key, CacheClaim& c
             record->recipes = std::move(kept);
             record->context = std::move(claim.context);
             record->program = std::move(claim.program);
+            record->madeFiles = std::move(claim.madeFiles);
             cache.stored = true;
         }
         // Not verified: nothing in it is trusted without the file check.

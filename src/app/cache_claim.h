@@ -35,14 +35,15 @@ class TargetContext;
 CacheClaim claimCachedBuild(BuildCache& cache, Tolm::Builder& builder, const Tolm::TargetContext& target,
                             std::uint64_t jobs, const FileTimes& times);
 
-// Stores a claimed visit's recipes, context and program under the record key
-// and frees the record, once all its jobs succeeded: the recipes the jobs
-// built take the times and contents their outputs have now (recordJobResult). A token that is not the
-// record's changes nothing and is logged at level 7.
+// Stores a claimed visit's recipes, context, program and made files under the
+// record key and frees the record, once all its jobs succeeded: the recipes
+// the jobs built take the times and contents their outputs have now
+// (recordJobResult). A token that is not the record's changes nothing and is
+// logged at level 7.
 void releaseCacheClaim(BuildCache& cache, const std::string& key, CacheClaim& claim, const FileTimes& times);
 
 // Frees the record of a claimed visit whose jobs did not all succeed, taking
-// the claim's recipes and context. The recipes with keys in `completed` are
+// the claim's recipes, context and made files. The recipes with keys in `completed` are
 // stored, with the times and contents their outputs have now; every other recipe
 // keeps what the record held for it, or nothing when the record's context or
 // program differs. Nothing completed leaves the record as it was before the

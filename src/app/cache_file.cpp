@@ -84,6 +84,9 @@ int versionOf(std::string_view header)
     return 0;
 }
 
+// The line that opens the made files after the last record.
+constexpr std::string_view MadeFilesLine = "MADE_FILES";
+
 // The fewest bytes an assignment takes in the file ("A 0 0\n0\n\n"), a
 // record ("0\n\n0\n0\n") and an output time ("-\n"): no list is sized beyond
 // what the rest could hold.
@@ -192,6 +195,34 @@ private:
     int version_;
 };
 
+// The made files that follow the records, each list into its record. A
+// list that breaks a rule ends the reading and leaves every record without
+// one: its failed jobs then keep what their targets read, as they would
+// without a history.
+void readMadeFiles(CacheReader& in, RuntimeRecordMap& records)
+{
+    if (in.remaining() == 0 || in.line() != MadeFilesLine) return;
+    std::vector<std::pair<Tolm::RuntimeRecord*, std::vector<std::string>>> lists;
+    const std::optional<std::uint64_t> count = readCacheNumber(in);
+    for (std::uint64_t i = 0; count && i < *count; ++i) {
+        const std::optional<std::string_view> key = readCacheString(in);
+        const std::optional<std::uint64_t> files = key ? readCacheNumber(in) : std::nullopt;
+        if (!files) return;
+        std::vector<std::string> list;
+        for (std::uint64_t j = 0; j < *files; ++j) {
+            const std::optional<std::string_view> file = readCacheString(in);
+            if (!file) return;
+            list.emplace_back(*file);
+        }
+        std::sort(list.begin(), list.end());
+        list.erase(std::unique(list.begin(), list.end()), list.end());
+        auto found = records.find(Util::CiString(std::string(*key)));
+        if (found != records.end()) lists.emplace_back(found->second.get(), std::move(list));
+    }
+    if (!count) return;
+    for (auto& [record, list] : lists) record->madeFiles = std::move(list);
+}
+
 // What is at the cache path.
 struct FileContent {
     enum Kind { Missing, NotRegular, Bytes } kind = Missing;
@@ -243,6 +274,7 @@ std::optional<LoadFailure> parseCacheFile(std::string_view bytes, RuntimeRecordM
     } catch (const Malformed& failure) {
         return LoadFailure{failure.message, {}};
     }
+    if (version == NewestVersion) readMadeFiles(in, records);
     return std::nullopt;
 }
 
@@ -260,6 +292,7 @@ struct RecordCopy {
     std::vector<StoredRecipe> recipes;  // in the record's order
     std::vector<Tolm::Assignment> context;
     std::string program;
+    std::vector<std::string> madeFiles;
 };
 
 std::vector<RecordCopy> snapshotRecords(BuildCache& cache)
@@ -272,7 +305,8 @@ std::vector<RecordCopy> snapshotRecords(BuildCache& cache)
         copies.reserve(cache.records.size());
         for (const auto& [key, record] : cache.records) {
             std::lock_guard recordLock(record->mutex);
-            RecordCopy& copy = copies.emplace_back(RecordCopy{key.str(), {}, record->context, record->program});
+            RecordCopy& copy =
+                copies.emplace_back(RecordCopy{key.str(), {}, record->context, record->program, record->madeFiles});
             copy.recipes.reserve(record->recipes.size());
             for (const auto& entry : record->recipes) copy.recipes.push_back(entry.second);
         }
@@ -337,12 +371,25 @@ std::string renderCacheFile(const std::vector<RecordCopy>& records)
 {
     std::string body;
     std::uint64_t written = 0;
-    for (const RecordCopy& record : records)
-        if (renderRecord(record, body)) ++written;
+    std::vector<const RecordCopy*> withMadeFiles;
+    for (const RecordCopy& record : records) {
+        if (!renderRecord(record, body)) continue;
+        ++written;
+        if (!record.madeFiles.empty()) withMadeFiles.push_back(&record);
+    }
     std::string content(Headers[NewestVersion - OldestVersion]);
     content += '\n';
     appendCacheCount(content, written);
     content += body;
+    if (withMadeFiles.empty()) return content;
+    content += MadeFilesLine;
+    content += '\n';
+    appendCacheCount(content, withMadeFiles.size());
+    for (const RecordCopy* record : withMadeFiles) {
+        appendCacheString(content, record->key);
+        appendCacheCount(content, record->madeFiles.size());
+        for (const std::string& file : record->madeFiles) appendCacheString(content, file);
+    }
     return content;
 }
 

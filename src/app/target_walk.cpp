@@ -152,15 +152,18 @@ std::vector<std::string> inputFilesOf(const CacheClaim& claim, const std::set<Ut
 // The claim's job contexts with the files their recipes declare as outputs,
 // but those received from dependencies (a failed job must not remove them),
 // and apart those the target also reads (a command editing its input in
-// place), which a failed job removes only where it made them: one that was
-// there before may be the user's only copy.
+// place), which a failed job removes only where the target made them: one
+// that was there before may be the user's only copy. `history` gets the
+// target's input files and the outputs its jobs made before.
 std::vector<BuildJob> jobsOf(CacheClaim& claim, const std::vector<std::string>& received,
-                             const std::set<Util::CiString>& inherited) {
+                             const std::set<Util::CiString>& inherited, TargetFileHistory& history) {
     std::vector<BuildJob> jobs;
     if (claim.jobContexts.empty()) return jobs;
-    const std::vector<std::string> read = inputFilesOf(claim, inherited);
+    history.inputFiles = inputFilesOf(claim, inherited);
+    history.madeFiles = claim.madeFiles;
+    const std::vector<std::string>& read = history.inputFiles;
     for (std::size_t i = 0; i < claim.jobContexts.size(); ++i) {
-        BuildJob& job = jobs.emplace_back(BuildJob{std::move(claim.jobContexts[i]), {}, false, {}});
+        BuildJob& job = jobs.emplace_back(BuildJob{std::move(claim.jobContexts[i]), {}, false, {}, &history, {}});
         if (i >= claim.jobRecipes.size()) continue;
         std::vector<std::string> declared;
         for (std::uint64_t key : claim.jobRecipes[i])
@@ -173,6 +176,20 @@ std::vector<BuildJob> jobsOf(CacheClaim& claim, const std::vector<std::string>& 
             if (written.count(file) == 0) job.readFiles.push_back(std::move(file));
     }
     return jobs;
+}
+
+// The outputs the target's jobs made, now and before, that it still writes:
+// what its record keeps.
+std::vector<std::string> madeOutputs(const CacheClaim& claim, const std::vector<BuildJob>& jobs,
+                                     const std::vector<std::string>& outputs) {
+    std::set<std::string> made(claim.madeFiles.begin(), claim.madeFiles.end());
+    for (const BuildJob& job : jobs) made.insert(job.madeFiles.begin(), job.madeFiles.end());
+    if (made.empty()) return {};
+    const std::set<std::string> written(outputs.begin(), outputs.end());
+    std::vector<std::string> kept;
+    for (const std::string& file : made)
+        if (written.count(file) != 0) kept.push_back(file);
+    return kept;
 }
 
 // A value with every path of it, in lists too, a text of the same words.
@@ -323,7 +340,8 @@ Tolm::ContextPtr TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
     // this run writes one of the same files. When a job fails, what the jobs
     // that succeeded built is kept in the record.
     CacheClaim claim;
-    std::vector<BuildJob> jobs{BuildJob{targetContext, {}, false, {}}};
+    std::vector<BuildJob> jobs{BuildJob{targetContext, {}, false, {}, nullptr, {}}};
+    TargetFileHistory history;
     std::string owner;
     if (buildCache) {
         owner = ownerName(*targetContext, displayName, unitRegistry.defaultNamespace);
@@ -348,17 +366,23 @@ Tolm::ContextPtr TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
             }
         }
         claim = ClaimCachedBuild(*builder, *targetContext);
-        jobs = jobsOf(claim, received, inherited);
+        jobs = jobsOf(claim, received, inherited, history);
     }
     const Tolm::ContextPtr result = std::make_shared<Tolm::Context>();
     Tolm::Context& output = *result;
+    std::vector<std::string> outputFiles;
     try {
-        if (buildCache) chain.outputOwners.claim(outputFilesOf(claim, received), owner);
+        if (buildCache) {
+            outputFiles = outputFilesOf(claim, received);
+            chain.outputOwners.claim(outputFiles, owner);
+        }
         runBuildJobs(*builder, jobs, displayName, output);
     } catch (...) {
-        if (claim.claimToken != 0)
+        if (claim.claimToken != 0) {
+            claim.madeFiles = madeOutputs(claim, jobs, outputFiles);
             releaseFailedClaim(*buildCache, targetContext->instanceName(), claim, completedRecipes(claim, jobs),
                                buildCache->fileTimes);
+        }
         throw;
     }
 
@@ -371,8 +395,10 @@ Tolm::ContextPtr TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         for (const auto& [key, recipe] : claim.recipes)
             for (const Assignment& assignment : recipe.outputs) produced.push_back(&assignment);
         mergeGathered(output, produced);
-        if (claim.claimToken != 0)
+        if (claim.claimToken != 0) {
+            claim.madeFiles = madeOutputs(claim, jobs, outputFiles);
             releaseCacheClaim(*buildCache, targetContext->instanceName(), claim, buildCache->fileTimes);
+        }
     }
     for (const auto& [key, assignment] : targetContext->assignments) {
         if (assignment.modifier != Assignment::OutputModifier) continue;

@@ -45,7 +45,7 @@ std::shared_ptr<Tolm::Context> job(std::vector<TolmValuePtr> commands) {
 
 std::vector<BuildJob> jobsOf(const std::vector<std::shared_ptr<Tolm::Context>>& contexts) {
     std::vector<BuildJob> jobs;
-    for (const auto& context : contexts) jobs.push_back(BuildJob{context, {}, false, {}});
+    for (const auto& context : contexts) jobs.push_back(BuildJob{context, {}, false, {}, nullptr, {}});
     return jobs;
 }
 

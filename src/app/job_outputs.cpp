@@ -1,0 +1,131 @@
+#include "app/job_outputs.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#include "util/log.h"
+
+namespace {
+
+namespace Messages {
+constexpr const char* Removed = "Removed '{}': the job that writes it did not finish.\n";
+}  // namespace Messages
+
+bool notBefore(const timespec& time, const timespec& start) {
+    return time.tv_sec != start.tv_sec ? time.tv_sec > start.tv_sec : time.tv_nsec >= start.tv_nsec;
+}
+
+std::string directoryOf(const std::string& file) { return std::filesystem::path(file).parent_path().string(); }
+
+// The path with every link resolved; empty when some part is missing.
+std::string realPathOf(const std::string& path) {
+    const std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : std::string();
+}
+
+// Where a missing directory comes to be when plain directories are made for
+// the missing part: the real path of the nearest part that is there, and
+// the rest.
+std::string plainPathOf(const std::filesystem::path& directory) {
+    std::filesystem::path rest;
+    for (std::filesystem::path part = directory; !part.empty(); part = part.parent_path()) {
+        const std::string real = realPathOf(part.string());
+        if (!real.empty()) return (std::filesystem::path(real) / rest).lexically_normal().string();
+        rest = rest.empty() ? part.filename() : part.filename() / rest;
+        if (part == part.parent_path()) break;
+    }
+    return std::string();
+}
+
+}  // namespace
+
+bool FileState::operator==(const FileState& other) const {
+    return exists == other.exists && modified.tv_sec == other.modified.tv_sec &&
+           modified.tv_nsec == other.modified.tv_nsec && inode == other.inode && device == other.device &&
+           size == other.size;
+}
+
+bool FileState::sameFile(const FileState& other) const {
+    return exists && other.exists && inode == other.inode && device == other.device;
+}
+
+FileState fileStateOf(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return {};
+    return {true, status.st_mtim, status.st_ino, status.st_dev, status.st_size, status.st_ctim};
+}
+
+JobOutputs::JobOutputs(const std::vector<std::string>& outputs, const std::vector<std::string>& read,
+                       const TargetFileHistory* history, Directories& directories)
+    : history_(history) {
+    outputs_.reserve(outputs.size() + read.size());
+    const auto watch = [&](const std::string& file, bool isRead) {
+        const std::string path = directoryOf(file);
+        auto found = directories.find(path);
+        if (found == directories.end()) {
+            Directory directory{fileStateOf(path), {}};
+            if (!directory.state.exists) directory.plainPath = plainPathOf(path);
+            found = directories.emplace(path, std::move(directory)).first;
+        }
+        outputs_.push_back(Watched{&file, isRead, fileStateOf(file), &found->second});
+    };
+    for (const std::string& file : outputs) watch(file, false);
+    for (const std::string& file : read) watch(file, true);
+}
+
+bool JobOutputs::readByTarget(const Watched& output, const FileState& now) const {
+    if (output.read) return true;
+    if (!history_) return false;
+    if (!inputsRead_) {
+        inputsRead_ = true;
+        inputs_.reserve(history_->inputFiles.size());
+        for (const std::string& file : history_->inputFiles) inputs_.push_back(fileStateOf(file));
+    }
+    return std::any_of(inputs_.begin(), inputs_.end(), [&](const FileState& input) {
+        return input.sameFile(output.before) || input.sameFile(now);
+    });
+}
+
+void JobOutputs::removeUnfinished(const timespec& start) const {
+    for (const Watched& output : outputs_) {
+        const std::string& file = *output.file;
+        const FileState now = fileStateOf(file);
+        if (!now.exists || now == output.before) continue;
+        // A path that leads elsewhere now went through a link or a directory
+        // that the job made or moved. Only plain directories made where none
+        // were hold nothing from before the job; anywhere else, only a file
+        // changed since the job started is the job's.
+        const std::string directory = directoryOf(file);
+        if (!fileStateOf(directory).sameFile(output.directory->state)) {
+            const bool madeHere =
+                !output.directory->plainPath.empty() && realPathOf(directory) == output.directory->plainPath;
+            if (!madeHere && !notBefore(now.changed, start)) continue;
+        }
+        // The user's file, edited in place.
+        const bool madeBefore =
+            history_ && std::binary_search(history_->madeFiles.begin(), history_->madeFiles.end(), file);
+        if (output.before.exists && !madeBefore && readByTarget(output, now)) continue;
+        std::error_code error;
+        if (std::filesystem::is_directory(std::filesystem::symlink_status(file, error))) continue;
+        if (std::filesystem::remove(file, error)) Log::log(6, fmt::runtime(Messages::Removed), file);
+    }
+}
+
+std::vector<std::string> JobOutputs::made() const {
+    std::vector<std::string> made;
+    if (!history_) return made;
+    for (const Watched& output : outputs_) {
+        if (output.before.exists) continue;
+        const FileState now = fileStateOf(*output.file);
+        if (now.exists && readByTarget(output, now)) made.push_back(*output.file);
+    }
+    return made;
+}

@@ -1,0 +1,106 @@
+#pragma once
+// The declared outputs of a build job, watched from before it runs: what a
+// job that failed or was stopped removes, and what one that succeeded made.
+//
+// A failed job must not leave an output that a later run or another tool
+// takes for built, so the files it changed (new, or written again) are
+// removed, as make does for a failed rule under .DELETE_ON_ERROR. Three kinds
+// of file stay all the same:
+// - one the job did not write. Its path may lead elsewhere after the job (a
+//   link the command made to a directory outside the project): a file there
+//   that has not changed since the job started is someone else's, wherever
+//   the path now leads.
+// - one the user had before the job that the target also reads: a command
+//   editing its input in place and failing halfway leaves the file as it
+//   left it, not the user without one. Whether the target reads it is asked
+//   of the file, not of its spelling: another path to it, a link to it or a
+//   hard link name it as well.
+// - a directory.
+// A file of the second kind that a job of the target made (the target's
+// record remembers it) is the target's own, however the target names it: a
+// generator whose output path sits in a variable of its own, which a command
+// target also counts among its inputs, loses what it half-wrote.
+//
+// The file system's times are coarse: a file written in the same tick as the
+// job's start may carry a change time just before it. Where only the time
+// can tell (a path that leads elsewhere after the job), the file is kept.
+
+#include <time.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// What a target's jobs need to tell its own outputs from the user's files.
+struct TargetFileHistory {
+    // Every file the target's inputs name: an output that is one of them, by
+    // any path, is a file its command edits in place.
+    std::vector<std::string> inputFiles;
+    // The outputs that jobs of the target made before, sorted.
+    std::vector<std::string> madeFiles;
+};
+
+// What one status call tells of a path (links followed).
+struct FileState {
+    bool exists = false;
+    timespec modified{};
+    ino_t inode = 0;
+    dev_t device = 0;
+    off_t size = 0;
+    // When its inode last changed, which no one can set back.
+    timespec changed{};
+
+    // The file changed when its state differs: written, replaced or gone.
+    bool operator==(const FileState& other) const;
+    bool sameFile(const FileState& other) const;
+};
+
+FileState fileStateOf(const std::string& path);
+
+// The declared outputs of one job, noted as they are when it is made.
+class JobOutputs {
+public:
+    // Where an output's directory was before the jobs started, shared by
+    // the jobs of a target: most outputs share a few directories.
+    struct Directory {
+        FileState state;
+        // For a directory missing then: the path it has once plain
+        // directories are made where it is missing, through the links of
+        // the part that was there.
+        std::string plainPath;
+    };
+    using Directories = std::unordered_map<std::string, Directory>;
+
+    // `outputs`: what the job writes that its target does not read by the
+    // same path; `read`: the others. `history` may be none.
+    JobOutputs(const std::vector<std::string>& outputs, const std::vector<std::string>& read,
+               const TargetFileHistory* history, Directories& directories);
+
+    // After the job failed or was stopped: removes what it may have
+    // half-written, each removal logged at level 6. `start`: the clock's
+    // time (CLOCK_REALTIME) just before the job started.
+    void removeUnfinished(const timespec& start) const;
+    // After the job succeeded: the outputs it made (missing before it) that
+    // its target also reads, by any path.
+    std::vector<std::string> made() const;
+
+private:
+    struct Watched {
+        const std::string* file;
+        // Its target's inputs name it by the same path.
+        bool read;
+        FileState before;
+        const Directory* directory;
+    };
+
+    // Whether an input of the target names the file that was or now is at
+    // an output's path. Asked after the job: a command that replaced the
+    // file (sed -i) leaves links to the new one, and hard links to the old.
+    bool readByTarget(const Watched& output, const FileState& now) const;
+
+    const TargetFileHistory* history_;
+    std::vector<Watched> outputs_;
+    // The inputs' states, read at the first question.
+    mutable std::vector<FileState> inputs_;
+    mutable bool inputsRead_ = false;
+};
