@@ -61,6 +61,7 @@ std::string dump(BuildCache& cache)
             for (const auto& time : recipe.inputTimes) text += " " + timeText(time);
         }
         for (const auto& assignment : record->context) text += "\n  context " + describe(assignment);
+        for (const auto& file : record->madeFiles) text += "\n  made " + file;
         records.push_back(text);
     }
     std::sort(records.begin(), records.end());
@@ -255,6 +256,42 @@ TEST_F(CacheFileTest, LoadToleratesAndMerges)
               "  recipe\n"
               "    in IN 1/0 TolmString(a) -> OBJ 1/0 TolmString(first)\n"
               "next\n");
+}
+
+// The files a record's jobs made follow the last record, where a reader that knows nothing of them
+// ignores them: each list goes to its record whatever the key's case, sorted once, and one for no
+// record is dropped; the save writes them back as read. A damaged list leaves every record without
+// one, and the records as they are, without a warning.
+TEST_F(CacheFileTest, MadeFilesFollowTheRecords)
+{
+    const std::string records = "TOLM_CACHE_V7\n2\n" + element("app::gen") + element("") + "0\n0\n" +
+                                element("app::main") + element("") + "0\n0\n";
+    const std::string made = "MADE_FILES\n2\n" + element("app::gen") + "2\n" + element("/p/a.txt") +
+                             element("/p/b.txt") + element("app::main") + "1\n" + element("/p/m.txt");
+    const std::string shown = "app::gen\n  made /p/a.txt\n  made /p/b.txt\napp::main\n  made /p/m.txt\n";
+    BuildCache cache(cacheFile());
+    EXPECT_EQ(load(records + made, cache), "");
+    EXPECT_EQ(dump(cache), shown);
+    cache.stored = true;
+    ASSERT_EQ(save(cache), "");
+    EXPECT_EQ(contentOf(cacheFile()), records + made);
+
+    const std::string unsorted = "MADE_FILES\n2\n" + element("APP::GEN") + "3\n" + element("/p/b.txt") +
+                                 element("/p/a.txt") + element("/p/b.txt") + element("app::gone") + "1\n" +
+                                 element("/p/x.txt");
+    BuildCache merged(cacheFile());
+    EXPECT_EQ(load(records + unsorted, merged), "");
+    EXPECT_EQ(dump(merged), "app::gen\n  made /p/a.txt\n  made /p/b.txt\napp::main\n");
+
+    const std::string plain = "app::gen\napp::main\n";
+    for (const std::string& damaged :
+         std::vector<std::string>{made.substr(0, made.size() - 3), "MADE_FILES\nmany\n", "MADE_FILES\n1\n" + element("app::gen"),
+          "MADE_FILES\n2\n" + element("app::gen") + "1\n" + element("/p/a.txt"), "MADE_FILE\n" + made,
+          std::string("trailing bytes")}) {
+        BuildCache partial(cacheFile());
+        EXPECT_EQ(load(records + damaged, partial), "") << damaged;
+        EXPECT_EQ(dump(partial), plain) << damaged;
+    }
 }
 
 // A run that stored nothing in a cache read from a file of the newest format leaves the file as it

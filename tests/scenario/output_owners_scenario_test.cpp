@@ -19,22 +19,6 @@ namespace {
 
 constexpr const char* kLib = "lib: { cmdline = \"echo L > lib.txt\" ^libout = P\"(lib.txt)\" }\n";
 
-// A run of `target` in the work directory whose command fails, or, when `stopped`, that gets
-// SIGTERM once its command has made the file "started".
-Scenario::RunResult failedOrStopped(const std::filesystem::path& work, const std::string& home,
-                                    const std::string& target, bool stopped) {
-    std::filesystem::remove(work / "started");
-    std::atomic<pid_t> pid{0};
-    auto run = std::async(std::launch::async, [&] {
-        return Scenario::runTolm({target}, work, {.home = home, .started = [&](pid_t p) { pid = p; }});
-    });
-    if (stopped) {
-        EXPECT_TRUE(TestSupport::eventually([&] { return std::filesystem::exists(work / "started"); })) << target;
-        if (pid > 0) kill(pid, SIGTERM);
-    }
-    return run.get();
-}
-
 TEST_F(TolmScenario, TwoTargetsWritingOneFileStopTheRun) {
     writeProject("prog: ta tb { C_FILES = P\"(m.c)\" OBJS = ta.objs OUTPUT_DIR = P\"(bin)\" }\n"
                  "ta: { C_FILES = P\"(a/x.c)\" C_FLAGS = \"-c\" OUTPUT_DIR = P\"(obj)\" }\n"
@@ -330,7 +314,7 @@ TEST_F(TolmScenario, ReceivedFileOutlivesTheReceiversFailedJob) {
             write("tolm.txt", "unit app\n" + targets);
             write(file, "/* mine */\n");
             std::filesystem::remove(at("own.txt"));
-            const RunResult result = failedOrStopped(work_.path(), home_.path().string(), "b", stopped);
+            const RunResult result = failedOrStopped({"b"}, stopped);
             EXPECT_EQ(result.exitCode, stopped ? 128 + SIGTERM : 1) << form << result.out;
             EXPECT_EQ(contentOf(at(file)), "/* mine */\nedit\n") << form << result.out;
             EXPECT_EQ(result.out.find("Removed '" + at(file) + "'"), std::string::npos) << form << result.out;
@@ -367,7 +351,7 @@ TEST_F(TolmScenario, InputEditedInPlaceOutlivesTheFailedJob) {
             target.replace(target.find("END"), 3, stopped ? "sleep 1000" : "exit 1");
             writeProject(target);
             write("data.txt", "aaa\n");
-            const RunResult result = failedOrStopped(work_.path(), home_.path().string(), "fmt", stopped);
+            const RunResult result = failedOrStopped({"fmt"}, stopped);
             EXPECT_EQ(result.exitCode, stopped ? 128 + SIGTERM : 1) << form << result.out;
             EXPECT_EQ(contentOf(at("data.txt")), "baa\n") << form << result.out;
             EXPECT_EQ(result.out.find("Removed '" + at("data.txt") + "'"), std::string::npos) << form << result.out;
@@ -399,7 +383,7 @@ TEST_F(TolmScenario, OutputTheFailedJobMadeIsRemovedWhateverNamesIt) {
             targets.replace(targets.find("END"), 3, stopped ? "sleep 1000" : "exit 1");
             writeProject(targets);
             std::filesystem::remove(at("gen.h"));
-            const RunResult result = failedOrStopped(work_.path(), home_.path().string(), c.target, stopped);
+            const RunResult result = failedOrStopped({c.target}, stopped);
             EXPECT_EQ(result.exitCode, stopped ? 128 + SIGTERM : 1) << form << result.out;
             EXPECT_FALSE(std::filesystem::exists(at("gen.h"))) << form << result.out;
         }

@@ -4,17 +4,22 @@
 // write a project into, a scratch home directory, and runs of the real
 // binary in either.
 
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <future>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "scenario/run_tolm.h"
 #include "scenario/scratch_dir.h"
+#include "support/process_watch.h"
 #include "support/test_support.h"
 
 class TolmScenario : public testing::Test {
@@ -48,6 +53,23 @@ protected:
         for (const char* tool : {"g++", "ar", "ld", "objcopy"})
             std::filesystem::create_symlink("/usr/bin/" + std::string(tool), gcc.parent_path() / tool);
         return gcc.parent_path();
+    }
+    // A run in `subdirectory` whose command fails, or, when `stopped`, that gets SIGTERM once its
+    // command has made the file "started" there.
+    RunResult failedOrStopped(const Words& words, bool stopped, const std::string& subdirectory = "") const {
+        const std::filesystem::path directory = work_.path() / subdirectory;
+        std::filesystem::remove(directory / "started");
+        std::atomic<pid_t> pid{0};
+        auto run = std::async(std::launch::async, [&] {
+            return Scenario::runTolm(words, directory,
+                                     {.home = home_.path().string(), .started = [&](pid_t p) { pid = p; }});
+        });
+        if (stopped) {
+            EXPECT_TRUE(TestSupport::eventually([&] { return std::filesystem::exists(directory / "started"); }))
+                << words.front();
+            if (pid > 0) kill(pid, SIGTERM);
+        }
+        return run.get();
     }
     // The path of a work file as tolm prints it.
     std::string at(const std::string& relative) const { return (work_.path() / relative).string(); }
