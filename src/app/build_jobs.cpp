@@ -101,11 +101,12 @@ void runJobs(Tolm::Builder& builder, std::vector<BuildJob>& jobs, const Util::Ci
         clock_gettime(CLOCK_REALTIME, &start);
         std::exception_ptr taskFailure;
         const bool succeeded = runAll(running, runner, name.str(), taskFailure);
+        InputFiles inputs(running.front().job->history);
         for (Job& job : running) {
             if (job.job->succeeded)
-                job.job->madeFiles = job.outputs->made();
+                job.job->madeFiles = job.outputs->made(inputs);
             else
-                job.outputs->removeUnfinished(start);
+                job.outputs->removeUnfinished(start, inputs);
         }
         if (taskFailure) std::rethrow_exception(taskFailure);
         if (!succeeded) {

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -81,20 +80,18 @@ JobOutputs::JobOutputs(const std::vector<std::string>& outputs, const std::vecto
     for (const std::string& file : read) watch(file, true);
 }
 
-bool JobOutputs::readByTarget(const Watched& output, const FileState& now) const {
-    if (output.read) return true;
-    if (!history_) return false;
-    if (!inputsRead_) {
-        inputsRead_ = true;
-        inputs_.reserve(history_->inputFiles.size());
-        for (const std::string& file : history_->inputFiles) inputs_.push_back(fileStateOf(file));
+bool InputFiles::name(const FileState& file) {
+    if (!history_ || !file.exists) return false;
+    if (!identities_) {
+        identities_.emplace();
+        for (const std::string& input : history_->inputFiles)
+            if (const FileState state = fileStateOf(input); state.exists)
+                identities_->emplace(state.device, state.inode);
     }
-    return std::any_of(inputs_.begin(), inputs_.end(), [&](const FileState& input) {
-        return input.sameFile(output.before) || input.sameFile(now);
-    });
+    return identities_->count({file.device, file.inode}) != 0;
 }
 
-void JobOutputs::removeUnfinished(const timespec& start) const {
+void JobOutputs::removeUnfinished(const timespec& start, InputFiles& inputs) const {
     for (const Watched& output : outputs_) {
         const std::string& file = *output.file;
         const FileState now = fileStateOf(file);
@@ -109,23 +106,26 @@ void JobOutputs::removeUnfinished(const timespec& start) const {
                 !output.directory->plainPath.empty() && realPathOf(directory) == output.directory->plainPath;
             if (!madeHere && !notBefore(now.changed, start)) continue;
         }
-        // The user's file, edited in place.
+        // The user's file, edited in place. Asked after the job: a command
+        // that replaced the file (sed -i) leaves links to the new one, and
+        // hard links to the old.
         const bool madeBefore =
             history_ && std::binary_search(history_->madeFiles.begin(), history_->madeFiles.end(), file);
-        if (output.before.exists && !madeBefore && readByTarget(output, now)) continue;
+        if (output.before.exists && !madeBefore && (output.read || inputs.name(output.before) || inputs.name(now)))
+            continue;
         std::error_code error;
         if (std::filesystem::is_directory(std::filesystem::symlink_status(file, error))) continue;
         if (std::filesystem::remove(file, error)) Log::log(6, fmt::runtime(Messages::Removed), file);
     }
 }
 
-std::vector<std::string> JobOutputs::made() const {
+std::vector<std::string> JobOutputs::made(InputFiles& inputs) const {
     std::vector<std::string> made;
     if (!history_) return made;
     for (const Watched& output : outputs_) {
         if (output.before.exists) continue;
         const FileState now = fileStateOf(*output.file);
-        if (now.exists && readByTarget(output, now)) made.push_back(*output.file);
+        if (now.exists && (output.read || inputs.name(now))) made.push_back(*output.file);
     }
     return made;
 }

@@ -25,10 +25,14 @@
 // job's start may carry a change time just before it. Where only the time
 // can tell (a path that leads elsewhere after the job), the file is kept.
 
+#include <sys/types.h>
 #include <time.h>
 
+#include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // What a target's jobs need to tell its own outputs from the user's files.
@@ -57,6 +61,20 @@ struct FileState {
 
 FileState fileStateOf(const std::string& path);
 
+// The files a target's inputs name, as they are once its jobs ended, looked
+// at once for all its jobs and only when asked.
+class InputFiles {
+public:
+    explicit InputFiles(const TargetFileHistory* history) : history_(history) {}
+
+    // Whether an input names the file (by any path to it).
+    bool name(const FileState& file);
+
+private:
+    const TargetFileHistory* history_;
+    std::optional<std::set<std::pair<dev_t, ino_t>>> identities_;
+};
+
 // The declared outputs of one job, noted as they are when it is made.
 class JobOutputs {
 public:
@@ -79,10 +97,10 @@ public:
     // After the job failed or was stopped: removes what it may have
     // half-written, each removal logged at level 6. `start`: the clock's
     // time (CLOCK_REALTIME) just before the job started.
-    void removeUnfinished(const timespec& start) const;
+    void removeUnfinished(const timespec& start, InputFiles& inputs) const;
     // After the job succeeded: the outputs it made (missing before it) that
     // its target also reads, by any path.
-    std::vector<std::string> made() const;
+    std::vector<std::string> made(InputFiles& inputs) const;
 
 private:
     struct Watched {
@@ -93,14 +111,6 @@ private:
         const Directory* directory;
     };
 
-    // Whether an input of the target names the file that was or now is at
-    // an output's path. Asked after the job: a command that replaced the
-    // file (sed -i) leaves links to the new one, and hard links to the old.
-    bool readByTarget(const Watched& output, const FileState& now) const;
-
     const TargetFileHistory* history_;
     std::vector<Watched> outputs_;
-    // The inputs' states, read at the first question.
-    mutable std::vector<FileState> inputs_;
-    mutable bool inputsRead_ = false;
 };
