@@ -7,6 +7,7 @@
 #include "types/expansion_limits.h"
 #include "types/resolution_cycle.h"
 #include "types/tolm_exceptions.h"
+#include "types/unknown_first_name.h"
 #include "util/log.h"
 
 namespace Tolm {
@@ -38,6 +39,35 @@ std::string expandReferencedText(const TolmString& owner, const std::string& nam
     if (guard.contains(key)) throw ResolutionCycle(name);
     const InProgress mark(guard, std::move(key));
     return expandVariables(owner, value.toString(), guard);
+}
+
+// Warns, inside the handler of a failed lookup, that the reference becomes
+// empty text. Only the name the reference itself gives "does not exist": a
+// variable whose value fails (an index it does not take, another name it
+// refers to) is there, so the warning says what failed instead.
+void warnUnexpanded(const TolmString& owner, const std::string& name)
+{
+    const auto itself = [&](const std::string& missing) { return Util::CiString(missing) == Util::CiString(name); };
+    std::string failed;  // stays empty when the reference's own name is missing
+    try {
+        throw;
+    } catch (const MissingMemberException& failure) {
+        if (!itself(failure.reference())) failed = failure.message();
+    } catch (const NotFoundException& failure) {
+        if (!itself(failure.name())) failed = failure.message();
+    } catch (const UnknownFirstName& failure) {
+        if (!itself(failure.reference())) failed = failure.what();
+    } catch (const TolmException& failure) {
+        // Without a resolver no lookup ran: nothing exists for the text.
+        if (owner.resolver) failed = failure.message();
+    } catch (const std::exception& failure) {
+        failed = failure.what();
+    } catch (...) {
+    }
+    if (failed.empty())
+        Log::log(Log::Warning, fmt::runtime(TextExpansionMessages::MissingVariable), name);
+    else
+        Log::log(Log::Warning, fmt::runtime(TextExpansionMessages::UnusableVariable), name, failed);
 }
 
 }  // namespace
@@ -94,7 +124,7 @@ std::string expandVariables(const TolmString& owner, const std::string& text, Ex
         } catch (const ExpansionLimit&) {
             throw;
         } catch (...) {
-            Log::log(Log::Warning, fmt::runtime(TextExpansionMessages::MissingVariable), name);
+            warnUnexpanded(owner, name);
         }
         if (sole) *passesOn = value && value->fromDependency;
         sole = false;

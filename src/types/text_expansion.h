@@ -36,6 +36,8 @@ inline constexpr const char* MissingBrace = "missing '}'";
 inline constexpr const char* NestedReference = "nested ${} is not allowed";
 // Logged at level 6 when a ${...} lookup fails; the reference becomes empty.
 inline constexpr const char* MissingVariable = "Variable '{}' does not exist.\n";
+// The same for a variable that exists but whose value fails; with what failed.
+inline constexpr const char* UnusableVariable = "Variable '{}' cannot be expanded: {}\n";
 // With the "#" and its digits.
 inline constexpr const char* UnresolvedBackReference = "unresolved cross expansion reference '{}'";
 // With the reference text, the parser's message and its position.
@@ -55,8 +57,9 @@ inline constexpr std::uint64_t MaxCrossLevel = 256;
 // malformed reference, and ResolutionCycle (a std::out_of_range carrying the
 // name as written) for a reference to a variable whose expansion is in
 // progress. A variable that cannot be looked up becomes the empty text after
-// a level-6 warning. When `passesOn` is given, it tells whether the text is
-// one reference and nothing else to a value received from a dependency
+// a level-6 warning, which says what failed unless the name is simply
+// missing. When `passesOn` is given, it tells whether the text is one
+// reference and nothing else to a value received from a dependency
 // (tolm_value.h).
 std::string expandVariables(const TolmString& owner, const std::string& text, ExpansionGuard& guard,
                             bool* passesOn = nullptr);

@@ -1,7 +1,6 @@
 #include "types/tolm_context.h"
 
 #include <string>
-#include <utility>
 #include <variant>
 
 #include <fmt/format.h>
@@ -19,17 +18,6 @@ constexpr const char* TypeName = "TolmContext";
 constexpr const char* VariableKind = "Variable";
 constexpr const char* PositionIndexMessage =
     "Cannot index a context value with {}; select one of its variables ({}) by name.";
-
-// Only a name selects from a context. Callers know this failure as
-// std::bad_variant_access, so it keeps that type but says what went wrong.
-class PositionIndex : public std::bad_variant_access {
-public:
-    explicit PositionIndex(std::string message) : message_(std::move(message)) {}
-    const char* what() const noexcept override { return message_.c_str(); }
-
-private:
-    std::string message_;
-};
 
 const Context::AssignmentMap& emptyMap()
 {
@@ -115,7 +103,9 @@ void TolmContext::append(const TolmValue& operand)
 TolmValuePtr TolmContext::get(const AccessKey& key) const
 {
     const auto* text = std::get_if<std::string>(&key);
-    if (!text) throw PositionIndex(fmt::format(PositionIndexMessage, accessKeyIndexText(key), toString()));
+    // Only a name selects from a context: a position or range is the user's
+    // mistake, told as such like any other index a value does not take.
+    if (!text) throw TolmException(fmt::format(PositionIndexMessage, accessKeyIndexText(key), toString()));
     const std::string& name = *text;
     const auto& assignments = assignmentsOf(context);
     auto entry = assignments.find(Util::CiString(name));

@@ -240,7 +240,7 @@ t8000: { cmdline = "true" }
                     "Error: Variable 'libz.lib' not found in target 'app::example'. Its dependencies' outputs are "
                     "under: core.\n"},
         {"range", "Variable \"abc\" cannot be indexed with [5:7:1]: the range starts past its end.\n"},
-        {"position", "Cannot index a context value with [0]; select one of its variables (show) by name.\n"},
+        {"position", "Error: Cannot index a context value with [0]; select one of its variables (show) by name.\n"},
         {"cycle", "Variable 'X' refers to itself, directly or through others.\n"},
         {"member", "[app::plain] Visiting target\n[app::plain] Starting build job\n[app::plain] true\n"
                    "[app::plain] Build done\nError: Variable 'plain.so' not found in target 'app::member'. "

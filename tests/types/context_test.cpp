@@ -235,12 +235,21 @@ TEST_F(ContextLookupTest, Reaches)
     EXPECT_EQ(textOf(c, "s"), "xyz");
 }
 
-// Each way a name fails to resolve, with its exact text.
+// Each way a name fails to resolve, with its exact text; a position or range on a context value, also one
+// reached by name, is the user's mistake, never a standard failure only a fault could raise.
 TEST_F(ContextLookupTest, Failures)
 {
     for (const Assignment& a : {set("t", str("text")), set("a", contextValue({set("b", str("1"))})), declare("none"),
-                                set("L", makeListValue({str("p"), str("q")}))})
+                                set("L", makeListValue({str("p"), str("q")})),
+                                set("flags", contextValue({set("CFLAGS", str("-O2")), set("LDFLAGS", str(""))})),
+                                set("outer", contextValue({set("inner", contextValue({set("x", str("1"))}))}))})
         c.addAssignment(a, 0);
+    const std::string position = "Cannot index a context value with ";
+    EXPECT_EQ(failure<TolmException>("flags[0]"),
+              position + "[0]; select one of its variables (CFLAGS LDFLAGS) by name.");
+    EXPECT_EQ(failure<TolmException>("flags[0..1]"),
+              position + "[0:1:1]; select one of its variables (CFLAGS LDFLAGS) by name.");
+    EXPECT_EQ(failure<TolmException>("outer.inner[1]"), position + "[1]; select one of its variables (x) by name.");
     EXPECT_EQ(failure<NotFoundException>("X"), "Assignment 'X' not found.");
     EXPECT_EQ(failure<NotFoundException>("a.missing"), "Assignment 'missing' not found.");
     EXPECT_EQ(failure<IdentifierError>("t.x"), "Identifier part must be context. t. <<");

@@ -112,6 +112,30 @@ TEST(TextExpansionTest, ReferenceWithoutResolver)
               "!Variable 'L' cannot be looked up: the text belongs to no context.");
 }
 
+// A reference whose own name is missing "does not exist"; one to a variable that exists but whose value
+// fails (an index its value does not take, a name it refers to) says what failed. Either becomes empty.
+TEST(TextExpansionTest, FailedLookupSaysWhy)
+{
+    const ContextPtr context =
+        ContextTemplate({set("FLAGS", contextValue({set("CFLAGS", str("-O2"))})), set("R", ref("FLAGS[0..1]")),
+                         set("VIA", ref("gone")), set("L", makeListValue({str("a")})),
+                         set("TEXT", str("<${R}|${VIA}|${FLAGS[0]}|${L[3]}|${gone}|${FLAGS.nope}|${nothing[0]}>"))})
+            .createContext();
+    LogCapture log(5);
+    EXPECT_EQ(context->lookup(parsedIdentifier("TEXT"))->toString(), "<||||||>");
+    const auto position = [](const char* index) {
+        return "Cannot index a context value with " + std::string(index) +
+               "; select one of its variables (CFLAGS) by name.\n";
+    };
+    EXPECT_EQ(log.text(),
+              "Variable 'R' cannot be expanded: " + position("[0:1:1]") +
+              "Variable 'VIA' cannot be expanded: Assignment 'gone' not found.\n"
+              "Variable 'FLAGS[0]' cannot be expanded: " + position("[0]") +
+              "Variable 'L[3]' cannot be expanded: Variable [ \"a\" ] cannot be indexed with [3]\n"
+              "Variable 'gone' does not exist.\nVariable 'FLAGS.nope' does not exist.\n"
+              "Variable 'nothing[0]' does not exist.\n");
+}
+
 // Cross expansion: one text per element in the value's order (a context
 // value's names in name order), back references
 // repeat the element of their own level, combinations vary the first slowest,
