@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -39,6 +40,8 @@ constexpr int GuardLooks = 100;
 constexpr useconds_t GuardLookMicroseconds = 50000;
 
 std::atomic<int> caughtSignal{0};
+// Every signal passed on, one bit each (bit n - 1 for signal n).
+std::atomic<std::uint64_t> passedSignals{0};
 sigset_t savedMask;
 std::atomic<bool> maskSaved{false};
 // Readable from the first signal on, for whoever waits on descriptors; made
@@ -55,8 +58,12 @@ int guardSocket = -1;
 bool guardGone = false;
 pid_t guardProcess = -1;
 
-// Whether a group that outlived its leader after a stop was left to the guard.
-bool leftToGuard = false;
+// The groups whose leaders ended after a stop while others of them ran on:
+// tolm waits for them before it lets go of the project.
+std::set<pid_t> leftGroups;
+// Whether the grace that follows the first signal is over: a group left
+// from then on has its deaf processes ended at once.
+bool graceOver = false;
 
 // Sends one record in one message of its own; false when it did not go.
 bool sendRecord(GuardRecord::Kind kind, pid_t group, std::uint64_t startedBy = 0) {
@@ -109,17 +116,46 @@ void signalGroup(pid_t group, int signal) {
 }
 
 void passOn(int signal) {
+    passedSignals |= std::uint64_t{1} << (signal - 1);
     int none = 0;
     if (caughtSignal.compare_exchange_strong(none, signal) && wakeDescriptors[1] >= 0)
         (void)!write(wakeDescriptors[1], "!", 1);
     std::lock_guard<std::mutex> lock(groupsMutex);
     for (pid_t group : groups) signalGroup(group, signal);
+    for (pid_t group : leftGroups) signalGroup(group, signal);
 }
 
-// The groups whose leaders tolm still waits for.
-void killGroups() {
-    std::lock_guard<std::mutex> lock(groupsMutex);
-    for (pid_t group : groups) kill(-group, SIGKILL);
+// SIGKILL for each process of the groups that do not act on the signals
+// passed on (Util::deafTo): it ignores them, or holds them blocked. One
+// that catches one is given the time its clean-up takes; one with the
+// default action that still runs started after the signal came, and is left
+// alone too. Where /proc cannot tell the processes apart, every one gets it.
+// Called without groupsMutex, which the signal thread needs meanwhile.
+void endDeafProcesses(const std::vector<pid_t>& chosen) {
+    if (chosen.empty()) return;
+    const std::optional<std::vector<pid_t>> members = Util::groupMembers(chosen);
+    if (!members) {
+        for (pid_t group : chosen) kill(-group, SIGKILL);
+        return;
+    }
+    const std::uint64_t signals = passedSignals.load();
+    for (pid_t member : *members)
+        if (const std::optional<Util::SignalMasks> masks = Util::signalMasks(member);
+            masks && Util::deafTo(*masks, signals))
+            kill(member, SIGKILL);
+}
+
+// The grace is over: the deaf processes of every running group end, and
+// those of a group left later end when it is left.
+void endGrace() {
+    std::vector<pid_t> chosen;
+    {
+        std::lock_guard<std::mutex> lock(groupsMutex);
+        graceOver = true;
+        chosen.assign(groups.begin(), groups.end());
+        chosen.insert(chosen.end(), leftGroups.begin(), leftGroups.end());
+    }
+    endDeafProcesses(chosen);
 }
 
 // The guard: a fork of tolm made before any other thread, so it may use the
@@ -271,8 +307,9 @@ Scope::Scope() {
         while (sigwait(&taken, &signal) != 0) {
         }
         passOn(signal);
-        // A command whose own process ignores the signal would keep tolm
-        // waiting for ever: it gets the grace the guard gives, then SIGKILL.
+        // A command that ignores the signal, or blocks it, would keep tolm
+        // waiting for ever: after the grace the guard gives, each process
+        // that does gets SIGKILL. One that catches it is cleaning up.
         timespec deadline{};
         clock_gettime(CLOCK_MONOTONIC, &deadline);
         deadline.tv_sec += GuardLooks * GuardLookMicroseconds / 1000000;
@@ -284,7 +321,7 @@ Scope::Scope() {
             if (left.tv_sec < 0) break;
             if (const int next = sigtimedwait(&taken, nullptr, &left); next > 0) passOn(next);
         }
-        killGroups();
+        endGrace();
         for (;;)
             if (sigwait(&taken, &signal) == 0) passOn(signal);
     }).detach();
@@ -293,6 +330,7 @@ Scope::Scope() {
 // The signals stay blocked: one that comes while the program ends is only noted.
 Scope::~Scope() {
     setProbeWatch(nullptr);
+    awaitLeftGroups();
     stopGuard();
 }
 
@@ -324,21 +362,43 @@ void enterGroup(pid_t group, bool guardTold) {
 }
 
 void leaveGroup(pid_t group) {
-    std::lock_guard<std::mutex> lock(groupsMutex);
-    groups.erase(group);
-    // After a stop, what the command started may outlive its leader (a child
-    // that ignores SIGTERM). The guard keeps the group, and ends it once
-    // tolm is gone as after a kill -9: SIGKILL for what outlives the grace.
-    if (caught() != 0 && guardSocket >= 0 && !guardGone && Util::groupRuns(group)) {
-        leftToGuard = true;
-        return;
+    bool passNow = false;
+    {
+        std::lock_guard<std::mutex> lock(groupsMutex);
+        groups.erase(group);
+        // After a stop, what the command started may outlive its leader: a
+        // child that ignores the signal, or one still cleaning up. tolm waits
+        // for it, and the guard keeps the group should tolm die meanwhile.
+        if (caught() != 0 && Util::groupRuns(group)) {
+            leftGroups.insert(group);
+            passNow = graceOver;
+        } else {
+            tellGuard(GuardRecord::Ended, group);
+        }
     }
-    tellGuard(GuardRecord::Ended, group);
+    if (passNow) endDeafProcesses({group});
 }
 
-bool groupsLeftToGuard() {
-    std::lock_guard<std::mutex> lock(groupsMutex);
-    return leftToGuard && !guardGone;
+void awaitLeftGroups() {
+    for (;;) {
+        std::vector<pid_t> left;
+        {
+            std::lock_guard<std::mutex> lock(groupsMutex);
+            left.assign(leftGroups.begin(), leftGroups.end());
+        }
+        bool running = false;
+        for (pid_t group : left) {
+            if (Util::groupRuns(group)) {
+                running = true;
+                continue;
+            }
+            std::lock_guard<std::mutex> lock(groupsMutex);
+            leftGroups.erase(group);
+            tellGuard(GuardRecord::Ended, group);
+        }
+        if (!running) return;
+        usleep(GuardLookMicroseconds);
+    }
 }
 
 void shareLockWithGuard(int descriptor) {

@@ -13,12 +13,23 @@
 // every thread of tolm, and one thread takes them with sigwait: it notes the
 // first one and passes each on to every running group. From then on no job,
 // command or probe starts; running probes are killed, since their answers
-// are no longer wanted; the jobs end as their commands end (a command still
-// running when the guard's grace is over gets SIGKILL), the walk removes
+// are no longer wanted; the jobs end as their commands end, the walk removes
 // what the unfinished jobs may have half-written, the cache is saved, and
 // tolm exits with 128 + the signal number. A signal that comes while tolm
 // only computes is seen at the next of those points, or at the end of the
 // run.
+//
+// A process of a command (the command itself or what it started) that
+// catches the signal is given the time its clean-up takes, however long, as
+// make and ninja give it. One that ignores it, or holds it blocked, would
+// never end: once the guard's grace is over it gets SIGKILL. One with
+// the default action that still runs then started after the signal came
+// (by a clean-up, say) and is left alone. Each process is judged on its own,
+// by what /proc shows of it, since a group may hold a shell that cleans up
+// and a child that ignores the signal. The processes of every group running
+// at the grace's end are judged then; a group whose leader ends later while
+// others of it run on is judged as it is left. tolm waits for those too,
+// the project lock held, before it ends.
 //
 // Standard output that fails (its reader has left, as in `tolm | head`, or
 // the disk is full) stops the build the same way, from the next of those
@@ -35,8 +46,9 @@
 // a process group of its own, so a kill of tolm's whole group (a
 // supervisor's time-out) does not take it along. It holds a copy of the
 // project lock's descriptor, so the project stays locked until it is done.
-// A stop that tolm sees does the same with whatever outlives a command's
-// leader: it is left to the guard, and tolm ends once the guard has.
+// After a stop that tolm sees, the guard keeps a group that outlives its
+// leader until tolm has waited for it, so it ends that group only should
+// tolm be killed meanwhile.
 
 #include <signal.h>
 #include <sys/types.h>
@@ -93,15 +105,15 @@ void tellGuardOfOwnGroup();
 // the child told the guard already (tellGuardOfOwnGroup).
 void enterGroup(pid_t group, bool guardTold = false);
 // The group's leader has ended. After a stop, a group that still has
-// members is left to the guard, which ends it once tolm is gone.
+// members is left for awaitLeftGroups, the guard keeping it meanwhile.
 void leaveGroup(pid_t group);
-// Whether a stop left a group to the guard.
-bool groupsLeftToGuard();
+// Waits until nothing runs of the groups a stop left, then tells the guard
+// they ended. Call it before letting go of the project lock.
+void awaitLeftGroups();
 
 // Gives the guard a copy of the project lock's descriptor: should tolm die,
-// or leave groups to the guard, the lock stays held until the guard has
-// ended what tolm started. A build that ends lets go of the lock itself,
-// which frees it for every copy.
+// the lock stays held until the guard has ended what tolm started. A build
+// that ends lets go of the lock itself, which frees it for every copy.
 void shareLockWithGuard(int descriptor);
 
 }  // namespace BuildInterrupt

@@ -353,7 +353,8 @@ ProjectLock::ProjectLock(const std::filesystem::path& cacheFile) {
 }
 
 ProjectLock::~ProjectLock() {
-    // What a stop left running keeps the project: the guard's copy of the
-    // descriptor holds the lock until the guard has ended it.
-    if (lock_ && BuildInterrupt::groupsLeftToGuard()) lock_->closeKeepingLock();
+    // What a stop left running keeps the project until it has ended; should
+    // tolm die meanwhile, the guard's copy of the descriptor holds the lock
+    // until the guard has ended it.
+    if (lock_) BuildInterrupt::awaitLeftGroups();
 }

@@ -260,10 +260,10 @@ bool FileLock::othersMarkDirectory() const {
     return mark.l_type != F_UNLCK;
 }
 
-void FileLock::close(bool keepLock) {
+void FileLock::close() {
     if (descriptor_ < 0) return;
     if (held_) emptyNote();
-    if (!keepLock) letGo(descriptor_, held_);
+    letGo(descriptor_, held_);
     ::close(descriptor_);
     descriptor_ = -1;
     held_ = false;
@@ -321,10 +321,6 @@ FileLock::Attempt FileLock::lock(std::optional<std::chrono::milliseconds> timeou
 void FileLock::unlock() {
     if (held_) emptyNote();
     letGo(descriptor_, held_);
-}
-
-void FileLock::closeKeepingLock() {
-    close(true);
 }
 
 bool FileLock::writeNote(std::string_view note) {

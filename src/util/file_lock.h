@@ -102,9 +102,6 @@ public:
     Attempt lock(std::optional<std::chrono::milliseconds> timeout, const std::function<void()>& betweenAttempts = {});
     // Lets go of the lock, when held; the file stays open.
     void unlock();
-    // Closes the file without letting go of the lock: another process's copy
-    // of the descriptor (descriptor()) keeps holding it. The note is emptied.
-    void closeKeepingLock();
     // Whether a process other than this object marks the directory (see
     // setMarksDirectory); also when that cannot be told.
     bool othersMarkDirectory() const;
@@ -147,9 +144,8 @@ public:
 
 private:
     void open();
-    // Lets go of the lock (unless `keepLock`), emptying the note first, and
-    // closes the file.
-    void close(bool keepLock = false);
+    // Lets go of the lock, emptying the note first, and closes the file.
+    void close();
     // Empties the note this object wrote, when it wrote one, and takes its
     // mark off the directory.
     void emptyNote();

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
@@ -118,6 +119,58 @@ bool groupRuns(pid_t group) {
         if (stat && stat->group == group && (stat->state != 'Z' || hasOtherThreads(entry->d_name))) return true;
     }
     return false;
+}
+
+std::optional<std::vector<pid_t>> groupMembers(const std::vector<pid_t>& groups) {
+    const std::optional<ProcessStatus> own = statOf("self");
+    if (!own || own->pid != ::getpid()) return std::nullopt;
+    const std::unique_ptr<DIR, int (*)(DIR*)> processes(::opendir("/proc"), ::closedir);
+    if (!processes) return std::nullopt;
+    std::vector<pid_t> members;
+    while (const dirent* entry = ::readdir(processes.get())) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+        const std::optional<ProcessStatus> stat = statOf(entry->d_name);
+        if (stat && std::find(groups.begin(), groups.end(), stat->group) != groups.end() &&
+            (stat->state != 'Z' || hasOtherThreads(entry->d_name)))
+            members.push_back(stat->pid);
+    }
+    return members;
+}
+
+std::optional<SignalMasks> parseSignalMasks(std::string_view status) {
+    SignalMasks masks;
+    std::uint64_t threadPending = 0, processPending = 0;
+    const struct {
+        std::string_view name;
+        std::uint64_t* mask;
+    } fields[] = {{"SigPnd:", &threadPending}, {"ShdPnd:", &processPending}, {"SigBlk:", &masks.blocked},
+                  {"SigIgn:", &masks.ignored}, {"SigCgt:", &masks.caught}};
+    unsigned found = 0;
+    while (!status.empty()) {
+        const std::size_t end = std::min(status.find('\n'), status.size());
+        std::string_view line = status.substr(0, end);
+        status.remove_prefix(std::min(end + 1, status.size()));
+        for (unsigned field = 0; field < std::size(fields); ++field) {
+            if (!line.starts_with(fields[field].name)) continue;
+            line.remove_prefix(fields[field].name.size());
+            line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+            if (!parseWholeNumber(line, *fields[field].mask, 16)) return std::nullopt;
+            found |= 1u << field;
+            break;
+        }
+    }
+    if (found != (1u << std::size(fields)) - 1) return std::nullopt;
+    masks.pending = threadPending | processPending;
+    return masks;
+}
+
+std::optional<SignalMasks> signalMasks(pid_t pid) {
+    return parseSignalMasks(readRegularFile("/proc/" + std::to_string(pid) + "/status").bytes);
+}
+
+bool deafTo(const SignalMasks& masks, std::uint64_t signals) {
+    const std::uint64_t unheard = masks.ignored | (masks.blocked & masks.pending);
+    return signals != 0 && (signals & ~unheard) == 0;
 }
 
 }  // namespace Util

@@ -15,9 +15,11 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Util {
 
@@ -75,5 +77,30 @@ std::optional<ProcessStamp> stampOf(pid_t pid);
 // /proc numbers processes otherwise, the system's word that the group has
 // members stands.
 bool groupRuns(pid_t group);
+// The processes of the groups that still run, by this process's numbers;
+// none where /proc numbers processes otherwise.
+std::optional<std::vector<pid_t>> groupMembers(const std::vector<pid_t>& groups);
+
+// What /proc/<pid>/status shows of a process's signals, one bit for each
+// (bit n - 1 for signal n). Pending joins the process's and its first
+// thread's; blocked is its first thread's mask.
+struct SignalMasks {
+    std::uint64_t pending = 0;
+    std::uint64_t blocked = 0;
+    std::uint64_t ignored = 0;
+    std::uint64_t caught = 0;
+};
+
+// The masks in the text of a status file; none when one of them is missing
+// or not a hexadecimal number.
+std::optional<SignalMasks> parseSignalMasks(std::string_view status);
+// The masks of the process /proc shows with that number; none when it
+// shows none.
+std::optional<SignalMasks> signalMasks(pid_t pid);
+// Whether a process sent each of `signals` (a mask as above) acts on none
+// of them: it ignores each, or holds it blocked and pending, handler or
+// not. One that took a signal it blocks (sigwait) has none pending; one with
+// the default action for a signal it does not block was never sent it.
+bool deafTo(const SignalMasks& masks, std::uint64_t signals);
 
 }  // namespace Util

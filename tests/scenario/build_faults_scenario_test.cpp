@@ -10,12 +10,14 @@
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -206,9 +208,42 @@ protected:
     std::chrono::duration<double> stop(std::future<RunResult>& run, int signal, RunResult& result) const {
         send(signal);
         const auto sent = std::chrono::steady_clock::now();
+        finish(run, result);
+        return std::chrono::steady_clock::now() - sent;
+    }
+    // Waits for a signalled run to end, as stop does.
+    void finish(std::future<RunResult>& run, RunResult& result) const {
         if (!eventually([this] { return !alive(pid_); })) kill(pid_, SIGKILL);
         result = run.get();
-        return std::chrono::steady_clock::now() - sent;
+    }
+    // Signals a run of target a once its command wrote "started". A command that cleans up on the
+    // signal writes "cleaning", then "c.txt" some seconds later, longer than the grace after which
+    // tolm kills what cannot hear the signal: meanwhile the project is still locked.
+    void stopWhileCleaning(int signal, bool cleansUp) {
+        for (const char* file : {"started", "cleaning", "c.txt", "o.txt", ".tolm_cache"}) fs::remove(at(file));
+        auto run = start({"a"});
+        EXPECT_TRUE(eventually([&] { return fs::exists(at("started")); })) << signal;
+        send(signal);
+        if (cleansUp) {
+            EXPECT_TRUE(eventually([&] { return fs::exists(at("cleaning")); })) << signal;
+            EXPECT_FALSE(fs::exists(at("c.txt"))) << signal;
+            EXPECT_TRUE(projectLocked()) << signal;
+        }
+        RunResult stopped;
+        finish(run, stopped);
+        EXPECT_EQ(stopped.exitCode, 128 + signal) << stopped.out;
+        EXPECT_TRUE(hasLine(stopped.out, interrupted(signal))) << stopped.out;
+        EXPECT_EQ(contentOf(at("c.txt")), cleansUp ? "cleaned\n" : "") << signal;
+        EXPECT_FALSE(fs::exists(at("o.txt"))) << signal;
+        EXPECT_FALSE(runsIn(work_.path())) << signal;
+    }
+    // Whether a build holds the project's lock.
+    bool projectLocked() const {
+        const int file = open(at(".tolm_cache.lock").c_str(), O_RDONLY | O_CLOEXEC);
+        if (file < 0) return false;
+        const bool taken = flock(file, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        close(file);
+        return taken;
     }
     // Whether the process has the file open.
     // Only once the program runs tolm: between fork and exec the child still holds the test's own
@@ -500,12 +535,14 @@ TEST_F(SignalScenario, KillOfTheWholeGroupStopsTheCommands) {
 }
 
 // SIGTERM or SIGINT while a child of the command ignores SIGTERM (it runs in the command's process
-// group, as the command's shell ends), or while the command's own process ignores the signal: tolm
-// ends with 128 + the signal only once nothing of the command runs, what outlived the grace ended
-// with SIGKILL as after a kill -9.
+// group, as the command's shell ends), while the command's own process ignores the signal, or
+// while the command's shell holds SIGINT back for a foreground child that ignores it: tolm ends
+// with 128 + the signal only once nothing of the command runs, what outlived the grace ended with
+// SIGKILL as after a kill -9.
 TEST_F(SignalScenario, StopLeavesNothingOfTheCommandRunning) {
     for (const char* const command : {"sh -c 'trap \"\" TERM; touch started; exec sleep 300' & wait",
-                                      "trap '' TERM INT; touch started; exec sleep 300"}) {
+                                      "trap '' TERM INT; touch started; exec sleep 300",
+                                      "sh -c 'trap \"\" TERM INT; touch started; exec sleep 300'; touch after"}) {
         writeProject("a: { cmdline = R\"(" + std::string(command) + ")\" }\n");
         for (const int signal : {SIGTERM, SIGINT}) {
             fs::remove(at("started"));
@@ -517,6 +554,36 @@ TEST_F(SignalScenario, StopLeavesNothingOfTheCommandRunning) {
             EXPECT_TRUE(hasLine(stopped.out, interrupted(signal))) << stopped.out;
             EXPECT_FALSE(runsIn(work_.path())) << command << signal;
         }
+    }
+}
+
+// SIGINT or SIGTERM while the command's shell catches it and cleans up for longer than the grace:
+// the clean-up finishes and tolm ends after it with 128 + the signal, also when a child in the
+// same group ignores the signal (that child alone gets SIGKILL). Nothing of the command is left;
+// the children's sleeps would outlast the wait for tolm.
+TEST_F(SignalScenario, StopLetsACleanUpFinish) {
+    const std::string cleanUp =
+        "trap 'kill $! 2>/dev/null; touch cleaning; sleep 6; echo cleaned > c.txt; exit 1' INT TERM; ";
+    for (const std::string& command :
+         {cleanUp + "touch started; sleep 300 & wait; echo > o.txt",
+          cleanUp + "sh -c \"trap '' INT TERM; touch started; exec sleep 300\" & wait; echo > o.txt"}) {
+        writeProject("a: { cmdline = R\"(" + command + ")\" }\n");
+        for (const int signal : {SIGINT, SIGTERM}) {
+            SCOPED_TRACE(command + " " + sigabbrev_np(signal));
+            stopWhileCleaning(signal, true);
+        }
+    }
+}
+
+// A stop ends the command's shell while a process it started in the background cleans up: tolm
+// waits for that clean-up, the project locked, when it catches the signal (SIGTERM), and ends it
+// after the grace when it cannot (a shell's background job ignores SIGINT).
+TEST_F(SignalScenario, StopWaitsForWhatOutlivesTheCommandsShell) {
+    writeProject("a: { cmdline = R\"(sh -c \"trap 'touch cleaning; sleep 6; echo cleaned > c.txt; exit 1' TERM; "
+                 "touch started; sleep 300 & wait\" & wait; echo > o.txt)\" }\n");
+    for (const auto& [signal, cleansUp] : {std::pair{SIGTERM, true}, {SIGINT, false}}) {
+        SCOPED_TRACE(sigabbrev_np(signal));
+        stopWhileCleaning(signal, cleansUp);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -162,6 +163,81 @@ TEST(ProcessAncestry, GroupRunsWhileAMemberRuns) {
     for (const pid_t child : {running, threadLeft}) kill(child, SIGKILL);
     for (const pid_t child : {running, ended, threadLeft}) waitpid(child, nullptr, 0);
     EXPECT_FALSE(Util::groupRuns(running));
+}
+
+// The signal masks of a status file, pending joining the thread's and the process's; a text that
+// lacks one, or holds one that is no whole hexadecimal number, tells nothing.
+TEST(SignalMasks, ParsedFromStatusText) {
+    const std::string status = "Name:\tsh\nSigQ:\t0/9\nSigPnd:\t0000000000000001\nShdPnd:\t0000000000004000\n"
+                               "SigBlk:\t0000000000010000\nSigIgn:\t0000000001001000\nSigCgt:\tffffffffffffffff\n";
+    const std::optional<Util::SignalMasks> masks = Util::parseSignalMasks(status);
+    ASSERT_TRUE(masks);
+    EXPECT_EQ(masks->pending, 0x4001u);
+    EXPECT_EQ(masks->blocked, 0x10000u);
+    EXPECT_EQ(masks->ignored, 0x1001000u);
+    EXPECT_EQ(masks->caught, ~std::uint64_t{0});
+    for (const auto& [from, to] : {std::pair{"ShdPnd", "ShdPnX"}, {"0000000000010000", "0x10000"},
+                                   {"0000000000010000", ""}, {"0000000000010000", "1 2"},
+                                   {"0000000000010000", "-1"}, {"ffffffffffffffff", "10000000000000000"}}) {
+        std::string broken = status;
+        broken.replace(broken.find(from), std::string_view(from).size(), to);
+        EXPECT_FALSE(Util::parseSignalMasks(broken)) << broken;
+    }
+}
+
+// A process acts on none of the signals sent when it ignores each, or holds it blocked and
+// pending, even with a handler; a signal it took (sigwait), a handler or the default action act
+// on it.
+TEST(SignalMasks, DeafOnlyToSignalsItNeverActsOn) {
+    const std::uint64_t term = 1u << (SIGTERM - 1), both = term | 1u << (SIGINT - 1);
+    const struct {
+        Util::SignalMasks masks;
+        std::uint64_t sent;
+        bool deaf;
+    } cases[] = {
+        {{.ignored = term}, term, true},
+        {{.pending = term, .blocked = term}, term, true},
+        {{.pending = term, .blocked = term, .caught = term}, term, true},
+        {{.blocked = term}, term, false},
+        {{.caught = term}, term, false},
+        {{.ignored = term, .caught = both & ~term}, both, false},
+        {{.pending = both, .blocked = both, .ignored = term}, both, true},
+        {{.ignored = term}, 0, false},
+    };
+    for (const auto& test : cases)
+        EXPECT_EQ(Util::deafTo(test.masks, test.sent), test.deaf) << &test - cases;
+}
+
+// What /proc shows of a process that blocks SIGTERM, sent it, in a group of its own: the group's
+// one member, deaf to it; once it has ended, no member and no masks.
+TEST(SignalMasks, ShownForAProcessOfAGroup) {
+    const pid_t child = fork();
+    if (child == 0) {
+        setpgid(0, 0);
+        sigset_t term;
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        sigprocmask(SIG_BLOCK, &term, nullptr);
+        for (;;) pause();
+    }
+    setpgid(child, child);
+    const std::uint64_t term = 1u << (SIGTERM - 1);
+    std::optional<Util::SignalMasks> masks;
+    const auto lookUntil = [&](std::uint64_t Util::SignalMasks::*mask) {
+        for (int look = 0; look < 1000 && !((masks = Util::signalMasks(child)) && ((*masks).*mask & term)); ++look)
+            usleep(1000);
+    };
+    lookUntil(&Util::SignalMasks::blocked);
+    kill(child, SIGTERM);
+    lookUntil(&Util::SignalMasks::pending);
+    const std::optional<std::vector<pid_t>> members = Util::groupMembers({child});
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    ASSERT_TRUE(masks);
+    EXPECT_TRUE(Util::deafTo(*masks, term));
+    EXPECT_EQ(members, std::vector<pid_t>{child});
+    EXPECT_EQ(Util::groupMembers({child}), std::vector<pid_t>{});
+    EXPECT_FALSE(Util::signalMasks(child));
 }
 
 }  // namespace
