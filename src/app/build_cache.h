@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "app/file_times.h"
+#include "app/job_outputs.h"
 #include "tools/builder.h"
 #include "types/assignment.h"
 #include "types/context.h"
@@ -142,9 +143,10 @@ struct RuntimeRecord {
     // its recipe).
     std::string program;
     // The target's outputs that its jobs made (each missing before a job
-    // that succeeded) and that it also reads, sorted: a failed job removes
-    // them as its own, where it keeps the user's files it edits in place.
-    std::vector<std::string> madeFiles;
+    // that succeeded) and that it also reads, sorted by path, with the write
+    // time its jobs left each at: a failed job removes such a file as its
+    // own while it is so, where it keeps the user's files it edits in place.
+    std::vector<MadeFile> madeFiles;
     // False for a record read from the cache file, true once created or
     // replaced in this run.
     bool verified = false;
@@ -205,7 +207,7 @@ struct CacheClaim {
     bool createdRecord = false;
     // The record's made files (see RuntimeRecord) when jobs are to run; the
     // walk sets what the release stores.
-    std::vector<std::string> madeFiles;
+    std::vector<MadeFile> madeFiles;
 };
 
 // Workers for `recipes` recipes: 1 when any of the three is at most 1, else

@@ -36,8 +36,9 @@ struct BuildJob {
     // outputs its target reads by another path to the job.
     const TargetFileHistory* history = nullptr;
     // Set by runJobs once the job succeeded: the outputs it made (missing
-    // before it) that its target also reads, by any path.
-    std::vector<std::string> madeFiles;
+    // before it) that its target also reads, by any path, and those its
+    // target made before, with the times it left them at.
+    std::vector<MadeFile> madeFiles;
 };
 
 // Runs the jobs' commands through `runner` and merges the outputs into

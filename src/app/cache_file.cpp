@@ -84,8 +84,10 @@ int versionOf(std::string_view header)
     return 0;
 }
 
-// The line that opens the made files after the last record.
+// The line that opens the made files after the last record, and the latest
+// write time a made file may have there, in seconds since 1970.
 constexpr std::string_view MadeFilesLine = "MADE_FILES";
+constexpr std::uint64_t MaxMadeSeconds = std::uint64_t{1} << 40;
 
 // The fewest bytes an assignment takes in the file ("A 0 0\n0\n\n"), a
 // record ("0\n\n0\n0\n") and an output time ("-\n"): no list is sized beyond
@@ -202,20 +204,26 @@ private:
 void readMadeFiles(CacheReader& in, RuntimeRecordMap& records)
 {
     if (in.remaining() == 0 || in.line() != MadeFilesLine) return;
-    std::vector<std::pair<Tolm::RuntimeRecord*, std::vector<std::string>>> lists;
+    std::vector<std::pair<Tolm::RuntimeRecord*, std::vector<MadeFile>>> lists;
     const std::optional<std::uint64_t> count = readCacheNumber(in);
     for (std::uint64_t i = 0; count && i < *count; ++i) {
         const std::optional<std::string_view> key = readCacheString(in);
         const std::optional<std::uint64_t> files = key ? readCacheNumber(in) : std::nullopt;
         if (!files) return;
-        std::vector<std::string> list;
+        std::vector<MadeFile> list;
         for (std::uint64_t j = 0; j < *files; ++j) {
             const std::optional<std::string_view> file = readCacheString(in);
-            if (!file) return;
-            list.emplace_back(*file);
+            const std::optional<std::uint64_t> seconds = file ? readCacheNumber(in) : std::nullopt;
+            const std::optional<std::uint64_t> nanoseconds = seconds ? readCacheNumber(in) : std::nullopt;
+            if (!nanoseconds || *seconds > MaxMadeSeconds || *nanoseconds >= 1000000000) return;
+            list.push_back(MadeFile{std::string(*file),
+                                    {static_cast<time_t>(*seconds), static_cast<long>(*nanoseconds)}});
         }
-        std::sort(list.begin(), list.end());
-        list.erase(std::unique(list.begin(), list.end()), list.end());
+        const auto byPath = [](const MadeFile& a, const MadeFile& b) { return a.path < b.path; };
+        std::stable_sort(list.begin(), list.end(), byPath);
+        list.erase(std::unique(list.begin(), list.end(),
+                               [](const MadeFile& a, const MadeFile& b) { return a.path == b.path; }),
+                   list.end());
         auto found = records.find(Util::CiString(std::string(*key)));
         if (found != records.end()) lists.emplace_back(found->second.get(), std::move(list));
     }
@@ -292,7 +300,7 @@ struct RecordCopy {
     std::vector<StoredRecipe> recipes;  // in the record's order
     std::vector<Tolm::Assignment> context;
     std::string program;
-    std::vector<std::string> madeFiles;
+    std::vector<MadeFile> madeFiles;
 };
 
 std::vector<RecordCopy> snapshotRecords(BuildCache& cache)
@@ -367,14 +375,18 @@ bool renderRecord(const RecordCopy& record, std::string& out)
 }
 
 // The whole file's content.
-std::string renderCacheFile(const std::vector<RecordCopy>& records)
+std::string renderCacheFile(std::vector<RecordCopy> records)
 {
     std::string body;
     std::uint64_t written = 0;
     std::vector<const RecordCopy*> withMadeFiles;
-    for (const RecordCopy& record : records) {
+    for (RecordCopy& record : records) {
         if (!renderRecord(record, body)) continue;
         ++written;
+        // A time before 1970 has no form there: that file is the user's.
+        std::erase_if(record.madeFiles, [](const MadeFile& file) {
+            return file.written.tv_sec < 0 || static_cast<std::uint64_t>(file.written.tv_sec) > MaxMadeSeconds;
+        });
         if (!record.madeFiles.empty()) withMadeFiles.push_back(&record);
     }
     std::string content(Headers[NewestVersion - OldestVersion]);
@@ -388,7 +400,11 @@ std::string renderCacheFile(const std::vector<RecordCopy>& records)
     for (const RecordCopy* record : withMadeFiles) {
         appendCacheString(content, record->key);
         appendCacheCount(content, record->madeFiles.size());
-        for (const std::string& file : record->madeFiles) appendCacheString(content, file);
+        for (const MadeFile& file : record->madeFiles) {
+            appendCacheString(content, file.path);
+            appendCacheCount(content, static_cast<std::uint64_t>(file.written.tv_sec));
+            appendCacheCount(content, static_cast<std::uint64_t>(file.written.tv_nsec));
+        }
     }
     return content;
 }

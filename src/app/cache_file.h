@@ -24,9 +24,10 @@
 //   context count, context assignments;
 //   only when a record keeps made files (build_cache.h): the line
 //   "MADE_FILES", a count, and per record that keeps some: its key string,
-//   a file count and the file strings. A reader that knows no such list
-//   ignores it with whatever else follows the last record; one that finds
-//   it damaged reads no made files at all.
+//   a file count, and per file its path string and the write time a job
+//   left it at, as two counts: seconds since 1970 and nanoseconds. A reader
+//   that knows no such list ignores it with whatever else follows the last
+//   record; one that finds it damaged reads no made files at all.
 // Older files still read: "TOLM_CACHE_V6" files have no fingerprints and
 // no input times, "TOLM_CACHE_V5" files not even a program and output
 // times, "TOLM_CACHE_V4" files not even the flag and the intermediate,

@@ -30,9 +30,9 @@ std::string realPathOf(const std::string& path) {
     return real ? std::string(real.get()) : std::string();
 }
 
-// Where a missing directory comes to be when plain directories are made for
-// the missing part: the real path of the nearest part that is there, and
-// the rest.
+// Where a directory is, or, when it is missing, comes to be when plain
+// directories are made for the missing part: the real path of the nearest
+// part that is there, and the rest.
 std::string plainPathOf(const std::filesystem::path& directory) {
     std::filesystem::path rest;
     for (std::filesystem::path part = directory; !part.empty(); part = part.parent_path()) {
@@ -70,9 +70,7 @@ JobOutputs::JobOutputs(const std::vector<std::string>& outputs, const std::vecto
         const std::string path = directoryOf(file);
         auto found = directories.find(path);
         if (found == directories.end()) {
-            Directory directory{fileStateOf(path), {}};
-            if (!directory.state.exists) directory.plainPath = plainPathOf(path);
-            found = directories.emplace(path, std::move(directory)).first;
+            found = directories.emplace(path, Directory{fileStateOf(path), plainPathOf(path)}).first;
         }
         outputs_.push_back(Watched{&file, isRead, fileStateOf(file), &found->second});
     };
@@ -96,21 +94,20 @@ void JobOutputs::removeUnfinished(const timespec& start, InputFiles& inputs) con
         const std::string& file = *output.file;
         const FileState now = fileStateOf(file);
         if (!now.exists || now == output.before) continue;
-        // A path that leads elsewhere now went through a link or a directory
-        // that the job made or moved. Only plain directories made where none
-        // were hold nothing from before the job; anywhere else, only a file
-        // changed since the job started is the job's.
+        // Another directory at the same real place holds only what the job
+        // put there. One that leads elsewhere went through a link the job
+        // made or turned: only a file changed since the job started is the
+        // job's.
         const std::string directory = directoryOf(file);
         if (!fileStateOf(directory).sameFile(output.directory->state)) {
-            const bool madeHere =
-                !output.directory->plainPath.empty() && realPathOf(directory) == output.directory->plainPath;
-            if (!madeHere && !notBefore(now.changed, start)) continue;
+            const bool samePlace =
+                !output.directory->realPath.empty() && realPathOf(directory) == output.directory->realPath;
+            if (!samePlace && !notBefore(now.changed, start)) continue;
         }
         // The user's file, edited in place. Asked after the job: a command
         // that replaced the file (sed -i) leaves links to the new one, and
         // hard links to the old.
-        const bool madeBefore =
-            history_ && std::binary_search(history_->madeFiles.begin(), history_->madeFiles.end(), file);
+        const bool madeBefore = output.before.exists && leftByTarget(file, output.before);
         if (output.before.exists && !madeBefore && (output.read || inputs.name(output.before) || inputs.name(now)))
             continue;
         std::error_code error;
@@ -119,13 +116,24 @@ void JobOutputs::removeUnfinished(const timespec& start, InputFiles& inputs) con
     }
 }
 
-std::vector<std::string> JobOutputs::made(InputFiles& inputs) const {
-    std::vector<std::string> made;
+bool JobOutputs::leftByTarget(const std::string& file, const FileState& state) const {
+    if (!history_) return false;
+    const std::vector<MadeFile>& made = history_->madeFiles;
+    const auto found = std::lower_bound(made.begin(), made.end(), file,
+                                        [](const MadeFile& entry, const std::string& path) { return entry.path < path; });
+    return found != made.end() && found->path == file && found->written.tv_sec == state.modified.tv_sec &&
+           found->written.tv_nsec == state.modified.tv_nsec;
+}
+
+std::vector<MadeFile> JobOutputs::made(InputFiles& inputs) const {
+    std::vector<MadeFile> made;
     if (!history_) return made;
     for (const Watched& output : outputs_) {
-        if (output.before.exists) continue;
+        const bool before = output.before.exists && leftByTarget(*output.file, output.before);
+        if (output.before.exists && !before) continue;
         const FileState now = fileStateOf(*output.file);
-        if (now.exists && (output.read || inputs.name(now))) made.push_back(*output.file);
+        if (now.exists && (before || output.read || inputs.name(now)))
+            made.push_back(MadeFile{*output.file, now.modified});
     }
     return made;
 }

@@ -16,14 +16,19 @@
 //   of the file, not of its spelling: another path to it, a link to it or a
 //   hard link name it as well.
 // - a directory.
-// A file of the second kind that a job of the target made (the target's
-// record remembers it) is the target's own, however the target names it: a
+// A file of the second kind that a job of the target made, and that is still
+// as a job of the target left it (the target's record remembers the path and
+// the write time), is the target's own, however the target names it: a
 // generator whose output path sits in a variable of its own, which a command
-// target also counts among its inputs, loses what it half-wrote.
+// target also counts among its inputs, loses what it half-wrote. A file put
+// back in its place since (a checkout), or edited, is the user's again.
 //
-// The file system's times are coarse: a file written in the same tick as the
-// job's start may carry a change time just before it. Where only the time
-// can tell (a path that leads elsewhere after the job), the file is kept.
+// An output's directory that is another one after the job, at the same real
+// place (`rm -rf gen && mkdir gen`), holds only what the job put there. One
+// that leads elsewhere went through a link the job made or turned: there the
+// file's change time alone tells. The file system's times are coarse: a file
+// written in the same tick as the job's start may carry a change time just
+// before it, and is then kept.
 
 #include <sys/types.h>
 #include <time.h>
@@ -35,13 +40,25 @@
 #include <utility>
 #include <vector>
 
+// An output that a job of its target made, with the write time a job of the
+// target last left it at.
+struct MadeFile {
+    std::string path;
+    timespec written{};
+
+    bool operator==(const MadeFile& other) const {
+        return path == other.path && written.tv_sec == other.written.tv_sec &&
+               written.tv_nsec == other.written.tv_nsec;
+    }
+};
+
 // What a target's jobs need to tell its own outputs from the user's files.
 struct TargetFileHistory {
     // Every file the target's inputs name: an output that is one of them, by
     // any path, is a file its command edits in place.
     std::vector<std::string> inputFiles;
-    // The outputs that jobs of the target made before, sorted.
-    std::vector<std::string> madeFiles;
+    // The outputs that jobs of the target made before, sorted by path.
+    std::vector<MadeFile> madeFiles;
 };
 
 // What one status call tells of a path (links followed).
@@ -82,10 +99,9 @@ public:
     // the jobs of a target: most outputs share a few directories.
     struct Directory {
         FileState state;
-        // For a directory missing then: the path it has once plain
-        // directories are made where it is missing, through the links of
-        // the part that was there.
-        std::string plainPath;
+        // Its real path; for a directory missing then, the one it has once
+        // plain directories are made where it is missing.
+        std::string realPath;
     };
     using Directories = std::unordered_map<std::string, Directory>;
 
@@ -99,8 +115,9 @@ public:
     // time (CLOCK_REALTIME) just before the job started.
     void removeUnfinished(const timespec& start, InputFiles& inputs) const;
     // After the job succeeded: the outputs it made (missing before it) that
-    // its target also reads, by any path.
-    std::vector<std::string> made(InputFiles& inputs) const;
+    // its target also reads, by any path, and those its target made before,
+    // each with the write time the job left it at.
+    std::vector<MadeFile> made(InputFiles& inputs) const;
 
 private:
     struct Watched {
@@ -110,6 +127,10 @@ private:
         FileState before;
         const Directory* directory;
     };
+
+    // Whether the file is one a job of the target made, as such a job left
+    // it.
+    bool leftByTarget(const std::string& file, const FileState& state) const;
 
     const TargetFileHistory* history_;
     std::vector<Watched> outputs_;

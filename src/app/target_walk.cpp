@@ -178,17 +178,19 @@ std::vector<BuildJob> jobsOf(CacheClaim& claim, const std::vector<std::string>& 
     return jobs;
 }
 
-// The outputs the target's jobs made, now and before, that it still writes:
-// what its record keeps.
-std::vector<std::string> madeOutputs(const CacheClaim& claim, const std::vector<BuildJob>& jobs,
-                                     const std::vector<std::string>& outputs) {
-    std::set<std::string> made(claim.madeFiles.begin(), claim.madeFiles.end());
-    for (const BuildJob& job : jobs) made.insert(job.madeFiles.begin(), job.madeFiles.end());
+// The outputs the target's jobs made, now and before, that it still writes,
+// each with the time a job last left it at: what its record keeps.
+std::vector<MadeFile> madeOutputs(const CacheClaim& claim, const std::vector<BuildJob>& jobs,
+                                  const std::vector<std::string>& outputs) {
+    std::map<std::string, timespec> made;
+    for (const MadeFile& file : claim.madeFiles) made.emplace(file.path, file.written);
+    for (const BuildJob& job : jobs)
+        for (const MadeFile& file : job.madeFiles) made.insert_or_assign(file.path, file.written);
     if (made.empty()) return {};
     const std::set<std::string> written(outputs.begin(), outputs.end());
-    std::vector<std::string> kept;
-    for (const std::string& file : made)
-        if (written.count(file) != 0) kept.push_back(file);
+    std::vector<MadeFile> kept;
+    for (const auto& [path, time] : made)
+        if (written.count(path) != 0) kept.push_back(MadeFile{path, time});
     return kept;
 }
 

@@ -38,11 +38,15 @@ protected:
 // parameter, or an input naming it by another path. The user's file that the command edits in
 // place is kept as the command left it, however the target spells it (the same path, through a
 // linked directory either way round, a link to it, a link up and back, a hard link), also after
-// a good in-place run. A cache that kept no such history leaves the generator's file as the user's.
+// a good in-place run, and also where the target once made the file and the user put their own
+// back since. A cache that kept no such history leaves the generator's file as the user's.
 TEST_F(FailedJobOutputs, MadeFilesAreRemovedAndTheUsersFilesKeptByHistoryNotSpelling) {
     const std::string gen = " cmdline = \"echo half-$$ > gen.txt && touch started && END\" }\n";
     const std::string sed = " cmdline = \"sed -i s/one/two/ data.txt && touch started && END\" }\n";
     const std::string append = " cmdline = \"echo two >> data.txt && touch started && END\" }\n";
+    // Makes the file where it is missing, then edits it in place.
+    const std::string makes =
+        " cmdline = \"(test -e data.txt || echo made > data.txt) && echo two >> data.txt && touch started && END\" }\n";
     const struct {
         const char* form;
         std::string targets;
@@ -73,6 +77,8 @@ TEST_F(FailedJobOutputs, MadeFilesAreRemovedAndTheUsersFilesKeptByHistoryNotSpel
          false, false},
         {"hard link, older cache", "gen: { src = P\"(hard.txt)\" ^o = P\"(data.txt)\"" + append, "data.txt", true,
          true, false},
+        {"made, then the user's again", "gen: { src = P\"(data.txt)\" ^o = src" + makes, "data.txt", true, false,
+         false},
     };
     int directory = 0;
     for (const auto& c : cases) {
@@ -87,8 +93,14 @@ TEST_F(FailedJobOutputs, MadeFilesAreRemovedAndTheUsersFilesKeptByHistoryNotSpel
             fs::create_hard_link(work_.path() / dir / "data.txt", work_.path() / dir / "hard.txt");
             if (c.goodFirst) {
                 writeCase(dir, c.targets, "true");
+                // The file the target makes where it is missing; the user's own comes back after.
+                if (c.targets.find("test -e") != std::string::npos) fs::remove(at(dir + "/data.txt"));
                 ASSERT_EQ(tolm({"gen"}, dir).exitCode, 0) << form;
                 if (c.olderCache) forgetMadeFiles(dir);
+                if (c.targets.find("test -e") != std::string::npos) {
+                    fs::remove(at(dir + "/data.txt"));
+                    write(dir + "/data.txt", "the user's\n");
+                }
             }
             writeCase(dir, c.targets, stopped ? "sleep 1000" : "exit 1");
             const std::string before = fs::exists(at(dir + "/" + c.file)) ? contentOf(at(dir + "/" + c.file)) : "";
@@ -108,7 +120,8 @@ TEST_F(FailedJobOutputs, MadeFilesAreRemovedAndTheUsersFilesKeptByHistoryNotSpel
 // A failed or stopped command that made a link to a directory outside the project (or turned an
 // existing link there) leaves the file its target's output now leads to: the job never wrote it.
 // A link the command made in the output's place is removed, not what it points to; a file in a
-// plain directory the command made, or one the command wrote through its link, is the job's.
+// plain directory the command made (also in place of one it removed or moved away), or one the
+// command wrote through its link, is the job's.
 TEST_F(FailedJobOutputs, AFileTheJobDidNotWriteIsKeptWhereverItsPathLeads) {
     const struct {
         const char* form;
@@ -124,6 +137,10 @@ TEST_F(FailedJobOutputs, AFileTheJobDidNotWriteIsKeptWhereverItsPathLeads) {
         {"link in the output's place", "out.txt", "ln -sf ../elsewhere/keep.txt out.txt", "out.txt", true},
         {"its target", "out.txt", "ln -sf ../elsewhere/keep.txt out.txt", "../elsewhere/keep.txt", false},
         {"plain directory", "gen/x.txt", "mkdir -p gen/ && echo half > gen/x.txt", "gen/x.txt", true},
+        {"directory made again", "mine/x.txt", "rm -rf mine && mkdir mine && echo half > mine/x.txt", "mine/x.txt",
+         true},
+        {"directory moved away", "mine/x.txt", "mv mine mine.old && mkdir mine && echo half > mine/x.txt",
+         "mine/x.txt", true},
         {"written through the link", "lnk/keep.txt", "ln -sfn ../elsewhere lnk && sleep 0.05 && echo half >> lnk/keep.txt",
          "../elsewhere/keep.txt", true},
     };
