@@ -38,6 +38,8 @@ constexpr int TakenSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // it sends SIGKILL: 100 looks, 50 ms apart.
 constexpr int GuardLooks = 100;
 constexpr useconds_t GuardLookMicroseconds = 50000;
+// How often, after the grace, a stop looks for what would never end.
+constexpr useconds_t JudgeLookMicroseconds = 250000;
 
 std::atomic<int> caughtSignal{0};
 // Every signal passed on, one bit each (bit n - 1 for signal n).
@@ -61,9 +63,18 @@ pid_t guardProcess = -1;
 // The groups whose leaders ended after a stop while others of them ran on:
 // tolm waits for them before it lets go of the project.
 std::set<pid_t> leftGroups;
-// Whether the grace that follows the first signal is over: a group left
-// from then on has its deaf processes ended at once.
-bool graceOver = false;
+
+// How a process of a stopped group took the signals passed on, as /proc
+// showed it just before each was sent: whether it heard one (it had a
+// handler, or blocked it to take it itself), whether it had taken those
+// sent before by the time the next came, and whether it ignored each. By
+// process and start time. Used by the signal thread only.
+struct Hearing {
+    bool heard = false;
+    bool took = false;
+    bool ignoredEach = true;
+};
+std::map<std::pair<pid_t, unsigned long long>, Hearing> hearings;
 
 // Sends one record in one message of its own; false when it did not go.
 bool sendRecord(GuardRecord::Kind kind, pid_t group, std::uint64_t startedBy = 0) {
@@ -115,47 +126,81 @@ void signalGroup(pid_t group, int signal) {
     kill(-group, SIGCONT);
 }
 
+// The groups of the running commands, and those left after their leaders.
+std::vector<pid_t> stoppedGroups() {
+    std::lock_guard<std::mutex> lock(groupsMutex);
+    std::vector<pid_t> chosen(groups.begin(), groups.end());
+    chosen.insert(chosen.end(), leftGroups.begin(), leftGroups.end());
+    return chosen;
+}
+
+// Notes how each process of the groups takes `signal`, before it is sent;
+// `earlier`: the signals passed on before. Looked at without groupsMutex,
+// which the commands' threads need meanwhile.
+void noteHearing(const std::vector<pid_t>& chosen, int signal, std::uint64_t earlier) {
+    if (chosen.empty()) return;
+    const std::optional<std::vector<Util::ProcessStatus>> members = Util::groupMembers(chosen);
+    if (!members) return;
+    const std::uint64_t sent = std::uint64_t{1} << (signal - 1);
+    for (const Util::ProcessStatus& member : *members) {
+        const std::optional<Util::SignalMasks> masks = Util::signalMasks(member.pid);
+        if (!masks) continue;
+        Hearing& hearing = hearings[{member.pid, member.start}];
+        // One that heard an earlier signal and holds none back has taken it:
+        // a second Ctrl-C, held back while its handler runs, stops no
+        // clean-up.
+        hearing.took = hearing.took || (hearing.heard && !Util::holdsBack(*masks, earlier));
+        hearing.heard = hearing.heard || Util::hears(*masks, sent);
+        hearing.ignoredEach = hearing.ignoredEach && (masks->ignored & sent) != 0;
+    }
+}
+
 void passOn(int signal) {
-    passedSignals |= std::uint64_t{1} << (signal - 1);
+    const std::uint64_t earlier = passedSignals.fetch_or(std::uint64_t{1} << (signal - 1));
     int none = 0;
     if (caughtSignal.compare_exchange_strong(none, signal) && wakeDescriptors[1] >= 0)
         (void)!write(wakeDescriptors[1], "!", 1);
+    noteHearing(stoppedGroups(), signal, earlier);
     std::lock_guard<std::mutex> lock(groupsMutex);
     for (pid_t group : groups) signalGroup(group, signal);
     for (pid_t group : leftGroups) signalGroup(group, signal);
 }
 
-// SIGKILL for each process of the groups that do not act on the signals
-// passed on (Util::deafTo): it ignores them, or holds them blocked. One
-// that catches one is given the time its clean-up takes; one with the
-// default action that still runs started after the signal came, and is left
-// alone too. Where /proc cannot tell the processes apart, every one gets it.
-// Called without groupsMutex, which the signal thread needs meanwhile.
-void endDeafProcesses(const std::vector<pid_t>& chosen) {
+// Once the grace is over: SIGKILL for what of the stopped groups would never
+// end. That is a process that ignored each signal when it came, or holds
+// back every one it was sent, and every process of a group of which no
+// process that heard a signal still runs: what lingers after a clean-up, or
+// what no signal stops (the first process of a PID namespace of its own). A
+// process that heard a signal is given the time its clean-up takes, and so
+// is what its group starts meanwhile, which may well ignore the signal.
+// Where /proc cannot tell the processes apart, every group gets it.
+void endWhatWillNotEnd() {
+    const std::vector<pid_t> chosen = stoppedGroups();
     if (chosen.empty()) return;
-    const std::optional<std::vector<pid_t>> members = Util::groupMembers(chosen);
+    const std::optional<std::vector<Util::ProcessStatus>> members = Util::groupMembers(chosen);
     if (!members) {
         for (pid_t group : chosen) kill(-group, SIGKILL);
         return;
     }
     const std::uint64_t signals = passedSignals.load();
-    for (pid_t member : *members)
-        if (const std::optional<Util::SignalMasks> masks = Util::signalMasks(member);
-            masks && Util::deafTo(*masks, signals))
-            kill(member, SIGKILL);
-}
-
-// The grace is over: the deaf processes of every running group end, and
-// those of a group left later end when it is left.
-void endGrace() {
-    std::vector<pid_t> chosen;
-    {
-        std::lock_guard<std::mutex> lock(groupsMutex);
-        graceOver = true;
-        chosen.assign(groups.begin(), groups.end());
-        chosen.insert(chosen.end(), leftGroups.begin(), leftGroups.end());
+    struct Judged {
+        pid_t pid;
+        pid_t group;
+        bool ends;
+    };
+    std::vector<Judged> judged;
+    std::set<pid_t> cleaning;
+    for (const Util::ProcessStatus& member : *members) {
+        const auto found = hearings.find({member.pid, member.start});
+        const Hearing hearing =
+            found != hearings.end() ? found->second : Hearing{.heard = false, .took = false, .ignoredEach = false};
+        const std::optional<Util::SignalMasks> masks = Util::signalMasks(member.pid);
+        const bool heldBack = !hearing.took && masks && Util::holdsBack(*masks, signals);
+        if (hearing.heard && !heldBack) cleaning.insert(member.group);
+        judged.push_back({member.pid, member.group, hearing.ignoredEach || (hearing.heard && heldBack)});
     }
-    endDeafProcesses(chosen);
+    for (const Judged& process : judged)
+        if (process.ends || cleaning.count(process.group) == 0) kill(process.pid, SIGKILL);
 }
 
 // The guard: a fork of tolm made before any other thread, so it may use the
@@ -307,9 +352,9 @@ Scope::Scope() {
         while (sigwait(&taken, &signal) != 0) {
         }
         passOn(signal);
-        // A command that ignores the signal, or blocks it, would keep tolm
-        // waiting for ever: after the grace the guard gives, each process
-        // that does gets SIGKILL. One that catches it is cleaning up.
+        // What would never end keeps tolm waiting for ever: after the grace
+        // the guard gives, it gets SIGKILL, looked for from then on as long
+        // as anything of the commands runs. What cleans up is waited for.
         timespec deadline{};
         clock_gettime(CLOCK_MONOTONIC, &deadline);
         deadline.tv_sec += GuardLooks * GuardLookMicroseconds / 1000000;
@@ -321,9 +366,13 @@ Scope::Scope() {
             if (left.tv_sec < 0) break;
             if (const int next = sigtimedwait(&taken, nullptr, &left); next > 0) passOn(next);
         }
-        endGrace();
-        for (;;)
-            if (sigwait(&taken, &signal) == 0) passOn(signal);
+        // Looked for less often than the commands are waited for: each look
+        // reads every process's status.
+        for (;;) {
+            endWhatWillNotEnd();
+            timespec look{0, JudgeLookMicroseconds * 1000L};
+            if (const int next = sigtimedwait(&taken, nullptr, &look); next > 0) passOn(next);
+        }
     }).detach();
 }
 
@@ -362,21 +411,16 @@ void enterGroup(pid_t group, bool guardTold) {
 }
 
 void leaveGroup(pid_t group) {
-    bool passNow = false;
-    {
-        std::lock_guard<std::mutex> lock(groupsMutex);
-        groups.erase(group);
-        // After a stop, what the command started may outlive its leader: a
-        // child that ignores the signal, or one still cleaning up. tolm waits
-        // for it, and the guard keeps the group should tolm die meanwhile.
-        if (caught() != 0 && Util::groupRuns(group)) {
-            leftGroups.insert(group);
-            passNow = graceOver;
-        } else {
-            tellGuard(GuardRecord::Ended, group);
-        }
+    std::lock_guard<std::mutex> lock(groupsMutex);
+    groups.erase(group);
+    // After a stop, what the command started may outlive its leader: a
+    // child that ignores the signal, or one still cleaning up. tolm waits
+    // for it, and the guard keeps the group should tolm die meanwhile.
+    if (caught() != 0 && Util::groupRuns(group)) {
+        leftGroups.insert(group);
+        return;
     }
-    if (passNow) endDeafProcesses({group});
+    tellGuard(GuardRecord::Ended, group);
 }
 
 void awaitLeftGroups() {
@@ -386,17 +430,29 @@ void awaitLeftGroups() {
             std::lock_guard<std::mutex> lock(groupsMutex);
             left.assign(leftGroups.begin(), leftGroups.end());
         }
-        bool running = false;
+        if (left.empty()) return;
+        // One look at /proc for all of them where it tells the members.
+        std::set<pid_t> running;
         for (pid_t group : left) {
-            if (Util::groupRuns(group)) {
-                running = true;
-                continue;
-            }
+            // As the first process of a PID namespace tolm inherits what
+            // outlives a command's shell: collected, it no longer counts.
+            siginfo_t ended{};
+            while (waitid(P_PGID, static_cast<id_t>(group), &ended, WEXITED | WNOHANG) == 0 && ended.si_pid != 0)
+                ended = siginfo_t{};
+        }
+        if (const auto members = Util::groupMembers(left)) {
+            for (const Util::ProcessStatus& member : *members) running.insert(member.group);
+        } else {
+            for (pid_t group : left)
+                if (Util::groupRuns(group)) running.insert(group);
+        }
+        for (pid_t group : left) {
+            if (running.count(group) != 0) continue;
             std::lock_guard<std::mutex> lock(groupsMutex);
             leftGroups.erase(group);
             tellGuard(GuardRecord::Ended, group);
         }
-        if (!running) return;
+        if (running.empty()) return;
         usleep(GuardLookMicroseconds);
     }
 }

@@ -30,18 +30,12 @@ std::string realPathOf(const std::string& path) {
     return real ? std::string(real.get()) : std::string();
 }
 
-// Where a directory is, or, when it is missing, comes to be when plain
-// directories are made for the missing part: the real path of the nearest
-// part that is there, and the rest.
-std::string plainPathOf(const std::filesystem::path& directory) {
-    std::filesystem::path rest;
-    for (std::filesystem::path part = directory; !part.empty(); part = part.parent_path()) {
-        const std::string real = realPathOf(part.string());
-        if (!real.empty()) return (std::filesystem::path(real) / rest).lexically_normal().string();
-        rest = rest.empty() ? part.filename() : part.filename() / rest;
-        if (part == part.parent_path()) break;
-    }
-    return std::string();
+// Whether a path has a "." or ".." part, which only the system resolves
+// right (after a link).
+bool hasDotParts(const std::filesystem::path& path) {
+    for (const std::filesystem::path& part : path)
+        if (part == "." || part == "..") return true;
+    return false;
 }
 
 }  // namespace
@@ -62,17 +56,37 @@ FileState fileStateOf(const std::string& path) {
     return {true, status.st_mtim, status.st_ino, status.st_dev, status.st_size, status.st_ctim};
 }
 
+const JobOutputs::Directory& JobOutputs::Directories::of(const std::string& path) {
+    auto found = directories_.find(path);
+    if (found == directories_.end()) found = directories_.emplace(path, Directory{fileStateOf(path), placeOf(path)}).first;
+    return found->second;
+}
+
+// A directory that is there and no link is its parent's place and its name;
+// a missing one, where plain directories would make it; a link, where it
+// leads. Empty where that cannot be told (a link that leads nowhere).
+const std::string& JobOutputs::Directories::placeOf(const std::filesystem::path& path) {
+    const std::string key = path.string();
+    if (const auto found = places_.find(key); found != places_.end()) return found->second;
+    std::string place;
+    struct stat status;
+    const bool there = lstat(key.c_str(), &status) == 0;
+    const std::filesystem::path parent = path.parent_path();
+    if (path.empty() || parent == path || hasDotParts(path) || (there && S_ISLNK(status.st_mode))) {
+        place = realPathOf(key);
+    } else {
+        const std::string& parentPlace = placeOf(parent);
+        if (!parentPlace.empty()) place = (std::filesystem::path(parentPlace) / path.filename()).string();
+    }
+    return places_.emplace(key, std::move(place)).first->second;
+}
+
 JobOutputs::JobOutputs(const std::vector<std::string>& outputs, const std::vector<std::string>& read,
                        const TargetFileHistory* history, Directories& directories)
     : history_(history) {
     outputs_.reserve(outputs.size() + read.size());
     const auto watch = [&](const std::string& file, bool isRead) {
-        const std::string path = directoryOf(file);
-        auto found = directories.find(path);
-        if (found == directories.end()) {
-            found = directories.emplace(path, Directory{fileStateOf(path), plainPathOf(path)}).first;
-        }
-        outputs_.push_back(Watched{&file, isRead, fileStateOf(file), &found->second});
+        outputs_.push_back(Watched{&file, isRead, fileStateOf(file), &directories.of(directoryOf(file))});
     };
     for (const std::string& file : outputs) watch(file, false);
     for (const std::string& file : read) watch(file, true);

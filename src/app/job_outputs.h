@@ -33,6 +33,7 @@
 #include <sys/types.h>
 #include <time.h>
 
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <string>
@@ -95,15 +96,27 @@ private:
 // The declared outputs of one job, noted as they are when it is made.
 class JobOutputs {
 public:
-    // Where an output's directory was before the jobs started, shared by
-    // the jobs of a target: most outputs share a few directories.
+    // Where an output's directory was before the jobs started.
     struct Directory {
         FileState state;
         // Its real path; for a directory missing then, the one it has once
         // plain directories are made where it is missing.
         std::string realPath;
     };
-    using Directories = std::unordered_map<std::string, Directory>;
+    // The outputs' directories, shared by the jobs of a target: most
+    // outputs share a few directories, and those a few ancestors, each
+    // looked at once.
+    class Directories {
+    public:
+        const Directory& of(const std::string& path);
+
+    private:
+        // The real path of a directory, or of where it would be made.
+        const std::string& placeOf(const std::filesystem::path& path);
+
+        std::unordered_map<std::string, Directory> directories_;
+        std::unordered_map<std::string, std::string> places_;
+    };
 
     // `outputs`: what the job writes that its target does not read by the
     // same path; `read`: the others. `history` may be none.

@@ -51,6 +51,18 @@ bool hasOtherThreads(const std::string& which) {
     return false;
 }
 
+// Whether an NSpid line's numbers (the process's in each PID namespace, the
+// outermost first) end in a 1 of a namespace below the outermost one.
+bool namespaceInit(std::string_view numbers) {
+    const std::size_t last = numbers.find_last_not_of(" \t");
+    if (last == std::string_view::npos) return false;
+    numbers = numbers.substr(0, last + 1);
+    const std::size_t blank = numbers.find_last_of(" \t");
+    if (blank == std::string_view::npos) return false;
+    const std::string_view before = numbers.substr(0, blank);
+    return numbers.substr(blank + 1) == "1" && before.find_first_not_of(" \t") != std::string_view::npos;
+}
+
 }  // namespace
 
 ProcessStamp ownProcessStamp() {
@@ -121,18 +133,18 @@ bool groupRuns(pid_t group) {
     return false;
 }
 
-std::optional<std::vector<pid_t>> groupMembers(const std::vector<pid_t>& groups) {
+std::optional<std::vector<ProcessStatus>> groupMembers(const std::vector<pid_t>& groups) {
     const std::optional<ProcessStatus> own = statOf("self");
     if (!own || own->pid != ::getpid()) return std::nullopt;
     const std::unique_ptr<DIR, int (*)(DIR*)> processes(::opendir("/proc"), ::closedir);
     if (!processes) return std::nullopt;
-    std::vector<pid_t> members;
+    std::vector<ProcessStatus> members;
     while (const dirent* entry = ::readdir(processes.get())) {
         if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
         const std::optional<ProcessStatus> stat = statOf(entry->d_name);
         if (stat && std::find(groups.begin(), groups.end(), stat->group) != groups.end() &&
             (stat->state != 'Z' || hasOtherThreads(entry->d_name)))
-            members.push_back(stat->pid);
+            members.push_back(*stat);
     }
     return members;
 }
@@ -146,10 +158,12 @@ std::optional<SignalMasks> parseSignalMasks(std::string_view status) {
     } fields[] = {{"SigPnd:", &threadPending}, {"ShdPnd:", &processPending}, {"SigBlk:", &masks.blocked},
                   {"SigIgn:", &masks.ignored}, {"SigCgt:", &masks.caught}};
     unsigned found = 0;
+    std::string_view nsPids;
     while (!status.empty()) {
         const std::size_t end = std::min(status.find('\n'), status.size());
         std::string_view line = status.substr(0, end);
         status.remove_prefix(std::min(end + 1, status.size()));
+        if (line.starts_with("NSpid:")) nsPids = line.substr(6);
         for (unsigned field = 0; field < std::size(fields); ++field) {
             if (!line.starts_with(fields[field].name)) continue;
             line.remove_prefix(fields[field].name.size());
@@ -161,6 +175,7 @@ std::optional<SignalMasks> parseSignalMasks(std::string_view status) {
     }
     if (found != (1u << std::size(fields)) - 1) return std::nullopt;
     masks.pending = threadPending | processPending;
+    masks.shielded = namespaceInit(nsPids);
     return masks;
 }
 
@@ -168,9 +183,13 @@ std::optional<SignalMasks> signalMasks(pid_t pid) {
     return parseSignalMasks(readRegularFile("/proc/" + std::to_string(pid) + "/status").bytes);
 }
 
-bool deafTo(const SignalMasks& masks, std::uint64_t signals) {
-    const std::uint64_t unheard = masks.ignored | (masks.blocked & masks.pending);
-    return signals != 0 && (signals & ~unheard) == 0;
+bool hears(const SignalMasks& masks, std::uint64_t signals) {
+    const std::uint64_t acted = masks.shielded ? masks.caught | masks.blocked : ~std::uint64_t{0};
+    return (signals & ~masks.ignored & acted) != 0;
+}
+
+bool holdsBack(const SignalMasks& masks, std::uint64_t signals) {
+    return (signals & masks.blocked & masks.pending) != 0;
 }
 
 }  // namespace Util

@@ -79,7 +79,7 @@ std::optional<ProcessStamp> stampOf(pid_t pid);
 bool groupRuns(pid_t group);
 // The processes of the groups that still run, by this process's numbers;
 // none where /proc numbers processes otherwise.
-std::optional<std::vector<pid_t>> groupMembers(const std::vector<pid_t>& groups);
+std::optional<std::vector<ProcessStatus>> groupMembers(const std::vector<pid_t>& groups);
 
 // What /proc/<pid>/status shows of a process's signals, one bit for each
 // (bit n - 1 for signal n). Pending joins the process's and its first
@@ -89,6 +89,9 @@ struct SignalMasks {
     std::uint64_t blocked = 0;
     std::uint64_t ignored = 0;
     std::uint64_t caught = 0;
+    // The first process of a PID namespace of its own (NSpid ends in 1): a
+    // signal with the default action sent from outside never reaches it.
+    bool shielded = false;
 };
 
 // The masks in the text of a status file; none when one of them is missing
@@ -97,10 +100,15 @@ std::optional<SignalMasks> parseSignalMasks(std::string_view status);
 // The masks of the process /proc shows with that number; none when it
 // shows none.
 std::optional<SignalMasks> signalMasks(pid_t pid);
-// Whether a process sent each of `signals` (a mask as above) acts on none
-// of them: it ignores each, or holds it blocked and pending, handler or
-// not. One that took a signal it blocks (sigwait) has none pending; one with
-// the default action for a signal it does not block was never sent it.
-bool deafTo(const SignalMasks& masks, std::uint64_t signals);
+// Whether a process acts on a signal of `signals` (a mask as above) when it
+// comes: it has a handler for it, blocks it to take it itself, or ends by
+// the default action; while it waits in sigwait its mask shows the signal
+// as neither blocked nor caught. One that ignores it does not, and neither
+// does a shielded one that leaves it the default action.
+bool hears(const SignalMasks& masks, std::uint64_t signals);
+// Whether a process holds a signal of `signals` blocked and pending: it has
+// not taken it, handler or not. One that took a signal it blocks (sigwait),
+// or runs the handler of one, has none pending.
+bool holdsBack(const SignalMasks& masks, std::uint64_t signals);
 
 }  // namespace Util

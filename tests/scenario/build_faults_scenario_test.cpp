@@ -218,8 +218,9 @@ protected:
     }
     // Signals a run of target a once its command wrote "started". A command that cleans up on the
     // signal writes "cleaning", then "c.txt" some seconds later, longer than the grace after which
-    // tolm kills what cannot hear the signal: meanwhile the project is still locked.
-    void stopWhileCleaning(int signal, bool cleansUp) {
+    // tolm kills what cannot hear the signal: meanwhile the project is still locked. `twice`: the
+    // signal comes again once the clean-up began, as a second Ctrl-C.
+    void stopWhileCleaning(int signal, bool cleansUp, bool twice = false) {
         for (const char* file : {"started", "cleaning", "c.txt", "o.txt", ".tolm_cache"}) fs::remove(at(file));
         auto run = start({"a"});
         EXPECT_TRUE(eventually([&] { return fs::exists(at("started")); })) << signal;
@@ -228,6 +229,7 @@ protected:
             EXPECT_TRUE(eventually([&] { return fs::exists(at("cleaning")); })) << signal;
             EXPECT_FALSE(fs::exists(at("c.txt"))) << signal;
             EXPECT_TRUE(projectLocked()) << signal;
+            if (twice) send(signal);
         }
         RunResult stopped;
         finish(run, stopped);
@@ -563,7 +565,7 @@ TEST_F(SignalScenario, StopLeavesNothingOfTheCommandRunning) {
 // the children's sleeps would outlast the wait for tolm.
 TEST_F(SignalScenario, StopLetsACleanUpFinish) {
     const std::string cleanUp =
-        "trap 'kill $! 2>/dev/null; touch cleaning; sleep 6; echo cleaned > c.txt; exit 1' INT TERM; ";
+        "trap 'kill $! 2>/dev/null; touch cleaning; sleep 6 && echo cleaned > c.txt; exit 1' INT TERM; ";
     for (const std::string& command :
          {cleanUp + "touch started; sleep 300 & wait; echo > o.txt",
           cleanUp + "sh -c \"trap '' INT TERM; touch started; exec sleep 300\" & wait; echo > o.txt"}) {
@@ -579,11 +581,63 @@ TEST_F(SignalScenario, StopLetsACleanUpFinish) {
 // waits for that clean-up, the project locked, when it catches the signal (SIGTERM), and ends it
 // after the grace when it cannot (a shell's background job ignores SIGINT).
 TEST_F(SignalScenario, StopWaitsForWhatOutlivesTheCommandsShell) {
-    writeProject("a: { cmdline = R\"(sh -c \"trap 'touch cleaning; sleep 6; echo cleaned > c.txt; exit 1' TERM; "
+    writeProject("a: { cmdline = R\"(sh -c \"trap 'touch cleaning; sleep 6 && echo cleaned > c.txt; exit 1' TERM; "
                  "touch started; sleep 300 & wait\" & wait; echo > o.txt)\" }\n");
     for (const auto& [signal, cleansUp] : {std::pair{SIGTERM, true}, {SIGINT, false}}) {
         SCOPED_TRACE(sigabbrev_np(signal));
         stopWhileCleaning(signal, cleansUp);
+    }
+}
+
+// What no signal will end, after a stop, gets SIGKILL once the grace is over, and tolm ends: a
+// process that ignored the signal when it came, though it catches it by then; one that blocks it
+// and never takes it; the first process of a PID namespace of its own, which no signal from
+// outside stops; what a clean-up leaves behind once it is done, be it deaf to the signal or not.
+// A clean-up that takes the signal itself (sigwait) finishes, also after a second Ctrl-C that it
+// holds back. Nothing of the command is left.
+TEST_F(SignalScenario, StopEndsWhatWouldNeverEnd) {
+    write("late.pl", "$SIG{INT} = $SIG{TERM} = sub {\n"
+                     "  open my $f, '>', 'cleaning'; close $f; sleep 6;\n"
+                     "  system(\"sh -c 'trap \\\"\\\" INT TERM; exec sleep 300' &\");\n"
+                     "  open my $c, '>', 'c.txt'; print $c \"cleaned\\n\"; close $c; exit 1;\n"
+                     "};\n"
+                     "open my $s, '>', 'started'; close $s; sleep 300;\n");
+    write("later.pl", "$SIG{INT} = sub { open my $c, '>', 'c.txt'; print $c \"cleaned\\n\"; exit 1 }; sleep 300;\n");
+    write("wait.c", "#include <signal.h>\n#include <stdio.h>\n#include <unistd.h>\n"
+                    "int main(int argc, char** argv) {\n"
+                    "  sigset_t set; sigemptyset(&set); sigaddset(&set, SIGINT); sigaddset(&set, SIGTERM);\n"
+                    "  sigprocmask(SIG_BLOCK, &set, 0); fclose(fopen(\"started\", \"w\"));\n"
+                    "  if (argc > 1) { sleep(300); return 0; }\n"
+                    "  int taken; sigwait(&set, &taken); fclose(fopen(\"cleaning\", \"w\")); sleep(6);\n"
+                    "  FILE* c = fopen(\"c.txt\", \"w\"); fputs(\"cleaned\\n\", c); fclose(c); return 1;\n"
+                    "}\n");
+    ASSERT_EQ(Scenario::runProgram("/usr/bin/gcc", {"-o", "wait", "wait.c"}, work_.path(), {}).exitCode, 0);
+    const bool namespaces = std::system("unshare -pf --mount-proc true >/dev/null 2>&1") == 0;
+    const struct {
+        const char* form;
+        std::string command;
+        std::vector<int> signals;
+        bool cleansUp, twice = false, namespaced = false;
+    } cases[] = {
+        {"ignored, then caught", "sh -c 'trap \"\" INT; touch started; sleep 1; exec perl later.pl' & wait", {SIGINT},
+         false},
+        {"blocked, never taken", "./wait never", {SIGINT, SIGTERM}, false},
+        {"taken, then held back", "./wait", {SIGINT}, true, true},
+        {"a clean-up's deaf helper", "perl late.pl & wait", {SIGINT, SIGTERM}, true},
+        {"a clean-up's helper",
+         "touch started; trap 'touch cleaning; sleep 6 && echo cleaned > c.txt; sleep 300 & exit 1' INT TERM; "
+         "sleep 300 & wait",
+         {SIGINT, SIGTERM}, true},
+        {"first of a PID namespace", "touch started; unshare -pf --mount-proc sleep 300", {SIGINT, SIGTERM}, false,
+         false, true},
+    };
+    for (const auto& c : cases) {
+        if (c.namespaced && !namespaces) continue;
+        writeProject("a: { cmdline = R\"(" + c.command + "; echo > o.txt)\" }\n");
+        for (const int signal : c.signals) {
+            SCOPED_TRACE(std::string(c.form) + " " + sigabbrev_np(signal));
+            stopWhileCleaning(signal, c.cleansUp, c.twice);
+        }
     }
 }
 

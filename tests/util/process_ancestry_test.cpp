@@ -183,33 +183,46 @@ TEST(SignalMasks, ParsedFromStatusText) {
         broken.replace(broken.find(from), std::string_view(from).size(), to);
         EXPECT_FALSE(Util::parseSignalMasks(broken)) << broken;
     }
+    EXPECT_FALSE(masks->shielded);
+    // Shielded: the first process of a PID namespace below the outermost one.
+    for (const auto& [numbers, shielded] : {std::pair{"4711\t1", true}, {"4711 12\t1 ", true}, {"1", false},
+                                            {"4711\t12", false}, {"4711\t11", false}, {"", false}})
+        EXPECT_EQ(Util::parseSignalMasks(status + "NSpid:\t" + numbers + "\n")->shielded, shielded) << numbers;
 }
 
-// A process acts on none of the signals sent when it ignores each, or holds it blocked and
-// pending, even with a handler; a signal it took (sigwait), a handler or the default action act
-// on it.
-TEST(SignalMasks, DeafOnlyToSignalsItNeverActsOn) {
+// A process hears a signal sent when it has a handler for it, blocks it to take it itself, or ends
+// by the default action (one waiting in sigwait shows so), not when it ignores it, nor when it is
+// the first of a PID namespace that leaves it the default action; it holds one back while it is
+// blocked and pending, handler or not, and no longer once it took it.
+TEST(SignalMasks, HeardAndHeldBack) {
     const std::uint64_t term = 1u << (SIGTERM - 1), both = term | 1u << (SIGINT - 1);
     const struct {
         Util::SignalMasks masks;
         std::uint64_t sent;
-        bool deaf;
+        bool heard, heldBack;
     } cases[] = {
-        {{.ignored = term}, term, true},
-        {{.pending = term, .blocked = term}, term, true},
-        {{.pending = term, .blocked = term, .caught = term}, term, true},
-        {{.blocked = term}, term, false},
-        {{.caught = term}, term, false},
-        {{.ignored = term, .caught = both & ~term}, both, false},
-        {{.pending = both, .blocked = both, .ignored = term}, both, true},
-        {{.ignored = term}, 0, false},
+        {{.caught = term}, term, true, false},
+        {{.blocked = term}, term, true, false},
+        {{.pending = term, .blocked = term}, term, true, true},
+        {{.pending = term, .blocked = term, .caught = term}, term, true, true},
+        {{.pending = term}, term, true, false},
+        {{.ignored = term}, term, false, false},
+        {{}, term, true, false},
+        {{.shielded = true}, term, false, false},
+        {{.caught = term, .shielded = true}, term, true, false},
+        {{.blocked = term, .shielded = true}, term, true, false},
+        {{.ignored = term, .caught = both & ~term}, both, true, false},
+        {{.caught = term}, both & ~term, true, false},
+        {{.caught = term}, 0, false, false},
     };
-    for (const auto& test : cases)
-        EXPECT_EQ(Util::deafTo(test.masks, test.sent), test.deaf) << &test - cases;
+    for (const auto& test : cases) {
+        EXPECT_EQ(Util::hears(test.masks, test.sent), test.heard) << &test - cases;
+        EXPECT_EQ(Util::holdsBack(test.masks, test.sent), test.heldBack) << &test - cases;
+    }
 }
 
 // What /proc shows of a process that blocks SIGTERM, sent it, in a group of its own: the group's
-// one member, deaf to it; once it has ended, no member and no masks.
+// one member, holding it back; once it has ended, no member and no masks.
 TEST(SignalMasks, ShownForAProcessOfAGroup) {
     const pid_t child = fork();
     if (child == 0) {
@@ -230,13 +243,16 @@ TEST(SignalMasks, ShownForAProcessOfAGroup) {
     lookUntil(&Util::SignalMasks::blocked);
     kill(child, SIGTERM);
     lookUntil(&Util::SignalMasks::pending);
-    const std::optional<std::vector<pid_t>> members = Util::groupMembers({child});
+    const std::optional<std::vector<Util::ProcessStatus>> members = Util::groupMembers({child});
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     ASSERT_TRUE(masks);
-    EXPECT_TRUE(Util::deafTo(*masks, term));
-    EXPECT_EQ(members, std::vector<pid_t>{child});
-    EXPECT_EQ(Util::groupMembers({child}), std::vector<pid_t>{});
+    EXPECT_TRUE(Util::holdsBack(*masks, term));
+    ASSERT_TRUE(members);
+    ASSERT_EQ(members->size(), 1u);
+    EXPECT_EQ(members->front().pid, child);
+    EXPECT_EQ(members->front().group, child);
+    EXPECT_EQ(Util::groupMembers({child}).value_or(std::vector<Util::ProcessStatus>{{}}).size(), 0u);
     EXPECT_FALSE(Util::signalMasks(child));
 }
 
