@@ -58,7 +58,8 @@ FileState fileStateOf(const std::string& path) {
 
 const JobOutputs::Directory& JobOutputs::Directories::of(const std::string& path) {
     auto found = directories_.find(path);
-    if (found == directories_.end()) found = directories_.emplace(path, Directory{fileStateOf(path), placeOf(path)}).first;
+    if (found == directories_.end())
+        found = directories_.emplace(path, Directory{fileStateOf(path), placeOf(path)}).first;
     return found->second;
 }
 
@@ -133,8 +134,8 @@ void JobOutputs::removeUnfinished(const timespec& start, InputFiles& inputs) con
 bool JobOutputs::leftByTarget(const std::string& file, const FileState& state) const {
     if (!history_) return false;
     const std::vector<MadeFile>& made = history_->madeFiles;
-    const auto found = std::lower_bound(made.begin(), made.end(), file,
-                                        [](const MadeFile& entry, const std::string& path) { return entry.path < path; });
+    const auto byPath = [](const MadeFile& entry, const std::string& path) { return entry.path < path; };
+    const auto found = std::lower_bound(made.begin(), made.end(), file, byPath);
     return found != made.end() && found->path == file && found->written.tv_sec == state.modified.tv_sec &&
            found->written.tv_nsec == state.modified.tv_nsec;
 }

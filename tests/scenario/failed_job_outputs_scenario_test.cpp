@@ -141,7 +141,8 @@ TEST_F(FailedJobOutputs, AFileTheJobDidNotWriteIsKeptWhereverItsPathLeads) {
          true},
         {"directory moved away", "mine/x.txt", "mv mine mine.old && mkdir mine && echo half > mine/x.txt",
          "mine/x.txt", true},
-        {"written through the link", "lnk/keep.txt", "ln -sfn ../elsewhere lnk && sleep 0.05 && echo half >> lnk/keep.txt",
+        {"written through the link", "lnk/keep.txt",
+         "ln -sfn ../elsewhere lnk && sleep 0.05 && echo half >> lnk/keep.txt",
          "../elsewhere/keep.txt", true},
     };
     int directory = 0;
