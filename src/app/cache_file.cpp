@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -215,9 +216,14 @@ void readMadeFiles(CacheReader& in, RuntimeRecordMap& records)
             const std::optional<std::string_view> file = readCacheString(in);
             const std::optional<std::uint64_t> seconds = file ? readCacheNumber(in) : std::nullopt;
             const std::optional<std::uint64_t> nanoseconds = seconds ? readCacheNumber(in) : std::nullopt;
-            if (!nanoseconds || *seconds > MaxMadeSeconds || *nanoseconds >= 1000000000) return;
+            const std::optional<std::uint64_t> inode = nanoseconds ? readCacheNumber(in) : std::nullopt;
+            const std::optional<std::uint64_t> size = inode ? readCacheNumber(in) : std::nullopt;
+            if (!size || *seconds > MaxMadeSeconds || *nanoseconds >= 1000000000 ||
+                *size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+                return;
             list.push_back(MadeFile{std::string(*file),
-                                    {static_cast<time_t>(*seconds), static_cast<long>(*nanoseconds)}});
+                                    {static_cast<time_t>(*seconds), static_cast<long>(*nanoseconds)},
+                                    static_cast<ino_t>(*inode), static_cast<off_t>(*size)});
         }
         const auto byPath = [](const MadeFile& a, const MadeFile& b) { return a.path < b.path; };
         std::stable_sort(list.begin(), list.end(), byPath);
@@ -385,7 +391,8 @@ std::string renderCacheFile(std::vector<RecordCopy> records)
         ++written;
         // A time before 1970 has no form there: that file is the user's.
         std::erase_if(record.madeFiles, [](const MadeFile& file) {
-            return file.written.tv_sec < 0 || static_cast<std::uint64_t>(file.written.tv_sec) > MaxMadeSeconds;
+            return file.written.tv_sec < 0 || static_cast<std::uint64_t>(file.written.tv_sec) > MaxMadeSeconds ||
+                   file.size < 0;
         });
         if (!record.madeFiles.empty()) withMadeFiles.push_back(&record);
     }
@@ -404,6 +411,8 @@ std::string renderCacheFile(std::vector<RecordCopy> records)
             appendCacheString(content, file.path);
             appendCacheCount(content, static_cast<std::uint64_t>(file.written.tv_sec));
             appendCacheCount(content, static_cast<std::uint64_t>(file.written.tv_nsec));
+            appendCacheCount(content, static_cast<std::uint64_t>(file.inode));
+            appendCacheCount(content, static_cast<std::uint64_t>(file.size));
         }
     }
     return content;

@@ -24,8 +24,9 @@
 //   context count, context assignments;
 //   only when a record keeps made files (build_cache.h): the line
 //   "MADE_FILES", a count, and per record that keeps some: its key string,
-//   a file count, and per file its path string and the write time a job
-//   left it at, as two counts: seconds since 1970 and nanoseconds. A reader
+//   a file count, and per file its path string and, as a job left it, its
+//   write time as two counts (seconds since 1970 and nanoseconds), its
+//   inode and its size, each a count. A reader
 //   that knows no such list ignores it with whatever else follows the last
 //   record; one that finds it damaged reads no made files at all.
 // Older files still read: "TOLM_CACHE_V6" files have no fingerprints and

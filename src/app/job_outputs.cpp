@@ -137,7 +137,8 @@ bool JobOutputs::leftByTarget(const std::string& file, const FileState& state) c
     const auto byPath = [](const MadeFile& entry, const std::string& path) { return entry.path < path; };
     const auto found = std::lower_bound(made.begin(), made.end(), file, byPath);
     return found != made.end() && found->path == file && found->written.tv_sec == state.modified.tv_sec &&
-           found->written.tv_nsec == state.modified.tv_nsec;
+           found->written.tv_nsec == state.modified.tv_nsec && found->inode == state.inode &&
+           found->size == state.size;
 }
 
 std::vector<MadeFile> JobOutputs::made(InputFiles& inputs) const {
@@ -148,7 +149,7 @@ std::vector<MadeFile> JobOutputs::made(InputFiles& inputs) const {
         if (output.before.exists && !before) continue;
         const FileState now = fileStateOf(*output.file);
         if (now.exists && (before || output.read || inputs.name(now)))
-            made.push_back(MadeFile{*output.file, now.modified});
+            made.push_back(MadeFile{*output.file, now.modified, now.inode, now.size});
     }
     return made;
 }

@@ -17,8 +17,9 @@
 //   hard link name it as well.
 // - a directory.
 // A file of the second kind that a job of the target made, and that is still
-// as a job of the target left it (the target's record remembers the path and
-// the write time), is the target's own, however the target names it: a
+// as a job of the target left it (the target's record remembers the path, the
+// write time, the inode and the size), is the target's own, however the
+// target names it: a
 // generator whose output path sits in a variable of its own, which a command
 // target also counts among its inputs, loses what it half-wrote. A file put
 // back in its place since (a checkout), or edited, is the user's again.
@@ -41,15 +42,18 @@
 #include <utility>
 #include <vector>
 
-// An output that a job of its target made, with the write time a job of the
-// target last left it at.
+// An output that a job of its target made, as a job of the target last left
+// it: its write time, and which file it was, and its size, since a write
+// time may count whole seconds only.
 struct MadeFile {
     std::string path;
     timespec written{};
+    ino_t inode = 0;
+    off_t size = 0;
 
     bool operator==(const MadeFile& other) const {
         return path == other.path && written.tv_sec == other.written.tv_sec &&
-               written.tv_nsec == other.written.tv_nsec;
+               written.tv_nsec == other.written.tv_nsec && inode == other.inode && size == other.size;
     }
 };
 

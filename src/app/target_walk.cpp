@@ -179,18 +179,18 @@ std::vector<BuildJob> jobsOf(CacheClaim& claim, const std::vector<std::string>& 
 }
 
 // The outputs the target's jobs made, now and before, that it still writes,
-// each with the time a job last left it at: what its record keeps.
+// each as a job last left it: what its record keeps.
 std::vector<MadeFile> madeOutputs(const CacheClaim& claim, const std::vector<BuildJob>& jobs,
                                   const std::vector<std::string>& outputs) {
-    std::map<std::string, timespec> made;
-    for (const MadeFile& file : claim.madeFiles) made.emplace(file.path, file.written);
+    std::map<std::string, MadeFile> made;
+    for (const MadeFile& file : claim.madeFiles) made.emplace(file.path, file);
     for (const BuildJob& job : jobs)
-        for (const MadeFile& file : job.madeFiles) made.insert_or_assign(file.path, file.written);
+        for (const MadeFile& file : job.madeFiles) made.insert_or_assign(file.path, file);
     if (made.empty()) return {};
     const std::set<std::string> written(outputs.begin(), outputs.end());
     std::vector<MadeFile> kept;
-    for (const auto& [path, time] : made)
-        if (written.count(path) != 0) kept.push_back(MadeFile{path, time});
+    for (auto& [path, file] : made)
+        if (written.count(path) != 0) kept.push_back(std::move(file));
     return kept;
 }
 

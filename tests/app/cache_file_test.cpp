@@ -63,7 +63,8 @@ std::string dump(BuildCache& cache)
         for (const auto& assignment : record->context) text += "\n  context " + describe(assignment);
         for (const auto& file : record->madeFiles)
             text += "\n  made " + file.path + " " + std::to_string(file.written.tv_sec) + "s+" +
-                    std::to_string(file.written.tv_nsec);
+                    std::to_string(file.written.tv_nsec) + " #" + std::to_string(file.inode) + " " +
+                    std::to_string(file.size) + "B";
         records.push_back(text);
     }
     std::sort(records.begin(), records.end());
@@ -260,7 +261,7 @@ TEST_F(CacheFileTest, LoadToleratesAndMerges)
               "next\n");
 }
 
-// The files a record's jobs made, with the times they left them at, follow the last record, where a
+// The files a record's jobs made, as they left them (time, inode, size), follow the last record, where a
 // reader that knows nothing of them ignores them: each list goes to its record whatever the key's
 // case, sorted by path once, and one for no record is dropped; the save writes them back as read. A
 // damaged list leaves every record without one, and the records as they are, without a warning.
@@ -269,10 +270,12 @@ TEST_F(CacheFileTest, MadeFilesFollowTheRecords)
     const std::string records = "TOLM_CACHE_V7\n2\n" + element("app::gen") + element("") + "0\n0\n" +
                                 element("app::main") + element("") + "0\n0\n";
     const std::string made = "MADE_FILES\n2\n" + element("app::gen") + "2\n" + element("/p/a.txt") +
-                             "1765099999\n7\n" + element("/p/b.txt") + "0\n999999999\n" + element("app::main") +
-                             "1\n" + element("/p/m.txt") + "1\n0\n";
-    const std::string shown = "app::gen\n  made /p/a.txt 1765099999s+7\n  made /p/b.txt 0s+999999999\n"
-                              "app::main\n  made /p/m.txt 1s+0\n";
+                             "1765099999\n7\n12\n5\n" + element("/p/b.txt") +
+                             "0\n999999999\n18446744073709551615\n0\n" + element("app::main") + "1\n" +
+                             element("/p/m.txt") + "1\n0\n3\n9223372036854775807\n";
+    const std::string shown = "app::gen\n  made /p/a.txt 1765099999s+7 #12 5B\n"
+                              "  made /p/b.txt 0s+999999999 #18446744073709551615 0B\n"
+                              "app::main\n  made /p/m.txt 1s+0 #3 9223372036854775807B\n";
     BuildCache cache(cacheFile());
     EXPECT_EQ(load(records + made, cache), "");
     EXPECT_EQ(dump(cache), shown);
@@ -280,19 +283,21 @@ TEST_F(CacheFileTest, MadeFilesFollowTheRecords)
     ASSERT_EQ(save(cache), "");
     EXPECT_EQ(contentOf(cacheFile()), records + made);
 
-    const std::string unsorted = "MADE_FILES\n2\n" + element("APP::GEN") + "3\n" + element("/p/b.txt") + "2\n0\n" +
-                                 element("/p/a.txt") + "1\n0\n" + element("/p/b.txt") + "3\n0\n" +
-                                 element("app::gone") + "1\n" + element("/p/x.txt") + "1\n0\n";
+    const std::string unsorted = "MADE_FILES\n2\n" + element("APP::GEN") + "3\n" + element("/p/b.txt") +
+                                 "2\n0\n1\n1\n" + element("/p/a.txt") + "1\n0\n1\n1\n" + element("/p/b.txt") +
+                                 "3\n0\n1\n1\n" + element("app::gone") + "1\n" + element("/p/x.txt") + "1\n0\n1\n1\n";
     BuildCache merged(cacheFile());
     EXPECT_EQ(load(records + unsorted, merged), "");
-    EXPECT_EQ(dump(merged), "app::gen\n  made /p/a.txt 1s+0\n  made /p/b.txt 2s+0\napp::main\n");
+    EXPECT_EQ(dump(merged), "app::gen\n  made /p/a.txt 1s+0 #1 1B\n  made /p/b.txt 2s+0 #1 1B\napp::main\n");
 
     const std::string plain = "app::gen\napp::main\n";
     const std::string one = "MADE_FILES\n1\n" + element("app::gen") + "1\n" + element("/p/a.txt");
     for (const std::string& damaged :
-         std::vector<std::string>{made.substr(0, made.size() - 3), "MADE_FILES\nmany\n", one, one + "1\n",
-                                  one + "1\n1000000000\n", one + "-1\n0\n",
-                                  "MADE_FILES\n2\n" + element("app::gen") + "1\n" + element("/p/a.txt") + "1\n0\n",
+         std::vector<std::string>{made.substr(0, made.size() - 22), "MADE_FILES\nmany\n", one, one + "1\n0\n1\n",
+                                  one + "1\n1000000000\n1\n1\n", one + "-1\n0\n1\n1\n",
+                                  one + "1\n0\n1\n9223372036854775808\n",
+                                  "MADE_FILES\n2\n" + element("app::gen") + "1\n" + element("/p/a.txt") +
+                                      "1\n0\n1\n1\n",
                                   "MADE_FILE\n" + made.substr(made.find('\n') + 1), std::string("trailing bytes")}) {
         BuildCache partial(cacheFile());
         EXPECT_EQ(load(records + damaged, partial), "") << damaged;
