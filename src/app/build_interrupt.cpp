@@ -73,7 +73,13 @@ struct Hearing {
     bool heard = false;
     bool took = false;
     bool ignoredEach = true;
+    // It had started only a moment before the first note: a shell's child
+    // shows the shell's handler until it ignores the signal (a background
+    // job) or execs, so its note may not be what it did with the signal.
+    bool young = false;
 };
+// How many clock ticks of /proc's start times count as a moment.
+constexpr unsigned long long YoungTicks = 2;
 std::map<std::pair<pid_t, unsigned long long>, Hearing> hearings;
 
 // Sends one record in one message of its own; false when it did not go.
@@ -142,10 +148,14 @@ void noteHearing(const std::vector<pid_t>& chosen, int signal, std::uint64_t ear
     const std::optional<std::vector<Util::ProcessStatus>> members = Util::groupMembers(chosen);
     if (!members) return;
     const std::uint64_t sent = std::uint64_t{1} << (signal - 1);
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    const unsigned long long now = ticksPerSecond > 0 ? timeSinceBoot() / (1000000000ULL / ticksPerSecond) : 0;
     for (const Util::ProcessStatus& member : *members) {
         const std::optional<Util::SignalMasks> masks = Util::signalMasks(member.pid);
         if (!masks) continue;
-        Hearing& hearing = hearings[{member.pid, member.start}];
+        const auto [entry, first] = hearings.try_emplace({member.pid, member.start});
+        Hearing& hearing = entry->second;
+        if (first) hearing.young = member.start + YoungTicks >= now;
         // One that heard an earlier signal and holds none back has taken it:
         // a second Ctrl-C, held back while its handler runs, stops no
         // clean-up.
@@ -196,8 +206,12 @@ void endWhatWillNotEnd() {
             found != hearings.end() ? found->second : Hearing{.heard = false, .took = false, .ignoredEach = false};
         const std::optional<Util::SignalMasks> masks = Util::signalMasks(member.pid);
         const bool heldBack = !hearing.took && masks && Util::holdsBack(*masks, signals);
-        if (hearing.heard && !heldBack) cleaning.insert(member.group);
-        judged.push_back({member.pid, member.group, hearing.ignoredEach || (hearing.heard && heldBack)});
+        // A young one that ignores every signal now was a shell's child that
+        // had not yet ignored it when noted: it never heard it.
+        const bool forked = hearing.young && masks && (signals & ~masks->ignored) == 0;
+        const bool heard = hearing.heard && !forked;
+        if (heard && !heldBack) cleaning.insert(member.group);
+        judged.push_back({member.pid, member.group, hearing.ignoredEach || forked || (heard && heldBack)});
     }
     for (const Judged& process : judged)
         if (process.ends || cleaning.count(process.group) == 0) kill(process.pid, SIGKILL);

@@ -30,13 +30,7 @@ std::string realPathOf(const std::string& path) {
     return real ? std::string(real.get()) : std::string();
 }
 
-// Whether a path has a "." or ".." part, which only the system resolves
-// right (after a link).
-bool hasDotParts(const std::filesystem::path& path) {
-    for (const std::filesystem::path& part : path)
-        if (part == "." || part == "..") return true;
-    return false;
-}
+
 
 }  // namespace
 
@@ -65,19 +59,24 @@ const JobOutputs::Directory& JobOutputs::Directories::of(const std::string& path
 
 // A directory that is there and no link is its parent's place and its name;
 // a missing one, where plain directories would make it; a link, where it
-// leads. Empty where that cannot be told (a link that leads nowhere).
+// leads. Empty where that cannot be told (a link that leads nowhere). A "."
+// or ".." part goes from the parent's place, which is real.
 const std::string& JobOutputs::Directories::placeOf(const std::filesystem::path& path) {
     const std::string key = path.string();
     if (const auto found = places_.find(key); found != places_.end()) return found->second;
     std::string place;
     struct stat status;
-    const bool there = lstat(key.c_str(), &status) == 0;
     const std::filesystem::path parent = path.parent_path();
-    if (path.empty() || parent == path || hasDotParts(path) || (there && S_ISLNK(status.st_mode))) {
+    const std::filesystem::path name = path.filename();
+    if (path.empty() || parent == path || (lstat(key.c_str(), &status) == 0 && S_ISLNK(status.st_mode))) {
         place = realPathOf(key);
-    } else {
-        const std::string& parentPlace = placeOf(parent);
-        if (!parentPlace.empty()) place = (std::filesystem::path(parentPlace) / path.filename()).string();
+    } else if (const std::string& parentPlace = placeOf(parent); !parentPlace.empty()) {
+        if (name.empty() || name == ".")
+            place = parentPlace;
+        else if (name == "..")
+            place = std::filesystem::path(parentPlace).parent_path().string();
+        else
+            place = (std::filesystem::path(parentPlace) / name).string();
     }
     return places_.emplace(key, std::move(place)).first->second;
 }

@@ -625,8 +625,8 @@ TEST_F(SignalScenario, StopEndsWhatWouldNeverEnd) {
         {"taken, then held back", "./wait", {SIGINT}, true, true},
         {"a clean-up's deaf helper", "perl late.pl & wait", {SIGINT, SIGTERM}, true},
         {"a clean-up's helper",
-         "touch started; trap 'touch cleaning; sleep 6 && echo cleaned > c.txt; sleep 300 & exit 1' INT TERM; "
-         "sleep 300 & wait",
+         "trap 'touch cleaning; sleep 6 && echo cleaned > c.txt; sleep 300 & exit 1' INT TERM; "
+         "sleep 300 & touch started; wait",
          {SIGINT, SIGTERM}, true},
         {"first of a PID namespace", "touch started; unshare -pf --mount-proc sleep 300", {SIGINT, SIGTERM}, false,
          false, true},

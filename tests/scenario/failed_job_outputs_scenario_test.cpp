@@ -137,6 +137,8 @@ TEST_F(FailedJobOutputs, AFileTheJobDidNotWriteIsKeptWhereverItsPathLeads) {
         {"link in the output's place", "out.txt", "ln -sf ../elsewhere/keep.txt out.txt", "out.txt", true},
         {"its target", "out.txt", "ln -sf ../elsewhere/keep.txt out.txt", "../elsewhere/keep.txt", false},
         {"plain directory", "gen/x.txt", "mkdir -p gen/ && echo half > gen/x.txt", "gen/x.txt", true},
+        {"plain directory named with ..", "mine/../gen/x.txt", "mkdir -p gen && echo half > gen/x.txt", "gen/x.txt",
+         true},
         {"directory made again", "mine/x.txt", "rm -rf mine && mkdir mine && echo half > mine/x.txt", "mine/x.txt",
          true},
         {"directory moved away", "mine/x.txt", "mv mine mine.old && mkdir mine && echo half > mine/x.txt",
