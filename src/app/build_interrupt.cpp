@@ -6,8 +6,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -38,8 +40,20 @@ constexpr int TakenSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // it sends SIGKILL: 100 looks, 50 ms apart.
 constexpr int GuardLooks = 100;
 constexpr useconds_t GuardLookMicroseconds = 50000;
-// How often, after the grace, a stop looks for what would never end.
-constexpr useconds_t JudgeLookMicroseconds = 250000;
+// How often, after the grace, a stop looks for what would never end: each
+// look reads the status of every process of the system.
+constexpr useconds_t JudgeLookMicroseconds = 1000000;
+// How many waits for a left group pass between two looks at /proc: one a
+// second.
+constexpr int LooksPerScan = 20;
+// How long after a signal was passed on one that is still pending was not
+// taken: the process is stopped, or in a wait that no signal ends.
+constexpr auto TakingTime = std::chrono::seconds(1);
+// How long what a command leaves behind after its own process ended is
+// given to clean up: a process that caught the signal and carries on (a
+// server that reloads on SIGHUP) would keep tolm for ever. The command's
+// own process is waited for without limit, as make and ninja wait for it.
+constexpr auto LeftBehindTime = std::chrono::seconds(10);
 
 std::atomic<int> caughtSignal{0};
 // Every signal passed on, one bit each (bit n - 1 for signal n).
@@ -60,9 +74,11 @@ int guardSocket = -1;
 bool guardGone = false;
 pid_t guardProcess = -1;
 
-// The groups whose leaders ended after a stop while others of them ran on:
-// tolm waits for them before it lets go of the project.
-std::set<pid_t> leftGroups;
+// The groups whose leaders ended after a stop while others of them ran on,
+// with when: tolm waits for them before it lets go of the project.
+std::map<pid_t, std::chrono::steady_clock::time_point> leftGroups;
+// When a signal was last passed on. Used by the signal thread only.
+std::chrono::steady_clock::time_point lastPassed;
 
 // How a process of a stopped group took the signals passed on, as /proc
 // showed it just before each was sent: whether it heard one (it had a
@@ -73,13 +89,11 @@ struct Hearing {
     bool heard = false;
     bool took = false;
     bool ignoredEach = true;
-    // It had started only a moment before the first note: a shell's child
-    // shows the shell's handler until it ignores the signal (a background
-    // job) or execs, so its note may not be what it did with the signal.
-    bool young = false;
+    // The program it ran when it heard: a shell's child shows the shell's
+    // handler from the fork until it ignores the signal (a background job)
+    // and runs its program, so one noted then never acted on the signal.
+    std::string program;
 };
-// How many clock ticks of /proc's start times count as a moment.
-constexpr unsigned long long YoungTicks = 2;
 std::map<std::pair<pid_t, unsigned long long>, Hearing> hearings;
 
 // Sends one record in one message of its own; false when it did not go.
@@ -136,7 +150,7 @@ void signalGroup(pid_t group, int signal) {
 std::vector<pid_t> stoppedGroups() {
     std::lock_guard<std::mutex> lock(groupsMutex);
     std::vector<pid_t> chosen(groups.begin(), groups.end());
-    chosen.insert(chosen.end(), leftGroups.begin(), leftGroups.end());
+    for (const auto& [group, left] : leftGroups) chosen.push_back(group);
     return chosen;
 }
 
@@ -148,19 +162,22 @@ void noteHearing(const std::vector<pid_t>& chosen, int signal, std::uint64_t ear
     const std::optional<std::vector<Util::ProcessStatus>> members = Util::groupMembers(chosen);
     if (!members) return;
     const std::uint64_t sent = std::uint64_t{1} << (signal - 1);
-    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
-    const unsigned long long now = ticksPerSecond > 0 ? timeSinceBoot() / (1000000000ULL / ticksPerSecond) : 0;
     for (const Util::ProcessStatus& member : *members) {
         const std::optional<Util::SignalMasks> masks = Util::signalMasks(member.pid);
         if (!masks) continue;
         const auto [entry, first] = hearings.try_emplace({member.pid, member.start});
         Hearing& hearing = entry->second;
-        if (first) hearing.young = member.start + YoungTicks >= now;
+        // One started since an earlier signal came from a clean-up, which
+        // may well have it ignore the signal.
+        if (first && earlier != 0) hearing.ignoredEach = false;
         // One that heard an earlier signal and holds none back has taken it:
         // a second Ctrl-C, held back while its handler runs, stops no
         // clean-up.
         hearing.took = hearing.took || (hearing.heard && !Util::holdsBack(*masks, earlier));
-        hearing.heard = hearing.heard || Util::hears(*masks, sent);
+        if (!hearing.heard && Util::hears(*masks, sent)) {
+            hearing.heard = true;
+            hearing.program = Util::programName(member.pid);
+        }
         hearing.ignoredEach = hearing.ignoredEach && (masks->ignored & sent) != 0;
     }
 }
@@ -171,9 +188,10 @@ void passOn(int signal) {
     if (caughtSignal.compare_exchange_strong(none, signal) && wakeDescriptors[1] >= 0)
         (void)!write(wakeDescriptors[1], "!", 1);
     noteHearing(stoppedGroups(), signal, earlier);
+    lastPassed = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> lock(groupsMutex);
     for (pid_t group : groups) signalGroup(group, signal);
-    for (pid_t group : leftGroups) signalGroup(group, signal);
+    for (const auto& [group, left] : leftGroups) signalGroup(group, signal);
 }
 
 // Once the grace is over: SIGKILL for what of the stopped groups would never
@@ -187,6 +205,15 @@ void passOn(int signal) {
 void endWhatWillNotEnd() {
     const std::vector<pid_t> chosen = stoppedGroups();
     if (chosen.empty()) return;
+    const auto now = std::chrono::steady_clock::now();
+    // The groups whose leaders ended long enough ago: no clean-up holds them.
+    std::set<pid_t> overdue;
+    {
+        std::lock_guard<std::mutex> lock(groupsMutex);
+        for (const auto& [group, left] : leftGroups)
+            if (now - left >= LeftBehindTime) overdue.insert(group);
+    }
+    const bool settled = now - lastPassed >= TakingTime;
     const std::optional<std::vector<Util::ProcessStatus>> members = Util::groupMembers(chosen);
     if (!members) {
         for (pid_t group : chosen) kill(-group, SIGKILL);
@@ -202,15 +229,23 @@ void endWhatWillNotEnd() {
     std::set<pid_t> cleaning;
     for (const Util::ProcessStatus& member : *members) {
         const auto found = hearings.find({member.pid, member.start});
-        const Hearing hearing =
-            found != hearings.end() ? found->second : Hearing{.heard = false, .took = false, .ignoredEach = false};
+        // One not noted started since the signal came.
+        static const Hearing unnoted{.heard = false, .took = false, .ignoredEach = false, .program = {}};
+        const Hearing& hearing = found != hearings.end() ? found->second : unnoted;
         const std::optional<Util::SignalMasks> masks = Util::signalMasks(member.pid);
-        const bool heldBack = !hearing.took && masks && Util::holdsBack(*masks, signals);
-        // A young one that ignores every signal now was a shell's child that
-        // had not yet ignored it when noted: it never heard it.
-        const bool forked = hearing.young && masks && (signals & ~masks->ignored) == 0;
+        // A signal still pending a while after it was sent was not taken,
+        // blocked or not: one blocked and pending, never.
+        const bool heldBack = !hearing.took && masks &&
+                              (Util::holdsBack(*masks, signals) || (settled && (masks->pending & signals) != 0));
+        // One that runs another program since it heard, and ignores every
+        // signal now, was a shell's child noted before it ignored them.
+        const bool forked = hearing.heard && masks && (signals & ~masks->ignored) == 0 && !hearing.program.empty() &&
+                            Util::programName(member.pid) != hearing.program;
         const bool heard = hearing.heard && !forked;
-        if (heard && !heldBack) cleaning.insert(member.group);
+        // A stopped process cleans nothing up (a clean-up that touched the
+        // terminal from the background, say).
+        const bool stopped = member.state == 'T';
+        if (heard && !heldBack && !stopped && overdue.count(member.group) == 0) cleaning.insert(member.group);
         judged.push_back({member.pid, member.group, hearing.ignoredEach || forked || (heard && heldBack)});
     }
     for (const Judged& process : judged)
@@ -384,7 +419,7 @@ Scope::Scope() {
         // reads every process's status.
         for (;;) {
             endWhatWillNotEnd();
-            timespec look{0, JudgeLookMicroseconds * 1000L};
+            timespec look{JudgeLookMicroseconds / 1000000, (JudgeLookMicroseconds % 1000000) * 1000L};
             if (const int next = sigtimedwait(&taken, nullptr, &look); next > 0) passOn(next);
         }
     }).detach();
@@ -431,20 +466,28 @@ void leaveGroup(pid_t group) {
     // child that ignores the signal, or one still cleaning up. tolm waits
     // for it, and the guard keeps the group should tolm die meanwhile.
     if (caught() != 0 && Util::groupRuns(group)) {
-        leftGroups.insert(group);
+        leftGroups.emplace(group, std::chrono::steady_clock::now());
         return;
     }
     tellGuard(GuardRecord::Ended, group);
 }
 
 void awaitLeftGroups() {
-    for (;;) {
+    for (int look = 0;; ++look) {
         std::vector<pid_t> left;
         {
             std::lock_guard<std::mutex> lock(groupsMutex);
-            left.assign(leftGroups.begin(), leftGroups.end());
+            for (const auto& [group, when] : leftGroups) left.push_back(group);
         }
         if (left.empty()) return;
+        // Between looks at /proc, which reads every process's status, the
+        // system tells whether a group has any process at all.
+        if (look % LooksPerScan != 0 && std::all_of(left.begin(), left.end(), [](pid_t group) {
+                return kill(-group, 0) == 0;
+            })) {
+            usleep(GuardLookMicroseconds);
+            continue;
+        }
         // One look at /proc for all of them where it tells the members.
         std::set<pid_t> running;
         for (pid_t group : left) {

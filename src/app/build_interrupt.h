@@ -21,19 +21,23 @@
 //
 // A process of a command (the command itself or what it started) that
 // heard the signal (it caught it, or took it itself with sigwait) is given
-// the time its clean-up takes, however long, as make and ninja give it, and
-// so is whatever its group starts meanwhile, which may well ignore the
-// signal (a shell's background job does). What would never end gets SIGKILL
-// once the guard's grace is over, looked for from then on while anything of
-// the commands runs: a process that ignored the signal when it came (even
-// if it catches it by then), one that holds it blocked and never took it,
-// and all that is left of a group once nothing in it that heard the signal
-// runs (what a clean-up leaves behind, the first process of a PID namespace
-// of its own, which no signal from outside stops). How each process took
-// the signal is read from /proc just before it is sent, since a group may
-// hold a shell that cleans up and a child that ignores it. tolm waits for a
-// group whose leader ended while others of it run on too, the project lock
-// held, before it ends.
+// the time its clean-up takes, as make and ninja give it, and so is whatever
+// its group starts meanwhile, which may well ignore the signal (a shell's
+// background job does): without limit while the command's own process runs,
+// which tolm waits for as make and ninja wait for theirs; for some seconds
+// once it has ended, since what it left behind may catch the signal and
+// carry on (a server that reloads on SIGHUP). What would never end gets
+// SIGKILL once the guard's grace is over, looked for from then on while
+// anything of the commands runs: a process that ignored the signal when it
+// came (even if it catches it by then), one that has not taken it a while
+// after it came (held blocked, stopped, in a wait no signal ends), and all
+// that is left of a group once nothing in it that heard the signal runs and
+// is not stopped (what a clean-up leaves behind, the first process of a PID
+// namespace of its own, which no signal from outside stops). How each
+// process took the signal is read from /proc just before it is sent, since
+// a group may hold a shell that cleans up and a child that ignores it. tolm
+// waits for a group whose leader ended while others of it run on too, the
+// project lock held, before it ends.
 //
 // Standard output that fails (its reader has left, as in `tolm | head`, or
 // the disk is full) stops the build the same way, from the next of those

@@ -179,6 +179,12 @@ std::optional<SignalMasks> parseSignalMasks(std::string_view status) {
     return masks;
 }
 
+std::string programName(pid_t pid) {
+    std::string name = readRegularFile("/proc/" + std::to_string(pid) + "/comm").bytes;
+    if (!name.empty() && name.back() == '\n') name.pop_back();
+    return name;
+}
+
 std::optional<SignalMasks> signalMasks(pid_t pid) {
     return parseSignalMasks(readRegularFile("/proc/" + std::to_string(pid) + "/status").bytes);
 }

@@ -94,6 +94,10 @@ struct SignalMasks {
     bool shielded = false;
 };
 
+// The name of the program a process runs (/proc/<pid>/comm), which a new
+// program replaces; empty when /proc shows none.
+std::string programName(pid_t pid);
+
 // The masks in the text of a status file; none when one of them is missing
 // or not a hexadecimal number.
 std::optional<SignalMasks> parseSignalMasks(std::string_view status);

@@ -592,9 +592,10 @@ TEST_F(SignalScenario, StopWaitsForWhatOutlivesTheCommandsShell) {
 // What no signal will end, after a stop, gets SIGKILL once the grace is over, and tolm ends: a
 // process that ignored the signal when it came, though it catches it by then; one that blocks it
 // and never takes it; the first process of a PID namespace of its own, which no signal from
-// outside stops; what a clean-up leaves behind once it is done, be it deaf to the signal or not.
-// A clean-up that takes the signal itself (sigwait) finishes, also after a second Ctrl-C that it
-// holds back. Nothing of the command is left.
+// outside stops; a clean-up that stopped; what a clean-up leaves behind once it is done, be it
+// deaf to the signal or not; what the command's shell left behind that caught the signal and
+// carries on, some seconds later. A clean-up that takes the signal itself (sigwait), or ignores it
+// once it began, finishes, also after a second Ctrl-C. Nothing of the command is left.
 TEST_F(SignalScenario, StopEndsWhatWouldNeverEnd) {
     write("late.pl", "$SIG{INT} = $SIG{TERM} = sub {\n"
                      "  open my $f, '>', 'cleaning'; close $f; sleep 6;\n"
@@ -602,6 +603,7 @@ TEST_F(SignalScenario, StopEndsWhatWouldNeverEnd) {
                      "  open my $c, '>', 'c.txt'; print $c \"cleaned\\n\"; close $c; exit 1;\n"
                      "};\n"
                      "open my $s, '>', 'started'; close $s; sleep 300;\n");
+    write("carry.pl", "$SIG{INT} = $SIG{TERM} = $SIG{HUP} = sub {}; sleep 1 while 1;\n");
     write("later.pl", "$SIG{INT} = sub { open my $c, '>', 'c.txt'; print $c \"cleaned\\n\"; exit 1 }; sleep 300;\n");
     write("wait.c", "#include <signal.h>\n#include <stdio.h>\n#include <unistd.h>\n"
                     "int main(int argc, char** argv) {\n"
@@ -630,6 +632,15 @@ TEST_F(SignalScenario, StopEndsWhatWouldNeverEnd) {
          {SIGINT, SIGTERM}, true},
         {"first of a PID namespace", "touch started; unshare -pf --mount-proc sleep 300", {SIGINT, SIGTERM}, false,
          false, true},
+        {"left behind, catching and carrying on", "perl carry.pl & touch started; sleep 300", {SIGTERM, SIGHUP},
+         false},
+        {"stopped in its clean-up", "trap 'touch cleaning; kill -STOP $$; echo cleaned > c.txt' INT TERM; "
+                                    "sleep 300 & touch started; wait",
+         {SIGINT, SIGTERM}, false},
+        {"a clean-up that ignores a second Ctrl-C",
+         "trap 'trap \"\" INT TERM; touch cleaning; sleep 6 && echo cleaned > c.txt; exit 1' INT TERM; "
+         "sleep 300 & touch started; wait",
+         {SIGINT}, true, true},
     };
     for (const auto& c : cases) {
         if (c.namespaced && !namespaces) continue;
