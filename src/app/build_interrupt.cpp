@@ -54,6 +54,9 @@ constexpr auto TakingTime = std::chrono::seconds(1);
 // server that reloads on SIGHUP) would keep tolm for ever. The command's
 // own process is waited for without limit, as make and ninja wait for it.
 constexpr auto LeftBehindTime = std::chrono::seconds(10);
+// How long tolm waits for a left group once each of its processes was sent
+// SIGKILL.
+constexpr auto KilledTime = std::chrono::seconds(2);
 
 std::atomic<int> caughtSignal{0};
 // Every signal passed on, one bit each (bit n - 1 for signal n).
@@ -77,6 +80,8 @@ pid_t guardProcess = -1;
 // The groups whose leaders ended after a stop while others of them ran on,
 // with when: tolm waits for them before it lets go of the project.
 std::map<pid_t, std::chrono::steady_clock::time_point> leftGroups;
+// The left groups each process of which was sent SIGKILL, with when first.
+std::map<pid_t, std::chrono::steady_clock::time_point> killedGroups;
 // When a signal was last passed on. Used by the signal thread only.
 std::chrono::steady_clock::time_point lastPassed;
 
@@ -170,10 +175,11 @@ void noteHearing(const std::vector<pid_t>& chosen, int signal, std::uint64_t ear
         // One started since an earlier signal came from a clean-up, which
         // may well have it ignore the signal.
         if (first && earlier != 0) hearing.ignoredEach = false;
-        // One that heard an earlier signal and holds none back has taken it:
-        // a second Ctrl-C, held back while its handler runs, stops no
-        // clean-up.
-        hearing.took = hearing.took || (hearing.heard && !Util::holdsBack(*masks, earlier));
+        // One that heard an earlier signal and has none of them pending has
+        // taken it: a second Ctrl-C, held back while its handler runs, stops
+        // no clean-up. One still pending, blocked or in a wait that only
+        // SIGKILL ends (a hung network read), was not taken.
+        hearing.took = hearing.took || (hearing.heard && (masks->pending & earlier) == 0);
         if (!hearing.heard && Util::hears(*masks, sent)) {
             hearing.heard = true;
             hearing.program = Util::programName(member.pid);
@@ -217,6 +223,8 @@ void endWhatWillNotEnd() {
     const std::optional<std::vector<Util::ProcessStatus>> members = Util::groupMembers(chosen);
     if (!members) {
         for (pid_t group : chosen) kill(-group, SIGKILL);
+        std::lock_guard<std::mutex> lock(groupsMutex);
+        for (pid_t group : chosen) killedGroups.try_emplace(group, now);
         return;
     }
     const std::uint64_t signals = passedSignals.load();
@@ -250,6 +258,9 @@ void endWhatWillNotEnd() {
     }
     for (const Judged& process : judged)
         if (process.ends || cleaning.count(process.group) == 0) kill(process.pid, SIGKILL);
+    std::lock_guard<std::mutex> lock(groupsMutex);
+    for (pid_t group : chosen)
+        if (cleaning.count(group) == 0) killedGroups.try_emplace(group, now);
 }
 
 // The guard: a fork of tolm made before any other thread, so it may use the
@@ -475,14 +486,23 @@ void leaveGroup(pid_t group) {
 void awaitLeftGroups() {
     for (int look = 0;; ++look) {
         std::vector<pid_t> left;
+        // Those that outlive SIGKILL a while count as ended: such a process
+        // never runs a program's code again (frozen, or in a wait no signal
+        // ends), and would keep tolm for as long as that lasts.
+        std::set<pid_t> unkillable;
         {
             std::lock_guard<std::mutex> lock(groupsMutex);
-            for (const auto& [group, when] : leftGroups) left.push_back(group);
+            const auto now = std::chrono::steady_clock::now();
+            for (const auto& [group, when] : leftGroups) {
+                left.push_back(group);
+                const auto killed = killedGroups.find(group);
+                if (killed != killedGroups.end() && now - killed->second >= KilledTime) unkillable.insert(group);
+            }
         }
         if (left.empty()) return;
         // Between looks at /proc, which reads every process's status, the
         // system tells whether a group has any process at all.
-        if (look % LooksPerScan != 0 && std::all_of(left.begin(), left.end(), [](pid_t group) {
+        if (look % LooksPerScan != 0 && unkillable.empty() && std::all_of(left.begin(), left.end(), [](pid_t group) {
                 return kill(-group, 0) == 0;
             })) {
             usleep(GuardLookMicroseconds);
@@ -504,7 +524,8 @@ void awaitLeftGroups() {
                 if (Util::groupRuns(group)) running.insert(group);
         }
         for (pid_t group : left) {
-            if (running.count(group) != 0) continue;
+            if (running.count(group) != 0 && unkillable.count(group) == 0) continue;
+            running.erase(group);
             std::lock_guard<std::mutex> lock(groupsMutex);
             leftGroups.erase(group);
             tellGuard(GuardRecord::Ended, group);
