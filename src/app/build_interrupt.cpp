@@ -151,6 +151,17 @@ void signalGroup(pid_t group, int signal) {
     kill(-group, SIGCONT);
 }
 
+// Whether anything of a group still runs, after a stop. A look at /proc
+// misses what starts once it has listed the processes: a chain of processes
+// each starting the next and ending may show none alive. One that shows none
+// gets SIGKILL as a whole before it counts as ended: what it still has was
+// started after the stop by what has ended.
+bool stoppedGroupRuns(pid_t group) {
+    if (Util::groupRuns(group)) return true;
+    kill(-group, SIGKILL);
+    return false;
+}
+
 // The groups of the running commands, and those left after their leaders.
 std::vector<pid_t> stoppedGroups() {
     std::lock_guard<std::mutex> lock(groupsMutex);
@@ -257,10 +268,15 @@ void endWhatWillNotEnd() {
         judged.push_back({member.pid, member.group, hearing.ignoredEach || forked || (heard && heldBack)});
     }
     for (const Judged& process : judged)
-        if (process.ends || cleaning.count(process.group) == 0) kill(process.pid, SIGKILL);
+        if (process.ends && cleaning.count(process.group) != 0) kill(process.pid, SIGKILL);
+    // A group as a whole: what it starts meanwhile (a chain of processes
+    // each starting the next) cannot slip between a look and a kill.
     std::lock_guard<std::mutex> lock(groupsMutex);
-    for (pid_t group : chosen)
-        if (cleaning.count(group) == 0) killedGroups.try_emplace(group, now);
+    for (pid_t group : chosen) {
+        if (cleaning.count(group) != 0) continue;
+        kill(-group, SIGKILL);
+        killedGroups.try_emplace(group, now);
+    }
 }
 
 // The guard: a fork of tolm made before any other thread, so it may use the
@@ -322,7 +338,7 @@ void endWhatWillNotEnd() {
     for (const auto& [group, startedBy] : running) signalGroup(group, SIGTERM);
     for (int look = 0; look < GuardLooks && !running.empty(); ++look) {
         usleep(GuardLookMicroseconds);
-        std::erase_if(running, [](const auto& group) { return !Util::groupRuns(group.first); });
+        std::erase_if(running, [](const auto& group) { return !stoppedGroupRuns(group.first); });
     }
     for (const auto& [group, startedBy] : running) kill(-group, SIGKILL);
     _exit(0);
@@ -476,7 +492,7 @@ void leaveGroup(pid_t group) {
     // After a stop, what the command started may outlive its leader: a
     // child that ignores the signal, or one still cleaning up. tolm waits
     // for it, and the guard keeps the group should tolm die meanwhile.
-    if (caught() != 0 && Util::groupRuns(group)) {
+    if (caught() != 0 && stoppedGroupRuns(group)) {
         leftGroups.emplace(group, std::chrono::steady_clock::now());
         return;
     }
@@ -521,10 +537,11 @@ void awaitLeftGroups() {
             for (const Util::ProcessStatus& member : *members) running.insert(member.group);
         } else {
             for (pid_t group : left)
-                if (Util::groupRuns(group)) running.insert(group);
+                if (stoppedGroupRuns(group)) running.insert(group);
         }
         for (pid_t group : left) {
             if (running.count(group) != 0 && unkillable.count(group) == 0) continue;
+            if (running.count(group) == 0) kill(-group, SIGKILL);
             running.erase(group);
             std::lock_guard<std::mutex> lock(groupsMutex);
             leftGroups.erase(group);

@@ -624,7 +624,9 @@ TEST_F(SignalScenario, StopEndsThoughAProcessOutlivesItsKill) {
 // and never takes it; the first process of a PID namespace of its own, which no signal from
 // outside stops; a clean-up that stopped; what a clean-up leaves behind once it is done, be it
 // deaf to the signal or not; what the command's shell left behind that caught the signal and
-// carries on, some seconds later. A clean-up that takes the signal itself (sigwait), or ignores it
+// carries on, some seconds later; a chain of processes each starting the next and ending, which
+// killing the processes seen one by one never ends; one that catches the signal in a wait only
+// SIGKILL ends, however often it comes. A clean-up that takes the signal itself (sigwait), or ignores it
 // once it began, finishes, also after a second Ctrl-C. Nothing of the command is left.
 TEST_F(SignalScenario, StopEndsWhatWouldNeverEnd) {
     write("late.pl", "$SIG{INT} = $SIG{TERM} = sub {\n"
@@ -633,6 +635,7 @@ TEST_F(SignalScenario, StopEndsWhatWouldNeverEnd) {
                      "  open my $c, '>', 'c.txt'; print $c \"cleaned\\n\"; close $c; exit 1;\n"
                      "};\n"
                      "open my $s, '>', 'started'; close $s; sleep 300;\n");
+    write("chain.sh", "trap '' INT TERM HUP; sleep 0.005; sh \"$0\" &\n");
     write("carry.pl", "$SIG{INT} = $SIG{TERM} = $SIG{HUP} = sub {}; sleep 1 while 1;\n");
     write("later.pl", "$SIG{INT} = sub { open my $c, '>', 'c.txt'; print $c \"cleaned\\n\"; exit 1 }; sleep 300;\n");
     write("wait.c", "#include <signal.h>\n#include <stdio.h>\n#include <unistd.h>\n"
@@ -691,6 +694,8 @@ TEST_F(SignalScenario, StopEndsWhatWouldNeverEnd) {
          "trap 'trap \"\" INT TERM; touch cleaning; sleep 6 && echo cleaned > c.txt; exit 1' INT TERM; "
          "sleep 300 & touch started; wait",
          {SIGINT}, true, true},
+        {"left behind, each starting the next and ending", "sh chain.sh & touch started; sleep 300", {SIGINT, SIGTERM},
+         false},
         {"caught, in a wait only SIGKILL ends, twice", "./hung", {SIGINT, SIGTERM}, false, true, false, true},
     };
     for (const auto& c : cases) {
