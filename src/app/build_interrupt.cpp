@@ -94,6 +94,9 @@ struct Hearing {
     bool heard = false;
     bool took = false;
     bool ignoredEach = true;
+    // The signals sent before that were still pending at the last note:
+    // one of them gone since was taken.
+    std::uint64_t waiting = 0;
     // The program it ran when it heard: a shell's child shows the shell's
     // handler from the fork until it ignores the signal (a background job)
     // and runs its program, so one noted then never acted on the signal.
@@ -170,6 +173,11 @@ std::vector<pid_t> stoppedGroups() {
     return chosen;
 }
 
+// Whether a process took a signal that was pending at its last note.
+bool tookSince(const Hearing& hearing, const Util::SignalMasks& masks) {
+    return (hearing.waiting & ~masks.pending) != 0;
+}
+
 // Notes how each process of the groups takes `signal`, before it is sent;
 // `earlier`: the signals passed on before. Looked at without groupsMutex,
 // which the commands' threads need meanwhile.
@@ -186,11 +194,14 @@ void noteHearing(const std::vector<pid_t>& chosen, int signal, std::uint64_t ear
         // One started since an earlier signal came from a clean-up, which
         // may well have it ignore the signal.
         if (first && earlier != 0) hearing.ignoredEach = false;
-        // One that heard an earlier signal and has none of them pending has
-        // taken it: a second Ctrl-C, held back while its handler runs, stops
-        // no clean-up. One still pending, blocked or in a wait that only
-        // SIGKILL ends (a hung network read), was not taken.
-        hearing.took = hearing.took || (hearing.heard && (masks->pending & earlier) == 0);
+        // One that heard an earlier signal and has none of them pending, or
+        // has one no longer that was pending at the last note, has taken it:
+        // a second Ctrl-C, held back while its handler runs, stops no
+        // clean-up. One still pending, blocked or in a wait that only SIGKILL
+        // ends (a hung network read), was not taken.
+        const bool noneWaits = (masks->pending & earlier) == 0;
+        hearing.took = hearing.took || (hearing.heard && (noneWaits || tookSince(hearing, *masks)));
+        hearing.waiting = masks->pending & earlier;
         if (!hearing.heard && Util::hears(*masks, sent)) {
             hearing.heard = true;
             hearing.program = Util::programName(member.pid);
@@ -249,9 +260,10 @@ void endWhatWillNotEnd() {
     for (const Util::ProcessStatus& member : *members) {
         const auto found = hearings.find({member.pid, member.start});
         // One not noted started since the signal came.
-        static const Hearing unnoted{.heard = false, .took = false, .ignoredEach = false, .program = {}};
-        const Hearing& hearing = found != hearings.end() ? found->second : unnoted;
+        Hearing unnoted{.heard = false, .took = false, .ignoredEach = false, .waiting = 0, .program = {}};
+        Hearing& hearing = found != hearings.end() ? found->second : unnoted;
         const std::optional<Util::SignalMasks> masks = Util::signalMasks(member.pid);
+        if (masks && hearing.heard && tookSince(hearing, *masks)) hearing.took = true;
         // A signal still pending a while after it was sent was not taken,
         // blocked or not: one blocked and pending, never.
         const bool heldBack = !hearing.took && masks &&

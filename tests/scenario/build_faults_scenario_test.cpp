@@ -581,6 +581,45 @@ TEST_F(SignalScenario, StopLetsACleanUpFinish) {
     }
 }
 
+// Ctrl-C, then SIGTERM, while the command's process waits where no signal but SIGKILL reaches it
+// (here for a vfork child): it takes the first only once that wait is over, its handler holding
+// both back meanwhile. It took the signal, so its clean-up finishes.
+TEST_F(SignalScenario, StopLetsACleanUpFinishThatTookTheSignalLate) {
+    write("late.c", "#include <signal.h>\n#include <stdio.h>\n#include <unistd.h>\n"
+                    "static void cleanUp(int s) {\n"
+                    "  (void)s; fclose(fopen(\"cleaning\", \"w\")); sleep(6);\n"
+                    "  FILE* c = fopen(\"c.txt\", \"w\"); fputs(\"cleaned\\n\", c); fclose(c); _exit(1);\n"
+                    "}\n"
+                    "int main(void) {\n"
+                    "  struct sigaction a = {0}; a.sa_handler = cleanUp;\n"
+                    "  sigemptyset(&a.sa_mask); sigaddset(&a.sa_mask, SIGINT); sigaddset(&a.sa_mask, SIGTERM);\n"
+                    "  sigaction(SIGINT, &a, 0); sigaction(SIGTERM, &a, 0);\n"
+                    "  fclose(fopen(\"started\", \"w\"));\n"
+                    "  if (vfork() == 0) {\n"
+                    "    sigset_t all; sigfillset(&all); sigprocmask(SIG_BLOCK, &all, 0);\n"
+                    "    while (access(\"release\", F_OK) != 0) usleep(20000);\n"
+                    "    _exit(0);\n"
+                    "  }\n"
+                    "  for (;;) pause();\n"
+                    "}\n");
+    ASSERT_EQ(Scenario::runProgram("/usr/bin/gcc", {"-o", "late", "late.c"}, work_.path(), {}).exitCode, 0);
+    writeProject("a: { cmdline = R\"(exec ./late)\" }\n");
+    auto run = start({"a"});
+    EXPECT_TRUE(eventually([&] { return fs::exists(at("started")); }));
+    // Apart enough for tolm to pass on each.
+    send(SIGINT);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    send(SIGTERM);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    write("release", "");
+    EXPECT_TRUE(eventually([&] { return fs::exists(at("cleaning")); }));
+    RunResult stopped;
+    finish(run, stopped);
+    EXPECT_EQ(stopped.exitCode, 128 + SIGINT) << stopped.out;
+    EXPECT_EQ(contentOf(at("c.txt")), "cleaned\n");
+    EXPECT_FALSE(runsIn(work_.path()));
+}
+
 // A stop ends the command's shell while a process it started in the background cleans up: tolm
 // waits for that clean-up, the project locked, when it catches the signal (SIGTERM), and ends it
 // after the grace when it cannot (a shell's background job ignores SIGINT).
