@@ -377,6 +377,9 @@ Tolm::ContextPtr TolmApplication::BuildTarget(Tolm::QualifiedTargetName name,
         if (buildCache) {
             outputFiles = outputFilesOf(claim, received);
             chain.outputOwners.claim(outputFiles, owner);
+            // Kept only where the record learns what the jobs made: a hit
+            // frees them at once.
+            if (claim.claimToken == 0) outputFiles = std::vector<std::string>();
         }
         runBuildJobs(*builder, jobs, displayName, output);
     } catch (...) {
