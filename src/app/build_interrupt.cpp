@@ -80,7 +80,8 @@ pid_t guardProcess = -1;
 // The groups whose leaders ended after a stop while others of them ran on,
 // with when: tolm waits for them before it lets go of the project.
 std::map<pid_t, std::chrono::steady_clock::time_point> leftGroups;
-// The left groups each process of which was sent SIGKILL, with when first.
+// The stopped groups each process of which was sent SIGKILL, with when
+// first; dropped with the group, whose number a later one may take.
 std::map<pid_t, std::chrono::steady_clock::time_point> killedGroups;
 // When a signal was last passed on. Used by the signal thread only.
 std::chrono::steady_clock::time_point lastPassed;
@@ -508,6 +509,7 @@ void leaveGroup(pid_t group) {
         leftGroups.emplace(group, std::chrono::steady_clock::now());
         return;
     }
+    killedGroups.erase(group);
     tellGuard(GuardRecord::Ended, group);
 }
 
@@ -549,14 +551,16 @@ void awaitLeftGroups() {
             for (const Util::ProcessStatus& member : *members) running.insert(member.group);
         } else {
             for (pid_t group : left)
-                if (stoppedGroupRuns(group)) running.insert(group);
+                if (Util::groupRuns(group)) running.insert(group);
         }
         for (pid_t group : left) {
             if (running.count(group) != 0 && unkillable.count(group) == 0) continue;
+            // What the look missed (see stoppedGroupRuns) ends with it.
             if (running.count(group) == 0) kill(-group, SIGKILL);
             running.erase(group);
             std::lock_guard<std::mutex> lock(groupsMutex);
             leftGroups.erase(group);
+            killedGroups.erase(group);
             tellGuard(GuardRecord::Ended, group);
         }
         if (running.empty()) return;

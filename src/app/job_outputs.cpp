@@ -30,8 +30,6 @@ std::string realPathOf(const std::string& path) {
     return real ? std::string(real.get()) : std::string();
 }
 
-
-
 }  // namespace
 
 bool FileState::operator==(const FileState& other) const {
