@@ -85,6 +85,10 @@ std::map<pid_t, std::chrono::steady_clock::time_point> leftGroups;
 std::map<pid_t, std::chrono::steady_clock::time_point> killedGroups;
 // When a signal was last passed on. Used by the signal thread only.
 std::chrono::steady_clock::time_point lastPassed;
+// Held by the signal thread while it acts on a signal. Once the scope has
+// ended, the thread acts no more: the program's exit destroys what it uses.
+std::mutex actingMutex;
+bool scopeEnded = false;
 
 // How a process of a stopped group took the signals passed on, as /proc
 // showed it just before each was sent: whether it heard one (it had a
@@ -292,6 +296,27 @@ void endWhatWillNotEnd() {
     }
 }
 
+// Passes a signal on for the signal thread while the scope lasts; once it
+// has ended, only notes it and returns false.
+bool passOnInScope(int signal) {
+    std::lock_guard<std::mutex> lock(actingMutex);
+    if (scopeEnded) {
+        int none = 0;
+        caughtSignal.compare_exchange_strong(none, signal);
+        return false;
+    }
+    passOn(signal);
+    return true;
+}
+
+// endWhatWillNotEnd while the scope lasts; false once it has ended.
+bool endWhatWillNotEndInScope() {
+    std::lock_guard<std::mutex> lock(actingMutex);
+    if (scopeEnded) return false;
+    endWhatWillNotEnd();
+    return true;
+}
+
 // The guard: a fork of tolm made before any other thread, so it may use the
 // allocator. It outlives terminal and termination signals meant for tolm and
 // holds none of tolm's output open, so a reader of that output still sees it
@@ -440,7 +465,7 @@ Scope::Scope() {
         int signal = 0;
         while (sigwait(&taken, &signal) != 0) {
         }
-        passOn(signal);
+        if (!passOnInScope(signal)) return;
         // What would never end keeps tolm waiting for ever: after the grace
         // the guard gives, it gets SIGKILL, looked for from then on as long
         // as anything of the commands runs. What cleans up is waited for.
@@ -453,14 +478,16 @@ Scope::Scope() {
             timespec left{deadline.tv_sec - now.tv_sec, deadline.tv_nsec - now.tv_nsec};
             if (left.tv_nsec < 0) left = {left.tv_sec - 1, left.tv_nsec + 1000000000};
             if (left.tv_sec < 0) break;
-            if (const int next = sigtimedwait(&taken, nullptr, &left); next > 0) passOn(next);
+            const int next = sigtimedwait(&taken, nullptr, &left);
+            if (next > 0 && !passOnInScope(next)) return;
         }
         // Looked for less often than the commands are waited for: each look
         // reads every process's status.
         for (;;) {
-            endWhatWillNotEnd();
+            if (!endWhatWillNotEndInScope()) return;
             timespec look{JudgeLookMicroseconds / 1000000, (JudgeLookMicroseconds % 1000000) * 1000L};
-            if (const int next = sigtimedwait(&taken, nullptr, &look); next > 0) passOn(next);
+            const int next = sigtimedwait(&taken, nullptr, &look);
+            if (next > 0 && !passOnInScope(next)) return;
         }
     }).detach();
 }
@@ -470,6 +497,8 @@ Scope::~Scope() {
     setProbeWatch(nullptr);
     awaitLeftGroups();
     stopGuard();
+    std::lock_guard<std::mutex> lock(actingMutex);
+    scopeEnded = true;
 }
 
 int caught() { return caughtSignal.load(); }
