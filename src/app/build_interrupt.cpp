@@ -215,16 +215,21 @@ void noteHearing(const std::vector<pid_t>& chosen, int signal, std::uint64_t ear
     }
 }
 
-void passOn(int signal) {
+// Passes a signal on to the commands; once the scope has ended, only notes
+// it and returns false.
+bool passOn(int signal) {
     const std::uint64_t earlier = passedSignals.fetch_or(std::uint64_t{1} << (signal - 1));
     int none = 0;
     if (caughtSignal.compare_exchange_strong(none, signal) && wakeDescriptors[1] >= 0)
         (void)!write(wakeDescriptors[1], "!", 1);
+    std::lock_guard<std::mutex> acting(actingMutex);
+    if (scopeEnded) return false;
     noteHearing(stoppedGroups(), signal, earlier);
     lastPassed = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> lock(groupsMutex);
     for (pid_t group : groups) signalGroup(group, signal);
     for (const auto& [group, left] : leftGroups) signalGroup(group, signal);
+    return true;
 }
 
 // Once the grace is over: SIGKILL for what of the stopped groups would never
@@ -234,10 +239,13 @@ void passOn(int signal) {
 // what no signal stops (the first process of a PID namespace of its own). A
 // process that heard a signal is given the time its clean-up takes, and so
 // is what its group starts meanwhile, which may well ignore the signal.
-// Where /proc cannot tell the processes apart, every group gets it.
-void endWhatWillNotEnd() {
+// Where /proc cannot tell the processes apart, every group gets it. False,
+// doing nothing, once the scope has ended.
+bool endWhatWillNotEnd() {
+    std::lock_guard<std::mutex> acting(actingMutex);
+    if (scopeEnded) return false;
     const std::vector<pid_t> chosen = stoppedGroups();
-    if (chosen.empty()) return;
+    if (chosen.empty()) return true;
     const auto now = std::chrono::steady_clock::now();
     // The groups whose leaders ended long enough ago: no clean-up holds them.
     std::set<pid_t> overdue;
@@ -252,7 +260,7 @@ void endWhatWillNotEnd() {
         for (pid_t group : chosen) kill(-group, SIGKILL);
         std::lock_guard<std::mutex> lock(groupsMutex);
         for (pid_t group : chosen) killedGroups.try_emplace(group, now);
-        return;
+        return true;
     }
     const std::uint64_t signals = passedSignals.load();
     struct Judged {
@@ -294,26 +302,6 @@ void endWhatWillNotEnd() {
         kill(-group, SIGKILL);
         killedGroups.try_emplace(group, now);
     }
-}
-
-// Passes a signal on for the signal thread while the scope lasts; once it
-// has ended, only notes it and returns false.
-bool passOnInScope(int signal) {
-    std::lock_guard<std::mutex> lock(actingMutex);
-    if (scopeEnded) {
-        int none = 0;
-        caughtSignal.compare_exchange_strong(none, signal);
-        return false;
-    }
-    passOn(signal);
-    return true;
-}
-
-// endWhatWillNotEnd while the scope lasts; false once it has ended.
-bool endWhatWillNotEndInScope() {
-    std::lock_guard<std::mutex> lock(actingMutex);
-    if (scopeEnded) return false;
-    endWhatWillNotEnd();
     return true;
 }
 
@@ -465,7 +453,7 @@ Scope::Scope() {
         int signal = 0;
         while (sigwait(&taken, &signal) != 0) {
         }
-        if (!passOnInScope(signal)) return;
+        if (!passOn(signal)) return;
         // What would never end keeps tolm waiting for ever: after the grace
         // the guard gives, it gets SIGKILL, looked for from then on as long
         // as anything of the commands runs. What cleans up is waited for.
@@ -479,15 +467,15 @@ Scope::Scope() {
             if (left.tv_nsec < 0) left = {left.tv_sec - 1, left.tv_nsec + 1000000000};
             if (left.tv_sec < 0) break;
             const int next = sigtimedwait(&taken, nullptr, &left);
-            if (next > 0 && !passOnInScope(next)) return;
+            if (next > 0 && !passOn(next)) return;
         }
         // Looked for less often than the commands are waited for: each look
         // reads every process's status.
         for (;;) {
-            if (!endWhatWillNotEndInScope()) return;
+            if (!endWhatWillNotEnd()) return;
             timespec look{JudgeLookMicroseconds / 1000000, (JudgeLookMicroseconds % 1000000) * 1000L};
             const int next = sigtimedwait(&taken, nullptr, &look);
-            if (next > 0 && !passOnInScope(next)) return;
+            if (next > 0 && !passOn(next)) return;
         }
     }).detach();
 }
